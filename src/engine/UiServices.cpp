@@ -1,0 +1,57 @@
+#include "engine/UiServices.h"
+
+namespace {
+
+TRecordingUi &Fallback() {
+  static TRecordingUi ui;
+  return ui;
+}
+
+IUiServices *g_ui = nullptr;
+
+int DefaultAnswer(unsigned flags) {
+  switch (flags & 0xF) {
+    case MB_OKCANCEL: return (flags & MB_DEFBUTTON2) ? IDCANCEL : IDOK;
+    case MB_ABORTRETRYIGNORE: return IDABORT;
+    case MB_YESNOCANCEL:
+    case MB_YESNO: return (flags & MB_DEFBUTTON2) ? IDNO : IDYES;
+    case MB_RETRYCANCEL: return IDRETRY;
+    default: return IDOK;
+  }
+}
+
+}  // namespace
+
+IUiServices &Ui() { return g_ui ? *g_ui : Fallback(); }
+
+void SetUiServices(IUiServices *services) { g_ui = services; }
+
+IUiServices &TScopedRecordingUi::DefaultUi() { return Fallback(); }
+
+int TRecordingUi::MessageBox(const std::string &text, const std::string &caption, unsigned flags) {
+  boxes.push_back({text, caption, flags});
+  if (!answers.empty()) {
+    int a = answers.front();
+    answers.erase(answers.begin());
+    return a;
+  }
+  return DefaultAnswer(flags);
+}
+
+void TRecordingUi::ShowSqlError(const std::string &class_name, const std::string &message) {
+  sql_errors.emplace_back(class_name, message);
+}
+
+void TRecordingUi::BeginBusy() {
+  ++busy_depth;
+  if (busy_depth > busy_max) busy_max = busy_depth;
+}
+
+void TRecordingUi::EndBusy() {
+  if (busy_depth > 0) --busy_depth;
+}
+
+void TRecordingUi::ProcessMessages() {
+  ++pumps;
+  if (on_pump) on_pump();
+}

@@ -1,0 +1,87 @@
+// What the engine needs from the user interface, without knowing any window: message
+// boxes, the SQL error report, the busy cursor and the event pump. The program installs
+// its Qt implementation at start; until then (and in unattended runs and tests) a
+// recording implementation answers.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+// Message-box styles and answers, with the values the program's texts were written for.
+enum : unsigned {
+  MB_OK = 0x0,
+  MB_OKCANCEL = 0x1,
+  MB_ABORTRETRYIGNORE = 0x2,
+  MB_YESNOCANCEL = 0x3,
+  MB_YESNO = 0x4,
+  MB_RETRYCANCEL = 0x5,
+  MB_ICONERROR = 0x10,
+  MB_ICONQUESTION = 0x20,
+  MB_ICONWARNING = 0x30,
+  MB_ICONINFORMATION = 0x40,
+  MB_DEFBUTTON2 = 0x100,
+  MB_DEFBUTTON3 = 0x200,
+};
+enum : int { IDOK = 1, IDCANCEL = 2, IDABORT = 3, IDRETRY = 4, IDIGNORE = 5, IDYES = 6, IDNO = 7 };
+
+class IUiServices {
+ public:
+  virtual ~IUiServices() = default;
+  // A modal box; text and caption are program text (CP932). Returns one of the ID values.
+  virtual int MessageBox(const std::string &text, const std::string &caption, unsigned flags) = 0;
+  // The SQL error report: exception class name and message (program text).
+  virtual void ShowSqlError(const std::string &class_name, const std::string &message) = 0;
+  // Busy cursor on and off; calls nest.
+  virtual void BeginBusy() = 0;
+  virtual void EndBusy() = 0;
+  // Runs the pending events of the user interface once.
+  virtual void ProcessMessages() = 0;
+};
+
+// The installed services (never null). SetUiServices(nullptr) restores the recording default.
+IUiServices &Ui();
+void SetUiServices(IUiServices *services);
+
+// Sets the busy cursor for its lifetime.
+class TBusyCursor {
+ public:
+  TBusyCursor() { Ui().BeginBusy(); }
+  ~TBusyCursor() { Ui().EndBusy(); }
+  TBusyCursor(const TBusyCursor &) = delete;
+  TBusyCursor &operator=(const TBusyCursor &) = delete;
+};
+
+// Records every call as a line and answers message boxes from a queue (IDOK, or the
+// default button of the style, when the queue is empty).
+class TRecordingUi : public IUiServices {
+ public:
+  struct Box {
+    std::string text, caption;
+    unsigned flags;
+  };
+  std::vector<Box> boxes;
+  std::vector<std::pair<std::string, std::string>> sql_errors;
+  std::vector<int> answers;  // taken from the front
+  int busy_depth = 0;
+  int busy_max = 0;
+  int pumps = 0;
+  std::function<void()> on_pump;  // runs inside ProcessMessages when set
+
+  int MessageBox(const std::string &text, const std::string &caption, unsigned flags) override;
+  void ShowSqlError(const std::string &class_name, const std::string &message) override;
+  void BeginBusy() override;
+  void EndBusy() override;
+  void ProcessMessages() override;
+};
+
+// Installs a recording implementation for the lifetime of the object (tests).
+class TScopedRecordingUi : public TRecordingUi {
+ public:
+  TScopedRecordingUi() : previous_(&Ui()) { SetUiServices(this); }
+  ~TScopedRecordingUi() override { SetUiServices(previous_ == &DefaultUi() ? nullptr : previous_); }
+  static IUiServices &DefaultUi();
+
+ private:
+  IUiServices *previous_;
+};
