@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -67,38 +68,68 @@ inline double F64(const unsigned char *p) {
 
 bool IsBof(std::uint16_t id) { return id == kBof2 || id == kBof3 || id == kBof4 || id == kBof; }
 
+// CP932 codes of the basic multilingual plane, 0 where CP932 has none: shared strings
+// are converted a character at a time, so the table is kept at hand.
+const std::uint16_t *Cp932Codes() {
+  static const std::vector<std::uint16_t> table = [] {
+    std::vector<std::uint16_t> t(0x10000);
+    for (char32_t cp = 0; cp < 0x10000; ++cp) t[cp] = static_cast<std::uint16_t>(cp932::EncodeChar(cp));
+    return t;
+  }();
+  return table.data();
+}
+
+// Appends one character as CP932 at w ("?" when CP932 has none); w has room for two.
+inline char *PutChar(char *w, char32_t cp) {
+  if (cp < 0x80) {
+    *w++ = static_cast<char>(cp);
+    return w;
+  }
+  static const std::uint16_t *const codes = Cp932Codes();
+  unsigned code = cp < 0x10000 ? codes[cp] : 0;
+  if (code == 0) {
+    *w++ = '?';
+  } else if (code < 0x100) {
+    *w++ = static_cast<char>(code);
+  } else {
+    *w++ = static_cast<char>(code >> 8);
+    *w++ = static_cast<char>(code & 0xFF);
+  }
+  return w;
+}
+
 // Appends 16-bit characters (UTF-16 code units, little endian) as CP932; a surrogate
 // pair split over two calls is joined through `pending`.
 void AppendUtf16(std::string &out, const unsigned char *p, std::size_t n, char16_t &pending) {
+  std::size_t old = out.size();
+  out.resize(old + 2 * n + 2);
+  char *w = out.data() + old;
   for (std::size_t i = 0; i < n; ++i) {
     char16_t u = static_cast<char16_t>(p[2 * i] | (p[2 * i + 1] << 8));
     if (pending) {
       if (u >= 0xDC00 && u <= 0xDFFF) {
-        cp932::AppendChar(out, 0x10000 + ((static_cast<char32_t>(pending) - 0xD800) << 10) + (u - 0xDC00));
+        w = PutChar(w, 0x10000 + ((static_cast<char32_t>(pending) - 0xD800) << 10) + (u - 0xDC00));
         pending = 0;
         continue;
       }
-      cp932::AppendChar(out, pending);
+      w = PutChar(w, pending);
       pending = 0;
     }
-    if (u < 0x80) {
-      out.push_back(static_cast<char>(u));
-    } else if (u >= 0xD800 && u <= 0xDBFF) {
+    if (u >= 0xD800 && u <= 0xDBFF)
       pending = u;
-    } else {
-      cp932::AppendChar(out, u);
-    }
+    else
+      w = PutChar(w, u);
   }
+  out.resize(static_cast<std::size_t>(w - out.data()));
 }
 
 // Appends 8-bit characters of a BIFF8 string: the low bytes of UTF-16 code units.
 void AppendLatin1(std::string &out, const unsigned char *p, std::size_t n) {
-  for (std::size_t i = 0; i < n; ++i) {
-    if (p[i] < 0x80)
-      out.push_back(static_cast<char>(p[i]));
-    else
-      cp932::AppendChar(out, p[i]);
-  }
+  std::size_t old = out.size();
+  out.resize(old + 2 * n);
+  char *w = out.data() + old;
+  for (std::size_t i = 0; i < n; ++i) w = PutChar(w, p[i]);
+  out.resize(static_cast<std::size_t>(w - out.data()));
 }
 
 const char *ErrorText(unsigned code) {
@@ -236,11 +267,12 @@ void TXBiff::ReadWorkbook(const std::string &FileName) {
   ReadWorkbookData(std::move(bytes));
 }
 
-void TXBiff::ReadWorkbookData(std::string Data) {
+void TXBiff::ReadWorkbookData(std::string_view Data) {
   std::string stream;
+  std::string_view view = Data;
   if (cfb::TCompoundFile::HasSignature(Data)) {
     try {
-      cfb::TCompoundFile cf(std::move(Data));
+      cfb::TCompoundFile cf = cfb::TCompoundFile::View(Data);
       int i = cf.FindStream("Workbook");
       FState = 5;
       if (i < 0) {
@@ -250,14 +282,14 @@ void TXBiff::ReadWorkbookData(std::string Data) {
       // A compound file without a workbook stream is some other document.
       if (i < 0) UnknownFormat();
       stream = cf.ReadStream(i);
+      view = stream;
     } catch (const cfb::ECompoundFileError &e) {
       throw EXBiffError(OpenFailedText() + "\r\n" + e.what());
     }
   } else {
-    stream = std::move(Data);
     FState = 2;
   }
-  ReadStream(stream);
+  ReadStream(view);
 }
 
 void TXBiff::DoProgress(int Progress) {
@@ -273,7 +305,13 @@ bool TXBiff::DoReadCell(int SheetNo, int Row, int Col, int rgbAttr, const std::s
 
 bool TXBiff::NumberCell(int row, int col, int attr, double v) {
   char buf[40];
-  auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, 15);
+  std::to_chars_result r;
+  // Whole numbers of up to 15 digits (row numbers, day serials) print the same as
+  // "%.15g" through the integer path, which is much cheaper.
+  if (v > -1e15 && v < 1e15 && v == static_cast<double>(static_cast<std::int64_t>(v)) && (v != 0 || !std::signbit(v)))
+    r = std::to_chars(buf, buf + sizeof buf, static_cast<std::int64_t>(v));
+  else
+    r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, 15);
   FText.assign(buf, r.ptr);
   return DoReadCell(FSheetNo, row, col, attr, FText);
 }
@@ -281,15 +319,15 @@ bool TXBiff::NumberCell(int row, int col, int attr, double v) {
 // A BIFF8 string that starts at offset off of the record whose data begins at body and
 // is len bytes long; it may go on in the CONTINUE records after it.
 std::string TXBiff::Biff8Text(std::size_t body, std::size_t off, std::size_t len) {
-  const auto *d = reinterpret_cast<const unsigned char *>(FStream->data());
-  TStringCursor c(d, FStream->size(), body + off, body + len);
+  const auto *d = reinterpret_cast<const unsigned char *>(FStream.data());
+  TStringCursor c(d, FStream.size(), body + off, body + len);
   std::string out;
   if (!c.Text(out)) UnknownFormat();
   return out;
 }
 
-void TXBiff::ReadStream(const std::string &s) {
-  FStream = &s;
+void TXBiff::ReadStream(std::string_view s) {
+  FStream = s;
   FSheetNo = 0;
   FSst.clear();
   FFormulaRow = FFormulaCol = 0;
@@ -309,6 +347,11 @@ void TXBiff::ReadStream(const std::string &s) {
   if (U16(d + pos + 6) == 16) ++FSheetNo;
   pos += 4 + len;
 
+  // Progress is pos * 100 div size, kept without a division per record: percent
+  // goes up by one each time pos reaches the next step.
+  int percent = static_cast<int>(static_cast<std::uint64_t>(pos) * 100 / size);
+  auto step = [size](int p) { return (static_cast<std::uint64_t>(p) * size + 99) / 100; };
+  std::uint64_t next_step = step(percent + 1);
   while (pos + 4 <= size) {
     id = U16(d + pos);
     len = U16(d + pos + 2);
@@ -317,11 +360,15 @@ void TXBiff::ReadStream(const std::string &s) {
     std::size_t next = body + len;
     bool cancel = ReadRecord(id, d + body, len, next);
     pos = next;
-    DoProgress(static_cast<int>(static_cast<std::uint64_t>(pos) * 100 / size));
+    if (pos >= next_step) {
+      percent = static_cast<int>(static_cast<std::uint64_t>(pos) * 100 / size);
+      next_step = step(percent + 1);
+    }
+    DoProgress(percent);
     if (cancel) break;
   }
   DoProgress(0);
-  FStream = nullptr;
+  FStream = {};
 }
 
 // Handles one record whose data is p[0, len); returns a handler's Cancel. `next` is
@@ -472,8 +519,8 @@ bool TXBiff::ReadRecord(std::uint16_t id, const unsigned char *p, std::size_t le
 // shared-string list; returns the position after the last of them. A piece over
 // 8,224 bytes is an unknown format; a string cut short ends the list quietly.
 std::size_t TXBiff::ReadSst(std::size_t pos) {
-  const auto *d = reinterpret_cast<const unsigned char *>(FStream->data());
-  const std::size_t size = FStream->size();
+  const auto *d = reinterpret_cast<const unsigned char *>(FStream.data());
+  const std::size_t size = FStream.size();
   std::size_t len = U16(d + pos + 2);
   if (len > kMaxSstPiece) UnknownFormat();
   std::size_t end = pos + 4 + len;
@@ -486,10 +533,11 @@ std::size_t TXBiff::ReadSst(std::size_t pos) {
   std::uint32_t total, unique;
   if (!c.DWord(total) || !c.DWord(unique)) return end;
   FSst.reserve(std::min<std::size_t>(unique, (end - pos) / 3));
-  std::string text;
   while (!c.AtEnd()) {
-    if (!c.Text(text)) break;
-    FSst.push_back(text);
+    if (!c.Text(FSst.emplace_back())) {
+      FSst.pop_back();
+      break;
+    }
   }
   return end;
 }

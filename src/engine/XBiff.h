@@ -13,6 +13,7 @@
 #include <functional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // Failures of the reader; the message is program text.
@@ -48,7 +49,7 @@ class TXBiff {
   // cannot be read or is damaged; exceptions of the handlers pass through.
   void ReadWorkbook(const std::string &FileName);
   // The same on the bytes of a file already in memory.
-  void ReadWorkbookData(std::string Data);
+  void ReadWorkbookData(std::string_view Data);
 
   const std::string &FileName() const { return FFileName; }
   int Progress() const { return FProgress; }
@@ -64,7 +65,7 @@ class TXBiff {
  private:
   class TStringCursor;
 
-  void ReadStream(const std::string &s);
+  void ReadStream(std::string_view s);
   bool ReadRecord(std::uint16_t id, const unsigned char *p, std::size_t len, std::size_t &next);
   std::size_t ReadSst(std::size_t pos);
   std::string Biff8Text(std::size_t body, std::size_t off, std::size_t len);
@@ -78,5 +79,5 @@ class TXBiff {
   int FFormulaRow = 0, FFormulaCol = 0;
   std::vector<std::string> FSst;
   std::string FText;  // work buffer for the cell text
-  const std::string *FStream = nullptr;
+  std::string_view FStream;
 };

@@ -36,7 +36,19 @@ bool TCompoundFile::HasSignature(std::string_view data) {
   return data.size() >= sizeof kSignature && std::memcmp(data.data(), kSignature, sizeof kSignature) == 0;
 }
 
-TCompoundFile::TCompoundFile(std::string data) : data_(std::move(data)) {
+TCompoundFile::TCompoundFile(std::string data)
+    : owned_(std::make_shared<const std::string>(std::move(data))), data_(*owned_) {
+  Parse();
+}
+
+TCompoundFile TCompoundFile::View(std::string_view data) {
+  TCompoundFile cf;
+  cf.data_ = data;
+  cf.Parse();
+  return cf;
+}
+
+void TCompoundFile::Parse() {
   ReadHeaderAndFat();
   ReadDirectory();
 }
@@ -134,12 +146,10 @@ std::string TCompoundFile::ReadChain(std::uint32_t start, std::uint64_t size) co
   std::uint64_t need = (size + sector_size_ - 1) >> sector_shift_;
   std::vector<std::uint32_t> chain = Chain(fat_, start, need, "stream");
   std::string out;
-  out.resize(static_cast<std::size_t>(size));
-  std::size_t pos = 0;
+  out.reserve(static_cast<std::size_t>(size));
   for (std::uint32_t s : chain) {
-    std::size_t n = std::min<std::size_t>(sector_size_, out.size() - pos);
-    std::memcpy(out.data() + pos, Sector(s, n), n);
-    pos += n;
+    std::size_t n = std::min<std::size_t>(sector_size_, static_cast<std::size_t>(size) - out.size());
+    out.append(reinterpret_cast<const char *>(Sector(s, n)), n);
   }
   return out;
 }

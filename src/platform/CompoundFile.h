@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -40,6 +41,8 @@ class TCompoundFile {
   // Parses a compound file held in memory. Throws ECompoundFileError when the bytes
   // are not a compound file or a structure in it is damaged.
   explicit TCompoundFile(std::string data);
+  // The same on bytes the caller keeps alive for the lifetime of this object.
+  static TCompoundFile View(std::string_view data);
 
   // Reads the file at path and parses it. Throws ECompoundFileError, also when the
   // file cannot be read.
@@ -74,7 +77,11 @@ class TCompoundFile {
   void WalkTree(std::uint32_t id, const std::string &prefix, int depth,
                 std::vector<bool> &seen);
 
-  std::string data_;
+  TCompoundFile() = default;
+  void Parse();
+
+  std::shared_ptr<const std::string> owned_;  // the bytes, unless they are the caller's
+  std::string_view data_;
   int major_ = 0;
   unsigned sector_shift_ = 9;
   std::size_t sector_size_ = 512;
