@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "platform/LocaleMap.h"
 #include "platform/cp932.h"
 
 // ---- ranges and order ----------------------------------------------------------------
@@ -165,6 +166,7 @@ std::size_t FindLineEnd(std::string_view Text) {
 // ---- Japanese character classes ------------------------------------------------------
 
 int JapaneseCharClass(unsigned Flags) {
+  using namespace localemap;
   if (Flags == C3_SYMBOL) return 9;
   if (Flags & C3_HALFWIDTH) {
     if (Flags == C3_HALFWIDTH || Flags == (C3_HALFWIDTH | C3_ALPHA)) return 1;
@@ -180,41 +182,9 @@ int JapaneseCharClass(unsigned Flags) {
   return 0;
 }
 
-// Set-3 flags of one code point of the CP932 repertoire.
-static unsigned CharType3(char32_t u) {
-  auto in = [u](char32_t a, char32_t b) { return u >= a && u <= b; };
-  if (u < 0x80) {
-    if (in('A', 'Z') || in('a', 'z')) return C3_HALFWIDTH | C3_ALPHA;
-    if (in('0', '9')) return C3_HALFWIDTH;
-    if (u <= 0x20 || u == 0x7F) return 0;
-    return C3_HALFWIDTH | C3_SYMBOL;
-  }
-  if (in(0xFF61, 0xFF65)) return C3_HALFWIDTH | C3_SYMBOL;  // 。「」、・
-  if (in(0xFF66, 0xFF9F)) {
-    unsigned f = C3_HALFWIDTH | C3_KATAKANA | C3_ALPHA;
-    if (u == 0xFF70 || u >= 0xFF9E) f |= C3_DIACRITIC;
-    return f;
-  }
-  if (u == 0x30FC) return C3_FULLWIDTH | C3_KATAKANA | C3_HIRAGANA | C3_ALPHA | C3_DIACRITIC;
-  if (in(0x3041, 0x309F)) {
-    unsigned f = C3_FULLWIDTH | C3_HIRAGANA | C3_ALPHA;
-    if (in(0x309B, 0x309E)) f |= C3_DIACRITIC;
-    return f;
-  }
-  if (in(0x30A1, 0x30FE)) return u == 0x30FB ? (C3_FULLWIDTH | C3_SYMBOL) : (C3_FULLWIDTH | C3_KATAKANA | C3_ALPHA);
-  if (in(0x4E00, 0x9FFF) || in(0xF900, 0xFAFF) || u == 0x3005 || u == 0x3006 || u == 0x3007 ||
-      u == 0x4EDD)
-    return C3_FULLWIDTH | C3_IDEOGRAPH | C3_ALPHA;
-  if (in(0xFF21, 0xFF3A) || in(0xFF41, 0xFF5A)) return C3_FULLWIDTH | C3_ALPHA;
-  if (in(0xFF10, 0xFF19)) return C3_FULLWIDTH;
-  if (in(0x0391, 0x03C9) || in(0x0401, 0x0451)) return C3_FULLWIDTH | C3_ALPHA;  // Greek, Cyrillic
-  if (u == 0x3000) return C3_FULLWIDTH;  // ideographic space
-  return C3_FULLWIDTH | C3_SYMBOL;
-}
-
 int JapaneseCharClassAt(std::string_view Line, std::size_t I) {
   if (I >= Line.size()) return 0;
-  return JapaneseCharClass(CharType3(cp932::DecodeChar(Line, I)));
+  return JapaneseCharClass(localemap::CharType3(cp932::DecodeChar(Line, I)));
 }
 
 // ---- colours and painting ------------------------------------------------------------

@@ -75,23 +75,8 @@ std::size_t FindLineEnd(std::string_view Text);
 
 // ---- Japanese character classes ------------------------------------------------------
 
-// Character-type set 3 flags.
-enum : unsigned {
-  C3_NONSPACING = 0x0001,
-  C3_DIACRITIC = 0x0002,
-  C3_VOWELMARK = 0x0004,
-  C3_SYMBOL = 0x0008,
-  C3_KATAKANA = 0x0010,
-  C3_HIRAGANA = 0x0020,
-  C3_HALFWIDTH = 0x0040,
-  C3_FULLWIDTH = 0x0080,
-  C3_IDEOGRAPH = 0x0100,
-  C3_KASHIDA = 0x0200,
-  C3_LEXICAL = 0x0400,
-  C3_ALPHA = 0x8000,
-};
-
-// Word-break class 0..9 of a character with the given set-3 flags.
+// Word-break class 0..9 of a character with the given character-type set 3 flags
+// (localemap::C3_*).
 int JapaneseCharClass(unsigned Flags);
 // The class of the CP932 character that starts at 0-based offset I of Line.
 int JapaneseCharClassAt(std::string_view Line, std::size_t I);

@@ -6,6 +6,7 @@
 
 #include "components/QmEditMiscClasses.h"
 #include "components/QmEditMiscProcs.h"
+#include "platform/LocaleMap.h"
 #include "platform/cp932.h"
 
 namespace {
@@ -105,6 +106,7 @@ TEST(QmEditMiscProcs, DoubleByteScansNeverStopOnATrailByte) {
 }
 
 TEST(QmEditMiscProcs, JapaneseCharClasses) {
+  using namespace localemap;
   struct Case {
     const char *utf8;
     int cls;
