@@ -20,7 +20,8 @@ bool ReadAll(const std::string &path_utf8, std::string &out) {
   return true;
 }
 
-bool IsBlank(char c) { return static_cast<unsigned char>(c) <= ' '; }
+// Spaces and tabs around names and values are not part of them; other control bytes are.
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
 std::string_view Trim(std::string_view s) {
   while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);

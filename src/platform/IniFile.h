@@ -8,7 +8,7 @@
 // not know (other sections and keys, comments, blank lines) and their order are kept byte
 // for byte.
 //
-// A value read is trimmed of spaces and control characters at both ends, and one pair of
+// A value read is trimmed of spaces and tabs at both ends, and one pair of
 // matching double or single quotes around it is removed.
 #pragma once
 
