@@ -313,34 +313,33 @@ std::string TSQLiteTbl::FieldAsString(int i) const {
   return Fields(i);
 }
 
-int64_t TSQLiteTbl::FieldAsInteger(int i) const {
+// The number in column i of the current row: its own value when it is a number, else the one
+// SQLite converted; NULL is 0. Text and blob columns hold no numbers.
+TSQLiteTbl::Number TSQLiteTbl::NumberAt(int i) const {
   CheckEOF();
   const int col = FColTypes[i];
   const std::size_t cell = static_cast<std::size_t>(Row) * FColTypes.size() + i;
   const uint8_t kind = FKinds[cell];
-  if (kind == 0) return 0;
+  if (kind == 0) return {true, 0, 0};
   if (col != dtInt && col != dtNumeric) throw ESQLiteException("Not an integer or numeric field");
   std::string_view b = Bytes(cell);
   if (kind & kConverted) {
-    std::string_view n(b.data() - 8, 8);
-    return col == dtInt ? Load<int64_t>(n) : static_cast<int64_t>(std::trunc(Load<double>(n)));
+    b = std::string_view(b.data() - 8, 8);
+    if (col == dtInt) return {true, Load<int64_t>(b), 0};
+    return {false, 0, Load<double>(b)};
   }
-  return kind == dtInt ? Load<int64_t>(b) : static_cast<int64_t>(std::trunc(Load<double>(b)));
+  if (kind == dtInt) return {true, Load<int64_t>(b), 0};
+  return {false, 0, Load<double>(b)};
+}
+
+int64_t TSQLiteTbl::FieldAsInteger(int i) const {
+  Number n = NumberAt(i);
+  return n.is_int ? n.i : static_cast<int64_t>(std::trunc(n.d));
 }
 
 double TSQLiteTbl::FieldAsDouble(int i) const {
-  CheckEOF();
-  const int col = FColTypes[i];
-  const std::size_t cell = static_cast<std::size_t>(Row) * FColTypes.size() + i;
-  const uint8_t kind = FKinds[cell];
-  if (kind == 0) return 0;
-  if (col != dtInt && col != dtNumeric) throw ESQLiteException("Not an integer or numeric field");
-  std::string_view b = Bytes(cell);
-  if (kind & kConverted) {
-    std::string_view n(b.data() - 8, 8);
-    return col == dtInt ? static_cast<double>(Load<int64_t>(n)) : Load<double>(n);
-  }
-  return kind == dtInt ? static_cast<double>(Load<int64_t>(b)) : Load<double>(b);
+  Number n = NumberAt(i);
+  return n.is_int ? static_cast<double>(n.i) : n.d;
 }
 
 std::optional<std::string_view> TSQLiteTbl::FieldAsBlob(int i) const {

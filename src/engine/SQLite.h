@@ -122,6 +122,12 @@ class TSQLiteTbl {
   TSQLiteTbl() = default;
   void AddRow(sqlite3_stmt *st);
   void DecideColumns(sqlite3_stmt *st);
+  struct Number {
+    bool is_int;
+    int64_t i;
+    double d;
+  };
+  Number NumberAt(int i) const;
   std::string_view Bytes(std::size_t cell) const;
   void CheckEOF() const;
 
