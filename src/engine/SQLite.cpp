@@ -130,7 +130,10 @@ void TSQLiteDb::RaiseError(const std::string &Msg, const std::string &SQL) {
   throw ESQLiteException(ErrorText(Msg, SQL));
 }
 
-void TSQLiteDb::ExecSQL(const std::string &SQL) {
+// Prepares the statements of the text one after the other and hands each to Step; the loop
+// goes on to the next statement while MultiStatement is on and Step returns true.
+template <typename F>
+void TSQLiteDb::ForEachStatement(const std::string &SQL, F Step) {
   const std::string text = SqlTextFilter(SQL);
   const char *p = text.c_str();
   while (*p) {
@@ -138,28 +141,28 @@ void TSQLiteDb::ExecSQL(const std::string &SQL) {
     const char *tail = nullptr;
     if (sqlite3_prepare_v2(FHandle, p, -1, &st.st, &tail) != SQLITE_OK) RaiseError("Error executing SQL", SQL);
     if (!st.st) break;  // only blanks or comments were left
-    int rc;
-    while ((rc = sqlite3_step(st.st)) == SQLITE_ROW) {
-    }
-    if (rc != SQLITE_DONE) RaiseError("Error executing SQL statement", SQL);
-    if (!MultiStatement) break;
+    if (!Step(st.st) || !MultiStatement) break;
     p = tail;
   }
 }
 
+void TSQLiteDb::ExecSQL(const std::string &SQL) {
+  ForEachStatement(SQL, [&](sqlite3_stmt *st) {
+    int rc;
+    while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+    }
+    if (rc != SQLITE_DONE) RaiseError("Error executing SQL statement", SQL);
+    return true;
+  });
+}
+
 std::unique_ptr<TSQLiteTbl> TSQLiteDb::GetTable(const std::string &SQL) {
   std::unique_ptr<TSQLiteTbl> table(new TSQLiteTbl);
-  const std::string text = SqlTextFilter(SQL);
-  const char *p = text.c_str();
-  while (*p) {
-    StmtGuard st;
-    const char *tail = nullptr;
-    if (sqlite3_prepare_v2(FHandle, p, -1, &st.st, &tail) != SQLITE_OK) RaiseError("Error executing SQL", SQL);
-    if (!st.st) break;
+  ForEachStatement(SQL, [&](sqlite3_stmt *st) {
     for (;;) {
-      int rc = sqlite3_step(st.st);
+      int rc = sqlite3_step(st);
       if (rc == SQLITE_ROW) {
-        table->AddRow(st.st);
+        table->AddRow(st);
       } else if (rc == SQLITE_DONE) {
         break;
       } else if (rc == SQLITE_BUSY) {
@@ -169,9 +172,8 @@ std::unique_ptr<TSQLiteTbl> TSQLiteDb::GetTable(const std::string &SQL) {
       }
     }
     table->Row = 0;
-    if (!MultiStatement || table->FCount > 0) break;
-    p = tail;
-  }
+    return table->FCount == 0;
+  });
   return table;
 }
 

@@ -71,6 +71,8 @@ class TSQLiteDb {
  private:
   friend class TSQLiteTbl;
   std::string ErrorText(const std::string &Msg, const std::string &SQL) const;
+  template <typename F>
+  void ForEachStatement(const std::string &SQL, F Step);
 
   sqlite3 *FHandle = nullptr;
   bool FInTransaction = false;
