@@ -115,15 +115,13 @@ void Map(Ch &c, char32_t to) {
 }
 
 void FullWidth(std::vector<Ch> &text) {
-  const KanaTables &k = Kana();
   std::vector<Ch> out;
   out.reserve(text.size());
   for (std::size_t i = 0; i < text.size(); ++i) {
     Ch c = text[i];
     if (IsHalfKana(c.cp) && c.cp < kHalfVoiced && i + 1 < text.size()) {
       const char32_t mark = text[i + 1].cp;
-      const std::size_t x = c.cp - kHalfFirst;
-      const char32_t joined = mark == kHalfVoiced ? k.voiced[x] : mark == kHalfSemiVoiced ? k.semi[x] : 0;
+      const char32_t joined = mark == kHalfVoiced || mark == kHalfSemiVoiced ? FullWidthKana(c.cp, mark) : 0;
       if (joined) {
         out.push_back({joined, 0, 0});
         ++i;
@@ -194,6 +192,15 @@ std::string MapString(std::string_view sjis, unsigned flags) {
       cp932::AppendChar(out, c.cp);
   }
   return out;
+}
+
+char32_t FullWidthKana(char32_t half, char32_t mark) {
+  if (!IsHalfKana(half)) return 0;
+  const KanaTables &k = Kana();
+  const std::size_t i = half - kHalfFirst;
+  if (mark == kHalfVoiced) return k.voiced[i];
+  if (mark == kHalfSemiVoiced) return k.semi[i];
+  return k.plain[i];
 }
 
 std::uint16_t CharType3(char32_t cp) {

@@ -35,6 +35,11 @@ enum : unsigned {
 // or unknown bits fail and give the empty text; no option at all gives the text as is.
 std::string MapString(std::string_view sjis, unsigned flags);
 
+// The full-width kana of a half-width katakana code point (U+FF61-U+FF9F); with mark
+// U+FF9E (ﾞ) or U+FF9F (ﾟ), its voiced or semi-voiced form, or 0 when that form does not
+// exist in code page 932. 0 for a code point outside the block.
+char32_t FullWidthKana(char32_t half, char32_t mark = 0);
+
 // Character-type set 3.
 enum : std::uint16_t {
   C3_NONSPACING = 0x0001,
