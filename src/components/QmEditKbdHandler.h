@@ -1,102 +1,73 @@
 // Chains of extra key and mouse handlers that the editor calls before its own handling.
 #pragma once
 
-#include <Qt>
-
 #include <cstdint>
 #include <vector>
 
 #include "components/QmEditKeyCmds.h"
+#include "components/QmEditTypes.h"
 
-class QObject;
-
-// A method reference: the object and the code to call on it. Two references are the same
-// handler when both parts are equal.
-struct TMethod {
-  void *Data = nullptr;
-  void (*Code)() = nullptr;
-  bool operator==(const TMethod &) const = default;
-};
-
-// A typed method reference. Of<&T::Member>(object) binds a member function; the reference
-// compares equal for the same object and member, so it can be removed again.
-template <class... Args>
-struct TQmMethodRef {
-  using TCode = void (*)(void *, Args...);
-  void *Data = nullptr;
-  TCode Code = nullptr;
-
-  template <auto Member, class T>
-  static TQmMethodRef Of(T *Object) {
-    return {Object, [](void *d, Args... a) { (static_cast<T *>(d)->*Member)(a...); }};
-  }
-  // A plain function taking the data pointer first.
-  static TQmMethodRef Func(TCode Fn, void *Data = nullptr) { return {Data, Fn}; }
-
-  explicit operator bool() const { return Code != nullptr; }
-  void operator()(Args... a) const { Code(Data, a...); }
-
-  TMethod ToMethod() const { return {Data, reinterpret_cast<void (*)()>(Code)}; }
-  static TQmMethodRef FromMethod(const TMethod &m) {
-    return {m.Data, reinterpret_cast<TCode>(m.Code)};
-  }
-};
+enum TMouseButton : std::uint8_t { mbLeft, mbRight, mbMiddle };
 
 // Method references in registration order.
-class TMethodList {
+template <typename... Args>
+class TMethodList : public TObject {
  public:
+  using TMethodRef = TQmMethod<Args...>;
+  const char *ClassName() const override { return "TMethodList"; }
   int Count() const { return static_cast<int>(FItems.size()); }
-  const TMethod &Items(int Index) const { return FItems.at(static_cast<std::size_t>(Index)); }
-  void Add(const TMethod &Method) { FItems.push_back(Method); }
+  const TMethodRef &Items(int Index) const { return FItems.at(static_cast<std::size_t>(Index)); }
+  void Add(const TMethodRef &Method) { FItems.push_back(Method); }
   // Removes every registration of the method.
-  void Remove(const TMethod &Method);
-
- private:
-  std::vector<TMethod> FItems;
-};
-
-// Handler kinds. Sender is the editor; Key and Char may be changed (0 stops the walk).
-using TQmKeyEventRef = TQmMethodRef<QObject *, std::uint16_t &, TShiftState>;
-using TQmKeyPressEventRef = TQmMethodRef<QObject *, char &>;
-using TQmMouseEventRef = TQmMethodRef<QObject *, Qt::MouseButton, TShiftState, int, int>;
-using TQmMouseCursorEventRef = TQmMethodRef<QObject *, int, int, Qt::CursorShape &>;
-
-class TQmEditKbdHandler {
- public:
-  TQmEditKbdHandler() = default;
-  TQmEditKbdHandler(const TQmEditKbdHandler &) = delete;
-  TQmEditKbdHandler &operator=(const TQmEditKbdHandler &) = delete;
-
-  void AddKeyDownHandler(TQmKeyEventRef H) { FKeyDownChain.Add(H.ToMethod()); }
-  void RemoveKeyDownHandler(TQmKeyEventRef H) { FKeyDownChain.Remove(H.ToMethod()); }
-  void AddKeyUpHandler(TQmKeyEventRef H) { FKeyUpChain.Add(H.ToMethod()); }
-  void RemoveKeyUpHandler(TQmKeyEventRef H) { FKeyUpChain.Remove(H.ToMethod()); }
-  void AddKeyPressHandler(TQmKeyPressEventRef H) { FKeyPressChain.Add(H.ToMethod()); }
-  void RemoveKeyPressHandler(TQmKeyPressEventRef H) { FKeyPressChain.Remove(H.ToMethod()); }
-  void AddMouseDownHandler(TQmMouseEventRef H) { FMouseDownChain.Add(H.ToMethod()); }
-  void RemoveMouseDownHandler(TQmMouseEventRef H) { FMouseDownChain.Remove(H.ToMethod()); }
-  void AddMouseUpHandler(TQmMouseEventRef H) { FMouseUpChain.Add(H.ToMethod()); }
-  void RemoveMouseUpHandler(TQmMouseEventRef H) { FMouseUpChain.Remove(H.ToMethod()); }
-  void AddMouseCursorHandler(TQmMouseCursorEventRef H) { FMouseCursorChain.Add(H.ToMethod()); }
-  void RemoveMouseCursorHandler(TQmMouseCursorEventRef H) {
-    FMouseCursorChain.Remove(H.ToMethod());
+  void Remove(const TMethodRef &Method) {
+    std::erase_if(FItems, [&](const TMethodRef &m) { return m == Method; });
   }
 
+ private:
+  std::vector<TMethodRef> FItems;
+};
+
+// Handler kinds. Sender is the editor; a key handler may change the key or the character,
+// and clearing it (0) stops the walk.
+using TKeyEvent = TQmMethod<TObject *, std::uint16_t &, TShiftState>;
+using TKeyPressEvent = TQmMethod<TObject *, char &>;
+using TMouseEvent = TQmMethod<TObject *, TMouseButton, TShiftState, int, int>;
+using TMouseCursorEvent = TQmMethod<TObject *, int, int, TCursor &>;
+
+class TQmEditKbdHandler : public TObject {
+ public:
+  const char *ClassName() const override { return "TQmEditKbdHandler"; }
+
+  void AddKeyDownHandler(const TKeyEvent &H) { FKeyDownChain.Add(H); }
+  void RemoveKeyDownHandler(const TKeyEvent &H) { FKeyDownChain.Remove(H); }
+  void AddKeyUpHandler(const TKeyEvent &H) { FKeyUpChain.Add(H); }
+  void RemoveKeyUpHandler(const TKeyEvent &H) { FKeyUpChain.Remove(H); }
+  void AddKeyPressHandler(const TKeyPressEvent &H) { FKeyPressChain.Add(H); }
+  void RemoveKeyPressHandler(const TKeyPressEvent &H) { FKeyPressChain.Remove(H); }
+  void AddMouseDownHandler(const TMouseEvent &H) { FMouseDownChain.Add(H); }
+  void RemoveMouseDownHandler(const TMouseEvent &H) { FMouseDownChain.Remove(H); }
+  void AddMouseUpHandler(const TMouseEvent &H) { FMouseUpChain.Add(H); }
+  void RemoveMouseUpHandler(const TMouseEvent &H) { FMouseUpChain.Remove(H); }
+  void AddMouseCursorHandler(const TMouseCursorEvent &H) { FMouseCursorChain.Add(H); }
+  void RemoveMouseCursorHandler(const TMouseCursorEvent &H) { FMouseCursorChain.Remove(H); }
+
   // Each call walks its chain from the last registered handler to the first and returns
-  // at once when the same chain is already being walked. Key handlers stop the walk by
-  // clearing the key (or the character).
-  void CallKeyDownHandlers(QObject *Sender, std::uint16_t &Key, TShiftState Shift);
-  void CallKeyUpHandlers(QObject *Sender, std::uint16_t &Key, TShiftState Shift);
-  void CallKeyPressHandlers(QObject *Sender, char &Key);
-  void CallMouseDownHandlers(QObject *Sender, Qt::MouseButton Button, TShiftState Shift, int X,
+  // at once when the same chain is already being walked (a handler that causes the same
+  // event does not come back into it).
+  void CallKeyDownHandlers(TObject *Sender, std::uint16_t &Key, TShiftState Shift);
+  void CallKeyUpHandlers(TObject *Sender, std::uint16_t &Key, TShiftState Shift);
+  void CallKeyPressHandlers(TObject *Sender, char &Key);
+  void CallMouseDownHandlers(TObject *Sender, TMouseButton Button, TShiftState Shift, int X,
                              int Y);
-  void CallMouseUpHandlers(QObject *Sender, Qt::MouseButton Button, TShiftState Shift, int X,
+  void CallMouseUpHandlers(TObject *Sender, TMouseButton Button, TShiftState Shift, int X,
                            int Y);
-  void CallMouseCursorHandlers(QObject *Sender, int X, int Y, Qt::CursorShape &Cursor);
+  void CallMouseCursorHandlers(TObject *Sender, int X, int Y, TCursor &Cursor);
 
  private:
-  TMethodList FKeyDownChain, FKeyUpChain, FKeyPressChain, FMouseDownChain, FMouseUpChain,
-      FMouseCursorChain;
+  TMethodList<TObject *, std::uint16_t &, TShiftState> FKeyDownChain, FKeyUpChain;
+  TMethodList<TObject *, char &> FKeyPressChain;
+  TMethodList<TObject *, TMouseButton, TShiftState, int, int> FMouseDownChain, FMouseUpChain;
+  TMethodList<TObject *, int, int, TCursor &> FMouseCursorChain;
   bool FInKeyDown = false, FInKeyUp = false, FInKeyPress = false, FInMouseDown = false,
        FInMouseUp = false, FInMouseCursor = false;
 };

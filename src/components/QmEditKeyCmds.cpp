@@ -384,12 +384,14 @@ TQmKey QmTranslateKeyEvent(const QKeyEvent &Event) {
 // ---------------------------------------------------------------------------------------
 // Key strokes
 
-void TQmEditKeyStroke::Assign(const TQmEditKeyStroke &Source) {
-  SetCommand(Source.FCommand);
-  SetKey(Source.FKey);
-  SetShift(Source.FShift);
-  SetKey2(Source.FKey2);
-  SetShift2(Source.FShift2);
+void TQmEditKeyStroke::Assign(const TPersistent &Source) {
+  const auto *src = dynamic_cast<const TQmEditKeyStroke *>(&Source);
+  if (!src) return TPersistent::Assign(Source);
+  SetCommand(src->FCommand);
+  SetKey(src->FKey);
+  SetShift(src->FShift);
+  SetKey2(src->FKey2);
+  SetShift2(src->FShift2);
 }
 
 namespace {
@@ -447,10 +449,12 @@ TQmEditKeyStroke *TQmEditKeyStrokes::AddKey(TQmEditorCommand Command, std::uint1
   return FItems.back().get();
 }
 
-void TQmEditKeyStrokes::Assign(const TQmEditKeyStrokes &Source) {
-  if (&Source == this) return;
+void TQmEditKeyStrokes::Assign(const TPersistent &Source) {
+  const auto *src = dynamic_cast<const TQmEditKeyStrokes *>(&Source);
+  if (!src) return TPersistent::Assign(Source);
+  if (src == this) return;
   Clear();
-  for (const auto &k : Source.FItems) Add()->Assign(*k);
+  for (const auto &k : src->FItems) Add()->Assign(*k);
 }
 
 void TQmEditKeyStrokes::Delete(int Index) {

@@ -13,8 +13,9 @@
 #include <string>
 #include <vector>
 
+#include "components/QmEditTypes.h"
+
 class QKeyEvent;
-class TCustomQmEdit;
 
 // ---------------------------------------------------------------------------------------
 // Commands
@@ -213,12 +214,14 @@ class EQmKeyError : public std::runtime_error {
 
 class TQmEditKeyStrokes;
 
-class TQmEditKeyStroke {
+class TQmEditKeyStroke : public TPersistent {
  public:
   explicit TQmEditKeyStroke(TQmEditKeyStrokes *Collection = nullptr)
       : FCollection(Collection) {}
+  const char *ClassName() const override { return "TQmEditKeyStroke"; }
 
-  void Assign(const TQmEditKeyStroke &Source);
+  // From another stroke: command, both keys and both shift states.
+  void Assign(const TPersistent &Source) override;
 
   TQmEditorCommand Command() const { return FCommand; }
   void SetCommand(TQmEditorCommand Value) {
@@ -263,18 +266,19 @@ class TQmEditKeyStroke {
   TShiftState FShift2 = 0;
 };
 
-class TQmEditKeyStrokes {
+// The key map of one editor, which owns it.
+class TQmEditKeyStrokes : public TPersistent {
  public:
-  explicit TQmEditKeyStrokes(TCustomQmEdit *Editor = nullptr) : FOwner(Editor) {}
-  TQmEditKeyStrokes(const TQmEditKeyStrokes &) = delete;
-  TQmEditKeyStrokes &operator=(const TQmEditKeyStrokes &) = delete;
+  explicit TQmEditKeyStrokes(TPersistent *Editor = nullptr) : FOwner(Editor) {}
+  const char *ClassName() const override { return "TQmEditKeyStrokes"; }
 
-  TCustomQmEdit *Owner() const { return FOwner; }
+  TPersistent *Owner() const { return FOwner; }
 
   TQmEditKeyStroke *Add();
   // A single-key stroke for Command.
   TQmEditKeyStroke *AddKey(TQmEditorCommand Command, std::uint16_t Key, TShiftState Shift);
-  void Assign(const TQmEditKeyStrokes &Source);
+  // From another collection: clears and copies every stroke in order.
+  void Assign(const TPersistent &Source) override;
   void Clear() { FItems.clear(); }
   void Delete(int Index);
 
@@ -293,6 +297,6 @@ class TQmEditKeyStrokes {
   void LoadDefaultBindings();
 
  private:
-  TCustomQmEdit *FOwner;
+  TPersistent *FOwner;
   std::vector<std::unique_ptr<TQmEditKeyStroke>> FItems;
 };

@@ -15,7 +15,7 @@ struct Recorder {
   bool throwing = false;
   TQmEditKbdHandler *reenter = nullptr;
 
-  void KeyDown(QObject *, std::uint16_t &key, TShiftState) {
+  void KeyDown(TObject *, std::uint16_t &key, TShiftState) {
     calls += name;
     if (reenter) {
       std::uint16_t k = 1;
@@ -24,13 +24,13 @@ struct Recorder {
     if (throwing) throw std::runtime_error("handler failed");
     if (clearKey) key = 0;
   }
-  void Press(QObject *, char &c) {
+  void Press(TObject *, char &c) {
     calls += name;
     if (clearKey) c = 0;
   }
-  void Cursor(QObject *, int x, int, Qt::CursorShape &cursor) {
+  void Cursor(TObject *, int x, int, TCursor &cursor) {
     calls += name;
-    if (x > 10) cursor = Qt::ArrowCursor;
+    if (x > 10) cursor = crDefault;
   }
 };
 
@@ -43,7 +43,7 @@ TEST(QmEditKbdHandler, KeyChainRunsLastFirstAndStopsOnClearedKey) {
   b.name = 'b';
   c.name = 'c';
   for (Recorder *r : {&a, &b, &c})
-    h.AddKeyDownHandler(TQmKeyEventRef::Of<&Recorder::KeyDown>(r));
+    h.AddKeyDownHandler(TKeyEvent::Of<&Recorder::KeyDown>(r));
 
   std::uint16_t key = 'X';
   h.CallKeyDownHandlers(nullptr, key, ssCtrl);
@@ -61,7 +61,7 @@ TEST(QmEditKbdHandler, KeyChainRunsLastFirstAndStopsOnClearedKey) {
   EXPECT_EQ(c.calls, "cc");
 
   // Removing takes the handler out; other chains stay empty.
-  h.RemoveKeyDownHandler(TQmKeyEventRef::Of<&Recorder::KeyDown>(&b));
+  h.RemoveKeyDownHandler(TKeyEvent::Of<&Recorder::KeyDown>(&b));
   key = 'X';
   h.CallKeyDownHandlers(nullptr, key, 0);
   h.CallKeyUpHandlers(nullptr, key, 0);
@@ -73,7 +73,7 @@ TEST(QmEditKbdHandler, ChainIsNotReenteredAndRecoversFromFailure) {
   Recorder a;
   a.name = 'a';
   a.reenter = &h;
-  h.AddKeyDownHandler(TQmKeyEventRef::Of<&Recorder::KeyDown>(&a));
+  h.AddKeyDownHandler(TKeyEvent::Of<&Recorder::KeyDown>(&a));
   std::uint16_t key = 'K';
   h.CallKeyDownHandlers(nullptr, key, 0);
   EXPECT_EQ(a.calls, "a");
@@ -92,18 +92,18 @@ TEST(QmEditKbdHandler, PressAndCursorChains) {
   a.name = 'a';
   b.name = 'b';
   b.clearKey = true;
-  h.AddKeyPressHandler(TQmKeyPressEventRef::Of<&Recorder::Press>(&a));
-  h.AddKeyPressHandler(TQmKeyPressEventRef::Of<&Recorder::Press>(&b));
+  h.AddKeyPressHandler(TKeyPressEvent::Of<&Recorder::Press>(&a));
+  h.AddKeyPressHandler(TKeyPressEvent::Of<&Recorder::Press>(&b));
   char c = 'x';
   h.CallKeyPressHandlers(nullptr, c);
   EXPECT_EQ(c, 0);
   EXPECT_EQ(a.calls, "");
 
-  h.AddMouseCursorHandler(TQmMouseCursorEventRef::Of<&Recorder::Cursor>(&a));
-  Qt::CursorShape cursor = Qt::IBeamCursor;
+  h.AddMouseCursorHandler(TMouseCursorEvent::Of<&Recorder::Cursor>(&a));
+  TCursor cursor = crIBeam;
   h.CallMouseCursorHandlers(nullptr, 5, 5, cursor);
-  EXPECT_EQ(cursor, Qt::IBeamCursor);
+  EXPECT_EQ(cursor, crIBeam);
   h.CallMouseCursorHandlers(nullptr, 20, 5, cursor);
-  EXPECT_EQ(cursor, Qt::ArrowCursor);
+  EXPECT_EQ(cursor, crDefault);
   EXPECT_EQ(a.calls, "aa");
 }
