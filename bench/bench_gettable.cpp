@@ -11,6 +11,7 @@
 #include <map>
 #include <string>
 
+#include "ratio.h"
 #include "engine/SQLite.h"
 #include "platform/cp932.h"
 
@@ -88,23 +89,11 @@ void BM_GetTable(benchmark::State &state) {
 BENCHMARK(BM_SqliteStepOnly)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_GetTable)->Unit(benchmark::kMillisecond);
 
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  std::map<std::string, double> times;  // per iteration, in the benchmark's unit
-  void ReportRuns(const std::vector<Run> &runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const auto &r : runs) times[r.benchmark_name()] = r.GetAdjustedRealTime();
-  }
-};
-
 }  // namespace
 
 int main(int argc, char **argv) {
-  benchmark::Initialize(&argc, argv);
-  RatioReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
-  const double step = reporter.times["BM_SqliteStepOnly"], table = reporter.times["BM_GetTable"];
+  auto times = qmbench::RunBenchmarks(&argc, argv);
+  const double step = times["BM_SqliteStepOnly"], table = times["BM_GetTable"];
   if (step > 0 && table > 0)
     std::printf("GetTable %.3f us per row; GetTable time / SQLite step time = %.2f\n", table * 1000.0 / kRows,
                 table / step);

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "ratio.h"
 #include "engine/PcreRegEx.h"
 
 namespace {
@@ -77,23 +78,11 @@ void BM_Pcre2Interpreter(benchmark::State &state) {
 BENCHMARK(BM_RegexObjectJit)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Pcre2Interpreter)->Unit(benchmark::kMillisecond);
 
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  std::map<std::string, double> times;
-  void ReportRuns(const std::vector<Run> &runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const auto &r : runs) times[r.benchmark_name()] = r.GetAdjustedRealTime();
-  }
-};
-
 }  // namespace
 
 int main(int argc, char **argv) {
-  benchmark::Initialize(&argc, argv);
-  RatioReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
-  double jit = reporter.times["BM_RegexObjectJit"], interp = reporter.times["BM_Pcre2Interpreter"];
+  auto times = qmbench::RunBenchmarks(&argc, argv);
+  double jit = times["BM_RegexObjectJit"], interp = times["BM_Pcre2Interpreter"];
   if (jit > 0 && interp > 0)
     std::printf("rows %zu, matches %lld (object) / %lld (interpreter); interpreter time / JIT object time = %.2f\n",
                 Rows().size(), static_cast<long long>(g_jit_matches), static_cast<long long>(g_interpreted_matches),
