@@ -5,7 +5,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <random>
 
 #include "engine/Exception.h"
 #include "engine/UiServices.h"
@@ -23,9 +22,7 @@ std::string J(const char *utf8) { return cp932::FromUtf8(utf8); }
 int CopyOneFile(const fs::path &from, const fs::path &to) {
   std::error_code ec;
   if (fs::exists(to, ec) && fs::equivalent(from, to, ec)) return SHF_ERROR_SAME_FILE;
-  fs::path folder = to.has_parent_path() ? to.parent_path() : fs::path(".");
-  std::random_device rd;
-  fs::path temp = folder / ("." + to.filename().string() + "." + std::to_string(rd()) + ".part");
+  fs::path temp = TempBeside(to);
   if (!fs::copy_file(from, temp, fs::copy_options::overwrite_existing, ec)) {
     fs::remove(temp, ec);
     return fs::exists(from) ? SHF_ERROR_ACCESS_DENIED : SHF_ERROR_FILE_NOT_FOUND;

@@ -11,11 +11,11 @@
 #include <cctype>
 #include <cstring>
 #include <filesystem>
-#include <random>
 #include <string>
 #include <vector>
 
 #include "platform/cp932.h"
+#include "platform/fspath.h"
 
 namespace fs = std::filesystem;
 
@@ -196,8 +196,7 @@ class Extractor {
       Fail(ARC_ERROR_ENTRY, "cannot write " + name);
       return false;
     }
-    std::random_device rd;
-    fs::path temp = folder / ("." + target.filename().string() + "." + std::to_string(rd()) + ".part");
+    fs::path temp = TempBeside(target);
     int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
     if (fd < 0) {
       Fail(ARC_ERROR_ENTRY, "cannot write " + name);
