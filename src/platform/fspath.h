@@ -1,0 +1,17 @@
+// File-system paths from program text: paths are held as CP932 text like every other
+// text of the program and become UTF-8 only when the file system is asked.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+#include "platform/cp932.h"
+
+inline std::filesystem::path FsPath(std::string_view sjis) {
+  return std::filesystem::path(cp932::ToUtf8(sjis));
+}
+
+inline std::string FromFsPath(const std::filesystem::path &p) {
+  return cp932::FromUtf8(p.string());
+}
