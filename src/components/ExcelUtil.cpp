@@ -1289,9 +1289,7 @@ int TXlsStringGrid::MoveUp() {
     if (ShowErrDlg) ErrorBox(Text(kTopRow));
     return -1;
   }
-  cells_.SwapRows(row_, row_ - 1);
-  std::swap(row_objects_[static_cast<std::size_t>(row_)], row_objects_[static_cast<std::size_t>(row_ - 1)]);
-  FocusCell(col_, row_ - 1, true);
+  SwapCurrentRowWith(row_ - 1);
   return 0;
 }
 
@@ -1300,10 +1298,14 @@ int TXlsStringGrid::MoveDown() {
     if (ShowErrDlg) ErrorBox(Text(kLastRow));
     return -1;
   }
-  cells_.SwapRows(row_, row_ + 1);
-  std::swap(row_objects_[static_cast<std::size_t>(row_)], row_objects_[static_cast<std::size_t>(row_ + 1)]);
-  FocusCell(col_, row_ + 1, true);
+  SwapCurrentRowWith(row_ + 1);
   return 0;
+}
+
+void TXlsStringGrid::SwapCurrentRowWith(int other) {
+  cells_.SwapRows(row_, other);
+  std::swap(row_objects_[static_cast<std::size_t>(row_)], row_objects_[static_cast<std::size_t>(other)]);
+  FocusCell(col_, other, true);
 }
 
 void TXlsStringGrid::RemoveColumn(int index) {

@@ -291,6 +291,7 @@ class TXlsStringGrid : public QAbstractScrollArea, public IGridSink {
  private:
   struct THandOff;
   int HandOff(const THandOff &h);
+  void SwapCurrentRowWith(int other);
   void GridMouseDown(TMouseButton button, TShiftState shift, int x, int y);
   void DrawCell(QPainter &p, int col, int row, const QRect &rect);
   void Changed();  // counts, sizes or widths changed: scroll bars, bounds, repaint

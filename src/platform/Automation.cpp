@@ -87,24 +87,28 @@ void SetAutomation(IOleFactory *factory) { g_factory = factory; }
 
 IOleFactory &TScopedRecordingAutomation::DefaultAutomation() { return DefaultFactory(); }
 
-TOleObjectPtr TRecordingAutomation::GetActiveObject(const std::string &prog_id) {
-  std::string line = "GetActiveObject(\"" + prog_id + "\")";
-  if (!running.count(prog_id)) {
-    lines.push_back(line + " -> EOleSysError");
-    throw EOleSysError("no running instance of " + prog_id);
+namespace {
+
+// Reaches prog_id when it is in the set, else records the failure and throws EOleSysError.
+TOleObjectPtr Reach(TRecordingAutomation &owner, const char *call, const std::set<std::string> &set,
+                    const std::string &prog_id) {
+  std::string line = std::string(call) + "(\"" + prog_id + "\")";
+  if (!set.count(prog_id)) {
+    owner.lines.push_back(line + " -> EOleSysError");
+    throw EOleSysError(line + " failed");
   }
-  lines.push_back(line);
-  return std::make_shared<TRecordedObject>(this, "");
+  owner.lines.push_back(line);
+  return std::make_shared<TRecordedObject>(&owner, "");
+}
+
+}  // namespace
+
+TOleObjectPtr TRecordingAutomation::GetActiveObject(const std::string &prog_id) {
+  return Reach(*this, "GetActiveObject", running, prog_id);
 }
 
 TOleObjectPtr TRecordingAutomation::CreateOleObject(const std::string &prog_id) {
-  std::string line = "CreateOleObject(\"" + prog_id + "\")";
-  if (!startable.count(prog_id)) {
-    lines.push_back(line + " -> EOleSysError");
-    throw EOleSysError("cannot start " + prog_id);
-  }
-  lines.push_back(line);
-  return std::make_shared<TRecordedObject>(this, "");
+  return Reach(*this, "CreateOleObject", startable, prog_id);
 }
 
 void TRecordingAutomation::Record(const std::string &line) {
