@@ -256,84 +256,57 @@ bool Skipped(sqlite3_value *v) {
   return t == SQLITE_NULL || t == SQLITE_BLOB;
 }
 
-template <bool kConcat2>
-void FnConcat(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
-  if (argc < 3) return sqlite3_result_error(ctx, kConcatTooFew, -1);
-  std::string result;
-  const std::string_view sep = Text(argv[0]);
-  for (int i = 1; i < argc; ++i) {
-    if (sqlite3_value_type(argv[i]) == SQLITE_NULL) continue;
-    if constexpr (kConcat2)
-      Concat2Join(result, Text(argv[i]), sep);
-    else
-      ConcatJoin(result, Text(argv[i]), sep);
-  }
-  ResultText(ctx, result);
-}
-
-template <bool kConcat2>
-void FnConcat16(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
-  if (argc < 3) return sqlite3_result_error(ctx, kConcatTooFew, -1);
-  std::u16string result;
-  const std::u16string_view sep = Text16(argv[0]);
-  for (int i = 1; i < argc; ++i) {
-    if (sqlite3_value_type(argv[i]) == SQLITE_NULL) continue;
-    if constexpr (kConcat2)
-      Concat2Join(result, Text16(argv[i]), sep);
-    else
-      ConcatJoin16(result, Text16(argv[i]), sep);
-  }
-  ResultText16(ctx, result);
-}
-
-// The group's buffer, made when the group receives its first value.
-template <typename Str>
-struct Group {
-  Str *text;
+// The two text encodings of the registrations: how values are read, joined and returned.
+struct Utf8 {
+  using Str = std::string;
+  static std::string_view Get(sqlite3_value *v) { return Text(v); }
+  static void Put(sqlite3_context *ctx, const Str &s) { ResultText(ctx, s); }
+  static void Join(Str &r, std::string_view v, std::string_view sep) { ConcatJoin(r, v, sep); }
+};
+struct Utf16 {
+  using Str = std::u16string;
+  static std::u16string_view Get(sqlite3_value *v) { return Text16(v); }
+  static void Put(sqlite3_context *ctx, const Str &s) { ResultText16(ctx, s); }
+  static void Join(Str &r, std::u16string_view v, std::u16string_view sep) { ConcatJoin16(r, v, sep); }
 };
 
-template <typename Str>
-Str *GroupText(sqlite3_context *ctx) {
-  auto *g = static_cast<Group<Str> *>(sqlite3_aggregate_context(ctx, sizeof(Group<Str>)));
-  if (!g) return nullptr;
-  if (!g->text) g->text = new Str();
-  return g->text;
+template <typename E, bool kConcat2>
+void Join(typename E::Str &result, sqlite3_value *value, sqlite3_value *sep) {
+  if constexpr (kConcat2)
+    Concat2Join(result, E::Get(value), E::Get(sep));
+  else
+    E::Join(result, E::Get(value), E::Get(sep));
 }
 
-template <bool kConcat2>
+template <typename E, bool kConcat2>
+void FnConcat(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
+  if (argc < 3) return sqlite3_result_error(ctx, kConcatTooFew, -1);
+  typename E::Str result;
+  for (int i = 1; i < argc; ++i)
+    if (sqlite3_value_type(argv[i]) != SQLITE_NULL) Join<E, kConcat2>(result, argv[i], argv[0]);
+  E::Put(ctx, result);
+}
+
+// The group's text, made when the group receives its first value.
+template <typename E>
+struct Group {
+  typename E::Str *text;
+};
+
+template <typename E, bool kConcat2>
 void StepConcat(sqlite3_context *ctx, int, sqlite3_value **argv) {
   if (Skipped(argv[1])) return;
-  std::string *text = GroupText<std::string>(ctx);
-  if (!text) return sqlite3_result_error_nomem(ctx);
-  if constexpr (kConcat2)
-    Concat2Join(*text, Text(argv[1]), Text(argv[0]));
-  else
-    ConcatJoin(*text, Text(argv[1]), Text(argv[0]));
+  auto *g = static_cast<Group<E> *>(sqlite3_aggregate_context(ctx, sizeof(Group<E>)));
+  if (!g) return sqlite3_result_error_nomem(ctx);
+  if (!g->text) g->text = new typename E::Str();
+  Join<E, kConcat2>(*g->text, argv[1], argv[0]);
 }
 
-template <bool kConcat2>
-void StepConcat16(sqlite3_context *ctx, int, sqlite3_value **argv) {
-  if (Skipped(argv[1])) return;
-  std::u16string *text = GroupText<std::u16string>(ctx);
-  if (!text) return sqlite3_result_error_nomem(ctx);
-  if constexpr (kConcat2)
-    Concat2Join(*text, Text16(argv[1]), Text16(argv[0]));
-  else
-    ConcatJoin16(*text, Text16(argv[1]), Text16(argv[0]));
-}
-
+template <typename E>
 void FinalConcat(sqlite3_context *ctx) {
-  auto *g = static_cast<Group<std::string> *>(sqlite3_aggregate_context(ctx, 0));
+  auto *g = static_cast<Group<E> *>(sqlite3_aggregate_context(ctx, 0));
   if (!g || !g->text) return sqlite3_result_null(ctx);
-  ResultText(ctx, *g->text);
-  delete g->text;
-  g->text = nullptr;
-}
-
-void FinalConcat16(sqlite3_context *ctx) {
-  auto *g = static_cast<Group<std::u16string> *>(sqlite3_aggregate_context(ctx, 0));
-  if (!g || !g->text) return sqlite3_result_null(ctx);
-  ResultText16(ctx, *g->text);
+  E::Put(ctx, *g->text);
   delete g->text;
   g->text = nullptr;
 }
@@ -470,10 +443,10 @@ const Registration kFunctions[] = {
     {"match", 3, false, FnMatch, FnMatch},
     {"regexp", 2, true, FnRegExp, FnRegExp},
     {"regexp", 3, true, FnRegExp, FnRegExp},
-    {"concat", -1, false, FnConcat<false>, FnConcat16<false>},
-    {"concat", 2, false, StepConcat<false>, StepConcat16<false>, FinalConcat, FinalConcat16},
-    {"concat2", -1, false, FnConcat<true>, FnConcat16<true>},
-    {"concat2", 2, false, StepConcat<true>, StepConcat16<true>, FinalConcat, FinalConcat16},
+    {"concat", -1, false, FnConcat<Utf8, false>, FnConcat<Utf16, false>},
+    {"concat", 2, false, StepConcat<Utf8, false>, StepConcat<Utf16, false>, FinalConcat<Utf8>, FinalConcat<Utf16>},
+    {"concat2", -1, false, FnConcat<Utf8, true>, FnConcat<Utf16, true>},
+    {"concat2", 2, false, StepConcat<Utf8, true>, StepConcat<Utf16, true>, FinalConcat<Utf8>, FinalConcat<Utf16>},
     {"re_replace", 3, true, FnReReplace, FnReReplace},
     {"extnum", 2, true, FnExtNum, FnExtNum},
     {"extnum", 3, true, FnExtNum, FnExtNum},
