@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <random>
 
 #include "platform/cp932.h"
 #include "platform/fspath.h"
@@ -131,9 +130,7 @@ bool THttpDownload::DoProgress(std::uint32_t progress, std::uint32_t kind) {
 bool THttpDownload::SaveBody(const std::string &body) {
   fs::path target = FsPath(FFileName);
   std::error_code ec;
-  fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-  std::random_device rd;
-  fs::path temp = folder / ("." + target.filename().string() + "." + std::to_string(rd()) + ".part");
+  fs::path temp = TempBeside(target);
   {
     std::ofstream f(temp, std::ios::binary | std::ios::trunc);
     if (!f) return false;

@@ -7,6 +7,7 @@
 #include <clocale>
 #include <cstring>
 #include <locale.h>
+#include <string_view>
 
 #include "platform/cp932.h"
 
@@ -17,17 +18,48 @@ namespace {
 constexpr int kOffsetCount = 300;          // whole match and 99 groups, in the first two thirds
 constexpr int kPairCount = kOffsetCount / 3;
 
-// A lead byte followed by a byte that can trail it forms one character.
-bool IsCharPair(const std::string &s, std::size_t i) {
-  if (i + 1 >= s.size() || !cp932::IsLeadByte(s[i])) return false;
-  unsigned char t = static_cast<unsigned char>(s[i + 1]);
-  return (t >= 0x40 && t <= 0x7E) || (t >= 0x80 && t <= 0xFC);
-}
+// The object serves CP932 program text and UTF-8 text from SQLite alike. A text that is
+// valid UTF-8 with some byte above 0x7F is walked by UTF-8 sequences (they never hold an
+// ASCII byte); any other text by CP932 characters, whose trail byte may be "\\" or a letter.
+class CharWalker {
+ public:
+  explicit CharWalker(std::string_view s) : s_(s), utf8_(IsUtf8(s)) {}
+  // Length of the character at byte i.
+  std::size_t Len(std::size_t i) const {
+    const unsigned char c = static_cast<unsigned char>(s_[i]);
+    std::size_t n = 1;
+    if (utf8_) {
+      n = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+    } else if (i + 1 < s_.size() && cp932::IsLeadByte(c)) {
+      const unsigned char t = static_cast<unsigned char>(s_[i + 1]);
+      if ((t >= 0x40 && t <= 0x7E) || (t >= 0x80 && t <= 0xFC)) n = 2;
+    }
+    return std::min(n, s_.size() - i);
+  }
 
-// ASCII case changes that leave both bytes of a double-byte character alone.
+ private:
+  static bool IsUtf8(std::string_view s) {
+    bool high = false;
+    for (std::size_t i = 0; i < s.size();) {
+      const unsigned char c = static_cast<unsigned char>(s[i]);
+      std::size_t n = c < 0x80 ? 1 : (c >= 0xC2 && c <= 0xDF) ? 2 : (c >= 0xE0 && c <= 0xEF) ? 3 : (c >= 0xF0 && c <= 0xF4) ? 4 : 0;
+      if (n == 0 || i + n > s.size()) return false;
+      for (std::size_t k = 1; k < n; ++k)
+        if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
+      high |= n > 1;
+      i += n;
+    }
+    return high;
+  }
+  std::string_view s_;
+  bool utf8_;
+};
+
+// ASCII case changes that leave multi-byte characters alone.
 std::string ChangeCase(const std::string &s, bool upper) {
   std::string r = s;
-  for (std::size_t i = 0; i < r.size(); i += cp932::CharLen(r, i)) {
+  CharWalker w(r);
+  for (std::size_t i = 0; i < r.size(); i += w.Len(i)) {
     char &c = r[i];
     if (upper && c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
     if (!upper && c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
@@ -67,17 +99,18 @@ const unsigned char *MakeCTables() {
 
 std::string CapitalizeFirst(const std::string &S) {
   std::string r = ChangeCase(S, false);
-  if (!r.empty() && !cp932::IsLeadByte(r[0]) && r[0] >= 'a' && r[0] <= 'z')
+  if (!r.empty() && CharWalker(r).Len(0) == 1 && r[0] >= 'a' && r[0] <= 'z')
     r[0] = static_cast<char>(r[0] - 'a' + 'A');
   return r;
 }
 
 std::string CapitalizeWords(const std::string &S) {
   std::string r = ChangeCase(S, false);
+  CharWalker w(r);
   bool word_start = true;
   for (std::size_t i = 0; i < r.size();) {
-    if (cp932::CharLen(r, i) == 2) {
-      i += 2;
+    if (std::size_t n = w.Len(i); n > 1) {  // a multi-byte character leaves the flag alone
+      i += n;
       continue;
     }
     unsigned char c = static_cast<unsigned char>(r[i]);
@@ -278,12 +311,13 @@ std::string TPcreRegEx::ExpandReplacement() const {
     if (j < n && IsDigit(t[j]) && g * 10 + (t[j] - '0') <= count) g = g * 10 + (t[j++] - '0');
     return g;
   };
+  CharWalker w(t);
   std::string r;
   std::size_t i = 0;
   while (i < n) {
-    if (IsCharPair(t, i)) {
-      r.append(t, i, 2);
-      i += 2;
+    if (std::size_t len = w.Len(i); len > 1) {
+      r.append(t, i, len);
+      i += len;
       continue;
     }
     const char c = t[i];

@@ -1,7 +1,8 @@
 // TPcreRegEx: the program's regular-expression object. It holds a pattern, compile options,
 // a subject and a replacement template, and matches, replaces and splits with 1-based
 // positions. Matching is byte by byte (no UTF mode), so CP932 and UTF-8 subjects both work;
-// empty matches are never accepted.
+// empty matches are never accepted. Replacement templates and case changes step over whole
+// characters: UTF-8 sequences in a text that is valid UTF-8, CP932 characters otherwise.
 #pragma once
 
 #include <functional>

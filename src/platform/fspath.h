@@ -3,6 +3,7 @@
 #pragma once
 
 #include <filesystem>
+#include <random>
 #include <string>
 #include <string_view>
 
@@ -14,4 +15,12 @@ inline std::filesystem::path FsPath(std::string_view sjis) {
 
 inline std::string FromFsPath(const std::filesystem::path &p) {
   return cp932::FromUtf8(p.string());
+}
+
+// A fresh name beside target for writing a file that then replaces target in one step
+// (a rename), so that target is never left half-written.
+inline std::filesystem::path TempBeside(const std::filesystem::path &target) {
+  std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : ".";
+  static thread_local std::random_device rd;
+  return folder / ("." + target.filename().string() + "." + std::to_string(rd()) + ".part");
 }

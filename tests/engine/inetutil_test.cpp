@@ -29,7 +29,7 @@ std::string Field(const std::string &line, int index) {
   return line.substr(p, line.find('\t', p) - p);
 }
 
-struct Fixture : ::testing::Test {
+struct HttpDownloadTest : ::testing::Test {
   TestServer server;
   TempDir dir;
   std::string local = dir.str() + "file.bin";
@@ -49,7 +49,7 @@ struct Fixture : ::testing::Test {
 
 }  // namespace
 
-TEST_F(Fixture, DownloadStoresBodyWithServerTimeAndStatusLine) {
+TEST_F(HttpDownloadTest, DownloadStoresBodyWithServerTimeAndStatusLine) {
   THttpDownload d;
   d.AdjustTimeStamp = true;
   ASSERT_TRUE(Fetch(d));
@@ -66,7 +66,7 @@ TEST_F(Fixture, DownloadStoresBodyWithServerTimeAndStatusLine) {
   EXPECT_EQ(Field(log[0], 4), "InetDownloader");
 }
 
-TEST_F(Fixture, ConditionalRequestAnswers304OrFetchesNewerCopy) {
+TEST_F(HttpDownloadTest, ConditionalRequestAnswers304OrFetchesNewerCopy) {
   WriteFile(local, "old");
   SetMTime(local, kServerTime);
   THttpDownload d;
@@ -87,7 +87,7 @@ TEST_F(Fixture, ConditionalRequestAnswers304OrFetchesNewerCopy) {
 }
 
 // Every failure leaves the old local file as it was, content and time.
-TEST_F(Fixture, FaultsGiveTheirCodeAndKeepTheOldFile) {
+TEST_F(HttpDownloadTest, FaultsGiveTheirCodeAndKeepTheOldFile) {
   struct Case {
     const char *faults;
     std::uint32_t error;
@@ -117,7 +117,7 @@ TEST_F(Fixture, FaultsGiveTheirCodeAndKeepTheOldFile) {
   EXPECT_EQ(THttpDownload().ResponseHeaders.Count(), 0u);
 }
 
-TEST_F(Fixture, RedirectIsFollowedAndMissingLastModifiedKeepsTheWriteTime) {
+TEST_F(HttpDownloadTest, RedirectIsFollowedAndMissingLastModifiedKeepsTheWriteTime) {
   server.SetFaults("/old/place.bin redirect /d/file.bin\n/d/file.bin nolastmod\n");
   THttpDownload d;
   d.AdjustTimeStamp = true;
@@ -127,7 +127,7 @@ TEST_F(Fixture, RedirectIsFollowedAndMissingLastModifiedKeepsTheWriteTime) {
   EXPECT_GE(MTime(local), before - 1);
 }
 
-TEST_F(Fixture, ConnectionAndOfflineStates) {
+TEST_F(HttpDownloadTest, ConnectionAndOfflineStates) {
   THttpDownload d;
   inet::OverrideConnectedState(0);
   EXPECT_FALSE(Fetch(d));
@@ -158,7 +158,7 @@ TEST_F(Fixture, ConnectionAndOfflineStates) {
   EXPECT_EQ(refused.LastError, 12203u);
 }
 
-TEST_F(Fixture, ProgressEventsAndCancel) {
+TEST_F(HttpDownloadTest, ProgressEventsAndCancel) {
   std::vector<std::uint32_t> kinds;
   std::uint32_t max = 0;
   std::string text;
@@ -190,7 +190,7 @@ TEST_F(Fixture, ProgressEventsAndCancel) {
   EXPECT_EQ(ReadFile(local), "old");
 }
 
-TEST_F(Fixture, ProxyWithBasicAuthenticationFetchesHttpsAsHttp) {
+TEST_F(HttpDownloadTest, ProxyWithBasicAuthenticationFetchesHttpsAsHttp) {
   server.SetFaults("proxyauth user:s3cret\n");
   std::string proxy = "127.0.0.1:" + std::to_string(server.port());
   THttpDownload d;
@@ -247,7 +247,7 @@ TEST(InetUtil, Base64Encode) {
   for (auto &c : cases) EXPECT_EQ(Base64Encode(c.in), c.out) << c.in;
 }
 
-TEST_F(Fixture, CheckHttpModifiedAndHttpDates) {
+TEST_F(HttpDownloadTest, CheckHttpModifiedAndHttpDates) {
   WriteFile(local, "old");
   SetMTime(local, kOlder);
   std::string message;

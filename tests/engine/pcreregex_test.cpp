@@ -293,6 +293,20 @@ TEST(PcreRegEx, DoubleByteTextIsWalkedByCharacter) {
     EXPECT_EQ(re.ExpandReplacement(), S(c.expected)) << c.replacement;
   }
 
+  // UTF-8 text (as SQLite gives it) is walked by UTF-8 sequences: あ is E3 81 82, ぷ E3 81 B7.
+  re.SetSubject("あb=cぷd");
+  ASSERT_TRUE(re.Match());
+  const Case utf8_cases[] = {
+      {"あ\\1", "ああb"},
+      {"\\U1", "あB"},
+      {"\\I2", "Cぷd"},
+      {"\\F1", "あb"},
+  };
+  for (const auto &c : utf8_cases) {
+    re.Replacement = c.replacement;
+    EXPECT_EQ(re.ExpandReplacement(), c.expected) << c.replacement;
+  }
+
   re.SetRegEx(",");
   re.SetSubject(S("ソ,表,能"));
   std::vector<std::string> pieces;
