@@ -70,4 +70,11 @@ void AppendChar(std::string &out, char32_t cp);
 // Appends code point cp as UTF-8.
 void AppendUtf8(std::string &out, char32_t cp);
 
+// The CP932 text of a UTF-8 literal of the source: "水稲"_sj.
+namespace literals {
+inline std::string operator""_sj(const char *s, std::size_t n) {
+  return FromUtf8(std::string_view(s, n));
+}
+}  // namespace literals
+
 }  // namespace cp932

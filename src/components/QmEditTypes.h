@@ -1,0 +1,173 @@
+// Basic types of the SQL editor: the object and persistent bases with class names and
+// assignment, comparable method references for events and chains, colours and font
+// styles in the program's stored form, character sets, and the two coordinate types.
+#pragma once
+
+#include <bitset>
+#include <cstdint>
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+// ---- objects -------------------------------------------------------------------------
+
+class TObject {
+ public:
+  TObject() = default;
+  TObject(const TObject &) = delete;
+  TObject &operator=(const TObject &) = delete;
+  virtual ~TObject() = default;
+  virtual const char *ClassName() const { return "TObject"; }
+};
+
+// Raised when an object is assigned from one of a class it cannot take values from.
+class EConvertError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+class TPersistent : public TObject {
+ public:
+  const char *ClassName() const override { return "TPersistent"; }
+  // Copies the values of Source. The base class takes nothing and raises EConvertError.
+  virtual void Assign(const TPersistent &Source);
+};
+
+// ---- method references ---------------------------------------------------------------
+
+// A method reference: the object and the code to call on it. Two references made from
+// the same member function of the same object compare equal, so a handler can be removed
+// from a chain by naming it again. A reference made from any other callable never equals
+// another one.
+template <typename... Args>
+class TQmMethod {
+ public:
+  TQmMethod() = default;
+  TQmMethod(std::nullptr_t) {}
+  template <typename F, typename = std::enable_if_t<std::is_invocable_v<F &, Args...> &&
+                                                    !std::is_same_v<std::decay_t<F>, TQmMethod>>>
+  TQmMethod(F f) : call_(std::move(f)) {}
+
+  // The reference to member function M of object Obj.
+  template <auto M, typename C>
+  static TQmMethod Of(C *Obj) {
+    TQmMethod m;
+    m.data_ = Obj;
+    m.code_ = &Tag<M>::id;
+    m.call_ = [Obj](Args... a) { (Obj->*M)(a...); };
+    return m;
+  }
+
+  explicit operator bool() const { return static_cast<bool>(call_); }
+  void operator()(Args... a) const {
+    if (call_) call_(a...);
+  }
+  bool operator==(const TQmMethod &o) const {
+    return code_ != nullptr && code_ == o.code_ && data_ == o.data_;
+  }
+  const void *Data() const { return data_; }
+
+ private:
+  template <auto M>
+  struct Tag {
+    static inline const char id = 0;
+  };
+  const void *data_ = nullptr;
+  const void *code_ = nullptr;
+  std::function<void(Args...)> call_;
+};
+
+using TNotifyEvent = TQmMethod<TObject *>;
+
+// ---- components ----------------------------------------------------------------------
+
+// A component knows its owner (which does not free it here) and whether it is being
+// loaded from a stored layout; Loaded ends the loading.
+class TComponent : public TPersistent {
+ public:
+  explicit TComponent(TComponent *AOwner = nullptr) : owner_(AOwner) {}
+  const char *ClassName() const override { return "TComponent"; }
+  TComponent *Owner() const { return owner_; }
+  bool IsLoading() const { return loading_; }
+  void BeginLoading() { loading_ = true; }
+  virtual void Loaded() { loading_ = false; }
+
+ private:
+  TComponent *owner_;
+  bool loading_ = false;
+};
+
+// ---- colours -------------------------------------------------------------------------
+
+// A colour as the program stores it: 0x00BBGGRR, or a system colour (0xFF000000 plus the
+// system colour index), or one of the special values below.
+using TColor = std::int32_t;
+
+constexpr TColor SystemColor(int index) { return static_cast<TColor>(0xFF000000u | unsigned(index)); }
+constexpr TColor clNone = 0x1FFFFFFF;
+constexpr TColor clDefault = 0x20000000;
+constexpr TColor clBlack = 0x000000;
+constexpr TColor clWhite = 0xFFFFFF;
+constexpr TColor clSilver = 0xC0C0C0;
+constexpr TColor clGray = 0x808080;
+constexpr TColor clRed = 0x0000FF;
+constexpr TColor clLime = 0x00FF00;
+constexpr TColor clBlue = 0xFF0000;
+constexpr TColor clNavy = 0x800000;
+constexpr TColor clMaroon = 0x000080;
+constexpr TColor clGreen = 0x008000;
+constexpr TColor clWindow = SystemColor(5);
+constexpr TColor clWindowText = SystemColor(8);
+constexpr TColor clHighlight = SystemColor(13);
+constexpr TColor clHighlightText = SystemColor(14);
+constexpr TColor clBtnFace = SystemColor(15);
+constexpr TColor clBtnShadow = SystemColor(16);
+constexpr TColor clGrayText = SystemColor(17);
+constexpr TColor clBtnText = SystemColor(18);
+constexpr TColor clBtnHighlight = SystemColor(20);
+constexpr TColor clInfoText = SystemColor(23);
+constexpr TColor clInfoBk = SystemColor(24);
+
+// ---- fonts and cursors ---------------------------------------------------------------
+
+// Font style bits; the four bits together index the sixteen style variants of a font.
+using TFontStyles = std::uint8_t;
+constexpr TFontStyles fsBold = 1;
+constexpr TFontStyles fsItalic = 2;
+constexpr TFontStyles fsUnderline = 4;
+constexpr TFontStyles fsStrikeOut = 8;
+
+constexpr int DEFAULT_CHARSET = 1;
+constexpr int SHIFTJIS_CHARSET = 128;
+
+using TCursor = int;
+constexpr TCursor crDefault = 0;
+constexpr TCursor crIBeam = -4;
+
+// ---- character sets ------------------------------------------------------------------
+
+using TQmCharSet = std::bitset<256>;
+
+// The set of the given bytes; the set of the bytes From..To.
+TQmCharSet MakeCharSet(std::string_view Chars);
+TQmCharSet MakeCharRange(unsigned char From, unsigned char To);
+
+// ---- editor coordinates --------------------------------------------------------------
+
+// A position in the text: 1-based byte index within the line and 1-based line number.
+struct TBufferPos {
+  std::int32_t Char = 1;
+  std::int32_t Line = 1;
+  bool operator==(const TBufferPos &) const = default;
+};
+
+// A position on the screen grid: 1-based column after tab expansion and display row.
+struct TDisplayPos {
+  std::int32_t Column = 1;
+  std::int32_t Row = 1;
+  bool operator==(const TDisplayPos &) const = default;
+};
+
+inline TBufferPos MakeBufferPos(std::int32_t AChar, std::int32_t ALine) { return {AChar, ALine}; }
+inline TDisplayPos MakeDisplayPos(std::int32_t AColumn, std::int32_t ARow) { return {AColumn, ARow}; }

@@ -1,0 +1,355 @@
+#include "engine/SQLite.h"
+
+#include <sqlite3.h>
+
+#include <charconv>
+#include <cmath>
+#include <cstring>
+
+#include "platform/cp932.h"
+
+namespace {
+
+constexpr uint8_t kConverted = 0x10;  // the cell's bytes begin with an 8-byte number
+
+std::string FromSqlite(const char *utf8) {
+  if (!utf8) return {};
+  return cp932::FromUtf8(utf8);
+}
+
+std::string DefaultSqlTextFilter(const std::string &Sql) { return cp932::ToUtf8(Sql); }
+
+// ASCII upper case that leaves double-byte characters whole.
+std::string UpperName(const std::string &s) {
+  std::string r = s;
+  for (std::size_t i = 0; i < r.size(); i += cp932::CharLen(r, i))
+    if (r[i] >= 'a' && r[i] <= 'z') r[i] = static_cast<char>(r[i] - 'a' + 'A');
+  return r;
+}
+
+int TypeOfDeclaration(const std::string &declared) {
+  std::string d = UpperName(declared);
+  auto has = [&](const char *w) { return d.find(w) != std::string::npos; };
+  if (has("INT")) return dtInt;
+  if (has("CHAR") || has("CLOB") || has("TEXT")) return dtStr;
+  if (has("BLOB")) return dtBlob;
+  if (has("REAL") || has("FLOA") || has("DOUB")) return dtNumeric;
+  return dtUnknown;
+}
+
+int StorageClass(int sqlite_type) {
+  switch (sqlite_type) {
+    case SQLITE_INTEGER: return dtInt;
+    case SQLITE_FLOAT: return dtNumeric;
+    case SQLITE_BLOB: return dtBlob;
+    default: return dtStr;
+  }
+}
+
+template <typename T>
+T Load(std::string_view bytes) {
+  T v;
+  std::memcpy(&v, bytes.data(), sizeof v);
+  return v;
+}
+
+// Finalises the statement when it goes out of scope, also when raising.
+struct StmtGuard {
+  sqlite3_stmt *st = nullptr;
+  ~StmtGuard() { sqlite3_finalize(st); }
+};
+
+}  // namespace
+
+std::string FloatToStr(double Value) {
+  if (std::isnan(Value)) return "NAN";
+  if (std::isinf(Value)) return Value < 0 ? "-INF" : "INF";
+  char buf[64];
+  auto res = std::to_chars(buf, buf + sizeof buf, Value, std::chars_format::general, 15);
+  std::string s(buf, res.ptr);
+  std::size_t e = s.find('e');
+  if (e == std::string::npos) return s;
+  // "1.5e-05" -> "1.5E-5", "1e+20" -> "1E20"
+  std::string mantissa = s.substr(0, e);
+  std::string exponent = s.substr(e + 1);
+  bool negative = !exponent.empty() && exponent[0] == '-';
+  std::size_t digits = exponent.find_first_not_of("+-0");
+  return mantissa + "E" + (negative ? "-" : "") + (digits == std::string::npos ? "0" : exponent.substr(digits));
+}
+
+// ---------------------------------------------------------------------------------------------
+// TSQLiteDb
+
+TSQLiteDb::TFunctionRegistrar TSQLiteDb::FunctionRegistrar = nullptr;
+TSQLiteDb::TSqlTextFilter TSQLiteDb::SqlTextFilter = &DefaultSqlTextFilter;
+
+TSQLiteDb::TSQLiteDb(const std::string &FileName) {
+  std::string name_utf8 = cp932::ToUtf8(FileName);
+  sqlite3 *handle = nullptr;
+  if (sqlite3_open(name_utf8.c_str(), &handle) != SQLITE_OK) {
+    std::string reason = "unknown error";
+    if (handle) {
+      reason = FromSqlite(sqlite3_errmsg(handle));
+      sqlite3_close(handle);
+    }
+    throw ESQLiteException("Failed to open database \"" + FileName + "\" : " + reason);
+  }
+  FHandle = handle;
+  // Double-quoted words that name no column are string literals, in statements and schema.
+  sqlite3_db_config(FHandle, SQLITE_DBCONFIG_DQS_DML, 1, nullptr);
+  sqlite3_db_config(FHandle, SQLITE_DBCONFIG_DQS_DDL, 1, nullptr);
+  try {
+    FRegEx = std::make_unique<TPcreRegEx>();
+    if (FunctionRegistrar) FunctionRegistrar(FHandle, FRegEx.get());
+    ExecSQL("PRAGMA SYNCHRONOUS=NORMAL;");
+    ExecSQL("PRAGMA temp_store = MEMORY;");
+  } catch (...) {
+    sqlite3_close_v2(FHandle);
+    FHandle = nullptr;
+    throw;
+  }
+}
+
+TSQLiteDb::~TSQLiteDb() {
+  if (FInTransaction) {
+    try {
+      ExecSQL("ROLLBACK;");
+    } catch (const Exception &) {
+      // The connection closes anyway; SQLite drops what was not committed.
+    }
+  }
+  sqlite3_close_v2(FHandle);
+}
+
+std::string TSQLiteDb::ErrorText(const std::string &Msg, const std::string &SQL) const {
+  std::string reason = sqlite3_errcode(FHandle) != SQLITE_OK ? FromSqlite(sqlite3_errmsg(FHandle)) : "No message";
+  return Msg + " \"" + SQL + "\" : " + reason;
+}
+
+void TSQLiteDb::RaiseError(const std::string &Msg, const std::string &SQL) {
+  throw ESQLiteException(ErrorText(Msg, SQL));
+}
+
+// Prepares the statements of the text one after the other and hands each to Step; the loop
+// goes on to the next statement while MultiStatement is on and Step returns true.
+template <typename F>
+void TSQLiteDb::ForEachStatement(const std::string &SQL, F Step) {
+  const std::string text = SqlTextFilter(SQL);
+  const char *p = text.c_str();
+  while (*p) {
+    StmtGuard st;
+    const char *tail = nullptr;
+    if (sqlite3_prepare_v2(FHandle, p, -1, &st.st, &tail) != SQLITE_OK) RaiseError("Error executing SQL", SQL);
+    if (!st.st) break;  // only blanks or comments were left
+    if (!Step(st.st) || !MultiStatement) break;
+    p = tail;
+  }
+}
+
+void TSQLiteDb::ExecSQL(const std::string &SQL) {
+  ForEachStatement(SQL, [&](sqlite3_stmt *st) {
+    int rc;
+    while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+    }
+    if (rc != SQLITE_DONE) RaiseError("Error executing SQL statement", SQL);
+    return true;
+  });
+}
+
+std::unique_ptr<TSQLiteTbl> TSQLiteDb::GetTable(const std::string &SQL) {
+  std::unique_ptr<TSQLiteTbl> table(new TSQLiteTbl);
+  ForEachStatement(SQL, [&](sqlite3_stmt *st) {
+    for (;;) {
+      int rc = sqlite3_step(st);
+      if (rc == SQLITE_ROW) {
+        table->AddRow(st);
+      } else if (rc == SQLITE_DONE) {
+        break;
+      } else if (rc == SQLITE_BUSY) {
+        throw ESQLiteException("Could not prepare SQL statement \"" + SQL + "\" : SQLite is Busy");
+      } else {
+        RaiseError("Could not retrieve data", SQL);
+      }
+    }
+    table->Row = 0;
+    return table->FCount == 0;
+  });
+  return table;
+}
+
+void TSQLiteDb::BeginTransaction() {
+  if (FInTransaction) throw ESQLiteException("Transaction already open");
+  ExecSQL("BEGIN TRANSACTION;");
+  FInTransaction = true;
+}
+
+void TSQLiteDb::Commit() {
+  ExecSQL("COMMIT;");
+  FInTransaction = false;
+}
+
+bool TSQLiteDb::TableExists(const std::string &TableName) {
+  return GetTable("PRAGMA table_info(" + TableName + ")")->Count() > 0;
+}
+
+std::string TSQLiteDb::Version() { return sqlite3_libversion(); }
+
+// ---------------------------------------------------------------------------------------------
+// TSQLiteTbl
+
+TSQLiteTbl::~TSQLiteTbl() = default;
+
+void TSQLiteTbl::DecideColumns(sqlite3_stmt *s) {
+  const int n = sqlite3_column_count(s);
+  FColTypes.resize(n);
+  FColNames.resize(n);
+  for (int c = 0; c < n; ++c) {
+    FColTypes[c] = TypeOfDeclaration(FromSqlite(sqlite3_column_decltype(s, c)));
+    FColNames[c] = UpperName(FromSqlite(sqlite3_column_name(s, c)));
+  }
+}
+
+void TSQLiteTbl::AddRow(sqlite3_stmt *s) {
+  if (FCount == 0) DecideColumns(s);
+  const int n = ColCount();
+  const std::size_t row_start = FArena.size();
+  FRowStart.push_back(row_start);
+  for (int c = 0; c < n; ++c) {
+    const int sqlite_type = sqlite3_column_type(s, c);
+    uint8_t kind = 0;
+    if (sqlite_type != SQLITE_NULL) {
+      kind = static_cast<uint8_t>(StorageClass(sqlite_type));
+      if (FColTypes[c] == dtUnknown) FColTypes[c] = kind;
+      const int col = FColTypes[c];
+      if (kind != col && (col == dtInt || col == dtNumeric) && (kind == dtStr || kind == dtBlob)) {
+        // A text or blob in a numeric column: keep SQLite's number for the numeric reads
+        // and the value itself for the text reads.
+        kind |= kConverted;
+        if (col == dtInt) {
+          int64_t v = sqlite3_column_int64(s, c);
+          FArena.append(reinterpret_cast<const char *>(&v), sizeof v);
+        } else {
+          double v = sqlite3_column_double(s, c);
+          FArena.append(reinterpret_cast<const char *>(&v), sizeof v);
+        }
+      }
+      switch (kind & 0x0F) {
+        case dtInt: {
+          int64_t v = sqlite3_column_int64(s, c);
+          FArena.append(reinterpret_cast<const char *>(&v), sizeof v);
+          break;
+        }
+        case dtNumeric: {
+          double v = sqlite3_column_double(s, c);
+          FArena.append(reinterpret_cast<const char *>(&v), sizeof v);
+          break;
+        }
+        case dtStr: {
+          auto p = reinterpret_cast<const char *>(sqlite3_column_text(s, c));
+          std::string_view utf8(p ? p : "", static_cast<std::size_t>(sqlite3_column_bytes(s, c)));
+          bool ascii = true;
+          for (char ch : utf8)
+            if (static_cast<unsigned char>(ch) >= 0x80) {
+              ascii = false;
+              break;
+            }
+          if (ascii)
+            FArena.append(utf8);
+          else
+            FArena += cp932::FromUtf8(utf8);
+          break;
+        }
+        default: {
+          auto p = static_cast<const char *>(sqlite3_column_blob(s, c));
+          FArena.append(p ? p : "", static_cast<std::size_t>(sqlite3_column_bytes(s, c)));
+          break;
+        }
+      }
+    }
+    const std::size_t end = FArena.size() - row_start;
+    if (end > UINT32_MAX) throw ESQLiteException("Could not retrieve data: row too large");
+    FCellEnd.push_back(static_cast<uint32_t>(end));
+    FKinds.push_back(kind);
+  }
+  ++FCount;
+}
+
+std::string_view TSQLiteTbl::Bytes(std::size_t cell) const {
+  const std::size_t n = FColTypes.size();
+  const std::size_t col = cell % n;
+  const uint64_t base = FRowStart[cell / n];
+  const uint32_t begin = col == 0 ? 0 : FCellEnd[cell - 1];
+  std::string_view v(FArena.data() + base + begin, FCellEnd[cell] - begin);
+  if (FKinds[cell] & kConverted) v.remove_prefix(8);
+  return v;
+}
+
+void TSQLiteTbl::CheckEOF() const {
+  if (Row >= FCount) throw ESQLiteException("Table is at End of File");
+}
+
+int TSQLiteTbl::FieldIndex(const std::string &FieldName) const {
+  if (FColNames.empty()) throw ESQLiteException("Field " + FieldName + " Not found. Empty dataset");
+  const std::string key = UpperName(FieldName);
+  for (std::size_t i = 0; i < FColNames.size(); ++i)
+    if (FColNames[i] == key) return static_cast<int>(i);
+  throw ESQLiteException("Field not found in dataset: " + FieldName);
+}
+
+std::string TSQLiteTbl::Fields(int i) const {
+  CheckEOF();
+  const std::size_t cell = static_cast<std::size_t>(Row) * FColTypes.size() + i;
+  const uint8_t kind = FKinds[cell] & 0x0F;
+  if (kind == 0) return (FColTypes[i] == dtInt || FColTypes[i] == dtNumeric) ? "0" : "";
+  std::string_view b = Bytes(cell);
+  switch (kind) {
+    case dtInt: return std::to_string(Load<int64_t>(b));
+    case dtNumeric: return FloatToStr(Load<double>(b));
+    default: return std::string(b);
+  }
+}
+
+std::string TSQLiteTbl::FieldAsString(int i) const {
+  CheckEOF();
+  if (FKinds[static_cast<std::size_t>(Row) * FColTypes.size() + i] == 0) return {};
+  return Fields(i);
+}
+
+// The number in column i of the current row: its own value when it is a number, else the one
+// SQLite converted; NULL is 0. Text and blob columns hold no numbers.
+TSQLiteTbl::Number TSQLiteTbl::NumberAt(int i) const {
+  CheckEOF();
+  const int col = FColTypes[i];
+  const std::size_t cell = static_cast<std::size_t>(Row) * FColTypes.size() + i;
+  const uint8_t kind = FKinds[cell];
+  if (kind == 0) return {true, 0, 0};
+  if (col != dtInt && col != dtNumeric) throw ESQLiteException("Not an integer or numeric field");
+  std::string_view b = Bytes(cell);
+  if (kind & kConverted) {
+    b = std::string_view(b.data() - 8, 8);
+    if (col == dtInt) return {true, Load<int64_t>(b), 0};
+    return {false, 0, Load<double>(b)};
+  }
+  if (kind == dtInt) return {true, Load<int64_t>(b), 0};
+  return {false, 0, Load<double>(b)};
+}
+
+int64_t TSQLiteTbl::FieldAsInteger(int i) const {
+  Number n = NumberAt(i);
+  return n.is_int ? n.i : static_cast<int64_t>(std::trunc(n.d));
+}
+
+double TSQLiteTbl::FieldAsDouble(int i) const {
+  Number n = NumberAt(i);
+  return n.is_int ? static_cast<double>(n.i) : n.d;
+}
+
+std::optional<std::string_view> TSQLiteTbl::FieldAsBlob(int i) const {
+  CheckEOF();
+  const std::size_t cell = static_cast<std::size_t>(Row) * FColTypes.size() + i;
+  if (FKinds[cell] == 0) return std::nullopt;
+  if (FColTypes[i] != dtBlob) throw ESQLiteException("Not a Blob field");
+  return Bytes(cell);
+}
+
+std::string TSQLiteTbl::FieldAsBlobText(int i) const { return FieldAsString(i); }

@@ -1,0 +1,151 @@
+// The only code that talks to SQLite. TSQLiteDb is one open connection; TSQLiteTbl is the
+// fully buffered result of one query, read with a row cursor. Both raise ESQLiteException.
+//
+// Program text (SQL, file names, cells, names, messages) is CP932; SQLite sees UTF-8.
+//
+// Extension hook. Two settable functions serve every connection:
+//   - TSQLiteDb::FunctionRegistrar, when set, is called on each new connection right after it
+//     opens, with the handle and the connection's own TPcreRegEx; it registers the program's
+//     SQL functions there.
+//   - TSQLiteDb::SqlTextFilter turns each SQL text (program text) into the UTF-8 text that is
+//     prepared; the default only converts. Error messages always quote the caller's text.
+// Install both once at program start (and in tests that need them), before the first
+// connection opens. Do not rely on a static initialiser in another object file: the engine is
+// a static library and the linker drops objects nothing refers to.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/Exception.h"
+#include "engine/PcreRegEx.h"
+
+struct sqlite3;
+struct sqlite3_stmt;
+class TSQLiteTbl;
+
+class ESQLiteException : public Exception {
+ public:
+  using Exception::Exception;
+  const char *ClassName() const override { return "ESQLiteException"; }
+};
+
+class TSQLiteDb {
+ public:
+  using TFunctionRegistrar = void (*)(sqlite3 *Handle, TPcreRegEx *RegEx);
+  using TSqlTextFilter = std::string (*)(const std::string &Sql);
+  static TFunctionRegistrar FunctionRegistrar;
+  static TSqlTextFilter SqlTextFilter;
+
+  // Opens (or creates) the database; raises ESQLiteException
+  // 'Failed to open database "<file>" : <reason>'.
+  explicit TSQLiteDb(const std::string &FileName);
+  // Rolls back a pending transaction and closes the connection.
+  ~TSQLiteDb();
+  TSQLiteDb(const TSQLiteDb &) = delete;
+  TSQLiteDb &operator=(const TSQLiteDb &) = delete;
+
+  // Runs the first statement of the text, or all of them with MultiStatement; rows are
+  // discarded. Statements before a failing one stay executed.
+  void ExecSQL(const std::string &SQL);
+  // Runs the text and returns the buffered rows. With MultiStatement, the statements up to
+  // and including the first one that returns rows run; that one's rows are the result.
+  std::unique_ptr<TSQLiteTbl> GetTable(const std::string &SQL);
+
+  void BeginTransaction();
+  void Commit();
+  bool InTransaction() const { return FInTransaction; }
+  bool TableExists(const std::string &TableName);
+  static std::string Version();
+  // Raises the failure of the last library call: Msg + ' "<SQL>" : <SQLite message>'.
+  [[noreturn]] void RaiseError(const std::string &Msg, const std::string &SQL);
+
+  bool MultiStatement = false;
+  TPcreRegEx *RegEx() const { return FRegEx.get(); }
+  sqlite3 *Handle() const { return FHandle; }
+
+ private:
+  friend class TSQLiteTbl;
+  std::string ErrorText(const std::string &Msg, const std::string &SQL) const;
+  template <typename F>
+  void ForEachStatement(const std::string &SQL, F Step);
+
+  sqlite3 *FHandle = nullptr;
+  bool FInTransaction = false;
+  std::unique_ptr<TPcreRegEx> FRegEx;
+};
+
+// Column types of a result.
+enum : int { dtUnknown = 0, dtInt = 1, dtNumeric = 2, dtStr = 3, dtBlob = 4 };
+
+class TSQLiteTbl {
+ public:
+  ~TSQLiteTbl();
+  TSQLiteTbl(const TSQLiteTbl &) = delete;
+  TSQLiteTbl &operator=(const TSQLiteTbl &) = delete;
+
+  int Count() const { return FCount; }
+  int ColCount() const { return static_cast<int>(FColTypes.size()); }
+  // True when the cursor is past the last row.
+  bool Eof() const { return Row >= FCount; }
+  // Upper-cased name of column i.
+  const std::string &Columns(int i) const { return FColNames[i]; }
+  // Declared-type decision of column i (dtUnknown until a value decides it).
+  int ColumnType(int i) const { return FColTypes[i]; }
+  int FieldIndex(const std::string &FieldName) const;
+
+  // Value of column i in the current row. Fields: integers and floats as text ("0" for
+  // NULL), blobs as their bytes, text as stored ('' for NULL). FieldAsString: '' for NULL.
+  std::string Fields(int i) const;
+  std::string FieldAsString(int i) const;
+  int64_t FieldAsInteger(int i) const;
+  double FieldAsDouble(int i) const;
+  // The blob's bytes (valid while the table lives); no value for NULL.
+  std::optional<std::string_view> FieldAsBlob(int i) const;
+  // The blob's bytes as text ('' for NULL or an empty blob); other values as FieldAsString.
+  std::string FieldAsBlobText(int i) const;
+
+  void Next() {
+    if (Row < FCount) ++Row;
+  }
+  bool MoveFirst() {
+    if (FCount > 0) Row = 0;
+    return FCount > 0;
+  }
+
+  int Row = 0;
+
+ private:
+  friend class TSQLiteDb;
+  TSQLiteTbl() = default;
+  void AddRow(sqlite3_stmt *st);
+  void DecideColumns(sqlite3_stmt *st);
+  struct Number {
+    bool is_int;
+    int64_t i;
+    double d;
+  };
+  Number NumberAt(int i) const;
+  std::string_view Bytes(std::size_t cell) const;
+  void CheckEOF() const;
+
+  int FCount = 0;
+  std::vector<int> FColTypes;
+  std::vector<std::string> FColNames;
+  // Every cell's bytes sit in one arena, row after row: a row starts at FRowStart[r] and its
+  // cells end at FCellEnd (relative to the row start). FKinds holds each cell's own storage
+  // class (0 for NULL), with kConverted set when the bytes begin with the number SQLite
+  // gave for a text or blob value in a numeric column.
+  std::string FArena;
+  std::vector<uint64_t> FRowStart;
+  std::vector<uint32_t> FCellEnd;
+  std::vector<uint8_t> FKinds;
+};
+
+// A float in the general text form with 15 significant digits ("0.1", "1E20", "1.5E-5"),
+// whatever the process locale.
+std::string FloatToStr(double Value);
