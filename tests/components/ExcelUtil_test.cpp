@@ -375,6 +375,20 @@ TEST(XlsStringGrid, TopRowAndVisibleRowCountFollowTheClientHeight) {
   QApplication::sendEvent(g.viewport(), &down);
   EXPECT_EQ(g.TopRow(), 12);
 
+  // Scroll-bar lines move one row, pages VisibleRowCount rows, with or without a
+  // proportional thumb.
+  for (bool proportional : {false, true}) {
+    g.SetProportionalScrollBars(proportional);
+    g.SetTopRow(20);
+    g.verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    EXPECT_EQ(g.TopRow(), 21);
+    g.verticalScrollBar()->triggerAction(QAbstractSlider::SliderPageStepAdd);
+    EXPECT_EQ(g.TopRow(), 21 + g.VisibleRowCount());
+    g.verticalScrollBar()->triggerAction(QAbstractSlider::SliderPageStepSub);
+    g.verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepSub);
+    EXPECT_EQ(g.TopRow(), 20);
+  }
+
   // With two fixed rows the last data row can still be scrolled into view.
   g.SetFixedRows(2);
   g.SetTopRow(1000);
