@@ -24,3 +24,17 @@ class IGridSink {
   // Cells 0..count-1 of one row; cells past ColCount are ignored.
   virtual void SetRowCells(int row, const std::string_view *cells, int count) = 0;
 };
+
+// What the query object needs of a list box (plain or with check boxes) to fill it.
+class IListSink {
+ public:
+  virtual ~IListSink() = default;
+  virtual void BeginUpdate() = 0;
+  virtual void EndUpdate() = 0;
+  virtual void Clear() = 0;
+  virtual int Count() const = 0;
+  virtual std::string Item(int index) const = 0;
+  virtual int IndexOf(const std::string &text) const = 0;
+  // Appends an item (program text); returns its index.
+  virtual int AddItem(const std::string &text) = 0;
+};

@@ -55,6 +55,10 @@ TEST(ListBoxHints, AClippedItemShowsItsFullTextOverTheItem) {
 
     Hover(list, QPoint(5, 5 * h));
     EXPECT_EQ(list.HintWindow(), nullptr) << "below the last item no hint";
+
+    list.SetShowHint(false);
+    Hover(list, QPoint(5, h + h / 2));
+    EXPECT_EQ(list.HintWindow(), nullptr);
   }
 }
 
