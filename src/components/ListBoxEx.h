@@ -10,7 +10,7 @@
 #include <QWidget>
 #include <string>
 
-#include "engine/GridSink.h"
+#include "engine/FillTargets.h"
 
 // The hint window of the lists: sized to its text (+5 wide, + the unit's extra height).
 class TListBoxHintWindow : public QWidget {
@@ -32,15 +32,17 @@ class TListBoxHintWindow : public QWidget {
 };
 
 // Items as program text (CP932), the item hint, and update suspension.
-class TTextListBox : public QListWidget, public IListSink {
+class TTextListBox : public QListWidget, public IStringsTarget {
   Q_OBJECT
   Q_PROPERTY(bool ShowHint READ ShowHint WRITE SetShowHint)
 
  public:
   int Count() const override { return count(); }
-  int AddItem(const std::string &text) override;
-  std::string Item(int index) const override;
-  int IndexOf(const std::string &text) const override;
+  virtual int AddItem(const std::string &text);
+  std::string Item(int index) const;
+  int IndexOf(const std::string &text) const;
+  void Add(const std::string &item) override { AddItem(item); }
+  bool Contains(const std::string &item) const override { return IndexOf(item) >= 0; }
   void Clear() override { clear(); }
   int ItemIndex() const { return currentRow(); }
   void SetItemIndex(int index) { setCurrentRow(index); }
