@@ -9,6 +9,8 @@
 #include <ostream>
 #include <sstream>
 
+#include "platform/fspath.h"
+
 std::string_view LineEndText(TQmLineEndKind Kind) {
   switch (Kind) {
     case leLf: return "\n";
@@ -331,7 +333,7 @@ void TQmEditStringList::LoadFromStream(std::istream &Stream) {
 }
 
 void TQmEditStringList::LoadFromFile(const std::string &FileName) {
-  std::FILE *f = std::fopen(FileName.c_str(), "rb");
+  std::FILE *f = std::fopen(FsPath(FileName).c_str(), "rb");
   if (!f)
     throw EFOpenError("Cannot open file \"" + FileName + "\". " + std::strerror(errno));
   std::string data;
@@ -515,7 +517,7 @@ void TQmEditUndoList::Assign(const TPersistent &Source) {
 // Buffered writing
 
 TQmEditFileWriter::TQmEditFileWriter(const std::string &FileName) : FFileName(FileName) {
-  FStream = std::fopen(FileName.c_str(), "wb");
+  FStream = std::fopen(FsPath(FileName).c_str(), "wb");
   if (!FStream)
     throw EFCreateError("Cannot create file \"" + FileName + "\". " + std::strerror(errno));
 }
