@@ -93,6 +93,15 @@ class TAcisDB {
   // ---- reference refresh
 
   // ---- JPP import
+  // Attaches jpp.db (creating it) as jpp.
+  void AttachJppDb();
+  // Import the JPP-NET product summary and active-ingredient CSV files into jpp.db,
+  // replacing the table. False for a missing file or one without the expected header
+  // (which is reported); a failing row raises and leaves the previous table as it was.
+  bool ImportJppSeizai(const std::string &Path);
+  bool ImportJppSeibun(const std::string &Path);
+  void CreateJppSeizaiTable();
+  void CreateJppSeibunTable();
 
  private:
   void AttachSpec();
