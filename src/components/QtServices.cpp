@@ -1,5 +1,7 @@
 #include "components/QtServices.h"
 
+#include "components/MemoDlg.h"
+
 #include <QApplication>
 #include <QClipboard>
 #include <QCursor>
@@ -60,12 +62,9 @@ int TQtUiServices::MessageBox(const std::string &text, const std::string &captio
   return buttons.front().id;
 }
 
-void TQtUiServices::ShowSqlError(const std::string &class_name, const std::string &message) {
-  if (sql_error_hook) {
-    sql_error_hook(class_name, message);
-    return;
-  }
-  MessageBox(class_name + "\r\n---------\r\n" + message, cp932::FromUtf8("SQL エラー"), MB_OK | MB_ICONERROR);
+void TQtUiServices::ShowReport(const std::string &caption, const std::string &title,
+                               const std::string &text) {
+  TDlgMemo::Report(caption, title, text);
 }
 
 void TQtUiServices::BeginBusy() {
@@ -82,7 +81,7 @@ void TQtUiServices::EndBusy() {
 void TQtUiServices::ProcessMessages() { QCoreApplication::processEvents(); }
 
 int MsgBox(const std::string &text, const std::string &caption, unsigned flags) {
-  return Ui().MessageBox(text, caption, flags);
+  return UiServices().MessageBox(text, caption, flags);
 }
 
 void ErrorBox(const std::string &text) {
