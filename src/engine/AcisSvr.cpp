@@ -130,7 +130,7 @@ void TAcisSvr::OnProgress(std::uint32_t progress, std::uint32_t max, std::uint32
   }
   ProgressStatusCode = code;
   ProgressStatusText = text;
-  Ui().ProcessMessages();
+  UiServices().ProcessMessages();
   cancel = Cancel;
 }
 
@@ -271,7 +271,7 @@ void CheckDbUpdate(ILogTarget *log) {
     if (CheckHttpModified(address, local, message)) {
       svr.Log(message);
       go = OptionData->NoUpdateCheck ||
-           Ui().MessageBox("新しい acis.db があります。\r\nデータを更新します"_sj, "確認"_sj,
+           UiServices().MessageBox("新しい acis.db があります。\r\nデータを更新します"_sj, "確認"_sj,
                            MB_OKCANCEL | MB_ICONQUESTION) == IDOK;
     } else {
       svr.Log(message);
