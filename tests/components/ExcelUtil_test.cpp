@@ -433,31 +433,29 @@ TEST(XlsStringGrid, RefillThroughTheFillInterfaceOverAnEarlierResult) {
   g.setObjectName("gdSeizai");
   Fill(g, {{"a", "b", "c", "d"}, {"1", "2", "3", "4"}, {"5", "6", "7", "8"}, {"9", "10", "11", "12"}});
   g.SetFixedCols(1);
-  IGridTarget &t = g;
-  EXPECT_EQ(t.Name(), "gdSeizai");
+  g.SetRowObject(2, 1);
+  IGridSink &t = g;
+  EXPECT_EQ(t.GridName(), "gdSeizai");
   // The order in which the query object fills a grid.
-  t.SetVisible(false);
-  t.SetRedraw(false);
-  t.SetRowCount(3);
-  t.SetColCount(3);
-  t.SetFixedRows(1);
-  t.SetFixedCols(0);
+  t.SetGridVisible(false);
+  t.BeginUpdate();
+  t.SetShape(3, 3, 1, 0);
   const std::string caps[] = {S("番号"), S("名称"), S("製剤毒性")};
   for (int c = 0; c < 3; ++c) t.SetCell(c, 0, caps[c]);
   const std::string a = S("ダイアジノン粒剤５"), b = S("ソ\\");
-  t.SetCell(0, 1, "1");
-  t.SetCell(1, 1, a);
-  t.SetCell(2, 1, b);
-  t.SetCell(0, 2, "2");
-  t.SetCell(1, 2, "");
+  std::string_view row1[] = {"1", a, b, "past the last column"};
+  std::string_view row2[] = {"2", "", ""};
+  t.SetRowCells(1, row1, 4);
+  t.SetRowCells(2, row2, 3);
   t.SetCell(2, 2, g.CellView(1, 1));  // a text taken from the grid itself
-  t.SetCell(1, 1, S("短"));
-  t.SetRedraw(true);
-  EXPECT_FALSE(t.Visible());
+  t.SetCell(1, 1, S("短"));            // a shorter text in the room of the longer one
+  t.EndUpdate();
+  EXPECT_FALSE(g.isVisible());
   EXPECT_EQ(g.Rows(0), (std::vector<std::string>{caps[0], caps[1], caps[2]}));
   EXPECT_EQ(g.Rows(1), (std::vector<std::string>{"1", S("短"), b}));
   EXPECT_EQ(g.Rows(2), (std::vector<std::string>{"2", "", a}));
   EXPECT_EQ(g.FixedCols(), 0);
+  EXPECT_EQ(g.RowObject(2), 0);
   EXPECT_EQ(g.CellTextBytes(), (4 + 4 + 8) + (1 + 2 + 3) + (1 + 0 + 18)) << "bytes of the live cells";
 }
 
