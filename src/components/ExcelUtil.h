@@ -6,13 +6,14 @@
 #pragma once
 
 #include <QAbstractScrollArea>
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "engine/FillTargets.h"
+#include "engine/GridSink.h"
 #include "platform/Automation.h"
 
 class QPainter;
@@ -113,6 +114,7 @@ class TGridCells {
   // Keeps every cell at its (col, row) that still exists.
   void Resize(int cols, int rows);
   void Clear(int cols, int rows);
+  void Reserve(std::size_t bytes) { arena_.reserve(arena_.size() + bytes); }
   void SwapRows(int a, int b);
   void DeleteRow(int row);
   void DeleteCol(int col);
@@ -135,8 +137,25 @@ class TGridCells {
   std::size_t garbage_ = 0;
 };
 
-class TXlsStringGrid : public QAbstractScrollArea, public IGridTarget {
+class TXlsStringGrid : public QAbstractScrollArea, public IGridSink {
   Q_OBJECT
+  // What a form layout sets on a grid.
+  Q_PROPERTY(bool ColumnName MEMBER ColumnName)
+  Q_PROPERTY(bool ShowErrDlg MEMBER ShowErrDlg)
+  Q_PROPERTY(bool AutoFit MEMBER AutoFit)
+  Q_PROPERTY(bool ExtendRows MEMBER ExtendRows)
+  Q_PROPERTY(bool CSVEndComma MEMBER CSVEndComma)
+  Q_PROPERTY(bool DefaultDrawing MEMBER DefaultDrawing)
+  Q_PROPERTY(bool ProportionalScrollBars READ ProportionalScrollBars WRITE SetProportionalScrollBars)
+  Q_PROPERTY(int ColCount READ ColCount WRITE SetColCount)
+  Q_PROPERTY(int RowCount READ RowCount WRITE SetRowCount)
+  Q_PROPERTY(int FixedCols READ FixedCols WRITE SetFixedCols)
+  Q_PROPERTY(int FixedRows READ FixedRows WRITE SetFixedRows)
+  Q_PROPERTY(int DefaultColWidth READ DefaultColWidth WRITE SetDefaultColWidth)
+  Q_PROPERTY(int DefaultRowHeight READ DefaultRowHeight WRITE SetDefaultRowHeight)
+  Q_PROPERTY(int GridLineWidth READ GridLineWidth WRITE SetGridLineWidth)
+  Q_PROPERTY(int Options READ OptionBits WRITE SetOptionBits)
+  Q_PROPERTY(int ScrollBars READ ScrollBarsValue WRITE SetScrollBarsValue)
 
  public:
   explicit TXlsStringGrid(QWidget *parent = nullptr);
@@ -188,18 +207,18 @@ class TXlsStringGrid : public QAbstractScrollArea, public IGridTarget {
   void RemoveRow(int index);
   void SortGrid(TMouseButton button, TShiftState shift, int x, int y, TXlSortOrder order, bool numeric);
   bool ResizingCol(int x, int y) const;
-  void BeginUpdate();
-  void EndUpdate();
+  void BeginUpdate() override;
+  void EndUpdate() override;
 
   // ---- The string grid ----
   int ColCount() const { return cells_.ColCount(); }
-  void SetColCount(int n) override;
+  void SetColCount(int n);
   int RowCount() const { return cells_.RowCount(); }
-  void SetRowCount(int n) override;
+  void SetRowCount(int n);
   int FixedCols() const { return fixed_cols_; }
-  void SetFixedCols(int n) override;
+  void SetFixedCols(int n);
   int FixedRows() const { return fixed_rows_; }
-  void SetFixedRows(int n) override;
+  void SetFixedRows(int n);
   int DefaultColWidth() const { return default_col_width_; }
   void SetDefaultColWidth(int w);  // every column takes it
   int DefaultRowHeight() const { return default_row_height_; }
@@ -214,6 +233,10 @@ class TXlsStringGrid : public QAbstractScrollArea, public IGridTarget {
   void SetOptions(TGridOptions o);
   TScrollStyle ScrollBars() const { return scroll_bars_; }
   void SetScrollBars(TScrollStyle s);
+  int OptionBits() const { return static_cast<int>(options_); }
+  void SetOptionBits(int o) { SetOptions(static_cast<TGridOptions>(o)); }
+  int ScrollBarsValue() const { return scroll_bars_; }
+  void SetScrollBarsValue(int s) { SetScrollBars(static_cast<TScrollStyle>(std::clamp(s, 0, 3))); }
   bool DefaultDrawing = true;
 
   std::string Cells(int col, int row) const { return std::string(CellView(col, row)); }
@@ -264,16 +287,13 @@ class TXlsStringGrid : public QAbstractScrollArea, public IGridTarget {
   std::function<void(TXlsStringGrid &)> OnRowHeightsChanged;
   std::function<void(TXlsStringGrid &)> OnTopLeftChanged;
 
-  // Empties every cell and sets the counts at once (row_count includes the fixed rows).
-  void SetShape(int col_count, int row_count, int fixed_rows, int fixed_cols);
-
-  // ---- Filling by the query object ----
-  std::string Name() const override;
-  bool Visible() const override { return isVisible(); }
-  void SetVisible(bool visible) override { setVisible(visible); }
-  // Off suspends painting as BeginUpdate does; on resumes it.
-  void SetRedraw(bool on) override;
+  // ---- IGridSink ----
+  std::string GridName() const override;
+  void SetGridVisible(bool visible) override { setVisible(visible); }
+  void SetShape(int col_count, int row_count, int fixed_rows, int fixed_cols) override;
+  void ReserveText(std::size_t bytes) override { cells_.Reserve(bytes); }
   void SetCell(int col, int row, std::string_view text) override { SetCells(col, row, text); }
+  void SetRowCells(int row, const std::string_view *cells, int count) override;
 
   // Text of the clipboard copy; 1 done, -3 when it would exceed limit bytes.
   int BuildClipboardText(std::string &text, std::size_t limit) const;
