@@ -451,6 +451,9 @@ class TCustomQmEdit : public QAbstractScrollArea, public TObject, public IQmWord
   void DoLinesDeleted(int FirstLine, int Count);
   void DoLinesInserted(int FirstLine, int Count);
 
+  // Where the input method shows its composition (the caret) and in which font.
+  QVariant inputMethodQuery(Qt::InputMethodQuery Query) const override;
+
   // ---- events ----
   TStatusChangeEvent OnStatusChange;
   TPaintEvent OnPaint;
@@ -476,7 +479,6 @@ class TCustomQmEdit : public QAbstractScrollArea, public TObject, public IQmWord
   void keyPressEvent(QKeyEvent *E) override;
   void keyReleaseEvent(QKeyEvent *E) override;
   void inputMethodEvent(QInputMethodEvent *E) override;
-  QVariant inputMethodQuery(Qt::InputMethodQuery Query) const override;
   void mousePressEvent(QMouseEvent *E) override;
   void mouseDoubleClickEvent(QMouseEvent *E) override;
   void mouseMoveEvent(QMouseEvent *E) override;

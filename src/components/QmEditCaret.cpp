@@ -788,6 +788,7 @@ void TCustomQmEdit::PasteFromClipboard() {
   } catch (...) {
     if (begun) FUndoList->RecordChange(urPasteEnd, FBlockBegin, FBlockEnd, "", FActiveSelectionMode);
     EndUndoBlock();
+    DoOnPaintTransient(ttAfter);
     throw;
   }
   if (begun) FUndoList->RecordChange(urPasteEnd, FBlockBegin, FBlockEnd, "", FActiveSelectionMode);
