@@ -87,8 +87,22 @@ class TAcisDB {
   // ---- crop hierarchy
 
   // ---- search schema
+  // The connection's temporary search tables and views; run once per connection.
+  void CreateViews();
 
-  // ---- database build
+  // ---- database build (in build order)
+  void CreateTables();
+  void ImportKihonXls(const ICellSource &Grid);
+  void ImportTekiyoXls(const ICellSource &Grid);
+  void ImportKihonRawCsv(const std::string &Path);
+  void ImportTekiyoRawCsv(const std::string &Path);
+  void ImportKihonCsv(const std::string &Path);
+  void ImportTekiyoCsv(const std::string &Path);
+  void FillTmKihon();
+  void BuildMKihon();
+  void CreateSeibun();
+  void CreateIndexes();
+  void CreateTekiyoViews();
 
   // ---- reference refresh
 
@@ -101,6 +115,11 @@ class TAcisDB {
   void FillStrings(IStringsTarget &Target, const std::function<void(TSQLiteTbl &)> &Row,
                    bool UseUpdate);
   void FillGrid(IGridSink &Grid, TSQLiteTbl &Table, bool CaptionRule);
+  class TImport;
+  // Runs a script of several statements; when it fails, an open transaction is rolled back.
+  void RunScript(const std::string &Script);
+  // RunScript with a failure shown in the report instead of raised.
+  void ExecScriptReported(const std::string &Script);
 
   std::unique_ptr<TSQLiteDb> FDb;
   std::shared_ptr<TSQLiteTbl> FQuery;
@@ -109,6 +128,20 @@ class TAcisDB {
   IProgressTarget *FProgressBar = nullptr;
   ILogTarget *FLog = nullptr;
 };
+
+// Value helpers of the data imports (program text in, SQL literal text out; quotes inside a
+// value are doubled so that every value stays one literal).
+std::string SplitShuruiSeibun(const std::string &Shurui);  // "seibun1 = 'DEP',seibun2 = 'MEP'"
+std::string QuoteOrNull(const std::string &Text);           // NULL for an empty text
+std::string QuoteRawField(const std::string &Text);         // NULL for empty or "NULL"
+std::string QuoteUnlessNull(const std::string &Text);       // "NULL" stays NULL
+std::string SquareMetreSign(const std::string &Text);       // every "m2" becomes "㎡"
+
+// The ingredient column block of the result views for display mode 0 to 4 (five lines,
+// one per ingredient slot; empty for another mode), and the same with the resistance-class
+// system of the pest category.
+std::string SeibunColumns(int Mode);
+std::string SeibunColumnsRac(int Mode);
 
 // The program-wide query object (null while there is no database open).
 extern TAcisDB *AcisDB;
