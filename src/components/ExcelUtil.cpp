@@ -304,9 +304,10 @@ void TGridCells::Compact() {
 }
 
 void TGridCells::Trim() {
-  if (garbage_) Compact();
-  arena_.shrink_to_fit();
-  refs_.shrink_to_fit();
+  // Only a sizeable share of dead or spare room is worth a copy of the arena.
+  if (garbage_ > arena_.size() / 4) Compact();
+  if (arena_.capacity() > arena_.size() + arena_.size() / 4 + 4096) arena_.shrink_to_fit();
+  if (refs_.capacity() > refs_.size() + refs_.size() / 4 + 512) refs_.shrink_to_fit();
 }
 
 // ---------------------------------------------------------------- TXlsStringGrid: construction

@@ -57,8 +57,9 @@ int TQtUiServices::MessageBox(const std::string &text, const std::string &captio
   for (const auto &b : buttons)
     if (b.button == pressed) return b.id;
   // Closed with Escape or the window's close box: the cancelling answer.
-  for (const auto &b : buttons)
-    if (b.id == IDCANCEL || b.id == IDNO) return b.id;
+  for (int cancel : {IDCANCEL, IDNO})
+    for (const auto &b : buttons)
+      if (b.id == cancel) return b.id;
   return buttons.front().id;
 }
 
