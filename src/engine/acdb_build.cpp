@@ -115,6 +115,12 @@ std::string UnitSigns(std::string s) {
   return Replace(std::move(s), "㌢", "cm");
 }
 
+// The common name of a registered name. Blanks stand as "_" while the maker marks are
+// stripped ("シンジェンタ_" is the form a blank after a maker's name takes), then turn back.
+std::string CommonName(const std::string &meisho) {
+  return ReplaceAllText(TsushoFromMeisho(ReplaceAllText(meisho, " ", "_")), "_", " ");
+}
+
 const char *const kKihonInsert =
     "INSERT INTO kihon(bango,shurui,meisho,tsusho,ryakusho,ippanmei,seibun,nodo,kongo,yoto,zaikei,torokubi) "
     "VALUES (?,?,?,?,?,?,?,?,?,?,?,?)";
@@ -256,7 +262,7 @@ void TAcisDB::ImportKihonXls(const ICellSource &Grid) {
     for (int col = 0; col < Grid.ColCount() && blank; ++col) blank = Grid.CellView(col, r).empty();
     if (!blank && FindSjis(c(0), header) == std::string_view::npos) {
       std::string meisho = ToHankakuAscii(c(2));
-      imp.Insert({RawValue(c(0)), ToHankakuAscii(c(1)), meisho, TsushoFromMeisho(meisho), ToHankakuAscii(c(3)),
+      imp.Insert({RawValue(c(0)), ToHankakuAscii(c(1)), meisho, CommonName(meisho), ToHankakuAscii(c(3)),
                   ToHankakuAscii(c(4)), ToHankakuAscii(c(5)), ToZenkakuKana(c(6)), c(7), c(8), ToZenkaku(c(9)),
                   SerialToDateText(c(10))});
     }
@@ -297,7 +303,7 @@ void TAcisDB::ImportKihonRawCsv(const std::string &Path) {
     if (!lines[l].empty()) {
       std::vector<std::string> i = SplitCsvLine(lines[l], '"');
       std::string meisho = ToHankakuAscii(Item(i, 2));
-      imp.Insert({RawValue(Item(i, 0)), ToHankakuAscii(Item(i, 1)), meisho, TsushoFromMeisho(meisho),
+      imp.Insert({RawValue(Item(i, 0)), ToHankakuAscii(Item(i, 1)), meisho, CommonName(meisho),
                   ToHankakuAscii(Item(i, 3)), ToHankakuAscii(Item(i, 4)), OrNull(ToHankakuAscii(Item(i, 5))),
                   Item(i, 6), RawValue(Item(i, 7)), Item(i, 8), ToHankakuAscii(Item(i, 9)),
                   DateTextNormalize(Item(i, 10))});
@@ -344,7 +350,7 @@ void TAcisDB::ImportKihonCsv(const std::string &Path) {
     if (!lines[l].empty()) {
       std::vector<std::string> i = SplitCsvLine(lines[l], '\'');
       try {
-        imp.Insert({RawValue(Item(i, 0)), Item(i, 1), Item(i, 2), TsushoFromMeisho(Item(i, 2)), Item(i, 3),
+        imp.Insert({RawValue(Item(i, 0)), Item(i, 1), Item(i, 2), CommonName(Item(i, 2)), Item(i, 3),
                     Item(i, 4), UnlessNull(Item(i, 5)), Item(i, 6), RawValue(Item(i, 7)), Item(i, 8), Item(i, 9),
                     DateTextNormalize(Item(i, 10))});
       } catch (const ESQLiteException &e) {
