@@ -48,15 +48,17 @@ class QueryWidgets : public ::testing::Test {
 TEST_F(QueryWidgets, FillsListsCombosAndTheGrid) {
   TScopedRecordingUi ui;
   TCheckListBoxEx checks;
+  TListBoxTarget check_target(checks);
   ASSERT_TRUE(db_->ExecQuery("SELECT name FROM t ORDER BY id"));
-  db_->SetCheckListBox(checks);
+  db_->SetCheckListBox(check_target);
   ASSERT_EQ(checks.Count(), 1);
   EXPECT_EQ(checks.Item(0), "水稲"_sj);
   EXPECT_TRUE(checks.updatesEnabled());
 
   TListBoxEx list;
+  TListBoxTarget list_target(list);
   ASSERT_TRUE(db_->ExecQuery("SELECT id, name FROM t ORDER BY id"));
-  db_->SetListBoxNumbered(list, true);
+  db_->SetListBoxNumbered(list_target, true);
   ASSERT_EQ(list.Count(), 3);
   EXPECT_EQ(list.Item(0), "    7 " + "水稲"_sj);
   EXPECT_EQ(list.Item(1), "    8 ");
