@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+#include "engine/Exception.h"
+
 // ---- objects -------------------------------------------------------------------------
 
 class TObject {
@@ -21,11 +23,8 @@ class TObject {
   virtual const char *ClassName() const { return "TObject"; }
 };
 
-// Raised when an object is assigned from one of a class it cannot take values from.
-class EConvertError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
+// EConvertError (engine/Exception.h) is raised when an object is assigned from one of a
+// class it cannot take values from.
 
 class TPersistent : public TObject {
  public:

@@ -19,3 +19,10 @@ class EAssertionFailed : public Exception {
   using Exception::Exception;
   const char *ClassName() const override { return "EAssertionFailed"; }
 };
+
+// A text that should have been a number, or another failed conversion.
+class EConvertError : public Exception {
+ public:
+  using Exception::Exception;
+  const char *ClassName() const override { return "EConvertError"; }
+};

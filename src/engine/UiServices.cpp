@@ -42,6 +42,11 @@ void TRecordingUi::ShowSqlError(const std::string &class_name, const std::string
   sql_errors.emplace_back(class_name, message);
 }
 
+void TRecordingUi::ShowReport(const std::string &caption, const std::string &title,
+                              const std::string &text) {
+  reports.push_back({caption, title, text});
+}
+
 void TRecordingUi::BeginBusy() {
   ++busy_depth;
   if (busy_depth > busy_max) busy_max = busy_depth;

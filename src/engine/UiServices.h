@@ -32,6 +32,12 @@ class IUiServices {
   virtual int MessageBox(const std::string &text, const std::string &caption, unsigned flags) = 0;
   // The SQL error report: exception class name and message (program text).
   virtual void ShowSqlError(const std::string &class_name, const std::string &message) = 0;
+  // A read-only report window: caption, title line and a multi-line text (program text).
+  // The SQL failure report uses it with the caption "SQL エラー".
+  virtual void ShowReport(const std::string &caption, const std::string &title,
+                          const std::string &text) {
+    (void)caption, (void)title, (void)text;
+  }
   // Busy cursor on and off; calls nest.
   virtual void BeginBusy() = 0;
   virtual void EndBusy() = 0;
@@ -62,6 +68,10 @@ class TRecordingUi : public IUiServices {
   };
   std::vector<Box> boxes;
   std::vector<std::pair<std::string, std::string>> sql_errors;
+  struct Report {
+    std::string caption, title, text;
+  };
+  std::vector<Report> reports;
   std::vector<int> answers;  // taken from the front
   int busy_depth = 0;
   int busy_max = 0;
@@ -70,6 +80,8 @@ class TRecordingUi : public IUiServices {
 
   int MessageBox(const std::string &text, const std::string &caption, unsigned flags) override;
   void ShowSqlError(const std::string &class_name, const std::string &message) override;
+  void ShowReport(const std::string &caption, const std::string &title,
+                  const std::string &text) override;
   void BeginBusy() override;
   void EndBusy() override;
   void ProcessMessages() override;

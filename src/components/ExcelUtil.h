@@ -1,0 +1,334 @@
+// The result grid: a string grid that holds whole query results (cells as CP932 text kept
+// compactly, only the visible cells painted) and writes them to the clipboard, CSV and
+// HTML files and spreadsheet programs, sorts by a clicked header, and moves and removes
+// rows and columns. TStringListExt (a string list with a CSV field splitter) and
+// TSortedList (the sort entries) live beside it.
+#pragma once
+
+#include <QAbstractScrollArea>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/GridSink.h"
+#include "platform/Automation.h"
+
+class QPainter;
+
+// Colours as 0x00BBGGRR; clNone means "no colour".
+using TColor = std::int32_t;
+constexpr TColor clNone = 0x1FFFFFFF;
+constexpr TColor clBlack = 0;
+
+enum TCellBorderWeight { bwNone, bwHairline, bwThin, bwMedium, bwThick };
+enum TPageOrientation { xlPortrait, xlLandscape };
+enum TXlSortOrder { xlSortAsc, xlSortDesc };
+
+enum TMouseButton { mbLeft, mbRight, mbMiddle };
+using TShiftState = unsigned;
+enum : unsigned { ssShift = 1, ssAlt = 2, ssCtrl = 4, ssLeft = 8, ssRight = 16, ssMiddle = 32, ssDouble = 64 };
+
+enum TScrollStyle { ssNone, ssHorizontal, ssVertical, ssBoth };
+
+using TGridOptions = unsigned;
+enum : unsigned {
+  goFixedVertLine = 0x1,
+  goFixedHorzLine = 0x2,
+  goVertLine = 0x4,
+  goHorzLine = 0x8,
+  goRangeSelect = 0x10,
+  goDrawFocusSelected = 0x20,
+  goRowSizing = 0x40,
+  goColSizing = 0x80,
+  goRowSelect = 0x100,
+  goThumbTracking = 0x200,
+};
+
+using TGridDrawState = unsigned;
+enum : unsigned { gdSelected = 1, gdFocused = 2, gdFixed = 4 };
+
+struct TGridRect {
+  int Left = 0, Top = 0, Right = 0, Bottom = 0;
+  bool operator==(const TGridRect &) const = default;
+};
+
+// The font applied to the cells of a spreadsheet.
+struct TCellFont {
+  std::string Name;  // program text
+  int Size = 9;
+  TColor Color = clBlack;
+  bool Bold = false, Italic = false, Underline = false, StrikeOut = false;
+};
+
+// A string list whose SetCsvText splits a whole CSV text into one flat list of fields.
+class TStringListExt {
+ public:
+  std::vector<std::string> Strings;
+  int Count() const { return static_cast<int>(Strings.size()); }
+  void Clear() { Strings.clear(); }
+  void SetCsvText(std::string_view text);
+};
+
+struct TXlSortedListEntry {
+  std::string Value;  // cell text of the sort column
+  int Row = 0;        // the row's index before the sort
+};
+
+// The sort entries of one header sort.
+class TSortedList {
+ public:
+  std::vector<TXlSortedListEntry> Items;
+  int Count() const { return static_cast<int>(Items.size()); }
+  void Clear() { Items.clear(); }
+  void Add(std::string value, int row) { Items.push_back({std::move(value), row}); }
+};
+
+// Spreadsheet column letters of column c (1-based): A..Z, AA..ZZ.
+std::string XlsColumnName(int c);
+// "A1:C3" for the top-left (row, col) and the offsets to the last row and column.
+std::string XlsRangeName(int row, int col, int row_offset, int col_offset);
+// True when no open workbook of the application has the name.
+bool XlsIsBookNameFree(IOleObject &app, const std::string &name);
+// Leaves the application after a failure: no prompts, then Quit when this call started
+// it, else the active workbook is closed.
+void XlsCloseApp(IOleObject &app, bool started);
+// Pastes the clipboard into the active sheet at (start_row, start_col) and formats the block.
+void XlsPasteAndFormat(IOleObject &app, int start_row, int start_col, bool column_name, bool auto_fit,
+                       const std::string &sheet_name, const TCellFont &cell_font, TColor cell_title_color,
+                       TColor cell_border_color, TColor cell_color, TCellBorderWeight cell_border_weight,
+                       int col_offset, int row_offset);
+
+// Cell texts of a whole grid: one arena of bytes, one (offset, length) pair per cell.
+class TGridCells {
+ public:
+  int ColCount() const { return cols_; }
+  int RowCount() const { return rows_; }
+  std::string_view Get(int col, int row) const {
+    const Ref &r = refs_[static_cast<std::size_t>(row) * cols_ + col];
+    return std::string_view(arena_.data() + r.off, r.len);
+  }
+  void Set(int col, int row, std::string_view text);
+  // Keeps every cell at its (col, row) that still exists.
+  void Resize(int cols, int rows);
+  void Clear(int cols, int rows);
+  void Reserve(std::size_t bytes) { arena_.reserve(arena_.size() + bytes); }
+  void SwapRows(int a, int b);
+  void DeleteRow(int row);
+  void DeleteCol(int col);
+  // Rows first..first+order.size()-1 become the rows order[0], order[1] ... of before.
+  void PermuteRows(int first, const std::vector<int> &order);
+  // Releases spare capacity after a fill.
+  void Trim();
+  // Bytes held for the cells (arena and references), and the text bytes they hold.
+  std::size_t BytesHeld() const { return arena_.capacity() + refs_.capacity() * sizeof(Ref); }
+  std::size_t TextBytes() const { return arena_.size() - garbage_; }
+
+ private:
+  struct Ref {
+    std::uint32_t off = 0, len = 0;
+  };
+  void Compact();
+  std::string arena_;
+  std::vector<Ref> refs_;
+  int cols_ = 0, rows_ = 0;
+  std::size_t garbage_ = 0;
+};
+
+class TXlsStringGrid : public QAbstractScrollArea, public IGridSink {
+  Q_OBJECT
+
+ public:
+  explicit TXlsStringGrid(QWidget *parent = nullptr);
+  ~TXlsStringGrid() override;
+
+  // ---- Published properties (plain values) ----
+  bool ColumnName = true;
+  bool ShowErrDlg = true;
+  std::uint16_t StartData = 0;
+  bool AutoFit = true;
+  std::string SheetName;
+  TColor CellColor = clNone;
+  TColor CellTitleColor = clNone;
+  TCellBorderWeight CellBorderWeight = bwNone;
+  TColor CellBorderColor = clBlack;
+  TPageOrientation PageOrientation = xlPortrait;
+  std::string CSVFileName;
+  bool ExtendRows = true;
+  bool CSVEndComma = false;
+  std::string ExcelFileName;
+  std::string HTMLFileName;
+  int SortCol = 0;
+  TXlSortOrder SortOrder = xlSortAsc;
+  int FreezePanesRow = 0, FreezePanesCol = 0;
+  int VerticalRangeRow = 0, VerticalRangeCol = 0;
+  int VerticalRangeRowCount = 0, VerticalRangeColCount = 0;
+
+  // ---- Published properties with behaviour ----
+  std::uint16_t StartRow() const { return start_row_; }
+  void SetStartRow(std::uint16_t v);  // 0 is refused with a box
+  std::uint16_t StartCol() const { return start_col_; }
+  void SetStartCol(std::uint16_t v);
+  const TCellFont &CellFont() const { return cell_font_; }
+  void SetCellFont(const TCellFont *font);  // copies; nullptr is ignored
+  bool ProportionalScrollBars() const { return proportional_; }
+  void SetProportionalScrollBars(bool on);
+
+  // ---- Output and editing operations ----
+  int CopyClipboard();
+  int CopyExcel();
+  int CopyJustCalc();
+  int CopyKingsoft();
+  int SetCommaText();
+  int GetCommaText();
+  int SetHTML();
+  int MoveUp();
+  int MoveDown();
+  void RemoveColumn(int index);
+  void RemoveRow(int index);
+  void SortGrid(TMouseButton button, TShiftState shift, int x, int y, TXlSortOrder order, bool numeric);
+  bool ResizingCol(int x, int y) const;
+  void BeginUpdate() override;
+  void EndUpdate() override;
+
+  // ---- The string grid ----
+  int ColCount() const { return cells_.ColCount(); }
+  void SetColCount(int n);
+  int RowCount() const { return cells_.RowCount(); }
+  void SetRowCount(int n);
+  int FixedCols() const { return fixed_cols_; }
+  void SetFixedCols(int n);
+  int FixedRows() const { return fixed_rows_; }
+  void SetFixedRows(int n);
+  int DefaultColWidth() const { return default_col_width_; }
+  void SetDefaultColWidth(int w);  // every column takes it
+  int DefaultRowHeight() const { return default_row_height_; }
+  void SetDefaultRowHeight(int h);  // every row takes it
+  int ColWidths(int col) const { return col_widths_[static_cast<std::size_t>(col)]; }
+  void SetColWidths(int col, int w);
+  int RowHeights(int row) const { return row_heights_[static_cast<std::size_t>(row)]; }
+  void SetRowHeights(int row, int h);
+  int GridLineWidth() const { return line_width_; }
+  void SetGridLineWidth(int w);
+  TGridOptions Options() const { return options_; }
+  void SetOptions(TGridOptions o);
+  TScrollStyle ScrollBars() const { return scroll_bars_; }
+  void SetScrollBars(TScrollStyle s);
+  bool DefaultDrawing = true;
+
+  std::string Cells(int col, int row) const { return std::string(CellView(col, row)); }
+  std::string_view CellView(int col, int row) const;
+  void SetCells(int col, int row, std::string_view text);
+  std::vector<std::string> Rows(int row) const;
+  // The object of a row's first cell (0 when none): moves with the row in sorts and moves.
+  std::intptr_t RowObject(int row) const;
+  void SetRowObject(int row, std::intptr_t v);
+
+  int TopRow() const { return top_row_; }
+  void SetTopRow(int r);
+  int LeftCol() const { return left_col_; }
+  void SetLeftCol(int c);
+  int VisibleRowCount() const;
+  int VisibleColCount() const;
+  int Col() const { return col_; }
+  int Row() const { return row_; }
+  void SetCol(int c) { FocusCell(c, row_, true); }
+  void SetRow(int r) { FocusCell(col_, r, true); }
+  TGridRect Selection() const;
+  void SetSelection(const TGridRect &r);
+  // Moves the current cell (and, with move_anchor, collapses the selection to it) and
+  // scrolls it into view.
+  void FocusCell(int col, int row, bool move_anchor);
+
+  // Cell geometry in client (viewport) coordinates; an empty rectangle when not shown.
+  QRect CellRect(int col, int row) const;
+  void MouseToCell(int x, int y, int &col, int &row) const;
+  // Column and row under the last mouse press, -1 when no button is down.
+  int MouseCol() const { return mouse_col_; }
+  int MouseRow() const { return mouse_row_; }
+
+  // Bytes held for cell texts and how many text bytes they are.
+  std::size_t CellBytesHeld() const { return cells_.BytesHeld(); }
+  std::size_t CellTextBytes() const { return cells_.TextBytes(); }
+
+  // ---- Events of the owner ----
+  std::function<void(TXlsStringGrid &, int col, int row, QPainter &, const QRect &, TGridDrawState)> OnDrawCell;
+  std::function<void(TXlsStringGrid &, TMouseButton, TShiftState, int x, int y)> OnMouseDown;
+  std::function<void(TXlsStringGrid &, TMouseButton, TShiftState, int x, int y)> OnMouseUp;
+  std::function<void(TXlsStringGrid &, TShiftState, int x, int y)> OnMouseMove;
+  std::function<void(TXlsStringGrid &)> OnClick;
+  std::function<void(TXlsStringGrid &)> OnDblClick;
+  // key is a Qt::Key value; setting it to 0 stops the grid's own handling.
+  std::function<void(TXlsStringGrid &, int &key, TShiftState)> OnKeyDown;
+  std::function<void(TXlsStringGrid &)> OnColWidthsChanged;
+  std::function<void(TXlsStringGrid &)> OnRowHeightsChanged;
+  std::function<void(TXlsStringGrid &)> OnTopLeftChanged;
+
+  // ---- IGridSink ----
+  std::string GridName() const override;
+  void SetGridVisible(bool visible) override { setVisible(visible); }
+  void SetShape(int col_count, int row_count, int fixed_rows, int fixed_cols) override;
+  void ReserveText(std::size_t bytes) override { cells_.Reserve(bytes); }
+  void SetCell(int col, int row, std::string_view text) override { SetCells(col, row, text); }
+  void SetRowCells(int row, const std::string_view *cells, int count) override;
+
+  // Text of the clipboard copy; 1 done, -3 when it would exceed limit bytes.
+  int BuildClipboardText(std::string &text, std::size_t limit) const;
+
+ protected:
+  void paintEvent(QPaintEvent *e) override;
+  void resizeEvent(QResizeEvent *e) override;
+  void showEvent(QShowEvent *e) override;
+  void mousePressEvent(QMouseEvent *e) override;
+  void mouseMoveEvent(QMouseEvent *e) override;
+  void mouseReleaseEvent(QMouseEvent *e) override;
+  void mouseDoubleClickEvent(QMouseEvent *e) override;
+  void keyPressEvent(QKeyEvent *e) override;
+  void wheelEvent(QWheelEvent *e) override;
+  void scrollContentsBy(int dx, int dy) override;
+
+ private:
+  struct THandOff;
+  int HandOff(const THandOff &h);
+  void SwapCurrentRowWith(int other);
+  void GridMouseDown(TMouseButton button, TShiftState shift, int x, int y);
+  void DrawCell(QPainter &p, int col, int row, const QRect &rect);
+  void Changed();  // counts, sizes or widths changed: scroll bars, bounds, repaint
+  void UpdateScrollBars();
+  void ApplyTopLeft(int top, int left);
+  void ShowRowAtTop(int r);
+  int MaxTopRow() const;
+  int MaxLeftCol() const;
+  int RowTop(int row) const;   // y of a row's top when shown, -1 otherwise
+  int ColLeft(int col) const;  // x of a column's left when shown, -1 otherwise
+  void ColWidthsChanged();
+  void RowHeightsChanged();
+  void ClampCurrent();
+  void OnVScrollAction(int action);
+  void OnHScrollAction(int action);
+  bool NumericKey(std::string_view text, double &value) const;
+
+  TGridCells cells_;
+  std::vector<int> col_widths_;
+  std::vector<int> row_heights_;
+  std::vector<std::intptr_t> row_objects_;
+  int fixed_cols_ = 1, fixed_rows_ = 1;
+  int default_col_width_ = 64, default_row_height_ = 24;
+  int line_width_ = 1;
+  TGridOptions options_ = goFixedVertLine | goFixedHorzLine | goVertLine | goHorzLine | goRangeSelect;
+  TScrollStyle scroll_bars_ = ssBoth;
+  int top_row_ = 1, left_col_ = 1;
+  int col_ = 1, row_ = 1;
+  int anchor_col_ = 1, anchor_row_ = 1;
+  int mouse_col_ = -1, mouse_row_ = -1;
+  int update_count_ = 0;
+  int sizing_col_ = -1, sizing_origin_ = 0;
+  int wheel_rest_ = 0;
+  bool in_scroll_update_ = false;
+  bool selecting_ = false;
+  std::uint16_t start_row_ = 1, start_col_ = 1;
+  TCellFont cell_font_;
+  bool proportional_ = false;
+  TStringListExt csv_list_;
+};

@@ -1,0 +1,34 @@
+// The user-interface services on Qt: message boxes, the busy cursor, the event pump and
+// the clipboard. Widgets show their boxes through MsgBox so that tests can answer them
+// with TScopedRecordingUi.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "engine/UiServices.h"
+
+// IUiServices on Qt widgets. The program installs one at start (SetUiServices).
+class TQtUiServices : public IUiServices {
+ public:
+  // Shows the SQL error report; until the report dialog is installed a plain box shows it.
+  std::function<void(const std::string &class_name, const std::string &message)> sql_error_hook;
+
+  int MessageBox(const std::string &text, const std::string &caption, unsigned flags) override;
+  void ShowSqlError(const std::string &class_name, const std::string &message) override;
+  void BeginBusy() override;
+  void EndBusy() override;
+  void ProcessMessages() override;
+
+ private:
+  int busy_ = 0;
+};
+
+// A modal box through the installed services; returns the ID of the answer.
+int MsgBox(const std::string &text, const std::string &caption, unsigned flags);
+// The error box of the components: caption "エラー", error icon, one OK button.
+void ErrorBox(const std::string &text);
+
+// The clipboard's text, as program text (CP932).
+void SetClipboardText(const std::string &text);
+std::string ClipboardText();

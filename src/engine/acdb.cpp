@@ -1,0 +1,499 @@
+#include "engine/acdb.h"
+
+#include <sqlite3.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <unordered_map>
+#include <utility>
+
+#include "engine/UiServices.h"
+#include "engine/options.h"
+#include "platform/cp932.h"
+#include "platform/fspath.h"
+
+using namespace cp932::literals;
+
+TAcisDB *AcisDB = nullptr;
+TAcisDB::TReferenceRefresh TAcisDB::ReferenceRefresh;
+
+namespace {
+
+const std::string kCrLf = "\r\n";
+
+// Lower case of ASCII letters only; column names are ASCII.
+std::string AsciiLower(std::string s) {
+  for (char &c : s)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return s;
+}
+
+// A text pasted between single quotes in SQL, its quotes doubled.
+std::string SqlQuoted(const std::string &s) {
+  std::string out = "'";
+  for (char c : s) {
+    out.push_back(c);
+    if (c == '\'') out.push_back('\'');
+  }
+  out.push_back('\'');
+  return out;
+}
+
+// Reads the file's folder setting as the folder of the database files.
+std::string DataFile(const std::string &name) {
+  std::string folder = OptionData ? OptionData->DbFolder : std::string();
+  if (!folder.empty() && folder.back() != '/') folder.push_back('/');
+  return folder + name;
+}
+
+// The column-name captions of the result grids, keyed by lower-case column name.
+const std::unordered_map<std::string, std::string> &Captions() {
+  static const std::unordered_map<std::string, std::string> table = [] {
+    std::unordered_map<std::string, std::string> m;
+    auto add = [&m](const char *key, const char *caption_utf8) {
+      m.emplace(key, cp932::FromUtf8(caption_utf8));
+    };
+    // The columns of the application and product tables, which every result shows.
+    add("bango", "番号");
+    add("shurui", "農薬の種類");
+    add("meisho", "農薬の名称");
+    add("tsusho", "農薬通称");
+    add("ryakusho", "申請者");
+    add("ippanmei", "有効成分");
+    add("seibun", "総使用回数における有効成分");
+    add("nodo", "濃度");
+    add("kongo", "混合数");
+    add("yoto", "用途");
+    add("zaikei", "剤型");
+    add("torokubi", "登録年月日");
+    add("kigen", "有効期限");
+    add("idsaku", "作物コード");
+    add("xidsaku", "旧作物コード");
+    add("sakumotsu", "作物名");
+    add("basho", "適用場所");
+    add("byochu", "適用病害虫雑草名");
+    add("mokuteki", "使用目的");
+    add("baisu", "希釈倍数使用量");
+    add("ekiryo", "散布液量");
+    add("jiki", "使用時期");
+    add("kaisu", "本剤の使用回数");
+    add("hoho", "使用方法");
+    add("jikan", "くん蒸時間");
+    add("ondo", "くん蒸温度");
+    add("dojo", "適用土壌");
+    add("chitai", "適用地帯名");
+    add("tekiyaku", "適用農薬名");
+    add("idbyochu", "病害虫コード");
+    for (int i = 1; i <= 5; ++i) {
+      std::string n = std::to_string(i);
+      m.emplace("seibun" + n, cp932::FromUtf8("成分") + n);
+      m.emplace("kaisu" + n, cp932::FromUtf8("回数") + n);
+      m.emplace("keito" + n, cp932::FromUtf8("系統") + n);
+      m.emplace("mid" + n, "RAC" + n);
+    }
+    add("keito", "系統名");
+    add("koka", "効果");
+    add("dokusei", "毒性");
+    add("seizaidokusei", "製剤毒性");
+    add("gyodoku", "魚毒性");
+    add("mid", "RACコード");
+    add("gunmei", "群横断作物名");
+    add("betsumei", "別名");
+    add("ruby", "よみがな");
+    add("shozoku", "所属作物群名");
+    add("nozoku", "除外作物名");
+    add("fukumu", "包含作物名");
+    add("biko", "備考");
+    add("fgroup", "備考");
+    add("note", "備考");
+    add("use", "用途");
+    add("synonym", "別名");
+    add("hatsutoroku", "初登録年月日");
+    return m;
+  }();
+  return table;
+}
+
+// Fills the current result into the target, keeping the table alive for the whole run.
+template <typename RowFn>
+void ForEachRow(const std::shared_ptr<TSQLiteTbl> &keep, RowFn row) {
+  TSQLiteTbl &t = *keep;
+  while (!t.Eof()) {
+    row(t);
+    t.Next();
+    Ui().ProcessMessages();
+  }
+}
+
+// Restores the target's update state whatever happens.
+class UpdateScope {
+ public:
+  UpdateScope(IStringsTarget &t, bool on) : t_(t), on_(on) {
+    if (on_) t_.BeginUpdate();
+  }
+  ~UpdateScope() {
+    if (on_) t_.EndUpdate();
+  }
+
+ private:
+  IStringsTarget &t_;
+  bool on_;
+};
+
+// "%5d" and one blank before column 1: the numbered items of combos and lists.
+std::string NumberedItem(TSQLiteTbl &t) {
+  std::string code = t.FieldAsString(0);
+  // The code must be an integer text; anything else is a conversion error for the caller.
+  std::size_t pos = 0;
+  long long v = 0;
+  try {
+    v = std::stoll(code, &pos);
+  } catch (const std::exception &) {
+    pos = std::string::npos;
+  }
+  if (code.empty() || pos != code.size())
+    throw EConvertError("'" + code + "' is not a valid integer value");
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%5lld", v);
+  return std::string(buf) + " " + t.FieldAsString(1);
+}
+
+}  // namespace
+
+std::string SqlErrorText(const Exception &e) {
+  return std::string(e.ClassName()) + kCrLf + "---------" + kCrLf + e.Message();
+}
+
+void ShowSqlErrorReport(const std::string &title, const Exception &e) {
+  Ui().ShowReport("SQL エラー"_sj, title, SqlErrorText(e));
+}
+
+// ---------------------------------------------------------------- construction
+
+TAcisDB::TAcisDB(const std::string &Path, ILogTarget *LogTo) : FLog(LogTo) {
+  FDb = std::make_unique<TSQLiteDb>(Path);
+  Log("acis.db open");
+  SetMultiStatement(true);
+  ReadLastUpdate();
+  AttachSpec();
+  AttachJpp();
+}
+
+TAcisDB::~TAcisDB() {
+  FLog = nullptr;
+  FQuery.reset();
+  FDb.reset();
+}
+
+void TAcisDB::Attach(const std::string &FileName, const std::string &Schema) {
+  // The path goes in as a quoted literal, so a folder holding a quote attaches too.
+  ExecSQL("ATTACH " + SqlQuoted(FileName) + " AS " + Schema + ";");
+}
+
+void TAcisDB::AttachSpec() {
+  Attach(DataFile("spec.db"), "spec");
+  Log("spec.db Attach");
+  int site = OptionData ? OptionData->BuiltFromSite : 0;
+  if (site == 3 || site == 4 || !ReferenceRefresh) return;
+  try {
+    ReferenceRefresh(*this);
+  } catch (const ESQLiteException &) {
+    // already reported by the statement that failed
+  } catch (const Exception &e) {
+    Ui().MessageBox(std::string(e.ClassName()) + "\r\n" + e.Message(), "Quillmar",
+                    MB_OK | MB_ICONERROR);
+  } catch (const std::exception &e) {
+    Ui().MessageBox(std::string("Exception\r\n") + e.what(), "Quillmar", MB_OK | MB_ICONERROR);
+  }
+}
+
+void TAcisDB::AttachJpp() {
+  std::string path = DataFile("jpp.db");
+  std::error_code ec;
+  if (!std::filesystem::exists(FsPath(path), ec)) return;
+  Attach(path, "jpp");
+  Log("jpp.db Attach");
+}
+
+// ---------------------------------------------------------------- connection and info
+
+void TAcisDB::SetMultiStatement(bool Value) { FDb->MultiStatement = Value; }
+
+std::string TAcisDB::SQLiteVersion() const { return TSQLiteDb::Version(); }
+
+void TAcisDB::ReadLastUpdate() {
+  if (!TableExists("info")) {
+    FLastUpdate = "不明"_sj;
+    return;
+  }
+  auto t = FDb->GetTable("SELECT Value FROM info WHERE Item = 'LastUpdate'");
+  FQuery = std::shared_ptr<TSQLiteTbl>(std::move(t));
+  // A table without the row reads as an unknown date rather than failing the open.
+  std::string value = FQuery->Eof() ? std::string() : FQuery->FieldAsString(0);
+  FLastUpdate = value.empty() ? "更新日付不明"_sj : value;
+}
+
+void TAcisDB::SetLastUpdate(const std::string &DateText) {
+  FLastUpdate = DateText;
+  if (!TableExists("info")) return;
+  FDb->ExecSQL("UPDATE info SET Value =\"" + DateText + "\" WHERE Item = 'LastUpdate'");
+}
+
+int TAcisDB::GetVersion() {
+  if (!TableExists("info")) return 0;
+  FQuery = std::shared_ptr<TSQLiteTbl>(FDb->GetTable("SELECT Value FROM info WHERE Item = 'Version'"));
+  if (FQuery->Eof()) return 0;
+  std::string v = FQuery->FieldAsString(0);
+  std::size_t pos = 0;
+  try {
+    long long n = std::stoll(v, &pos);
+    if (pos != v.size()) return 0;
+    return static_cast<int>(n);
+  } catch (const std::exception &) {
+    return 0;
+  }
+}
+
+bool TAcisDB::TableExists(const std::string &Name) {
+  // Unqualified names belong to acis.db itself or to the connection's temporary tables;
+  // a table of the same name in spec.db or jpp.db does not count.
+  std::string schema, table = Name;
+  if (auto dot = Name.find('.'); dot != std::string::npos) {
+    schema = Name.substr(0, dot);
+    table = Name.substr(dot + 1);
+  }
+  std::string sql;
+  if (schema.empty()) {
+    sql = "SELECT 1 FROM main.sqlite_master WHERE type IN ('table','view') AND name = " +
+          SqlQuoted(table) + " COLLATE NOCASE UNION ALL SELECT 1 FROM temp.sqlite_master WHERE "
+          "type IN ('table','view') AND name = " + SqlQuoted(table) + " COLLATE NOCASE";
+  } else {
+    sql = "SELECT 1 FROM " + schema + ".sqlite_master WHERE type IN ('table','view') AND name = " +
+          SqlQuoted(table) + " COLLATE NOCASE";
+  }
+  try {
+    return FDb->GetTable(sql)->Count() > 0;
+  } catch (const ESQLiteException &) {
+    return false;  // an unknown schema holds no table
+  }
+}
+
+void TAcisDB::Log(const std::string &Line) {
+  if (FLog) FLog->AddLine(Line);
+}
+
+// ---------------------------------------------------------------- statements
+
+void TAcisDB::ExecSQL(const std::string &SQL) {
+  TBusyCursor busy;
+  try {
+    FDb->ExecSQL(SQL);
+  } catch (const ESQLiteException &e) {
+    ShowSqlErrorReport("", e);
+  }
+}
+
+bool TAcisDB::ExecQuery(const std::string &SQL, bool WarnIfEmpty) {
+  TBusyCursor busy;
+  try {
+    FQuery = std::shared_ptr<TSQLiteTbl>(FDb->GetTable(SQL));
+  } catch (const ESQLiteException &e) {
+    ShowSqlErrorReport("", e);
+    return false;
+  }
+  if (FQuery->Count() > 0) return true;
+  if (WarnIfEmpty)
+    Ui().MessageBox("検索条件に一致するデータはありません"_sj, "Quillmar", MB_OK | MB_ICONWARNING);
+  return false;
+}
+
+// ---------------------------------------------------------------- fills
+
+void TAcisDB::FillStrings(IStringsTarget &Target, const std::function<void(TSQLiteTbl &)> &Row,
+                          bool UseUpdate) {
+  std::shared_ptr<TSQLiteTbl> keep = FQuery;
+  if (!keep || keep->Count() == 0) return;
+  UpdateScope scope(Target, UseUpdate);
+  ForEachRow(keep, Row);
+}
+
+void TAcisDB::SetCombo(IStringsTarget &Combo, int Column, bool Clear) {
+  if (!FQuery || FQuery->Count() == 0) return;
+  if (Clear) Combo.Clear();
+  FillStrings(Combo, [&](TSQLiteTbl &t) { Combo.Add(t.FieldAsString(Column)); }, false);
+}
+
+void TAcisDB::SetComboNumbered(IStringsTarget &Combo, bool Clear) {
+  if (!FQuery || FQuery->Count() == 0) return;
+  if (Clear) Combo.Clear();
+  FillStrings(Combo, [&](TSQLiteTbl &t) { Combo.Add(NumberedItem(t)); }, false);
+}
+
+void TAcisDB::SetListBoxNumbered(IStringsTarget &ListBox, bool Clear) {
+  if (!FQuery || FQuery->Count() == 0) return;
+  UpdateScope scope(ListBox, true);
+  if (Clear) ListBox.Clear();
+  FillStrings(ListBox, [&](TSQLiteTbl &t) { ListBox.Add(NumberedItem(t)); }, false);
+}
+
+void TAcisDB::SetListBox(IStringsTarget &ListBox, int Column) {
+  FillStrings(ListBox, [&](TSQLiteTbl &t) {
+    std::string s = t.FieldAsString(Column);
+    if (!s.empty()) ListBox.Add(s);
+  }, true);
+}
+
+void TAcisDB::SetCheckListBox(IStringsTarget &CheckListBox) {
+  FillStrings(CheckListBox, [&](TSQLiteTbl &t) {
+    std::string s = t.FieldAsString(0);
+    if (!s.empty() && !CheckListBox.Contains(s)) CheckListBox.Add(s);
+  }, true);
+}
+
+// ---------------------------------------------------------------- grids
+
+std::string TAcisDB::FieldCaption(const std::string &ColumnName) {
+  const auto &m = Captions();
+  auto it = m.find(AsciiLower(ColumnName));
+  return it == m.end() ? ColumnName : it->second;
+}
+
+void TAcisDB::FillGrid(IGridTarget &Grid, TSQLiteTbl &Table, bool CaptionRule) {
+  Grid.SetVisible(false);
+  Grid.SetRowCount(Table.Count() + 1);
+  Grid.SetColCount(Table.ColCount());
+  Grid.SetFixedRows(1);
+  Grid.SetFixedCols(0);
+  const bool seizai = CaptionRule && Grid.Name() == "gdSeizai";
+  const std::string dokusei = "毒性"_sj;
+  for (int c = 0; c < Table.ColCount(); ++c) {
+    std::string caption = FieldCaption(Table.Columns(c));
+    if (seizai && caption == dokusei) caption = "製剤毒性"_sj;
+    Grid.SetCell(c, 0, caption);
+  }
+  int row = 1;
+  while (!Table.Eof()) {
+    for (int c = 0; c < Table.ColCount(); ++c) Grid.SetCell(c, row, Table.FieldAsString(c));
+    ++row;
+    Table.Next();
+    Ui().ProcessMessages();
+  }
+}
+
+bool TAcisDB::SetGrid(IGridTarget &Grid, const std::string &SQL) {
+  std::shared_ptr<TSQLiteTbl> table;
+  try {
+    table = std::shared_ptr<TSQLiteTbl>(FDb->GetTable(SQL));
+  } catch (const ESQLiteException &e) {
+    Ui().ShowReport("SQL エラー"_sj, "AcisDB.SetGrid ", SqlErrorText(e));
+    return false;
+  } catch (const Exception &e) {
+    Ui().ShowReport("FDb.GetTable エラー"_sj, "TAcisDB.SetGrid  データ取得失敗"_sj, SqlErrorText(e));
+    return false;
+  } catch (const std::exception &e) {
+    Ui().ShowReport("FDb.GetTable エラー"_sj, "TAcisDB.SetGrid  データ取得失敗"_sj,
+                    std::string("Exception") + kCrLf + "---------" + kCrLf + e.what());
+    return false;
+  }
+  FQuery = table;
+  if (table->Count() == 0) {
+    Ui().MessageBox("検索条件に一致するデータはありません"_sj, "Quillmar", MB_OK | MB_ICONWARNING);
+    return false;
+  }
+  TBusyCursor busy;
+  Grid.SetRedraw(false);
+  struct RedrawOn {
+    IGridTarget &g;
+    ~RedrawOn() { g.SetRedraw(true); }
+  } redraw_on{Grid};
+  FillGrid(Grid, *table, true);
+  return true;
+}
+
+void TAcisDB::SetGridFromTable(IGridTarget &Grid, TSQLiteTbl &Table) {
+  if (Table.Count() == 0) return;
+  FillGrid(Grid, Table, false);
+}
+
+// ---------------------------------------------------------------- look-ups
+
+std::string TAcisDB::GetIso(const std::string &IngredientName) {
+  if (ExecQuery("SELECT iso FROM iso WHERE ippanmei = " + SqlQuoted(IngredientName)))
+    return FQuery->FieldAsString(0);
+  return IngredientName;
+}
+
+int TAcisDB::ByochuCid(const std::string &PestName) {
+  if (ExecQuery("SELECT cid FROM byochu WHERE byochu = " + SqlQuoted(PestName) + ";"))
+    return static_cast<int>(FQuery->FieldAsInteger(0));
+  return -1;
+}
+
+std::string FormatIsoName(const std::string &IngredientName) {
+  if (!AcisDB) return IngredientName;
+  std::string iso = AcisDB->GetIso(IngredientName);
+  return iso != IngredientName ? iso + "(" + IngredientName + ")" : IngredientName;
+}
+
+// ---------------------------------------------------------------- second connection
+
+TAcisMiniDB::TAcisMiniDB(const std::string &Path) {
+  FDb = std::make_unique<TSQLiteDb>(Path);
+  FDb->MultiStatement = true;
+  AttachSpec();
+}
+
+TAcisMiniDB::~TAcisMiniDB() = default;
+
+void TAcisMiniDB::AttachSpec() {
+  FDb->ExecSQL("ATTACH " + SqlQuoted(DataFile("spec.db")) + " AS spec;");
+}
+
+std::string TAcisMiniDB::UpperGroup(const std::string &CropName) {
+  // The name goes into the statement as a literal with its quotes doubled.
+  std::string n;
+  for (char c : CropName) {
+    n.push_back(c);
+    if (c == '\'') n.push_back('\'');
+  }
+  const std::string sql =
+      "drop table if exists tidsaku;\r\n"
+      "create temp table tidsaku(idsaku varchar primary key, toroku integer, sakumotsu varchar);\r\n"
+      "insert into tidsaku\r\n"
+      "select idsaku, toroku, sakumotsu from vg_sakumotsu2 where idsaku in (\r\n"
+      "select max(idsaku) from vg_sakumotsu2 where toroku = 1 and idsaku regexp (\r\n"
+      "select concat('|',idsaku,\r\n"
+      "substr(idsaku,1,12)||'0000',\r\n"
+      "substr(idsaku,1,8)||'00000000',\r\n"
+      "substr(idsaku,1,6)||'0000000000',\r\n"
+      "substr(idsaku,1,4)||'000000000000',\r\n"
+      "substr(idsaku,1,2)||'00000000000000')\r\n"
+      "from vg_sakumotsu2 where sakumotsu = '" + n + "'\r\n"
+      ")\r\n"
+      ");\r\n"
+      "insert or ignore into tidsaku\r\n"
+      "select idsaku, toroku, sakumotsu from vg_sakumotsu2 where\r\n"
+      "sakumotsu not regexp '^'||'" + n + "'||'(\\(|" + "類"_sj + ")' and sakumotsu not like '%" +
+      "栽培"_sj + "%' and\r\n"
+      "sakumotsu not like '" + "その他"_sj + "%' and idsaku regexp (\r\n"
+      "select '^('||concat('|',\r\n"
+      "if(class = 5,substr(idsaku,1,12)||'0000',substr(idsaku,1,12)),\r\n"
+      "substr(idsaku,1,8)||'0000',\r\n"
+      "substr(idsaku,1,6)||'000000',\r\n"
+      "substr(idsaku,1,4)||'00000000',\r\n"
+      "substr(idsaku,1,2)||'0000000000',\r\n"
+      "if(gunmei is not null,(select idsaku from vg_sakumotsu2 where sakumotsu = a.gunmei), '')\r\n"
+      ")||')'\r\n"
+      "from vg_sakumotsu2 as a where sakumotsu = '" + n + "')\r\n"
+      "order by idsaku desc;\r\n"
+      "select concat(',',sakumotsu) from tidsaku;";
+  try {
+    FTable = FDb->GetTable(sql);
+  } catch (const ESQLiteException &e) {
+    ShowSqlErrorReport("AcisMiniDB.UpperGroup SQL実行"_sj, e);
+    return std::string();
+  }
+  if (FTable->Eof()) return std::string();
+  return FTable->FieldAsString(0);
+}

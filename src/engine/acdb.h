@@ -1,0 +1,135 @@
+// The query object: the one object through which the windows and the build steps talk to
+// acis.db. It owns the connection (with spec.db attached as "spec", and jpp.db as "jpp" when
+// present), keeps the result table of the last query, reports SQL failures in the SQL error
+// report, and fills lists, combo boxes and result grids from the current result.
+//
+// Further operations of the same object (crop hierarchy, search schema, database build,
+// reference refresh, JPP import) are declared below in their own sections and defined in
+// their own source files.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "engine/FillTargets.h"
+#include "engine/SQLite.h"
+
+// The text of an SQL failure report: class name, CR LF, "---------", CR LF, message.
+std::string SqlErrorText(const Exception &e);
+// Shows an SQL failure in the report dialog ("SQL エラー") under the given title line.
+void ShowSqlErrorReport(const std::string &title, const Exception &e);
+
+class TAcisDB {
+ public:
+  // Opens (or creates) acis.db at Path, attaches spec.db (refreshing its reference tables
+  // unless the database came ready-made) and jpp.db when present. Log may be null.
+  // A failure to open raises ESQLiteException.
+  TAcisDB(const std::string &Path, ILogTarget *Log);
+  // Forgets the log and closes the connection (rolling back an open transaction).
+  ~TAcisDB();
+  TAcisDB(const TAcisDB &) = delete;
+  TAcisDB &operator=(const TAcisDB &) = delete;
+
+  // ---- connection and info table
+  void SetMultiStatement(bool Value);
+  std::string SQLiteVersion() const;
+  void ReadLastUpdate();
+  void SetLastUpdate(const std::string &DateText);
+  int GetVersion();
+  // True when acis.db (or the connection's temporary schema) holds the table or view.
+  // A name qualified with a schema ("spec.m_sakumotsu") is looked up in that schema.
+  bool TableExists(const std::string &Name);
+  void Log(const std::string &Line);
+
+  // ---- statements
+  // Runs the SQL text; an SQL failure is shown in the report dialog and not raised.
+  void ExecSQL(const std::string &SQL);
+  // Runs the query into the current result table; True when it has rows. With WarnIfEmpty
+  // an empty result shows "検索条件に一致するデータはありません".
+  bool ExecQuery(const std::string &SQL, bool WarnIfEmpty = false);
+
+  // ---- fills from the current result (each reads from the cursor to the end)
+  void SetCombo(IStringsTarget &Combo, int Column, bool Clear);
+  void SetComboNumbered(IStringsTarget &Combo, bool Clear);
+  void SetListBoxNumbered(IStringsTarget &ListBox, bool Clear);
+  void SetListBox(IStringsTarget &ListBox, int Column);
+  void SetCheckListBox(IStringsTarget &CheckListBox);
+
+  // ---- result grids
+  bool SetGrid(IGridTarget &Grid, const std::string &SQL);
+  void SetGridFromTable(IGridTarget &Grid, TSQLiteTbl &Table);
+  static std::string FieldCaption(const std::string &ColumnName);
+
+  // ---- look-ups
+  std::string GetIso(const std::string &IngredientName);
+  int ByochuCid(const std::string &PestName);
+
+  // ---- state
+  const std::string &LastUpdate() const { return FLastUpdate; }
+  // The current result table (empty before the first query). Shared, so that a fill that
+  // is running keeps its table even when a query started meanwhile replaces it.
+  TSQLiteTbl *Query() const { return FQuery.get(); }
+  std::shared_ptr<TSQLiteTbl> QueryShared() const { return FQuery; }
+  TSQLiteDb &Db() { return *FDb; }
+  IProgressTarget *ProgressBar() const { return FProgressBar; }
+  void SetProgressBar(IProgressTarget *Bar) { FProgressBar = Bar; }
+  ILogTarget *LogTarget() const { return FLog; }
+  void SetLogTarget(ILogTarget *Log) { FLog = Log; }
+  std::string &SQL() { return FSQL; }
+
+  // The step that refreshes the reference tables when spec.db is attached. Installed by the
+  // program (and by tests); none means no refresh.
+  using TReferenceRefresh = std::function<void(TAcisDB &)>;
+  static TReferenceRefresh ReferenceRefresh;
+
+  // ---- crop hierarchy
+
+  // ---- search schema
+
+  // ---- database build
+
+  // ---- reference refresh
+
+  // ---- JPP import
+
+ private:
+  void AttachSpec();
+  void AttachJpp();
+  void Attach(const std::string &FileName, const std::string &Schema);
+  void FillStrings(IStringsTarget &Target, const std::function<void(TSQLiteTbl &)> &Row,
+                   bool UseUpdate);
+  void FillGrid(IGridTarget &Grid, TSQLiteTbl &Table, bool CaptionRule);
+
+  std::unique_ptr<TSQLiteDb> FDb;
+  std::shared_ptr<TSQLiteTbl> FQuery;
+  std::string FSQL;
+  std::string FLastUpdate;
+  IProgressTarget *FProgressBar = nullptr;
+  ILogTarget *FLog = nullptr;
+};
+
+// The program-wide query object (null while there is no database open).
+extern TAcisDB *AcisDB;
+
+// The ingredient name with its ISO name: "iso(name)" when the iso table gives another name.
+std::string FormatIsoName(const std::string &IngredientName);
+
+// The second small connection that answers the upper-group question of one crop.
+class TAcisMiniDB {
+ public:
+  explicit TAcisMiniDB(const std::string &Path);
+  ~TAcisMiniDB();
+  TAcisMiniDB(const TAcisMiniDB &) = delete;
+  TAcisMiniDB &operator=(const TAcisMiniDB &) = delete;
+  void AttachSpec();
+  // The crop's nearest registered crop and its registered relatives as comma text
+  // (starting with a comma); the empty text when there is none.
+  std::string UpperGroup(const std::string &CropName);
+  TSQLiteDb &Db() { return *FDb; }
+
+ private:
+  std::unique_ptr<TSQLiteDb> FDb;
+  std::unique_ptr<TSQLiteTbl> FTable;
+};
