@@ -304,9 +304,10 @@ void TGridCells::Compact() {
 }
 
 void TGridCells::Trim() {
-  if (garbage_) Compact();
-  arena_.shrink_to_fit();
-  refs_.shrink_to_fit();
+  // Only a sizeable share of dead or spare room is worth a copy of the arena.
+  if (garbage_ > arena_.size() / 4) Compact();
+  if (arena_.capacity() > arena_.size() + arena_.size() / 4 + 4096) arena_.shrink_to_fit();
+  if (refs_.capacity() > refs_.size() + refs_.size() / 4 + 512) refs_.shrink_to_fit();
 }
 
 // ---------------------------------------------------------------- TXlsStringGrid: construction
@@ -330,7 +331,14 @@ TXlsStringGrid::TXlsStringGrid(QWidget *parent) : QAbstractScrollArea(parent) {
 
 TXlsStringGrid::~TXlsStringGrid() = default;
 
-std::string TXlsStringGrid::GridName() const { return FromQ(objectName()); }
+std::string TXlsStringGrid::Name() const { return FromQ(objectName()); }
+
+void TXlsStringGrid::SetRedraw(bool on) {
+  if (on)
+    EndUpdate();
+  else
+    BeginUpdate();
+}
 
 // ---------------------------------------------------------------- properties
 
@@ -483,12 +491,6 @@ void TXlsStringGrid::SetShape(int col_count, int row_count, int fixed_rows, int 
   col_ = anchor_col_ = fixed_cols_;
   row_ = anchor_row_ = fixed_rows_;
   Changed();
-}
-
-void TXlsStringGrid::SetRowCells(int row, const std::string_view *cells, int count) {
-  if (row < 0 || row >= RowCount()) return;
-  const int n = std::min(count, ColCount());
-  for (int c = 0; c < n; ++c) cells_.Set(c, row, cells[c]);
 }
 
 // ---------------------------------------------------------------- geometry

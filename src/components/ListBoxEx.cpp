@@ -80,6 +80,11 @@ int TTextListBox::TopIndex() const {
   return i.isValid() ? i.row() : verticalScrollBar()->value();
 }
 
+void TTextListBox::SetShowHint(bool on) {
+  show_hint_ = on;
+  if (!on) HideHint();
+}
+
 TListBoxHintWindow *TTextListBox::HintWindow() const {
   return (hint_ && hint_->isVisible()) ? hint_.data() : nullptr;
 }
@@ -107,6 +112,7 @@ void TTextListBox::HintShow(const QPoint &pos) {
 bool TTextListBox::viewportEvent(QEvent *e) {
   switch (e->type()) {
     case QEvent::ToolTip:
+      if (!show_hint_) break;
       HintShow(static_cast<QHelpEvent *>(e)->pos());
       return true;
     case QEvent::MouseMove:

@@ -10,6 +10,8 @@
 #include <QWidget>
 #include <string>
 
+#include "engine/FillTargets.h"
+
 // The hint window of the lists: sized to its text (+5 wide, + the unit's extra height).
 class TListBoxHintWindow : public QWidget {
   Q_OBJECT
@@ -30,19 +32,25 @@ class TListBoxHintWindow : public QWidget {
 };
 
 // Items as program text (CP932), the item hint, and update suspension.
-class TTextListBox : public QListWidget {
+class TTextListBox : public QListWidget, public IStringsTarget {
   Q_OBJECT
+  Q_PROPERTY(bool ShowHint READ ShowHint WRITE SetShowHint)
 
  public:
-  int Count() const { return count(); }
+  int Count() const override { return count(); }
   virtual int AddItem(const std::string &text);
   std::string Item(int index) const;
   int IndexOf(const std::string &text) const;
-  void Clear() { clear(); }
+  void Add(const std::string &item) override { AddItem(item); }
+  bool Contains(const std::string &item) const override { return IndexOf(item) >= 0; }
+  void Clear() override { clear(); }
   int ItemIndex() const { return currentRow(); }
   void SetItemIndex(int index) { setCurrentRow(index); }
-  void BeginUpdate();
-  void EndUpdate();
+  void BeginUpdate() override;
+  void EndUpdate() override;
+  // Item hints are shown only while this is on (the default).
+  bool ShowHint() const { return show_hint_; }
+  void SetShowHint(bool on);
   int ItemHeight() const;
   int TopIndex() const;
   // The hint window while one is shown, else nullptr.
@@ -60,6 +68,7 @@ class TTextListBox : public QListWidget {
   QPointer<TListBoxHintWindow> hint_;
   QRect hint_item_rect_;  // the hint stays while the mouse is inside this rectangle
   int update_count_ = 0;
+  bool show_hint_ = true;
 };
 
 class TListBoxEx : public TTextListBox {

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "components/QmEditTypes.h"
+#include "engine/Exception.h"
 
 class QKeyEvent;
 
@@ -207,9 +208,10 @@ TQmKey QmTranslateKey(int QtKey, unsigned QtModifiers, std::uint32_t NativeScanC
 // ---------------------------------------------------------------------------------------
 // Key strokes
 
-class EQmKeyError : public std::runtime_error {
+class EQmKeyError : public Exception {
  public:
-  using std::runtime_error::runtime_error;
+  using Exception::Exception;
+  const char *ClassName() const override { return "EQmKeyError"; }
 };
 
 class TQmEditKeyStrokes;

@@ -9,6 +9,8 @@
 #include <ostream>
 #include <sstream>
 
+#include "platform/fspath.h"
+
 std::string_view LineEndText(TQmLineEndKind Kind) {
   switch (Kind) {
     case leLf: return "\n";
@@ -281,29 +283,38 @@ std::string TQmEditStringList::GetText() const {
 // final line end shows as an empty last line.
 void TQmEditStringList::SplitInto(std::string_view Text, bool &SawCr, bool &SawLf) {
   SawCr = SawLf = false;
-  std::vector<std::string> lines;
-  std::size_t start = 0, i = 0, n = Text.size();
-  while (i < n) {
-    char c = Text[i];
-    if (c != '\r' && c != '\n') {
-      ++i;
-      continue;
+  const int first = Count();
+  const char *p = Text.data(), *end = Text.data() + Text.size();
+  // Room for every line at once, so the records are never moved while loading.
+  const auto ends = std::count_if(p, end, [](char c) { return c == '\r' || c == '\n'; });
+  Reserve(first + static_cast<int>(ends) + 1);
+  auto add = [&](const char *from, const char *to) {
+    if (Count() == FCapacity) Grow();
+    FList.emplace_back().Text.assign(from, to);
+  };
+  while (p < end) {
+    const char *q = p;
+    while (q < end && *q != '\r' && *q != '\n') ++q;
+    if (q == end) {
+      add(p, q);
+      break;
     }
-    lines.emplace_back(Text.substr(start, i - start));
-    if (c == '\r') {
+    add(p, q);
+    if (*q == '\r') {
       SawCr = true;
-      if (i + 1 < n && Text[i + 1] == '\n') {
+      if (q + 1 < end && q[1] == '\n') {
         SawLf = true;
-        ++i;
+        ++q;
       }
     } else {
       SawLf = true;
     }
-    start = ++i;
+    p = q + 1;
   }
-  if (start < n) lines.emplace_back(Text.substr(start));
-  if (!FAppendNewLine && n > 0 && (Text[n - 1] == '\r' || Text[n - 1] == '\n')) lines.emplace_back();
-  AddStrings(lines);
+  if (!FAppendNewLine && !Text.empty() && (Text.back() == '\r' || Text.back() == '\n'))
+    add(end, end);
+  FIndexOfLongestLine = -1;
+  if (Count() > first) OnLinesInserted(this, first, Count() - first);
 }
 
 void TQmEditStringList::SetText(std::string_view Text) {
@@ -315,8 +326,18 @@ void TQmEditStringList::SetText(std::string_view Text) {
 
 void TQmEditStringList::LoadFromStream(std::istream &Stream) {
   Stream.clear();
+  Stream.seekg(0, std::ios::end);
+  const std::streamoff size = Stream.tellg();
   Stream.seekg(0);
-  std::string data((std::istreambuf_iterator<char>(Stream)), std::istreambuf_iterator<char>());
+  std::string data;
+  if (size > 0) {
+    data.resize(static_cast<std::size_t>(size));
+    Stream.read(data.data(), size);
+    data.resize(static_cast<std::size_t>(Stream.gcount()));
+  } else if (size < 0) {  // a stream without positions: read what it gives
+    Stream.clear();
+    data.assign(std::istreambuf_iterator<char>(Stream), std::istreambuf_iterator<char>());
+  }
   if (Stream.bad()) throw EFOpenError("Stream read error");
   TUpdate update(*this);
   Clear();
@@ -331,7 +352,7 @@ void TQmEditStringList::LoadFromStream(std::istream &Stream) {
 }
 
 void TQmEditStringList::LoadFromFile(const std::string &FileName) {
-  std::FILE *f = std::fopen(FileName.c_str(), "rb");
+  std::FILE *f = std::fopen(FsPath(FileName).c_str(), "rb");
   if (!f)
     throw EFOpenError("Cannot open file \"" + FileName + "\". " + std::strerror(errno));
   std::string data;
@@ -515,7 +536,7 @@ void TQmEditUndoList::Assign(const TPersistent &Source) {
 // Buffered writing
 
 TQmEditFileWriter::TQmEditFileWriter(const std::string &FileName) : FFileName(FileName) {
-  FStream = std::fopen(FileName.c_str(), "wb");
+  FStream = std::fopen(FsPath(FileName).c_str(), "wb");
   if (!FStream)
     throw EFCreateError("Cannot create file \"" + FileName + "\". " + std::strerror(errno));
 }

@@ -17,31 +17,37 @@
 
 #include "components/QmEditMiscProcs.h"
 #include "components/QmEditTypes.h"
+#include "engine/Exception.h"
 
 // Raised for a line index outside the permitted range.
-class EQmEditStringList : public std::out_of_range {
+class EQmEditStringList : public Exception {
  public:
-  using std::out_of_range::out_of_range;
+  using Exception::Exception;
+  const char *ClassName() const override { return "EQmEditStringList"; }
 };
 
 // Raised by lists for an index or a capacity they cannot take.
-class EListError : public std::out_of_range {
+class EListError : public Exception {
  public:
-  using std::out_of_range::out_of_range;
+  using Exception::Exception;
+  const char *ClassName() const override { return "EListError"; }
 };
 
 // Raised when a file cannot be opened, created or written.
-class EFOpenError : public std::runtime_error {
+class EFOpenError : public Exception {
  public:
-  using std::runtime_error::runtime_error;
+  using Exception::Exception;
+  const char *ClassName() const override { return "EFOpenError"; }
 };
-class EFCreateError : public std::runtime_error {
+class EFCreateError : public Exception {
  public:
-  using std::runtime_error::runtime_error;
+  using Exception::Exception;
+  const char *ClassName() const override { return "EFCreateError"; }
 };
-class EWriteError : public std::runtime_error {
+class EWriteError : public Exception {
  public:
-  using std::runtime_error::runtime_error;
+  using Exception::Exception;
+  const char *ClassName() const override { return "EWriteError"; }
 };
 
 // How lines end in a file.
@@ -119,7 +125,7 @@ class TQmEditStringList : public TPersistent {
   // Takes the whole text, split as a loaded file is (the line-end kind stays).
   void SetText(std::string_view Text);
 
-  // File name in UTF-8. Loading raises EFOpenError when the file cannot be read, and
+  // File names are program text. Loading raises EFOpenError when the file cannot be read, and
   // leaves the lines as they were.
   void LoadFromFile(const std::string &FileName);
   void LoadFromStream(std::istream &Stream);
@@ -286,7 +292,8 @@ class TQmEditFiler : public TObject {
 
 class TQmEditFileWriter : public TQmEditFiler {
  public:
-  // Creates (or truncates) the file; EFCreateError when that fails.
+  // Creates (or truncates) the file (its name is program text); EFCreateError when that
+  // fails.
   explicit TQmEditFileWriter(const std::string &FileName);
   // Flushes and closes; a failure here is silent, so call Flush first to learn of it.
   ~TQmEditFileWriter() override;

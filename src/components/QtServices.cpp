@@ -1,5 +1,7 @@
 #include "components/QtServices.h"
 
+#include "components/MemoDlg.h"
+
 #include <QApplication>
 #include <QClipboard>
 #include <QCursor>
@@ -55,17 +57,15 @@ int TQtUiServices::MessageBox(const std::string &text, const std::string &captio
   for (const auto &b : buttons)
     if (b.button == pressed) return b.id;
   // Closed with Escape or the window's close box: the cancelling answer.
-  for (const auto &b : buttons)
-    if (b.id == IDCANCEL || b.id == IDNO) return b.id;
+  for (int cancel : {IDCANCEL, IDNO})
+    for (const auto &b : buttons)
+      if (b.id == cancel) return b.id;
   return buttons.front().id;
 }
 
-void TQtUiServices::ShowSqlError(const std::string &class_name, const std::string &message) {
-  if (sql_error_hook) {
-    sql_error_hook(class_name, message);
-    return;
-  }
-  MessageBox(class_name + "\r\n---------\r\n" + message, cp932::FromUtf8("SQL エラー"), MB_OK | MB_ICONERROR);
+void TQtUiServices::ShowReport(const std::string &caption, const std::string &title,
+                               const std::string &text) {
+  TDlgMemo::Report(caption, title, text);
 }
 
 void TQtUiServices::BeginBusy() {
@@ -82,7 +82,7 @@ void TQtUiServices::EndBusy() {
 void TQtUiServices::ProcessMessages() { QCoreApplication::processEvents(); }
 
 int MsgBox(const std::string &text, const std::string &caption, unsigned flags) {
-  return Ui().MessageBox(text, caption, flags);
+  return UiServices().MessageBox(text, caption, flags);
 }
 
 void ErrorBox(const std::string &text) {

@@ -11,11 +11,10 @@
 // IUiServices on Qt widgets. The program installs one at start (SetUiServices).
 class TQtUiServices : public IUiServices {
  public:
-  // Shows the SQL error report; until the report dialog is installed a plain box shows it.
-  std::function<void(const std::string &class_name, const std::string &message)> sql_error_hook;
-
   int MessageBox(const std::string &text, const std::string &caption, unsigned flags) override;
-  void ShowSqlError(const std::string &class_name, const std::string &message) override;
+  // The report window (TDlgMemo), modal.
+  void ShowReport(const std::string &caption, const std::string &title,
+                  const std::string &text) override;
   void BeginBusy() override;
   void EndBusy() override;
   void ProcessMessages() override;

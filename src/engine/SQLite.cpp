@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "engine/SqlFunctions.h"
 #include "platform/cp932.h"
 
 namespace {
@@ -16,8 +17,6 @@ std::string FromSqlite(const char *utf8) {
   if (!utf8) return {};
   return cp932::FromUtf8(utf8);
 }
-
-std::string DefaultSqlTextFilter(const std::string &Sql) { return cp932::ToUtf8(Sql); }
 
 // ASCII upper case that leaves double-byte characters whole.
 std::string UpperName(const std::string &s) {
@@ -80,8 +79,9 @@ std::string FloatToStr(double Value) {
 // ---------------------------------------------------------------------------------------------
 // TSQLiteDb
 
-TSQLiteDb::TFunctionRegistrar TSQLiteDb::FunctionRegistrar = nullptr;
-TSQLiteDb::TSqlTextFilter TSQLiteDb::SqlTextFilter = &DefaultSqlTextFilter;
+// Every connection gets the program's SQL functions, and every SQL text the preconv expansion.
+TSQLiteDb::TFunctionRegistrar TSQLiteDb::FunctionRegistrar = &RegisterSqlFunctions;
+TSQLiteDb::TSqlTextFilter TSQLiteDb::SqlTextFilter = &ToSqliteText;
 
 TSQLiteDb::TSQLiteDb(const std::string &FileName) {
   std::string name_utf8 = cp932::ToUtf8(FileName);

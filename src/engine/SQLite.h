@@ -8,10 +8,9 @@
 //     opens, with the handle and the connection's own TPcreRegEx; it registers the program's
 //     SQL functions there.
 //   - TSQLiteDb::SqlTextFilter turns each SQL text (program text) into the UTF-8 text that is
-//     prepared; the default only converts. Error messages always quote the caller's text.
-// Install both once at program start (and in tests that need them), before the first
-// connection opens. Do not rely on a static initialiser in another object file: the engine is
-// a static library and the linker drops objects nothing refers to.
+//     prepared. Error messages always quote the caller's text.
+// Their defaults are RegisterSqlFunctions and ToSqliteText (engine/SqlFunctions.h), so every
+// connection has the program's functions; tests may swap them for a while.
 #pragma once
 
 #include <cstdint>

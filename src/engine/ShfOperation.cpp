@@ -131,7 +131,7 @@ int TShfOperation::Execute() {
         target = FreeName(target);
       } else if (!Options.NOCONFIRMATION && !fs::is_directory(target)) {
         std::string text = FromFsPath(target) + J(" は既に存在します。\r\n置き換えますか?");
-        if (Ui().MessageBox(text, ProgressTitle, MB_YESNO | MB_ICONQUESTION) != IDYES) {
+        if (UiServices().MessageBox(text, ProgressTitle, MB_YESNO | MB_ICONQUESTION) != IDYES) {
           fAbort = true;
           continue;
         }
@@ -139,7 +139,7 @@ int TShfOperation::Execute() {
     }
 
     TBusyCursor busy;
-    Ui().ProcessMessages();
+    UiServices().ProcessMessages();
     int rc = 0;
     switch (OperationF) {
       case foCOPY:

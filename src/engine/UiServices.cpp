@@ -22,7 +22,7 @@ int DefaultAnswer(unsigned flags) {
 
 }  // namespace
 
-IUiServices &Ui() { return g_ui ? *g_ui : Fallback(); }
+IUiServices &UiServices() { return g_ui ? *g_ui : Fallback(); }
 
 void SetUiServices(IUiServices *services) { g_ui = services; }
 
@@ -36,10 +36,6 @@ int TRecordingUi::MessageBox(const std::string &text, const std::string &caption
     return a;
   }
   return DefaultAnswer(flags);
-}
-
-void TRecordingUi::ShowSqlError(const std::string &class_name, const std::string &message) {
-  sql_errors.emplace_back(class_name, message);
 }
 
 void TRecordingUi::ShowReport(const std::string &caption, const std::string &title,

@@ -1,5 +1,5 @@
 // What the engine needs from the user interface, without knowing any window: message
-// boxes, the SQL error report, the busy cursor and the event pump. The program installs
+// boxes, the report window (where SQL failures are shown), the busy cursor and the event pump. The program installs
 // its Qt implementation at start; until then (and in unattended runs and tests) a
 // recording implementation answers.
 #pragma once
@@ -30,14 +30,10 @@ class IUiServices {
   virtual ~IUiServices() = default;
   // A modal box; text and caption are program text (CP932). Returns one of the ID values.
   virtual int MessageBox(const std::string &text, const std::string &caption, unsigned flags) = 0;
-  // The SQL error report: exception class name and message (program text).
-  virtual void ShowSqlError(const std::string &class_name, const std::string &message) = 0;
   // A read-only report window: caption, title line and a multi-line text (program text).
   // The SQL failure report uses it with the caption "SQL エラー".
   virtual void ShowReport(const std::string &caption, const std::string &title,
-                          const std::string &text) {
-    (void)caption, (void)title, (void)text;
-  }
+                          const std::string &text) = 0;
   // Busy cursor on and off; calls nest.
   virtual void BeginBusy() = 0;
   virtual void EndBusy() = 0;
@@ -46,14 +42,15 @@ class IUiServices {
 };
 
 // The installed services (never null). SetUiServices(nullptr) restores the recording default.
-IUiServices &Ui();
+// (Not named Ui(): the forms compiled by uic live in namespace Ui.)
+IUiServices &UiServices();
 void SetUiServices(IUiServices *services);
 
 // Sets the busy cursor for its lifetime.
 class TBusyCursor {
  public:
-  TBusyCursor() { Ui().BeginBusy(); }
-  ~TBusyCursor() { Ui().EndBusy(); }
+  TBusyCursor() { UiServices().BeginBusy(); }
+  ~TBusyCursor() { UiServices().EndBusy(); }
   TBusyCursor(const TBusyCursor &) = delete;
   TBusyCursor &operator=(const TBusyCursor &) = delete;
 };
@@ -67,7 +64,6 @@ class TRecordingUi : public IUiServices {
     unsigned flags;
   };
   std::vector<Box> boxes;
-  std::vector<std::pair<std::string, std::string>> sql_errors;
   struct Report {
     std::string caption, title, text;
   };
@@ -79,7 +75,6 @@ class TRecordingUi : public IUiServices {
   std::function<void()> on_pump;  // runs inside ProcessMessages when set
 
   int MessageBox(const std::string &text, const std::string &caption, unsigned flags) override;
-  void ShowSqlError(const std::string &class_name, const std::string &message) override;
   void ShowReport(const std::string &caption, const std::string &title,
                   const std::string &text) override;
   void BeginBusy() override;
@@ -90,7 +85,7 @@ class TRecordingUi : public IUiServices {
 // Installs a recording implementation for the lifetime of the object (tests).
 class TScopedRecordingUi : public TRecordingUi {
  public:
-  TScopedRecordingUi() : previous_(&Ui()) { SetUiServices(this); }
+  TScopedRecordingUi() : previous_(&UiServices()) { SetUiServices(this); }
   ~TScopedRecordingUi() override { SetUiServices(previous_ == &DefaultUi() ? nullptr : previous_); }
   static IUiServices &DefaultUi();
 

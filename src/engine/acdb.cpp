@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <unordered_map>
 #include <utility>
+#include <vector>
 
 #include "engine/UiServices.h"
 #include "engine/options.h"
@@ -122,7 +123,7 @@ void ForEachRow(const std::shared_ptr<TSQLiteTbl> &keep, RowFn row) {
   while (!t.Eof()) {
     row(t);
     t.Next();
-    Ui().ProcessMessages();
+    UiServices().ProcessMessages();
   }
 }
 
@@ -166,7 +167,7 @@ std::string SqlErrorText(const Exception &e) {
 }
 
 void ShowSqlErrorReport(const std::string &title, const Exception &e) {
-  Ui().ShowReport("SQL エラー"_sj, title, SqlErrorText(e));
+  UiServices().ShowReport("SQL エラー"_sj, title, SqlErrorText(e));
 }
 
 // ---------------------------------------------------------------- construction
@@ -201,10 +202,10 @@ void TAcisDB::AttachSpec() {
   } catch (const ESQLiteException &) {
     // already reported by the statement that failed
   } catch (const Exception &e) {
-    Ui().MessageBox(std::string(e.ClassName()) + "\r\n" + e.Message(), "Quillmar",
+    UiServices().MessageBox(std::string(e.ClassName()) + "\r\n" + e.Message(), "Quillmar",
                     MB_OK | MB_ICONERROR);
   } catch (const std::exception &e) {
-    Ui().MessageBox(std::string("Exception\r\n") + e.what(), "Quillmar", MB_OK | MB_ICONERROR);
+    UiServices().MessageBox(std::string("Exception\r\n") + e.what(), "Quillmar", MB_OK | MB_ICONERROR);
   }
 }
 
@@ -304,7 +305,7 @@ bool TAcisDB::ExecQuery(const std::string &SQL, bool WarnIfEmpty) {
   }
   if (FQuery->Count() > 0) return true;
   if (WarnIfEmpty)
-    Ui().MessageBox("検索条件に一致するデータはありません"_sj, "Quillmar", MB_OK | MB_ICONWARNING);
+    UiServices().MessageBox("検索条件に一致するデータはありません"_sj, "Quillmar", MB_OK | MB_ICONWARNING);
   return false;
 }
 
@@ -359,59 +360,63 @@ std::string TAcisDB::FieldCaption(const std::string &ColumnName) {
   return it == m.end() ? ColumnName : it->second;
 }
 
-void TAcisDB::FillGrid(IGridTarget &Grid, TSQLiteTbl &Table, bool CaptionRule) {
-  Grid.SetVisible(false);
-  Grid.SetRowCount(Table.Count() + 1);
-  Grid.SetColCount(Table.ColCount());
-  Grid.SetFixedRows(1);
-  Grid.SetFixedCols(0);
-  const bool seizai = CaptionRule && Grid.Name() == "gdSeizai";
+void TAcisDB::FillGrid(IGridSink &Grid, TSQLiteTbl &Table, bool CaptionRule) {
+  Grid.SetGridVisible(false);
+  const int cols = Table.ColCount();
+  Grid.SetShape(cols, Table.Count() + 1, 1, 0);
+  const bool seizai = CaptionRule && Grid.GridName() == "gdSeizai";
   const std::string dokusei = "毒性"_sj;
-  for (int c = 0; c < Table.ColCount(); ++c) {
+  for (int c = 0; c < cols; ++c) {
     std::string caption = FieldCaption(Table.Columns(c));
     if (seizai && caption == dokusei) caption = "製剤毒性"_sj;
     Grid.SetCell(c, 0, caption);
   }
+  std::vector<std::string> texts(static_cast<std::size_t>(cols));
+  std::vector<std::string_view> views(static_cast<std::size_t>(cols));
   int row = 1;
   while (!Table.Eof()) {
-    for (int c = 0; c < Table.ColCount(); ++c) Grid.SetCell(c, row, Table.FieldAsString(c));
+    for (int c = 0; c < cols; ++c) {
+      texts[c] = Table.FieldAsString(c);
+      views[c] = texts[c];
+    }
+    Grid.SetRowCells(row, views.data(), cols);
     ++row;
     Table.Next();
-    Ui().ProcessMessages();
+    UiServices().ProcessMessages();
   }
 }
 
-bool TAcisDB::SetGrid(IGridTarget &Grid, const std::string &SQL) {
+bool TAcisDB::SetGrid(IGridSink &Grid, const std::string &SQL) {
   std::shared_ptr<TSQLiteTbl> table;
   try {
     table = std::shared_ptr<TSQLiteTbl>(FDb->GetTable(SQL));
   } catch (const ESQLiteException &e) {
-    Ui().ShowReport("SQL エラー"_sj, "AcisDB.SetGrid ", SqlErrorText(e));
+    UiServices().ShowReport("SQL エラー"_sj, "AcisDB.SetGrid ", SqlErrorText(e));
     return false;
   } catch (const Exception &e) {
-    Ui().ShowReport("FDb.GetTable エラー"_sj, "TAcisDB.SetGrid  データ取得失敗"_sj, SqlErrorText(e));
+    UiServices().ShowReport("FDb.GetTable エラー"_sj, "TAcisDB.SetGrid  データ取得失敗"_sj, SqlErrorText(e));
     return false;
   } catch (const std::exception &e) {
-    Ui().ShowReport("FDb.GetTable エラー"_sj, "TAcisDB.SetGrid  データ取得失敗"_sj,
+    UiServices().ShowReport("FDb.GetTable エラー"_sj, "TAcisDB.SetGrid  データ取得失敗"_sj,
                     std::string("Exception") + kCrLf + "---------" + kCrLf + e.what());
     return false;
   }
   FQuery = table;
   if (table->Count() == 0) {
-    Ui().MessageBox("検索条件に一致するデータはありません"_sj, "Quillmar", MB_OK | MB_ICONWARNING);
+    UiServices().MessageBox("検索条件に一致するデータはありません"_sj, "Quillmar", MB_OK | MB_ICONWARNING);
     return false;
   }
   TBusyCursor busy;
-  Grid.SetRedraw(false);
+  Grid.BeginUpdate();  // painting stays off while the cells are written
   struct RedrawOn {
-    IGridTarget &g;
-    ~RedrawOn() { g.SetRedraw(true); }
+    IGridSink &g;
+    ~RedrawOn() { g.EndUpdate(); }
   } redraw_on{Grid};
   FillGrid(Grid, *table, true);
   return true;
 }
 
-void TAcisDB::SetGridFromTable(IGridTarget &Grid, TSQLiteTbl &Table) {
+void TAcisDB::SetGridFromTable(IGridSink &Grid, TSQLiteTbl &Table) {
   if (Table.Count() == 0) return;
   FillGrid(Grid, Table, false);
 }

@@ -58,8 +58,8 @@ class TAcisDB {
   void SetCheckListBox(IStringsTarget &CheckListBox);
 
   // ---- result grids
-  bool SetGrid(IGridTarget &Grid, const std::string &SQL);
-  void SetGridFromTable(IGridTarget &Grid, TSQLiteTbl &Table);
+  bool SetGrid(IGridSink &Grid, const std::string &SQL);
+  void SetGridFromTable(IGridSink &Grid, TSQLiteTbl &Table);
   static std::string FieldCaption(const std::string &ColumnName);
 
   // ---- look-ups
@@ -100,7 +100,7 @@ class TAcisDB {
   void Attach(const std::string &FileName, const std::string &Schema);
   void FillStrings(IStringsTarget &Target, const std::function<void(TSQLiteTbl &)> &Row,
                    bool UseUpdate);
-  void FillGrid(IGridTarget &Grid, TSQLiteTbl &Table, bool CaptionRule);
+  void FillGrid(IGridSink &Grid, TSQLiteTbl &Table, bool CaptionRule);
 
   std::unique_ptr<TSQLiteDb> FDb;
   std::shared_ptr<TSQLiteTbl> FQuery;

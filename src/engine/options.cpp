@@ -403,7 +403,7 @@ void EnsureFolder(const std::string &folder) {
   if (std::filesystem::is_directory(p, ec)) return;
   std::filesystem::create_directories(p, ec);
   if (std::filesystem::is_directory(p, ec)) return;
-  Ui().MessageBox(folder + cp932::FromUtf8("を作成できません"), cp932::FromUtf8("エラー"), MB_OK | MB_ICONERROR);
+  UiServices().MessageBox(folder + cp932::FromUtf8("を作成できません"), cp932::FromUtf8("エラー"), MB_OK | MB_ICONERROR);
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 #include "platform/LocaleMap.h"
 
 #include <array>
+#include <memory>
+#include <mutex>
 
 #include "platform/cp932.h"
 
@@ -158,13 +160,10 @@ void HalfWidth(std::vector<Ch> &text) {
 
 }  // namespace
 
-std::string MapString(std::string_view sjis, unsigned flags) {
-  constexpr unsigned kKnown = LCMAP_LOWERCASE | LCMAP_HIRAGANA | LCMAP_KATAKANA | LCMAP_HALFWIDTH | LCMAP_FULLWIDTH;
-  if (flags & ~kKnown) return {};
-  if ((flags & LCMAP_HALFWIDTH) && (flags & LCMAP_FULLWIDTH)) return {};
-  if ((flags & LCMAP_HIRAGANA) && (flags & LCMAP_KATAKANA)) return {};
-  if (flags == 0 || sjis.empty()) return std::string(sjis);
+namespace {
 
+// The mapping character by character, through Unicode.
+std::string MapSlowly(std::string_view sjis, unsigned flags) {
   std::vector<Ch> text;
   text.reserve(sjis.size());
   for (std::size_t i = 0; i < sjis.size();) {
@@ -192,6 +191,88 @@ std::string MapString(std::string_view sjis, unsigned flags) {
       cp932::AppendChar(out, c.cp);
   }
   return out;
+}
+
+const TCharMap &TableFor(unsigned flags) {
+  // One table for each combination of the five options, made when first asked for.
+  static std::array<std::once_flag, 32> once;
+  static std::array<std::unique_ptr<TCharMap>, 32> tables;
+  const unsigned slot = ((flags >> 8) & 1) | ((flags >> 19) & 0x1E);
+  std::call_once(once[slot], [&] {
+    tables[slot] = std::make_unique<TCharMap>([flags](std::string_view s) { return MapSlowly(s, flags); },
+                                              (flags & LCMAP_FULLWIDTH) != 0);
+  });
+  return *tables[slot];
+}
+
+bool IsTrailByte(unsigned char c) { return c >= 0x40 && c <= 0xFC && c != 0x7F; }
+
+}  // namespace
+
+TCharMap::TCharMap(std::function<std::string(std::string_view)> map, bool join_marks)
+    : map_(std::move(map)), join_marks_(join_marks), single_(0x100), pair_(0x10000) {
+  auto fill = [this](Entry &e, const std::string &ch) {
+    std::string m = map_(ch);
+    if (m == ch || m.size() > sizeof e.bytes) return;
+    e.changed = true;
+    e.len = static_cast<std::uint8_t>(m.size());
+    m.copy(e.bytes, m.size());
+  };
+  for (unsigned b = 1; b < 0x100; ++b)
+    if (!cp932::IsLeadByte(static_cast<unsigned char>(b))) fill(single_[b], std::string(1, static_cast<char>(b)));
+  for (unsigned lead = 0x81; lead <= 0xFC; ++lead) {
+    if (!cp932::IsLeadByte(static_cast<unsigned char>(lead))) continue;
+    for (unsigned trail = 0x40; trail <= 0xFC; ++trail)
+      if (IsTrailByte(static_cast<unsigned char>(trail)))
+        fill(pair_[(lead << 8) | trail], std::string{static_cast<char>(lead), static_cast<char>(trail)});
+  }
+}
+
+std::string TCharMap::Map(std::string_view sjis) const {
+  std::string out;
+  out.reserve(sjis.size() + sjis.size() / 2 + 4);
+  auto emit = [&out](const Entry &e, std::string_view original) {
+    if (e.changed)
+      out.append(e.bytes, e.len);
+    else
+      out.append(original);
+  };
+  const std::size_t n = sjis.size();
+  for (std::size_t i = 0; i < n;) {
+    const unsigned char b = static_cast<unsigned char>(sjis[i]);
+    if (cp932::IsLeadByte(b)) {
+      // A lead byte without its trail byte is left to the reference mapping.
+      if (i + 1 >= n || !IsTrailByte(static_cast<unsigned char>(sjis[i + 1]))) return map_(sjis);
+      emit(pair_[(b << 8) | static_cast<unsigned char>(sjis[i + 1])], sjis.substr(i, 2));
+      i += 2;
+      continue;
+    }
+    if (join_marks_ && i + 1 < n && b >= 0xA1 && b < 0xDE) {
+      const unsigned char mark = static_cast<unsigned char>(sjis[i + 1]);
+      if (mark == 0xDE || mark == 0xDF) {
+        // The joined kana goes on like the full-width kana it became.
+        if (const char32_t joined = FullWidthKana(0xFF61 + (b - 0xA1), 0xFF61 + (mark - 0xA1))) {
+          const unsigned code = cp932::EncodeChar(joined);
+          const char pair[2] = {static_cast<char>(code >> 8), static_cast<char>(code & 0xFF)};
+          emit(pair_[code], std::string_view(pair, 2));
+          i += 2;
+          continue;
+        }
+      }
+    }
+    emit(single_[b], sjis.substr(i, 1));
+    ++i;
+  }
+  return out;
+}
+
+std::string MapString(std::string_view sjis, unsigned flags) {
+  constexpr unsigned kKnown = LCMAP_LOWERCASE | LCMAP_HIRAGANA | LCMAP_KATAKANA | LCMAP_HALFWIDTH | LCMAP_FULLWIDTH;
+  if (flags & ~kKnown) return {};
+  if ((flags & LCMAP_HALFWIDTH) && (flags & LCMAP_FULLWIDTH)) return {};
+  if ((flags & LCMAP_HIRAGANA) && (flags & LCMAP_KATAKANA)) return {};
+  if (flags == 0 || sjis.empty()) return std::string(sjis);
+  return TableFor(flags).Map(sjis);
 }
 
 char32_t FullWidthKana(char32_t half, char32_t mark) {

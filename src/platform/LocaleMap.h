@@ -17,6 +17,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -34,6 +35,26 @@ enum : unsigned {
 // Maps CP932 text. Contradictory options (full and half width, hiragana and katakana)
 // or unknown bits fail and give the empty text; no option at all gives the text as is.
 std::string MapString(std::string_view sjis, unsigned flags);
+
+// A mapping of CP932 text in which each character maps on its own, worked out once from a
+// reference mapping of single characters and then applied by look-up. With join_marks, a
+// half-width kana and a following "ﾞ" or "ﾟ" that combine into one kana map as that kana.
+// A text with a lead byte that has no trail byte goes to the reference mapping whole.
+class TCharMap {
+ public:
+  TCharMap(std::function<std::string(std::string_view)> map, bool join_marks);
+  std::string Map(std::string_view sjis) const;
+
+ private:
+  struct Entry {
+    bool changed = false;
+    std::uint8_t len = 0;
+    char bytes[4] = {};
+  };
+  std::function<std::string(std::string_view)> map_;
+  bool join_marks_;
+  std::vector<Entry> single_, pair_;
+};
 
 // The full-width kana of a half-width katakana code point (U+FF61-U+FF9F); with mark
 // U+FF9E (ﾞ) or U+FF9F (ﾟ), its voiced or semi-voiced form, or 0 when that form does not

@@ -375,6 +375,20 @@ TEST(XlsStringGrid, TopRowAndVisibleRowCountFollowTheClientHeight) {
   QApplication::sendEvent(g.viewport(), &down);
   EXPECT_EQ(g.TopRow(), 12);
 
+  // Scroll-bar lines move one row, pages VisibleRowCount rows, with or without a
+  // proportional thumb.
+  for (bool proportional : {false, true}) {
+    g.SetProportionalScrollBars(proportional);
+    g.SetTopRow(20);
+    g.verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    EXPECT_EQ(g.TopRow(), 21);
+    g.verticalScrollBar()->triggerAction(QAbstractSlider::SliderPageStepAdd);
+    EXPECT_EQ(g.TopRow(), 21 + g.VisibleRowCount());
+    g.verticalScrollBar()->triggerAction(QAbstractSlider::SliderPageStepSub);
+    g.verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepSub);
+    EXPECT_EQ(g.TopRow(), 20);
+  }
+
   // With two fixed rows the last data row can still be scrolled into view.
   g.SetFixedRows(2);
   g.SetTopRow(1000);
@@ -414,28 +428,37 @@ TEST(XlsStringGrid, MouseToCellAndResizingCol) {
   EXPECT_FALSE(g.ResizingCol(62, 30));
 }
 
-TEST(XlsStringGrid, BulkFillThroughTheSinkInterface) {
+TEST(XlsStringGrid, RefillThroughTheFillInterfaceOverAnEarlierResult) {
   TXlsStringGrid g;
-  g.setObjectName("gdTekiyo");
-  IGridSink &sink = g;
-  EXPECT_EQ(sink.GridName(), "gdTekiyo");
-  sink.BeginUpdate();
-  sink.SetShape(3, 3, 1, 0);
-  const std::string caps[] = {S("番号"), S("名称"), S("毒性")};
-  for (int c = 0; c < 3; ++c) sink.SetCell(c, 0, caps[c]);
-  const std::string a = S("ダイアジノン"), b = S("ソ\\");
-  std::string_view row1[] = {"1", a, b, "ignored"};
-  std::string_view row2[] = {"2", "", b};
-  sink.SetRowCells(1, row1, 4);
-  sink.SetRowCells(2, row2, 3);
-  sink.SetCell(1, 1, S("短"));  // shorter text reuses the cell's room
-  sink.SetCell(1, 2, g.CellView(2, 2));
-  sink.EndUpdate();
+  g.setObjectName("gdSeizai");
+  Fill(g, {{"a", "b", "c", "d"}, {"1", "2", "3", "4"}, {"5", "6", "7", "8"}, {"9", "10", "11", "12"}});
+  g.SetFixedCols(1);
+  IGridTarget &t = g;
+  EXPECT_EQ(t.Name(), "gdSeizai");
+  // The order in which the query object fills a grid.
+  t.SetVisible(false);
+  t.SetRedraw(false);
+  t.SetRowCount(3);
+  t.SetColCount(3);
+  t.SetFixedRows(1);
+  t.SetFixedCols(0);
+  const std::string caps[] = {S("番号"), S("名称"), S("製剤毒性")};
+  for (int c = 0; c < 3; ++c) t.SetCell(c, 0, caps[c]);
+  const std::string a = S("ダイアジノン粒剤５"), b = S("ソ\\");
+  t.SetCell(0, 1, "1");
+  t.SetCell(1, 1, a);
+  t.SetCell(2, 1, b);
+  t.SetCell(0, 2, "2");
+  t.SetCell(1, 2, "");
+  t.SetCell(2, 2, g.CellView(1, 1));  // a text taken from the grid itself
+  t.SetCell(1, 1, S("短"));
+  t.SetRedraw(true);
+  EXPECT_FALSE(t.Visible());
   EXPECT_EQ(g.Rows(0), (std::vector<std::string>{caps[0], caps[1], caps[2]}));
   EXPECT_EQ(g.Rows(1), (std::vector<std::string>{"1", S("短"), b}));
-  EXPECT_EQ(g.Rows(2), (std::vector<std::string>{"2", b, b}));
+  EXPECT_EQ(g.Rows(2), (std::vector<std::string>{"2", "", a}));
   EXPECT_EQ(g.FixedCols(), 0);
-  EXPECT_EQ(g.CellTextBytes(), 1 + 2 + 3 + 1 + 3 + 3 + 6 + 2 + 4);
+  EXPECT_EQ(g.CellTextBytes(), (4 + 4 + 8) + (1 + 2 + 3) + (1 + 0 + 18)) << "bytes of the live cells";
 }
 
 TEST(XlsStringGrid, PaintsJapaneseText) {

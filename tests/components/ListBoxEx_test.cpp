@@ -4,6 +4,9 @@
 #include <QApplication>
 #include <QCursor>
 #include <QHelpEvent>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
 
 #include "components/CheckListBoxEx.h"
 #include "components/ListBoxEx.h"
@@ -52,6 +55,10 @@ TEST(ListBoxHints, AClippedItemShowsItsFullTextOverTheItem) {
 
     Hover(list, QPoint(5, 5 * h));
     EXPECT_EQ(list.HintWindow(), nullptr) << "below the last item no hint";
+
+    list.SetShowHint(false);
+    Hover(list, QPoint(5, h + h / 2));
+    EXPECT_EQ(list.HintWindow(), nullptr);
   }
 }
 
@@ -83,4 +90,38 @@ TEST(QtServices, BusyCursorNestsOnTheOverrideCursor) {
   qt.EndBusy();  // an unmatched end changes nothing
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
   SetUiServices(nullptr);
+}
+
+TEST(QtServices, MessageBoxStylesGiveTheirButtonsAndAnswers) {
+  struct Case {
+    unsigned flags;
+    QMessageBox::StandardButton expected_default;
+    QMessageBox::StandardButton press;  // NoButton: closed with Escape
+    int answer;
+  } cases[] = {
+      {MB_OK | MB_ICONERROR, QMessageBox::Ok, QMessageBox::Ok, IDOK},
+      {MB_YESNO | MB_DEFBUTTON2, QMessageBox::No, QMessageBox::Yes, IDYES},
+      {MB_YESNOCANCEL | MB_ICONQUESTION, QMessageBox::Yes, QMessageBox::NoButton, IDCANCEL},
+      {MB_OKCANCEL | MB_DEFBUTTON2, QMessageBox::Cancel, QMessageBox::Ok, IDOK},
+      {MB_ABORTRETRYIGNORE | MB_DEFBUTTON3, QMessageBox::Ignore, QMessageBox::Retry, IDRETRY},
+      {MB_YESNO, QMessageBox::Yes, QMessageBox::NoButton, IDNO},
+  };
+  TQtUiServices qt;
+  for (const Case &c : cases) {
+    QString seen_text;
+    QMessageBox::StandardButton seen_default = QMessageBox::NoButton;
+    QTimer::singleShot(0, [&] {
+      auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+      if (!box) return;
+      seen_text = box->text();
+      seen_default = box->standardButton(box->defaultButton());
+      if (c.press == QMessageBox::NoButton)
+        box->reject();
+      else
+        box->button(c.press)->click();
+    });
+    EXPECT_EQ(qt.MessageBox(S("一行目\r\n二行目"), S("確認"), c.flags), c.answer) << c.flags;
+    EXPECT_EQ(seen_text, QString::fromUtf8("一行目\n二行目"));
+    EXPECT_EQ(seen_default, c.expected_default) << c.flags;
+  }
 }

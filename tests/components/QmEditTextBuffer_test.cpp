@@ -99,8 +99,8 @@ TEST(QmEditStringList, AppendNewLineEndsEveryLine) {
   std::string longLine(40000, 'x');
   list.Put(0, longLine);
   qmtest::TempDir dir;
-  list.SaveToFile((dir / "long.sql").string());
-  EXPECT_EQ(qmtest::ReadFile(dir / "long.sql"), longLine + "\nb\n");
+  list.SaveToFile(cp932::FromUtf8(dir.str() + "長い.sql"));  // names are program text
+  EXPECT_EQ(qmtest::ReadFile(dir / "長い.sql"), longLine + "\nb\n");
   EXPECT_EQ(list.GetText(), longLine + "\r\nb");
 }
 

@@ -27,21 +27,25 @@ struct Strings : IStringsTarget {
   int Count() const override { return static_cast<int>(items.size()); }
 };
 
-struct Grid : IGridTarget {
+struct Grid : IGridSink {
   std::string name = "gdTekiyo";
   bool visible = true;
   int redraw_off = 0, redraw_on = 0;
   int rows = 0, cols = 0, fixed_rows = 0, fixed_cols = 1;
   std::map<std::pair<int, int>, std::string> cells;
-  std::string Name() const override { return name; }
-  bool Visible() const override { return visible; }
-  void SetVisible(bool v) override { visible = v; }
-  void SetRedraw(bool on) override { (on ? redraw_on : redraw_off)++; }
-  void SetRowCount(int r) override { rows = r; }
-  void SetColCount(int c) override { cols = c; }
-  void SetFixedRows(int r) override { fixed_rows = r; }
-  void SetFixedCols(int c) override { fixed_cols = c; }
+  std::string GridName() const override { return name; }
+  void SetGridVisible(bool v) override { visible = v; }
+  void BeginUpdate() override { ++redraw_off; }
+  void EndUpdate() override { ++redraw_on; }
+  void SetShape(int c, int r, int fr, int fc) override {
+    cells.clear();
+    cols = c, rows = r, fixed_rows = fr, fixed_cols = fc;
+  }
+  void ReserveText(std::size_t) override {}
   void SetCell(int c, int r, std::string_view t) override { cells[{c, r}] = std::string(t); }
+  void SetRowCells(int r, const std::string_view *v, int n) override {
+    for (int c = 0; c < n && c < cols; ++c) SetCell(c, r, v[c]);
+  }
   std::string At(int c, int r) { return cells[{c, r}]; }
 };
 

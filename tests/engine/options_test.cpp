@@ -211,8 +211,7 @@ TEST(Options, ProxyPasswordIsStoredScrambledAndReadsBackUnchanged) {
 
   // Letters that scramble to NUL, LF or CR ("k", "a", "f"), to a space, a tab or a
   // quote at either end ("K", "b", "I", "L"), and the byte that scrambles to the escape.
-  const std::string passwords[] = {"kkk", "banana", "fk", "Kate", "I", "IxI", "LoL", "b ", "\x14z",
-                                   S("パスワード"), "plain"};
+  const std::string passwords[] = {"kaf", "Kb", "IxL", "\x14z", S("パスワード")};
   for (const std::string &pw : passwords) {
     TOptionData o(dir.str());
     o.Load();
