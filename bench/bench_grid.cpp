@@ -56,18 +56,22 @@ Data &Shared() {
   return d;
 }
 
-// Fills the grid as the query object does, through its fill interface.
-void FillGrid(IGridTarget &g, TSQLiteTbl &t) {
-  g.SetRedraw(false);
-  g.SetRowCount(t.Count() + 1);
-  g.SetColCount(t.ColCount());
-  g.SetFixedRows(1);
-  g.SetFixedCols(0);
+// Fills the grid as the query object does: shape, captions, then every row's cells.
+void FillGrid(TXlsStringGrid &g, TSQLiteTbl &t) {
+  g.BeginUpdate();
+  g.SetShape(t.ColCount(), t.Count() + 1, 1, 0);
   for (int c = 0; c < t.ColCount(); ++c) g.SetCell(c, 0, t.Columns(c));
+  std::vector<std::string> row(static_cast<std::size_t>(t.ColCount()));
+  std::vector<std::string_view> views(row.size());
   int r = 1;
-  for (t.MoveFirst(); !t.Eof(); t.Next(), ++r)
-    for (int c = 0; c < t.ColCount(); ++c) g.SetCell(c, r, t.FieldAsString(c));
-  g.SetRedraw(true);
+  for (t.MoveFirst(); !t.Eof(); t.Next(), ++r) {
+    for (int c = 0; c < t.ColCount(); ++c) {
+      row[static_cast<std::size_t>(c)] = t.FieldAsString(c);
+      views[static_cast<std::size_t>(c)] = row[static_cast<std::size_t>(c)];
+    }
+    g.SetRowCells(r, views.data(), t.ColCount());
+  }
+  g.EndUpdate();
 }
 
 double g_held = 0, g_text = 0;

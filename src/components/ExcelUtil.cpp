@@ -331,14 +331,7 @@ TXlsStringGrid::TXlsStringGrid(QWidget *parent) : QAbstractScrollArea(parent) {
 
 TXlsStringGrid::~TXlsStringGrid() = default;
 
-std::string TXlsStringGrid::Name() const { return FromQ(objectName()); }
-
-void TXlsStringGrid::SetRedraw(bool on) {
-  if (on)
-    EndUpdate();
-  else
-    BeginUpdate();
-}
+std::string TXlsStringGrid::GridName() const { return FromQ(objectName()); }
 
 // ---------------------------------------------------------------- properties
 
@@ -491,6 +484,12 @@ void TXlsStringGrid::SetShape(int col_count, int row_count, int fixed_rows, int 
   col_ = anchor_col_ = fixed_cols_;
   row_ = anchor_row_ = fixed_rows_;
   Changed();
+}
+
+void TXlsStringGrid::SetRowCells(int row, const std::string_view *cells, int count) {
+  if (row < 0 || row >= RowCount()) return;
+  const int n = std::min(count, ColCount());
+  for (int c = 0; c < n; ++c) cells_.Set(c, row, cells[c]);
 }
 
 // ---------------------------------------------------------------- geometry

@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/FillTargets.h"
+#include "engine/GridSink.h"
 #include "platform/Automation.h"
 
 class QPainter;
@@ -113,6 +113,7 @@ class TGridCells {
   // Keeps every cell at its (col, row) that still exists.
   void Resize(int cols, int rows);
   void Clear(int cols, int rows);
+  void Reserve(std::size_t bytes) { arena_.reserve(arena_.size() + bytes); }
   void SwapRows(int a, int b);
   void DeleteRow(int row);
   void DeleteCol(int col);
@@ -135,7 +136,7 @@ class TGridCells {
   std::size_t garbage_ = 0;
 };
 
-class TXlsStringGrid : public QAbstractScrollArea, public IGridTarget {
+class TXlsStringGrid : public QAbstractScrollArea, public IGridSink {
   Q_OBJECT
 
  public:
@@ -188,18 +189,18 @@ class TXlsStringGrid : public QAbstractScrollArea, public IGridTarget {
   void RemoveRow(int index);
   void SortGrid(TMouseButton button, TShiftState shift, int x, int y, TXlSortOrder order, bool numeric);
   bool ResizingCol(int x, int y) const;
-  void BeginUpdate();
-  void EndUpdate();
+  void BeginUpdate() override;
+  void EndUpdate() override;
 
   // ---- The string grid ----
   int ColCount() const { return cells_.ColCount(); }
-  void SetColCount(int n) override;
+  void SetColCount(int n);
   int RowCount() const { return cells_.RowCount(); }
-  void SetRowCount(int n) override;
+  void SetRowCount(int n);
   int FixedCols() const { return fixed_cols_; }
-  void SetFixedCols(int n) override;
+  void SetFixedCols(int n);
   int FixedRows() const { return fixed_rows_; }
-  void SetFixedRows(int n) override;
+  void SetFixedRows(int n);
   int DefaultColWidth() const { return default_col_width_; }
   void SetDefaultColWidth(int w);  // every column takes it
   int DefaultRowHeight() const { return default_row_height_; }
@@ -264,16 +265,13 @@ class TXlsStringGrid : public QAbstractScrollArea, public IGridTarget {
   std::function<void(TXlsStringGrid &)> OnRowHeightsChanged;
   std::function<void(TXlsStringGrid &)> OnTopLeftChanged;
 
-  // Empties every cell and sets the counts at once (row_count includes the fixed rows).
-  void SetShape(int col_count, int row_count, int fixed_rows, int fixed_cols);
-
-  // ---- Filling by the query object ----
-  std::string Name() const override;
-  bool Visible() const override { return isVisible(); }
-  void SetVisible(bool visible) override { setVisible(visible); }
-  // Off suspends painting as BeginUpdate does; on resumes it.
-  void SetRedraw(bool on) override;
+  // ---- IGridSink ----
+  std::string GridName() const override;
+  void SetGridVisible(bool visible) override { setVisible(visible); }
+  void SetShape(int col_count, int row_count, int fixed_rows, int fixed_cols) override;
+  void ReserveText(std::size_t bytes) override { cells_.Reserve(bytes); }
   void SetCell(int col, int row, std::string_view text) override { SetCells(col, row, text); }
+  void SetRowCells(int row, const std::string_view *cells, int count) override;
 
   // Text of the clipboard copy; 1 done, -3 when it would exceed limit bytes.
   int BuildClipboardText(std::string &text, std::size_t limit) const;

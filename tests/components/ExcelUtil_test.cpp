@@ -6,6 +6,8 @@
 #include <QApplication>
 #include <QImage>
 #include <QScrollBar>
+#include <QTest>
+#include <set>
 #include <cmath>
 #include <QWheelEvent>
 
@@ -433,31 +435,29 @@ TEST(XlsStringGrid, RefillThroughTheFillInterfaceOverAnEarlierResult) {
   g.setObjectName("gdSeizai");
   Fill(g, {{"a", "b", "c", "d"}, {"1", "2", "3", "4"}, {"5", "6", "7", "8"}, {"9", "10", "11", "12"}});
   g.SetFixedCols(1);
-  IGridTarget &t = g;
-  EXPECT_EQ(t.Name(), "gdSeizai");
+  g.SetRowObject(2, 1);
+  IGridSink &t = g;
+  EXPECT_EQ(t.GridName(), "gdSeizai");
   // The order in which the query object fills a grid.
-  t.SetVisible(false);
-  t.SetRedraw(false);
-  t.SetRowCount(3);
-  t.SetColCount(3);
-  t.SetFixedRows(1);
-  t.SetFixedCols(0);
+  t.SetGridVisible(false);
+  t.BeginUpdate();
+  t.SetShape(3, 3, 1, 0);
   const std::string caps[] = {S("番号"), S("名称"), S("製剤毒性")};
   for (int c = 0; c < 3; ++c) t.SetCell(c, 0, caps[c]);
   const std::string a = S("ダイアジノン粒剤５"), b = S("ソ\\");
-  t.SetCell(0, 1, "1");
-  t.SetCell(1, 1, a);
-  t.SetCell(2, 1, b);
-  t.SetCell(0, 2, "2");
-  t.SetCell(1, 2, "");
+  std::string_view row1[] = {"1", a, b, "past the last column"};
+  std::string_view row2[] = {"2", "", ""};
+  t.SetRowCells(1, row1, 4);
+  t.SetRowCells(2, row2, 3);
   t.SetCell(2, 2, g.CellView(1, 1));  // a text taken from the grid itself
-  t.SetCell(1, 1, S("短"));
-  t.SetRedraw(true);
-  EXPECT_FALSE(t.Visible());
+  t.SetCell(1, 1, S("短"));            // a shorter text in the room of the longer one
+  t.EndUpdate();
+  EXPECT_FALSE(g.isVisible());
   EXPECT_EQ(g.Rows(0), (std::vector<std::string>{caps[0], caps[1], caps[2]}));
   EXPECT_EQ(g.Rows(1), (std::vector<std::string>{"1", S("短"), b}));
   EXPECT_EQ(g.Rows(2), (std::vector<std::string>{"2", "", a}));
   EXPECT_EQ(g.FixedCols(), 0);
+  EXPECT_EQ(g.RowObject(2), 0);
   EXPECT_EQ(g.CellTextBytes(), (4 + 4 + 8) + (1 + 2 + 3) + (1 + 0 + 18)) << "bytes of the live cells";
 }
 
@@ -475,4 +475,84 @@ TEST(XlsStringGrid, PaintsJapaneseText) {
   for (int x = cell.left(); x < cell.right(); ++x)
     for (int y = cell.top(); y < cell.bottom(); ++y) ink += img.pixel(x, y) != back;
   EXPECT_GT(ink, 20);
+}
+
+TEST(XlsStringGrid, OnlyTheVisibleCellsArePainted) {
+  TXlsStringGrid g;
+  g.SetShape(20, 100001, 1, 0);
+  g.resize(400, 300);
+  g.SetTopRow(50000);
+  std::set<std::pair<int, int>> drawn;
+  g.OnDrawCell = [&](TXlsStringGrid &, int c, int r, QPainter &, const QRect &, TGridDrawState) {
+    drawn.insert({c, r});
+  };
+  g.grab();
+  ASSERT_FALSE(drawn.empty());
+  const int cols_shown = (g.viewport()->width() + 64) / 65, rows_shown = (g.viewport()->height() + 24) / 25;
+  EXPECT_LE(drawn.size(), static_cast<std::size_t>(cols_shown * rows_shown));
+  for (const auto &[c, r] : drawn) EXPECT_TRUE(r == 0 || (r >= 50000 && r < 50000 + rows_shown)) << r;
+  EXPECT_TRUE(drawn.count({0, 0}) && drawn.count({0, 50000}));
+}
+
+TEST(XlsStringGrid, MouseSelectionAndColumnSizing) {
+  TXlsStringGrid g;
+  g.SetShape(5, 20, 1, 0);
+  g.SetOptions(g.Options() | goColSizing);
+  g.resize(400, 300);
+  g.show();
+  std::vector<std::pair<TMouseButton, QPoint>> downs;
+  g.OnMouseDown = [&](TXlsStringGrid &, TMouseButton b, TShiftState, int x, int y) { downs.push_back({b, {x, y}}); };
+  int width_events = 0;
+  g.OnColWidthsChanged = [&](TXlsStringGrid &) { ++width_events; };
+
+  QTest::mouseClick(g.viewport(), Qt::LeftButton, Qt::NoModifier, Mid(g, 1, 2));
+  EXPECT_EQ(g.Col(), 1);
+  EXPECT_EQ(g.Row(), 2);
+  QTest::mouseClick(g.viewport(), Qt::LeftButton, Qt::ShiftModifier, Mid(g, 3, 4));
+  EXPECT_EQ(g.Selection(), (TGridRect{1, 2, 3, 4}));
+  // A right press leaves the current cell to the owner.
+  QTest::mouseClick(g.viewport(), Qt::RightButton, Qt::NoModifier, Mid(g, 0, 6));
+  EXPECT_EQ(g.Row(), 4);
+  ASSERT_EQ(downs.size(), 3u);
+  EXPECT_EQ(downs[2].first, mbRight);
+  EXPECT_EQ(downs[2].second, Mid(g, 0, 6));
+
+  g.SetOptions(g.Options() | goRowSelect);
+  EXPECT_EQ(g.Selection(), (TGridRect{0, 2, 4, 4}));
+
+  // Dragging the right border of column 0 in the caption row.
+  const QPoint border(g.CellRect(0, 0).right() + 1, 5);
+  QTest::mousePress(g.viewport(), Qt::LeftButton, Qt::NoModifier, border);
+  QMouseEvent move(QEvent::MouseMove, QPointF(border + QPoint(30, 0)), g.viewport()->mapToGlobal(QPointF(border + QPoint(30, 0))),
+                   Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(g.viewport(), &move);
+  QTest::mouseRelease(g.viewport(), Qt::LeftButton, Qt::NoModifier, border + QPoint(30, 0));
+  EXPECT_EQ(g.ColWidths(0), 64 + 30);
+  EXPECT_GE(width_events, 1);
+  EXPECT_EQ(g.MouseCol(), -1);
+}
+
+TEST(XlsStringGrid, KeysMoveTheCurrentCellAndScrollItIntoView) {
+  TXlsStringGrid g;
+  g.SetShape(5, 200, 1, 0);
+  g.resize(300, 300);
+  g.show();
+  g.setFocus();
+  int enters = 0;
+  g.OnKeyDown = [&](TXlsStringGrid &, int &key, TShiftState) {
+    if (key == Qt::Key_Return) ++enters, key = 0;  // the owner takes Enter
+  };
+  QTest::keyClick(&g, Qt::Key_Down);
+  EXPECT_EQ(g.Row(), 2);
+  QTest::keyClick(&g, Qt::Key_End, Qt::ControlModifier);
+  EXPECT_EQ(g.Row(), 199);
+  EXPECT_EQ(g.TopRow() + g.VisibleRowCount() - 1, 199);
+  QTest::keyClick(&g, Qt::Key_Up, Qt::ShiftModifier);
+  EXPECT_EQ(g.Selection(), (TGridRect{0, 198, 0, 199}));
+  QTest::keyClick(&g, Qt::Key_Home, Qt::ControlModifier);
+  EXPECT_EQ(g.Row(), 1);
+  EXPECT_EQ(g.TopRow(), 1);
+  QTest::keyClick(&g, Qt::Key_Return);
+  EXPECT_EQ(g.Row(), 1);
+  EXPECT_EQ(enters, 1);
 }
