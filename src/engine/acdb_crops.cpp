@@ -6,6 +6,7 @@
 #include <exception>
 
 #include "engine/SakuUtil.h"
+#include "engine/TextHelpers.h"
 #include "engine/UiServices.h"
 #include "engine/acdb.h"
 #include "engine/acdb_clauses.h"
@@ -56,7 +57,7 @@ bool CodeExpressionFits(const std::string &quoted) {
 
 // Warns that the selection gives more crop codes than one search can take.
 void WarnSelectionTooLarge() {
-  Ui().MessageBox(
+  UiServices().MessageBox(
       "選択した作物が多すぎるため検索条件を作れません。作物の選択を減らしてください。"_sj,
       "Quillmar", MB_OK | MB_ICONWARNING);
 }
@@ -67,7 +68,9 @@ std::string DeployIdsakuSql(const std::string &Head, const std::string &QuotedNa
   std::vector<std::string> lines = {
       Head + " from (select class,idsaku,sakumotsu from m_sakumotsu where toroku in (1,3) order "
              "by idsaku desc) where",
-      "idsaku regexp (select \"^(\"||concat(\"|\",",
+      // Every named crop adds its pieces (the outer concat joins the rows), and no crop at
+      // all gives a pattern that matches no code.
+      "idsaku regexp (select \"^(\"||ifnull(concat(\"|\",concat(\"|\",",
       "  if(class=5,idsaku),",
       "  if(class>3,substr(idsaku,1,12)||if(class=4,\"\",\"0000\")),",
       "  if(class>2,substr(idsaku,1,8)||if(class=3,\"\",\"0000\")),",
@@ -75,7 +78,7 @@ std::string DeployIdsakuSql(const std::string &Head, const std::string &QuotedNa
       "  substr(idsaku,1,4)||\"00000000\",",
       "  substr(idsaku,1,2)||\"0000000000\",",
       "  if(gunmei is not null,(select substr(idsaku,1,12) from m_sakumotsu where "
-      "sakumotsu=a.gunmei)))||\")\"",
+      "sakumotsu=a.gunmei)))),\"$\")||\")\"",
       "from m_sakumotsu as a where sakumotsu in ("};
   return JoinLines(lines) + QuotedNames + ")" + kCrLf +
          "or idsaku in (select idsaku from vs_sakumotsu2 where idsaku like \"9%\" and sakumotsu "
@@ -125,7 +128,8 @@ std::string TAcisDB::UpperGroup(const std::string &Name) {
       " from (select class,idsaku,sakumotsu from m_sakumotsu where toroku in (1,3) order by "
       "idsaku desc) where";
   const std::string body = JoinLines({
-      "idsaku regexp (select \"^(\"||concat(\"|\",if(count(*)=0,\"\"),",
+      // A name that is no crop gives "^($)", which matches no code.
+      "idsaku regexp (select \"^(\"||concat(\"|\",if(count(*)=0,\"$\"),",
       " if(class>4,idsaku),",
       " if(class>3,substr(idsaku,1,12)||\"0000\"),",
       " if(class>2,substr(idsaku,1,8)||\"00000000\"),",
@@ -404,7 +408,7 @@ void TAcisDB::IdSakuRegexpLine(const std::string &Crops, bool MatchByPattern,
       Result = none;
     }
   } catch (const std::exception &e) {
-    Ui().MessageBox(e.what(), "Quillmar", MB_OK);
+    UiServices().MessageBox(e.what(), "Quillmar", MB_OK);
   }
 }
 
@@ -436,7 +440,7 @@ std::string TAcisDB::IdSakuRegexpLineTest(const std::string &Crops, bool /*Flag*
       result = "'^$'";
     }
   } catch (const std::exception &e) {
-    Ui().MessageBox(e.what(), "Quillmar", MB_OK);
+    UiServices().MessageBox(e.what(), "Quillmar", MB_OK);
   }
   return result;
 }
