@@ -12,7 +12,9 @@ import hashlib
 import json
 import os
 import random
+import re
 import sys
+import unicodedata
 import zipfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -49,12 +51,44 @@ JPP_SEIBUN_HEADER = ("#登録番号,有効成分コード,登録種類名,出力
                      "JPP農薬種類コード,JPP農薬種類名,作用機構分類コード,作用機構分類名")
 
 
-_HANKAKU = {c: c - 0xFEE0 for c in range(0xFF01, 0xFF5F)}
+_ASCII_FROM_FULL = {ord(c): ord(c) - 0xFEE0 for c in
+                    "，．：；？！＾／｜（）［］｛｝＋－＝＜＞＄％＃＆＊＠"
+                    "０１２３４５６７８９ＡＢＣＤＥＦＧＨＩＪＫＬＭＮＯＰＱＲＳＴＵＶＷＸＹＺ"
+                    "ａｂｃｄｅｆｇｈｉｊｋｌｍｎｏｐｑｒｓｔｕｖｗｘｙｚ"}
+_ASCII_FROM_FULL.update({0x3000: " ", 0xFFE5: "\\", 0x3013: "="})
+_QUOTES = {0x2018: "'", 0x2019: "'", 0x2032: "'", 0x201C: '"', 0x201D: '"', 0x2033: '"'}
+_ASCII_AND_QUOTES = {**_ASCII_FROM_FULL, **_QUOTES}
 
 
-def hankaku_ascii(s):
-    """Full-width ASCII letters, digits and signs to their half-width forms."""
-    return s.translate(_HANKAKU)
+_HALF_KANA = re.compile("[\uff61-\uff9f]")
+
+
+def _kana_to_full(s):
+    out = []
+    run = []
+    for c in s + "\0":
+        if 0xFF61 <= ord(c) <= 0xFF9F:
+            run.append(c)
+            continue
+        if run:
+            full = unicodedata.normalize("NFKC", "".join(run))
+            out.append("".join(ch for ch in full if ch not in "\u3099\u309a"))
+            run = []
+        out.append(c)
+    return "".join(out[:-1])
+
+
+def hankaku_ascii(s, quotes=True):
+    """What the registration imports store for a published text: full-width ASCII signs,
+    digits and letters (and, with quotes, typographic quotes) to ASCII, half-width katakana
+    to full width."""
+    s = s.translate(_ASCII_AND_QUOTES if quotes else _ASCII_FROM_FULL)
+    return _kana_to_full(s) if _HALF_KANA.search(s) else s
+
+
+def makers_text(s):
+    """The makers' files hold the cleaned texts, typographic quotes kept."""
+    return hankaku_ascii(s, quotes=False)
 
 
 def koka_text(bits, shurui):
@@ -211,7 +245,8 @@ class Kit:
             meisho="ミホンＤＭ乳剤５０", tsusho="ミホンDM乳剤50")
         add("comma_in_field", "ingredient 2,4-PA holds a comma inside a quoted field",
             names=["2,4-PA"], form=F["液剤"], meisho="ミホンニヨン液剤", tsusho="ミホンニヨン液剤")
-        add("typographic_quote", "product name holding ’ (U+2019)",
+        add("typographic_quote", "product name holding ’ (U+2019); the publisher's CSV path turns it into a "
+            "single quote (meisho and tsusho of the manifest), the makers' files keep it (makers_meisho)",
             names=["ペルメトリン"], form=F["エアゾル"], meisho="ミホン’スプレー", tsusho="ミホン’スプレー")
         add("trail_bytes", "ダ (83 5F \"_\") and ソ (83 5C \"\\\") in name and ingredient",
             names=["ダイファシノン"], form=("剤", "粒剤", "g"), shurui="ダイファシノン剤",
@@ -470,7 +505,7 @@ class Kit:
             ("full_width_m_g", "baisu", lambda p, v: p.spray == "g", "3～5ｇ/株", "3～5g/株"),
             ("trail_byte_underscore", "byochu", lambda p, v: p.kind == "i", "ダニ類", "ダニ類"),
             ("trail_byte_backslash", "sakumotsu", lambda p, v: True, "ソルゴー", "ソルゴー"),
-            ("halfwidth_kana_voiced", "hoho", lambda p, v: True, "ｼﾞｮｳﾛで土壌灌注", "ｼﾞｮｳﾛで土壌灌注"),
+            ("halfwidth_kana_voiced", "hoho", lambda p, v: True, "ｼﾞｮｳﾛで土壌灌注", "ジョウロで土壌灌注"),
             ("blank_inside_value", "jiki", lambda p, v: True, "収穫前日まで ただし開花期を除く",
              "収穫前日まで ただし開花期を除く"),
             ("quoted_field_over_two_lines", "hoho", lambda p, v: True, "散布" + CRLF + "(少量散布)", "散布(少量散布)"),
@@ -524,7 +559,7 @@ class Kit:
     def makers(self):
         lines = [",".join(KIHON_HEADER)]
         for p, rec in self.kihon_records():
-            rec = [hankaku_ascii(v) for v in rec]
+            rec = [makers_text(v) for v in rec]
             cells = [rec[0]] + [self.sq(v) for v in rec[1:7]] + [rec[7]] + [self.sq(v) for v in rec[8:]]
             lines.append(",".join(cells))
         kihon = (CRLF.join(lines) + CRLF).encode("cp932")
@@ -539,13 +574,13 @@ class Kit:
             hard_rows[m2] = ("hoho", "散布(100m2当り10L)", "散布(100㎡当り10L)", "m2_in_method")
         for i, (b, vals) in enumerate(self.apps):
             p = byb[b]
-            vals = [hankaku_ascii(v) for v in vals]
+            vals = [makers_text(v) for v in vals]
             if i in hard_rows:
                 col, raw, exp, name = hard_rows[i]
                 vals[TEKIYO_COLUMNS.index(col)] = raw
                 self.hard.append({"case": name, "file": "makers/tekiyo.csv", "record": i, "bango": b,
                                   "column": col, "raw": raw, "expected": exp})
-            lead = [str(b)] + [self.sq(hankaku_ascii(x)) for x in (p.shurui, p.meisho, p.ryakusho, p.yoto)]
+            lead = [str(b)] + [self.sq(makers_text(x)) for x in (p.shurui, p.meisho, p.ryakusho, p.yoto)]
             cells = lead + [self.sq(v) for v in vals[:14]] + [str(len(p.ings))] + [self.sq(v) for v in vals[14:]]
             lines.append(",".join(cells))
         tekiyo = (CRLF.join(lines) + CRLF).encode("cp932")
@@ -735,7 +770,7 @@ class Kit:
               for p in self.products_sorted]
         self.script("kwlists.txt", self.table_sql("main.kwlists", [("bango", I), ("kws", V)], kw),
                     {"kwlists": len(kw)})
-        ts = sorted({p.tsusho for p in self.products})
+        ts = sorted({hankaku_ascii(p.tsusho) for p in self.products} | {makers_text(p.tsusho) for p in self.products})
         kana = str.maketrans({chr(c): chr(c - 0x60) for c in range(0x30A1, 0x30F4)})
         ruby = [[t, t.translate(kana)] for t in ts]
         self.script("tsushoruby.txt", self.table_sql("main.tsushoruby", [("tsusho", V), ("ruby", V)], ruby),
@@ -837,7 +872,7 @@ class Kit:
         lines = [JPP_SEIZAI_HEADER]
         for p in prods:
             f = [str(p.bango), str(len(p.ings))] + [q(v) for v in [
-                hankaku_ascii(p.shurui), hankaku_ascii(p.meisho), "C%03d" % (K.MAKERS.index(p.ryakusho) + 1),
+                makers_text(p.shurui), makers_text(p.meisho), "C%03d" % (K.MAKERS.index(p.ryakusho) + 1),
                 p.ryakusho, "03-0000-0000", "Y1", p.yoto, "液体" if p.spray == "s" else "固体",
                 p.torokubi, "", "", "", "Z1", p.zaikei, "普通物", p.torokubi, "J1", "サンプル", "", p.tsusho,
                 "", "", "", "", ""]]
@@ -856,7 +891,7 @@ class Kit:
                 if k == 0 and j == 0:
                     kagaku = "N,N'-ジメチル-サンプル化合物"
                 f = [str(p.bango), str(100 + K.INGREDIENTS.index(row) if row in K.INGREDIENTS else 999),
-                     q(hankaku_ascii(p.shurui)), str(j + 1), q(nodo), q(""), q(ip), q(sb), q(kagaku), q(p.yoto),
+                     q(makers_text(p.shurui)), str(j + 1), q(nodo), q(""), q(ip), q(sb), q(kagaku), q(p.yoto),
                      q(row[7]), q(""), q(""), q(""), q("K%02d" % (j + 1)), q(row[2]), q("J1"), q("サンプル"),
                      q(row[5]), q(row[5] and "作用機構" + row[5])]
                 lines.append(",".join(f))
@@ -892,9 +927,12 @@ class Kit:
         self.man["tables"].update({"kihon": kihon_rows, "tm_kihon": len(self.products), "m_kihon": len(self.products),
                                    "seibun": kihon_rows, "m_tekiyo": len(self.apps)})
         self.man["products"] = [
-            {"bango": p.bango, "meisho": hankaku_ascii(p.meisho), "tsusho": p.tsusho, "shurui": hankaku_ascii(p.shurui),
+            dict({"bango": p.bango, "meisho": hankaku_ascii(p.meisho), "tsusho": hankaku_ascii(p.tsusho),
+                  "shurui": hankaku_ascii(p.shurui),
              "kongo": len(p.ings), "slots": self.slots(p), "koka": koka_text(p.bits, p.shurui),
-             "torokubi": p.torokubi.replace("/", "."), "applications": len(self.apps_by_bango.get(p.bango, []))}
+             "torokubi": p.torokubi.replace("/", "."), "applications": len(self.apps_by_bango.get(p.bango, []))},
+                 **({"makers_meisho": makers_text(p.meisho), "makers_tsusho": makers_text(p.tsusho)}
+                    if makers_text(p.meisho) != hankaku_ascii(p.meisho) else {}))
             for p in self.products]
         self.man["hard_cases"] = self.hard
         self.man["files"] = dict(sorted(self.files.items()))

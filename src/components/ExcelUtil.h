@@ -6,6 +6,7 @@
 #pragma once
 
 #include <QAbstractScrollArea>
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -138,6 +139,23 @@ class TGridCells {
 
 class TXlsStringGrid : public QAbstractScrollArea, public IGridSink {
   Q_OBJECT
+  // What a form layout sets on a grid.
+  Q_PROPERTY(bool ColumnName MEMBER ColumnName)
+  Q_PROPERTY(bool ShowErrDlg MEMBER ShowErrDlg)
+  Q_PROPERTY(bool AutoFit MEMBER AutoFit)
+  Q_PROPERTY(bool ExtendRows MEMBER ExtendRows)
+  Q_PROPERTY(bool CSVEndComma MEMBER CSVEndComma)
+  Q_PROPERTY(bool DefaultDrawing MEMBER DefaultDrawing)
+  Q_PROPERTY(bool ProportionalScrollBars READ ProportionalScrollBars WRITE SetProportionalScrollBars)
+  Q_PROPERTY(int ColCount READ ColCount WRITE SetColCount)
+  Q_PROPERTY(int RowCount READ RowCount WRITE SetRowCount)
+  Q_PROPERTY(int FixedCols READ FixedCols WRITE SetFixedCols)
+  Q_PROPERTY(int FixedRows READ FixedRows WRITE SetFixedRows)
+  Q_PROPERTY(int DefaultColWidth READ DefaultColWidth WRITE SetDefaultColWidth)
+  Q_PROPERTY(int DefaultRowHeight READ DefaultRowHeight WRITE SetDefaultRowHeight)
+  Q_PROPERTY(int GridLineWidth READ GridLineWidth WRITE SetGridLineWidth)
+  Q_PROPERTY(int Options READ OptionBits WRITE SetOptionBits)
+  Q_PROPERTY(int ScrollBars READ ScrollBarsValue WRITE SetScrollBarsValue)
 
  public:
   explicit TXlsStringGrid(QWidget *parent = nullptr);
@@ -215,6 +233,10 @@ class TXlsStringGrid : public QAbstractScrollArea, public IGridSink {
   void SetOptions(TGridOptions o);
   TScrollStyle ScrollBars() const { return scroll_bars_; }
   void SetScrollBars(TScrollStyle s);
+  int OptionBits() const { return static_cast<int>(options_); }
+  void SetOptionBits(int o) { SetOptions(static_cast<TGridOptions>(o)); }
+  int ScrollBarsValue() const { return scroll_bars_; }
+  void SetScrollBarsValue(int s) { SetScrollBars(static_cast<TScrollStyle>(std::clamp(s, 0, 3))); }
   bool DefaultDrawing = true;
 
   std::string Cells(int col, int row) const { return std::string(CellView(col, row)); }

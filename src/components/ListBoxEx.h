@@ -10,8 +10,6 @@
 #include <QWidget>
 #include <string>
 
-#include "engine/FillTargets.h"
-
 // The hint window of the lists: sized to its text (+5 wide, + the unit's extra height).
 class TListBoxHintWindow : public QWidget {
   Q_OBJECT
@@ -32,22 +30,20 @@ class TListBoxHintWindow : public QWidget {
 };
 
 // Items as program text (CP932), the item hint, and update suspension.
-class TTextListBox : public QListWidget, public IStringsTarget {
+class TTextListBox : public QListWidget {
   Q_OBJECT
   Q_PROPERTY(bool ShowHint READ ShowHint WRITE SetShowHint)
 
  public:
-  int Count() const override { return count(); }
+  int Count() const { return count(); }
   virtual int AddItem(const std::string &text);
   std::string Item(int index) const;
   int IndexOf(const std::string &text) const;
-  void Add(const std::string &item) override { AddItem(item); }
-  bool Contains(const std::string &item) const override { return IndexOf(item) >= 0; }
-  void Clear() override { clear(); }
+  void Clear() { clear(); }
   int ItemIndex() const { return currentRow(); }
   void SetItemIndex(int index) { setCurrentRow(index); }
-  void BeginUpdate() override;
-  void EndUpdate() override;
+  void BeginUpdate();
+  void EndUpdate();
   // Item hints are shown only while this is on (the default).
   bool ShowHint() const { return show_hint_; }
   void SetShowHint(bool on);

@@ -15,9 +15,10 @@
 class QSettings;
 
 // Raised by the sorted attribute list when a second attribute takes a name.
-class EStringListError : public std::runtime_error {
+class EStringListError : public Exception {
  public:
-  using std::runtime_error::runtime_error;
+  using Exception::Exception;
+  const char *ClassName() const override { return "EStringListError"; }
 };
 
 // One named display style: background, foreground and font style of a token class.

@@ -308,9 +308,10 @@ class TQmInternalImage : public TObject {
 
 // ---- method chains -------------------------------------------------------------------
 
-class EQmMethodChain : public std::runtime_error {
+class EQmMethodChain : public Exception {
  public:
-  using std::runtime_error::runtime_error;
+  using Exception::Exception;
+  const char *ClassName() const override { return "EQmMethodChain"; }
 };
 
 // A list of handlers called in registration order. When a handler throws, the exception

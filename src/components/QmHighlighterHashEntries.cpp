@@ -1,6 +1,6 @@
 #include "components/QmHighlighterHashEntries.h"
 
-#include <stdexcept>
+#include "engine/Exception.h"
 
 bool SameTextAscii(std::string_view A, std::string_view B) {
   if (A.size() != B.size()) return false;
@@ -25,7 +25,7 @@ void TQmHashEntryList::Add(unsigned HashValue, std::unique_ptr<TQmHashEntry> Ent
   std::unique_ptr<TQmHashEntry> *link = &slots_[HashValue & 255];
   while (*link && (*link)->KeyLength <= Entry->KeyLength) {
     if (SameTextAscii((*link)->KeyText, Entry->KeyText))
-      throw std::runtime_error("Keyword \"" + (*link)->KeyText + "\" already in list");
+      throw Exception("Keyword \"" + (*link)->KeyText + "\" already in list");
     link = &(*link)->NextEntry;
   }
   Entry->NextEntry = std::move(*link);

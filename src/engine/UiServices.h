@@ -42,7 +42,7 @@ class IUiServices {
 };
 
 // The installed services (never null). SetUiServices(nullptr) restores the recording default.
-// (Not named Ui(): the forms compiled by uic live in namespace Ui.)
+// (Not named UiServices(): the forms compiled by uic live in namespace Ui.)
 IUiServices &UiServices();
 void SetUiServices(IUiServices *services);
 

@@ -391,6 +391,17 @@ TEST(XlsStringGrid, TopRowAndVisibleRowCountFollowTheClientHeight) {
     EXPECT_EQ(g.TopRow(), 20);
   }
 
+  // Dragging the thumb moves the rows at once only with thumb tracking.
+  for (bool tracking : {false, true}) {
+    g.SetOptions(tracking ? g.Options() | goThumbTracking : g.Options() & ~goThumbTracking);
+    g.SetTopRow(10);
+    g.verticalScrollBar()->setSliderDown(true);
+    g.verticalScrollBar()->setSliderPosition(40);
+    EXPECT_EQ(g.TopRow(), tracking ? 40 : 10);
+    g.verticalScrollBar()->setSliderDown(false);
+    EXPECT_EQ(g.TopRow(), 40);
+  }
+
   // With two fixed rows the last data row can still be scrolled into view.
   g.SetFixedRows(2);
   g.SetTopRow(1000);
@@ -402,7 +413,8 @@ TEST(XlsStringGrid, ProportionalScrollBarPageIsTheVisibleRows) {
   g.SetShape(40, 500, 1, 0);
   g.resize(400, 300);
   g.show();
-  g.SetProportionalScrollBars(true);
+  ASSERT_TRUE(g.setProperty("ProportionalScrollBars", true));  // as a form layout sets it
+  EXPECT_TRUE(g.ProportionalScrollBars());
   EXPECT_EQ(g.verticalScrollBar()->minimum(), 1);
   EXPECT_EQ(g.verticalScrollBar()->pageStep(), g.VisibleRowCount());
   const int hsize = g.horizontalScrollBar()->maximum() - g.horizontalScrollBar()->minimum() + 1;

@@ -62,6 +62,20 @@ TEST(ListBoxHints, AClippedItemShowsItsFullTextOverTheItem) {
   }
 }
 
+TEST(ListBoxHints, TheItemUnderTheMouseCountsFromTheTopIndex) {
+  TListBoxEx list;
+  list.resize(80, 100);
+  for (int i = 0; i < 30; ++i) list.AddItem(S("とても長い作物名の項目") + std::to_string(i));
+  list.show();
+  list.scrollToItem(list.item(20), QAbstractItemView::PositionAtTop);
+  const int top = list.TopIndex(), h = list.ItemHeight();
+  ASSERT_GT(top, 0);
+  Hover(list, QPoint(5, h + 1));
+  ASSERT_NE(list.HintWindow(), nullptr);
+  EXPECT_EQ(FromQ(list.HintWindow()->HintText()), list.Item(top + 1));
+  EXPECT_EQ(list.HintWindow()->geometry().topLeft(), list.viewport()->mapToGlobal(QPoint(-1, h - 3)));
+}
+
 TEST(ListBoxHints, CheckCountCountsEveryCheckedItem) {
   TCheckListBoxEx list;
   EXPECT_EQ(list.CheckCount(), 0);

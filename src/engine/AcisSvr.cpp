@@ -1,0 +1,481 @@
+#include "engine/AcisSvr.h"
+
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "engine/ShfOperation.h"
+#include "engine/TextHelpers.h"
+#include "engine/UiServices.h"
+#include "engine/options.h"
+#include "engine/plArchiever7ZIP.h"
+#include "platform/cp932.h"
+#include "platform/fspath.h"
+#include "platform/inet.h"
+
+using namespace cp932::literals;
+namespace fs = std::filesystem;
+
+namespace {
+
+// Every occurrence of from, matched on character boundaries only.
+std::string Replace(std::string text, std::string_view from, std::string_view to) {
+  std::size_t p = 0;
+  while ((p = FindSjis(text, from, p)) != std::string_view::npos) {
+    text.replace(p, from.size(), to);
+    p += to.size();
+  }
+  return text;
+}
+
+bool Contains(std::string_view text, std::string_view sub) {
+  return FindSjis(text, sub) != std::string_view::npos;
+}
+
+std::string DataFolder() { return OptionData->DownloadFolder; }
+
+std::vector<std::string> SplitOn(const std::string &text, char sep) {
+  std::vector<std::string> parts;
+  std::size_t p = 0;
+  for (;;) {
+    std::size_t e = text.find(sep, p);
+    parts.push_back(text.substr(p, e == std::string::npos ? std::string::npos : e - p));
+    if (e == std::string::npos) break;
+    p = e + 1;
+  }
+  return parts;
+}
+
+// Lines of a text file, each converted from UTF-8 (a leading byte-order mark dropped).
+std::vector<std::string> ReadUtf8Lines(const std::string &path) {
+  std::vector<std::string> lines;
+  std::ifstream f(FsPath(path), std::ios::binary);
+  std::string line;
+  bool first = true;
+  while (std::getline(f, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (first && line.compare(0, 3, "\xEF\xBB\xBF") == 0) line.erase(0, 3);
+    first = false;
+    lines.push_back(cp932::FromUtf8(line));
+  }
+  return lines;
+}
+
+}  // namespace
+
+// ---- sites
+
+TDataSites &DataSites() {
+  static TDataSites sites = [] {
+    TDataSites s;
+    s.PublisherHost = "https://www.acis.famic.go.jp";
+    for (int i = 0; i < 4; ++i) s.TorvLabel[i] = "Torv "_sj + std::to_string(i + 1);
+    if (const char *e = std::getenv("QUILLMAR_PUBLISHER_HOST")) s.PublisherHost = e;
+    if (const char *e = std::getenv("QUILLMAR_TORV_MIRRORS")) {
+      std::vector<std::string> parts = SplitOn(e, ';');
+      for (std::size_t i = 0; i < 4 && i < parts.size(); ++i) s.TorvMirror[i] = parts[i];
+    }
+    return s;
+  }();
+  return sites;
+}
+
+std::string GetTorvSiteUrl(int index) {
+  if (index < 0 || index > 2) index = 3;
+  return DataSites().TorvMirror[index];
+}
+
+std::string GetDataSiteUrl() {
+  switch (OptionData->DownSite) {
+    case 3: return GetTorvSiteUrl(OptionData->DownSiteTorvDB);
+    case 4: return OptionData->UserSite;
+    default: return std::string();
+  }
+}
+
+std::string GetPublisherUrl(const std::string &path) { return DataSites().PublisherHost + path; }
+
+std::string JoinPath(const std::string &folder, const std::string &name) {
+  if (folder.empty()) return name;
+  char last = folder.back();
+  bool sep = last == '/' || (last == '\\' && !cp932::IsLeadByte(folder[cp932::CharStart(folder, folder.size() - 1)]));
+  return sep ? folder + name : folder + "/" + name;
+}
+
+// ---- the service
+
+TAcisSvr::TAcisSvr() {
+  if (OptionData->UseProxyAuth) {
+    ProxyUsername = OptionData->ProxyUsername;
+    ProxyPassword = OptionData->ProxyPassword;
+    ProxyManual = OptionData->ProxyManual;
+    ProxyName = OptionData->ProxyName;
+    ProxyBypass = OptionData->ProxyBypass;
+  }
+}
+
+TAcisSvr::~TAcisSvr() = default;
+
+void TAcisSvr::Log(const std::string &line) {
+  if (LogMemo) LogMemo->AddLine(line);
+}
+
+void TAcisSvr::OnProgress(std::uint32_t progress, std::uint32_t max, std::uint32_t code,
+                          const std::string &text, bool &cancel) {
+  if (ProgressBar) {
+    ProgressBar->SetRange(0, static_cast<int>(max));
+    ProgressBar->SetPosition(static_cast<int>(progress));
+  }
+  ProgressStatusCode = code;
+  ProgressStatusText = text;
+  UiServices().ProcessMessages();
+  cancel = Cancel;
+}
+
+bool TAcisSvr::Download(const std::string &url, const std::string &file) {
+  THttpDownload d;
+  if (ProxyManual) {
+    d.ProxyName = ProxyName;
+    d.ProxyBypass = ProxyBypass;
+  }
+  if (!ProxyUsername.empty()) {
+    d.ProxyUsername = ProxyUsername;
+    d.ProxyPassword = ProxyPassword;
+  }
+  d.OnDownloadProgress = [this](TInetDownload *, std::uint32_t p, std::uint32_t m,
+                                std::uint32_t c, const std::string &t, bool &cancel) {
+    OnProgress(p, m, c, t, cancel);
+  };
+  d.ConnectTimeout = static_cast<unsigned>(std::max(0, OptionData->ReadTimeout));
+  d.ReceiveTimeout = static_cast<unsigned>(std::max(0, OptionData->ReceiveTimeout));
+  d.OfflineOption = OptionData->OoConnect ? ooConnect : ooNormal;
+  switch (OptionData->RecvBufferSize) {
+    case 0: d.BufferSize = bsLarge; break;
+    case 2: d.BufferSize = bsSmall; break;
+    default: d.BufferSize = bsMedium; break;
+  }
+  d.AdjustTimeStamp = true;
+  d.ProgressInterval = 10;
+  d.SetUrl(url);
+  d.SetFileName(file);
+  bool result = d.Execute();
+  LastError = d.LastError;
+  StatusCode = d.ResponseHeaders.Values("StatusCode");
+  StatusText = d.ResponseHeaders.Values("StatusText");
+  LastModified = d.ResponseHeaders.Values("Last-Modified");
+  return result;
+}
+
+bool TAcisSvr::CheckUpdate() {
+  int kind = OptionData->DownSite;
+  if (kind > 2) return false;
+  static const char *const kPages[] = {"update2.htm", "update.htm", "update.txt"};
+  std::string page = kPages[kind];
+  std::string local = JoinPath(DataFolder(), page);
+
+  if (OptionData->UseLAN) {
+    std::string source = JoinPath(OptionData->dirLAN, page);
+    if (fs::exists(FsPath(source))) {
+      std::string message;
+      bool result = IsNewerFile(source, local, message) && CopyFileToFolder(source, local);
+      Log("共有フォルダ "_sj + source + " 更新確認 "_sj + message);
+      return result;
+    }
+    if (kind == 0 || kind == 2) Log("共有フォルダ "_sj + source + " 検索失敗..."_sj);
+    return false;
+  }
+
+  if (kind == 2) {
+    std::string mirror = GetTorvSiteUrl(OptionData->DownSiteTorvDB);
+    bool result = Download(mirror + "update.txt", local);
+    std::string toroku = JoinPath(DataFolder(), "toroku.zip");
+    if (!result && !fs::exists(FsPath(toroku))) Download(mirror + "toroku.zip", toroku);
+    return result;
+  }
+
+  std::time_t old_time = GetFileWriteTime(local);
+  bool fetched = Download(GetPublisherUrl(kind == 0 ? "/ddata/index2.htm" : "/ddata/index.htm"), local);
+  bool result = fetched && HttpDateToDateTime(LastModified) > old_time;
+
+  if (kind == 0) {
+    TCsvFileNames names;
+    ReadCsvFileNames(names);
+    for (const std::string *name : {&names.Kihon, &names.Tekiyo1, &names.Tekiyo2}) {
+      if (name->empty()) continue;
+      std::string target = JoinPath(DataFolder(), *name);
+      if (!fs::exists(FsPath(target))) Download(GetPublisherUrl("/ddata/datacsv/" + *name), target);
+    }
+  } else {
+    struct Part {
+      const char *name, *remote;
+    } parts[] = {
+        {"登録基本部.zip", "登録基本部.zip"},
+        {"登録適用部一.zip", "登録適用部一.lzh"},
+        {"登録適用部二.zip", "登録適用部二.lzh"},
+        {"登録適用部三.zip", "登録適用部三.lzh"},
+        {"登録適用部四.zip", "登録適用部四.zip"},
+    };
+    for (const Part &p : parts) {
+      std::string target = JoinPath(DataFolder(), cp932::FromUtf8(p.name));
+      if (!fs::exists(FsPath(target)))
+        Download(GetPublisherUrl("/ddata/data/"_sj + cp932::FromUtf8(p.remote)), target);
+    }
+  }
+  return result;
+}
+
+// ---- start-up refresh of the ready-made databases
+
+namespace {
+
+// Unpacks a fetched archive into the database folder. A failed extraction is logged and
+// the archive removed, so that the next check fetches it again instead of finding the
+// local copy current.
+void UnpackDatabase(TAcisSvr &svr, const std::string &archive) {
+  std::string output;
+  if (ExtractArchive(archive, OptionData->DbFolder, output)) return;
+  svr.Log(archive + ": " + output);
+  svr.Log(archive + " 解凍失敗"_sj);
+  std::error_code ec;
+  fs::remove(FsPath(archive), ec);
+}
+
+}  // namespace
+
+void CheckDbUpdate(ILogTarget *log) {
+  TBusyCursor busy;
+  if (DebugMode && log) log->AddLine("SQLiteDbDownload  start...");
+  TAcisSvr svr;
+  svr.LogMemo = log;
+  svr.Log("SQLiteDB データ更新確認..."_sj);
+  if (DebugMode) {
+    svr.Log("ProxyUsername " + svr.ProxyUsername);
+    // The password itself never goes into a log that may be saved to a file.
+    svr.Log("ProxyPassword " + std::string(svr.ProxyPassword.empty() ? "" : "********"));
+    svr.Log("ProxyManual " + BoolTo01(svr.ProxyManual));
+    svr.Log("ProxyName " + svr.ProxyName);
+    svr.Log("ProxyBypass " + svr.ProxyBypass);
+  }
+  if (!IsInternetConnected()) {
+    svr.Log("インターネット接続なし。更新確認省略..."_sj);
+    return;
+  }
+  std::string local = JoinPath(DataFolder(), "acis.zip");
+  std::string address = GetDataSiteUrl() + "acis.zip";
+  svr.Log(address);
+  std::string message;
+  bool go = true;
+  if (fs::exists(FsPath(local))) {
+    if (CheckHttpModified(address, local, message)) {
+      svr.Log(message);
+      go = OptionData->NoUpdateCheck ||
+           UiServices().MessageBox("新しい acis.db があります。\r\nデータを更新します"_sj, "確認"_sj,
+                           MB_OKCANCEL | MB_ICONQUESTION) == IDOK;
+    } else {
+      svr.Log(message);
+      go = false;
+    }
+  }
+  if (go) {
+    if (svr.Download(address, local)) {
+      svr.Log(svr.StatusCode + " " + svr.StatusText);
+      svr.Log("acis.db 更新"_sj);
+      UnpackDatabase(svr, local);
+    } else if (!svr.StatusCode.empty()) {
+      svr.Log(svr.StatusCode + " " + svr.StatusText);
+    } else {
+      svr.Log("Status -> " + InetErrorName(svr.LastError) + " サーバー接続失敗!"_sj);
+    }
+  }
+  if (message == "StatusCode なし サーバ接続失敗!"_sj) return;
+
+  std::string spec_local = JoinPath(DataFolder(), "spec.zip");
+  std::string spec_address = GetDataSiteUrl() + "spec.zip";
+  svr.Log(spec_address);
+  if (svr.Download(spec_address, spec_local)) {
+    svr.Log(svr.StatusCode + " " + svr.StatusText);
+    svr.Log("spec.db 更新"_sj);
+    UnpackDatabase(svr, spec_local);
+  } else if (!svr.StatusCode.empty()) {
+    svr.Log(svr.StatusCode + " " + svr.StatusText);
+  } else {
+    svr.Log("Status" + InetErrorName(svr.LastError) + " サーバー接続失敗!"_sj);
+  }
+}
+
+void UpdateFromSharedFolder(ILogTarget *log) {
+  TBusyCursor busy;
+  TAcisSvr svr;
+  svr.LogMemo = log;
+  for (const char *file : {"acis.zip", "spec.zip"}) {
+    std::string source = JoinPath(OptionData->dirLAN, file);
+    std::string target = JoinPath(DataFolder(), file);
+    std::string message;
+    bool newer = fs::exists(FsPath(source)) &&
+                 (!fs::exists(FsPath(target)) || IsNewerFile(source, target, message));
+    if (newer) {
+      svr.Log(std::string(file) + " 更新あり"_sj);
+      if (CopyFileToFolder(source, target)) UnpackDatabase(svr, target);
+    } else {
+      svr.Log(std::string(file) + " 更新なし"_sj);
+    }
+  }
+}
+
+// ---- free operations
+
+bool IsInternetConnected() {
+  unsigned flags = 0;
+  return GetConnectedState(flags);
+}
+
+std::string InetErrorName(std::uint32_t code) {
+  switch (code) {
+    case INET_ERROR_NOT_CONNECTED: return "INET_ERROR_NOT_CONNECTED";
+    case INET_ERROR_OFFLINE: return "INET_ERROR_OFFLINE";
+    case INET_ERROR_INTERNET_OPEN: return "INET_ERROR_INTERNET_OPEN";
+    case INET_ERROR_OPEN_URL: return "INET_ERROR_OPEN_URL";
+    case INET_ERROR_HTTP_QUERY_INFO: return "INET_ERROR_HTTP_QUERY_INFO";
+    case INET_ERROR_READ_FILE: return "INET_ERROR_READ_FILE";
+    case INET_ERROR_HTTP_STATUS_CODE: return "INET_ERROR_HTTP_STATUS_CODE";
+    default: return std::string();
+  }
+}
+
+// Read by position, "Wed, 09 Dec 2026 01:02:03 GMT". The result is UTC, like the file
+// times it is compared with.
+std::time_t HttpDateToDateTime(const std::string &text) {
+  static const char *const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                        "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  auto number = [&](std::size_t pos, std::size_t len, int &out) {
+    if (pos + len > text.size()) return false;
+    out = 0;
+    for (std::size_t i = pos; i < pos + len; ++i) {
+      if (text[i] < '0' || text[i] > '9') return false;
+      out = out * 10 + (text[i] - '0');
+    }
+    return true;
+  };
+  std::tm tm{};
+  int day, year, hour, minute, second, month = -1;
+  if (text.size() >= 11)
+    for (int m = 0; m < 12; ++m)
+      if (text.compare(8, 3, kMonths[m]) == 0) month = m;
+  if (month < 0 || !number(5, 2, day) || !number(12, 4, year) || !number(17, 2, hour) ||
+      !number(20, 2, minute) || !number(23, 2, second) || day < 1 || day > 31 || hour > 23 ||
+      minute > 59 || second > 60)
+    return std::time(nullptr);
+  tm.tm_mday = day;
+  tm.tm_mon = month;
+  tm.tm_year = year - 1900;
+  tm.tm_hour = hour;
+  tm.tm_min = minute;
+  tm.tm_sec = second;
+  return timegm(&tm);
+}
+
+std::string ExtractDataAsOfText(const std::string &text) {
+  std::string result = "更新日不明"_sj;
+  if (Contains(text, "分を反映した農薬登録情報です"_sj)) {
+    std::string t = text;
+    t = Replace(t, "本ファイルは、"_sj, "");
+    t = Replace(t, "「"_sj, "");
+    t = Replace(t, "」"_sj, "");
+    t = Replace(t, "分を反映した農薬登録情報です。"_sj, "反映"_sj);
+    for (int y = 25; y <= 31; ++y)
+      t = Replace(t, "平成"_sj + std::to_string(y), std::to_string(1988 + y));
+    t = Replace(t, "令和元"_sj, "2019");
+    for (int y = 2; y <= 12; ++y)
+      t = Replace(t, "令和"_sj + std::to_string(y), std::to_string(2018 + y));
+    t = Replace(t, "'", "");
+    result = t;
+  }
+  if (Contains(text, "反映分"_sj) && !Contains(text, "<!--")) {
+    std::string t = StripTags(text);
+    t = Replace(t, "反映分"_sj, "反映"_sj);
+    t = Replace(t, "）"_sj, "");
+    t = Replace(t, "（"_sj, "及び"_sj);
+    t = Replace(t, "失効も反映しています"_sj, "失効反映"_sj);
+    result = t;
+  }
+  return result;
+}
+
+bool IsPlainFileName(const std::string &name) {
+  if (name.empty() || name == "." || name == "..") return false;
+  for (std::size_t i = 0; i < name.size(); i = cp932::NextChar(name, i)) {
+    if (cp932::CharLen(name, i) == 2) continue;
+    unsigned char c = static_cast<unsigned char>(name[i]);
+    if (c < 0x20 || c == 0x7F || std::string_view("/\\:*?\"<>|#%&").find(static_cast<char>(c)) !=
+                                     std::string_view::npos)
+      return false;
+  }
+  return name.find("..") == std::string::npos;
+}
+
+void ReadCsvFileNames(TCsvFileNames &names) {
+  std::string path = JoinPath(DataFolder(), "update2.htm");
+  if (!fs::exists(FsPath(path))) return;
+  const std::string link = "\" target =\"_blank\">";
+  struct Target {
+    std::string part;
+    std::string *name;
+  } targets[] = {{"登録基本部"_sj, &names.Kihon},
+                 {"登録適用部一"_sj, &names.Tekiyo1},
+                 {"登録適用部二"_sj, &names.Tekiyo2}};
+  for (const std::string &line : ReadUtf8Lines(path)) {
+    for (const Target &t : targets) {
+      std::size_t hit = FindSjis(line, "zip" + link + t.part);
+      if (hit == std::string::npos) continue;
+      std::size_t end = hit + 3;  // the link's closing quote
+      std::size_t start = line.rfind("datacsv/", hit);
+      if (start == std::string::npos) continue;
+      start += 8;
+      std::string name = line.substr(start, end - start);
+      // The name goes into a path and an address: only a plain file name will do.
+      if (IsPlainFileName(name)) *t.name = name;
+    }
+  }
+}
+
+bool CopyFileToFolder(const std::string &source, const std::string &target) {
+  TBusyCursor busy;
+  TShfOperation op;
+  op.OperationF = foCOPY;
+  op.Options.FILESONLY = true;
+  op.Options.NOCONFIRMATION = true;
+  op.FromFFList = {source};
+  op.ToFolder = target;
+  op.ProgressTitle = source + "をコピーしています"_sj;
+  return op.Execute() == 0;
+}
+
+std::time_t GetFileWriteTime(const std::string &path) {
+  struct stat st {};
+  if (::stat(FsPath(path).c_str(), &st) != 0) return 0;
+  return st.st_mtim.tv_sec;
+}
+
+bool IsNewerFile(const std::string &source, const std::string &target, std::string &message) {
+  if (!fs::exists(FsPath(source))) {
+    message = "コピー元:"_sj + source + " なし"_sj;
+    return false;
+  }
+  if (!fs::exists(FsPath(target))) {
+    message = "コピー先:"_sj + target + " なし"_sj;
+    return true;
+  }
+  if (GetFileWriteTime(source) > GetFileWriteTime(target)) {
+    message = source + " > " + target;
+    return true;
+  }
+  message = "更新なし"_sj;
+  return false;
+}
+
+bool ExtractArchive(const std::string &archive, const std::string &folder, std::string &output) {
+  TplArchiever7ZIP arc(nullptr);
+  return arc.Extract(archive, folder, output);
+}

@@ -1,0 +1,104 @@
+// Where the registration data come from and how a local copy is judged current: the
+// pages and archives of each source kind (the setting DownSite), conditional downloads,
+// copies from the shared folder on the local network, extraction, the names of the
+// download error codes and the reading of the publisher's data-as-of note.
+//
+// Source kinds: 0 the publisher's CSV archives, 1 the publisher's Excel workbooks,
+// 2 the makers' CSV set, 3 the makers' ready-made databases from one of their mirrors,
+// 4 the same from a user-given address.
+//
+// Texts and paths are program text (CP932); folders are joined to file names with "/".
+// Times are compared in UTC.
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <string>
+
+#include "engine/FillTargets.h"
+#include "engine/InetUtil.h"
+
+// The addresses of the sources. The publisher's pages lie on one host; each of the four
+// makers' mirrors has a base address ending in "/data/". The environment variables
+// QUILLMAR_PUBLISHER_HOST and QUILLMAR_TORV_MIRRORS (four base addresses separated by
+// ";") replace the built-in ones.
+struct TDataSites {
+  std::string PublisherHost;
+  std::string TorvMirror[4];
+  std::string TorvLabel[4];
+};
+TDataSites &DataSites();
+
+class TAcisSvr {
+ public:
+  // Takes the proxy settings from OptionData when UseProxyAuth is set.
+  TAcisSvr();
+  ~TAcisSvr();
+  TAcisSvr(const TAcisSvr &) = delete;
+  TAcisSvr &operator=(const TAcisSvr &) = delete;
+
+  std::string ProxyUsername, ProxyPassword;
+  bool ProxyManual = false;
+  std::string ProxyName, ProxyBypass;
+
+  ILogTarget *LogMemo = nullptr;          // lines are appended to it (may be null)
+  IProgressTarget *ProgressBar = nullptr;  // may be null
+  bool Cancel = false;                     // handed to the download on each progress event
+
+  // From the last progress event.
+  std::uint32_t ProgressStatusCode = 0;
+  std::string ProgressStatusText;
+
+  // Results of the last Download.
+  std::uint32_t LastError = 0;
+  std::string StatusCode, StatusText, LastModified;
+
+  // One conditional download of url into file: True only when a new copy was stored.
+  bool Download(const std::string &url, const std::string &file);
+  // Update check of the DownSite source (kinds 0 to 2), fetching missing files.
+  bool CheckUpdate();
+
+  void Log(const std::string &line);
+
+ private:
+  void OnProgress(std::uint32_t progress, std::uint32_t max, std::uint32_t code,
+                  const std::string &text, bool &cancel);
+};
+
+// The publisher's three CSV archive names, read from the saved CSV page.
+struct TCsvFileNames {
+  std::string Kihon, Tekiyo1, Tekiyo2;
+};
+
+// Start-up check and refresh of the ready-made databases from the configured site.
+void CheckDbUpdate(ILogTarget *log);
+// The same from the shared folder.
+void UpdateFromSharedFolder(ILogTarget *log);
+
+bool IsInternetConnected();
+// "INET_ERROR_..." for the download error codes; empty for any other code.
+std::string InetErrorName(std::uint32_t code);
+std::string GetTorvSiteUrl(int index);
+std::string GetDataSiteUrl();
+// The publisher's page address (path below its host, e.g. "/ddata/index2.htm").
+std::string GetPublisherUrl(const std::string &path);
+
+// An HTTP date ("Wed, 09 Dec 2026 01:02:03 GMT") as UTC seconds; the current time for an
+// empty or unreadable text.
+std::time_t HttpDateToDateTime(const std::string &text);
+// The publisher's data-as-of note as a short text ("更新日不明" when there is none).
+std::string ExtractDataAsOfText(const std::string &text);
+void ReadCsvFileNames(TCsvFileNames &names);
+// True for a name that can only mean a file in the folder it is joined to: not empty,
+// no folder separators, no "." or "..", no characters that paths or addresses treat
+// specially. Names read from downloaded pages must pass before they are used.
+bool IsPlainFileName(const std::string &name);
+
+bool CopyFileToFolder(const std::string &source, const std::string &target);
+bool IsNewerFile(const std::string &source, const std::string &target, std::string &message);
+// Last-write time in UTC seconds; 0 when the file cannot be read.
+std::time_t GetFileWriteTime(const std::string &path);
+bool ExtractArchive(const std::string &archive, const std::string &folder, std::string &output);
+
+// folder + "/" + name (no second separator when the folder already ends in one).
+std::string JoinPath(const std::string &folder, const std::string &name);

@@ -1,0 +1,371 @@
+#include "engine/AcisSvr.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <vector>
+
+#include "engine/UiServices.h"
+#include "engine/options.h"
+#include "platform/cp932.h"
+#include "platform/inet.h"
+#include "support/testserver.h"
+#include "support/testutil.h"
+
+namespace fs = std::filesystem;
+using namespace cp932::literals;
+using qmtest::MTime;
+using qmtest::ReadFile;
+using qmtest::SetMTime;
+using qmtest::TempDir;
+using qmtest::TestServer;
+using qmtest::WriteFile;
+
+namespace {
+
+constexpr long long kT0 = 1780000000;  // server files' time
+constexpr long long kT1 = kT0 + 86400;
+
+struct Lines : ILogTarget {
+  std::vector<std::string> lines;
+  void AddLine(const std::string &line) override { lines.push_back(cp932::ToUtf8(line)); }
+  bool Has(const std::string &utf8) const {
+    for (const std::string &l : lines)
+      if (l == utf8) return true;
+    return false;
+  }
+  std::string All() const {
+    std::string s;
+    for (const std::string &l : lines) s += l + "\n";
+    return s;
+  }
+};
+
+std::string P(const fs::path &p) { return cp932::FromUtf8(p.string()); }
+
+// A zip archive holding the given files, made by the zip tool with the names in CP932 as
+// the publisher's archives have them (names given in UTF-8).
+std::string MakeZip(const fs::path &work, const std::vector<std::pair<std::string, std::string>> &files) {
+  static int n = 0;
+  fs::path dir = work / ("zip" + std::to_string(++n));
+  std::string names;
+  for (auto &[name, bytes] : files) {
+    WriteFile(dir / cp932::FromUtf8(name), bytes);
+    names += " '" + cp932::FromUtf8(name) + "'";
+  }
+  std::string cmd = "cd '" + dir.string() + "' && zip -q ../z" + std::to_string(n) + ".zip" + names;
+  if (std::system(cmd.c_str()) != 0) throw std::runtime_error(cmd);
+  return ReadFile(work / ("z" + std::to_string(n) + ".zip"));
+}
+
+class AcisSvrTest : public ::testing::Test {
+ protected:
+  TestServer server;
+  TempDir home;
+  TOptionData saved = *OptionData;
+  TDataSites saved_sites = DataSites();
+  TScopedRecordingUi ui;
+  Lines log;
+
+  void SetUp() override {
+    OptionData->ProgramFolder = home.str();
+    OptionData->DownloadFolder = home.str() + "Download";
+    OptionData->DbFolder = home.str() + "DB";
+    OptionData->dirLAN = home.str() + "share";
+    OptionData->UseLAN = false;
+    OptionData->UseProxyAuth = false;
+    OptionData->NoUpdateCheck = false;
+    OptionData->DownSiteTorvDB = 1;
+    OptionData->ReceiveTimeout = 2000;
+    fs::create_directories(home / "Download");
+    fs::create_directories(home / "DB");
+    DataSites().PublisherHost = server.Url();
+    for (int i = 0; i < 4; ++i) DataSites().TorvMirror[i] = server.Url("/torv" + std::to_string(i) + "/data/");
+  }
+  void TearDown() override {
+    *OptionData = saved;
+    DataSites() = saved_sites;
+    inet::OverrideConnectedState(-1);
+  }
+  fs::path Data(const std::string &name) { return home / "Download" / name; }
+  fs::path Db(const std::string &name) { return home / "DB" / name; }
+  std::vector<std::string> Paths() {
+    std::vector<std::string> p;
+    for (const std::string &l : server.Requests()) {
+      std::size_t a = l.find('\t') + 1;
+      p.push_back(l.substr(a, l.find('\t', a) - a) + " " + l.substr(l.rfind('\t') + 1));
+    }
+    return p;
+  }
+};
+
+// The publisher's CSV page in its published shape (UTF-8 with a byte-order mark).
+std::string CsvPage(const std::string &extra_link = "") {
+  return "\xEF\xBB\xBF<html><body>\r\n"
+         "<p>令和6年12月1日までの登録・失効（変更登録を含む）反映分</p>\r\n"
+         "<!-- 令和6年11月1日 反映分 -->\r\n" + extra_link +
+         "<li><a href=\"/ddata/datacsv/登録基本部csv20241201.zip\" target =\"_blank\">登録基本部</a></li>\r\n"
+         "<li><a href=\"/ddata/datacsv/登録適用部一csv20241201.zip\" target =\"_blank\">登録適用部一</a></li>\r\n"
+         "<li><a href=\"/ddata/datacsv/登録適用部二csv20241201.zip\" target =\"_blank\">登録適用部二</a></li>\r\n"
+         "</body></html>\r\n";
+}
+
+}  // namespace
+
+TEST_F(AcisSvrTest, PublisherCsvSourceDetectsNewerPageAndFetchesNamedArchives) {
+  OptionData->DownSite = 0;
+  server.Put("/ddata/index2.htm", CsvPage(), kT0);
+  for (const char *n : {"登録基本部csv20241201.zip", "登録適用部一csv20241201.zip", "登録適用部二csv20241201.zip"})
+    server.Put(std::string("/ddata/datacsv/") + n, MakeZip(home.path(), {{"data.csv", n}}), kT0);
+
+  TAcisSvr svr;
+  EXPECT_TRUE(svr.CheckUpdate());
+  EXPECT_EQ(MTime(Data("update2.htm")), kT0);
+  TCsvFileNames names;
+  ReadCsvFileNames(names);
+  EXPECT_EQ(cp932::ToUtf8(names.Kihon), "登録基本部csv20241201.zip");
+  EXPECT_EQ(cp932::ToUtf8(names.Tekiyo2), "登録適用部二csv20241201.zip");
+  for (const char *n : {"登録基本部csv20241201.zip", "登録適用部一csv20241201.zip", "登録適用部二csv20241201.zip"})
+    EXPECT_TRUE(fs::exists(Data(n))) << n;
+
+  // Unchanged page: 304, nothing new, archives already there are not fetched again.
+  server.ClearRequests();
+  EXPECT_FALSE(svr.CheckUpdate());
+  EXPECT_EQ(svr.StatusCode, "304");
+  EXPECT_EQ(Paths(), std::vector<std::string>{"/ddata/index2.htm 304"});
+
+  // A newer page is news.
+  server.Put("/ddata/index2.htm", CsvPage(), kT1);
+  EXPECT_TRUE(svr.CheckUpdate());
+}
+
+TEST_F(AcisSvrTest, ArchiveNamesFromThePageMustBePlainFileNames) {
+  OptionData->DownSite = 0;
+  // A page whose first link tries to climb out of the data folder; the later, plain link
+  // for the same part still counts.
+  std::string evil =
+      "<li><a href=\"/ddata/datacsv/../../../evil.zip\" target =\"_blank\">登録適用部一</a></li>\r\n"
+      "<li><a href=\"/ddata/datacsv/sub/x.zip\" target =\"_blank\">登録適用部二</a></li>\r\n";
+  std::string page = CsvPage();
+  page.insert(page.find("<li>"), evil);
+  std::string tail = "<li><a href=\"/ddata/datacsv/a%2f..%2fb.zip\" target =\"_blank\">登録適用部二</a></li>\r\n";
+  page.insert(page.find("</body>"), tail);
+  WriteFile(Data("update2.htm"), page);
+  TCsvFileNames names;
+  ReadCsvFileNames(names);
+  EXPECT_EQ(cp932::ToUtf8(names.Tekiyo1), "登録適用部一csv20241201.zip");
+  EXPECT_EQ(cp932::ToUtf8(names.Tekiyo2), "登録適用部二csv20241201.zip");
+
+  struct {
+    const char *name;
+    bool plain;
+  } cases[] = {{"登録基本部csv.zip", true}, {"ソ表.zip", true}, {"", false},
+               {"..", false},          {"a/b.zip", false},   {"a\\b.zip", false},
+               {"../x.zip", false},    {"x.zip?y", false},   {"C:x.zip", false},
+               {"a%2fb.zip", false},   {"a\tb.zip", false}};
+  for (auto &c : cases) EXPECT_EQ(IsPlainFileName(cp932::FromUtf8(c.name)), c.plain) << c.name;
+}
+
+TEST_F(AcisSvrTest, PublisherExcelSourceFetchesPartsWithLzhUnderZipNames) {
+  OptionData->DownSite = 1;
+  server.Put("/ddata/index.htm", "<p>反映分</p>", kT0);
+  server.Put("/ddata/data/登録基本部.zip", MakeZip(home.path(), {{"登録基本部.xls", "k"}}), kT0);
+  for (const char *n : {"登録適用部一", "登録適用部二", "登録適用部三"})
+    server.Put(std::string("/ddata/data/") + n + ".lzh", std::string("lzh of ") + n, kT0);
+  server.Put("/ddata/data/登録適用部四.zip", "four", kT0);
+  WriteFile(Data("登録適用部三.zip"), "already here");
+
+  TAcisSvr svr;
+  EXPECT_TRUE(svr.CheckUpdate());
+  EXPECT_EQ(ReadFile(Data("登録適用部一.zip")), "lzh of 登録適用部一");
+  EXPECT_EQ(ReadFile(Data("登録適用部三.zip")), "already here");
+  EXPECT_EQ(ReadFile(Data("登録適用部四.zip")), "four");
+  std::string out;
+  EXPECT_TRUE(ExtractArchive(P(Data("登録基本部.zip")), P(home / "Download"), out));
+  EXPECT_EQ(ReadFile(Data("登録基本部.xls")), "k");
+}
+
+TEST_F(AcisSvrTest, MakersCsvSetFetchesUpdateTextAndMissingArchive) {
+  OptionData->DownSite = 2;
+  server.Put("/torv1/data/update.txt", "2024.12.01\r\n", kT0);
+  server.Put("/torv1/data/toroku.zip", MakeZip(home.path(), {{"kihon.csv", "k"}, {"tekiyo.csv", "t"}}), kT0);
+  TAcisSvr svr;
+  EXPECT_TRUE(svr.CheckUpdate());
+  EXPECT_FALSE(fs::exists(Data("toroku.zip"))) << "a new update text leaves the archive to the update";
+
+  // Unchanged update text, archive missing: it is fetched now.
+  EXPECT_FALSE(svr.CheckUpdate());
+  EXPECT_TRUE(fs::exists(Data("toroku.zip")));
+  server.ClearRequests();
+  EXPECT_FALSE(svr.CheckUpdate());
+  EXPECT_EQ(Paths(), std::vector<std::string>{"/torv1/data/update.txt 304"});
+}
+
+TEST_F(AcisSvrTest, ReadyMadeDatabasesAreFetchedCheckedAndUnpacked) {
+  OptionData->DownSite = 3;
+  server.Put("/torv1/data/acis.zip", MakeZip(home.path(), {{"acis.db", "acis 1"}}), kT0);
+  server.Put("/torv1/data/spec.zip", MakeZip(home.path(), {{"spec.db", "spec 1"}}), kT0);
+
+  CheckDbUpdate(&log);
+  EXPECT_EQ(ReadFile(Db("acis.db")), "acis 1");
+  EXPECT_EQ(ReadFile(Db("spec.db")), "spec 1");
+  EXPECT_TRUE(log.Has("SQLiteDB データ更新確認...")) << log.All();
+  EXPECT_TRUE(log.Has(server.Url("/torv1/data/acis.zip")));
+  EXPECT_TRUE(log.Has("200 OK"));
+  EXPECT_TRUE(log.Has("acis.db 更新"));
+  EXPECT_TRUE(log.Has("spec.db 更新"));
+
+  // Unchanged on the server: acis.zip is not fetched, spec.zip answers 304.
+  log.lines.clear();
+  server.ClearRequests();
+  CheckDbUpdate(&log);
+  EXPECT_EQ(Paths(), (std::vector<std::string>{"/torv1/data/acis.zip 304", "/torv1/data/spec.zip 304"}));
+  EXPECT_EQ(std::count(log.lines.begin(), log.lines.end(), "304 Not Modified"), 2) << log.All();
+  EXPECT_FALSE(log.Has("acis.db 更新"));
+
+  // Newer acis.zip: the user is asked; Cancel fetches nothing, OK fetches and unpacks.
+  server.Put("/torv1/data/acis.zip", MakeZip(home.path(), {{"acis.db", "acis 2"}}), kT1);
+  ui.answers = {IDCANCEL};
+  CheckDbUpdate(&log);
+  ASSERT_EQ(ui.boxes.size(), 1u);
+  EXPECT_EQ(cp932::ToUtf8(ui.boxes[0].text), "新しい acis.db があります。\r\nデータを更新します");
+  EXPECT_EQ(ReadFile(Db("acis.db")), "acis 1");
+  ui.answers = {IDOK};
+  CheckDbUpdate(&log);
+  EXPECT_EQ(ReadFile(Db("acis.db")), "acis 2");
+}
+
+TEST_F(AcisSvrTest, ReadyMadeDatabaseFailuresKeepTheOldDatabase) {
+  OptionData->DownSite = 4;
+  OptionData->UserSite = server.Url("/mine/");
+  OptionData->NoUpdateCheck = true;
+  WriteFile(Db("acis.db"), "old acis");
+  // A body that is not an archive: the extraction fails, the database stays, and the
+  // archive is dropped so that the next check fetches it again.
+  server.Put("/mine/acis.zip", "<html>maintenance</html>", kT0);
+  server.SetFaults("/mine/spec.zip truncate\n");
+  server.Put("/mine/spec.zip", MakeZip(home.path(), {{"spec.db", std::string(50000, 's')}}), kT0);
+  CheckDbUpdate(&log);
+  EXPECT_EQ(ReadFile(Db("acis.db")), "old acis");
+  EXPECT_FALSE(fs::exists(Data("acis.zip")));
+  EXPECT_TRUE(log.Has(cp932::ToUtf8(P(Data("acis.zip"))) + " 解凍失敗")) << log.All();
+  EXPECT_FALSE(fs::exists(Db("spec.db")));
+  EXPECT_FALSE(fs::exists(Data("spec.zip"))) << "a body cut short is not stored";
+
+  // Nothing answers at all: the first check says so and spec.zip is not tried.
+  log.lines.clear();
+  WriteFile(Data("acis.zip"), "local");
+  OptionData->UserSite = "http://127.0.0.1:1/";
+  CheckDbUpdate(&log);
+  EXPECT_TRUE(log.Has("StatusCode なし サーバ接続失敗!")) << log.All();
+  EXPECT_FALSE(log.Has("http://127.0.0.1:1/spec.zip"));
+
+  log.lines.clear();
+  inet::OverrideConnectedState(0);
+  CheckDbUpdate(&log);
+  EXPECT_EQ(log.lines.back(), "インターネット接続なし。更新確認省略...");
+}
+
+TEST_F(AcisSvrTest, SharedFolderCopiesNewerArchivesAndChecksPages) {
+  OptionData->UseLAN = true;
+  fs::path share = home / "share";
+  WriteFile(share / "acis.zip", MakeZip(home.path(), {{"acis.db", "lan acis"}}));
+  SetMTime(share / "acis.zip", kT0);
+  UpdateFromSharedFolder(&log);
+  EXPECT_EQ(ReadFile(Db("acis.db")), "lan acis");
+  EXPECT_EQ(MTime(Data("acis.zip")), kT0);
+  EXPECT_EQ(log.lines, (std::vector<std::string>{"acis.zip 更新あり", "spec.zip 更新なし"}));
+  log.lines.clear();
+  UpdateFromSharedFolder(&log);
+  EXPECT_EQ(log.lines, (std::vector<std::string>{"acis.zip 更新なし", "spec.zip 更新なし"}));
+
+  OptionData->DownSite = 0;
+  TAcisSvr svr;
+  svr.LogMemo = &log;
+  log.lines.clear();
+  EXPECT_FALSE(svr.CheckUpdate());
+  EXPECT_EQ(log.lines.at(0), "共有フォルダ " + cp932::ToUtf8(P(share)) + "/update2.htm 検索失敗...");
+  WriteFile(share / "update2.htm", CsvPage());
+  SetMTime(share / "update2.htm", kT0);
+  log.lines.clear();
+  EXPECT_TRUE(svr.CheckUpdate());
+  EXPECT_EQ(log.lines.at(0), "共有フォルダ " + cp932::ToUtf8(P(share)) + "/update2.htm 更新確認 コピー先:" +
+                                 cp932::ToUtf8(P(Data("update2.htm"))) + " なし");
+  EXPECT_FALSE(svr.CheckUpdate());
+}
+
+TEST_F(AcisSvrTest, DownloadTakesProxyAndTimeoutsFromTheSettings) {
+  server.SetFaults("proxyauth taro:pw\n/slow.bin stall 3\n");
+  server.Put("/x.bin", "payload", kT0);
+  server.Put("/slow.bin", std::string(10000, 'z'), kT0);
+  OptionData->UseProxyAuth = true;
+  OptionData->ProxyManual = true;
+  OptionData->ProxyName = "127.0.0.1:" + std::to_string(server.port());
+  OptionData->ProxyUsername = "taro";
+  OptionData->ProxyPassword = "pw";
+  TAcisSvr svr;
+  EXPECT_TRUE(svr.Download("https://publisher.test/x.bin", P(Data("x.bin"))));
+  EXPECT_EQ(ReadFile(Data("x.bin")), "payload");
+  EXPECT_EQ(svr.LastModified, "Thu, 28 May 2026 20:26:40 GMT");
+
+  OptionData->UseProxyAuth = false;
+  OptionData->ReceiveTimeout = 300;
+  TAcisSvr direct;
+  EXPECT_FALSE(direct.Download(server.Url("/slow.bin"), P(Data("slow.bin"))));
+  EXPECT_EQ(direct.LastError, 12205u);
+  EXPECT_EQ(InetErrorName(direct.LastError), "INET_ERROR_READ_FILE");
+  EXPECT_EQ(InetErrorName(0), "");
+}
+
+TEST(AcisSvrTexts, HttpDateToDateTimeIsUtc) {
+  EXPECT_EQ(HttpDateToDateTime("Wed, 09 Dec 2026 01:02:03 GMT"), 1796778123);
+  std::time_t now = std::time(nullptr);
+  for (const char *bad : {"", "Wed, 09 Foo 2026 01:02:03 GMT", "garbage"})
+    EXPECT_NEAR(static_cast<double>(HttpDateToDateTime(bad)), static_cast<double>(now), 2) << bad;
+}
+
+TEST(AcisSvrTexts, ExtractDataAsOfText) {
+  struct {
+    const char *in, *out;
+  } cases[] = {
+      {"本ファイルは、「令和6年11月30日」分を反映した農薬登録情報です。",
+       "2024年11月30日反映"},
+      {"'平成31年4月30日'分を反映した農薬登録情報です。", "2019年4月30日反映"},
+      {"令和元年5月1日分を反映した農薬登録情報です。", "2019年5月1日反映"},
+      {"<p>令和6年12月1日までの登録・失効（変更登録を含む）反映分</p>",
+       "令和6年12月1日までの登録・失効及び変更登録を含む反映"},
+      {"<!-- 令和6年11月1日 反映分 -->", "更新日不明"},
+      {"no marker here", "更新日不明"},
+  };
+  for (auto &c : cases)
+    EXPECT_EQ(cp932::ToUtf8(ExtractDataAsOfText(cp932::FromUtf8(c.in))), c.out) << c.in;
+}
+
+TEST(AcisSvrTexts, IsNewerFileAndSites) {
+  TempDir d;
+  WriteFile(d / "a", "a");
+  WriteFile(d / "b", "b");
+  SetMTime(d / "a", kT0);
+  SetMTime(d / "b", kT0);
+  std::string msg;
+  EXPECT_FALSE(IsNewerFile(P(d / "a"), P(d / "b"), msg));
+  EXPECT_EQ(cp932::ToUtf8(msg), "更新なし");
+  SetMTime(d / "a", kT1);
+  EXPECT_TRUE(IsNewerFile(P(d / "a"), P(d / "b"), msg));
+  EXPECT_EQ(msg, P(d / "a") + " > " + P(d / "b"));
+  EXPECT_FALSE(IsNewerFile(P(d / "none"), P(d / "b"), msg));
+  EXPECT_EQ(msg, "コピー元:"_sj + P(d / "none") + " なし"_sj);
+  EXPECT_TRUE(IsNewerFile(P(d / "a"), P(d / "none"), msg));
+  EXPECT_EQ(msg, "コピー先:"_sj + P(d / "none") + " なし"_sj);
+
+  TDataSites saved = DataSites();
+  for (int i = 0; i < 4; ++i) DataSites().TorvMirror[i] = "m" + std::to_string(i);
+  EXPECT_EQ(GetTorvSiteUrl(0), "m0");
+  EXPECT_EQ(GetTorvSiteUrl(2), "m2");
+  EXPECT_EQ(GetTorvSiteUrl(3), "m3");
+  EXPECT_EQ(GetTorvSiteUrl(7), "m3");
+  DataSites() = saved;
+  EXPECT_EQ(JoinPath("a/", "b"), "a/b");
+  EXPECT_EQ(JoinPath("a", "b"), "a/b");
+  EXPECT_EQ(JoinPath("ソ"_sj, "b"), "ソ/b"_sj) << "a trail byte 0x5C is no separator";
+}
