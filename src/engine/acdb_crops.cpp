@@ -4,6 +4,7 @@
 // significant digits, so an ancestor's code is a prefix of its descendants' codes.
 #include <algorithm>
 #include <exception>
+#include <utility>
 
 #include "engine/SakuUtil.h"
 #include "engine/TextHelpers.h"
@@ -86,6 +87,15 @@ std::string DeployIdsakuSql(const std::string &Head, const std::string &QuotedNa
          ReplaceAllText(NamePattern, "'", "''") + ")'))" + kCrLf;
 }
 
+// The statement over the registered crops (status 1 or 3, newest code first) whose codes
+// match the pattern that Body selects: the names joined by concat, and one name per row.
+std::pair<std::string, std::string> RegisteredCropsSql(const std::string &Body) {
+  const std::string from =
+      " from (select class,idsaku,sakumotsu from m_sakumotsu where toroku in (1,3) order by "
+      "idsaku desc) where" + kCrLf + Body + kCrLf;
+  return {"select ifnull(concat(\",\",sakumotsu),\"\")" + from, "select sakumotsu" + from};
+}
+
 // Words quoted for an IN list, with their quotes doubled.
 std::string QuotedWords(const std::vector<std::string> &words, std::size_t from,
                         std::size_t to) {
@@ -124,9 +134,6 @@ TAcisDB::TCropQuery TAcisDB::CropListQuery(const std::string &SQL, const std::st
 }
 
 std::string TAcisDB::UpperGroup(const std::string &Name) {
-  const std::string from =
-      " from (select class,idsaku,sakumotsu from m_sakumotsu where toroku in (1,3) order by "
-      "idsaku desc) where";
   const std::string body = JoinLines({
       // A name that is no crop gives "^($)", which matches no code.
       "idsaku regexp (select \"^(\"||concat(\"|\",if(count(*)=0,\"$\"),",
@@ -139,9 +146,7 @@ std::string TAcisDB::UpperGroup(const std::string &Name) {
       " if(gunmei is not null,(select idsaku from m_sakumotsu where sakumotsu=a.gunmei)))||\")\"",
       "from m_sakumotsu as a where sakumotsu = " + DoubleQuoted(Name) + ")",
   });
-  const std::string sql =
-      "select ifnull(concat(\",\",sakumotsu),\"\")" + from + kCrLf + body + kCrLf;
-  const std::string rows = "select sakumotsu" + from + kCrLf + body + kCrLf;
+  const auto [sql, rows] = RegisteredCropsSql(body);
   if (DebugMode) {
     Log("---- UpperGruop ---------");
     Log(sql);
@@ -222,9 +227,6 @@ std::string TAcisDB::DeployCrops(const std::string &Term, char Mode) {
   const std::string term = ToHankakuBrackets(Term);
   const std::string base = FirstListItem(term);
   if (Mode == '~') return UpperGroup(base);
-  const std::string from =
-      " from (select class,idsaku,sakumotsu from m_sakumotsu where toroku in (1,3) order by "
-      "idsaku desc) where";
   const std::string body = JoinLines({
       "idsaku regexp (select \"^\"||",
       "  if(count(*)=0,\"$\",",
@@ -236,9 +238,7 @@ std::string TAcisDB::DeployCrops(const std::string &Term, char Mode) {
       "  idsaku))))))",
       "from m_sakumotsu as a where sakumotsu = " + DoubleQuoted(base) + ")",
   });
-  const std::string sql =
-      "select ifnull(concat(\",\",sakumotsu),\"\")" + from + kCrLf + body + kCrLf;
-  const std::string rows = "select sakumotsu" + from + kCrLf + body + kCrLf;
+  const auto [sql, rows] = RegisteredCropsSql(body);
   if (DebugMode) Log("acdb DeployCrops -> " + sql);
   std::string cell;
   std::string result;
