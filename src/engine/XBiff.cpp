@@ -9,6 +9,7 @@
 
 #include "platform/CompoundFile.h"
 #include "platform/cp932.h"
+#include "platform/fspath.h"
 
 namespace {
 
@@ -260,7 +261,7 @@ void TXBiff::LoadFromFile(const std::string &FileName) {
 }
 
 void TXBiff::ReadWorkbook(const std::string &FileName) {
-  std::ifstream f(cp932::ToUtf8(FileName), std::ios::binary);
+  std::ifstream f(FsPath(FileName), std::ios::binary);
   if (!f) throw EXBiffError(OpenFailedText());
   std::string bytes((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
   if (f.bad()) throw EXBiffError(OpenFailedText());

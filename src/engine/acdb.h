@@ -138,8 +138,49 @@ class TAcisDB {
   // ---- database build
 
   // ---- reference refresh
+  // Runs a script file as one multi-statement text (Utf8: the file is UTF-8). False when
+  // the file is missing or a statement failed (shown in the SQL error report).
+  bool ExecSQLFile(const std::string &Path, bool Utf8);
+  // Conditional download of one script from the makers' data service into LocalPath;
+  // True when a new copy was stored.
+  bool FetchDataFile(const std::string &FileName, const std::string &LocalPath);
+  // Each refreshes one reference table from its script: True when the script ran without
+  // an SQL failure. A script that failed runs again at the next open.
+  bool UpdateBunrui();
+  bool UpdateRyutsu();
+  bool UpdateIdshurui();
+  bool UpdateIso();
+  bool UpdateFrac();
+  bool UpdateIrac();
+  bool UpdateHrac();
+  bool UpdateKwlists();
+  bool UpdateBeppyo1();
+  bool UpdateFeedrice();
+  bool UpdateTsushoruby();
+  bool UpdateCvo();
+  bool UpdateRakuyokaju();
+  bool UpdateSeizai();
+  bool UpdateDokusei();
+  bool UpdateSuisan();
+  bool UpdateOjas();
+  bool UpdateMSakumotsu();
+  bool UpdateMByochu();
+  // Recomputes the effects column of m_kihon from spec.bunrui and spec.koka.
+  void UpdateKoka();
+  // The whole family in its fixed order; the crop and pest masters only when acis.db
+  // already holds m_tekiyo (the build refreshes them itself).
+  void RefreshReferenceTables();
 
   // ---- JPP import
+  // Attaches jpp.db (creating it) as jpp.
+  void AttachJppDb();
+  // Import the JPP-NET product summary and active-ingredient CSV files into jpp.db,
+  // replacing the table. False for a missing file or one without the expected header
+  // (which is reported); a failing row raises and leaves the previous table as it was.
+  bool ImportJppSeizai(const std::string &Path);
+  bool ImportJppSeibun(const std::string &Path);
+  void CreateJppSeizaiTable();
+  void CreateJppSeibunTable();
 
  private:
   void AttachSpec();
@@ -156,6 +197,10 @@ class TAcisDB {
   IProgressTarget *FProgressBar = nullptr;
   ILogTarget *FLog = nullptr;
 };
+
+// Makes every open of the query object refresh the reference tables (the program installs
+// it at start).
+void InstallReferenceRefresh();
 
 // The program-wide query object (null while there is no database open).
 extern TAcisDB *AcisDB;
