@@ -173,6 +173,17 @@ class Handler(BaseHTTPRequestHandler):
         self.wfile.write(body)
 
 
+class Server(ThreadingHTTPServer):
+    daemon_threads = True
+
+    def handle_error(self, request, client_address):
+        # Clients that hang up early (a headers-only check, a time-out) are expected.
+        exc = sys.exc_info()[1]
+        if isinstance(exc, (ConnectionError, BrokenPipeError)):
+            return
+        super().handle_error(request, client_address)
+
+
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--root", required=True)
@@ -181,8 +192,7 @@ def main():
     ap.add_argument("--faults", default=None)
     args = ap.parse_args()
 
-    server = ThreadingHTTPServer(("127.0.0.1", args.port), Handler)
-    server.daemon_threads = True
+    server = Server(("127.0.0.1", args.port), Handler)
     server.root = args.root
     server.log_file = args.log or os.path.join(args.root, ".requests.log")
     server.faults_file = args.faults or os.path.join(args.root, ".faults")

@@ -206,7 +206,7 @@ class Kit:
         p.ings = []
         for i, row in enumerate(rows):
             ip = ippanmei[i] if ippanmei else row[1]
-            sb = seibun[i] if seibun else row[1]
+            sb = seibun[i] if seibun else row[0]
             p.ings.append((ip, sb, "%.1f%%" % (r.choice([0.5, 1.0, 2.0, 3.0, 5.0, 10.0, 20.0, 40.0, 50.0, 75.0]))))
         y = r.randint(1965, 2026)
         p.torokubi = "%04d/%02d/%02d" % (y, r.randint(1, 12), r.randint(1, 28))
@@ -546,9 +546,10 @@ class Kit:
                 "<ul>\n%s\n</ul>\n<p>このページのデータはすべて架空のサンプルデータです。</p>\n</body>\n</html>\n"
                 % (DATA_AS_OF_ERA, DATA_AS_OF_ERA[DATA_AS_OF_ERA.index("年") + 1:], links))
         self.write("publisher/update2.htm", b"\xef\xbb\xbf" + page.encode("utf-8"), encoding="utf-8")
+        day = DATA_AS_OF_ERA[DATA_AS_OF_ERA.index("年") + 1:]
         self.man["data_as_of"]["update2.htm"] = {
-            "line": "サンプルデータ　%s反映分（%s付け失効も反映しています）" % (
-                DATA_AS_OF_ERA, DATA_AS_OF_ERA[DATA_AS_OF_ERA.index("年") + 1:]),
+            "line": "サンプルデータ　%s反映分（%s付け失効も反映しています）" % (DATA_AS_OF_ERA, day),
+            "expected": "サンプルデータ　%s反映及び%s付け失効反映" % (DATA_AS_OF_ERA, day),
             "archives": {k: names[k] + ".zip" for k in names}}
 
     # ---- the makers' CSV set -----------------------------------------------------------
@@ -934,6 +935,12 @@ class Kit:
                  **({"makers_meisho": makers_text(p.meisho), "makers_tsusho": makers_text(p.tsusho)}
                     if makers_text(p.meisho) != hankaku_ascii(p.meisho) else {}))
             for p in self.products]
+        tsv = []
+        for p in self.products:
+            tsv.append(hankaku_ascii(p.meisho) + "\t" + hankaku_ascii(p.tsusho))
+            if makers_text(p.meisho) != hankaku_ascii(p.meisho):
+                tsv.append(makers_text(p.meisho) + "\t" + makers_text(p.tsusho))
+        self.write("expect/tsusho.tsv", CRLF.join(tsv) + CRLF)
         self.man["hard_cases"] = self.hard
         self.man["files"] = dict(sorted(self.files.items()))
         data = json.dumps(self.man, ensure_ascii=False, indent=1, sort_keys=True).encode("utf-8")

@@ -35,7 +35,7 @@ bool UsesAtVariant(TSQLDialect d) { return d == sqlMSSQL7 || d == sqlMSSQL2K; }
 
 bool IsLineEndByte(unsigned char c) { return c == 0 || c == 10 || c == 13; }
 
-const std::string kDefaultFilter = "SQL Files (*.sql)|*.sql";
+constexpr const char kDefaultFilter[] = "SQL Files (*.sql)|*.sql";
 
 const bool kRegistered = (RegisterHighlighterClass({"TQmSQLSyn", [](TComponent *Owner) -> TQmCustomHighlighter * {
                             return new TQmSQLSyn(Owner);

@@ -96,7 +96,11 @@ class TQmSQLSyn : public TQmCustomHighlighter {
   bool IsKeyword(const std::string &AKeyword) const override;
   void Next() override;
   void SetLine(const std::string &NewValue, int LineNumber) override;
-  void SetRange(int Value) override { range_ = static_cast<TRangeState>(Value); }
+  // A value that is no range state (such as the line store's -1 for "not yet known")
+  // starts the line outside comments and strings.
+  void SetRange(int Value) override {
+    range_ = Value >= rngNone && Value <= rngConditionalComment ? static_cast<TRangeState>(Value) : rngNone;
+  }
   void ResetRange() override { range_ = rngNone; }
 
   // Byte length of the current token (the token text is only built by GetToken).

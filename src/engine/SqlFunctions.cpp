@@ -132,7 +132,7 @@ std::string_view FlagsArg(int argc, sqlite3_value **argv, int index) {
 // strconv, match, regexp
 
 void FnStrConv(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
-  ResultText(ctx, cp932::ToUtf8(StrConv(Text(argv[0]), FlagsArg(argc, argv, 1))));
+  ResultText(ctx, StrConvToUtf8(Text(argv[0]), FlagsArg(argc, argv, 1)));
 }
 
 void FnMatch(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
@@ -171,13 +171,13 @@ void FnMatch(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
 void FnRegExp(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
   std::unique_ptr<FoldedPattern> fresh;
   const FoldedPattern &p = CachedPattern(ctx, Text(argv[0]), FlagsArg(argc, argv, 2), fresh, [](FoldedPattern &f) {
-    f.folded = cp932::ToUtf8(StrConv(f.raw, f.flags));
+    f.folded = StrConvToUtf8(f.raw, f.flags);
   });
   TPcreRegEx &re = RegEx(ctx);
   try {
     re.SetOptions({});
     re.SetRegEx(p.folded);
-    re.SetSubject(cp932::ToUtf8(StrConv(Text(argv[1]), p.flags)));
+    re.SetSubject(StrConvToUtf8(Text(argv[1]), p.flags));
     sqlite3_result_int(ctx, re.Match() ? 1 : 0);
   } catch (const Exception &e) {
     ResultError(ctx, e.Message());
@@ -527,10 +527,15 @@ const TCharMap &FoldTable(const Folding &f) {
 }  // namespace
 
 std::string StrConv(std::string_view text_utf8, std::string_view flags) {
-  const Folding f = ParseFlags(flags);
-  std::string s = cp932::FromUtf8(text_utf8);
+  const std::string s = cp932::FromUtf8(text_utf8);
   if (s.empty()) return s;
-  return FoldTable(f).Map(s);
+  return FoldTable(ParseFlags(flags)).Map(s);
+}
+
+std::string StrConvToUtf8(std::string_view text_utf8, std::string_view flags) {
+  const std::string s = cp932::FromUtf8(text_utf8);
+  if (s.empty()) return s;
+  return FoldTable(ParseFlags(flags)).MapToUtf8(s);
 }
 
 std::string FromSqliteText(std::string_view text_utf8) { return cp932::FromUtf8(text_utf8); }
@@ -557,7 +562,7 @@ std::string ExpandPreconv(const std::string &sql_utf8) {
   for (bool found = re.Match(); found; found = re.MatchNext()) {
     const std::size_t at = static_cast<std::size_t>(re.MatchedOffset() - 1);
     out.append(sql_utf8, done, at - done);
-    const std::string folded = cp932::ToUtf8(StrConv(re.SubExpression(1), re.SubExpression(3)));
+    const std::string folded = StrConvToUtf8(re.SubExpression(1), re.SubExpression(3));
     // The folded text goes in as a literal: quotes doubled, nothing else expanded.
     out.push_back('\'');
     for (char c : folded) {

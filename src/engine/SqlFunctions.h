@@ -34,6 +34,8 @@ void RegisterSqlFunctions(sqlite3 *db, TPcreRegEx *regex);
 
 // Folds UTF-8 text by the flags; the result is program text (CP932).
 std::string StrConv(std::string_view text_utf8, std::string_view flags);
+// The same folding with the result in UTF-8.
+std::string StrConvToUtf8(std::string_view text_utf8, std::string_view flags);
 
 // Program text to the UTF-8 SQL that is prepared, with preconv expanded.
 std::string ToSqliteText(const std::string &sql);

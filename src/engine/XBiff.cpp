@@ -9,6 +9,7 @@
 
 #include "platform/CompoundFile.h"
 #include "platform/cp932.h"
+#include "platform/fspath.h"
 
 namespace {
 
@@ -260,7 +261,7 @@ void TXBiff::LoadFromFile(const std::string &FileName) {
 }
 
 void TXBiff::ReadWorkbook(const std::string &FileName) {
-  std::ifstream f(cp932::ToUtf8(FileName), std::ios::binary);
+  std::ifstream f(FsPath(FileName), std::ios::binary);
   if (!f) throw EXBiffError(OpenFailedText());
   std::string bytes((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
   if (f.bad()) throw EXBiffError(OpenFailedText());
@@ -443,7 +444,9 @@ bool TXBiff::ReadRecord(std::uint16_t id, const unsigned char *p, std::size_t le
       return false;
     case kColInfo: {
       need(6);
-      const int first = U16(p), last = U16(p + 2), width = U16(p + 4);
+      // Sheets of these formats have 256 columns; a wider range (some writers give 256
+      // as the last) is cut there, so that a damaged record cannot fire 65,536 events.
+      const int first = U16(p), last = std::min<int>(U16(p + 2), 0x100), width = U16(p + 4);
       if (OnReadColW)
         for (int c = first; c <= last; ++c) OnReadColW(this, FSheetNo, c, width);
       return false;

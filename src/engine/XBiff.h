@@ -11,16 +11,17 @@
 
 #include <cstdint>
 #include <functional>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
 
-// Failures of the reader; the message is program text.
-class EXBiffError : public std::runtime_error {
+#include "engine/Exception.h"
+
+// Failures of the reader: a file that cannot be read or is no workbook or is damaged.
+class EXBiffError : public Exception {
  public:
-  using std::runtime_error::runtime_error;
-  static const char *ClassName() { return "EXBiffError"; }
+  using Exception::Exception;
+  const char *ClassName() const override { return "EXBiffError"; }
 };
 
 // The value of a 32-bit RK number: a signed 30-bit integer (bit 1 set) or the upper

@@ -85,6 +85,53 @@ class TAcisDB {
   static TReferenceRefresh ReferenceRefresh;
 
   // ---- crop hierarchy
+  // Crop names travel as comma text; code expressions come back quoted for SQL, ready to
+  // stand behind "idsaku REGEXP". Failures are shown (SQL error report or message box) and
+  // never raised. An expression that would be too large for the regular-expression engine
+  // is refused with a warning and comes back matching no code.
+
+  // The registered crop names (status 1 or 3) among the crop itself, its ancestors and its
+  // cross-group crop, as comma text.
+  std::string UpperGroup(const std::string &Name);
+  // The ancestors and the cross-group crop, unregistered ones in "( )", sub-level ones in
+  // "[ ]"; failures are silent.
+  std::string UpperSakumotsuList(const std::string &Name);
+  // The nearest registered crop and the crops on the same level.
+  std::string SameLevelSakumotsu(const std::string &Name);
+  // The crop and its registered descendants, followed by what followed the crop's name in
+  // the term; mode "~" gives UpperGroup instead.
+  std::string DeployCrops(const std::string &Term, char Mode);
+  // '^(code|code...)' of the named crops with their upper groups and the matching "9"
+  // entries; '^$' when no code matches.
+  std::string DeployIdsaku(const std::string &Names);
+  // The code expression of crops given by name (or, with MatchByPattern, by a pattern over
+  // names, other names and readings), with the deciduous-fruit sub-entries left out unless
+  // asked for; '0000000000000000' when no crop matches.
+  void IdSakuRegexpLine(const std::string &Crops, bool MatchByPattern, std::string &Result,
+                        bool UseDeployIdsaku = false);
+  // The codes of the crops that name one of the crops or belong to one of them (through
+  // the auxiliary crop table) as "'code|code'", "'^$'" when none; Flag has no effect.
+  std::string IdSakuRegexpLineTest(const std::string &Crops, bool Flag = false);
+  // True when the crop is a deciduous fruit tree of the fruit group.
+  bool IsRakuyokaju(const std::string &Name);
+  // Adds to Except the codes of the deciduous-fruit sub-entries that the crops do not ask for.
+  void IdSakuRakuyokaju(const std::string &Crops, std::vector<std::string> &Except);
+  // Crop names matching the term (folded comparison with "%" at either end).
+  bool SakumotsuMatches(const std::string &Term);
+  // Result := the matching names as comma text; left as it was when none matches.
+  void MatchSakumotsuList(const std::string &Term, std::string &Result);
+
+ private:
+  enum class TCropQuery { Row, NoRow, Failed };
+  // Runs SQL (multi-statement) into the current result and reads the first row's first
+  // cell. When that cell is a list joined by concat that reached concat's length cap,
+  // RowSQL (the same rows, one value per row) runs instead and the list is joined here, so
+  // it stays whole. An SQL failure is shown under Title when Report is set.
+  TCropQuery CropListQuery(const std::string &SQL, const std::string &RowSQL,
+                           const std::string &Sep, const std::string &Title, bool Report,
+                           std::string &Cell);
+
+ public:
 
   // ---- search schema
   // The connection's temporary search tables and views; run once per connection.
@@ -105,8 +152,49 @@ class TAcisDB {
   void CreateTekiyoViews();
 
   // ---- reference refresh
+  // Runs a script file as one multi-statement text (Utf8: the file is UTF-8). False when
+  // the file is missing or a statement failed (shown in the SQL error report).
+  bool ExecSQLFile(const std::string &Path, bool Utf8);
+  // Conditional download of one script from the makers' data service into LocalPath;
+  // True when a new copy was stored.
+  bool FetchDataFile(const std::string &FileName, const std::string &LocalPath);
+  // Each refreshes one reference table from its script: True when the script ran without
+  // an SQL failure. A script that failed runs again at the next open.
+  bool UpdateBunrui();
+  bool UpdateRyutsu();
+  bool UpdateIdshurui();
+  bool UpdateIso();
+  bool UpdateFrac();
+  bool UpdateIrac();
+  bool UpdateHrac();
+  bool UpdateKwlists();
+  bool UpdateBeppyo1();
+  bool UpdateFeedrice();
+  bool UpdateTsushoruby();
+  bool UpdateCvo();
+  bool UpdateRakuyokaju();
+  bool UpdateSeizai();
+  bool UpdateDokusei();
+  bool UpdateSuisan();
+  bool UpdateOjas();
+  bool UpdateMSakumotsu();
+  bool UpdateMByochu();
+  // Recomputes the effects column of m_kihon from spec.bunrui and spec.koka.
+  void UpdateKoka();
+  // The whole family in its fixed order; the crop and pest masters only when acis.db
+  // already holds m_tekiyo (the build refreshes them itself).
+  void RefreshReferenceTables();
 
   // ---- JPP import
+  // Attaches jpp.db (creating it) as jpp.
+  void AttachJppDb();
+  // Import the JPP-NET product summary and active-ingredient CSV files into jpp.db,
+  // replacing the table. False for a missing file or one without the expected header
+  // (which is reported); a failing row raises and leaves the previous table as it was.
+  bool ImportJppSeizai(const std::string &Path);
+  bool ImportJppSeibun(const std::string &Path);
+  void CreateJppSeizaiTable();
+  void CreateJppSeibunTable();
 
  private:
   void AttachSpec();
@@ -142,6 +230,10 @@ std::string SquareMetreSign(const std::string &Text);       // every "m2" become
 // system of the pest category.
 std::string SeibunColumns(int Mode);
 std::string SeibunColumnsRac(int Mode);
+
+// Makes every open of the query object refresh the reference tables (the program installs
+// it at start).
+void InstallReferenceRefresh();
 
 // The program-wide query object (null while there is no database open).
 extern TAcisDB *AcisDB;

@@ -384,12 +384,13 @@ bool WriteKeys(TIniFile &ini, const std::vector<Key> &keys, const T &o) {
 }
 
 std::string ExecutableFolder() {
+  std::error_code ec;
   if (const char *home = std::getenv("QUILLMAR_HOME"); home && *home) {
-    std::string dir = home;
+    std::filesystem::path p = std::filesystem::absolute(home, ec);
+    std::string dir = ec ? std::string(home) : p.string();
     if (dir.back() != '/') dir += '/';
     return cp932::FromUtf8(dir);
   }
-  std::error_code ec;
   std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
   std::string dir = ec ? std::filesystem::current_path(ec).string() : exe.parent_path().string();
   if (dir.empty() || dir.back() != '/') dir += '/';

@@ -1,10 +1,12 @@
 #include "platform/IniFile.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <vector>
@@ -119,11 +121,19 @@ Place Locate(const std::string &text, const std::vector<Line> &lines, std::strin
   return place;
 }
 
-bool ReplaceFile(const std::string &path_utf8, const std::string &text) {
+// Writes the new text beside the file and puts it in the file's place in one step. A link
+// is followed, so the file it points to is the one replaced; the file keeps its mode.
+bool ReplaceFile(const std::string &name_utf8, const std::string &text) {
+  std::error_code ec;
+  std::filesystem::path target = std::filesystem::canonical(name_utf8, ec);
+  const std::string path_utf8 = ec ? name_utf8 : target.string();
+  struct stat st{};
+  const bool existed = ::stat(path_utf8.c_str(), &st) == 0;
   std::string tmp = path_utf8 + ".~" + std::to_string(getpid());
   FILE *f = std::fopen(tmp.c_str(), "wb");
   if (!f) return false;
   bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
+  if (existed) ::fchmod(fileno(f), st.st_mode & 07777);
   ok = (std::fclose(f) == 0) && ok;
   if (ok) ok = std::rename(tmp.c_str(), path_utf8.c_str()) == 0;
   if (!ok) std::remove(tmp.c_str());

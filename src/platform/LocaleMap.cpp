@@ -213,12 +213,17 @@ TCharMap::TCharMap(std::function<std::string(std::string_view)> map, bool join_m
     : map_(std::move(map)), join_marks_(join_marks), single_(0x100), pair_(0x10000) {
   auto fill = [this](Entry &e, const std::string &ch) {
     std::string m = map_(ch);
+    std::string u = cp932::ToUtf8(m.size() <= sizeof e.bytes ? m : ch);
+    if (u.size() <= sizeof e.utf8) {
+      e.ulen = static_cast<std::uint8_t>(u.size());
+      u.copy(e.utf8, u.size());
+    }
     if (m == ch || m.size() > sizeof e.bytes) return;
     e.changed = true;
     e.len = static_cast<std::uint8_t>(m.size());
     m.copy(e.bytes, m.size());
   };
-  for (unsigned b = 1; b < 0x100; ++b)
+  for (unsigned b = 0; b < 0x100; ++b)
     if (!cp932::IsLeadByte(static_cast<unsigned char>(b))) fill(single_[b], std::string(1, static_cast<char>(b)));
   for (unsigned lead = 0x81; lead <= 0xFC; ++lead) {
     if (!cp932::IsLeadByte(static_cast<unsigned char>(lead))) continue;
@@ -228,21 +233,13 @@ TCharMap::TCharMap(std::function<std::string(std::string_view)> map, bool join_m
   }
 }
 
-std::string TCharMap::Map(std::string_view sjis) const {
-  std::string out;
-  out.reserve(sjis.size() + sjis.size() / 2 + 4);
-  auto emit = [&out](const Entry &e, std::string_view original) {
-    if (e.changed)
-      out.append(e.bytes, e.len);
-    else
-      out.append(original);
-  };
+template <typename Emit>
+bool TCharMap::Walk(std::string_view sjis, Emit emit) const {
   const std::size_t n = sjis.size();
   for (std::size_t i = 0; i < n;) {
     const unsigned char b = static_cast<unsigned char>(sjis[i]);
     if (cp932::IsLeadByte(b)) {
-      // A lead byte without its trail byte is left to the reference mapping.
-      if (i + 1 >= n || !IsTrailByte(static_cast<unsigned char>(sjis[i + 1]))) return map_(sjis);
+      if (i + 1 >= n || !IsTrailByte(static_cast<unsigned char>(sjis[i + 1]))) return false;
       emit(pair_[(b << 8) | static_cast<unsigned char>(sjis[i + 1])], sjis.substr(i, 2));
       i += 2;
       continue;
@@ -263,7 +260,27 @@ std::string TCharMap::Map(std::string_view sjis) const {
     emit(single_[b], sjis.substr(i, 1));
     ++i;
   }
-  return out;
+  return true;
+}
+
+std::string TCharMap::Map(std::string_view sjis) const {
+  std::string out;
+  out.reserve(sjis.size() + sjis.size() / 2 + 4);
+  const bool whole = Walk(sjis, [&out](const Entry &e, std::string_view original) {
+    if (e.changed)
+      out.append(e.bytes, e.len);
+    else
+      out.append(original);
+  });
+  // A lead byte without its trail byte is left to the reference mapping.
+  return whole ? out : map_(sjis);
+}
+
+std::string TCharMap::MapToUtf8(std::string_view sjis) const {
+  std::string out;
+  out.reserve(sjis.size() * 2 + 4);
+  const bool whole = Walk(sjis, [&out](const Entry &e, std::string_view) { out.append(e.utf8, e.ulen); });
+  return whole ? out : cp932::ToUtf8(map_(sjis));
 }
 
 std::string MapString(std::string_view sjis, unsigned flags) {

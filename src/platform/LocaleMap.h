@@ -44,13 +44,20 @@ class TCharMap {
  public:
   TCharMap(std::function<std::string(std::string_view)> map, bool join_marks);
   std::string Map(std::string_view sjis) const;
+  // The same mapping with the result in UTF-8.
+  std::string MapToUtf8(std::string_view sjis) const;
 
  private:
   struct Entry {
     bool changed = false;
-    std::uint8_t len = 0;
+    std::uint8_t len = 0, ulen = 0;
     char bytes[4] = {};
+    char utf8[8] = {};  // the mapped character (or the character itself) in UTF-8
   };
+  // Hands each character's entry and its bytes to emit; false at a lead byte without its
+  // trail byte.
+  template <typename Emit>
+  bool Walk(std::string_view sjis, Emit emit) const;
   std::function<std::string(std::string_view)> map_;
   bool join_marks_;
   std::vector<Entry> single_, pair_;

@@ -3,7 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <future>
 #include <random>
+#include <thread>
 
 #include "platform/cp932.h"
 
@@ -36,6 +41,21 @@ std::vector<int> Rows(const TQmWordWrapPlugin &w, int line) {
 
 std::string J(const char *utf8) { return cp932::FromUtf8(utf8); }
 
+// Runs Body on a thread of its own. Wrapping that never ends would hang the test program,
+// so a body still running after the deadline ends the program with a message at once.
+template <class F>
+void WithDeadline(F Body) {
+  std::packaged_task<void()> task(Body);
+  std::future<void> done = task.get_future();
+  std::thread runner(std::move(task));
+  if (done.wait_for(std::chrono::seconds(60)) == std::future_status::timeout) {
+    std::fprintf(stderr, "word wrap did not finish: a row that holds no character?\n");
+    std::_Exit(1);
+  }
+  runner.join();
+  done.get();
+}
+
 }  // namespace
 
 TEST(QmWordWrap, RowsOfOneLine) {
@@ -45,24 +65,25 @@ TEST(QmWordWrap, RowsOfOneLine) {
     int chars, tabWidth;
     std::vector<int> rows;
   };
-  const std::string a = J("あ");  // 82 A0
+  const std::string a = J("あ");   // 82 A0
   const std::string so = J("ソ");  // 83 5C: the trail byte is a backslash
   const Case cases[] = {
       {"breaks after the blank following a,", "select a, b from t", 10, 8, {10, 8}},
       {"a word longer than the window is cut", "abcdefghijklmnop", 10, 8, {10, 6}},
       {"blanks at the break stay on the row", "select      from", 8, 8, {12, 4}},
       {"a break too near the row start is not used", "ab cdefghijkl", 10, 8, {10, 3}},
-      {"a double-byte character at the edge moves down", "abcdefghi" + a + "xy", 10, 8,
-       {9, 4}},
+      {"a double-byte character at the edge moves down", "abcdefghi" + a + "xy", 10, 8, {9, 4}},
       {"a trail byte equal to a break character", "abcdefgh" + so + "xyz", 10, 8, {10, 3}},
       {"lead byte found as the break character", "abcdefg" + a + a, 10, 8, {9, 2}},
       {"tab expanded to the next stop", "\tx", 5, 8, {8, 1}},
       {"tab width 4", "ab\tcdefgh", 6, 4, {6, 4}},
       {"the window limited to 255", std::string(600, 'a'), 300, 8, {255, 255, 90}},
-      {"blank run longer than 255 is cut", "a" + std::string(300, ' ') + "b", 10, 8,
-       {255, 46, 1}},
+      {"blank run longer than 255 is cut", "a" + std::string(300, ' ') + "b", 10, 8, {255, 46, 1}},
       {"a cut inside a tab moves back to where the tab starts",
-       std::string(250, 'a') + "\t\tb", 255, 8, {250, 15}},
+       std::string(250, 'a') + "\t\tb",
+       255,
+       8,
+       {250, 15}},
       {"empty line", "", 10, 8, {0}},
       {"exactly the window", "abcdefghij", 10, 8, {10}},
       {"one-character window with double-byte characters", a + a + "x", 1, 8, {2, 2, 1}},
@@ -71,15 +92,17 @@ TEST(QmWordWrap, RowsOfOneLine) {
       {"lead byte at the very end", "abcdefghi\x82", 5, 8, {5, 5}},
       {"tab width above the row limit", "\t\t", 10, 256, {255, 255, 2}},
   };
-  for (const Case &c : cases) {
-    FakeEditor ed;
-    ed.chars = c.chars;
-    ed.lines.SetTabWidth(c.tabWidth);
-    ed.lines.Add(c.line);
-    TQmWordWrapPlugin w(&ed);
-    EXPECT_EQ(Rows(w, 1), c.rows) << c.what;
-    EXPECT_EQ(w.RowCount(), static_cast<int>(c.rows.size())) << c.what;
-  }
+  WithDeadline([&] {
+    for (const Case &c : cases) {
+      FakeEditor ed;
+      ed.chars = c.chars;
+      ed.lines.SetTabWidth(c.tabWidth);
+      ed.lines.Add(c.line);
+      TQmWordWrapPlugin w(&ed);
+      EXPECT_EQ(Rows(w, 1), c.rows) << c.what;
+      EXPECT_EQ(w.RowCount(), static_cast<int>(c.rows.size())) << c.what;
+    }
+  });
 }
 
 TEST(QmWordWrap, PositionsBetweenTextAndScreen) {
@@ -167,7 +190,8 @@ std::string RandomLine(std::mt19937 &rng) {
   std::uniform_int_distribution<int> len(0, 700), pick(0, 99), any(0, 255),
       from(0, static_cast<int>(pool.size()) - 1);
   std::string s(static_cast<std::size_t>(len(rng)), ' ');
-  for (char &c : s) c = static_cast<char>(pick(rng) < 70 ? pool[static_cast<std::size_t>(from(rng))] : any(rng));
+  for (char &c : s)
+    c = static_cast<char>(pick(rng) < 70 ? pool[static_cast<std::size_t>(from(rng))] : any(rng));
   return s;
 }
 
@@ -201,40 +225,42 @@ void CheckMapping(const FakeEditor &ed, const TQmWordWrapPlugin &w) {
 TEST(QmWordWrap, RandomLinesTerminateAndRowsStartOnCharacters) {
   std::mt19937 rng(20261210);
   std::uniform_int_distribution<int> width(1, 300), tab(1, 9), op(0, 2), count(1, 3);
-  for (int round = 0; round < 60; ++round) {
-    FakeEditor ed;
-    ed.chars = round < 10 ? 1 + round % 3 : width(rng);
-    ed.lines.SetTabWidth(round % 7 == 0 ? 256 : tab(rng));
-    for (int i = 0; i < 8; ++i) ed.lines.Add(RandomLine(rng));
-    TQmWordWrapPlugin w(&ed);
-    SCOPED_TRACE("round " + std::to_string(round) + " width " + std::to_string(ed.chars));
-    CheckMapping(ed, w);
-
-    // Changes kept up line by line give the same rows as wrapping everything anew.
-    for (int step = 0; step < 10; ++step) {
-      std::uniform_int_distribution<int> at(0, ed.lines.Count());
-      int index = at(rng);
-      int n = count(rng);
-      switch (op(rng)) {
-        case 0:
-          for (int i = 0; i < n; ++i) ed.lines.Insert(index, RandomLine(rng));
-          w.LinesInserted(index, n);
-          break;
-        case 1:
-          n = std::min(n, ed.lines.Count() - index);
-          ed.lines.RemoveLines(index, n);
-          w.LinesDeleted(index, std::max(n, 0));
-          break;
-        default:
-          n = std::min(n, ed.lines.Count() - index);
-          for (int i = 0; i < n; ++i) ed.lines.Put(index + i, RandomLine(rng));
-          w.LinesChanged(index, std::max(n, 0));
-          break;
-      }
+  WithDeadline([&] {
+    for (int round = 0; round < 60 && !HasFatalFailure(); ++round) {
+      FakeEditor ed;
+      ed.chars = round < 10 ? 1 + round % 3 : width(rng);
+      ed.lines.SetTabWidth(round % 7 == 0 ? 256 : tab(rng));
+      for (int i = 0; i < 8; ++i) ed.lines.Add(RandomLine(rng));
+      TQmWordWrapPlugin w(&ed);
+      SCOPED_TRACE("round " + std::to_string(round) + " width " + std::to_string(ed.chars));
       CheckMapping(ed, w);
-      TQmWordWrapPlugin fresh(&ed);
-      ASSERT_EQ(fresh.RowCount(), w.RowCount());
-      for (int r = 1; r <= w.RowCount(); ++r) ASSERT_EQ(fresh.RowLength(r), w.RowLength(r));
+
+      // Changes kept up line by line give the same rows as wrapping everything anew.
+      for (int step = 0; step < 10; ++step) {
+        std::uniform_int_distribution<int> at(0, ed.lines.Count());
+        int index = at(rng);
+        int n = count(rng);
+        switch (op(rng)) {
+          case 0:
+            for (int i = 0; i < n; ++i) ed.lines.Insert(index, RandomLine(rng));
+            w.LinesInserted(index, n);
+            break;
+          case 1:
+            n = std::min(n, ed.lines.Count() - index);
+            ed.lines.RemoveLines(index, n);
+            w.LinesDeleted(index, std::max(n, 0));
+            break;
+          default:
+            n = std::min(n, ed.lines.Count() - index);
+            for (int i = 0; i < n; ++i) ed.lines.Put(index + i, RandomLine(rng));
+            w.LinesChanged(index, std::max(n, 0));
+            break;
+        }
+        CheckMapping(ed, w);
+        TQmWordWrapPlugin fresh(&ed);
+        ASSERT_EQ(fresh.RowCount(), w.RowCount());
+        for (int r = 1; r <= w.RowCount(); ++r) ASSERT_EQ(fresh.RowLength(r), w.RowLength(r));
+      }
     }
-  }
+  });
 }

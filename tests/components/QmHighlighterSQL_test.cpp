@@ -191,6 +191,11 @@ TEST_F(SqliteSyn, RangesAcrossLines) {
   EXPECT_EQ(range, rngComment);
   Scan(syn, {"x 'open"}, &range);
   EXPECT_EQ(range, rngString);
+
+  // A range the line store does not know yet (-1) starts the line in plain text.
+  syn.SetRange(-1);
+  syn.SetLine("x */ y", 0);
+  EXPECT_EQ(syn.GetTokenKind(), tokIdentifier);
 }
 
 TEST_F(SqliteSyn, AttributesOfTokenKinds) {

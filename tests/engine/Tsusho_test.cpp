@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "platform/cp932.h"
+#include "support/testutil.h"
 
 namespace {
 
@@ -100,6 +103,31 @@ TEST(TsushoFromMeisho, MatchesOnlyWholeCharacters) {
   // A lone lead byte at the end is left as it is.
   const std::string cut = cp932::FromUtf8("ミホン") + "\x83";
   EXPECT_EQ(TsushoFromMeisho(cut), cut);
+}
+
+// The sample-data kit writes the common name it expects beside each registered name (as the
+// CSV imports hand it over: blanks turned into "_" before the derivation and back after it).
+TEST(TsushoFromMeisho, AgreesWithTheSampleKit) {
+  qmtest::TempDir dir;
+  const std::string cmd = "python3 '" + (qmtest::SourceDir() / "scripts/samplekit/make.py").string() +
+                          "' --size small --out '" + dir.str() + "' >/dev/null 2>&1";
+  if (std::system(cmd.c_str()) != 0) GTEST_SKIP() << "the sample-data kit did not run";
+  const std::string tsv = qmtest::ReadFile(dir / "expect/tsusho.tsv");
+  int checked = 0;
+  for (std::size_t start = 0, end; (end = tsv.find("\r\n", start)) != std::string::npos; start = end + 2) {
+    const std::string line = tsv.substr(start, end - start);
+    const std::size_t tab = line.find('\t');
+    ASSERT_NE(tab, std::string::npos);
+    std::string meisho = line.substr(0, tab);
+    for (char &c : meisho)
+      if (c == ' ') c = '_';
+    std::string got = TsushoFromMeisho(meisho);
+    for (std::size_t i = 0; i < got.size(); i = cp932::NextChar(got, i))
+      if (got[i] == '_') got[i] = ' ';
+    EXPECT_EQ(cp932::ToUtf8(got), cp932::ToUtf8(line.substr(tab + 1))) << cp932::ToUtf8(line);
+    ++checked;
+  }
+  EXPECT_GT(checked, 40);
 }
 
 }  // namespace

@@ -91,14 +91,15 @@ TEST_F(HttpDownloadTest, FaultsGiveTheirCodeAndKeepTheOldFile) {
   struct Case {
     const char *faults;
     std::uint32_t error;
-    const char *status;
+    const char *status, *text;
   } cases[] = {
-      {"/d/file.bin status 404", 12210, "404"},
-      {"/d/file.bin status 500", 12210, "500"},
-      {"/d/file.bin truncate", 12205, "200"},
-      {"/d/file.bin empty", 12205, "200"},
-      {"/d/file.bin stall 3", 12205, "200"},
-      {"/d/file.bin redirect /nowhere.bin", 12210, "404"},
+      {"/d/file.bin status 404", 12210, "404", "Not Found"},
+      {"/d/file.bin status 500", 12210, "500", "Internal Server Error"},
+      {"/d/file.bin status 503", 12210, "503", "Service Unavailable"},
+      {"/d/file.bin truncate", 12205, "200", "OK"},
+      {"/d/file.bin empty", 12205, "200", "OK"},
+      {"/d/file.bin stall 3", 12205, "200", "OK"},
+      {"/d/file.bin redirect /nowhere.bin", 12210, "404", "Not Found"},
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.faults);
@@ -111,6 +112,7 @@ TEST_F(HttpDownloadTest, FaultsGiveTheirCodeAndKeepTheOldFile) {
     EXPECT_FALSE(Fetch(d));
     EXPECT_EQ(d.LastError, c.error);
     EXPECT_EQ(d.ResponseHeaders.Values("StatusCode"), c.status);
+    EXPECT_EQ(d.ResponseHeaders.Values("StatusText"), c.text);
     EXPECT_EQ(ReadFile(local), "old");
     EXPECT_EQ(MTime(local), kOlder);
   }
@@ -151,6 +153,13 @@ TEST_F(HttpDownloadTest, ConnectionAndOfflineStates) {
     TestServer other;
     port = other.port();
   }
+  // A text without a scheme is no address: it is not taken for a host name.
+  THttpDownload bare;
+  bare.SetUrl("spec.bunrui.txt");
+  bare.SetFileName(local);
+  EXPECT_FALSE(bare.Execute());
+  EXPECT_EQ(bare.LastError, 12203u);
+
   THttpDownload refused;
   refused.SetUrl("http://127.0.0.1:" + std::to_string(port) + "/x");
   refused.SetFileName(local);

@@ -272,6 +272,10 @@ TEST(Options, ProgramFolderAndExitCode) {
   ::unsetenv("QUILLMAR_HOME");
   EXPECT_EQ(o.ProgramFolder, "/tmp/qm-home/");
   EXPECT_EQ(o.IniFileName, "/tmp/qm-home/quillmar.ini");
+  ::setenv("QUILLMAR_HOME", "qm-rel", 1);
+  TOptionData rel;
+  ::unsetenv("QUILLMAR_HOME");
+  EXPECT_EQ(rel.ProgramFolder, fs::current_path().string() + "/qm-rel/");
   TOptionData exe;
   EXPECT_EQ(exe.ProgramFolder,
             fs::read_symlink("/proc/self/exe").parent_path().string() + "/");

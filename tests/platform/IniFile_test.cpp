@@ -108,3 +108,20 @@ TEST(IniFile, FilesWithoutFinalLineEndAndNewFiles) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(IniFile, WritesGoThroughALinkAndKeepTheFileMode) {
+  qmtest::TempDir dir;
+  qmtest::WriteFile(dir / "real.ini", "[A]\r\nx=1\r\n");
+  std::filesystem::permissions(dir / "real.ini", std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+  std::filesystem::create_symlink(dir / "real.ini", dir / "link.ini");
+  TIniFile ini(dir.str() + "link.ini");
+  ASSERT_TRUE(ini.WriteString("A", "x", "2"));
+  EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.ini"));
+  EXPECT_EQ(qmtest::ReadFile(dir / "real.ini"), "[A]\r\nx=2\r\n");
+  EXPECT_EQ(std::filesystem::status(dir / "real.ini").permissions(),
+            std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+}
+
+}  // namespace

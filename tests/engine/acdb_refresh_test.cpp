@@ -1,0 +1,174 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "engine/AcisSvr.h"
+#include "engine/SqlFunctions.h"
+#include "engine/UiServices.h"
+#include "engine/acdb.h"
+#include "engine/options.h"
+#include "platform/cp932.h"
+#include "support/testserver.h"
+#include "support/testutil.h"
+
+namespace fs = std::filesystem;
+using namespace cp932::literals;
+using qmtest::MTime;
+using qmtest::TempDir;
+using qmtest::TestServer;
+using qmtest::WriteFile;
+
+namespace {
+
+constexpr long long kT0 = 1780000000;
+
+struct Lines : ILogTarget {
+  std::vector<std::string> lines;
+  void AddLine(const std::string &line) override { lines.push_back(cp932::ToUtf8(line)); }
+  bool Has(const std::string &utf8) const {
+    return std::find(lines.begin(), lines.end(), utf8) != lines.end();
+  }
+};
+
+class RefreshTest : public ::testing::Test {
+ protected:
+  TestServer server;
+  TempDir home;
+  TOptionData saved = *OptionData;
+  TDataSites saved_sites = DataSites();
+  TAcisDB::TReferenceRefresh saved_refresh = TAcisDB::ReferenceRefresh;
+  TSQLiteDb::TFunctionRegistrar saved_registrar = TSQLiteDb::FunctionRegistrar;
+  TScopedRecordingUi ui;
+  Lines log;
+
+  void SetUp() override {
+    OptionData->DbFolder = home.str() + "DB";
+    OptionData->DownloadFolder = home.str() + "Download";
+    OptionData->BuiltFromSite = 0;
+    OptionData->UseLAN = false;
+    OptionData->DownSiteTorvDB = 2;
+    fs::create_directories(home / "DB");
+    fs::create_directories(home / "Download");
+    for (int i = 0; i < 4; ++i) DataSites().TorvMirror[i] = server.Url("/m" + std::to_string(i) + "/");
+    InstallReferenceRefresh();
+    TSQLiteDb::FunctionRegistrar = &RegisterSqlFunctions;
+  }
+  void TearDown() override {
+    *OptionData = saved;
+    DataSites() = saved_sites;
+    TAcisDB::ReferenceRefresh = saved_refresh;
+    TSQLiteDb::FunctionRegistrar = saved_registrar;
+  }
+  // A script as the data service publishes it: CP932, or UTF-8 when its name says so.
+  void Script(const std::string &name, const std::string &utf8_sql, long long mtime = kT0) {
+    bool utf8 = name.find(".utf8.") != std::string::npos;
+    server.Put("/m2/" + name, utf8 ? utf8_sql : cp932::FromUtf8(utf8_sql), mtime);
+  }
+  std::unique_ptr<TAcisDB> Open() {
+    log.lines.clear();
+    return std::make_unique<TAcisDB>(cp932::FromUtf8((home / "DB" / "acis.db").string()), &log);
+  }
+  std::string Value(TAcisDB &db, const std::string &sql) {
+    auto t = db.Db().GetTable(sql);
+    return t->Eof() ? std::string("<none>") : cp932::ToUtf8(t->FieldAsString(0));
+  }
+  int Requests(const std::string &path) {
+    int n = 0;
+    for (const std::string &l : server.Requests()) n += l.find("\t" + path + "\t") != std::string::npos;
+    return n;
+  }
+};
+
+}  // namespace
+
+TEST_F(RefreshTest, ScriptsRunWhenNewOrTheirTableIsMissing) {
+  Script("spec.bunrui.txt", "drop table if exists spec.bunrui;\r\ncreate table spec.bunrui (seibun, kokaid);\r\n");
+  // The one UTF-8 script, with characters CP932 holds only in its NEC and IBM rows.
+  Script("spec.cvo.utf8.txt", "drop table if exists spec.cvo;\ncreate table spec.cvo (name);\n"
+                              "insert into spec.cvo values ('①㍑ソ');\n");
+  auto db = Open();
+  EXPECT_TRUE(log.Has("spec.bunrui 更新"));
+  EXPECT_TRUE(log.Has("spec.cvo 更新"));
+  EXPECT_TRUE(log.Has(server.Url("/m2/spec.bunrui.txt")));
+  EXPECT_TRUE(log.Has("200 OK"));
+  EXPECT_EQ(Value(*db, "select name from spec.cvo"), "①㍑ソ");
+  EXPECT_EQ(MTime(home / "Download" / "spec.cvo.utf8.txt"), kT0);
+
+  // Current copies and tables present: nothing runs.
+  db.reset();
+  db = Open();
+  EXPECT_FALSE(log.Has("spec.bunrui 更新"));
+  EXPECT_FALSE(log.Has("spec.cvo 更新"));
+  EXPECT_TRUE(log.Has("304 Not Modified"));
+
+  // A missing table runs its script again from the local copy.
+  db->ExecSQL("drop table spec.cvo;");
+  db.reset();
+  db = Open();
+  EXPECT_TRUE(log.Has("spec.cvo 更新"));
+  EXPECT_FALSE(log.Has("spec.bunrui 更新"));
+  EXPECT_EQ(Value(*db, "select name from spec.cvo"), "①㍑ソ");
+}
+
+TEST_F(RefreshTest, AFailedScriptRunsAgainAtTheNextOpen) {
+  // Fails part-way: the table exists afterwards, so a present table alone would never
+  // bring the script back.
+  Script("acis.seizai.txt", "create table if not exists seizai (a);\r\ninsert into nowhere values (1);\r\n");
+  auto db = Open();
+  ASSERT_EQ(ui.reports.size(), 1u);
+  EXPECT_EQ(cp932::ToUtf8(ui.reports[0].caption), "SQL エラー");
+  EXPECT_NE(cp932::ToUtf8(ui.reports[0].title).find("acis.seizai.txt SQL実行"), std::string::npos);
+  EXPECT_FALSE(log.Has("acis.seizai 更新"));
+  db.reset();
+
+  server.ClearRequests();
+  db = Open();
+  EXPECT_EQ(Requests("/m2/acis.seizai.txt"), 1);
+  EXPECT_EQ(ui.reports.size(), 2u) << "fetched and run again";
+  db.reset();
+
+  Script("acis.seizai.txt", "create table if not exists seizai (a);\r\ninsert into seizai values (1);\r\n");
+  db = Open();
+  EXPECT_TRUE(log.Has("acis.seizai 更新"));
+  db.reset();
+  db = Open();
+  EXPECT_FALSE(log.Has("acis.seizai 更新"));
+}
+
+TEST_F(RefreshTest, OldFracTablesGoAndReadyMadeDatabasesAreLeftAlone) {
+  {
+    auto db = Open();
+    db->ExecSQL("create table spec.frac_code (a); create table spec.frac_sayoten (a);");
+  }
+  auto db = Open();
+  EXPECT_EQ(Value(*db, "select count(*) from spec.sqlite_master where name like 'frac%'"), "0");
+  db.reset();
+
+  OptionData->BuiltFromSite = 3;
+  server.ClearRequests();
+  db = Open();
+  EXPECT_TRUE(server.Requests().empty());
+}
+
+TEST_F(RefreshTest, BunruiRefreshRecomputesProductEffects) {
+  Script("spec.bunrui.txt",
+         "drop table if exists spec.bunrui;\r\n"
+         "create table spec.bunrui (seibun, kokaid);\r\n"
+         "insert into spec.bunrui values ('A', 1), ('B', 4);\r\n"
+         "drop table if exists spec.koka;\r\n"
+         "create table spec.koka (kokaid, koka);\r\n"
+         "insert into spec.koka values (1, '殺虫'), (4, '殺菌'), (8, '展着');\r\n");
+  {
+    TSQLiteDb raw(cp932::FromUtf8((home / "DB" / "acis.db").string()));
+    raw.MultiStatement = true;
+    raw.ExecSQL("create table m_kihon (bango, seibun1, seibun2, seibun3, seibun4, seibun5, koka);"
+                "insert into m_kihon values (1, 'A', 'B', null, null, null, null);"
+                "insert into m_kihon values (2, 'Z', null, null, null, null, null);");
+  }
+  auto db = Open();
+  EXPECT_TRUE(log.Has("m_kihon koka 更新"));
+  EXPECT_EQ(Value(*db, "select koka from m_kihon where bango = 2"), "展着");
+  std::string k1 = Value(*db, "select koka from m_kihon where bango = 1");
+  EXPECT_NE(k1.find("殺虫"), std::string::npos) << k1;
+  EXPECT_NE(k1.find("殺菌"), std::string::npos) << k1;
+}
