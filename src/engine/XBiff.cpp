@@ -265,7 +265,7 @@ void TXBiff::ReadWorkbook(const std::string &FileName) {
   if (!f) throw EXBiffError(OpenFailedText());
   std::string bytes((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
   if (f.bad()) throw EXBiffError(OpenFailedText());
-  ReadWorkbookData(std::move(bytes));
+  ReadWorkbookData(bytes);
 }
 
 void TXBiff::ReadWorkbookData(std::string_view Data) {
