@@ -277,6 +277,13 @@ std::unique_ptr<Request> OpenUrl(Session &session, const std::string &url_utf8,
     err = "cannot start the transfer";
     return nullptr;
   }
+  // Only absolute http and https addresses: a text without a scheme is no address (the
+  // transfer library would otherwise take its first word for a host name).
+  std::string lower = Lower(url_utf8.substr(0, 8));
+  if (lower.rfind("http://", 0) != 0 && lower.rfind("https://", 0) != 0) {
+    err = "not an http or https address";
+    return nullptr;
+  }
   std::string url = EscapeUrl(url_utf8);
   CURL *e = d->easy;
   curl_easy_setopt(e, CURLOPT_URL, url.c_str());

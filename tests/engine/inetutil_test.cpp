@@ -153,6 +153,13 @@ TEST_F(HttpDownloadTest, ConnectionAndOfflineStates) {
     TestServer other;
     port = other.port();
   }
+  // A text without a scheme is no address: it is not taken for a host name.
+  THttpDownload bare;
+  bare.SetUrl("spec.bunrui.txt");
+  bare.SetFileName(local);
+  EXPECT_FALSE(bare.Execute());
+  EXPECT_EQ(bare.LastError, 12203u);
+
   THttpDownload refused;
   refused.SetUrl("http://127.0.0.1:" + std::to_string(port) + "/x");
   refused.SetFileName(local);
