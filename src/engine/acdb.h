@@ -85,6 +85,53 @@ class TAcisDB {
   static TReferenceRefresh ReferenceRefresh;
 
   // ---- crop hierarchy
+  // Crop names travel as comma text; code expressions come back quoted for SQL, ready to
+  // stand behind "idsaku REGEXP". Failures are shown (SQL error report or message box) and
+  // never raised. An expression that would be too large for the regular-expression engine
+  // is refused with a warning and comes back matching no code.
+
+  // The registered crop names (status 1 or 3) among the crop itself, its ancestors and its
+  // cross-group crop, as comma text.
+  std::string UpperGroup(const std::string &Name);
+  // The ancestors and the cross-group crop, unregistered ones in "( )", sub-level ones in
+  // "[ ]"; failures are silent.
+  std::string UpperSakumotsuList(const std::string &Name);
+  // The nearest registered crop and the crops on the same level.
+  std::string SameLevelSakumotsu(const std::string &Name);
+  // The crop and its registered descendants, followed by what followed the crop's name in
+  // the term; mode "~" gives UpperGroup instead.
+  std::string DeployCrops(const std::string &Term, char Mode);
+  // '^(code|code...)' of the named crops with their upper groups and the matching "9"
+  // entries; '^$' when no code matches.
+  std::string DeployIdsaku(const std::string &Names);
+  // The code expression of crops given by name (or, with MatchByPattern, by a pattern over
+  // names, other names and readings), with the deciduous-fruit sub-entries left out unless
+  // asked for; '0000000000000000' when no crop matches.
+  void IdSakuRegexpLine(const std::string &Crops, bool MatchByPattern, std::string &Result,
+                        bool UseDeployIdsaku = false);
+  // The codes of the crops that name one of the crops or belong to one of them (through
+  // the auxiliary crop table) as "'code|code'", "'^$'" when none; Flag has no effect.
+  std::string IdSakuRegexpLineTest(const std::string &Crops, bool Flag = false);
+  // True when the crop is a deciduous fruit tree of the fruit group.
+  bool IsRakuyokaju(const std::string &Name);
+  // Adds to Except the codes of the deciduous-fruit sub-entries that the crops do not ask for.
+  void IdSakuRakuyokaju(const std::string &Crops, std::vector<std::string> &Except);
+  // Crop names matching the term (folded comparison with "%" at either end).
+  bool SakumotsuMatches(const std::string &Term);
+  // Result := the matching names as comma text; left as it was when none matches.
+  void MatchSakumotsuList(const std::string &Term, std::string &Result);
+
+ private:
+  enum class TCropQuery { Row, NoRow, Failed };
+  // Runs SQL (multi-statement) into the current result and reads the first row's first
+  // cell. When that cell is a list joined by concat that reached concat's length cap,
+  // RowSQL (the same rows, one value per row) runs instead and the list is joined here, so
+  // it stays whole. An SQL failure is shown under Title when Report is set.
+  TCropQuery CropListQuery(const std::string &SQL, const std::string &RowSQL,
+                           const std::string &Sep, const std::string &Title, bool Report,
+                           std::string &Cell);
+
+ public:
 
   // ---- search schema
 
