@@ -361,3 +361,28 @@ TEST_F(CropQueries, CropConditionsOverNamesAndOtherNames) {
 }
 
 }  // namespace
+namespace {
+
+TEST_F(CropQueries, SqlFailuresAreShownUnderTheirTitleAndNotRaised) {
+  db_->ExecSQL("ALTER TABLE m_sakumotsu RENAME TO m_sakumotsu_old; DROP VIEW vg_sakumotsu2;");
+  EXPECT_EQ(db_->UpperGroup(S("トマト")), "");
+  EXPECT_EQ(db_->SameLevelSakumotsu(S("トマト")), "");
+  EXPECT_EQ(db_->DeployCrops(S("トマト"), '%'), "");
+  EXPECT_EQ(db_->DeployIdsaku(S("トマト")), "");
+  std::string e = "unset";
+  db_->IdSakuRegexpLine(S("トマト"), false, e);
+  EXPECT_EQ(e, "'0000000000000000'");
+  std::vector<std::string> titles;
+  for (const auto &r : ui_.reports) titles.push_back(U(r.title));
+  const std::vector<std::string> expected = {
+      "AcisDB.UpperGroup SQL実行", "AcisDB.SameLevelSakumotsu SQL実行", "", "AcisDB.DeployIdsaku SQL実行"};
+  ASSERT_GE(titles.size(), expected.size());
+  EXPECT_EQ(std::vector<std::string>(titles.begin(), titles.begin() + 4), expected);
+  for (const auto &r : ui_.reports) EXPECT_EQ(U(r.caption), "SQL エラー");
+  // The hint list fails silently.
+  const std::size_t shown = ui_.reports.size();
+  EXPECT_EQ(db_->UpperSakumotsuList(S("トマト")), "");
+  EXPECT_EQ(ui_.reports.size(), shown);
+}
+
+}  // namespace
