@@ -353,6 +353,7 @@ TEST_F(CropQueries, CropConditionsOverNamesAndOtherNames) {
       {"ミニトマト(施設栽培)", {"ミニトマト(施設栽培)"}},
       {"野菜類", {"野菜類"}},
       {"花き類・観葉植物", {"花き類・観葉植物"}},
+      {"ソルゴー", {"ソルゴー"}},  // ソ carries a backslash as its second byte
       {"存在しない作物", {}},
   };
   TSQLiteDb probe((dir_ / "acis.db").string());
