@@ -101,8 +101,9 @@ Session::Session(std::string agent, bool named_proxy, std::string proxy, std::st
 
 Session::~Session() = default;
 
-std::string Session::ProxyFor(const std::string &host) const {
+std::string Session::ProxyFor(const std::string &host_any_case) const {
   if (!named_proxy_) return std::string();
+  std::string host = Lower(host_any_case);
   std::string list = bypass_;
   for (char &c : list)
     if (c == ';' || c == ',' || c == '\t' || c == '\r' || c == '\n') c = ' ';

@@ -114,6 +114,8 @@ TEST(SakuUtil, ShortReadingsAreGuarded) {
 TEST(SakuUtil, LiteralModesWithoutRegexp) {
   EXPECT_EQ(U(CropRegexLiteral(S("'トマト\\(施設栽培\\)',なす"), '#')), "トマト（施設栽培）");
   EXPECT_EQ(U(CropRegexLiteral(S("トマト（施設栽培）"), '=')), "'^トマト\\(施設栽培\\)?'");
+  EXPECT_EQ(U(CropRegexLiteral(S("ソ\\(ー\\)"), '#')), "ソ（ー）");
+  EXPECT_EQ(U(CropRegexLiteral(S("ソルゴー(青刈り)"), ':')), "'、(ソルゴー\\(青刈り\\))、'");
   EXPECT_EQ(U(CropRegexLiteral(S("O'Brien"), '=')), "'^OBrien'");
   EXPECT_EQ(U(CropRegexLiteral(S("トマト,なす"), ':')), "'、(トマト|なす)、'");
   EXPECT_EQ(U(CropRegexLiteral(S("トマト(施設栽培),トマト,なす"), '_')),
