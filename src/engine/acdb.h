@@ -249,8 +249,8 @@ class TAcisMiniDB {
   TAcisMiniDB(const TAcisMiniDB &) = delete;
   TAcisMiniDB &operator=(const TAcisMiniDB &) = delete;
   void AttachSpec();
-  // The crop's nearest registered crop and its registered relatives as comma text
-  // (starting with a comma); the empty text when there is none.
+  // The crop's nearest registered crop and its registered relatives as comma text; the
+  // empty text when there is none (also for a name that is no crop).
   std::string UpperGroup(const std::string &CropName);
   TSQLiteDb &Db() { return *FDb; }
 
