@@ -316,6 +316,7 @@ TEST(BuildValues, ValueHelpersAndIngredientSlots) {
       {"展着剤", "seibun1 = ''"},
       {"A・B・C・D・E・F水和剤", "seibun1 = 'A',seibun2 = 'B',seibun3 = 'C',seibun4 = 'D',seibun5 = 'E',seibun6 = 'F'"},
       {"O'Neil剤", "seibun1 = 'O''Neil'"},
+      {"ポリオキシン・ポリカーバメート水和剤", "seibun1 = 'ポリオキシン',seibun2 = 'ポリカーバメート'"},  // ポ ends in 0x7C
   };
   for (const Case &c : cases)
     EXPECT_EQ(cp932::ToUtf8(SplitShuruiSeibun(cp932::FromUtf8(c.shurui))), c.slots) << c.shurui;
