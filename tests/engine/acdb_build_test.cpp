@@ -372,3 +372,25 @@ TEST_F(BuildTest, SecondConnectionAnswersTheUpperGroup) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(BuildTest, AFailingMakersRowIsReportedAndFailsTheImport) {
+  db_ = std::make_unique<TAcisDB>((dir_ / "acis.db").string(), nullptr);
+  db_->CreateTables();
+  db_->Db().ExecSQL("CREATE TEMP TRIGGER refuse BEFORE INSERT ON kihon WHEN NEW.bango = 3 "
+                    "BEGIN SELECT RAISE(ABORT, 'row refused'); END;");
+  std::string csv = "header\r\n";
+  for (int i = 1; i <= 5; ++i)
+    csv += std::to_string(i) + ",'A','B','C','D','E','1%',1,'U','Z','2020/01/0" + std::to_string(i) + "'\r\n";
+  qmtest::WriteFile(dir_ / "kihon.csv", csv);
+  const std::string path = (dir_ / "kihon.csv").string();
+  EXPECT_THROW(db_->ImportKihonCsv(path), ESQLiteException);
+  ASSERT_EQ(ui_.reports.size(), 1u);
+  EXPECT_EQ(ui_.reports[0].title, path + " SQL実行"_sj);
+  EXPECT_NE(ui_.reports[0].text.find("row refused"), std::string::npos);
+  EXPECT_EQ(Count("kihon"), 2);  // the rows before the failure stay; none after it is taken
+  EXPECT_FALSE(db_->Db().InTransaction());
+}
+
+}  // namespace
