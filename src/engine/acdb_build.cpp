@@ -11,6 +11,7 @@
 #include <fstream>
 #include <iterator>
 #include <optional>
+#include <unordered_map>
 #include <vector>
 
 #include "engine/SakuUtil.h"
@@ -101,12 +102,18 @@ Value RawField(const std::string &s) {
 }
 Value UnlessNull(const std::string &s) { return s == "NULL" ? Value() : Value(s); }
 
+// Every occurrence of a text replaced (both given as UTF-8 source text); the texts are
+// converted once and the common case, no occurrence, costs one search.
 std::string Replace(std::string s, const char *from_utf8, const char *to_utf8) {
-  static thread_local std::string from, to;
-  from = cp932::FromUtf8(from_utf8);
-  to = cp932::FromUtf8(to_utf8);
+  static thread_local std::unordered_map<const char *, std::string> converted;
+  auto sj = [](const char *u8) -> const std::string & {
+    auto it = converted.find(u8);
+    if (it == converted.end()) it = converted.emplace(u8, cp932::FromUtf8(u8)).first;
+    return it->second;
+  };
+  const std::string &from = sj(from_utf8);
   if (FindSjis(s, from) == std::string_view::npos) return s;
-  return ReplaceAllText(s, from, to);
+  return ReplaceAllText(s, from, sj(to_utf8));
 }
 
 std::string UnitSigns(std::string s) {
@@ -207,9 +214,10 @@ std::string SplitShuruiSeibun(const std::string &Shurui) {
   std::vector<std::string> items;
   std::size_t start = 0;
   for (;;) {
-    std::size_t bar = s.find('|', start);  // "|" is below 0x40: never a trail byte
-    items.push_back(s.substr(start, bar == std::string::npos ? std::string::npos : bar - start));
-    if (bar == std::string::npos) break;
+    // "|" (0x7C) is also the trail byte of ポ and other characters: find it as a character.
+    std::size_t bar = FindSjis(s, "|", start);
+    items.push_back(s.substr(start, bar == std::string_view::npos ? std::string::npos : bar - start));
+    if (bar == std::string_view::npos) break;
     start = bar + 1;
   }
   for (std::size_t i = 0; i < items.size(); ++i) {

@@ -316,6 +316,7 @@ TEST(BuildValues, ValueHelpersAndIngredientSlots) {
       {"展着剤", "seibun1 = ''"},
       {"A・B・C・D・E・F水和剤", "seibun1 = 'A',seibun2 = 'B',seibun3 = 'C',seibun4 = 'D',seibun5 = 'E',seibun6 = 'F'"},
       {"O'Neil剤", "seibun1 = 'O''Neil'"},
+      {"ポリオキシン・ポリカーバメート水和剤", "seibun1 = 'ポリオキシン',seibun2 = 'ポリカーバメート'"},  // ポ ends in 0x7C
   };
   for (const Case &c : cases)
     EXPECT_EQ(cp932::ToUtf8(SplitShuruiSeibun(cp932::FromUtf8(c.shurui))), c.slots) << c.shurui;
@@ -368,6 +369,28 @@ TEST_F(BuildTest, SecondConnectionAnswersTheUpperGroup) {
   EXPECT_EQ(mini.UpperGroup("no such crop"), "");
   EXPECT_EQ(mini.UpperGroup("farmer's crop"), "");
   EXPECT_TRUE(ui_.reports.empty()) << cp932::ToUtf8(ui_.reports.empty() ? "" : ui_.reports[0].text);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(BuildTest, AFailingMakersRowIsReportedAndFailsTheImport) {
+  db_ = std::make_unique<TAcisDB>((dir_ / "acis.db").string(), nullptr);
+  db_->CreateTables();
+  db_->Db().ExecSQL("CREATE TEMP TRIGGER refuse BEFORE INSERT ON kihon WHEN NEW.bango = 3 "
+                    "BEGIN SELECT RAISE(ABORT, 'row refused'); END;");
+  std::string csv = "header\r\n";
+  for (int i = 1; i <= 5; ++i)
+    csv += std::to_string(i) + ",'A','B','C','D','E','1%',1,'U','Z','2020/01/0" + std::to_string(i) + "'\r\n";
+  qmtest::WriteFile(dir_ / "kihon.csv", csv);
+  const std::string path = (dir_ / "kihon.csv").string();
+  EXPECT_THROW(db_->ImportKihonCsv(path), ESQLiteException);
+  ASSERT_EQ(ui_.reports.size(), 1u);
+  EXPECT_EQ(ui_.reports[0].title, path + " SQL実行"_sj);
+  EXPECT_NE(ui_.reports[0].text.find("row refused"), std::string::npos);
+  EXPECT_EQ(Count("kihon"), 2);  // the rows before the failure stay; none after it is taken
+  EXPECT_FALSE(db_->Db().InTransaction());
 }
 
 }  // namespace
