@@ -1,7 +1,6 @@
 // The crop list loaded from the sample kit's crop master, its tree and its hint texts.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <map>
 
 #include "components/CheckTreeView.h"
@@ -9,11 +8,11 @@
 #include "engine/UiServices.h"
 #include "engine/acdb.h"
 #include "platform/cp932.h"
+#include "support/enginefixture.h"
 #include "support/testutil.h"
 #include "ui/USakumotsuList.h"
 
 using namespace cp932::literals;
-using qmtest::SourceDir;
 using qmtest::TempDir;
 
 namespace {
@@ -23,37 +22,21 @@ std::string U(const std::string &sjis) { return cp932::ToUtf8(sjis); }
 // acis.db holding the kit's crop master and its views, open as the program-wide AcisDB.
 class CropListTest : public ::testing::Test {
  protected:
-  static inline TempDir *kit = nullptr;
-  static void SetUpTestSuite() {
-    kit = new TempDir;
-    std::string cmd = "python3 '" + (SourceDir() / "scripts/samplekit/make.py").string() +
-                      "' --size small --out '" + kit->path().string() + "' > /dev/null";
-    ASSERT_EQ(std::system(cmd.c_str()), 0);
-  }
-  static void TearDownTestSuite() {
-    delete kit;
-    kit = nullptr;
-  }
-
   TempDir home;
+  qmtest::ScopedEngineState state{home.path()};
   TScopedRecordingUi ui;
-  TAcisDB::TReferenceRefresh saved_refresh = TAcisDB::ReferenceRefresh;
-  TSQLiteDb::TFunctionRegistrar saved_registrar = TSQLiteDb::FunctionRegistrar;
   std::unique_ptr<TAcisDB> db;
   TSakumotsuList list;
 
   void SetUp() override {
-    TAcisDB::ReferenceRefresh = nullptr;
     TSQLiteDb::FunctionRegistrar = &RegisterSqlFunctions;
     db = std::make_unique<TAcisDB>(cp932::FromUtf8((home / "acis.db").string()), nullptr);
-    ASSERT_TRUE(db->ExecSQLFile(cp932::FromUtf8((kit->path() / "scripts/sakumotsu.txt").string()), false));
+    ASSERT_TRUE(db->ExecSQLFile(cp932::FromUtf8((qmtest::SmallKit() / "scripts/sakumotsu.txt").string()), false));
     AcisDB = db.get();
   }
   void TearDown() override {
     AcisDB = nullptr;
     db.reset();
-    TAcisDB::ReferenceRefresh = saved_refresh;
-    TSQLiteDb::FunctionRegistrar = saved_registrar;
   }
   int Rows(const std::string &sql) { return static_cast<int>(db->Db().GetTable(sql)->FieldAsInteger(0)); }
   const TSakumotsu *Find(const char *utf8) {
