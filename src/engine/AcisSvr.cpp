@@ -74,8 +74,12 @@ TDataSites &DataSites() {
     for (int i = 0; i < 4; ++i) s.TorvLabel[i] = "Torv "_sj + std::to_string(i + 1);
     if (const char *e = std::getenv("QUILLMAR_PUBLISHER_HOST")) s.PublisherHost = e;
     if (const char *e = std::getenv("QUILLMAR_TORV_MIRRORS")) {
-      std::vector<std::string> parts = SplitOn(e, ';');
-      for (std::size_t i = 0; i < 4 && i < parts.size(); ++i) s.TorvMirror[i] = parts[i];
+      std::string list = e;
+      for (char &c : list)
+        if (c == ' ' || c == '\t') c = ';';
+      std::size_t i = 0;
+      for (const std::string &part : SplitOn(list, ';'))
+        if (!part.empty() && i < 4) s.TorvMirror[i++] = part;
     }
     return s;
   }();

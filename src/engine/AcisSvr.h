@@ -21,7 +21,7 @@
 // The addresses of the sources. The publisher's pages lie on one host; each of the four
 // makers' mirrors has a base address ending in "/data/". The environment variables
 // QUILLMAR_PUBLISHER_HOST and QUILLMAR_TORV_MIRRORS (four base addresses separated by
-// ";") replace the built-in ones.
+// ";" or blanks) replace the built-in ones.
 struct TDataSites {
   std::string PublisherHost;
   std::string TorvMirror[4];

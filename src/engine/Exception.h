@@ -26,3 +26,10 @@ class EConvertError : public Exception {
   using Exception::Exception;
   const char *ClassName() const override { return "EConvertError"; }
 };
+
+// A file that could not be opened, read or written.
+class EInOutError : public Exception {
+ public:
+  using Exception::Exception;
+  const char *ClassName() const override { return "EInOutError"; }
+};

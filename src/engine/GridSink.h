@@ -24,3 +24,13 @@ class IGridSink {
   // Cells 0..count-1 of one row; cells past ColCount are ignored.
   virtual void SetRowCells(int row, const std::string_view *cells, int count) = 0;
 };
+
+// The cells of a sheet read for the database build: a workbook sheet held in a grid.
+class ICellSource {
+ public:
+  virtual ~ICellSource() = default;
+  virtual int RowCount() const = 0;
+  virtual int ColCount() const = 0;
+  // Cell text (program text); empty outside the sheet.
+  virtual std::string_view CellView(int col, int row) const = 0;
+};

@@ -353,3 +353,43 @@ std::optional<std::string_view> TSQLiteTbl::FieldAsBlob(int i) const {
 }
 
 std::string TSQLiteTbl::FieldAsBlobText(int i) const { return FieldAsString(i); }
+
+// ---------------------------------------------------------------- TSQLiteStmt
+
+TSQLiteStmt::TSQLiteStmt(TSQLiteDb &Db, const std::string &SQL) : FDb(Db), FSQL(SQL) {
+  const std::string text = cp932::ToUtf8(SQL);
+  if (sqlite3_prepare_v2(FDb.FHandle, text.c_str(), static_cast<int>(text.size()), &FStmt, nullptr) !=
+          SQLITE_OK ||
+      !FStmt) {
+    sqlite3_finalize(FStmt);
+    FStmt = nullptr;
+    FDb.RaiseError("Error executing SQL", SQL);
+  }
+}
+
+TSQLiteStmt::~TSQLiteStmt() { sqlite3_finalize(FStmt); }
+
+int TSQLiteStmt::ParamCount() const { return sqlite3_bind_parameter_count(FStmt); }
+
+void TSQLiteStmt::BindText(int Index, std::string_view Value) {
+  std::string u8 = cp932::ToUtf8(Value);
+  sqlite3_bind_text(FStmt, Index, u8.data(), static_cast<int>(u8.size()), SQLITE_TRANSIENT);
+}
+
+void TSQLiteStmt::BindInteger(int Index, int64_t Value) { sqlite3_bind_int64(FStmt, Index, Value); }
+
+void TSQLiteStmt::BindNull(int Index) { sqlite3_bind_null(FStmt, Index); }
+
+void TSQLiteStmt::Exec() {
+  int rc;
+  while ((rc = sqlite3_step(FStmt)) == SQLITE_ROW) {
+  }
+  if (rc != SQLITE_DONE) {
+    std::string message = FDb.ErrorText("Error executing SQL statement", FSQL);
+    sqlite3_reset(FStmt);
+    sqlite3_clear_bindings(FStmt);
+    throw ESQLiteException(message);
+  }
+  sqlite3_reset(FStmt);
+  sqlite3_clear_bindings(FStmt);
+}

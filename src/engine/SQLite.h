@@ -69,6 +69,7 @@ class TSQLiteDb {
 
  private:
   friend class TSQLiteTbl;
+  friend class TSQLiteStmt;
   std::string ErrorText(const std::string &Msg, const std::string &SQL) const;
   template <typename F>
   void ForEachStatement(const std::string &SQL, F Step);
@@ -76,6 +77,31 @@ class TSQLiteDb {
   sqlite3 *FHandle = nullptr;
   bool FInTransaction = false;
   std::unique_ptr<TPcreRegEx> FRegEx;
+};
+
+// One prepared statement with bound values, run again and again: the data imports insert
+// their rows through it, so no value is ever pasted into SQL text. Values are program
+// text; parameters are numbered from 1. The text is prepared as it is (no filter).
+class TSQLiteStmt {
+ public:
+  // Raises 'Error executing SQL "<SQL>" : <reason>' when the text does not prepare.
+  TSQLiteStmt(TSQLiteDb &Db, const std::string &SQL);
+  ~TSQLiteStmt();
+  TSQLiteStmt(const TSQLiteStmt &) = delete;
+  TSQLiteStmt &operator=(const TSQLiteStmt &) = delete;
+
+  int ParamCount() const;
+  void BindText(int Index, std::string_view Value);
+  void BindInteger(int Index, int64_t Value);
+  void BindNull(int Index);
+  // Runs the statement to its end, then resets it and clears its values; raises
+  // 'Error executing SQL statement "<SQL>" : <reason>' on failure (and resets too).
+  void Exec();
+
+ private:
+  TSQLiteDb &FDb;
+  std::string FSQL;
+  sqlite3_stmt *FStmt = nullptr;
 };
 
 // Column types of a result.

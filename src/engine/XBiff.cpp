@@ -4,8 +4,8 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
-#include <iterator>
 
 #include "platform/CompoundFile.h"
 #include "platform/cp932.h"
@@ -261,11 +261,21 @@ void TXBiff::LoadFromFile(const std::string &FileName) {
 }
 
 void TXBiff::ReadWorkbook(const std::string &FileName) {
-  std::ifstream f(FsPath(FileName), std::ios::binary);
-  if (!f) throw EXBiffError(OpenFailedText());
-  std::string bytes((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
-  if (f.bad()) throw EXBiffError(OpenFailedText());
-  ReadWorkbookData(std::move(bytes));
+  const std::filesystem::path path = FsPath(FileName);
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(path, ec)) throw EXBiffError(OpenFailedText());
+  std::ifstream f(path, std::ios::binary | std::ios::ate);
+  const std::streamoff size = f ? static_cast<std::streamoff>(f.tellg()) : -1;
+  if (size < 0) throw EXBiffError(OpenFailedText());
+  std::string bytes;
+  try {
+    bytes.resize(static_cast<std::size_t>(size));
+  } catch (const std::exception &) {
+    throw EXBiffError(OpenFailedText());  // more than memory can hold
+  }
+  f.seekg(0);
+  if (!f.read(bytes.data(), size)) throw EXBiffError(OpenFailedText());
+  ReadWorkbookData(bytes);
 }
 
 void TXBiff::ReadWorkbookData(std::string_view Data) {
@@ -444,7 +454,9 @@ bool TXBiff::ReadRecord(std::uint16_t id, const unsigned char *p, std::size_t le
       return false;
     case kColInfo: {
       need(6);
-      const int first = U16(p), last = U16(p + 2), width = U16(p + 4);
+      // Sheets of these formats have 256 columns; a wider range (some writers give 256
+      // as the last) is cut there, so that a damaged record cannot fire 65,536 events.
+      const int first = U16(p), last = std::min<int>(U16(p + 2), 0x100), width = U16(p + 4);
       if (OnReadColW)
         for (int c = first; c <= last; ++c) OnReadColW(this, FSheetNo, c, width);
       return false;

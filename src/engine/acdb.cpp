@@ -494,6 +494,9 @@ std::string TAcisMiniDB::UpperGroup(const std::string &CropName) {
       "order by idsaku desc;\r\n"
       "select concat(',',sakumotsu) from tidsaku;";
   try {
+    // A name that is no crop has no group (its code pattern would be empty).
+    if (FDb->GetTable("select 1 from vg_sakumotsu2 where sakumotsu = '" + n + "'")->Count() == 0)
+      return std::string();
     FTable = FDb->GetTable(sql);
   } catch (const ESQLiteException &e) {
     ShowSqlErrorReport("AcisMiniDB.UpperGroup SQL実行"_sj, e);

@@ -85,10 +85,71 @@ class TAcisDB {
   static TReferenceRefresh ReferenceRefresh;
 
   // ---- crop hierarchy
+  // Crop names travel as comma text; code expressions come back quoted for SQL, ready to
+  // stand behind "idsaku REGEXP". Failures are shown (SQL error report or message box) and
+  // never raised. An expression that would be too large for the regular-expression engine
+  // is refused with a warning and comes back matching no code.
+
+  // The registered crop names (status 1 or 3) among the crop itself, its ancestors and its
+  // cross-group crop, as comma text.
+  std::string UpperGroup(const std::string &Name);
+  // The ancestors and the cross-group crop, unregistered ones in "( )", sub-level ones in
+  // "[ ]"; failures are silent.
+  std::string UpperSakumotsuList(const std::string &Name);
+  // The nearest registered crop and the crops on the same level.
+  std::string SameLevelSakumotsu(const std::string &Name);
+  // The crop and its registered descendants, followed by what followed the crop's name in
+  // the term; mode "~" gives UpperGroup instead.
+  std::string DeployCrops(const std::string &Term, char Mode);
+  // '^(code|code...)' of the named crops with their upper groups and the matching "9"
+  // entries; '^$' when no code matches.
+  std::string DeployIdsaku(const std::string &Names);
+  // The code expression of crops given by name (or, with MatchByPattern, by a pattern over
+  // names, other names and readings), with the deciduous-fruit sub-entries left out unless
+  // asked for; '0000000000000000' when no crop matches.
+  void IdSakuRegexpLine(const std::string &Crops, bool MatchByPattern, std::string &Result,
+                        bool UseDeployIdsaku = false);
+  // The codes of the crops that name one of the crops or belong to one of them (through
+  // the auxiliary crop table) as "'code|code'", "'^$'" when none; Flag has no effect.
+  std::string IdSakuRegexpLineTest(const std::string &Crops, bool Flag = false);
+  // True when the crop is a deciduous fruit tree of the fruit group.
+  bool IsRakuyokaju(const std::string &Name);
+  // Adds to Except the codes of the deciduous-fruit sub-entries that the crops do not ask for.
+  void IdSakuRakuyokaju(const std::string &Crops, std::vector<std::string> &Except);
+  // Crop names matching the term (folded comparison with "%" at either end).
+  bool SakumotsuMatches(const std::string &Term);
+  // Result := the matching names as comma text; left as it was when none matches.
+  void MatchSakumotsuList(const std::string &Term, std::string &Result);
+
+ private:
+  enum class TCropQuery { Row, NoRow, Failed };
+  // Runs SQL (multi-statement) into the current result and reads the first row's first
+  // cell. When that cell is a list joined by concat that reached concat's length cap,
+  // RowSQL (the same rows, one value per row) runs instead and the list is joined here, so
+  // it stays whole. An SQL failure is shown under Title when Report is set.
+  TCropQuery CropListQuery(const std::string &SQL, const std::string &RowSQL,
+                           const std::string &Sep, const std::string &Title, bool Report,
+                           std::string &Cell);
+
+ public:
 
   // ---- search schema
+  // The connection's temporary search tables and views; run once per connection.
+  void CreateViews();
 
-  // ---- database build
+  // ---- database build (in build order)
+  void CreateTables();
+  void ImportKihonXls(const ICellSource &Grid);
+  void ImportTekiyoXls(const ICellSource &Grid);
+  void ImportKihonRawCsv(const std::string &Path);
+  void ImportTekiyoRawCsv(const std::string &Path);
+  void ImportKihonCsv(const std::string &Path);
+  void ImportTekiyoCsv(const std::string &Path);
+  void FillTmKihon();
+  void BuildMKihon();
+  void CreateSeibun();
+  void CreateIndexes();
+  void CreateTekiyoViews();
 
   // ---- reference refresh
   // Runs a script file as one multi-statement text (Utf8: the file is UTF-8). False when
@@ -142,6 +203,11 @@ class TAcisDB {
   void FillStrings(IStringsTarget &Target, const std::function<void(TSQLiteTbl &)> &Row,
                    bool UseUpdate);
   void FillGrid(IGridSink &Grid, TSQLiteTbl &Table, bool CaptionRule);
+  class TImport;
+  // Runs a script of several statements; when it fails, an open transaction is rolled back.
+  void RunScript(const std::string &Script);
+  // RunScript with a failure shown in the report instead of raised.
+  void ExecScriptReported(const std::string &Script);
 
   std::unique_ptr<TSQLiteDb> FDb;
   std::shared_ptr<TSQLiteTbl> FQuery;
@@ -150,6 +216,20 @@ class TAcisDB {
   IProgressTarget *FProgressBar = nullptr;
   ILogTarget *FLog = nullptr;
 };
+
+// Value helpers of the data imports (program text in, SQL literal text out; quotes inside a
+// value are doubled so that every value stays one literal).
+std::string SplitShuruiSeibun(const std::string &Shurui);  // "seibun1 = 'DEP',seibun2 = 'MEP'"
+std::string QuoteOrNull(const std::string &Text);           // NULL for an empty text
+std::string QuoteRawField(const std::string &Text);         // NULL for empty or "NULL"
+std::string QuoteUnlessNull(const std::string &Text);       // "NULL" stays NULL
+std::string SquareMetreSign(const std::string &Text);       // every "m2" becomes "㎡"
+
+// The ingredient column block of the result views for display mode 0 to 4 (five lines,
+// one per ingredient slot; empty for another mode), and the same with the resistance-class
+// system of the pest category.
+std::string SeibunColumns(int Mode);
+std::string SeibunColumnsRac(int Mode);
 
 // Makes every open of the query object refresh the reference tables (the program installs
 // it at start).
@@ -169,8 +249,8 @@ class TAcisMiniDB {
   TAcisMiniDB(const TAcisMiniDB &) = delete;
   TAcisMiniDB &operator=(const TAcisMiniDB &) = delete;
   void AttachSpec();
-  // The crop's nearest registered crop and its registered relatives as comma text
-  // (starting with a comma); the empty text when there is none.
+  // The crop's nearest registered crop and its registered relatives as comma text; the
+  // empty text when there is none (also for a name that is no crop).
   std::string UpperGroup(const std::string &CropName);
   TSQLiteDb &Db() { return *FDb; }
 

@@ -101,8 +101,9 @@ Session::Session(std::string agent, bool named_proxy, std::string proxy, std::st
 
 Session::~Session() = default;
 
-std::string Session::ProxyFor(const std::string &host) const {
+std::string Session::ProxyFor(const std::string &host_any_case) const {
   if (!named_proxy_) return std::string();
+  std::string host = Lower(host_any_case);
   std::string list = bypass_;
   for (char &c : list)
     if (c == ';' || c == ',' || c == '\t' || c == '\r' || c == '\n') c = ' ';
@@ -275,6 +276,13 @@ std::unique_ptr<Request> OpenUrl(Session &session, const std::string &url_utf8,
   d->easy = curl_easy_init();
   if (!d->multi || !d->easy) {
     err = "cannot start the transfer";
+    return nullptr;
+  }
+  // Only absolute http and https addresses: a text without a scheme is no address (the
+  // transfer library would otherwise take its first word for a host name).
+  std::string lower = Lower(url_utf8.substr(0, 8));
+  if (lower.rfind("http://", 0) != 0 && lower.rfind("https://", 0) != 0) {
+    err = "not an http or https address";
     return nullptr;
   }
   std::string url = EscapeUrl(url_utf8);

@@ -295,7 +295,7 @@ TEST_F(AcisSvrTest, SharedFolderCopiesNewerArchivesAndChecksPages) {
 }
 
 TEST_F(AcisSvrTest, DownloadTakesProxyAndTimeoutsFromTheSettings) {
-  server.SetFaults("proxyauth taro:pw\n/slow.bin stall 3\n");
+  server.SetFaults("proxyauth taro:pw\n/slow.bin stall 4\n");
   server.Put("/x.bin", "payload", kT0);
   server.Put("/slow.bin", std::string(10000, 'z'), kT0);
   OptionData->UseProxyAuth = true;
@@ -309,7 +309,7 @@ TEST_F(AcisSvrTest, DownloadTakesProxyAndTimeoutsFromTheSettings) {
   EXPECT_EQ(svr.LastModified, "Thu, 28 May 2026 20:26:40 GMT");
 
   OptionData->UseProxyAuth = false;
-  OptionData->ReceiveTimeout = 300;
+  OptionData->ReceiveTimeout = 1500;
   TAcisSvr direct;
   EXPECT_FALSE(direct.Download(server.Url("/slow.bin"), P(Data("slow.bin"))));
   EXPECT_EQ(direct.LastError, 12205u);

@@ -54,6 +54,11 @@ std::vector<Made> MakeArchives(const fs::path &work) {
   Shell("cd " + Quoted(usrc) + " && LC_ALL=C.UTF-8 7z a -bd -bso0 " + Quoted(work / "a.7z") +
       " '" + kBook + "' '" + kSub + "' >/dev/null");
   out.push_back({"7z", work / "a.7z", kSub});
+  // Names marked as UTF-8 (Python's zipfile sets the mark for names beyond ASCII).
+  Shell("python3 -c \"import zipfile; z = zipfile.ZipFile('" + (work / "utf8.zip").string() +
+        "', 'w'); z.writestr('" + kBook + "', 'book'); z.writestr('" + kSub +
+        "', 'sub file'); z.close()\"");
+  out.push_back({"zip-utf8", work / "utf8.zip", kSub});
   // LZH with CP932 header names, stored under a ".zip" name as the publisher's parts are.
   Shell("cd " + Quoted(usrc) + " && LC_ALL=C.UTF-8 JAVA_TOOL_OPTIONS='-Dfile.encoding=UTF-8 "
       "-Dsun.jnu.encoding=UTF-8' jlha cyq " + Quoted(work / "lzh.zip") + " '" + kBook + "' '" +

@@ -98,7 +98,7 @@ TEST_F(HttpDownloadTest, FaultsGiveTheirCodeAndKeepTheOldFile) {
       {"/d/file.bin status 503", 12210, "503", "Service Unavailable"},
       {"/d/file.bin truncate", 12205, "200", "OK"},
       {"/d/file.bin empty", 12205, "200", "OK"},
-      {"/d/file.bin stall 3", 12205, "200", "OK"},
+      {"/d/file.bin stall 4", 12205, "200", "OK"},
       {"/d/file.bin redirect /nowhere.bin", 12210, "404", "Not Found"},
   };
   for (const Case &c : cases) {
@@ -108,7 +108,7 @@ TEST_F(HttpDownloadTest, FaultsGiveTheirCodeAndKeepTheOldFile) {
     server.SetFaults(c.faults);
     THttpDownload d;
     d.AdjustTimeStamp = true;
-    d.ReceiveTimeout = 300;
+    d.ReceiveTimeout = 1500;  // well below the stall, well above a busy server's answer
     EXPECT_FALSE(Fetch(d));
     EXPECT_EQ(d.LastError, c.error);
     EXPECT_EQ(d.ResponseHeaders.Values("StatusCode"), c.status);
@@ -147,14 +147,16 @@ TEST_F(HttpDownloadTest, ConnectionAndOfflineStates) {
   EXPECT_TRUE(Fetch(d));
   EXPECT_FALSE(inet::IsGlobalOffline());
 
-  // Nothing listens on this port once the server object is gone.
-  int port;
-  {
-    TestServer other;
-    port = other.port();
-  }
+  // A text without a scheme is no address: it is not taken for a host name.
+  THttpDownload bare;
+  bare.SetUrl("spec.bunrui.txt");
+  bare.SetFileName(local);
+  EXPECT_FALSE(bare.Execute());
+  EXPECT_EQ(bare.LastError, 12203u);
+
+  // Nothing listens on port 1 of this machine.
   THttpDownload refused;
-  refused.SetUrl("http://127.0.0.1:" + std::to_string(port) + "/x");
+  refused.SetUrl("http://127.0.0.1:1/x");
   refused.SetFileName(local);
   EXPECT_FALSE(refused.Execute());
   EXPECT_EQ(refused.LastError, 12203u);

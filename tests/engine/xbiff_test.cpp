@@ -313,6 +313,7 @@ TEST(XBiff, Biff8Records) {
   wb += Bof8(0x0020) + Rec(0x0203, Cell8(9, 9, 0) + F(99)) + Eof();  // the chart's records count as sheet 0
   wb += Bof8(0x0010);
   wb += Rec(0x007D, W(2) + W(4) + W(3000) + W(15) + W(0) + W(0));
+  wb += Rec(0x007D, W(255) + W(0xFFFF) + W(500) + W(15) + W(0) + W(0));
   wb += Rec(0x00FD, Cell8(0, 0, 15) + D(0)) + Rec(0x00FD, Cell8(0, 1, 15) + D(1)) +
         Rec(0x00FD, Cell8(0, 2, 15) + D(2)) + Rec(0x00FD, Cell8(0, 3, 15) + D(3));
   wb += Rec(0x00BD, W(4) + W(2) + W(17) + D((static_cast<std::uint32_t>(-5) << 2) | 2) + W(17) +
@@ -348,7 +349,8 @@ TEST(XBiff, Biff8Records) {
   EXPECT_EQ(cp932::ToUtf8(r.at[Key(1, 7, 0)]), "ﾗﾍﾞﾙ漢字");
   EXPECT_EQ(r.at[Key(1, 8, 0)], long_text);
   EXPECT_EQ(r.at[Key(1, 9, 0)], "7");
-  EXPECT_EQ(r.colw, (std::vector<Key>{Key(1, 2, 3000), Key(1, 3, 3000), Key(1, 4, 3000)}));
+  EXPECT_EQ(r.colw, (std::vector<Key>{Key(1, 2, 3000), Key(1, 3, 3000), Key(1, 4, 3000), Key(1, 255, 500),
+                                      Key(1, 256, 500)}));
   for (const Cell &c : r.cells)
     if (c.row == 6) {
       EXPECT_EQ(c.attr, 21);
@@ -440,11 +442,13 @@ TEST(XBiff, LoadFromFileKeepsTheName) {
 // outside the data.
 TEST(XBiff, DamagedFilesGiveAnError) {
   qmtest::TempDir dir;
-  try {
-    TXBiff().LoadFromFile(cp932::FromUtf8((dir / "none.xls").string()));
-    ADD_FAILURE() << "no error";
-  } catch (const EXBiffError &e) {
-    EXPECT_EQ(std::string(e.what()), OpenFailed());
+  for (const std::filesystem::path &p : {dir / "none.xls", dir.path()}) {
+    try {
+      TXBiff().LoadFromFile(cp932::FromUtf8(p.string()));
+      ADD_FAILURE() << "no error: " << p;
+    } catch (const EXBiffError &e) {
+      EXPECT_EQ(std::string(e.what()), OpenFailed()) << p;
+    }
   }
 
   std::string lo = qmtest::ReadFile(Fixture("lo_biff8.xls"));

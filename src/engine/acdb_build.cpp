@@ -1,0 +1,538 @@
+// Building acis.db from the published data: the tables, the imports of the three input
+// forms (the publisher's workbook sheets, the publisher's CSV files, the makers' CSV set),
+// the product table with its ingredient slots and effects, the ingredient table, indexes
+// and the permanent views.
+//
+// Every value goes into the database as a bound parameter of one prepared insert, so a
+// quote, a blank, an underscore or any other character in the data arrives exactly as
+// published and can never break or change a statement.
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <unordered_map>
+#include <vector>
+
+#include "engine/SakuUtil.h"
+#include "engine/TextHelpers.h"
+#include "engine/Tsusho.h"
+#include "engine/UiServices.h"
+#include "engine/acdb.h"
+#include "engine/acdb_clauses.h"
+#include "platform/cp932.h"
+#include "platform/fspath.h"
+
+using namespace cp932::literals;
+
+namespace {
+
+const char *const kCrLf = "\r\n";
+
+using Value = std::optional<std::string>;  // no value is SQL NULL
+
+// Splits one CSV line: items are separated by commas; an item may be enclosed in the quote
+// character, a doubled quote inside standing for one. Blanks belong to the item.
+std::vector<std::string> SplitCsvLine(std::string_view line, char quote) {
+  std::vector<std::string> items;
+  std::string cur;
+  bool quoted = false, was_quoted = false;
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    char c = line[i];
+    if (quoted) {
+      if (c == quote) {
+        if (i + 1 < line.size() && line[i + 1] == quote) {
+          cur.push_back(quote);
+          ++i;
+        } else {
+          quoted = false;
+        }
+      } else {
+        cur.push_back(c);
+      }
+    } else if (c == ',') {
+      items.push_back(std::move(cur));
+      cur.clear();
+      was_quoted = false;
+    } else if (c == quote && cur.empty() && !was_quoted) {
+      quoted = was_quoted = true;
+    } else {
+      cur.push_back(c);
+    }
+  }
+  items.push_back(std::move(cur));
+  return items;
+}
+
+// The lines of a text file, without their line ends. A missing or unreadable file raises.
+std::vector<std::string> ReadLines(const std::string &path) {
+  std::ifstream f(FsPath(path), std::ios::binary);
+  if (!f) throw EInOutError("Cannot open file \"" + path + "\"");
+  std::string data((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+  if (f.bad()) throw EInOutError("Cannot read file \"" + path + "\"");
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  while (start < data.size()) {
+    std::size_t nl = data.find('\n', start);
+    std::size_t end = nl == std::string::npos ? data.size() : nl;
+    std::size_t stop = end;
+    if (stop > start && data[stop - 1] == '\r') --stop;
+    lines.emplace_back(data, start, stop - start);
+    if (nl == std::string::npos) break;
+    start = nl + 1;
+  }
+  return lines;
+}
+
+std::string Item(const std::vector<std::string> &items, std::size_t i) {
+  return i < items.size() ? items[i] : std::string();
+}
+
+// A value pasted unquoted in the original statements (registration number, ingredient
+// count): "NULL" and nothing are NULL; anything else is the text, which the column's
+// integer affinity turns into a number.
+Value RawValue(const std::string &s) {
+  if (s.empty() || s == "NULL") return std::nullopt;
+  return s;
+}
+Value OrNull(const std::string &s) { return s.empty() ? Value() : Value(s); }
+Value RawField(const std::string &s) {
+  if (s.empty() || s == "NULL") return std::nullopt;
+  return ToHankakuAscii(s);
+}
+Value UnlessNull(const std::string &s) { return s == "NULL" ? Value() : Value(s); }
+
+// Every occurrence of a text replaced (both given as UTF-8 source text); the texts are
+// converted once and the common case, no occurrence, costs one search.
+std::string Replace(std::string s, const char *from_utf8, const char *to_utf8) {
+  static thread_local std::unordered_map<const char *, std::string> converted;
+  auto sj = [](const char *u8) -> const std::string & {
+    auto it = converted.find(u8);
+    if (it == converted.end()) it = converted.emplace(u8, cp932::FromUtf8(u8)).first;
+    return it->second;
+  };
+  const std::string &from = sj(from_utf8);
+  if (FindSjis(s, from) == std::string_view::npos) return s;
+  return ReplaceAllText(s, from, sj(to_utf8));
+}
+
+std::string UnitSigns(std::string s) {
+  s = Replace(std::move(s), "㍑", "L");
+  s = Replace(std::move(s), "㍍", "m");
+  return Replace(std::move(s), "㌢", "cm");
+}
+
+// The common name of a registered name. Blanks stand as "_" while the maker marks are
+// stripped ("シンジェンタ_" is the form a blank after a maker's name takes), then turn back.
+std::string CommonName(const std::string &meisho) {
+  return ReplaceAllText(TsushoFromMeisho(ReplaceAllText(meisho, " ", "_")), "_", " ");
+}
+
+const char *const kKihonInsert =
+    "INSERT INTO kihon(bango,shurui,meisho,tsusho,ryakusho,ippanmei,seibun,nodo,kongo,yoto,zaikei,torokubi) "
+    "VALUES (?,?,?,?,?,?,?,?,?,?,?,?)";
+const char *const kTekiyoInsert =
+    "INSERT INTO m_tekiyo(bango,sakumotsu,basho,byochu,mokuteki,baisu,ekiryo,jiki,kaisu,hoho,jikan,ondo,dojo,"
+    "chitai,tekiyaku,kaisu1,kaisu2,kaisu3,kaisu4,kaisu5) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)";
+
+}  // namespace
+
+// The common frame of the imports: one transaction (committed also when a failure leaves
+// the import, so the rows before it stay), the progress bar advanced twenty times, the
+// message queue run once per row, and the prepared insert.
+class TAcisDB::TImport {
+ public:
+  TImport(TAcisDB &db, const char *insert, int total, bool progress_from_zero)
+      : db_(db), stmt_(*db.FDb, insert), total_(total) {
+    step_ = total_ >= 20 ? total_ / 20 : 1;
+    if (IProgressTarget *bar = db_.FProgressBar) {
+      bar->SetRange(0, total_);
+      if (progress_from_zero) bar->SetPosition(0);
+    }
+    db_.FDb->BeginTransaction();
+  }
+  ~TImport() {
+    if (db_.FDb->InTransaction()) {
+      try {
+        db_.FDb->Commit();
+      } catch (...) {
+      }
+    }
+  }
+  void Insert(const std::vector<Value> &values) {
+    for (std::size_t i = 0; i < values.size(); ++i) {
+      int p = static_cast<int>(i) + 1;
+      if (values[i])
+        stmt_.BindText(p, *values[i]);
+      else
+        stmt_.BindNull(p);
+    }
+    stmt_.Exec();
+  }
+  // After row n (counted from 1).
+  void Row(int n) {
+    if (db_.FProgressBar && n % step_ == 0) db_.FProgressBar->SetPosition(n);
+    UiServices().ProcessMessages();
+  }
+  void Finish() { db_.FDb->Commit(); }
+
+ private:
+  TAcisDB &db_;
+  TSQLiteStmt stmt_;
+  int total_;
+  int step_;
+};
+
+// ---------------------------------------------------------------- value helpers
+
+std::string QuoteOrNull(const std::string &Text) {
+  return Text.empty() ? "NULL" : QuotedSqlText(Text);
+}
+
+std::string QuoteRawField(const std::string &Text) {
+  if (Text.empty() || Text == "NULL") return "NULL";
+  return QuotedSqlText(ToHankakuAscii(Text));
+}
+
+std::string QuoteUnlessNull(const std::string &Text) {
+  return Text == "NULL" ? Text : QuotedSqlText(Text);
+}
+
+std::string SquareMetreSign(const std::string &Text) { return Replace(Text, "m2", "㎡"); }
+
+std::string SplitShuruiSeibun(const std::string &Shurui) {
+  std::string s = Replace(Shurui, "・", "|");
+  for (const char *w : {"粉粒剤", "水和剤", "乳剤", "液剤", "粉剤"}) s = Replace(std::move(s), w, "");
+  if (FindSjis(s, "全卵粉末"_sj) == std::string_view::npos) s = Replace(std::move(s), "粉末", "");
+  for (const char *w : {"粒剤", "マイクロカプセル剤", "水溶剤", "くん蒸剤", "燻蒸剤", "くん煙剤", "くん煙成型剤",
+                        "ペースト剤", "塗布剤", "エアゾル", "油剤", "複合肥料"})
+    s = Replace(std::move(s), w, "");
+  if (FindSjis(s, "石灰硫黄合剤"_sj) == std::string_view::npos) s = Replace(std::move(s), "剤", "");
+  s = Replace(std::move(s), "水和硫黄", "硫黄");
+
+  std::string out;
+  std::vector<std::string> items;
+  std::size_t start = 0;
+  for (;;) {
+    // "|" (0x7C) is also the trail byte of ポ and other characters: find it as a character.
+    std::size_t bar = FindSjis(s, "|", start);
+    items.push_back(s.substr(start, bar == std::string_view::npos ? std::string::npos : bar - start));
+    if (bar == std::string_view::npos) break;
+    start = bar + 1;
+  }
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    std::string item = items[i];
+    if (FindSjis(item, "展着"_sj) != std::string_view::npos)
+      item.clear();
+    else if (FindSjis(item, "除虫菊"_sj) != std::string_view::npos)
+      item = "ピレトリン"_sj;
+    else if (FindSjis(item, "シアン酸塩"_sj) != std::string_view::npos)
+      item = "シアン酸ナトリウム"_sj;
+    out += "seibun" + std::to_string(i + 1) + " = " + QuotedSqlText(item) + ",";
+  }
+  out.pop_back();  // the final comma
+  return out;
+}
+
+// ---------------------------------------------------------------- tables
+
+void TAcisDB::CreateTables() {
+  SetMultiStatement(true);
+  FDb->ExecSQL(std::string("DROP TABLE IF EXISTS main.info;") + kCrLf +
+               "CREATE TABLE main.info ([Item]VARCHAR ,[Value] VARCHAR);" + kCrLf +
+               "INSERT INTO main.info(Item,Value) VALUES ('LastUpdate','" + "不明"_sj + "');" + kCrLf +
+               "INSERT INTO main.info(Item,Value) VALUES ('Version'," + "190107" + ");");
+  FDb->ExecSQL(std::string("DROP TABLE IF EXISTS kihon;") + kCrLf +
+               "CREATE TEMP TABLE kihon ([bango] INTEGER,[shurui] VARCHAR,[meisho] VARCHAR,[tsusho] VARCHAR,"
+               "[ryakusho] VARCHAR,[ippanmei] VARCHAR,[seibun] VARCHAR,[nodo] VARCHAR,[kongo] INTEGER,"
+               "[yoto] VARCHAR,[zaikei] VARCHAR,[torokubi] VARCHAR);");
+  FDb->ExecSQL(std::string("DROP TABLE IF EXISTS tm_kihon;") + kCrLf +
+               "CREATE TEMP TABLE tm_kihon ([bango] INTEGER PRIMARY KEY,[shurui] VARCHAR,[meisho] VARCHAR,"
+               "[tsusho] VARCHAR,[ryakusho] VARCHAR,[kongo] INTEGER,[yoto] VARCHAR,[zaikei] VARCHAR,"
+               "[torokubi] VARCHAR,[seibun1] VARCHAR,[seibun2] VARCHAR,[seibun3] VARCHAR,[seibun4] VARCHAR,"
+               "[seibun5] VARCHAR);");
+  FDb->ExecSQL(std::string("DROP TABLE IF EXISTS m_tekiyo;") + kCrLf +
+               "CREATE TABLE m_tekiyo ([bango] INTEGER,[sakumotsu] VARCHAR,[basho] VARCHAR,[byochu] VARCHAR,"
+               "[mokuteki] VARCHAR,[baisu] VARCHAR,[ekiryo] VARCHAR,[jiki] VARCHAR,[kaisu] VARCHAR,[hoho] VARCHAR,"
+               "[jikan] VARCHAR,[ondo] VARCHAR,[dojo] VARCHAR,[chitai] VARCHAR,[tekiyaku] VARCHAR,[kaisu1] VARCHAR,"
+               "[kaisu2] VARCHAR,[kaisu3] VARCHAR,[kaisu4] VARCHAR,[kaisu5] VARCHAR);");
+}
+
+// ---------------------------------------------------------------- imports
+
+void TAcisDB::ImportKihonXls(const ICellSource &Grid) {
+  const std::string header = "登録番号"_sj;
+  TImport imp(*this, kKihonInsert, Grid.RowCount(), false);
+  int n = 0;
+  for (int r = 0; r < Grid.RowCount(); ++r) {
+    auto c = [&](int col) { return std::string(Grid.CellView(col, r)); };
+    bool blank = true;
+    for (int col = 0; col < Grid.ColCount() && blank; ++col) blank = Grid.CellView(col, r).empty();
+    if (!blank && FindSjis(c(0), header) == std::string_view::npos) {
+      std::string meisho = ToHankakuAscii(c(2));
+      imp.Insert({RawValue(c(0)), ToHankakuAscii(c(1)), meisho, CommonName(meisho), ToHankakuAscii(c(3)),
+                  ToHankakuAscii(c(4)), ToHankakuAscii(c(5)), ToZenkakuKana(c(6)), c(7), c(8), ToZenkaku(c(9)),
+                  SerialToDateText(c(10))});
+    }
+    imp.Row(++n);
+  }
+  imp.Finish();
+}
+
+void TAcisDB::ImportTekiyoXls(const ICellSource &Grid) {
+  TImport imp(*this, kTekiyoInsert, Grid.RowCount(), false);
+  for (int r = 1; r < Grid.RowCount(); ++r) {
+    auto c = [&](int col) { return std::string(Grid.CellView(col, r)); };
+    bool blank = true;
+    for (int col = 0; col < Grid.ColCount() && blank; ++col) blank = Grid.CellView(col, r).empty();
+    if (!blank) {
+      std::vector<Value> v;
+      v.reserve(20);
+      v.push_back(RawValue(c(0)));
+      v.push_back(UnitSigns(ToHankakuAscii(c(5))));
+      v.push_back(UnitSigns(ToZenkaku(c(6))));
+      v.push_back(UnitSigns(ToHankakuAscii(c(7))));
+      v.push_back(UnitSigns(ToZenkaku(c(8))));
+      for (int col = 9; col <= 13; ++col) v.push_back(UnitSigns(ToZenkakuKana(c(col))));
+      for (int col = 14; col <= 17; ++col) v.push_back(UnitSigns(c(col)));
+      v.push_back(UnitSigns(ToZenkakuKana(c(18))));
+      for (int col = 20; col <= 24; ++col) v.push_back(UnitSigns(ToZenkakuKana(c(col))));
+      imp.Insert(v);
+    }
+    imp.Row(r);
+  }
+  imp.Finish();
+}
+
+void TAcisDB::ImportKihonRawCsv(const std::string &Path) {
+  std::vector<std::string> lines = ReadLines(Path);
+  TImport imp(*this, kKihonInsert, static_cast<int>(lines.size()), false);
+  for (std::size_t l = 1; l < lines.size(); ++l) {
+    if (!lines[l].empty()) {
+      std::vector<std::string> i = SplitCsvLine(lines[l], '"');
+      std::string meisho = ToHankakuAscii(Item(i, 2));
+      imp.Insert({RawValue(Item(i, 0)), ToHankakuAscii(Item(i, 1)), meisho, CommonName(meisho),
+                  ToHankakuAscii(Item(i, 3)), ToHankakuAscii(Item(i, 4)), OrNull(ToHankakuAscii(Item(i, 5))),
+                  Item(i, 6), RawValue(Item(i, 7)), Item(i, 8), ToHankakuAscii(Item(i, 9)),
+                  DateTextNormalize(Item(i, 10))});
+    }
+    imp.Row(static_cast<int>(l));
+  }
+  imp.Finish();
+}
+
+void TAcisDB::ImportTekiyoRawCsv(const std::string &Path) {
+  std::vector<std::string> lines = ReadLines(Path);
+  TImport imp(*this, kTekiyoInsert, static_cast<int>(lines.size()), true);
+  bool access_no = false;
+  if (!lines.empty()) access_no = Item(SplitCsvLine(lines[0], '"'), 19) == "アクセスＮＯ"_sj;
+  int n = 0;
+  for (std::size_t l = 1; l < lines.size(); ++l) {
+    std::string line = lines[l];
+    // A quoted field over two lines: the next line belongs to this one.
+    if (std::count(line.begin(), line.end(), '"') % 2 == 1 && l + 1 < lines.size()) line += lines[++l];
+    if (!line.empty()) {
+      line = Replace(std::move(line), "㍑", "L");
+      line = Replace(std::move(line), "㍍", "m");
+      line = Replace(std::move(line), "ｍ", "m");
+      line = Replace(std::move(line), "ｇ", "g");
+      std::vector<std::string> i = SplitCsvLine(line, '"');
+      if (access_no && i.size() > 19) i.erase(i.begin() + 19);
+      if (i.size() < 25) i.resize(26, "NULL");
+      std::vector<Value> v;
+      v.reserve(20);
+      v.push_back(RawValue(Item(i, 0)));
+      for (int k = 5; k <= 18; ++k) v.push_back(RawField(Item(i, k)));
+      for (int k = 20; k <= 24; ++k) v.push_back(RawField(Item(i, k)));
+      imp.Insert(v);
+    }
+    imp.Row(++n);
+  }
+  imp.Finish();
+}
+
+void TAcisDB::ImportKihonCsv(const std::string &Path) {
+  std::vector<std::string> lines = ReadLines(Path);
+  TImport imp(*this, kKihonInsert, static_cast<int>(lines.size()), false);
+  for (std::size_t l = 1; l < lines.size(); ++l) {
+    if (!lines[l].empty()) {
+      std::vector<std::string> i = SplitCsvLine(lines[l], '\'');
+      try {
+        imp.Insert({RawValue(Item(i, 0)), Item(i, 1), Item(i, 2), CommonName(Item(i, 2)), Item(i, 3),
+                    Item(i, 4), UnlessNull(Item(i, 5)), Item(i, 6), RawValue(Item(i, 7)), Item(i, 8), Item(i, 9),
+                    DateTextNormalize(Item(i, 10))});
+      } catch (const ESQLiteException &e) {
+        // No row is dropped silently: the failure is shown and ends the import.
+        UiServices().ShowReport("SQL エラー"_sj, Path + " SQL実行"_sj, SqlErrorText(e));
+        throw;
+      }
+    }
+    imp.Row(static_cast<int>(l));
+  }
+  imp.Finish();
+}
+
+void TAcisDB::ImportTekiyoCsv(const std::string &Path) {
+  std::vector<std::string> lines = ReadLines(Path);
+  TImport imp(*this, kTekiyoInsert, static_cast<int>(lines.size()), true);
+  for (std::size_t l = 1; l < lines.size(); ++l) {
+    std::string line = lines[l];
+    if (!line.empty()) {
+      line = Replace(std::move(line), "平方メートル", "㎡");
+      line = Replace(std::move(line), "メートル", "m");
+      std::vector<std::string> i = SplitCsvLine(line, '\'');
+      std::vector<Value> v;
+      v.reserve(20);
+      v.push_back(RawValue(Item(i, 0)));
+      for (int k = 5; k <= 12; ++k) v.push_back(UnlessNull(Item(i, k)));
+      v.push_back(UnlessNull(SquareMetreSign(Item(i, 13))));
+      for (int k = 14; k <= 18; ++k) v.push_back(UnlessNull(Item(i, k)));
+      for (int k = 20; k <= 24; ++k) v.push_back(UnlessNull(Item(i, k)));
+      imp.Insert(v);
+    }
+    imp.Row(static_cast<int>(l));
+  }
+  imp.Finish();
+}
+
+// ---------------------------------------------------------------- products and ingredients
+
+void TAcisDB::FillTmKihon() {
+  FSQL = "INSERT INTO tm_kihon(bango,shurui,meisho,tsusho,ryakusho,kongo,yoto,zaikei,torokubi) "
+         "SELECT DISTINCT bango,shurui,meisho,tsusho,ryakusho,kongo,yoto,zaikei,torokubi FROM kihon;";
+  FDb->BeginTransaction();
+  try {
+    FDb->ExecSQL(FSQL);
+  } catch (...) {
+    FDb->Commit();
+    throw;
+  }
+  FDb->Commit();
+  UiServices().ProcessMessages();
+}
+
+namespace {
+
+// concat('・', the names of the fifteen effect masks of an effect-bit expression).
+std::string EffectNames(const std::string &bits, const char *indent) {
+  static const int masks[] = {3, 4, 8, 16, 32, 64, 128, 256, 512, 1024, 2048, 4096, 8192, 16384, 32768};
+  std::string s = std::string(indent) + "concat('" + "・"_sj + "'," + kCrLf;
+  for (std::size_t i = 0; i < std::size(masks); ++i) {
+    s += std::string(indent) + "(select koka from koka where kokaid = " + bits + " & " + std::to_string(masks[i]) +
+         ")" + (i + 1 < std::size(masks) ? "," : "") + kCrLf;
+  }
+  return s;
+}
+
+}  // namespace
+
+void TAcisDB::BuildMKihon() {
+  FQuery = std::shared_ptr<TSQLiteTbl>(FDb->GetTable("SELECT bango,shurui FROM tm_kihon"));
+  {
+    std::shared_ptr<TSQLiteTbl> t = FQuery;
+    FDb->BeginTransaction();
+    try {
+      for (; !t->Eof(); t->Next()) {
+        FDb->ExecSQL("UPDATE tm_kihon SET " + SplitShuruiSeibun(t->FieldAsString(1)) + " WHERE bango = '" +
+                     t->FieldAsString(0) + "'");
+        UiServices().ProcessMessages();
+      }
+    } catch (...) {
+      FDb->Commit();
+      throw;
+    }
+    FDb->Commit();
+  }
+
+  std::string s = std::string("BEGIN TRANSACTION;") + kCrLf + "DROP TABLE IF EXISTS m_kihon3;" + kCrLf +
+                  "DROP INDEX IF EXISTS idxBangoM;" + kCrLf + "CREATE TEMP TABLE t_kihon1 AS" + kCrLf + "SELECT" +
+                  kCrLf + "bango, shurui, meisho, tsusho, ryakusho, kongo, yoto, zaikei,torokubi," + kCrLf;
+  for (int n = 1; n <= 5; ++n) {
+    std::string d = std::to_string(n);
+    s += "seibun" + d + "," + kCrLf;
+    s += "(select keito from spec.bunrui where seibun = seibun" + d + ") as keito" + d + "," + kCrLf;
+    s += "(select kokaid from spec.bunrui where seibun = seibun" + d + ") as koka" + d + (n < 5 ? "," : "") + kCrLf;
+  }
+  s += std::string("FROM tm_kihon; ") + kCrLf + "CREATE TEMP TABLE t_kihon2 AS " + kCrLf + "SELECT" + kCrLf +
+       "bango, shurui, meisho, tsusho, ryakusho, kongo, yoto, zaikei, torokubi," + kCrLf +
+       "(ifnull(koka1,0) | ifnull(koka2,0) | ifnull(koka3,0) | ifnull(koka4,0) | ifnull(koka5,0)) AS idkoka," +
+       kCrLf + "seibun1, keito1, --koka1," + kCrLf + "seibun2, keito2, --koka2," + kCrLf +
+       "seibun3, keito3, --koka3," + kCrLf + "seibun4, keito4, --koka4," + kCrLf + "seibun5, keito5 --, koka5" +
+       kCrLf + "FROM t_kihon1;" + kCrLf + "" + kCrLf + "COMMIT TRANSACTION;";
+  RunScript(s);
+
+  s = std::string("BEGIN TRANSACTION;") + kCrLf + "CREATE TABLE m_kihon AS" + kCrLf + "SELECT" + kCrLf +
+      "bango, shurui, meisho, tsusho, ryakusho, kongo, yoto, zaikei, torokubi," + kCrLf + "--idkoka," + kCrLf +
+      "CASE WHEN idkoka = 0 AND shurui LIKE '%" + "展着剤"_sj + "'" + kCrLf + " THEN '" + "展着"_sj + "'" + kCrLf +
+      "ELSE" + kCrLf + EffectNames("idkoka", "") + ") END AS koka," + kCrLf + "seibun1, keito1, --koka1," + kCrLf +
+      "seibun2, keito2, --koka2," + kCrLf + "seibun3, keito3, --koka3," + kCrLf + "seibun4, keito4, --koka4," +
+      kCrLf + "seibun5, keito5 --, koka5" + kCrLf + "FROM t_kihon2;" + kCrLf + "CREATE INDEX idxBangoM ON m_kihon (bango);" +
+      kCrLf + "" + kCrLf + "DROP TABLE t_kihon1;" + kCrLf + "DROP TABLE t_kihon2;" + kCrLf + "COMMIT TRANSACTION;";
+  RunScript(s);
+}
+
+void TAcisDB::CreateSeibun() {
+  SetMultiStatement(true);
+  RunScript(std::string("begin transaction;") + kCrLf + "DROP TABLE IF EXISTS seibun;" + kCrLf +
+            "CREATE TABLE seibun AS SELECT bango,ippanmei,nodo,seibun FROM kihon ORDER BY bango;DROP TABLE IF "
+            "EXISTS kihon;" +
+            kCrLf + "commit transaction;");
+}
+
+void TAcisDB::CreateIndexes() {
+  auto progress = [this](int p) {
+    if (FProgressBar) FProgressBar->SetPosition(p);
+  };
+  FDb->ExecSQL("CREATE INDEX idxNoSeibun ON seibun (bango);");
+  progress(80);
+  FDb->ExecSQL("CREATE INDEX idxTsushoM ON m_kihon (tsusho);");
+  progress(82);
+  progress(84);
+  FDb->ExecSQL("CREATE INDEX idxNo ON m_tekiyo (bango);");
+  progress(86);
+  FDb->ExecSQL("CREATE INDEX idxTekiyoSakumotsu ON m_tekiyo (sakumotsu);");
+  progress(88);
+  progress(90);
+}
+
+void TAcisDB::CreateTekiyoViews() {
+  SetMultiStatement(true);
+  std::string slots;
+  for (int n = 1; n <= 5; ++n) {
+    std::string d = std::to_string(n);
+    slots += "seibun" + d + ", keito" + d + ", kaisu" + d + "," + kCrLf;
+  }
+  RunScript(
+      std::string("BEGIN TRANSACTION;") + kCrLf + "DROP VIEW IF EXISTS tekiyo;" + kCrLf +
+      "DROP VIEW IF EXISTS vTekiyo;" + kCrLf + "DROP VIEW IF EXISTS vTsushoTekiyo;" + kCrLf +
+      "CREATE VIEW tekiyo AS SELECT" + kCrLf + "bango, shurui, meisho, tsusho," + kCrLf + "b.xidsaku as xidsaku," +
+      kCrLf + "b.idsaku as idsaku, a.sakumotsu as sakumotsu, c.idbyochu as idbyochu, a.byochu as byochu," + kCrLf +
+      "mokuteki, jiki, baisu, ekiryo, hoho, basho, jikan, ondo, dojo, chitai, tekiyaku, kongo, kaisu," + kCrLf +
+      "seibun1, keito1, kaisu1, seibun2, keito2, kaisu2, seibun3, keito3, kaisu3, seibun4, keito4, kaisu4, "
+      "seibun5, keito5, kaisu5," +
+      kCrLf + "yoto, koka, zaikei, ryakusho " + kCrLf +
+      "FROM m_tekiyo AS a LEFT JOIN m_kihon USING(bango) LEFT JOIN m_sakumotsu AS b USING(sakumotsu) LEFT JOIN "
+      "m_byochu AS c USING(byochu);" +
+      kCrLf + "CREATE VIEW vTekiyo AS" + kCrLf + "SELECT" + kCrLf +
+      "bango, shurui, meisho, sakumotsu, byochu, mokuteki, jiki, baisu, ekiryo," + kCrLf +
+      "hoho, basho, jikan, ondo, dojo, chitai, tekiyaku, kongo, kaisu," + kCrLf + slots +
+      "yoto, koka, zaikei, ryakusho" + kCrLf + "FROM m_tekiyo LEFT JOIN m_kihon USING(bango);" + kCrLf +
+      "CREATE VIEW vTsushoTekiyo AS" + kCrLf + "SELECT DISTINCT" + kCrLf +
+      "sakumotsu, byochu, mokuteki, shurui, tsusho, jiki, baisu, ekiryo," + kCrLf +
+      "hoho, basho, jikan, ondo, dojo, chitai, tekiyaku, kongo, kaisu," + kCrLf + slots + "yoto, koka, zaikei" +
+      kCrLf + "FROM m_tekiyo LEFT JOIN m_kihon USING(bango);" + kCrLf + "COMMIT TRANSACTION;");
+  if (FProgressBar) FProgressBar->SetPosition(96);
+}
+
+void TAcisDB::RunScript(const std::string &Script) {
+  try {
+    FDb->ExecSQL(Script);
+  } catch (...) {
+    // A script that fails part-way leaves no transaction open behind it.
+    try {
+      FDb->ExecSQL("ROLLBACK;");
+    } catch (...) {
+    }
+    throw;
+  }
+}

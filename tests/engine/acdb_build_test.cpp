@@ -1,0 +1,384 @@
+// The database build from the sample kit in each input form, checked against what the kit's
+// manifest says (worked out by tests/support/kitfacts.py from the generated files), and the
+// search schema on the built database.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <sstream>
+
+#include "engine/UiServices.h"
+#include "engine/acdb.h"
+#include "engine/options.h"
+#include "platform/archive.h"
+#include "platform/cp932.h"
+#include "support/enginefixture.h"
+#include "support/testutil.h"
+
+using namespace cp932::literals;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string Unescape(const std::string &s) {
+  std::string out;
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    if (s[i] == '\\' && i + 1 < s.size()) {
+      char c = s[++i];
+      out.push_back(c == 't' ? '\t' : c == 'r' ? '\r' : c == 'n' ? '\n' : c);
+    } else {
+      out.push_back(s[i]);
+    }
+  }
+  return out;
+}
+
+// A TSV file of the facts script as rows of program text; "\N" becomes a missing value.
+using Row = std::vector<std::optional<std::string>>;
+std::vector<Row> ReadTsv(const fs::path &p) {
+  std::vector<Row> rows;
+  std::ifstream f(p, std::ios::binary);
+  std::string line;
+  while (std::getline(f, line)) {
+    Row r;
+    std::size_t start = 0;
+    for (;;) {
+      std::size_t tab = line.find('\t', start);
+      std::string cell = line.substr(start, tab == std::string::npos ? std::string::npos : tab - start);
+      if (cell == "\\N")
+        r.emplace_back(std::nullopt);
+      else
+        r.emplace_back(cp932::FromUtf8(Unescape(cell)));
+      if (tab == std::string::npos) break;
+      start = tab + 1;
+    }
+    rows.push_back(std::move(r));
+  }
+  return rows;
+}
+
+class TStringTable : public ICellSource {
+ public:
+  explicit TStringTable(const std::vector<Row> &rows) {
+    for (const Row &r : rows) {
+      std::vector<std::string> cells;
+      for (const auto &c : r) cells.push_back(c.value_or(""));
+      cols_ = std::max(cols_, static_cast<int>(cells.size()));
+      rows_.push_back(std::move(cells));
+    }
+  }
+  int RowCount() const override { return static_cast<int>(rows_.size()); }
+  int ColCount() const override { return cols_; }
+  std::string_view CellView(int c, int r) const override {
+    const auto &row = rows_[static_cast<std::size_t>(r)];
+    return c < static_cast<int>(row.size()) ? std::string_view(row[static_cast<std::size_t>(c)]) : "";
+  }
+
+ private:
+  std::vector<std::vector<std::string>> rows_;
+  int cols_ = 0;
+};
+
+struct Progress : IProgressTarget {
+  int max = 0, pos = 0, moves = 0;
+  void SetRange(int, int m) override { max = m; }
+  void SetPosition(int p) override {
+    pos = p;
+    ++moves;
+  }
+  int Position() const override { return pos; }
+};
+
+// The small kit with its archives unpacked and the facts the tests compare against.
+class Kit {
+ public:
+  static Kit &Get() {
+    static Kit kit;
+    return kit;
+  }
+  fs::path dir() const { return qmtest::SmallKit(); }
+  fs::path Unpacked(const std::string &archive_utf8) const {
+    return dir() / ("x-" + fs::path(archive_utf8).stem().string());
+  }
+
+ private:
+  Kit() {
+    std::string cmd = "python3 \"" + (qmtest::SourceDir() / "tests/support/kitfacts.py").string() + "\" \"" +
+                      dir().string() + "\"";
+    if (std::system(cmd.c_str()) != 0) throw std::runtime_error("the kit facts could not be written");
+    for (const char *a : {"publisher/登録基本部csv_20261130.zip", "publisher/登録適用部一_20261130.zip",
+                          "publisher/登録適用部二_20261130.zip", "makers/toroku.zip"}) {
+      std::string command = "x -r -hide -aoa -y \"" + cp932::FromUtf8((dir() / a).string()) + "\" -o\"" +
+                            cp932::FromUtf8(Unpacked(a).string()) + "/\"";
+      char output[4096];
+      if (sevenzip::SevenZip(nullptr, command.c_str(), output, sizeof output) != 0)
+        throw std::runtime_error(std::string("cannot unpack ") + a);
+    }
+  }
+};
+
+enum class Form { PublisherCsv, MakersCsv, Workbook };
+
+class BuildTest : public ::testing::Test {
+ protected:
+  void TearDown() override { db_.reset(); }
+
+  // Builds acis.db in the build order of the update window.
+  void Build(Form form) {
+    db_ = std::make_unique<TAcisDB>((dir_ / "acis.db").string(), nullptr);
+    db_->SetProgressBar(&progress_);
+    const fs::path kit = Kit::Get().dir();
+    // The reference tables the build reads.
+    for (const char *script : {"spec.bunrui.txt", "spec.iso.txt", "spec.irac.txt", "spec.frac.txt", "spec.hrac.txt",
+                               "acis.seizai.txt", "acis.dokusei.txt", "spec.ojas.txt", "sakumotsu.txt",
+                               "byochu.txt"})
+      db_->Db().ExecSQL(qmtest::ReadFile(kit / "scripts" / script));
+    db_->CreateTables();
+    const fs::path pub_k = Kit::Get().Unpacked("publisher/登録基本部csv_20261130.zip");
+    const fs::path pub_1 = Kit::Get().Unpacked("publisher/登録適用部一_20261130.zip");
+    const fs::path pub_2 = Kit::Get().Unpacked("publisher/登録適用部二_20261130.zip");
+    const fs::path makers = Kit::Get().Unpacked("makers/toroku.zip");
+    switch (form) {
+      case Form::PublisherCsv:
+        db_->ImportKihonRawCsv(cp932::FromUtf8((pub_k / "登録基本部_20261130.csv").string()));
+        db_->ImportTekiyoRawCsv(cp932::FromUtf8((pub_1 / "登録適用部一_20261130.csv").string()));
+        db_->ImportTekiyoRawCsv(cp932::FromUtf8((pub_2 / "登録適用部二_20261130.csv").string()));
+        break;
+      case Form::MakersCsv:
+        db_->ImportKihonCsv(cp932::FromUtf8((makers / "kihon.csv").string()));
+        db_->ImportTekiyoCsv(cp932::FromUtf8((makers / "tekiyo.csv").string()));
+        break;
+      case Form::Workbook:
+        db_->ImportKihonXls(TStringTable(ReadTsv(kit / "grid_kihon.tsv")));
+        db_->ImportTekiyoXls(TStringTable(ReadTsv(kit / "grid_tekiyo1.tsv")));
+        break;
+    }
+    db_->FillTmKihon();
+    db_->BuildMKihon();
+    db_->CreateSeibun();
+    db_->CreateIndexes();
+    db_->CreateTekiyoViews();
+    db_->SetLastUpdate("2026.11.30");
+    ASSERT_FALSE(db_->Db().InTransaction());
+  }
+
+  std::string One(const std::string &sql) {
+    auto t = db_->Db().GetTable(sql);
+    return t->Eof() ? std::string("<no row>") : t->FieldAsString(0);
+  }
+  int Count(const std::string &table) { return std::stoi(One("SELECT count(*) FROM " + table)); }
+
+  void CheckProducts(bool makers = false) {
+    std::vector<Row> products = ReadTsv(Kit::Get().dir() / "expect_products.tsv");
+    ASSERT_GT(products.size(), 40u);
+    for (const Row &p : products) {
+      const std::string bango = *p[0];
+      auto t = db_->Db().GetTable("SELECT tsusho, koka, torokubi, seibun1, seibun2, seibun3, seibun4, seibun5 "
+                                  "FROM m_kihon WHERE bango = " + bango);
+      ASSERT_FALSE(t->Eof()) << bango;
+      EXPECT_EQ(t->FieldAsString(0), *p[makers ? 5 : 1]) << bango;
+      EXPECT_EQ(t->FieldAsString(1), p[2].value_or("")) << bango;
+      EXPECT_EQ(t->FieldAsString(2), *p[3]) << bango;
+      std::string slots;
+      for (int i = 3; i < 8; ++i) {
+        if (t->FieldAsString(i).empty() && i > 3) break;
+        slots += (i > 3 ? "|" : "") + t->FieldAsString(i);
+      }
+      EXPECT_EQ(slots, *p[4]) << bango;
+    }
+  }
+
+  qmtest::TempDir dir_;
+  qmtest::ScopedEngineState state_{dir_.path()};
+  TScopedRecordingUi ui_;
+  Progress progress_;
+  std::unique_ptr<TAcisDB> db_;
+};
+
+std::map<std::string, int> ExpectedCounts() {
+  std::map<std::string, int> m;
+  for (const Row &r : ReadTsv(Kit::Get().dir() / "expect_tables.tsv")) m[*r[0]] = std::stoi(*r[1]);
+  return m;
+}
+
+TEST_F(BuildTest, PublisherCsvFormMatchesTheKit) {
+  Build(Form::PublisherCsv);
+  auto counts = ExpectedCounts();
+  EXPECT_EQ(Count("m_kihon"), counts["m_kihon"]);
+  EXPECT_EQ(Count("seibun"), counts["seibun"]);
+  EXPECT_EQ(Count("m_tekiyo"), counts["m_tekiyo"]);
+  CheckProducts();
+  // The hard cases of the application files.
+  for (const Row &c : ReadTsv(Kit::Get().dir() / "expect_cells.tsv")) {
+    if (c[3]->rfind("tekiyo", 0) != 0) continue;
+    const std::string cond = c[2] ? *c[1] + " = '" + *c[2] + "'" : *c[1] + " IS NULL";
+    EXPECT_NE(One("SELECT count(*) FROM m_tekiyo WHERE bango = " + *c[0] + " AND " + cond), "0")
+        << cp932::ToUtf8(cond);
+  }
+  EXPECT_EQ(One("SELECT Value FROM info WHERE Item = 'LastUpdate'"), "2026.11.30");
+  EXPECT_EQ(One("SELECT Value FROM info WHERE Item = 'Version'"), "190107");
+  EXPECT_EQ(progress_.pos, 96);
+  EXPECT_TRUE(ui_.reports.empty());
+}
+
+TEST_F(BuildTest, MakersCsvFormMatchesTheKit) {
+  Build(Form::MakersCsv);
+  auto counts = ExpectedCounts();
+  EXPECT_EQ(Count("m_kihon"), counts["m_kihon"]);
+  EXPECT_EQ(Count("seibun"), counts["seibun"]);
+  EXPECT_EQ(Count("m_tekiyo"), counts["m_tekiyo"]);
+  CheckProducts(true);
+  for (const Row &c : ReadTsv(Kit::Get().dir() / "expect_cells.tsv")) {
+    if (*c[3] != "makers/tekiyo.csv") continue;
+    EXPECT_NE(One("SELECT count(*) FROM m_tekiyo WHERE bango = " + *c[0] + " AND " + *c[1] + " = '" + *c[2] + "'"),
+              "0")
+        << cp932::ToUtf8(*c[2]);
+  }
+}
+
+TEST_F(BuildTest, WorkbookFormSkipsRecurringHeaders) {
+  Build(Form::Workbook);
+  auto counts = ExpectedCounts();
+  EXPECT_EQ(Count("m_kihon"), counts["m_kihon"]);
+  EXPECT_EQ(Count("seibun"), counts["seibun"]);
+  EXPECT_EQ(Count("m_tekiyo"), static_cast<int>(ReadTsv(Kit::Get().dir() / "grid_tekiyo1.tsv").size()) - 1);
+  CheckProducts();
+}
+
+TEST_F(BuildTest, SearchSchemaOnTheBuiltDatabase) {
+  Build(Form::PublisherCsv);
+  db_->CreateViews();
+  ASSERT_TRUE(ui_.reports.empty()) << cp932::ToUtf8(ui_.reports.empty() ? "" : ui_.reports[0].text);
+  int views = 0;
+  for (const char *rk : {"", "Rk"})
+    for (const char *target : {"Saku", "Byochu"})
+      for (const char *ts : {"", "Tsusho"})
+        for (int d = 1; d <= 5; ++d) {
+          std::string name = std::string("tv") + ts + "Tekiyo" + rk + target + std::to_string(d);
+          views += Count("temp.sqlite_master WHERE type = 'view' AND name = '" + name + "'");
+        }
+  EXPECT_EQ(views, 40);
+  for (const char *t : {"tSeibun", "t_tokusai", "ttTekiyoSaku", "ttTekiyoByochu", "t_tekiyo"})
+    EXPECT_TRUE(db_->TableExists(t)) << t;
+  EXPECT_EQ(Count("t_tekiyo"), Count("m_tekiyo"));
+  EXPECT_EQ(Count("kihon"), Count("seibun"));
+
+  // A crop search: the work table filled for one crop, read through a result view.
+  const std::string crop = One("SELECT sakumotsu FROM m_tekiyo GROUP BY sakumotsu ORDER BY count(*) DESC");
+  db_->ExecSQL("INSERT INTO ttTekiyoSaku(bango, shurui, meisho, tsusho, sakumotsu, byochu, kaisu, seibun1, "
+               "kaisu1) SELECT bango, shurui, meisho, tsusho, sakumotsu, byochu, kaisu, seibun1, kaisu1 FROM "
+               "tekiyo WHERE sakumotsu = '" + crop + "'");
+  for (int d = 1; d <= 5; ++d) {
+    EXPECT_EQ(Count("tvTekiyoSaku" + std::to_string(d)),
+              Count("m_tekiyo WHERE sakumotsu = '" + crop + "'"))
+        << d;
+    EXPECT_EQ(Count("tvTekiyoRkSaku" + std::to_string(d)),
+              Count("m_tekiyo WHERE sakumotsu = '" + crop + "'"))
+        << d;
+  }
+  // Without jpp.db the ingredient view still has the JPP columns, empty.
+  auto t = db_->Db().GetTable("SELECT * FROM tvSeibun");
+  ASSERT_EQ(t->ColCount(), 15);
+  EXPECT_EQ(t->Columns(5), cp932::FromUtf8("JPP系統名"));
+  // "-" places read as NULL in the display views.
+  EXPECT_EQ(One("SELECT count(*) FROM tv_meishoTekiyo WHERE basho = '-'"), "0");
+  // A second run stops at the first numbered view and leaves no transaction open.
+  db_->CreateViews();
+  EXPECT_FALSE(ui_.reports.empty());
+  EXPECT_FALSE(db_->Db().InTransaction());
+}
+
+TEST(BuildValues, ValueHelpersAndIngredientSlots) {
+  struct Case {
+    const char *shurui;
+    const char *slots;
+  };
+  const Case cases[] = {
+      {"DEP・MEP乳剤", "seibun1 = 'DEP',seibun2 = 'MEP'"},
+      {"石灰硫黄合剤", "seibun1 = '石灰硫黄合剤'"},
+      {"全卵粉末水和剤", "seibun1 = '全卵粉末'"},
+      {"除虫菊乳剤", "seibun1 = 'ピレトリン'"},
+      {"シアン酸塩粒剤", "seibun1 = 'シアン酸ナトリウム'"},
+      {"水和硫黄剤", "seibun1 = '硫黄'"},
+      {"展着剤", "seibun1 = ''"},
+      {"A・B・C・D・E・F水和剤", "seibun1 = 'A',seibun2 = 'B',seibun3 = 'C',seibun4 = 'D',seibun5 = 'E',seibun6 = 'F'"},
+      {"O'Neil剤", "seibun1 = 'O''Neil'"},
+      {"ポリオキシン・ポリカーバメート水和剤", "seibun1 = 'ポリオキシン',seibun2 = 'ポリカーバメート'"},  // ポ ends in 0x7C
+  };
+  for (const Case &c : cases)
+    EXPECT_EQ(cp932::ToUtf8(SplitShuruiSeibun(cp932::FromUtf8(c.shurui))), c.slots) << c.shurui;
+  EXPECT_EQ(QuoteOrNull(""), "NULL");
+  EXPECT_EQ(QuoteUnlessNull(""), "''");
+  EXPECT_EQ(QuoteUnlessNull("NULL"), "NULL");
+  EXPECT_EQ(QuoteRawField("NULL"), "NULL");
+  EXPECT_EQ(QuoteRawField(cp932::FromUtf8("ＡＢ'")), "'AB'''");
+  EXPECT_EQ(SquareMetreSign("100m2"), "100" + "㎡"_sj);
+}
+
+TEST_F(BuildTest, BatchBoundariesAndHostileValues) {
+  db_ = std::make_unique<TAcisDB>((dir_ / "acis.db").string(), nullptr);
+  db_->CreateTables();
+  // Application lines of the makers' form with quotes, blanks, underscores, a preconv call
+  // and a backslash: every value arrives as written.
+  const std::string weird = "O''Brien_s  preconv(''x'') \\ $1";  // as written in the file
+  for (int lines : {10, 11, 20}) {
+    std::string csv = "header\r\n";
+    for (int i = 0; i < lines; ++i)
+      csv += std::to_string(i + 1) + ",'a','b','c','d','" + weird + "','-','x','y','z','1','2','3','4','5','6','7',"
+             "'8','9','10','11','12','13','14','15'\r\n";
+    qmtest::WriteFile(dir_ / "t.csv", csv);
+    db_->Db().ExecSQL("DELETE FROM m_tekiyo");
+    db_->ImportTekiyoCsv((dir_ / "t.csv").string());
+    EXPECT_EQ(Count("m_tekiyo"), lines);
+    EXPECT_EQ(One("SELECT sakumotsu FROM m_tekiyo LIMIT 1"), "O'Brien_s  preconv('x') \\ $1");
+  }
+  // A missing file is an input/output error; the open transaction is gone.
+  EXPECT_THROW(db_->ImportKihonCsv((dir_ / "missing.csv").string()), EInOutError);
+  EXPECT_FALSE(db_->Db().InTransaction());
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(BuildTest, SecondConnectionAnswersTheUpperGroup) {
+  Build(Form::PublisherCsv);
+  const std::string crop = One("SELECT sakumotsu FROM vg_sakumotsu2 WHERE toroku = 1 AND class = 3 LIMIT 1");
+  const std::string parent_code = One("SELECT substr(idsaku,1,6)||'0000000000' FROM vg_sakumotsu2 WHERE sakumotsu = '" +
+                                      crop + "'");
+  TAcisMiniDB mini((dir_ / "acis.db").string());
+  std::string group = mini.UpperGroup(crop);
+  // The crop itself and its registered ancestors, deepest first.
+  ASSERT_EQ(group.substr(0, crop.size() + 1), crop + ",") << cp932::ToUtf8(group);
+  const std::string parent = One("SELECT sakumotsu FROM vg_sakumotsu2 WHERE idsaku = '" + parent_code + "'");
+  if (One("SELECT toroku FROM vg_sakumotsu2 WHERE idsaku = '" + parent_code + "'") == "1")
+    EXPECT_NE(group.find("," + parent), std::string::npos) << cp932::ToUtf8(group);
+  EXPECT_EQ(mini.UpperGroup("no such crop"), "");
+  EXPECT_EQ(mini.UpperGroup("farmer's crop"), "");
+  EXPECT_TRUE(ui_.reports.empty()) << cp932::ToUtf8(ui_.reports.empty() ? "" : ui_.reports[0].text);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(BuildTest, AFailingMakersRowIsReportedAndFailsTheImport) {
+  db_ = std::make_unique<TAcisDB>((dir_ / "acis.db").string(), nullptr);
+  db_->CreateTables();
+  db_->Db().ExecSQL("CREATE TEMP TRIGGER refuse BEFORE INSERT ON kihon WHEN NEW.bango = 3 "
+                    "BEGIN SELECT RAISE(ABORT, 'row refused'); END;");
+  std::string csv = "header\r\n";
+  for (int i = 1; i <= 5; ++i)
+    csv += std::to_string(i) + ",'A','B','C','D','E','1%',1,'U','Z','2020/01/0" + std::to_string(i) + "'\r\n";
+  qmtest::WriteFile(dir_ / "kihon.csv", csv);
+  const std::string path = (dir_ / "kihon.csv").string();
+  EXPECT_THROW(db_->ImportKihonCsv(path), ESQLiteException);
+  ASSERT_EQ(ui_.reports.size(), 1u);
+  EXPECT_EQ(ui_.reports[0].title, path + " SQL実行"_sj);
+  EXPECT_NE(ui_.reports[0].text.find("row refused"), std::string::npos);
+  EXPECT_EQ(Count("kihon"), 2);  // the rows before the failure stay; none after it is taken
+  EXPECT_FALSE(db_->Db().InTransaction());
+}
+
+}  // namespace
