@@ -1,6 +1,5 @@
 #include "support/sample_acisdb.h"
 
-#include <cstdlib>
 #include <stdexcept>
 
 #include "engine/UiServices.h"
@@ -8,6 +7,7 @@
 #include "engine/options.h"
 #include "platform/archive.h"
 #include "platform/cp932.h"
+#include "support/enginefixture.h"
 #include "support/testutil.h"
 
 namespace fs = std::filesystem;
@@ -24,13 +24,11 @@ void Unpack(const fs::path &archive, const fs::path &to) {
     throw std::runtime_error("cannot unpack " + archive.string());
 }
 
-// Generates the kit and builds acis.db from the makers' files in the update window's order.
+// Builds acis.db from the kit's makers' files in the update window's order.
 void Build(const fs::path &folder) {
-  const fs::path kit = folder / "kit";
-  std::string cmd = "python3 \"" + (SourceDir() / "scripts/samplekit/make.py").string() +
-                    "\" --size small --out \"" + kit.string() + "\" >/dev/null";
-  if (std::system(cmd.c_str()) != 0) throw std::runtime_error("the sample kit could not be made");
-  Unpack(kit / "makers/toroku.zip", kit / "x-toroku");
+  const fs::path &kit = SmallKit();
+  const fs::path unpacked = folder / "x-toroku";
+  Unpack(kit / "makers/toroku.zip", unpacked);
 
   TScopedRecordingUi ui;
   const std::string saved_folder = OptionData->DbFolder;
@@ -44,8 +42,8 @@ void Build(const fs::path &folder) {
                                "sakumotsu.txt", "byochu.txt", "tsushoruby.txt", "spec.idshurui.txt"})
       db.Db().ExecSQL(ReadFile(kit / "scripts" / script));
     db.CreateTables();
-    db.ImportKihonCsv(cp932::FromUtf8((kit / "x-toroku/kihon.csv").string()));
-    db.ImportTekiyoCsv(cp932::FromUtf8((kit / "x-toroku/tekiyo.csv").string()));
+    db.ImportKihonCsv(cp932::FromUtf8((unpacked / "kihon.csv").string()));
+    db.ImportTekiyoCsv(cp932::FromUtf8((unpacked / "tekiyo.csv").string()));
     db.FillTmKihon();
     db.BuildMKihon();
     db.CreateSeibun();

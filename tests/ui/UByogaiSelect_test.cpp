@@ -10,6 +10,7 @@
 #include "components/CheckListBoxEx.h"
 #include "engine/UiServices.h"
 #include "engine/acdb.h"
+#include "support/enginefixture.h"
 #include "support/sample_acisdb.h"
 #include "ui/picker_test_util.h"
 #include "ui_UByogaiSelect.h"
@@ -19,11 +20,6 @@ using V = std::vector<std::string>;
 
 namespace {
 
-struct TLines : ILogTarget {
-  std::vector<std::string> lines;
-  void AddLine(const std::string &line) override { lines.push_back(cp932::ToUtf8(line)); }
-};
-
 class ByogaiTest : public ::testing::Test {
  protected:
   void SetUp() override { db_.db().SetLogTarget(&log_); }
@@ -31,7 +27,7 @@ class ByogaiTest : public ::testing::Test {
   TTempSettings settings_;
   TScopedRecordingUi ui_;
   TSampleAcisDb db_;
-  TLines log_;
+  LogLines log_;
 };
 
 TEST_F(ByogaiTest, ListsComeFromTheDatabase) {
@@ -131,7 +127,7 @@ TEST_F(ByogaiTest, NameSearchByModeAndCategory) {
   }
   EXPECT_TRUE(ui_.reports.empty());
   ASSERT_FALSE(log_.lines.empty());
-  EXPECT_EQ(log_.lines.back(), "SELECT byochu FROM m_byochu WHERE  concat('、',byochu,betsumei) MATCH '%O''Brien%'");
+  EXPECT_EQ(cp932::ToUtf8(log_.lines.back()), "SELECT byochu FROM m_byochu WHERE  concat('、',byochu,betsumei) MATCH '%O''Brien%'");
 }
 
 TEST_F(ByogaiTest, SearchRunsOnlyWithAWord) {
