@@ -1,6 +1,5 @@
 #include "ui/QlmExportUtils.h"
 
-#include <QStandardPaths>
 #include <chrono>
 #include <cstdio>
 #include <system_error>
@@ -92,17 +91,7 @@ TOleObjectPtr StartSpreadsheet(int kind) {
 }  // namespace
 
 std::string GetSpecialFolderPath(int csidl) {
-  QStandardPaths::StandardLocation where;
-  switch (csidl) {
-    case CSIDL_DESKTOP:
-    case CSIDL_DESKTOPDIRECTORY: where = QStandardPaths::DesktopLocation; break;
-    case CSIDL_PERSONAL: where = QStandardPaths::DocumentsLocation; break;
-    case CSIDL_APPDATA: where = QStandardPaths::GenericConfigLocation; break;
-    case CSIDL_LOCAL_APPDATA: where = QStandardPaths::GenericDataLocation; break;
-    default: return std::string();
-  }
-  QByteArray u8 = QStandardPaths::writableLocation(where).toUtf8();
-  std::string path = cp932::FromUtf8(std::string_view(u8.constData(), static_cast<std::size_t>(u8.size())));
+  std::string path = SpecialFolderPath(csidl);
   if (path.size() > 260) path.resize(260);
   return path;
 }

@@ -12,17 +12,10 @@
 
 class QWidget;
 
-// Shell special-folder numbers the program asks for.
-enum : int {
-  CSIDL_DESKTOP = 0x00,
-  CSIDL_PERSONAL = 0x05,  // the user's documents
-  CSIDL_DESKTOPDIRECTORY = 0x10,
-  CSIDL_APPDATA = 0x1A,
-  CSIDL_LOCAL_APPDATA = 0x1C,
-};
+#include "components/BrwsFldr.h"  // the special-folder numbers
 
 // The folder's path (at most 260 characters, no trailing "/"); empty for a number the
-// system does not know.
+// system does not know or a folder that is missing.
 std::string GetSpecialFolderPath(int csidl);
 
 // A bare file name with the given extension (".html") that names no existing file in

@@ -2,7 +2,6 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QFileDialog>
 #include <QMenu>
 #include <QPageSetupDialog>
 #include <QPointer>
@@ -20,6 +19,7 @@
 #include <sstream>
 #include <system_error>
 
+#include "components/DialogServices.h"
 #include "components/QtServices.h"
 #include "components/qtext.h"
 #include "engine/Exception.h"
@@ -97,16 +97,7 @@ QUrl LocalUrl(const std::string &file_name) {
   return QUrl::fromLocalFile(QString::fromUtf8(cp932::ToUtf8(file_name).c_str()));
 }
 
-std::string DefaultAskSaveFileName(QWidget *parent, const std::string &suggested) {
-  QString name = QFileDialog::getSaveFileName(parent, QStringLiteral("名前を付けて保存"), ToQ(suggested),
-                                              QStringLiteral("Web ページ (*.html *.htm);;すべてのファイル (*)"));
-  return name.isEmpty() ? std::string() : FromQ(name);
-}
-
 }  // namespace
-
-std::function<std::string(QWidget *, const std::string &)> TfrmWebBrowser::AskSaveFileName =
-    DefaultAskSaveFileName;
 
 TfrmWebBrowser::TfrmWebBrowser(QWidget *owner)
     : QMainWindow(nullptr, Qt::Window), ui(new Ui::TfrmWebBrowser) {
@@ -350,9 +341,17 @@ bool TfrmWebBrowser::SaveAs(const std::string &file_name) {
 }
 
 void TfrmWebBrowser::bSaveClick() {
-  std::string suggested = FTempFile.empty() ? std::string("page.html") : FileNamePart(FTempFile);
-  std::string name = AskSaveFileName(this, suggested);
-  if (name.empty()) return;
+  TFileDialogRequest request;
+  request.Save = true;
+  request.Owner = this;
+  request.Title = "名前を付けて保存"_sj;
+  request.Filter = "Web ページ(*.htm;*.html)|*.htm;*.html|すべてのファイル(*.*)|*.*"_sj;
+  request.DefaultExt = "html";
+  request.FileName = FTempFile.empty() ? std::string("page.html") : FileNamePart(FTempFile);
+  request.OverwritePrompt = true;
+  TDialogAnswer answer = DialogServices().FileDialog(request);
+  if (!answer.Ok || answer.Path.empty()) return;
+  const std::string &name = answer.Path;
   if (!SaveAs(name)) ErrorBox("ファイル \""_sj + name + "\" に保存できませんでした"_sj);
 }
 

@@ -79,9 +79,6 @@ class TfrmWebBrowser : public QMainWindow {
   void bCopyAllClick();
   void bPageSetupClick();
 
-  // Asks the file name for saving (program text; empty when cancelled). Tests replace it.
-  static std::function<std::string(QWidget *parent, const std::string &suggested)> AskSaveFileName;
-
  protected:
   void showEvent(QShowEvent *e) override;
   void closeEvent(QCloseEvent *e) override;

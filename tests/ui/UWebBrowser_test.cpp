@@ -22,6 +22,7 @@
 #include <mutex>
 #include <thread>
 
+#include "components/DialogServices.h"
 #include "components/QtServices.h"
 #include "components/qtext.h"
 #include "engine/UiServices.h"
@@ -73,7 +74,6 @@ class ViewerTest : public ::testing::Test {
   void TearDown() override {
     *OptionData = saved_;
     DeveloperSwitch = saved_developer_;
-    TfrmWebBrowser::AskSaveFileName = saved_ask_;
     FlushDeletes();
   }
   template <class T>
@@ -86,9 +86,9 @@ class ViewerTest : public ::testing::Test {
   qmtest::TempDir home_;
   TOptionData saved_;
   bool saved_developer_ = false;
-  std::function<std::string(QWidget *, const std::string &)> saved_ask_ = TfrmWebBrowser::AskSaveFileName;
   TScopedRecordingUi ui_;
   TScopedRecordingShell shell_;
+  TScopedRecordingDialogs dialogs_;
 };
 
 const std::string kMeta = "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=Shift_JIS\">";
@@ -107,13 +107,14 @@ TEST_F(ViewerTest, ShowsAPageSavesItByteForByteAndLeavesNoFileBehind) {
   EXPECT_EQ(v->windowTitle(), ToQ(temp));
   EXPECT_NE(v->InnerHtml().find("<td>"_sj + "農薬①ソ"_sj + "</td>"), std::string::npos) << v->InnerHtml();
 
-  TfrmWebBrowser::AskSaveFileName = [&](QWidget *, const std::string &suggested) {
-    EXPECT_EQ(temp.substr(temp.size() - suggested.size()), suggested);
-    return home_.str() + "saved.html";
-  };
+  dialogs_.answers.push_back({true, home_.str() + "saved.html", ""});
   v->bSaveClick();
   EXPECT_EQ(qmtest::ReadFile(home_ / "saved.html"), file_bytes);
-  TfrmWebBrowser::AskSaveFileName = [](QWidget *, const std::string &) { return std::string(); };
+  ASSERT_EQ(dialogs_.files.size(), 1u);
+  const TFileDialogRequest &asked = dialogs_.files[0].request;
+  EXPECT_TRUE(asked.Save);
+  EXPECT_TRUE(asked.OverwritePrompt);
+  EXPECT_EQ(temp.substr(temp.size() - asked.FileName.size()), asked.FileName);
   v->bSaveClick();  // cancelled: nothing happens
   EXPECT_TRUE(ui_.boxes.empty());
 
