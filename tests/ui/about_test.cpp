@@ -12,6 +12,7 @@
 #include "engine/acdb.h"
 #include "engine/options.h"
 #include "platform/cp932.h"
+#include "support/enginefixture.h"
 #include "support/testutil.h"
 #include "ui/ShellServices.h"
 #include "ui/VerInfo.h"
@@ -52,10 +53,7 @@ TEST(About, ShowsTheVersionTextsAndOpensTheHomePage) {
 TEST(About, NamesTheSqliteLibraryVersionWithADatabaseOpen) {
   qmtest::TempDir dir;
   TScopedRecordingUi ui;
-  std::string saved_db = OptionData->DbFolder;
-  OptionData->DbFolder = dir.path().string();
-  auto saved_refresh = TAcisDB::ReferenceRefresh;
-  TAcisDB::ReferenceRefresh = nullptr;
+  qmtest::ScopedEngineState state(dir.path());
   {
     TAcisDB db((dir / "acis.db").string(), nullptr);
     AcisDB = &db;
@@ -63,8 +61,6 @@ TEST(About, NamesTheSqliteLibraryVersionWithADatabaseOpen) {
     EXPECT_EQ(LabelText(about, "SQLiteVer"), std::string("sqlite3.dll version : ") + sqlite3_libversion());
     AcisDB = nullptr;
   }
-  TAcisDB::ReferenceRefresh = saved_refresh;
-  OptionData->DbFolder = saved_db;
 }
 
 TEST(FileVerInfo, ReadsTheBlockOfAProgramFileAndRefusesOtherFiles) {
