@@ -15,6 +15,7 @@
 #include "engine/acdb.h"
 #include "engine/options.h"
 #include "platform/cp932.h"
+#include "support/enginefixture.h"
 #include "support/testutil.h"
 
 using namespace cp932::literals;
@@ -24,9 +25,6 @@ namespace {
 class QueryWidgets : public ::testing::Test {
  protected:
   void SetUp() override {
-    saved_ = OptionData->DbFolder;
-    OptionData->DbFolder = dir_.path().string();
-    TAcisDB::ReferenceRefresh = nullptr;
     {
       TSQLiteDb db((dir_ / "acis.db").string());
       db.MultiStatement = true;
@@ -36,12 +34,9 @@ class QueryWidgets : public ::testing::Test {
     }
     db_ = std::make_unique<TAcisDB>((dir_ / "acis.db").string(), nullptr);
   }
-  void TearDown() override {
-    db_.reset();
-    OptionData->DbFolder = saved_;
-  }
+  void TearDown() override { db_.reset(); }
   qmtest::TempDir dir_;
-  std::string saved_;
+  qmtest::ScopedEngineState state_{dir_.path()};
   std::unique_ptr<TAcisDB> db_;
 };
 

@@ -13,6 +13,7 @@
 #include "engine/options.h"
 #include "platform/archive.h"
 #include "platform/cp932.h"
+#include "support/enginefixture.h"
 #include "support/testutil.h"
 
 using namespace cp932::literals;
@@ -89,51 +90,39 @@ struct Progress : IProgressTarget {
   int Position() const override { return pos; }
 };
 
-// The kit, generated once for the whole suite, with its archives unpacked.
+// The small kit with its archives unpacked and the facts the tests compare against.
 class Kit {
  public:
   static Kit &Get() {
     static Kit kit;
     return kit;
   }
-  fs::path dir() const { return dir_.path(); }
+  fs::path dir() const { return qmtest::SmallKit(); }
   fs::path Unpacked(const std::string &archive_utf8) const {
-    return dir_.path() / ("x-" + fs::path(archive_utf8).stem().string());
+    return dir() / ("x-" + fs::path(archive_utf8).stem().string());
   }
 
  private:
   Kit() {
     std::string cmd = "python3 \"" + (qmtest::SourceDir() / "tests/support/kitfacts.py").string() + "\" \"" +
-                      dir_.path().string() + "\"";
-    if (std::system(cmd.c_str()) != 0) throw std::runtime_error("the sample kit could not be made");
+                      dir().string() + "\"";
+    if (std::system(cmd.c_str()) != 0) throw std::runtime_error("the kit facts could not be written");
     for (const char *a : {"publisher/登録基本部csv_20261130.zip", "publisher/登録適用部一_20261130.zip",
                           "publisher/登録適用部二_20261130.zip", "makers/toroku.zip"}) {
-      std::string command = "x -r -hide -aoa -y \"" + cp932::FromUtf8((dir_.path() / a).string()) + "\" -o\"" +
+      std::string command = "x -r -hide -aoa -y \"" + cp932::FromUtf8((dir() / a).string()) + "\" -o\"" +
                             cp932::FromUtf8(Unpacked(a).string()) + "/\"";
       char output[4096];
       if (sevenzip::SevenZip(nullptr, command.c_str(), output, sizeof output) != 0)
         throw std::runtime_error(std::string("cannot unpack ") + a);
     }
   }
-  qmtest::TempDir dir_;
 };
 
 enum class Form { PublisherCsv, MakersCsv, Workbook };
 
 class BuildTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    saved_folder_ = OptionData->DbFolder;
-    saved_site_ = OptionData->BuiltFromSite;
-    OptionData->DbFolder = dir_.path().string();
-    OptionData->BuiltFromSite = 0;
-    TAcisDB::ReferenceRefresh = nullptr;
-  }
-  void TearDown() override {
-    db_.reset();
-    OptionData->DbFolder = saved_folder_;
-    OptionData->BuiltFromSite = saved_site_;
-  }
+  void TearDown() override { db_.reset(); }
 
   // Builds acis.db in the build order of the update window.
   void Build(Form form) {
@@ -201,11 +190,10 @@ class BuildTest : public ::testing::Test {
   }
 
   qmtest::TempDir dir_;
+  qmtest::ScopedEngineState state_{dir_.path()};
   TScopedRecordingUi ui_;
   Progress progress_;
   std::unique_ptr<TAcisDB> db_;
-  std::string saved_folder_;
-  std::uint8_t saved_site_ = 0;
 };
 
 std::map<std::string, int> ExpectedCounts() {

@@ -15,6 +15,7 @@
 #include "engine/acdb_clauses.h"
 #include "engine/options.h"
 #include "platform/cp932.h"
+#include "support/enginefixture.h"
 #include "support/testutil.h"
 
 namespace {
@@ -24,19 +25,11 @@ std::string U(const std::string &sjis) { return cp932::ToUtf8(sjis); }
 
 using Names = std::set<std::string>;  // UTF-8 crop names
 
-struct Log : ILogTarget {
-  std::vector<std::string> lines;
-  void AddLine(const std::string &l) override { lines.push_back(l); }
-};
+using Log = qmtest::LogLines;
 
 class CropQueries : public ::testing::Test {
  protected:
   void SetUp() override {
-    saved_folder_ = OptionData->DbFolder;
-    saved_site_ = OptionData->BuiltFromSite;
-    OptionData->DbFolder = dir_.path().string();
-    OptionData->BuiltFromSite = 0;
-    TAcisDB::ReferenceRefresh = nullptr;
     {
       TSQLiteDb acis((dir_ / "acis.db").string());
       acis.MultiStatement = true;
@@ -53,12 +46,7 @@ class CropQueries : public ::testing::Test {
       acis.ExecSQL(cp932::FromUtf8(
           qmtest::ReadFile(qmtest::SourceDir() / "tests/fixtures/crops" / script)));
   }
-  void TearDown() override {
-    db_.reset();
-    DebugMode = false;
-    OptionData->DbFolder = saved_folder_;
-    OptionData->BuiltFromSite = saved_site_;
-  }
+  void TearDown() override { db_.reset(); }
 
   // The names of the crops whose codes the quoted expression selects.
   Names Selected(const std::string &expression) {
@@ -103,11 +91,10 @@ class CropQueries : public ::testing::Test {
   }
 
   qmtest::TempDir dir_;
+  qmtest::ScopedEngineState state_{dir_.path()};
   TScopedRecordingUi ui_;
   Log log_;
   std::unique_ptr<TAcisDB> db_;
-  std::string saved_folder_;
-  std::uint8_t saved_site_ = 0;
 };
 
 TEST_F(CropQueries, SearchExpressionsSelectTheCropAndWhatBelongsToIt) {

@@ -9,6 +9,7 @@
 #include "engine/options.h"
 #include "platform/cp932.h"
 #include "support/testserver.h"
+#include "support/enginefixture.h"
 #include "support/testutil.h"
 
 namespace fs = std::filesystem;
@@ -34,10 +35,7 @@ class RefreshTest : public ::testing::Test {
  protected:
   TestServer server;
   TempDir home;
-  TOptionData saved = *OptionData;
-  TDataSites saved_sites = DataSites();
-  TAcisDB::TReferenceRefresh saved_refresh = TAcisDB::ReferenceRefresh;
-  TSQLiteDb::TFunctionRegistrar saved_registrar = TSQLiteDb::FunctionRegistrar;
+  qmtest::ScopedEngineState state;
   TScopedRecordingUi ui;
   Lines log;
 
@@ -52,12 +50,6 @@ class RefreshTest : public ::testing::Test {
     for (int i = 0; i < 4; ++i) DataSites().TorvMirror[i] = server.Url("/m" + std::to_string(i) + "/");
     InstallReferenceRefresh();
     TSQLiteDb::FunctionRegistrar = &RegisterSqlFunctions;
-  }
-  void TearDown() override {
-    *OptionData = saved;
-    DataSites() = saved_sites;
-    TAcisDB::ReferenceRefresh = saved_refresh;
-    TSQLiteDb::FunctionRegistrar = saved_registrar;
   }
   // A script as the data service publishes it: CP932, or UTF-8 when its name says so.
   void Script(const std::string &name, const std::string &utf8_sql, long long mtime = kT0) {

@@ -8,6 +8,7 @@
 #include "engine/UiServices.h"
 #include "engine/options.h"
 #include "platform/cp932.h"
+#include "support/enginefixture.h"
 #include "support/testutil.h"
 
 using namespace cp932::literals;
@@ -49,26 +50,11 @@ struct Grid : IGridSink {
   std::string At(int c, int r) { return cells[{c, r}]; }
 };
 
-struct Log : ILogTarget {
-  std::vector<std::string> lines;
-  void AddLine(const std::string &l) override { lines.push_back(l); }
-};
+using Log = qmtest::LogLines;
 
 // acis.db and spec.db in a fresh folder, with OptionData pointing at it.
 class AcisDbTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    saved_folder_ = OptionData->DbFolder;
-    saved_site_ = OptionData->BuiltFromSite;
-    OptionData->DbFolder = dir_.path().string();
-    OptionData->BuiltFromSite = 0;
-    TAcisDB::ReferenceRefresh = nullptr;
-  }
-  void TearDown() override {
-    OptionData->DbFolder = saved_folder_;
-    OptionData->BuiltFromSite = saved_site_;
-    TAcisDB::ReferenceRefresh = nullptr;
-  }
   std::string Path(const char *name) { return (dir_ / name).string(); }
   void Make(const char *name, const std::string &sql) {
     TSQLiteDb db(Path(name));
@@ -80,9 +66,8 @@ class AcisDbTest : public ::testing::Test {
   }
 
   qmtest::TempDir dir_;
+  qmtest::ScopedEngineState state_{dir_.path()};
   TScopedRecordingUi ui_;
-  std::string saved_folder_;
-  std::uint8_t saved_site_ = 0;
 };
 
 TEST_F(AcisDbTest, OpensWithSpecAndLogsTheSteps) {

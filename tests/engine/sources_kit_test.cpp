@@ -13,6 +13,7 @@
 #include "engine/options.h"
 #include "platform/cp932.h"
 #include "support/testserver.h"
+#include "support/enginefixture.h"
 #include "support/testutil.h"
 
 namespace fs = std::filesystem;
@@ -58,24 +59,11 @@ std::vector<std::vector<std::string>> Manifest(const fs::path &kit, const std::s
 
 class KitSourcesTest : public ::testing::Test {
  protected:
-  static inline TempDir *kit_dir = nullptr;
-  static void SetUpTestSuite() {
-    kit_dir = new TempDir;
-    Shell("python3 '" + (SourceDir() / "scripts" / "samplekit" / "make.py").string() +
-          "' --size small --out '" + kit_dir->path().string() + "' > /dev/null");
-  }
-  static void TearDownTestSuite() {
-    delete kit_dir;
-    kit_dir = nullptr;
-  }
-  fs::path Kit(const std::string &rel = "") { return kit_dir->path() / rel; }
+  fs::path Kit(const std::string &rel = "") { return qmtest::SmallKit() / rel; }
 
   TestServer server;
   TempDir home;
-  TOptionData saved = *OptionData;
-  TDataSites saved_sites = DataSites();
-  TAcisDB::TReferenceRefresh saved_refresh = TAcisDB::ReferenceRefresh;
-  TSQLiteDb::TFunctionRegistrar saved_registrar = TSQLiteDb::FunctionRegistrar;
+  qmtest::ScopedEngineState state;
   TScopedRecordingUi ui;
   Lines log;
 
@@ -97,12 +85,6 @@ class KitSourcesTest : public ::testing::Test {
     for (const char *dir : {"makers", "scripts"})
       for (const auto &e : fs::directory_iterator(Kit(dir)))
         server.Put("/torv/data/" + e.path().filename().string(), ReadFile(e.path()));
-  }
-  void TearDown() override {
-    *OptionData = saved;
-    DataSites() = saved_sites;
-    TAcisDB::ReferenceRefresh = saved_refresh;
-    TSQLiteDb::FunctionRegistrar = saved_registrar;
   }
   std::string Data(const std::string &utf8) { return cp932::FromUtf8((home / "Download" / utf8).string()); }
 };

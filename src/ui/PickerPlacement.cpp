@@ -1,0 +1,61 @@
+#include "ui/PickerPlacement.h"
+
+#include <QComboBox>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QSignalBlocker>
+#include <QWidget>
+#include <algorithm>
+
+#include "components/FillAdapters.h"
+#include "engine/acdb.h"
+#include "engine/options.h"
+
+void PlaceBelowControl(QWidget *window, const QWidget *control) {
+  QPoint at = control->mapToGlobal(QPoint(0, control->height()));
+  QScreen *screen = QGuiApplication::screenAt(at);
+  if (!screen) screen = control->screen();
+  if (screen) {
+    const QRect area = screen->availableGeometry();
+    const QSize size = window->frameGeometry().size();
+    if (at.y() + size.height() > area.bottom() + 1) at.setY(area.bottom() + 1 - size.height());
+    if (at.x() + size.width() > area.right() + 1) at.setX(area.right() + 1 - size.width());
+    at.setY(std::max(at.y(), area.top()));
+    at.setX(std::max(at.x(), area.left()));
+  }
+  window->move(at);
+}
+
+void TakeMainFormFont(QWidget *window) {
+  if (QWidget *owner = window->parentWidget()) window->setFont(owner->window()->font());
+}
+
+TIniFile ProgramIni() { return TIniFile(OptionData->IniFileName); }
+
+void ReadWindowSize(QWidget *window, const char *widthKey, const char *heightKey) {
+  TIniFile ini = ProgramIni();
+  window->resize(ini.ReadInteger(SEC_WINDOW, widthKey, window->width()),
+                 ini.ReadInteger(SEC_WINDOW, heightKey, window->height()));
+}
+
+void WriteWindowSize(const QWidget *window, const char *widthKey, const char *heightKey) {
+  TIniFile ini = ProgramIni();
+  ini.WriteInteger(SEC_WINDOW, widthKey, window->width());
+  ini.WriteInteger(SEC_WINDOW, heightKey, window->height());
+}
+
+bool FillCheckList(TTextListBox &list, const std::string &sql) {
+  if (!AcisDB || !AcisDB->ExecQuery(sql, true)) return false;
+  QSignalBlocker quiet(&list);
+  TListBoxTarget target(list);
+  AcisDB->SetCheckListBox(target);
+  return true;
+}
+
+bool FillCombo(QComboBox &combo, const std::string &sql) {
+  if (!AcisDB || !AcisDB->ExecQuery(sql, true)) return false;
+  QSignalBlocker quiet(&combo);
+  TComboTarget target(combo);
+  AcisDB->SetCheckListBox(target);
+  return true;
+}

@@ -1,0 +1,34 @@
+// What the pickers share: where they open, the font they take, their remembered keys, and
+// the query object's fills into their lists.
+#pragma once
+
+#include <string>
+
+#include "platform/IniFile.h"
+
+class QWidget;
+class QDialog;
+class QComboBox;
+class TTextListBox;
+
+// Places the window with its top-left corner at the control's bottom-left corner, then
+// moves it up as far as needed to keep its bottom inside the work area of the control's
+// screen, and left as far as needed to keep its right edge inside (never past the work
+// area's top or left edge).
+void PlaceBelowControl(QWidget *window, const QWidget *control);
+
+// The main window's font: the font of the owner's top-level window.
+void TakeMainFormFont(QWidget *window);
+
+// The program's settings file (quillmar.ini).
+TIniFile ProgramIni();
+
+// The window's size from two "WINDOW" keys (the current size as the default), and back.
+void ReadWindowSize(QWidget *window, const char *widthKey, const char *heightKey);
+void WriteWindowSize(const QWidget *window, const char *widthKey, const char *heightKey);
+
+// The query through the program-wide query object with the no-data warning; with rows the
+// list gets the distinct non-empty values of the first column (appended). False when
+// there is no query object or no row. The list's change signals stay quiet meanwhile.
+bool FillCheckList(TTextListBox &list, const std::string &sql);
+bool FillCombo(QComboBox &combo, const std::string &sql);

@@ -1,0 +1,85 @@
+#include "support/sample_acisdb.h"
+
+#include <stdexcept>
+
+#include "engine/UiServices.h"
+#include "engine/acdb.h"
+#include "engine/options.h"
+#include "platform/archive.h"
+#include "platform/cp932.h"
+#include "support/enginefixture.h"
+#include "support/testutil.h"
+
+namespace fs = std::filesystem;
+
+namespace qmtest {
+
+namespace {
+
+void Unpack(const fs::path &archive, const fs::path &to) {
+  std::string command = "x -r -hide -aoa -y \"" + cp932::FromUtf8(archive.string()) + "\" -o\"" +
+                        cp932::FromUtf8(to.string()) + "/\"";
+  char output[4096];
+  if (sevenzip::SevenZip(nullptr, command.c_str(), output, sizeof output) != 0)
+    throw std::runtime_error("cannot unpack " + archive.string());
+}
+
+// Builds acis.db from the kit's makers' files in the update window's order.
+void Build(const fs::path &folder) {
+  const fs::path &kit = SmallKit();
+  const fs::path unpacked = folder / "x-toroku";
+  Unpack(kit / "makers/toroku.zip", unpacked);
+
+  TScopedRecordingUi ui;
+  const std::string saved_folder = OptionData->DbFolder;
+  const TAcisDB::TReferenceRefresh saved_refresh = TAcisDB::ReferenceRefresh;
+  OptionData->DbFolder = folder.string();
+  TAcisDB::ReferenceRefresh = nullptr;
+  {
+    TAcisDB db((folder / "acis.db").string(), nullptr);
+    for (const char *script : {"spec.bunrui.txt", "spec.iso.txt", "spec.irac.txt", "spec.frac.txt",
+                               "spec.hrac.txt", "acis.seizai.txt", "acis.dokusei.txt", "spec.ojas.txt",
+                               "sakumotsu.txt", "byochu.txt", "tsushoruby.txt", "spec.idshurui.txt"})
+      db.Db().ExecSQL(ReadFile(kit / "scripts" / script));
+    db.CreateTables();
+    db.ImportKihonCsv(cp932::FromUtf8((unpacked / "kihon.csv").string()));
+    db.ImportTekiyoCsv(cp932::FromUtf8((unpacked / "tekiyo.csv").string()));
+    db.FillTmKihon();
+    db.BuildMKihon();
+    db.CreateSeibun();
+    db.CreateIndexes();
+    db.CreateTekiyoViews();
+    db.SetLastUpdate("2026.11.30");
+  }
+  OptionData->DbFolder = saved_folder;
+  TAcisDB::ReferenceRefresh = saved_refresh;
+  if (!ui.reports.empty()) throw std::runtime_error("the sample database build reported: " + ui.reports[0].text);
+}
+
+}  // namespace
+
+const fs::path &SampleDbFolder() {
+  static TempDir dir;
+  static bool built = (Build(dir.path()), true);
+  (void)built;
+  return dir.path();
+}
+
+TSampleAcisDb::TSampleAcisDb() : saved_global_(AcisDB), saved_folder_(OptionData->DbFolder) {
+  const fs::path &folder = SampleDbFolder();
+  OptionData->DbFolder = folder.string();
+  const TAcisDB::TReferenceRefresh saved_refresh = TAcisDB::ReferenceRefresh;
+  TAcisDB::ReferenceRefresh = nullptr;
+  db_ = std::make_unique<TAcisDB>((folder / "acis.db").string(), nullptr);
+  TAcisDB::ReferenceRefresh = saved_refresh;
+  db_->CreateViews();
+  AcisDB = db_.get();
+}
+
+TSampleAcisDb::~TSampleAcisDb() {
+  AcisDB = saved_global_;
+  db_.reset();
+  OptionData->DbFolder = saved_folder_;
+}
+
+}  // namespace qmtest

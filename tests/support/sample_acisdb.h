@@ -1,0 +1,32 @@
+// acis.db built from the small sample kit, for the tests of the windows that query it.
+#pragma once
+
+#include <filesystem>
+#include <memory>
+
+class TAcisDB;
+
+namespace qmtest {
+
+// The folder holding acis.db and spec.db built from the small sample kit (with the
+// reference tables the windows read), made once per test program.
+const std::filesystem::path &SampleDbFolder();
+
+// Opens a query object on the sample database with the connection's search schema, and
+// makes it the program-wide one (AcisDB) with the settings' database folder pointing at
+// it, for the object's lifetime.
+class TSampleAcisDb {
+ public:
+  TSampleAcisDb();
+  ~TSampleAcisDb();
+  TSampleAcisDb(const TSampleAcisDb &) = delete;
+  TSampleAcisDb &operator=(const TSampleAcisDb &) = delete;
+  TAcisDB &db() { return *db_; }
+
+ private:
+  std::unique_ptr<TAcisDB> db_;
+  TAcisDB *saved_global_;
+  std::string saved_folder_;
+};
+
+}  // namespace qmtest
