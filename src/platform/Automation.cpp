@@ -57,6 +57,7 @@ class TRecordedObject : public IOleObject, public std::enable_shared_from_this<T
     owner_->Record(Join(name) + ArgsText(args));
     return {};
   }
+  std::string Description() const override { return path_.empty() ? "Application" : path_; }
 
  private:
   std::string Join(const std::string &member) const { return path_.empty() ? member : path_ + "." + member; }
@@ -77,8 +78,23 @@ std::string OleValueText(const TOleValue &v) {
       return buf;
     }
     std::string operator()(const std::string &s) const { return "\"" + s + "\""; }
+    std::string operator()(const std::shared_ptr<IOleObject> &o) const {
+      return "<" + (o ? o->Description() : std::string("Nothing")) + ">";
+    }
+    std::string operator()(const std::shared_ptr<const TOleArray> &a) const {
+      std::string s = "[";
+      if (a)
+        for (std::size_t i = 0; i < a->Items.size(); ++i) s += (i ? "," : "") + OleValueText(a->Items[i]);
+      return s + "]";
+    }
   } visit;
   return std::visit(visit, v);
+}
+
+TOleValue OleArray(std::vector<TOleValue> items) {
+  auto a = std::make_shared<TOleArray>();
+  a->Items = std::move(items);
+  return std::shared_ptr<const TOleArray>(std::move(a));
 }
 
 IOleFactory &Automation() { return g_factory ? *g_factory : DefaultFactory(); }

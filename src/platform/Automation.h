@@ -32,12 +32,24 @@ class EOleSysError : public EOleError {
   const char *ClassName() const override { return "EOleSysError"; }
 };
 
-// A variant argument or result: empty, Boolean, integer, floating point or text (CP932).
-using TOleValue = std::variant<std::monostate, bool, std::int64_t, double, std::string>;
+class IOleObject;
+struct TOleArray;
+
+// A variant argument or result: empty, Boolean, integer, floating point, text (CP932), an
+// object of the program, or an array of values (indexes from 0).
+using TOleValue = std::variant<std::monostate, bool, std::int64_t, double, std::string,
+                               std::shared_ptr<IOleObject>, std::shared_ptr<const TOleArray>>;
 using TOleArgs = std::vector<TOleValue>;
 
+struct TOleArray {
+  std::vector<TOleValue> Items;
+};
+// An array value made of the given items.
+TOleValue OleArray(std::vector<TOleValue> items);
+
 // Readable form of a value, as the recording implementation writes it:
-// True/False, decimal integers, %g numbers, text in double quotes, Empty.
+// True/False, decimal integers, %g numbers, text in double quotes, Empty, an object as
+// its description in angle brackets, an array as its items in square brackets.
 std::string OleValueText(const TOleValue &v);
 
 // One automation object of another program.
@@ -53,6 +65,8 @@ class IOleObject {
   virtual void Set(const std::string &name, const TOleValue &value) = 0;
   // A method call.
   virtual TOleValue Call(const std::string &name, const TOleArgs &args = {}) = 0;
+  // How the object reads in a transcript.
+  virtual std::string Description() const { return "Object"; }
 };
 using TOleObjectPtr = std::shared_ptr<IOleObject>;
 

@@ -1,0 +1,152 @@
+#include "ui/UTekiyouCard.h"
+
+#include <QPointer>
+#include <QPushButton>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextEdit>
+#include <QToolButton>
+#include <gtest/gtest.h>
+
+#include "components/ExcelUtil.h"
+#include "components/QtServices.h"
+#include "components/qtext.h"
+#include "engine/options.h"
+#include "platform/IniFile.h"
+#include "platform/cp932.h"
+#include "support/testutil.h"
+
+using namespace cp932::literals;
+
+namespace {
+
+TEST(FindAllPositions, FindsWholeCharactersWithoutOverlapAndStopsAtTheTable) {
+  struct Case {
+    std::string text, pattern;
+    std::vector<int> offsets;
+  };
+  const std::vector<Case> cases = {
+      {"a: b\r\nab: a:", "a:", {0, 10}},
+      {"aaaa", "aa", {0, 2}},                    // no overlapping matches
+      {"ソ:x \\:"_sj, "\\:", {5}},               // 0x5C after a lead byte is no match
+      {"作物名: 作物名:ねぎ"_sj, "作物名:"_sj, {0, 8}},
+      {"abc", "abcd", {}},                       // the pattern runs past the end
+      {"", "a", {}},
+      {"abc", "", {}},
+  };
+  for (const Case &c : cases) {
+    std::vector<int> got;
+    EXPECT_EQ(FindAllPositions(c.text, c.pattern, got), static_cast<int>(c.offsets.size())) << c.text;
+    EXPECT_EQ(got, c.offsets) << c.text;
+  }
+  std::string many;
+  for (int i = 0; i < 2500; ++i) many += "x:";
+  std::vector<int> got;
+  EXPECT_EQ(FindAllPositions(many, "x:", got), 2000);
+  EXPECT_EQ(got.back(), 2 * 1999);
+}
+
+class CardTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    saved_ = *OptionData;
+    OptionData->IniFileName = home_.str() + "quillmar.ini";
+    grid_.SetColCount(4);
+    grid_.SetRowCount(4);
+    const std::vector<std::vector<std::string>> rows = {
+        {"番号"_sj, "農薬の名称"_sj, "作物名"_sj, ""},
+        {"1", "A剤"_sj, "いね"_sj, "hidden"},
+        {"2", "", "作物名:ねぎ"_sj, ""},
+        {"3", "C剤"_sj, "だいこん"_sj, ""},
+    };
+    for (int r = 0; r < 4; ++r)
+      for (int c = 0; c < 4; ++c) grid_.SetCells(c, r, rows[r][c]);
+  }
+  void TearDown() override { *OptionData = saved_; }
+
+  QPointer<TDlgTekiyouCard> Open(int row) {
+    QPointer<TDlgTekiyouCard> card = new TDlgTekiyouCard(nullptr);
+    card->Grid = &grid_;
+    card->Header = grid_.Rows(0);
+    card->Row = grid_.Rows(row);
+    card->RowIndex = row;
+    card->show();
+    return card;
+  }
+  static bool Enabled(TDlgTekiyouCard *card, const char *name) {
+    return card->findChild<QToolButton *>(name)->isEnabled();
+  }
+  // The blue runs of the memo as text.
+  static std::vector<std::string> BlueRuns(TDlgTekiyouCard *card) {
+    std::vector<std::string> runs;
+    for (QTextBlock b = card->Memo()->document()->begin(); b.isValid(); b = b.next())
+      for (auto it = b.begin(); !it.atEnd(); ++it)
+        if (it.fragment().charFormat().foreground().color() == QColor(0, 0, 255))
+          runs.push_back(FromQ(it.fragment().text()));
+    return runs;
+  }
+
+  qmtest::TempDir home_;
+  TOptionData saved_;
+  TXlsStringGrid grid_;
+};
+
+TEST_F(CardTest, ShowsOneLinePerFilledColumnWithTheCaptionsInBlue) {
+  auto card = Open(2);
+  // The empty product name and the column without caption give no line.
+  EXPECT_EQ(card->Text(), "番号: 2\r\n作物名: 作物名:ねぎ\r\n"_sj);
+  EXPECT_EQ(card->Memo()->toPlainText(), QString::fromUtf8("番号: 2\n作物名: 作物名:ねぎ\n"));
+  // A caption with ":" inside a value is coloured too.
+  EXPECT_EQ(BlueRuns(card), (std::vector<std::string>{"番号:"_sj, "作物名:"_sj, "作物名:"_sj}));
+  EXPECT_EQ(card->Memo()->textCursor().position(), 0);
+  EXPECT_TRUE(Enabled(card, "bPrev"));
+  EXPECT_TRUE(Enabled(card, "bNext"));
+  card->close();
+}
+
+TEST_F(CardTest, StepsThroughTheRowsAndDisablesTheEnds) {
+  auto card = Open(1);
+  EXPECT_FALSE(Enabled(card, "bPrev"));
+  EXPECT_EQ(card->Text(), "番号: 1\r\n農薬の名称: A剤\r\n作物名: いね\r\n"_sj);
+  QPushButton *ok = card->findChild<QPushButton *>("bOk");
+  QTest::keyRelease(ok, Qt::Key_Right);
+  EXPECT_EQ(card->RowIndex, 2);
+  EXPECT_TRUE(Enabled(card, "bPrev"));
+  card->bNextClick();
+  EXPECT_EQ(card->RowIndex, 3);
+  EXPECT_FALSE(Enabled(card, "bNext"));
+  EXPECT_EQ(card->Text(), "番号: 3\r\n農薬の名称: C剤\r\n作物名: だいこん\r\n"_sj);
+  card->bNextClick();  // at the last row: nothing
+  EXPECT_EQ(card->RowIndex, 3);
+  QTest::keyRelease(ok, Qt::Key_Left);
+  EXPECT_EQ(card->RowIndex, 2);
+  EXPECT_TRUE(Enabled(card, "bNext"));
+  card->bPrevClick();
+  card->bPrevClick();  // at the first row: nothing
+  EXPECT_EQ(card->RowIndex, 1);
+  EXPECT_FALSE(Enabled(card, "bPrev"));
+
+  card->bCopyAllClick();
+  EXPECT_EQ(ClipboardText(), card->Text());
+  EXPECT_EQ(card->Memo()->textCursor().position(), 0);
+  card->resize(300, 250);
+  card->findChild<QPushButton *>("bOk")->click();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_TRUE(card.isNull());  // frees itself on close
+  TIniFile ini(OptionData->IniFileName);
+  EXPECT_EQ(ini.ReadInteger("WINDOW", "DlgTekiyouCardWidth", 0), 300);
+  EXPECT_EQ(ini.ReadInteger("WINDOW", "DlgTekiyouCardHeight", 0), 250);
+  auto next = Open(1);
+  EXPECT_EQ(next->size(), QSize(300, 250));
+  next->close();
+}
+
+TEST_F(CardTest, OneDataRowDisablesBothSteps) {
+  grid_.SetRowCount(2);
+  auto card = Open(1);
+  EXPECT_FALSE(Enabled(card, "bPrev"));
+  EXPECT_FALSE(Enabled(card, "bNext"));
+  card->close();
+}
+
+}  // namespace
