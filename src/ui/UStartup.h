@@ -1,0 +1,41 @@
+// The first-run dialog that chooses where the registration data come from. It writes the
+// choice into OptionData; the main window saves the settings later.
+#pragma once
+
+#include <QDialog>
+#include <memory>
+#include <string>
+
+namespace Ui {
+class TfrmStartup;
+}
+class QRadioButton;
+
+class TfrmStartup : public QDialog {
+  Q_OBJECT
+
+ public:
+  explicit TfrmStartup(QWidget *parent = nullptr);
+  ~TfrmStartup() override;
+
+  bool Cancelled = false;
+  std::unique_ptr<Ui::TfrmStartup> ui;
+
+  // The radio group's chosen item, 0 to 3.
+  int DownSiteIndex() const;
+  void SetDownSiteIndex(int Index);
+
+  void FormCreate();
+  void ckUseLANClick();
+  void btnLANClick();
+  void bDownSiteSetClick();
+  void bCancelClick();
+  // The drop handler of edtLAN: the first dropped path (at most 260 characters) replaces its text.
+  void DropFiles(const QStringList &Paths);
+
+ protected:
+  bool eventFilter(QObject *o, QEvent *e) override;
+
+ private:
+  QRadioButton *Item(int Index) const;
+};

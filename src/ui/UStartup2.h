@@ -1,0 +1,26 @@
+// The first-run dialog that chooses the folder downloaded archives are kept in. It writes
+// the choice into OptionData; the main window saves the settings later.
+#pragma once
+
+#include <QDialog>
+#include <memory>
+
+namespace Ui {
+class TfrmStartup2;
+}
+
+class TfrmStartup2 : public QDialog {
+  Q_OBJECT
+
+ public:
+  explicit TfrmStartup2(QWidget *parent = nullptr);
+  ~TfrmStartup2() override;
+
+  bool Cancelled = false;
+  std::unique_ptr<Ui::TfrmStartup2> ui;
+
+  void btnSaveFolderClick();
+  void ckRelativePathClick();
+  void btnOKClick();
+  void Button2Click();
+};

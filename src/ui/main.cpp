@@ -1,0 +1,661 @@
+#include "ui/main.h"
+
+#include <QActionGroup>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFontMetrics>
+#include <QMenuBar>
+#include <QScreen>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolButton>
+#include <filesystem>
+
+#include "components/ComCtrlsXP.h"
+#include "components/ExcelUtil.h"
+#include "components/QtServices.h"
+#include "components/WinSpinEdit.h"
+#include "components/qtext.h"
+#include "engine/AcisSvr.h"
+#include "engine/Exception.h"
+#include "engine/PcreRegEx.h"
+#include "engine/UiServices.h"
+#include "engine/acdb.h"
+#include "engine/options.h"
+#include "platform/IniFile.h"
+#include "platform/cp932.h"
+#include "platform/fspath.h"
+#include "ui/LogMemo.h"
+#include "ui/UUpdate.h"
+#include "ui/about.h"
+#include "ui/main_sqledit.h"
+#include "ui_main.h"
+
+using namespace cp932::literals;
+namespace fs = std::filesystem;
+
+TfrmMain *frmMain = nullptr;
+
+std::function<int(QDialog *)> TfrmMain::ShowModal = [](QDialog *d) { return d->exec(); };
+
+namespace {
+
+// A stored font as a Qt font: the character height in pixels when given, else the size in
+// points; the style bits bold, italic, underline and strike-out.
+QFont FontFromInfo(const TFontInfo &info, const QFont &base) {
+  QFont f = base;
+  f.setFamily(ToQ(info.Name));
+  if (info.Height < 0)
+    f.setPixelSize(-info.Height);
+  else if (info.Size != 0)
+    f.setPointSize(info.Size < 0 ? -info.Size : info.Size);
+  f.setBold(info.Style & 1);
+  f.setItalic(info.Style & 2);
+  f.setUnderline(info.Style & 4);
+  f.setStrikeOut(info.Style & 8);
+  return f;
+}
+
+void SetBaseColor(QWidget *w, std::int32_t color) {
+  QPalette pal = w->palette();
+  pal.setColor(QPalette::Base, SettingsColor(color));
+  w->setPalette(pal);
+}
+
+constexpr const char *kPaneSizeProperty = "qmPaneSize";
+
+}  // namespace
+
+TfrmMain::TfrmMain(QWidget *parent) : TfrmMain(QCoreApplication::arguments().mid(1), parent) {}
+
+TfrmMain::TfrmMain(const QStringList &CommandLine, QWidget *parent)
+    : QMainWindow(parent), ui(std::make_unique<Ui::TfrmMain>()), FCommandLine(CommandLine) {
+  ui->setupUi(this);
+  mLog = ui->mLog;
+  mLog->setMinimumHeight(1);  // the pane may be as low as the user drags it
+  SQLEditor = CreateSQLEditor(ui->pnlSQL);
+  ui->pnlSQL->layout()->addWidget(SQLEditor);
+  frmMain = this;
+  FormCreate();
+}
+
+TfrmMain::~TfrmMain() {
+  FormDestroy();
+  if (frmMain == this) frmMain = nullptr;
+}
+
+// ---------------------------------------------------------------- building
+
+void TfrmMain::BuildMenus() {
+  auto action = [this](const char *name, const char *caption) {
+    QAction *a = new QAction(ToQ(cp932::FromUtf8(caption)), this);
+    a->setObjectName(name);
+    return a;
+  };
+  actSearchTekiyou = action("actSearchTekiyou", "検索");
+  actStop = action("actStop", "中止");
+  actCheckUpdate = action("actCheckUpdate", "データ更新");
+  actYakuzaiPDFDown = action("actYakuzaiPDFDown", "ラベルPDF");
+  actCsvSave = action("actCsvSave", "CSV保存");
+  actHtmlSave = action("actHtmlSave", "HTML保存");
+  actGridCopy = action("actGridCopy", "コピー");
+  actGridAllCopy = action("actGridAllCopy", "全てコピー");
+  actCrossCheck = action("actCrossCheck", "クロスチェック");
+  actTsusho = action("actTsusho", "通称表示");
+  actTsusho->setCheckable(true);
+  actRacKeito = action("actRacKeito", "RAC系統表示");
+  actRacKeito->setCheckable(true);
+  actCopyExcelByHTML = action("actCopyExcelByHTML", "Excel出力");
+  actCopyOOoCalc = action("actCopyOOoCalc", "Calc出力");
+  actCopyWPS = action("actCopyWPS", "WPS出力");
+  actCopyJustCalcByHTML = action("actCopyJustCalcByHTML", "JustCalc出力");
+
+  mnExit = action("mnExit", "終了(&X)");
+  connect(mnExit, &QAction::triggered, this, &TfrmMain::mnExitClick);
+  mnToolbarOn = action("mnToolbarOn", "ツールバーを表示(&T)");
+  mnToolbarOn->setCheckable(true);
+  connect(mnToolbarOn, &QAction::triggered, this, &TfrmMain::mnToolbarOnClick);
+  mnStatusBarOn = action("mnStatusBarOn", "ステータスバーを表示(&S)");
+  mnStatusBarOn->setCheckable(true);
+  connect(mnStatusBarOn, &QAction::triggered, this, &TfrmMain::mnStatusBarOnClick);
+  mnLogPaneOn = action("mnLogPaneOn", "トレースログペインを表示(&L)");
+  mnLogPaneOn->setCheckable(true);
+  connect(mnLogPaneOn, &QAction::triggered, this, &TfrmMain::mnLogPaneOnClick);
+  mnRowSelect = action("mnRowSelect", "行選択(&R)");
+  mnRowSelect->setCheckable(true);
+  mnOffline = action("mnOffline", "オフライン(&O)");
+  mnOffline->setCheckable(true);
+  mnAbout = action("mnAbout", "バージョン情報(&A)");
+  connect(mnAbout, &QAction::triggered, this, &TfrmMain::mnAboutClick);
+  connect(actCheckUpdate, &QAction::triggered, this, &TfrmMain::actCheckUpdateExecute);
+
+  QMenu *file = menuBar()->addMenu(ToQ("ファイル(&F)"_sj));
+  file->setObjectName("mnFile");
+  file->addAction(actCheckUpdate);
+  file->addSeparator();
+  file->addAction(mnExit);
+  QMenu *view = menuBar()->addMenu(ToQ("表示(&V)"_sj));
+  view->setObjectName("mnView");
+  view->addActions({mnToolbarOn, mnStatusBarOn, mnLogPaneOn, mnRowSelect});
+  view->addSeparator();
+  view->addActions({actTsusho, actRacKeito, mnOffline});
+  QMenu *help = menuBar()->addMenu(ToQ("ヘルプ(&H)"_sj));
+  help->setObjectName("mnHelp");
+  help->addAction(mnAbout);
+
+  mnTekiyouGrid = new QMenu(this);
+  mnTekiyouGrid->setObjectName("mnTekiyouGrid");
+  mnTekiyouGrid->addActions({actGridCopy, actGridAllCopy});
+  pmnGridAdjustWidth = mnTekiyouGrid->addAction(ToQ("列幅調整"_sj));
+  pmnGridAdjustWidth->setObjectName("pmnGridAdjustWidth");
+  pmnFixedClm = mnTekiyouGrid->addAction(ToQ("列固定"_sj));
+  pmnFixedClm->setObjectName("pmnFixedClm");
+  pmnFixedClmOff = mnTekiyouGrid->addAction(ToQ("列固定解除"_sj));
+  pmnFixedClmOff->setObjectName("pmnFixedClmOff");
+  pmnGoogleTekiyo = mnTekiyouGrid->addAction(ToQ("Google検索"_sj));
+  pmnGoogleTekiyo->setObjectName("pmnGoogleTekiyo");
+
+  ToolBar1 = new TXPToolBar(this);
+  ToolBar1->setObjectName("ToolBar1");
+  ToolBar1->setMovable(true);
+  addToolBar(Qt::TopToolBarArea, ToolBar1);
+  ToolBar1->addAction(actSearchTekiyou);
+  ToolBar1->addAction(actStop);
+  ToolBar1->addSeparator();
+  ToolBar1->addAction(actGridCopy);
+  ToolBar1->addAction(actCsvSave);
+  ToolBar1->addAction(actHtmlSave);
+  btnExcel = new QToolButton(ToolBar1);
+  btnExcel->setObjectName("btnExcel");
+  ToolBar1->addWidget(btnExcel);
+  ToolBar1->addSeparator();
+  ToolBar1->addAction(actCheckUpdate);
+}
+
+void TfrmMain::BuildStatusBar() {
+  static const int widths[5] = {100, 100, 150, 80, 50};
+  for (int i = 0; i < 5; ++i) {
+    QLabel *l = new QLabel(ui->StatusBar);
+    l->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
+    l->setFixedWidth(widths[i]);
+    if (i == 3) l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    StatusPanels[i] = l;
+    // Panel 4 is the place of the lines-per-cell spin edit, which sits at the bar's right end.
+    if (i < 4) ui->StatusBar->addWidget(l);
+    else l->hide();
+  }
+  seGridCellLine = new TWinSpinEdit(ui->StatusBar);
+  seGridCellLine->setObjectName("seGridCellLine");
+  seGridCellLine->SetMinValue(1);
+  seGridCellLine->SetMaxValue(9);
+  seGridCellLine->setFixedWidth(40);
+  ui->StatusBar->addPermanentWidget(seGridCellLine);
+  ui->StatusBar->installEventFilter(this);
+}
+
+// ---------------------------------------------------------------- FormCreate
+
+void TfrmMain::FormCreate() {
+  BuildMenus();
+  BuildStatusBar();
+
+  // 1. The crop-selection frame's place on the crop tab, with its splitter.
+  ui->SplitterFraSakumotsu->handle(1);
+
+  // 3. The settings.
+  try {
+    OptionData->Load();
+  } catch (const std::exception &e) {
+    const auto *ex = dynamic_cast<const Exception *>(&e);
+    MsgBox(std::string(ex ? ex->ClassName() : "Exception") + "\r\n" + e.what(), "Quillmar", MB_OK | MB_ICONERROR);
+  }
+  TIniFile ini(OptionData->IniFileName);
+  const char *W = SEC_WINDOW;
+
+  // 4. Window placement. A window left on a monitor that is gone (beyond the right edge of
+  // the virtual screen) comes back by the width of that screen.
+  QRect r = geometry();
+  r.setRect(ini.ReadInteger(W, "Left", r.left()), ini.ReadInteger(W, "Top", r.top()),
+            ini.ReadInteger(W, "Width", r.width()), ini.ReadInteger(W, "Height", r.height()));
+  if (QScreen *s = QGuiApplication::primaryScreen()) {
+    const int vw = s->virtualGeometry().width();
+    if (r.left() > vw) r.moveLeft(r.left() - vw);
+  }
+  setGeometry(r);
+  FWindowState = ini.ReadInteger(W, "WindowState", 0);
+  if (FWindowState == 2)
+    setWindowState(Qt::WindowMaximized);
+  else if (FWindowState == 1)
+    setWindowState(Qt::WindowMinimized);
+
+  // 5. Pane sizes and tab positions.
+  FFraSakumotsuWidth = ini.ReadInteger(W, "TabSakumotsuFraSakumotsuWidth", FFraSakumotsuWidth);
+  FFraSakumotsuTabIndex = ini.ReadInteger(W, "TabSakumotsuFraSakumotsuTabIndex", 0);
+  ui->pnlYakuzaiTop->resize(ini.ReadInteger(W, "TabYakuzaiTopPnlWidth", ui->pnlYakuzaiTop->width()),
+                            ui->pnlYakuzaiTop->height());
+  SetPaneSize(ui->SplitterYakuzaiTekiyo, ui->pnlYakuzaiUpper,
+              ini.ReadInteger(W, "TabYakuzaiUpperPnlHeight", PaneSize(ui->SplitterYakuzaiTekiyo, ui->pnlYakuzaiUpper)));
+  SetPaneSize(ui->SplitterYakuzaiSeibun, ui->pnlYakuzaiSelect,
+              ini.ReadInteger(W, "TabYakuzaiSelectPnlHeight", PaneSize(ui->SplitterYakuzaiSeibun, ui->pnlYakuzaiSelect)));
+  SetPaneSize(ui->SplitterSeizai, ui->mSuisan,
+              ini.ReadInteger(W, "TabYakuzaiSeizaiWidth", PaneSize(ui->SplitterSeizai, ui->mSuisan)));
+  {
+    QTabWidget *pg = ui->pgYakuzaiSideSeibun;
+    const struct {
+      const char *key;
+      QWidget *tab;
+    } sheets[] = {{"TabSeibunPageIndex", ui->tabSeibun},           {"TabKeitoPageIndex", ui->tabKeito},
+                  {"TabSayotenPageIndex", ui->tabSayoten},         {"TabRacPageIndex", ui->tabRac},
+                  {"TabSeibunPluralIndex", ui->tabSeibunPlural},   {"TabRacKeitoIndex", ui->tabRacKeito}};
+    for (const auto &s : sheets) {
+      int from = pg->indexOf(s.tab);
+      int to = ini.ReadInteger(W, s.key, from);
+      if (to >= 0 && to < pg->count() && to != from) pg->tabBar()->moveTab(from, to);
+    }
+    int active = ini.ReadInteger(W, "pgYakuzaiSideSeibunActivePageIndex", 0);
+    if (active >= 0 && active < pg->count()) pg->setCurrentIndex(active);
+  }
+
+  // 6. Switches and the tool bar.
+  ParseCommandLine();
+  ApplyToolBarOptions();
+  ToolBar1->setVisible(OptionData->ToolBarVisible);
+  mnToolbarOn->setChecked(OptionData->ToolBarVisible);
+
+  // 7. Offline display.
+  const bool offline = OptionData->OffLine || OfflineSwitch;
+  mnOffline->setChecked(offline);
+  setWindowTitle(offline ? ToQ("Quillmar - オフライン"_sj) : QStringLiteral("Quillmar"));
+
+  // 8. Visibility and pane sizes from the settings.
+  ui->pnlSearchParam->setVisible(OptionData->SearchPanelVisible);
+  mLog->setVisible(OptionData->LogPaneVisible);
+  mnLogPaneOn->setChecked(OptionData->LogPaneVisible);
+  ui->StatusBar->setVisible(OptionData->StatusBarVisible);
+  mnStatusBarOn->setChecked(OptionData->StatusBarVisible);
+  SetPaneSize(ui->SplitterGrid, mLog, OptionData->LogPaneHeight);
+  SetPaneSize(ui->SplitterSQL, ui->pnlSQL, OptionData->SQLEditHeight);
+  SetPaneSize(ui->SplitterYakuzaiSide, ui->pnlYakuzaiSide, OptionData->YakuzaiSidePanelWidth);
+  SetPaneSize(ui->SplitterYakuzaiList, ui->pgYakuzaiSideSeibun, OptionData->YakuzaiSideSeibunListHeight);
+  SetPaneSize(ui->SplitterSqlSide, ui->pnlSqlSide, OptionData->SQLSidePanelWidth);
+
+  // 9.-11. Fonts, the SQL editor and colours.
+  ApplySettingsFonts();
+
+  // 12. The chemical tab's clear buttons and edits.
+  ui->bYakuzaiTabYakuzaiClear->hide();
+  ui->bYakuzaiTabSakumotsuClear->hide();
+
+  // 13. Tablet layout.
+  if (OptionData->TabletMode) {
+    for (QSplitter *s : {ui->SplitterFraSakumotsu, ui->SplitterYakuzaiSide, ui->SplitterSqlSide, ui->SplitterGrid,
+                         ui->SplitterYakuzaiTekiyo, ui->SplitterYakuzaiSeibun, ui->SplitterYakuzaiList, ui->SplitterSQL})
+      s->setHandleWidth(OptionData->TabletSplitterWidth);
+    const QString tab_height = QStringLiteral("QTabBar::tab { height: %1px; }").arg(OptionData->TabletTabHeight);
+    for (QTabWidget *t : {ui->pgSearch, ui->pgYakuzaiSide, ui->pgYakuzaiSideSeibun}) t->setStyleSheet(tab_height);
+  }
+
+  // 14. Actions.
+  actCheckUpdate->setEnabled(true);
+  for (QAction *a : {actSearchTekiyou, actYakuzaiPDFDown, actStop, actCsvSave, actHtmlSave, actGridCopy,
+                     actGridAllCopy, actCrossCheck})
+    a->setEnabled(false);
+  actTsusho->setChecked(OptionData->TushoMode);
+  actRacKeito->setChecked(OptionData->KeitoViewMode == 1);
+
+  // 15. The spreadsheet button.
+  switch (OptionData->SpreadSheet) {
+    case 1: btnExcel->setDefaultAction(actCopyOOoCalc); break;
+    case 2: btnExcel->setDefaultAction(actCopyWPS); break;
+    case 3: btnExcel->setDefaultAction(actCopyJustCalcByHTML); break;
+    default: btnExcel->setDefaultAction(actCopyExcelByHTML); break;
+  }
+
+  // 16. The crop tab's condition controls start disabled.
+  for (QWidget *w : std::initializer_list<QWidget *>{ui->btnByochu, ui->cbByochu, ui->btnMokuteki, ui->cbMokuteki,
+                                                    ui->btnYoto, ui->edtYoto, ui->btnZaikei, ui->cbZaikei,
+                                                    ui->btnTabByochuSaku, ui->cbTabByochuSakumotu})
+    w->setEnabled(false);
+  ui->cbZaikei->setFixedWidth(ui->cbMokuteki->sizeHint().width());
+  ui->cbZaikei->setMaxVisibleItems(12);
+  if (ui->cbTableName->count() > 0) ui->cbTableName->setCurrentIndex(0);
+  for (QAction *a : {pmnGridAdjustWidth, pmnFixedClm, pmnFixedClmOff, pmnGoogleTekiyo}) a->setEnabled(false);
+
+  // 18. Grids, hidden until a search fills them.
+  TXlsStringGrid *grids[5] = {ui->gdTekiyo, ui->gdByochu, ui->gdYakuzai, nullptr, ui->gdSQL};
+  for (int i = 0; i < 5; ++i) {
+    TabState[i].Grid = grids[i];
+    if (grids[i]) {
+      grids[i]->hide();
+      grids[i]->setContextMenuPolicy(Qt::CustomContextMenu);
+    }
+  }
+  ui->pgSearch->setCurrentWidget(ui->tabDefault);
+  CurrentGrid = ui->gdTekiyo;
+  ui->pgYakuzaiSide->setCurrentWidget(ui->tabTsusho);
+
+  // 19. The status bar's lines-per-cell spin edit and the per-tab counts.
+  const int lines[5] = {OptionData->GridCellLine0, OptionData->GridCellLine1, OptionData->GridCellLine2,
+                        OptionData->GridCellLine3, OptionData->GridCellLine4};
+  for (int i = 0; i < 5; ++i) TabState[i].CellLine = lines[i];
+  seGridCellLine->SetValue(OptionData->GridCellLine0);
+
+  // 20. Row selection.
+  mnRowSelect->setChecked(OptionData->GridRowSelect);
+
+  // 23.
+  IsStartUp = true;
+
+  // 24. Data-folder tidying.
+  TidyDataFolders();
+
+  // 25.
+  if (!SharedRegEx) SharedRegEx = new TPcreRegEx();
+}
+
+void TfrmMain::ApplySettingsFonts() {
+  TOptionData &o = *OptionData;
+  if (!o.MainFormFont.Name.empty()) setFont(FontFromInfo(o.MainFormFont, font()));
+  // The SQL editor always takes the stored name and size; its options and highlighting.
+  ApplySQLEditorOptions(SQLEditor);
+  if (!o.TekiyouFont.Name.empty())
+    for (QWidget *g : std::initializer_list<QWidget *>{ui->gdTekiyo, ui->gdByochu, ui->gdYakuzai, ui->gdSQL, ui->gdSeibun})
+      g->setFont(FontFromInfo(o.TekiyouFont, g->font()));
+  delete EvenRowFont;
+  EvenRowFont = new QFont(ui->gdTekiyo->font());
+  if (!o.Tekiyou2Font.Name.empty()) *EvenRowFont = FontFromInfo(o.Tekiyou2Font, *EvenRowFont);
+  if (!o.SeibunGridFont.Name.empty()) ui->gdSeibun->setFont(FontFromInfo(o.SeibunGridFont, ui->gdSeibun->font()));
+  if (!o.LogFont.Name.empty()) mLog->setFont(FontFromInfo(o.LogFont, mLog->font()));
+
+  // 11. Colours.
+  for (QWidget *g : std::initializer_list<QWidget *>{ui->gdTekiyo, ui->gdByochu, ui->gdYakuzai, ui->gdSQL})
+    SetBaseColor(g, o.TekiyouColor);
+  SetBaseColor(mLog, o.LogColor);
+}
+
+void TfrmMain::ParseCommandLine() {
+  for (const QString &p : FCommandLine) {
+    const QString s = p.toLower();
+    if (s == QLatin1String("/u")) AutoUpdateSwitch = true;
+    if (s == QLatin1String("/r")) DownloadCheckSwitch = true;
+    if (s == QLatin1String("/f")) OfflineSwitch = true;
+    if (s == QLatin1String("/d")) DeveloperSwitch = true;
+  }
+}
+
+void TfrmMain::ApplyToolBarOptions() {
+  const bool captions = OptionData->ToolBarCaption;
+  ToolBar1->setToolButtonStyle(captions ? Qt::ToolButtonTextUnderIcon : Qt::ToolButtonIconOnly);
+  ToolBar1->setStyleSheet(OptionData->ToolBarFlat ? QString() : QStringLiteral("QToolButton { border: 1px solid palette(mid); }"));
+  const QSize button = captions ? QSize(62, 35) : QSize(23, 22);
+  for (QAction *a : ToolBar1->actions())
+    if (QWidget *w = ToolBar1->widgetForAction(a))
+      if (qobject_cast<QToolButton *>(w)) w->setFixedSize(button);
+}
+
+void TfrmMain::FormViewSettings() {
+  // Button faces and the hidden condition rows.
+  for (QWidget *p : {ui->pnlSearchParam, ui->pnlByochuSel, ui->pnlYotoSel, ui->pnlSakuLeft}) {
+    p->setAutoFillBackground(true);
+    QPalette pal = p->palette();
+    pal.setColor(QPalette::Window, pal.color(QPalette::Button));
+    p->setPalette(pal);
+  }
+  ui->pnlKeitoSel->hide();
+  ui->pnlSeibunSel->hide();
+  // Rows as high as the larger of the pest combo and its button.
+  const int row = std::max(ui->cbByochu->sizeHint().height(), ui->btnByochu->sizeHint().height()) + 2;
+  for (QWidget *p : {ui->pnlByochuSel, ui->pnlMokutekiSel, ui->pnlYotoSel, ui->pnlZaikeiSel}) p->setFixedHeight(row);
+  // Caption panels from the text height of a sample word.
+  const struct {
+    QWidget *w;
+    const char *word;
+    int extra;
+  } caps[] = {{ui->pnlYotoYt, "殺菌剤", 1},         {ui->pnlYakuzaiKohoCaptionYt, "薬剤", 1},
+              {ui->pnlSakumotsuCaptionYt, "作物候補", 2}, {ui->pnlDB, "acis.db", 2},
+              {ui->pnlTableName, "table", 2},        {ui->pnlTableCaption, "テーブル", 2},
+              {ui->pnlFieldCaption, "フィールド", 2}};
+  for (const auto &c : caps) {
+    const int h = QFontMetrics(c.w->font()).boundingRect(QString::fromUtf8(c.word)).height() + c.extra;
+    c.w->setMinimumHeight(h);
+  }
+  ui->pnlYakuzaiKohoYt->setMinimumHeight(ui->eYakuzai->sizeHint().height() + 6);
+  ui->pnlSakumotsuYt->setMinimumHeight(ui->eYakuzaiTabSakumotsu->sizeHint().height() + 6);
+}
+
+// ---------------------------------------------------------------- show and the deferred start
+
+void TfrmMain::showEvent(QShowEvent *e) {
+  QMainWindow::showEvent(e);
+  if (!FShown) {
+    FShown = true;
+    FormShow();
+  }
+}
+
+void TfrmMain::FormShow() {
+  FormViewSettings();
+  QMetaObject::invokeMethod(this, &TfrmMain::WMShowWaitEvent, Qt::QueuedConnection);
+}
+
+void TfrmMain::RunUnattended(bool Update) {
+  hide();
+  if (CheckDatabaseState() == 3)
+    ProcessExitCode = 0;
+  else
+    ProcessExitCode = Update ? UnattendedUpdate(this) : UnattendedDownloadCheck(this);
+  close();
+  // The hidden window's close does not end the message loop by itself.
+  QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+}
+
+void TfrmMain::WMShowWaitEvent() {
+  if (!IsStartUp) return;
+  IsStartUp = false;
+  // The panes take their stored sizes once the window has its real size.
+  for (QSplitter *s : findChildren<QSplitter *>())
+    for (int i = 0; i < s->count(); ++i)
+      if (s->widget(i)->property(kPaneSizeProperty).isValid())
+        SetPaneSize(s, s->widget(i), s->widget(i)->property(kPaneSizeProperty).toInt());
+  if (AutoUpdateSwitch) {
+    RunUnattended(true);
+    return;
+  }
+  if (DownloadCheckSwitch) {
+    RunUnattended(false);
+    return;
+  }
+  if (OptionData->UseLAN && (OptionData->DownSite == 3 || OptionData->DownSite == 4))
+    SharedFolderStart();
+  else
+    GUIStart(CheckDatabaseState());
+  if (AcisDB) {
+    AcisDB->CreateViews();
+    LoadInitialLists();
+  } else {
+    SetStatusText(0, "DB:なし"_sj);
+  }
+}
+
+// ---------------------------------------------------------------- panes
+
+int TfrmMain::PaneSize(QSplitter *Splitter, QWidget *Pane) {
+  const int i = Splitter->indexOf(Pane);
+  const QVariant kept = Pane->property(kPaneSizeProperty);
+  const bool laid_out = Pane->isVisible() && Splitter->isVisible();
+  if (i < 0 || (!laid_out && kept.isValid())) return kept.toInt();
+  const QList<int> sizes = Splitter->sizes();
+  const int size = sizes.value(i);
+  if (laid_out) Pane->setProperty(kPaneSizeProperty, size);
+  return size;
+}
+
+void TfrmMain::SetPaneSize(QSplitter *Splitter, QWidget *Pane, int Size) {
+  const int i = Splitter->indexOf(Pane);
+  if (i < 0 || Size < 0) return;
+  Pane->setProperty(kPaneSizeProperty, Size);
+  // The pane keeps its size when the window is resized; the other panes take the change.
+  for (int k = 0; k < Splitter->count(); ++k) Splitter->setStretchFactor(k, k == i ? 0 : 1);
+  QList<int> sizes = Splitter->sizes();
+  int total = 0;
+  for (int v : sizes) total += v;
+  const int extent = Splitter->orientation() == Qt::Horizontal ? Splitter->width() : Splitter->height();
+  total = std::max({total, extent, Size + 100});
+  const int others = sizes.size() - 1;
+  for (int k = 0; k < sizes.size(); ++k) sizes[k] = k == i ? Size : (others > 0 ? (total - Size) / others : 0);
+  Splitter->setSizes(sizes);
+}
+
+// ---------------------------------------------------------------- small handlers
+
+void TfrmMain::mnAboutClick() {
+  TfrmAbout about(this);
+  ShowModal(&about);
+}
+
+void TfrmMain::mnLogPaneOnClick() {
+  const bool on = mLog->isHidden();
+  mnLogPaneOn->setChecked(on);
+  if (!on) {
+    PaneSize(ui->SplitterGrid, mLog);  // keep its height while hidden
+    mLog->hide();
+    return;
+  }
+  int h = PaneSize(ui->SplitterGrid, mLog);
+  if (h <= 0) h = 16;
+  mLog->show();
+  SetPaneSize(ui->SplitterGrid, mLog, h);
+}
+
+void TfrmMain::mnStatusBarOnClick() {
+  const bool on = !ui->StatusBar->isVisible();
+  ui->StatusBar->setVisible(on);
+  mnStatusBarOn->setChecked(on);
+}
+
+void TfrmMain::mnToolbarOnClick() {
+  const bool on = !ToolBar1->isVisible();
+  ToolBar1->setVisible(on);
+  mnToolbarOn->setChecked(on);
+}
+
+void TfrmMain::mnExitClick() { close(); }
+
+void TfrmMain::StatusBarResize() {
+  const QFontMetrics fm(ui->StatusBar->font());
+  StatusPanels[1]->setFixedWidth(0);
+  StatusPanels[3]->setFixedWidth(fm.horizontalAdvance(ToQ("00000件"_sj)) + 4);
+  int rest = ui->StatusBar->width() - StatusPanels[2]->width() - StatusPanels[3]->width() - seGridCellLine->width() - 18;
+  StatusPanels[0]->setFixedWidth(std::max(rest, 0));
+}
+
+bool TfrmMain::eventFilter(QObject *o, QEvent *e) {
+  if (o == ui->StatusBar && e->type() == QEvent::Resize) StatusBarResize();
+  return QMainWindow::eventFilter(o, e);
+}
+
+void TfrmMain::SetStatusText(int Panel, const std::string &Text) {
+  if (Panel >= 0 && Panel < 5) StatusPanels[Panel]->setText(ToQ(Text));
+}
+
+std::string TfrmMain::StatusText(int Panel) const {
+  return Panel >= 0 && Panel < 5 ? FromQ(StatusPanels[Panel]->text()) : std::string();
+}
+
+void TfrmMain::AddLog(const std::string &Text) { mLog->AddLog(Text); }
+
+// ---------------------------------------------------------------- data folders
+
+void TfrmMain::TidyDataFolders() {
+  const std::string &db = OptionData->DbFolder;
+  const std::string &down = OptionData->DownloadFolder;
+  std::error_code ec;
+  fs::remove(FsPath(JoinPath(db, "alias.db")), ec);
+  for (const char *name : {"update.htm", "update2.htm", "update.txt"}) {
+    const std::string old_copy = JoinPath(db, name);
+    if (!fs::exists(FsPath(old_copy), ec)) continue;
+    const std::string kept = JoinPath(down, name);
+    if (fs::exists(FsPath(kept), ec)) {
+      if (GetFileWriteTime(kept) > GetFileWriteTime(old_copy)) fs::remove(FsPath(old_copy), ec);
+    } else if (CopyFileToFolder(old_copy, kept)) {
+      fs::remove(FsPath(old_copy), ec);
+    }
+  }
+}
+
+// ---------------------------------------------------------------- shut-down
+
+void TfrmMain::closeEvent(QCloseEvent *e) {
+  if (!FClosed) {
+    FClosed = true;
+    FormClose();
+  }
+  e->accept();
+}
+
+void TfrmMain::FormClose() {
+  mLog->Clear();
+  TIniFile ini(OptionData->IniFileName);
+  const char *W = SEC_WINDOW;
+  const QRect r = (isMaximized() || isMinimized()) ? normalGeometry() : geometry();
+  ini.WriteInteger(W, "Left", r.left());
+  ini.WriteInteger(W, "Top", r.top());
+  ini.WriteInteger(W, "Width", r.width());
+  ini.WriteInteger(W, "Height", r.height());
+  ini.WriteInteger(W, "WindowState", isMinimized() ? 1 : isMaximized() ? 2 : 0);
+  ini.WriteInteger(W, "MonitorIndex", std::max<int>(0, QGuiApplication::screens().indexOf(screen())));
+  ini.WriteInteger(W, "TabYakuzaiTopPnlWidth", ui->pnlYakuzaiTop->width());
+  ini.WriteInteger(W, "TabYakuzaiUpperPnlHeight", PaneSize(ui->SplitterYakuzaiTekiyo, ui->pnlYakuzaiUpper));
+  ini.WriteInteger(W, "TabYakuzaiSelectPnlHeight", PaneSize(ui->SplitterYakuzaiSeibun, ui->pnlYakuzaiSelect));
+  ini.WriteInteger(W, "TabYakuzaiSeizaiWidth", PaneSize(ui->SplitterSeizai, ui->mSuisan));
+  ini.WriteInteger(W, "TabSakumotsuFraSakumotsuWidth", FFraSakumotsuWidth);
+  ini.WriteInteger(W, "TabSakumotsuFraSakumotsuTabIndex", FFraSakumotsuTabIndex);
+  QTabWidget *pg = ui->pgYakuzaiSideSeibun;
+  ini.WriteInteger(W, "TabSeibunPageIndex", pg->indexOf(ui->tabSeibun));
+  ini.WriteInteger(W, "TabKeitoPageIndex", pg->indexOf(ui->tabKeito));
+  ini.WriteInteger(W, "TabSayotenPageIndex", pg->indexOf(ui->tabSayoten));
+  ini.WriteInteger(W, "TabRacPageIndex", pg->indexOf(ui->tabRac));
+  ini.WriteInteger(W, "TabSeibunPluralIndex", pg->indexOf(ui->tabSeibunPlural));
+  ini.WriteInteger(W, "TabRacKeitoIndex", pg->indexOf(ui->tabRacKeito));
+  ini.WriteInteger(W, "pgYakuzaiSideSeibunActivePageIndex", pg->currentIndex());
+
+  TOptionData &o = *OptionData;
+  o.LogPaneHeight = PaneSize(ui->SplitterGrid, mLog);
+  o.SQLEditHeight = PaneSize(ui->SplitterSQL, ui->pnlSQL);
+  o.YakuzaiSideSeibunListHeight = PaneSize(ui->SplitterYakuzaiList, ui->pgYakuzaiSideSeibun);
+  o.YakuzaiSidePanelWidth = PaneSize(ui->SplitterYakuzaiSide, ui->pnlYakuzaiSide);
+  o.SQLSidePanelWidth = PaneSize(ui->SplitterSqlSide, ui->pnlSqlSide);
+  o.ToolBar1Top = ToolBar1->y();
+  o.ToolBar1Loft = ToolBar1->x();
+  o.ToolBarKensakuTop = ui->pnlSearchParam->y();
+  o.ToolBarKensakuLeft = ui->pnlSearchParam->x();
+  o.ToolBarVisible = !ToolBar1->isHidden();
+  o.SearchPanelVisible = !ui->pnlSearchParam->isHidden();
+  o.LogPaneVisible = !mLog->isHidden();
+  o.StatusBarVisible = !ui->StatusBar->isHidden();
+  o.GridCellLine0 = TabState[0].CellLine;
+  o.GridCellLine1 = TabState[1].CellLine;
+  o.GridCellLine2 = TabState[2].CellLine;
+  o.GridCellLine3 = TabState[3].CellLine;
+  o.GridCellLine4 = TabState[4].CellLine;
+  if (!o.Save()) MsgBox(o.IniFileName + " に書き込めません"_sj, "Quillmar", MB_OK | MB_ICONERROR);
+}
+
+void TfrmMain::FormDestroy() {
+  try {
+    delete EvenRowFont;
+    EvenRowFont = nullptr;
+    if (AcisDB) {
+      delete AcisDB;
+      AcisDB = nullptr;
+    }
+    if (SharedRegEx) {
+      delete SharedRegEx;
+      SharedRegEx = nullptr;
+    }
+  } catch (const std::exception &e) {
+    MsgBox(e.what(), "Quillmar", MB_OK);
+  }
+}

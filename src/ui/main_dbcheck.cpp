@@ -1,0 +1,359 @@
+// The main window and the local database: the state of acis.db at start-up, the check for
+// newer data at the configured source, the first-run set-up and the update window, and the
+// lists that need the database.
+
+#include <QComboBox>
+#include <QStatusBar>
+#include <filesystem>
+#include <fstream>
+
+#include "components/CheckListBoxEx.h"
+#include "components/FillAdapters.h"
+#include "components/ListBoxEx.h"
+#include "components/QtServices.h"
+#include "engine/AcisSvr.h"
+#include "engine/TextHelpers.h"
+#include "engine/UiServices.h"
+#include "engine/acdb.h"
+#include "engine/options.h"
+#include "platform/cp932.h"
+#include "platform/fspath.h"
+#include "ui/LogMemo.h"
+#include "ui/UStartup.h"
+#include "ui/UStartup2.h"
+#include "ui/UUpdate.h"
+#include "ui/main.h"
+#include "ui_main.h"
+
+using namespace cp932::literals;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kSchemaVersion = 190107;
+
+std::string DbFile(const std::string &name) { return JoinPath(OptionData->DbFolder, name); }
+
+bool Offline() { return OptionData->OffLine || OfflineSwitch; }
+
+// The start-up failure line: operation, " Error ", class name, CR LF, message.
+std::string ErrorLine(const std::string &operation, const std::exception &e) {
+  const auto *ex = dynamic_cast<const Exception *>(&e);
+  const std::string cls = ex ? ex->ClassName() : "Exception";
+  return operation + " Error " + cls + "\r\n" + e.what();
+}
+
+}  // namespace
+
+int TfrmMain::CheckDatabaseState() {
+  if (!fs::exists(FsPath(DbFile("acis.db")))) return 5;
+  if (OptionData->DownSite == 3 || OptionData->DownSite == 4) return 6;
+  if (!AcisDB) {
+    try {
+      AcisDB = new TAcisDB(DbFile("acis.db"), mLog);
+    } catch (const std::exception &e) {
+      // A file that does not open as a database is one to rebuild, like one without "info".
+      AddLog(ErrorLine("AcisDB.Create", e));
+      return 0;
+    }
+  }
+  const bool newer = CheckDataUpdate();
+  if (!AcisDB->TableExists("info")) return 0;
+  for (const char *t : {"m_sakumotsu", "m_byochu", "seibun", "m_kihon", "m_tekiyo"})
+    if (!AcisDB->TableExists(t)) return 4;
+  if (newer) return 1;
+  if (AcisDB->GetVersion() < kSchemaVersion) return 2;
+  return 3;
+}
+
+bool TfrmMain::CheckDataUpdate() {
+  if (Offline()) {
+    AddLog("オフラインモード データ更新確認省略"_sj);
+    return false;
+  }
+  TAcisSvr svr;
+  svr.LogMemo = mLog;
+  SetStatusText(0, "データ更新をチェックしています"_sj);
+  struct Site {
+    const char *heading, *lan_page, *saved, *failure;
+  };
+  static const Site sites[3] = {
+      {"データ更新チェック FAMIC CSV データ", "\\update2.htm", "update2.htm", "FAMIC CSVダウンロードページへ接続できません"},
+      {"データ更新チェック FAMIC Excel データ", "\\update.htm", "update.htm",
+       "FAMIC EXCELデータダウンロードページへ接続できません"},
+      {"データ更新チェック TORV CSV データ", "\\update.txt", "update.txt", "トルヴ資料館ダウンロードページへ接続できません"},
+  };
+  const int kind = OptionData->DownSite <= 2 ? OptionData->DownSite : 2;
+  const Site &site = sites[kind];
+  AddLog(cp932::FromUtf8(site.heading));
+  if (OptionData->UseLAN)
+    AddLog(OptionData->dirLAN + site.lan_page);
+  else if (kind == 0)
+    AddLog(GetPublisherUrl("/ddata/index2.htm"));
+  else if (kind == 1)
+    AddLog(GetPublisherUrl("/ddata/index.htm"));
+  else
+    AddLog(GetTorvSiteUrl(OptionData->DownSiteTorvDB) + "update.txt");
+
+  bool result = false;
+  if (svr.CheckUpdate()) {
+    ServerDataDate = ReadServerDataDate(JoinPath(OptionData->DownloadFolder, site.saved));
+    const std::string db_date = AcisDB ? AcisDB->LastUpdate() : std::string();
+    AddLog("DB更新日付    :"_sj + db_date);
+    AddLog("サーバ更新日付:"_sj + ServerDataDate);
+    result = db_date != ServerDataDate;
+  } else {
+    for (const char *code : {"404", "403", "500", "502", "503", "504"})
+      if (svr.StatusCode == code) {
+        MsgBox("データ更新の確認ができません"_sj + "\r\n" + cp932::FromUtf8(site.failure) + "\r\n" +
+                   "StatusCode: " + svr.StatusCode + "\r\n" + "StatusText: " + svr.StatusText,
+               "エラー"_sj, MB_OK | MB_ICONERROR);
+        break;
+      }
+  }
+  const std::string name = InetErrorName(svr.LastError);
+  if (!name.empty() && svr.LastError != 0) {
+    AddLog("インターネット接続不可("_sj + name + ")");
+  } else {
+    AddLog("Status: " + std::to_string(svr.LastError));
+    AddLog("StatusCode: " + svr.StatusCode + "\r\n" + "StatusText: " + svr.StatusText);
+  }
+  if (svr.StatusCode.empty() && svr.StatusText.empty()) AddLog("StuatusCode: なし -> インターネット接続不可"_sj);
+  return result;
+}
+
+std::string TfrmMain::ReadServerDataDate(const std::string &FileName) {
+  std::string result = "不明"_sj;
+  std::ifstream f(FsPath(FileName), std::ios::binary);
+  if (!f) return result;
+  std::string line;
+  if (OptionData->DownSite == 0 || OptionData->DownSite == 1) {
+    const std::string mark = "反映分"_sj, shown = "反映"_sj;
+    while (std::getline(f, line)) {
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      if (line.compare(0, 3, "\xEF\xBB\xBF") == 0) line.erase(0, 3);
+      std::string text = cp932::FromUtf8(line);
+      if (text.find(mark) == std::string::npos || text.find("<!--") != std::string::npos) continue;
+      text = StripTags(text);
+      // Every "反映分" becomes "反映", stepping over whole characters.
+      std::string out;
+      for (std::size_t i = 0; i < text.size();) {
+        if (text.compare(i, mark.size(), mark) == 0) {
+          out += shown;
+          i += mark.size();
+        } else {
+          const std::size_t n = cp932::IsLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size() ? 2 : 1;
+          out.append(text, i, n);
+          i += n;
+        }
+      }
+      return out;
+    }
+    return result;
+  }
+  if (std::getline(f, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    result = ExtractDataAsOfText(line);
+  }
+  return result;
+}
+
+void TfrmMain::GUIStart(int State) {
+  if (State == 5) {
+    bool cancelled;
+    {
+      TfrmStartup startup(this);
+      ShowModal(&startup);
+      cancelled = startup.Cancelled;
+    }
+    if (!cancelled) {
+      TfrmStartup2 startup2(this);
+      ShowModal(&startup2);
+      cancelled = startup2.Cancelled;
+    }
+    if (cancelled) {
+      if (!IsInternetConnected())
+        MsgBox("インターネットに接続されていないためデータ取得できません。"_sj, "エラー"_sj, MB_OK | MB_ICONERROR);
+      SetStatusText(0, "DB:なし"_sj);
+      return;
+    }
+  }
+  switch (State) {
+    case 0:
+    case 5:
+      ShowUpdateDialog(true, true);
+      break;
+    case 1: {
+      if (OptionData->NoUpdateCheck) {
+        ShowUpdateDialog(true, true);
+        break;
+      }
+      const std::string db_date = AcisDB ? AcisDB->LastUpdate() : std::string();
+      const std::string text = "新しいデータがあります。"_sj + "\r\n\r\n" + "現在データ: "_sj + db_date + "\r\n" +
+                               "更新データ: "_sj + ServerDataDate + "\r\n\r\n" + "データを更新します"_sj + "\r\n" +
+                               "よろしいですか"_sj;
+      if (MsgBox(text, "確認"_sj, MB_OKCANCEL | MB_ICONQUESTION) == IDOK) {
+        ShowUpdateDialog(true, false);
+      } else if (db_date != ServerDataDate) {
+        const char *page = OptionData->DownSite == 1 ? "update.htm" : OptionData->DownSite == 0 ? "update2.htm" : "update.txt";
+        std::error_code ec;
+        fs::remove(FsPath(JoinPath(OptionData->DownloadFolder, page)), ec);
+      }
+      break;
+    }
+    case 2: {
+      const std::string text = "Quillmar が更新されました。"_sj + "\r\n" + "データベースを更新する必要があります。"_sj +
+                               "\r\n" + "よろしいですか"_sj;
+      if (MsgBox(text, "確認"_sj, MB_OKCANCEL | MB_ICONQUESTION) == IDOK) {
+        TfrmUpdate update(this);
+        update.OldDatabase = AcisDB && AcisDB->GetVersion() <= 120412;
+        update.AutoStart = true;
+        ShowModal(&update);
+        if (AcisDB) AcisDB->SetLogTarget(mLog);
+      }
+      break;
+    }
+    case 4: {
+      const std::string text = "データベースが不正です。"_sj + "\r\n" + "データベースを更新する必要があります。"_sj +
+                               "\r\n\r\n" + "データを更新します"_sj + "\r\n" + "よろしいですか"_sj;
+      if (MsgBox(text, "エラー"_sj, MB_OKCANCEL | MB_ICONERROR) == IDOK) {
+        if (fs::exists(FsPath(DbFile("spec.db")))) {
+          if (AcisDB) AcisDB->ExecSQL("DETACH spec;");
+          std::error_code ec;
+          fs::remove(FsPath(DbFile("spec.db")), ec);
+        }
+        ShowUpdateDialog(true, true);
+      }
+      break;
+    }
+    case 6: {
+      if (Offline()) {
+        AddLog("オフラインモード データ更新確認省略"_sj);
+      } else if (OptionData->DownSite == 3) {
+        try {
+          CheckDbUpdate(mLog);
+        } catch (const std::exception &e) {
+          AddLog(ErrorLine("SQLiteDbDownload", e));
+        }
+      } else {
+        const std::string &site = OptionData->UserSite;
+        if (site.rfind("http://", 0) == 0) {
+          try {
+            CheckDbUpdate(mLog);
+          } catch (const std::exception &e) {
+            AddLog(ErrorLine("SQLiteDbDownload", e));
+          }
+        } else if (site.rfind("\\\\", 0) == 0) {
+          // The user's site is a shared folder: the shared-folder refresh reads from it.
+          const std::string saved = OptionData->dirLAN;
+          OptionData->dirLAN = site;
+          try {
+            UpdateFromSharedFolder(mLog);
+          } catch (const std::exception &e) {
+            AddLog(ErrorLine("SQLiteDbDownload", e));
+          }
+          OptionData->dirLAN = saved;
+        } else {
+          AddLog(site + "が無効"_sj);
+        }
+      }
+      try {
+        AcisDB = new TAcisDB(DbFile("acis.db"), mLog);
+      } catch (const std::exception &e) {
+        AcisDB = nullptr;
+        AddLog(ErrorLine("AcisDB.Create", e));
+      }
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+void TfrmMain::SharedFolderStart() {
+  AddLog("共有フォルダデータ更新確認"_sj);
+  AddLog(OptionData->dirLAN);
+  auto open = [this] {
+    if (!AcisDB && fs::exists(FsPath(DbFile("acis.db"))) && fs::exists(FsPath(DbFile("spec.db")))) {
+      try {
+        AcisDB = new TAcisDB(DbFile("acis.db"), mLog);
+      } catch (const std::exception &e) {
+        AcisDB = nullptr;
+        AddLog(ErrorLine("AcisDB.Create", e));
+      }
+    }
+  };
+  if (!fs::is_directory(FsPath(OptionData->dirLAN))) {
+    AddLog("共有フォルダ検索失敗、データ更新確認省略..."_sj);
+  } else {
+    SetStatusText(0, "共有フォルダのデータ更新を確認しています(SQLiteDB)"_sj);
+    try {
+      UpdateFromSharedFolder(mLog);
+    } catch (const std::exception &e) {
+      // The database opens all the same; the failure is then shown.
+      open();
+      AddLog(ErrorLine("UpdateFromSharedFolder", e));
+      MsgBox(e.what(), "エラー"_sj, MB_OK | MB_ICONERROR);
+      return;
+    }
+  }
+  open();
+  if (AcisDB && AcisDB->GetVersion() < kSchemaVersion)
+    MsgBox("Quillmar が更新されました。"_sj + "\r\n" + "データベースを更新する必要があります。"_sj + "\r\n" +
+               "共有フォルダのデータが更新されていない可能性があります。"_sj,
+           "確認"_sj, MB_OK | MB_ICONQUESTION);
+}
+
+bool TfrmMain::ShowUpdateDialog(bool AutoStart, bool ForceUpdate) {
+  if (!AcisDB) {
+    // Yes starts the update at once, No opens the window to start by hand, the third
+    // answer leaves without the window.
+    const int answer = MsgBox("自動更新処理を実行します。"_sj + "\r\n" + OptionData->DbFolder + "\r\n" +
+                                  "にデータベースを作成します"_sj,
+                              "確認"_sj, MB_YESNOCANCEL | MB_ICONQUESTION);
+    if (answer == IDCANCEL || answer == IDABORT) return false;
+    AutoStart = answer == IDYES;
+  }
+  bool rebuilt = false;
+  try {
+    TfrmUpdate update(this);
+    update.AutoStart = AutoStart;
+    update.ForceUpdate = ForceUpdate;
+    ShowModal(&update);
+    rebuilt = update.Rebuilt;
+  } catch (...) {
+    if (AcisDB) AcisDB->SetLogTarget(mLog);
+    throw;
+  }
+  if (AcisDB) AcisDB->SetLogTarget(mLog);
+  return rebuilt;
+}
+
+void TfrmMain::LoadInitialLists() {
+  if (!AcisDB) return;
+  if (!AcisDB->LogTarget()) AcisDB->SetLogTarget(mLog);
+  SetStatusText(0, "DB:" + AcisDB->LastUpdate());
+  if (AcisDB->TableExists("m_kihon")) {
+    if (AcisDB->ExecQuery("SELECT DISTINCT yoto FROM m_kihon ORDER BY yoto")) {
+      QComboBox *cb = ui->cbYotoTabYakuzai;
+      cb->clear();
+      cb->addItem(ToQ("全て"_sj));
+      TComboTarget target(*cb);
+      AcisDB->SetCombo(target, 0, false);
+    }
+    AcisDB->ExecSQL(
+        "BEGIN TRANSACTION;DROP TABLE IF EXISTS t_bango;CREATE TEMP TABLE t_bango (bango integer,sakumotsu "
+        "varchar);COMMIT;");
+    if (AcisDB->ExecQuery("SELECT bango,meisho FROM m_kihon ORDER BY bango")) {
+      TListBoxTarget target(*ui->lstBango);
+      AcisDB->SetListBoxNumbered(target, true);
+    }
+  }
+}
+
+void TfrmMain::actCheckUpdateExecute() {
+  if (ShowUpdateDialog(false, false) && AcisDB) {
+    AcisDB->CreateViews();
+    LoadInitialLists();
+  }
+}

@@ -1,0 +1,17 @@
+// The main window's SQL editor, built apart from the window's form: the editor and the
+// result grid each bring their own small Windows-like type names, which do not meet in one
+// source file.
+#pragma once
+
+#include <QColor>
+#include <cstdint>
+
+class QWidget;
+
+// A TQmEdit named "SQLEditor" with the SQLite highlighter, which lives as long as the editor.
+QWidget *CreateSQLEditor(QWidget *Parent);
+// Font name and size, line spacing, line numbers, right edge, word wrap, background and
+// the highlighter's colours and styles from the settings.
+void ApplySQLEditorOptions(QWidget *Editor);
+// A colour of the settings (a system colour when the top bit is set, else 00BBGGRR).
+QColor SettingsColor(std::int32_t Color);

@@ -1,0 +1,531 @@
+// The main window's start-up and shut-down: the database check on missing, old, incomplete
+// and good databases, the log pane, the command-line switches, placement and pane sizes kept
+// in section "WINDOW", the single-instance guard and the first-run set-up dialogs.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QSplitter>
+#include <QTabWidget>
+#include <QTest>
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
+#include <utime.h>
+
+#include "components/DialogServices.h"
+#include "components/ListBoxEx.h"
+#include "components/QtServices.h"
+#include "components/qtext.h"
+#include "engine/SQLite.h"
+#include "engine/UiServices.h"
+#include "engine/acdb.h"
+#include "engine/options.h"
+#include "platform/IniFile.h"
+#include "platform/cp932.h"
+#include "support/enginefixture.h"
+#include "support/sample_acisdb.h"
+#include "support/testutil.h"
+#include "ui/LogMemo.h"
+#include "ui/Mutex.h"
+#include "ui/UStartup.h"
+#include "ui/UStartup2.h"
+#include "ui/UUpdate.h"
+#include "ui/main.h"
+#include "ui_UStartup.h"
+#include "ui_UStartup2.h"
+#include "ui_main.h"
+
+namespace fs = std::filesystem;
+using cp932::literals::operator""_sj;
+using qmtest::ReadFile;
+using qmtest::TempDir;
+using qmtest::WriteFile;
+
+namespace {
+
+std::string U8(const std::string &sjis) { return cp932::ToUtf8(sjis); }
+
+// A program folder of its own, its settings file, recorded boxes, dialogs and modal runs,
+// and the program-wide state put back afterwards.
+class MainWindowTest : public ::testing::Test {
+ protected:
+  TempDir home;
+  qmtest::ScopedEngineState engine{home / "DB"};
+  TScopedRecordingUi boxes;
+  TScopedRecordingDialogs dialogs;
+  std::vector<std::string> modal;  // class names of the dialogs shown modally
+  std::function<int(QDialog *)> saved_modal = TfrmMain::ShowModal;
+  std::function<void(QDialog *)> on_modal;
+
+  void SetUp() override {
+    *OptionData = TOptionData(home.str());
+    AutoUpdateSwitch = DownloadCheckSwitch = OfflineSwitch = DeveloperSwitch = false;
+    ProcessExitCode = 0;
+    TfrmMain::ShowModal = [this](QDialog *d) {
+      modal.push_back(d->metaObject()->className());
+      if (on_modal) on_modal(d);
+      return 0;
+    };
+    fs::create_directories(home / "DB");
+    Ini().WriteBool("NET", "OffLine", true);
+    Ini().WriteInteger("NET", "DownSite", 2);
+  }
+  void TearDown() override {
+    TfrmMain::ShowModal = saved_modal;
+    AutoUpdateSwitch = DownloadCheckSwitch = OfflineSwitch = DeveloperSwitch = false;
+    ProcessExitCode = 0;
+  }
+  TIniFile Ini() { return TIniFile((home / "quillmar.ini").string()); }
+
+  // The sample database copied into the program's data folder, changed by the SQL given.
+  void PlaceSampleDb(const std::string &change_sql = "") {
+    for (const char *f : {"acis.db", "spec.db"})
+      fs::copy_file(qmtest::SampleDbFolder() / f, home / "DB" / f, fs::copy_options::overwrite_existing);
+    if (!change_sql.empty()) {
+      TSQLiteDb db((home / "DB" / "acis.db").string());
+      db.ExecSQL(change_sql);
+    }
+  }
+  // A window shown with its deferred start-up run.
+  std::unique_ptr<TfrmMain> Start(const QStringList &args = {}) {
+    auto w = std::make_unique<TfrmMain>(args, nullptr);
+    w->show();
+    for (int i = 0; i < 100 && w->IsStartUp; ++i) QCoreApplication::processEvents();
+    EXPECT_FALSE(w->IsStartUp);
+    return w;
+  }
+  bool BoxSaid(const std::string &utf8_start) const {
+    for (const auto &b : boxes.boxes)
+      if (U8(b.text).rfind(utf8_start, 0) == 0) return true;
+    return false;
+  }
+};
+
+std::vector<std::string> Utf8Lines(TLogMemo *m) {
+  std::vector<std::string> out;
+  for (const auto &l : m->Lines()) out.push_back(U8(l));
+  return out;
+}
+bool HasLine(const std::vector<std::string> &lines, const std::string &line) {
+  return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- the database at start-up
+
+TEST_F(MainWindowTest, StartUpOnEachDatabaseState) {
+  struct Case {
+    const char *name;
+    bool place;
+    const char *change;
+    int state;
+    const char *box;          // start of the box shown, or "" for none
+    std::vector<int> answers;  // answers to the boxes, in order
+    bool db_open;              // AcisDB open afterwards
+    std::vector<std::string> dialogs;
+  };
+  const std::vector<Case> cases = {
+      {"good", true, "", 3, "", {}, true, {}},
+      {"old", true, "UPDATE info SET Value = '180101' WHERE Item = 'Version';", 2, "Quillmar が更新されました。",
+       {IDCANCEL}, true, {}},
+      {"old, update accepted", true, "UPDATE info SET Value = '120412' WHERE Item = 'Version';", 2,
+       "Quillmar が更新されました。", {IDOK}, true, {"TfrmUpdate"}},
+      {"lacking a table", true, "DROP TABLE m_byochu;", 4, "データベースが不正です。", {IDCANCEL}, true, {}},
+      {"without info", true, "DROP TABLE info;", 0, "", {}, true, {"TfrmUpdate"}},
+      // No database: the first-run dialogs, then the question before the update window;
+      // the third answer leaves without the window.
+      {"missing", false, "", 5, "自動更新処理を実行します。", {IDCANCEL}, false, {"TfrmStartup", "TfrmStartup2"}},
+      {"missing, started by hand", false, "", 5, "自動更新処理を実行します。", {IDNO}, false,
+       {"TfrmStartup", "TfrmStartup2", "TfrmUpdate"}},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove_all(home / "DB");
+    fs::create_directories(home / "DB");
+    if (c.place) PlaceSampleDb(c.change);
+    boxes.boxes.clear();
+    boxes.answers = c.answers;
+    modal.clear();
+    bool old_flag = false;
+    on_modal = [&](QDialog *d) {
+      if (auto *u = qobject_cast<TfrmUpdate *>(d)) old_flag = u->OldDatabase;
+    };
+    {
+      auto w = Start();
+      EXPECT_EQ(modal, c.dialogs);
+      if (*c.box) {
+        ASSERT_EQ(boxes.boxes.size(), 1u);
+        EXPECT_TRUE(BoxSaid(c.box)) << U8(boxes.boxes[0].text);
+      } else {
+        EXPECT_TRUE(boxes.boxes.empty());
+      }
+      ASSERT_EQ(AcisDB != nullptr, c.db_open);
+      if (c.db_open) {
+        EXPECT_EQ(U8(w->StatusText(0)), "DB:" + U8(AcisDB->LastUpdate()));
+        // Asking for the state again gives the case's state on the open database.
+        EXPECT_EQ(w->CheckDatabaseState(), c.state);
+      } else {
+        EXPECT_EQ(U8(w->StatusText(0)), "DB:なし");
+        EXPECT_EQ(w->CheckDatabaseState(), c.state);
+      }
+      if (std::string(c.name) == "old, update accepted") EXPECT_TRUE(old_flag);
+      EXPECT_TRUE(HasLine(Utf8Lines(w->mLog), "オフラインモード データ更新確認省略") || !c.place);
+    }
+    EXPECT_EQ(AcisDB, nullptr);  // freed with the window
+  }
+}
+
+TEST_F(MainWindowTest, GoodDatabaseFillsTheInitialLists) {
+  PlaceSampleDb();
+  auto w = Start();
+  ASSERT_NE(AcisDB, nullptr);
+  EXPECT_EQ(U8(w->StatusText(0)), "DB:2026.11.30");
+  QComboBox *yoto = w->ui->cbYotoTabYakuzai;
+  ASSERT_GT(yoto->count(), 1);
+  EXPECT_EQ(yoto->itemText(0).toStdString(), "全て");
+  TSQLiteDb db((home / "DB" / "acis.db").string());
+  auto n = db.GetTable("SELECT count(*) FROM m_kihon");
+  EXPECT_EQ(w->ui->lstBango->count(), n->FieldAsInteger(0));
+  // The search schema of the connection is there.
+  EXPECT_TRUE(AcisDB->TableExists("ttTekiyoSaku"));
+}
+
+TEST_F(MainWindowTest, CancellingTheFirstRunDialogStopsWithoutDatabase) {
+  on_modal = [](QDialog *d) {
+    if (auto *s = qobject_cast<TfrmStartup *>(d)) s->ui->bDownSiteCancel->click();
+  };
+  auto w = Start();
+  EXPECT_EQ(modal, std::vector<std::string>{"TfrmStartup"});
+  EXPECT_EQ(U8(w->StatusText(0)), "DB:なし");
+  EXPECT_EQ(AcisDB, nullptr);
+  for (const auto &b : boxes.boxes) EXPECT_EQ(U8(b.text), "インターネットに接続されていないためデータ取得できません。");
+}
+
+// Newer data in the shared folder: the dates are logged and compared; declining the update
+// deletes the saved page so that the next check fetches it again.
+TEST_F(MainWindowTest, NewerDataAtTheSharedFolder) {
+  PlaceSampleDb();
+  TempDir share;
+  fs::copy_file(qmtest::SmallKit() / "makers" / "update.txt", share / "update.txt");
+  Ini().WriteBool("NET", "OffLine", false);
+  Ini().WriteBool("NET", "UseLAN", true);
+  Ini().WriteString("PATH", "dirLAN", share.path().string());
+  boxes.answers = {IDCANCEL};
+  auto w = Start();
+  const auto lines = Utf8Lines(w->mLog);
+  EXPECT_TRUE(HasLine(lines, "データ更新チェック TORV CSV データ"));
+  EXPECT_TRUE(HasLine(lines, "DB更新日付    :2026.11.30"));
+  EXPECT_TRUE(HasLine(lines, "サーバ更新日付:2026年11月30日反映(サンプルデータ)"));
+  ASSERT_EQ(boxes.boxes.size(), 1u);
+  EXPECT_EQ(U8(boxes.boxes[0].text),
+            "新しいデータがあります。\r\n\r\n現在データ: 2026.11.30\r\n更新データ: 2026年11月30日反映(サンプルデータ)"
+            "\r\n\r\nデータを更新します\r\nよろしいですか");
+  EXPECT_FALSE(fs::exists(home / "Download" / "update.txt"));
+  EXPECT_TRUE(modal.empty());
+  EXPECT_EQ(U8(w->StatusText(0)), "DB:2026.11.30");
+}
+
+TEST_F(MainWindowTest, ServerDataDateFromTheSavedPages) {
+  auto w = std::make_unique<TfrmMain>(QStringList{}, nullptr);
+  struct Case {
+    int site;
+    std::string bytes;
+    std::string expected;
+  };
+  const std::vector<Case> cases = {
+      {0,
+       "\xEF\xBB\xBF<html>\r\n<!-- <p>令和8年10月31日反映分</p> -->\r\n<p>令和8年11月30日<b>反映分</b>（定期）</p>\r\n"
+       "<p>令和8年12月1日反映分</p>\r\n",
+       "令和8年11月30日反映（定期）"},
+      {1, "<p>no date here</p>\r\n", "不明"},
+      {2, cp932::FromUtf8("本ファイルは、「令和8年11月30日」分を反映した農薬登録情報です。(サンプルデータ)\r\n2行目\r\n"),
+       ""},
+  };
+  for (const Case &c : cases) {
+    OptionData->DownSite = static_cast<std::uint8_t>(c.site);
+    WriteFile(home / "page", c.bytes);
+    std::string got = U8(w->ReadServerDataDate((home / "page").string()));
+    if (c.site == 2)
+      EXPECT_EQ(got, U8(ExtractDataAsOfText(cp932::FromUtf8(
+                         "本ファイルは、「令和8年11月30日」分を反映した農薬登録情報です。(サンプルデータ)"))));
+    else
+      EXPECT_EQ(got, c.expected) << c.site;
+  }
+  EXPECT_EQ(U8(w->ReadServerDataDate((home / "missing").string())), "不明");
+}
+
+// Saved update pages left in the database folder by older versions move to the download folder.
+TEST_F(MainWindowTest, DataFolderTidying) {
+  fs::create_directories(home / "Download");
+  WriteFile(home / "DB" / "alias.db", "x");
+  WriteFile(home / "DB" / "update.htm", "moved");
+  WriteFile(home / "DB" / "update2.htm", "old");
+  WriteFile(home / "Download" / "update2.htm", "new");
+  WriteFile(home / "DB" / "update.txt", "newer");
+  WriteFile(home / "Download" / "update.txt", "older");
+  const auto set_time = [](const fs::path &p, time_t t) {
+    struct utimbuf b{t, t};
+    utime(p.c_str(), &b);
+  };
+  set_time(home / "DB" / "update2.htm", 1000000);
+  set_time(home / "Download" / "update2.htm", 2000000);
+  set_time(home / "DB" / "update.txt", 3000000);
+  set_time(home / "Download" / "update.txt", 1000000);
+  auto w = std::make_unique<TfrmMain>(QStringList{}, nullptr);
+  EXPECT_FALSE(fs::exists(home / "DB" / "alias.db"));
+  EXPECT_FALSE(fs::exists(home / "DB" / "update.htm"));
+  EXPECT_EQ(ReadFile(home / "Download" / "update.htm"), "moved");
+  EXPECT_FALSE(fs::exists(home / "DB" / "update2.htm"));  // the download folder's copy is newer
+  EXPECT_EQ(ReadFile(home / "DB" / "update.txt"), "newer");  // kept: the download copy is older
+  EXPECT_EQ(ReadFile(home / "Download" / "update.txt"), "older");
+}
+
+// ---------------------------------------------------------------- switches and unattended runs
+
+TEST_F(MainWindowTest, CommandLineSwitches) {
+  struct Case {
+    QStringList args;
+    bool u, r, f, d;
+  };
+  const std::vector<Case> cases = {
+      {{"/D"}, false, false, false, true},
+      {{"x.qry", "/d"}, false, false, false, true},
+      {{"/U", "/f"}, true, false, true, false},
+      {{"/r", "-u", "/du", "u"}, false, true, false, false},
+      {{}, false, false, false, false},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.args.join(' ').toStdString());
+    AutoUpdateSwitch = DownloadCheckSwitch = OfflineSwitch = DeveloperSwitch = false;
+    TfrmMain w(c.args, nullptr);
+    EXPECT_EQ(AutoUpdateSwitch, c.u);
+    EXPECT_EQ(DownloadCheckSwitch, c.r);
+    EXPECT_EQ(OfflineSwitch, c.f);
+    EXPECT_EQ(DeveloperSwitch, c.d);
+  }
+}
+
+TEST_F(MainWindowTest, OfflineCaption) {
+  Ini().WriteBool("NET", "OffLine", false);
+  {
+    TfrmMain w(QStringList{}, nullptr);
+    EXPECT_EQ(w.windowTitle().toStdString(), "Quillmar");
+    EXPECT_FALSE(w.mnOffline->isChecked());
+  }
+  TfrmMain w(QStringList{"/f"}, nullptr);
+  EXPECT_EQ(w.windowTitle().toStdString(), "Quillmar - オフライン");
+  EXPECT_TRUE(w.mnOffline->isChecked());
+}
+
+TEST_F(MainWindowTest, UnattendedUpdateOfACurrentDatabaseEndsWithZero) {
+  PlaceSampleDb();
+  ProcessExitCode = 7;
+  auto w = Start({"/u"});
+  EXPECT_EQ(ProcessExitCode, 0);
+  EXPECT_FALSE(w->isVisible());
+  EXPECT_TRUE(modal.empty());
+  EXPECT_TRUE(boxes.boxes.empty());
+}
+
+// ---------------------------------------------------------------- the log pane
+
+TEST_F(MainWindowTest, LogPaneLinesCopyAndSave) {
+  TfrmMain w(QStringList{}, nullptr);
+  TLogMemo *log = w.mLog;
+  w.AddLog("SQL>SELECT 1"_sj);
+  w.AddLog("AcisDB.Create Error ESQLiteException\r\nfile is not a database"_sj);
+  w.AddLog("検索 時間  0.125秒"_sj);
+  EXPECT_EQ(Utf8Lines(log), (std::vector<std::string>{"SQL>SELECT 1", "AcisDB.Create Error ESQLiteException",
+                                                     "file is not a database", "検索 時間  0.125秒"}));
+  // Copy is offered only with a selection; select all then copy takes the whole log.
+  log->pmnLogPopup();
+  EXPECT_FALSE(log->pmnLogCopy->isEnabled());
+  log->pmnLogSelectAllClick();
+  log->pmnLogPopup();
+  EXPECT_TRUE(log->pmnLogCopy->isEnabled());
+  QTest::keyClick(log, Qt::Key_C, Qt::ControlModifier);
+  EXPECT_EQ(U8(ClipboardText()),
+            "SQL>SELECT 1\r\nAcisDB.Create Error ESQLiteException\r\nfile is not a database\r\n検索 時間  0.125秒");
+  // Saved as CP932 lines with CR LF ends.
+  dialogs.answers.push_back({true, (home / "log.txt").string(), ""});
+  log->pmnLogSaveClick();
+  ASSERT_EQ(dialogs.files.size(), 1u);
+  EXPECT_TRUE(dialogs.files[0].request.Save);
+  EXPECT_EQ(dialogs.files[0].request.DefaultExt, "txt");
+  EXPECT_TRUE(dialogs.files[0].request.OverwritePrompt);
+  EXPECT_EQ(ReadFile(home / "log.txt"), "SQL>SELECT 1\r\nAcisDB.Create Error ESQLiteException\r\nfile is not a "
+                                        "database\r\n"_sj + "検索 時間  0.125秒\r\n"_sj);
+  // An unwritable file is reported, not thrown.
+  dialogs.answers.push_back({true, (home / "no" / "such" / "log.txt").string(), ""});
+  log->pmnLogSaveClick();
+  EXPECT_EQ(boxes.boxes.size(), 1u);
+}
+
+// ---------------------------------------------------------------- placement and shut-down
+
+TEST_F(MainWindowTest, PlacementAndPaneSizesRoundTripThroughWindowSection) {
+  TIniFile ini = Ini();
+  const std::vector<std::pair<const char *, int>> keys = {
+      {"Left", 40}, {"Top", 30}, {"Width", 1000}, {"Height", 700}, {"WindowState", 0},
+      {"TabYakuzaiUpperPnlHeight", 210}, {"TabYakuzaiSelectPnlHeight", 90}, {"TabYakuzaiSeizaiWidth", 160},
+      {"TabSakumotsuFraSakumotsuWidth", 270}, {"TabSakumotsuFraSakumotsuTabIndex", 2},
+      {"TabSeibunPageIndex", 5}, {"TabRacKeitoIndex", 0}, {"pgYakuzaiSideSeibunActivePageIndex", 3}};
+  for (const auto &[k, v] : keys) ini.WriteInteger("WINDOW", k, v);
+  const std::vector<std::pair<const char *, int>> fields = {{"LogPaneHeight", 120}, {"SQLEditHeight", 150},
+                                                            {"YakuzaiSidePanelWidth", 230},
+                                                            {"YakuzaiSideSeibunListHeight", 140},
+                                                            {"SQLSidePanelWidth", 180}};
+  for (const auto &[k, v] : fields) ini.WriteInteger("WINDOW", k, v);
+  ini.WriteBool("WINDOW", "LogPaneVisible", true);
+  ini.WriteBool("WINDOW", "StatusBarVisible", true);
+  ini.WriteBool("WINDOW", "SearchPanelVisible", false);
+  {
+    auto w = Start();
+    // Start-up always shows the crop frame's first page; the stored one is written back.
+    EXPECT_EQ(w->ui->pgYakuzaiSideSeibun->currentIndex(), 3);
+    EXPECT_EQ(w->ui->pgYakuzaiSideSeibun->indexOf(w->ui->tabSeibun), 5);
+    EXPECT_EQ(w->ui->pgYakuzaiSideSeibun->indexOf(w->ui->tabRacKeito), 0);
+    w->AddLog("a line");
+    w->close();
+    EXPECT_TRUE(w->mLog->Lines().empty());  // cleared before the settings were written
+  }
+  for (const auto &[k, v] : keys) EXPECT_EQ(ini.ReadInteger("WINDOW", k, -1), v) << k;
+  for (const auto &[k, v] : fields) EXPECT_EQ(ini.ReadInteger("WINDOW", k, -1), v) << k;
+  EXPECT_TRUE(ini.ReadBool("WINDOW", "LogPaneVisible", false));
+  EXPECT_FALSE(ini.ReadBool("WINDOW", "SearchPanelVisible", true));
+  EXPECT_EQ(ini.ReadInteger("WINDOW", "MonitorIndex", -1), 0);
+}
+
+TEST_F(MainWindowTest, WindowBeyondTheVirtualScreenComesBack) {
+  const int vw = QGuiApplication::primaryScreen()->virtualGeometry().width();
+  Ini().WriteInteger("WINDOW", "Left", vw + 50);
+  Ini().WriteInteger("WINDOW", "Width", 500);
+  TfrmMain w(QStringList{}, nullptr);
+  EXPECT_EQ(w.geometry().left(), 50);
+}
+
+TEST_F(MainWindowTest, HiddenLogPaneKeepsItsHeightAndViewToggles) {
+  Ini().WriteInteger("WINDOW", "LogPaneHeight", 0);
+  Ini().WriteBool("WINDOW", "LogPaneVisible", false);
+  {
+    auto w = Start();
+    EXPECT_TRUE(w->mLog->isHidden());
+    EXPECT_FALSE(w->mnLogPaneOn->isChecked());
+    w->mnLogPaneOnClick();  // shown again: a pane of no height gets 16
+    EXPECT_TRUE(w->mnLogPaneOn->isChecked());
+    EXPECT_FALSE(w->mLog->isHidden());
+    w->mnStatusBarOnClick();
+    w->mnToolbarOnClick();
+    w->close();
+  }
+  EXPECT_EQ(Ini().ReadInteger("WINDOW", "LogPaneHeight", -1), 16);
+  EXPECT_TRUE(Ini().ReadBool("WINDOW", "LogPaneVisible", false));
+  EXPECT_NE(Ini().ReadBool("WINDOW", "StatusBarVisible", false), OptionData->StatusBarVisible == false);
+}
+
+// ---------------------------------------------------------------- the single-instance guard
+
+TEST(SingleInstance, SecondStartFindsTheFirst) {
+  const QString name = QStringLiteral("qmtest-guard-%1").arg(getpid());
+  TempDir home;
+  qmtest::ScopedEngineState engine;
+  *OptionData = TOptionData(home.str());
+  TScopedRecordingUi boxes;
+  std::vector<QWidget *> knocks;
+  auto first = std::make_unique<TSingleInstance>(name);
+  first->OnKnock = [&](QWidget *w) { knocks.push_back(w); };
+  ASSERT_TRUE(first->Acquire());
+  EXPECT_TRUE(first->Held());
+
+  const auto knock_once = [&] {
+    const std::size_t before = knocks.size();
+    TSingleInstance second(name);
+    EXPECT_FALSE(second.Acquire());
+    EXPECT_FALSE(second.Held());
+    for (int i = 0; i < 200 && knocks.size() == before; ++i) QTest::qWait(5);
+    return knocks.size() > before ? knocks.back() : reinterpret_cast<QWidget *>(-1);
+  };
+  // While the first is still starting (no main window yet), nothing is brought forward.
+  EXPECT_EQ(knock_once(), nullptr);
+  {
+    TfrmMain w(QStringList{}, nullptr);  // not shown: its deferred start-up would open dialogs
+    EXPECT_EQ(knock_once(), &w);
+    // The offline caption is not the one looked for.
+    w.setWindowTitle(ToQ("Quillmar - オフライン"_sj));
+    EXPECT_EQ(knock_once(), nullptr);
+  }
+  // Once the first has ended, a new start runs.
+  first.reset();
+  TSingleInstance again(name);
+  EXPECT_TRUE(again.Acquire());
+}
+
+// ---------------------------------------------------------------- first-run dialogs
+
+TEST_F(MainWindowTest, DownloadSiteDialog) {
+  TfrmStartup d;
+  EXPECT_FALSE(d.Cancelled);
+  EXPECT_EQ(d.DownSiteIndex(), 3);
+  EXPECT_EQ(d.ui->cbTorvDBSite->currentIndex(), 3);
+  EXPECT_FALSE(d.ui->edtLAN->isEnabled());
+  d.ui->ckUseLAN->click();
+  EXPECT_TRUE(d.ui->edtLAN->isEnabled());
+  EXPECT_TRUE(d.ui->btnLAN->isEnabled());
+  EXPECT_TRUE(d.ui->lblFolder->isEnabled());
+  d.DropFiles({"/mnt/share/Download", "/mnt/other"});
+  EXPECT_EQ(d.ui->edtLAN->text().toStdString(), "/mnt/share/Download");
+  d.SetDownSiteIndex(1);
+  d.ui->cbTorvDBSite->setCurrentIndex(2);
+  d.ui->bDownSiteSet->click();
+  EXPECT_FALSE(d.Cancelled);
+  EXPECT_EQ(OptionData->DownSite, 1);
+  EXPECT_EQ(OptionData->DownSiteTorvDB, 2);
+  EXPECT_TRUE(OptionData->UseLAN);
+  EXPECT_EQ(OptionData->dirLAN, "/mnt/share/Download");
+  TfrmStartup c;
+  c.ui->bDownSiteCancel->click();
+  EXPECT_TRUE(c.Cancelled);
+}
+
+TEST_F(MainWindowTest, DownloadFolderDialog) {
+  const std::string before = OptionData->DownloadFolder;
+  {
+    TfrmStartup2 d;
+    d.ui->btnOK->click();  // an empty edit changes nothing
+    EXPECT_EQ(OptionData->DownloadFolder, before);
+    EXPECT_TRUE(OptionData->dirDownloadPath.empty());
+  }
+  {
+    TfrmStartup2 d;
+    d.ui->edtSaveFolder->setText(QString::fromStdString(home.str() + "data/archives"));
+    d.ui->ckRelativePath->click();
+    EXPECT_EQ(d.ui->edtSaveFolder->text().toStdString(), "data/archives");
+    d.ui->ckRelativePath->click();
+    EXPECT_EQ(d.ui->edtSaveFolder->text().toStdString(), home.str() + "data/archives");
+    d.ui->ckRelativePath->click();
+    d.ui->btnOK->click();
+    EXPECT_FALSE(d.Cancelled);
+    EXPECT_EQ(OptionData->dirDownloadPath, "data/archives");
+    EXPECT_TRUE(OptionData->DownloadRelativePath);
+    EXPECT_EQ(OptionData->DownloadFolder, home.str() + "data/archives");
+    EXPECT_TRUE(fs::is_directory(home / "data" / "archives"));
+  }
+  {
+    WriteFile(home / "blocker", "a file where the folder would go");
+    TfrmStartup2 d;
+    d.ui->edtSaveFolder->setText(QString::fromStdString(home.str() + "blocker/sub"));
+    d.ui->btnOK->click();
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(U8(boxes.boxes[0].text), home.str() + "blocker/subを作成できません");
+  }
+  TfrmStartup2 c;
+  c.ui->Button2->click();
+  EXPECT_TRUE(c.Cancelled);
+}
