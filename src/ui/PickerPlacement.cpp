@@ -7,8 +7,10 @@
 #include <QWidget>
 #include <algorithm>
 
+#include "components/CheckListBoxEx.h"
 #include "components/FillAdapters.h"
 #include "engine/acdb.h"
+#include "engine/SakuUtil.h"
 #include "engine/options.h"
 
 void PlaceBelowControl(QWidget *window, const QWidget *control) {
@@ -44,9 +46,10 @@ void WriteWindowSize(const QWidget *window, const char *widthKey, const char *he
   ini.WriteInteger(SEC_WINDOW, heightKey, window->height());
 }
 
-bool FillCheckList(TTextListBox &list, const std::string &sql) {
+bool FillCheckList(TTextListBox &list, const std::string &sql, bool Replace) {
   if (!AcisDB || !AcisDB->ExecQuery(sql, true)) return false;
   QSignalBlocker quiet(&list);
+  if (Replace) list.Clear();
   TListBoxTarget target(list);
   AcisDB->SetCheckListBox(target);
   return true;
@@ -58,4 +61,23 @@ bool FillCombo(QComboBox &combo, const std::string &sql) {
   TComboTarget target(combo);
   AcisDB->SetCheckListBox(target);
   return true;
+}
+
+std::vector<std::string> CheckedItems(const TCheckListBoxEx &list) {
+  std::vector<std::string> items;
+  for (int i = 0; i < list.Count(); ++i)
+    if (list.Checked(i)) items.push_back(list.Item(i));
+  return items;
+}
+
+std::string QuotedCheckedItems(const TCheckListBoxEx &list) {
+  std::vector<std::string> quoted;
+  for (const std::string &item : CheckedItems(list)) quoted.push_back(QuotedSqlText(item));
+  return JoinItems(quoted, ",");
+}
+
+std::string JoinItems(const std::vector<std::string> &items, const std::string &separator) {
+  std::string text;
+  for (std::size_t i = 0; i < items.size(); ++i) text += (i ? separator : "") + items[i];
+  return text;
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "platform/IniFile.h"
 
@@ -10,6 +11,7 @@ class QWidget;
 class QDialog;
 class QComboBox;
 class TTextListBox;
+class TCheckListBoxEx;
 
 // Places the window with its top-left corner at the control's bottom-left corner, then
 // moves it up as far as needed to keep its bottom inside the work area of the control's
@@ -28,7 +30,15 @@ void ReadWindowSize(QWidget *window, const char *widthKey, const char *heightKey
 void WriteWindowSize(const QWidget *window, const char *widthKey, const char *heightKey);
 
 // The query through the program-wide query object with the no-data warning; with rows the
-// list gets the distinct non-empty values of the first column (appended). False when
-// there is no query object or no row. The list's change signals stay quiet meanwhile.
-bool FillCheckList(TTextListBox &list, const std::string &sql);
+// list gets the distinct non-empty values of the first column, appended or (Replace) in
+// place of its items. False when there is no query object or no row: the list stays as it
+// was. The list's change signals stay quiet meanwhile.
+bool FillCheckList(TTextListBox &list, const std::string &sql, bool Replace = false);
 bool FillCombo(QComboBox &combo, const std::string &sql);
+
+// The checked items in list order; the same each in single quotes (inner quotes doubled)
+// joined by ",", ready for an SQL IN list.
+std::vector<std::string> CheckedItems(const TCheckListBoxEx &list);
+std::string QuotedCheckedItems(const TCheckListBoxEx &list);
+// The items joined by the separator.
+std::string JoinItems(const std::vector<std::string> &items, const std::string &separator);

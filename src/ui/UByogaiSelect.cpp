@@ -24,16 +24,6 @@ const char *const kHeightKey = "DlgByogaiHeight";
 const char *const kGroupHeightKey = "DlgByogaiListGroupHeight";
 const char *const kZassouGroupHeightKey = "DlgByogaiListZassouGroupHeight";
 
-std::string CheckedItems(const TCheckListBoxEx &list) {
-  std::string text;
-  for (int i = 0; i < list.Count(); ++i) {
-    if (!list.Checked(i)) continue;
-    if (!text.empty()) text += ",";
-    text += list.Item(i);
-  }
-  return text;
-}
-
 // The splitter's first list gets the height; the second takes the rest.
 void SetFirstHeight(QSplitter *splitter, int height) {
   QList<int> sizes = splitter->sizes();
@@ -152,7 +142,7 @@ void TDlgByogai::actReplaceExecute() {
 void TDlgByogai::tbtnCloseClick() { reject(); }
 
 void TDlgByogai::CheckListClickCheck(TCheckListBoxEx *list) {
-  ui->eName->setText(ToQ(CheckedItems(*list)));
+  ui->eName->setText(ToQ(JoinItems(CheckedItems(*list), ",")));
   const bool any = list->CheckCount() > 0;
   ui->actAdd->setEnabled(any);
   ui->actReplace->setEnabled(any);
@@ -169,13 +159,8 @@ void TDlgByogai::GroupClickCheck(TCheckListBoxEx *groups, TCheckListBoxEx *items
     FillCheckList(*items, allSql);
     return;
   }
-  std::string names;
-  for (int i = 1; i < groups->Count(); ++i) {
-    if (!groups->Checked(i)) continue;
-    if (!names.empty()) names += ",";
-    names += QuotedSqlText(groups->Item(i));
-  }
-  FillCheckList(*items, "SELECT byochu FROM byochu WHERE gid IN(SELECT gid FROM gbyochu WHERE gname IN(" + names +
+  FillCheckList(*items, "SELECT byochu FROM byochu WHERE gid IN(SELECT gid FROM gbyochu WHERE gname IN(" +
+                            QuotedCheckedItems(*groups) +
                             ")) and cid = " + std::to_string(cid) + ";");
 }
 
