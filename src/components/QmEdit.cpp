@@ -91,6 +91,8 @@ TCustomQmEdit::TCustomQmEdit(QWidget *Parent) : QAbstractScrollArea(Parent) {
   FScrollTimer = new QTimer(this);
   FScrollTimer->setInterval(100);
   connect(FScrollTimer, &QTimer::timeout, this, [this] { ScrollTimerHandler(); });
+  FCaretBlinkTimer = new QTimer(this);
+  connect(FCaretBlinkTimer, &QTimer::timeout, this, [this] { CaretBlink(); });
 
   setFocusPolicy(Qt::StrongFocus);
   setAttribute(Qt::WA_InputMethodEnabled);
@@ -692,15 +694,10 @@ void TCustomQmEdit::ScrollTimerHandler() {
     target.Row = ClampToRange(target.Row, 1, DisplayLineCount());
   }
   if (!(target == DisplayXY())) {
-    IncPaintLock();
-    try {
+    WithPaintLock([&] {
       InternalSetCaretXY(DisplayToBufferPos(target));
       if (FMouseCaptured) SetBlockEnd(CaretXY());
-    } catch (...) {
-      DecPaintLock();
-      throw;
-    }
-    DecPaintLock();
+    });
   }
   ComputeScroll(pt.x(), pt.y());
 }

@@ -214,6 +214,18 @@ class TCustomQmEdit : public QAbstractScrollArea, public TObject, public IQmWord
   // ---- paint lock ----
   void IncPaintLock();
   void DecPaintLock();
+  // Runs F inside the paint lock, released however F ends.
+  template <typename F>
+  void WithPaintLock(F &&Body) {
+    IncPaintLock();
+    try {
+      Body();
+    } catch (...) {
+      DecPaintLock();
+      throw;
+    }
+    DecPaintLock();
+  }
   int PaintLock() const { return FPaintLock; }
 
   // ---- text ----
@@ -509,10 +521,13 @@ class TCustomQmEdit : public QAbstractScrollArea, public TObject, public IQmWord
   int ScrollRangeH() const;
   int ScrollRangeV() const;
   void PlaceCaret(const QPoint &P);
+  void RestartCaretBlink();
+  void CaretBlink();
   void PaintGutter(QPainter &Canvas, const QRect &Clip, int FirstRow, int LastRow);
   void PaintTextLines(QPainter &Canvas, QRect Clip, int FirstRow, int LastRow, int FirstCol,
                       int LastCol);
   QRect TextArea() const;
+  void ScrollPixels(int DX, int DY, const QRect &Area);
 
   // Owned objects.
   std::unique_ptr<TQmEditStringList> FOrgLines;
@@ -552,6 +567,8 @@ class TCustomQmEdit : public QAbstractScrollArea, public TObject, public IQmWord
   QPoint FCaretOffset, FCaretPos{-1000, -1000};
   QSize FCaretSize;
   bool FCaretCreated = false, FCaretVisible = false, FAlwaysShowCaret = false;
+  bool FCaretBlinkOn = true;
+  QTimer *FCaretBlinkTimer;
 
   // Settings.
   TQmEditorOptions FOptions = QM_DEFAULT_OPTIONS;

@@ -45,7 +45,21 @@ void TCustomQmEdit::DoOnPaintTransient(TTransientType Type, bool Counted) {
   } else {
     fire = FPaintTransientLock == 0;
   }
-  if (fire && OnPaintTransient) OnPaintTransient(this, FCanvas, Type);
+  if (!fire || !OnPaintTransient) return;
+  if (!FCanvas) {
+    OnPaintTransient(this, nullptr, Type);
+    return;
+  }
+  FCanvas->save();
+  FCanvas->setFont(ControlFont());
+  FCanvas->setBrush(ToQColor(FColor));
+  try {
+    OnPaintTransient(this, FCanvas, Type);
+  } catch (...) {
+    FCanvas->restore();
+    throw;
+  }
+  FCanvas->restore();
 }
 
 void TCustomQmEdit::PaintTo(QPainter &Canvas, const QRect &Clip) {
@@ -94,7 +108,7 @@ void TCustomQmEdit::PaintTo(QPainter &Canvas, const QRect &Clip) {
     FTextDrawer->ExtTextOut(r.left(), r.top(), ETO_OPAQUE | ETO_CLIPPED, &r, text, static_cast<int>(text.size()));
     FTextDrawer->EndDrawing();
   }
-  if (FCaretVisible && CaretRect().intersects(Clip)) {
+  if (FCaretVisible && FCaretBlinkOn && CaretRect().intersects(Clip)) {
     Canvas.save();
     Canvas.setCompositionMode(QPainter::CompositionMode_Difference);
     Canvas.fillRect(CaretRect(), Qt::white);
@@ -222,9 +236,19 @@ void TCustomQmEdit::PaintTextLines(QPainter &Canvas, QRect Clip, int FirstRow, i
   const int edgeX = FRightEdge > 0 ? FRightEdge * cw + FTextOffset : INT_MIN;
   auto drawEdge = [&](int top, int bottom) {
     if (edgeX >= Clip.left() && edgeX <= Clip.right()) {
+      const QPen pen = Canvas.pen();  // the text drawer's colour
       Canvas.setPen(ToQColor(FRightEdgeColor));
       Canvas.drawLine(edgeX, top, edgeX, bottom);
+      Canvas.setPen(pen);
     }
+  };
+  // The marks of blanks, tabs and line ends are the bytes 0xB7, 0xBB and 0xB6, shown as
+  // the signs those bytes stand for in the Western code page, centred in their cells.
+  auto drawMark = [&](int column, int top, unsigned char mark, TColor color) {
+    const QPen pen = Canvas.pen();
+    Canvas.setPen(ToQColor(color));
+    Canvas.drawText(QRect(FTextOffset + (column - 1) * cw, top, cw, lh), Qt::AlignCenter, QString(QChar(mark)));
+    Canvas.setPen(pen);
   };
   drawEdge(Clip.top(), Clip.bottom());
 
@@ -370,11 +394,14 @@ void TCustomQmEdit::PaintTextLines(QPainter &Canvas, QRect Clip, int FirstRow, i
         ++end;
       }
       // Blanks and tabs as they are shown.
-      std::vector<int> tabMarks;
+      std::vector<std::pair<int, unsigned char>> marks;
       for (std::size_t i = 0; i < text.size(); ++i) {
         const int c = col + static_cast<int>(i);
         const bool inLine = c - 1 < segLen;
-        if (inLine && text[i] == '\t') {
+        if (!inLine && static_cast<unsigned char>(text[i]) == kEolMark) {
+          text[i] = ' ';
+          marks.emplace_back(c, kEolMark);
+        } else if (inLine && text[i] == '\t') {
           text[i] = ' ';
           const int abs = segStart + c - 1;  // 0-based in the expanded line
           const int tabWidth = std::max(FTabWidth, 1);
@@ -383,10 +410,10 @@ void TCustomQmEdit::PaintTextLines(QPainter &Canvas, QRect Clip, int FirstRow, i
             while (spanEnd < static_cast<int>(expanded.size()) && expanded[static_cast<std::size_t>(spanEnd)] == '\t' &&
                    spanEnd % tabWidth != 0)
               ++spanEnd;
-            tabMarks.push_back(c + (spanEnd - abs - 1) / 2);
+            marks.emplace_back(c + (spanEnd - abs - 1) / 2, kTabMark);
           }
         } else if (inLine && FShowSpecialChars && text[i] == ' ') {
-          text[i] = static_cast<char>(kBlankMark);
+          marks.emplace_back(c, kBlankMark);
         }
       }
       const QRect r(FTextOffset + (col - 1) * cw, top, (end - col) * cw, lh);
@@ -402,11 +429,7 @@ void TCustomQmEdit::PaintTextLines(QPainter &Canvas, QRect Clip, int FirstRow, i
       FTextDrawer->SetForeColor(look.Fg);
       FTextDrawer->SetBackColor(look.Bg);
       FTextDrawer->ExtTextOut(x, top, ETO_OPAQUE | ETO_CLIPPED, &r, text, static_cast<int>(text.size()));
-      for (int c : tabMarks) {
-        const std::string mark(1, static_cast<char>(kTabMark));
-        const QRect mr(FTextOffset + (c - 1) * cw, top, cw, lh);
-        FTextDrawer->ExtTextOut(mr.left(), top, ETO_CLIPPED, &mr, mark, 1);
-      }
+      for (auto [c, mark] : marks) drawMark(c, top, mark, look.Fg);
       col = end;
     }
     drawEdge(top, top + lh);

@@ -9,6 +9,7 @@
 #include <QStyle>
 #include <QStyleHints>
 #include <algorithm>
+#include <cstdlib>
 
 #include "components/QmEdit.h"
 #include "components/qtext.h"
@@ -28,11 +29,12 @@ void TCustomQmEdit::SetTopLine(int Value) {
   if (Value == FTopLine) return;
   const int delta = FTopLine - Value;
   FTopLine = Value;
-  // Qt repaints the moved area anyway; a distance within the window is one strip less
-  // work for it, but the whole area is invalidated either way.
-  (void)delta;
-  viewport()->update();
+  if (std::abs(delta) < FLinesInWindow)
+    ScrollPixels(0, delta * FTextHeight, viewport()->rect());
+  else
+    viewport()->update();
   UpdateScrollBars();
+  UpdateCaret();  // the caret and the composition window stay with the text
   StatusChanged(scTopLine);
 }
 
@@ -48,15 +50,28 @@ void TCustomQmEdit::SetLeftChar(int Value) {
   Value = std::max(1, std::min(Value, largest));
   if (FWordWrap) Value = 1;
   if (Value == FLeftChar) return;
+  const int delta = FLeftChar - Value;
   FLeftChar = Value;
   FTextOffset = FGutterWidth + 2 - (FLeftChar - 1) * FCharWidth;
-  viewport()->update(TextArea());
+  if (std::abs(delta) < FCharsInWindow)
+    ScrollPixels(delta * FCharWidth, 0, TextArea());
+  else
+    viewport()->update(TextArea());
   if (HasOption(eoAutoSizeMaxScrollWidth) && HasOption(eoScrollPastEol) &&
       FLeftChar + FCharsInWindow > FMaxScrollWidth)
     SetMaxScrollWidth(FLeftChar + FCharsInWindow);
   else
     UpdateScrollBars();
+  UpdateCaret();
   StatusChanged(scLeftChar);
+}
+
+// Moves what is shown in Area by (DX, DY) pixels; only the uncovered strip is painted
+// again. The caret drawn there moved with the pixels and is painted over where it landed.
+void TCustomQmEdit::ScrollPixels(int DX, int DY, const QRect &Area) {
+  viewport()->scroll(DX, DY, Area);
+  if (FCaretVisible) viewport()->update(CaretRect().translated(DX, DY));
+  if (!FImePreedit.isEmpty()) viewport()->update(QRect(0, FCaretPos.y() + DY - 1, viewport()->width(), FTextHeight + 2));
 }
 
 QRect TCustomQmEdit::TextArea() const {
@@ -186,8 +201,7 @@ QFont TCustomQmEdit::ControlFont() const {
 // ---- keeping the caret in view -------------------------------------------------------------
 
 void TCustomQmEdit::EnsureCursorPosVisibleEx(bool ForceToMiddle) {
-  IncPaintLock();
-  try {
+  WithPaintLock([&] {
     const TDisplayPos d = DisplayXY();
     if (d.Column < FLeftChar)
       SetLeftChar(d.Column);
@@ -215,11 +229,7 @@ void TCustomQmEdit::EnsureCursorPosVisibleEx(bool ForceToMiddle) {
       else
         SetTopLine(FTopLine);
     }
-  } catch (...) {
-    DecPaintLock();
-    throw;
-  }
-  DecPaintLock();
+  });
 }
 
 bool TCustomQmEdit::CaretInView() const {
@@ -606,12 +616,35 @@ void TCustomQmEdit::PlaceCaret(const QPoint &P) {
   if (P == FCaretPos) return;
   if (FCaretVisible) viewport()->update(CaretRect());
   FCaretPos = P;
-  if (FCaretVisible) viewport()->update(CaretRect());
+  if (FCaretVisible) {
+    RestartCaretBlink();
+    viewport()->update(CaretRect());
+  }
+}
+
+// The caret blinks at the desktop's rate and shows at once after every move.
+void TCustomQmEdit::RestartCaretBlink() {
+  FCaretBlinkOn = true;
+  const int period = QGuiApplication::styleHints()->cursorFlashTime();
+  if (period > 0 && FCaretVisible)
+    FCaretBlinkTimer->start(period / 2);
+  else
+    FCaretBlinkTimer->stop();
+}
+
+void TCustomQmEdit::CaretBlink() {
+  if (!FCaretVisible) {
+    FCaretBlinkTimer->stop();
+    return;
+  }
+  FCaretBlinkOn = !FCaretBlinkOn;
+  viewport()->update(CaretRect());
 }
 
 void TCustomQmEdit::ShowCaret() {
   if (HasOption(eoNoCaret) || FCaretVisible || !FCaretCreated) return;
   FCaretVisible = true;
+  RestartCaretBlink();
   viewport()->update(CaretRect());
 }
 

@@ -101,6 +101,16 @@ TEST(QmEditInput, CompositionIsShownAndPlacedAtTheCaret) {
   EXPECT_EQ(e.CaretRect().left(), e.TextOffset() + 2 * e.CharWidth() - 1);
   EXPECT_EQ(e.CaretRect().top(), e.LineHeight() + 1);
   EXPECT_EQ(e.inputMethodQuery(Qt::ImFont).value<QFont>().family(), e.ControlFont().family());
+  // Scrolling moves the composition window with the caret.
+  std::string many;
+  for (int i = 1; i <= 100; ++i) many += std::to_string(i) + "\r\n";
+  e.SetText(many);
+  e.SetCaretXY({1, 5});
+  const QRect before = e.inputMethodQuery(Qt::ImCursorRectangle).toRect();
+  e.WMMouseWheel(-120, 0);
+  const int moved = std::min(QApplication::wheelScrollLines(), e.LinesInWindow());
+  ASSERT_EQ(e.TopLine(), 1 + moved);
+  EXPECT_EQ(e.inputMethodQuery(Qt::ImCursorRectangle).toRect().top(), before.top() - moved * e.LineHeight());
 }
 
 TEST(QmEditInput, KeysMoveTheCaretOverDoubleByteCharacters) {

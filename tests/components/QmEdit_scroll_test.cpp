@@ -205,7 +205,6 @@ TEST(QmEditCaretShape, SizesAndOffsetsByType) {
   // Scrolled out of view, the caret is hidden and comes back with it.
   e.SetText(Lines(100));
   e.SetTopLine(20);
-  e.UpdateCaret();
   EXPECT_FALSE(e.CaretVisible());
   e.SetCaretXY({1, 25});
   EXPECT_TRUE(e.CaretVisible());

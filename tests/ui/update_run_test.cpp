@@ -1,0 +1,397 @@
+// The update window against the sample kit served by the local test server: whole updates
+// in the publisher's CSV form and the makers' form, failures and cancels that must leave the
+// user's acis.db as it was, and the unattended runs with their exit codes and log files.
+#include <gtest/gtest.h>
+
+#include <QProgressBar>
+#include <QPushButton>
+#include <QToolButton>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <regex>
+#include <sstream>
+
+#include "engine/AcisSvr.h"
+#include "engine/SQLite.h"
+#include "engine/SqlFunctions.h"
+#include "engine/UiServices.h"
+#include "engine/acdb.h"
+#include "engine/options.h"
+#include "platform/cp932.h"
+#include "support/testserver.h"
+#include "support/testutil.h"
+#include "ui/UUpdate.h"
+
+namespace fs = std::filesystem;
+using qmtest::ReadFile;
+using qmtest::SourceDir;
+using qmtest::TempDir;
+using qmtest::TestServer;
+
+namespace {
+
+void Shell(const std::string &cmd) {
+  if (std::system(cmd.c_str()) != 0) throw std::runtime_error(cmd);
+}
+
+std::string Sj(const std::string &utf8) { return cp932::FromUtf8(utf8); }
+
+// The small kit, made once, with the facts the tests compare against.
+struct Kit {
+  TempDir dir;
+  std::map<std::string, std::string> facts;
+  Kit() {
+    Shell("python3 '" + (SourceDir() / "scripts/samplekit/make.py").string() + "' --size small --out '" +
+          dir.path().string() + "' > /dev/null");
+    const fs::path out = dir.path() / "facts.txt";
+    Shell("python3 - '" + dir.path().string() + "' > '" + out.string() + "' <<'EOF'\n"
+          "import json, sys\n"
+          "m = json.load(open(sys.argv[1] + '/manifest.json', encoding='utf-8'))\n"
+          "for t in ('m_kihon', 'm_tekiyo', 'seibun'): print(t + '\\t' + str(m['tables'][t]))\n"
+          "print('asof0\\t' + m['data_as_of']['update2.htm']['expected'])\n"
+          "print('asof2\\t' + m['data_as_of']['update.txt']['expected'])\n"
+          "a = m['data_as_of']['update2.htm']['archives']\n"
+          "for k in ('kihon', 'tekiyo1', 'tekiyo2'): print(k + '\\t' + a[k])\n"
+          "EOF");
+    std::ifstream f(out);
+    std::string line;
+    while (std::getline(f, line)) {
+      std::size_t tab = line.find('\t');
+      facts[line.substr(0, tab)] = line.substr(tab + 1);
+    }
+  }
+  static Kit &Get() {
+    static Kit kit;
+    return kit;
+  }
+  fs::path operator/(const std::string &rel) const { return dir.path() / rel; }
+};
+
+// Log lines as UTF-8, and whether the patterns appear among them in this order.
+std::vector<std::string> Utf8Lines(const TfrmUpdate &w) {
+  std::vector<std::string> out;
+  for (const std::string &l : w.LogLines()) out.push_back(cp932::ToUtf8(l));
+  return out;
+}
+std::string Missing(const std::vector<std::string> &lines, const std::vector<std::string> &patterns) {
+  std::size_t at = 0;
+  for (const std::string &p : patterns) {
+    const std::regex re(p);
+    while (at < lines.size() && !std::regex_match(lines[at], re)) ++at;
+    if (at == lines.size()) return p;
+    ++at;
+  }
+  return "";
+}
+bool Has(const std::vector<std::string> &lines, const std::string &line) {
+  return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+std::string Joined(const std::vector<std::string> &lines) {
+  std::string s;
+  for (const auto &l : lines) s += l + "\n";
+  return s;
+}
+
+class UpdateTest : public ::testing::Test {
+ protected:
+  TestServer server;
+  TempDir home;
+  TOptionData saved = *OptionData;
+  TDataSites saved_sites = DataSites();
+  TAcisDB::TReferenceRefresh saved_refresh = TAcisDB::ReferenceRefresh;
+  TSQLiteDb::TFunctionRegistrar saved_registrar = TSQLiteDb::FunctionRegistrar;
+  TScopedRecordingUi ui;
+
+  void SetUp() override {
+    Kit &kit = Kit::Get();
+    OptionData->DownloadFolder = Sj(home.str() + "Download");
+    OptionData->DbFolder = Sj(home.str() + "DB");
+    OptionData->UseLAN = false;
+    OptionData->OffLine = false;
+    OptionData->DownSite = 0;
+    OptionData->DownSiteTorvDB = 0;
+    OptionData->BuiltFromSite = 0;
+    OptionData->ReadTimeout = 5000;
+    OptionData->ReceiveTimeout = 5000;
+    fs::create_directories(home / "Download");
+    fs::create_directories(home / "DB");
+    DataSites().PublisherHost = server.Url();
+    for (int i = 0; i < 4; ++i) DataSites().TorvMirror[i] = server.Url("/torv/data/");
+    for (const auto &e : fs::directory_iterator(kit / "publisher")) {
+      std::string name = e.path().filename().string();
+      server.Put(name == "update2.htm" ? "/ddata/index2.htm" : "/ddata/datacsv/" + name, ReadFile(e.path()));
+    }
+    for (const char *dir : {"makers", "scripts"})
+      for (const auto &e : fs::directory_iterator(kit / dir))
+        server.Put("/torv/data/" + e.path().filename().string(), ReadFile(e.path()));
+    TSQLiteDb::FunctionRegistrar = &RegisterSqlFunctions;
+    // The user's database as it stands before the update, open as the program keeps it.
+    {
+      TSQLiteDb old(Sj((home / "DB" / "acis.db").string()));
+      old.ExecSQL("CREATE TABLE old_marker (x);");
+      old.ExecSQL("INSERT INTO old_marker VALUES ('kept');");
+    }
+    TAcisDB::ReferenceRefresh = nullptr;
+    AcisDB = new TAcisDB(DbPath(), nullptr);
+    InstallReferenceRefresh();
+  }
+  void TearDown() override {
+    delete AcisDB;
+    AcisDB = nullptr;
+    *OptionData = saved;
+    DataSites() = saved_sites;
+    TAcisDB::ReferenceRefresh = saved_refresh;
+    TSQLiteDb::FunctionRegistrar = saved_registrar;
+    AutoUpdateSwitch = DownloadCheckSwitch = OfflineSwitch = false;
+  }
+
+  std::string DbPath() { return Sj((home / "DB" / "acis.db").string()); }
+  // A value read from acis.db on a connection of its own.
+  std::string One(const std::string &sql) {
+    TSQLiteDb db(DbPath());
+    auto t = db.GetTable(sql);
+    return t->Eof() ? "<no row>" : t->FieldAsString(0);
+  }
+  // The user's old database is still in place, open, and nothing of a build is left over.
+  void ExpectOldDatabaseKept() {
+    EXPECT_EQ(One("SELECT x FROM old_marker"), "kept");
+    ASSERT_NE(AcisDB, nullptr);
+    EXPECT_TRUE(AcisDB->TableExists("old_marker"));
+    ExpectNoLeftovers();
+  }
+  void ExpectNoLeftovers() {
+    for (const auto &e : fs::directory_iterator(home / "DB"))
+      EXPECT_EQ(e.path().filename().string().find(".part"), std::string::npos) << e.path();
+  }
+  void PlaceUpdateTxt() {
+    fs::copy_file(Kit::Get() / "makers/update.txt", home / "Download" / "update.txt");
+  }
+};
+
+}  // namespace
+
+TEST_F(UpdateTest, WholeUpdateBuildsTheKitsDatabase) {
+  struct Case {
+    int kind;
+    std::vector<std::string> lines;    // patterns of the fetch and unpack, in this order
+    std::vector<std::string> convert;  // and of the conversion
+  };
+  Kit &kit = Kit::Get();
+  const std::string k = kit.facts["kihon"], t1 = kit.facts["tekiyo1"], t2 = kit.facts["tekiyo2"];
+  const std::vector<std::string> phases = {
+      "csv->acis\\.db 変換完了 +[0-9]+\\.[0-9]秒",
+      "登録基本部マスターテーブル\\(m_kihon\\)作成", "m_kihon > 有効成分１～５フィールド作成",
+      "作物名マスターテーブル群作成", "m_sakumotsu 作成", "病害虫名マスターテーブル群作成",
+      "有効成分テーブル\\(seibun\\)作成", "インデックス作成開始", "インデックス作成終了", "ビュー作成開始",
+      "ビュー作成終了", "acis\\.db 削除", "更新日設定 > .*", "データ更新完了",
+      "データベース更新時間 +[0-9]+\\.[0-9]秒"};
+  std::vector<Case> cases = {
+      {0,
+       {"ダウンロード開始", ".*/ddata/index2\\.htm 更新確認", k + " ダウンロード開始", "200 OK",
+        k + " ダウンロード完了", t1 + " ダウンロード完了", t2 + " ダウンロード完了",
+        "ダウンロード時間 +[0-9]+\\.[0-9]秒", k + "を解凍", t1 + "を解凍", t2 + "を解凍", "解凍作業完了"},
+       {"登録基本部 データベース変換中", "登録適用部一 データベース変換中", "登録適用部二 データベース変換中"}},
+      {2,
+       {"ダウンロード開始", "TorvCsv 取得: .*/torv/data/", "toroku\\.zip ダウンロード開始", "200 OK",
+        "toroku\\.zip ダウンロード完了", "ダウンロード時間 +[0-9]+\\.[0-9]秒", "toroku\\.zip を解凍", "解凍作業完了"},
+       {"kihon\\.csv データベース変換中", "tekiyo\\.csv データベース変換中"}},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.kind);
+    if (c.kind == 2) PlaceUpdateTxt();  // fetched by the start-up check before the window opens
+    int opened = 0, closing = 0;
+    std::vector<int> positions;
+    {
+      TfrmUpdate w;
+      QObject::connect(&w, &TfrmUpdate::DatabaseOpened, [&] { ++opened; });
+      QObject::connect(&w, &TfrmUpdate::DatabaseClosing, [&] { ++closing; });
+      QObject::connect(w.findChild<QProgressBar *>("ProgressBar"), &QProgressBar::valueChanged,
+                       [&](int v) { positions.push_back(v); });
+      w.SourceKind = static_cast<std::uint8_t>(c.kind);
+      EXPECT_TRUE(w.RunAutoUpdate());
+      EXPECT_TRUE(w.Rebuilt);
+      const auto lines = Utf8Lines(w);
+      std::vector<std::string> expected = c.lines;
+      expected.push_back("テーブル作成");
+      expected.insert(expected.end(), c.convert.begin(), c.convert.end());
+      expected.insert(expected.end(), phases.begin(), phases.end());
+      EXPECT_EQ(Missing(lines, expected), "") << Joined(lines);
+      EXPECT_FALSE(Has(lines, "データ更新中止!"));
+      EXPECT_EQ(w.DataAsOf, Sj(kit.facts[c.kind == 0 ? "asof0" : "asof2"]));
+    }
+    EXPECT_EQ(closing, 1);
+    EXPECT_EQ(opened, 1);
+    // The bar passes the phase positions in order and rests at 0.
+    std::size_t at = 0;
+    for (int p : {1, 10, 20, 30, 40, 50, 74, 92, 95, 100}) {
+      while (at < positions.size() && positions[at] != p) ++at;
+      EXPECT_LT(at, positions.size()) << "position " << p;
+    }
+    ASSERT_FALSE(positions.empty());
+    EXPECT_EQ(positions.back(), 0);
+
+    EXPECT_EQ(One("SELECT count(*) FROM m_kihon"), kit.facts["m_kihon"]);
+    EXPECT_EQ(One("SELECT count(*) FROM m_tekiyo"), kit.facts["m_tekiyo"]);
+    EXPECT_EQ(One("SELECT count(*) FROM seibun"), kit.facts["seibun"]);
+    EXPECT_EQ(One("SELECT Value FROM info WHERE Item = 'LastUpdate'"), Sj(kit.facts[c.kind == 0 ? "asof0" : "asof2"]));
+    EXPECT_EQ(One("SELECT count(*) FROM sqlite_master WHERE name = 'old_marker'"), "0");
+    // The new database is the open one, on acis.db, and keeps no tie to the closed window.
+    ASSERT_NE(AcisDB, nullptr);
+    EXPECT_TRUE(AcisDB->TableExists("m_tekiyo"));
+    EXPECT_EQ(AcisDB->LogTarget(), nullptr);
+    EXPECT_EQ(AcisDB->ProgressBar(), nullptr);
+    EXPECT_EQ(OptionData->BuiltFromSite, c.kind);
+    ExpectNoLeftovers();
+    EXPECT_TRUE(ui.boxes.empty());
+    EXPECT_TRUE(ui.reports.empty()) << (ui.reports.empty() ? "" : cp932::ToUtf8(ui.reports[0].text));
+    // The next case starts again from an old database.
+    delete AcisDB;
+    AcisDB = nullptr;
+    {
+      TSQLiteDb db(DbPath());
+      db.ExecSQL("CREATE TABLE old_marker (x);");
+      db.ExecSQL("INSERT INTO old_marker VALUES ('kept');");
+    }
+    AcisDB = new TAcisDB(DbPath(), nullptr);
+  }
+}
+
+TEST_F(UpdateTest, FailedFetchKeepsTheDatabase) {
+  Kit &kit = Kit::Get();
+  struct Case {
+    int kind;
+    std::string faults;
+    std::string line;  // a line the failure leaves in the log
+  } cases[] = {
+      {0, "/ddata/datacsv/" + kit.facts["tekiyo1"] + " status 404", kit.facts["tekiyo1"] + " ダウンロード中止"},
+      {0, "* status 500", "AcisCsvInfoSet failed!"},
+      {2, "/torv/data/toroku.zip status 503", "toroku.zip ダウンロード中止"},
+      {3, "* status 404", "acis.zip ダウンロード中止"},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.faults);
+    for (const char *f : {"update2.htm", "toroku.zip", "acis.zip"}) fs::remove(home / "Download" / f);
+    server.SetFaults(c.faults);
+    TfrmUpdate w;
+    w.SourceKind = static_cast<std::uint8_t>(c.kind);
+    EXPECT_FALSE(w.RunAutoUpdate());
+    EXPECT_FALSE(w.Rebuilt);
+    const auto lines = Utf8Lines(w);
+    EXPECT_TRUE(Has(lines, c.line)) << Joined(lines);
+    EXPECT_TRUE(Has(lines, "データ更新中止!")) << Joined(lines);
+    EXPECT_FALSE(Has(lines, "テーブル作成")) << Joined(lines);
+    ExpectOldDatabaseKept();
+  }
+}
+
+TEST_F(UpdateTest, FailedBuildKeepsTheDatabase) {
+  // The makers' set as it lies unpacked in the data folder.
+  const std::string header = "bango,shurui,meisho,ryakusho,ippanmei,seibun,nodo,kongo,yoto,zaikei,torokubi\r\n";
+  const std::string good = ReadFile(Kit::Get() / "makers/update.txt");
+  struct Case {
+    const char *what;
+    std::string kihon;  // UTF-8
+    bool update_txt;
+    const char *error_class;
+  } cases[] = {
+      {"update.txt missing", header + "1,'殺虫剤','A乳剤','社','A','A','10%',1,'殺虫剤','乳剤','2020/01/01'\r\n", false,
+       "EInOutError"},
+      {"six ingredients",
+       header + "1,'A・B・C・D・E・F乳剤','X乳剤','社','A','A','1%',6,'殺虫剤','乳剤','2020/01/01'\r\n", true,
+       "ESQLiteException"},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.what);
+    qmtest::WriteFile(home / "Download" / "kihon.csv", Sj(c.kihon));
+    qmtest::WriteFile(home / "Download" / "tekiyo.csv",
+                      Sj("bango,a,b,c,d,sakumotsu\r\n1,'','','','','稲'\r\n"));
+    fs::remove(home / "Download" / "update.txt");
+    if (c.update_txt) qmtest::WriteFile(home / "Download" / "update.txt", good);
+    TfrmUpdate w;
+    w.SourceKind = 2;
+    bool raised = false;
+    try {
+      w.RebuildDatabase();
+    } catch (const Exception &e) {
+      raised = true;
+      EXPECT_STREQ(e.ClassName(), c.error_class) << e.what();
+    }
+    EXPECT_TRUE(raised);
+    EXPECT_FALSE(w.Rebuilt);
+    EXPECT_TRUE(Has(Utf8Lines(w), "テーブル作成"));
+    ExpectOldDatabaseKept();
+    EXPECT_EQ(OptionData->BuiltFromSite, 0);
+    // The manual step buttons' frame is back in order.
+    EXPECT_TRUE(w.findChild<QToolButton *>("bClose")->isEnabled());
+  }
+}
+
+TEST_F(UpdateTest, CancelTakesEffectBetweenSteps) {
+  Kit &kit = Kit::Get();
+  struct Case {
+    std::string trigger;              // the cancel comes once this line is in the log
+    std::vector<std::string> absent;  // steps that must not run after it
+  } cases[] = {
+      {kit.facts["kihon"] + " ダウンロード完了", {kit.facts["kihon"] + "を解凍", "テーブル作成"}},
+      {"テーブル作成", {"登録基本部マスターテーブル(m_kihon)作成", "データ更新完了"}},
+      {"m_kihon > 有効成分１～５フィールド作成", {"作物名マスターテーブル群作成", "データ更新完了"}},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.trigger);
+    for (const char *f : {"update2.htm"}) fs::remove(home / "Download" / f);
+    TfrmUpdate w;
+    w.SourceKind = 0;
+    QToolButton *abort = w.findChild<QToolButton *>("bAbort");
+    bool clicked = false;
+    ui.on_pump = [&] {
+      if (clicked || !Has(Utf8Lines(w), c.trigger)) return;
+      clicked = true;
+      EXPECT_TRUE(abort->isEnabled());
+      abort->click();
+    };
+    EXPECT_FALSE(w.RunAutoUpdate());
+    ui.on_pump = nullptr;
+    EXPECT_TRUE(clicked);
+    const auto lines = Utf8Lines(w);
+    for (const std::string &a : c.absent) EXPECT_FALSE(Has(lines, a)) << a << "\n" << Joined(lines);
+    EXPECT_TRUE(Has(lines, "データ更新中止!"));
+    EXPECT_FALSE(w.Rebuilt);
+    ExpectOldDatabaseKept();
+  }
+}
+
+TEST_F(UpdateTest, UnattendedRunsGiveExitCodesAndLogs) {
+  struct Case {
+    bool update;  // "/u", else "/r"
+    const char *faults;
+    int code;
+    const char *log;
+    const char *line;
+  } cases[] = {
+      {true, "/torv/data/toroku.zip status 404", 3, "DB/autoupdate.log", "データ更新中止!"},
+      {true, "", 1, "DB/autoupdate.log", "データ更新完了:"},
+      {false, "", 2, "Download/autodown.log", "ダウンロード更新確認終了:"},
+      {false, "/torv/data/toroku.zip status 500", 3, "Download/autodown.log", "toroku.zip ダウンロード中止"},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(std::string(c.log) + " " + c.faults);
+    for (const char *f : {"DB/autoupdate.log", "Download/autodown.log", "Download/toroku.zip"})
+      fs::remove(home / f);
+    fs::remove(home / "Download" / "update.txt");
+    PlaceUpdateTxt();
+    server.SetFaults(c.faults);
+    AutoUpdateSwitch = c.update;
+    DownloadCheckSwitch = !c.update;
+    OptionData->DownSite = 2;
+    // Offline settings do not hold the unattended update back.
+    OptionData->OffLine = c.update;
+    EXPECT_EQ(c.update ? UnattendedUpdate(nullptr) : UnattendedDownloadCheck(nullptr), c.code);
+    ASSERT_TRUE(fs::exists(home / c.log));
+    const std::string text = cp932::ToUtf8(ReadFile(home / c.log));
+    EXPECT_NE(text.find(c.line), std::string::npos) << text;
+    EXPECT_NE(text.find("\r\n"), std::string::npos);
+    if (c.code == 3 && c.update) ExpectOldDatabaseKept();
+    EXPECT_TRUE(ui.boxes.empty());
+  }
+}
