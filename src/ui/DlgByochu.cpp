@@ -1,6 +1,5 @@
 #include "ui/DlgByochu.h"
 
-#include <QKeyEvent>
 #include <algorithm>
 
 #include "components/CheckListBoxEx.h"
@@ -36,7 +35,7 @@ TfrmByochu::TfrmByochu(QWidget *owner) : QDialog(owner, Qt::Tool), ui(std::make_
     else
       SearchByochu();
   });
-  ui->edtInput->installEventFilter(this);
+  OnEnterKey(ui->edtInput, [this] { SearchSakumotsu(); });
 
   if (AcisDB && AcisDB->ExecQuery("select cname from cbyochu", true)) {
     QSignalBlocker quiet(ui->cboCID);
@@ -53,17 +52,6 @@ TfrmByochu::TfrmByochu(QWidget *owner) : QDialog(owner, Qt::Tool), ui(std::make_
 }
 
 TfrmByochu::~TfrmByochu() = default;
-
-bool TfrmByochu::eventFilter(QObject *watched, QEvent *event) {
-  if (watched == ui->edtInput && event->type() == QEvent::KeyPress) {
-    auto *key = static_cast<QKeyEvent *>(event);
-    if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
-      SearchSakumotsu();
-      return true;
-    }
-  }
-  return QDialog::eventFilter(watched, event);
-}
 
 std::string TfrmByochu::GetSelection() const {
   std::vector<std::string> names;
@@ -123,8 +111,7 @@ void TfrmByochu::DropParenVariants() {
 }
 
 void TfrmByochu::ckAllClick() {
-  const bool on = ui->ckAll->isChecked();
-  for (int i = 0; i < ui->lstByochu->Count(); ++i) ui->lstByochu->SetChecked(i, on);
+  SetAllChecked(*ui->lstByochu, ui->ckAll->isChecked());
 }
 
 void TfrmByochu::PickCheckedPests() { FPicked = CheckedItems(*ui->lstByochu); }

@@ -35,9 +35,6 @@ class TfrmByochu : public QDialog {
   void btnCancelClick();
   void ckAllClick();
 
- protected:
-  bool eventFilter(QObject *watched, QEvent *event) override;
-
  private:
   void FillSakumotsuList(const std::string &sql);
   void FillByochuList(const std::string &sql);

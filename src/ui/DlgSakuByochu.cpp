@@ -1,7 +1,6 @@
 #include "ui/DlgSakuByochu.h"
 
 #include <QBoxLayout>
-#include <QKeyEvent>
 #include <QMouseEvent>
 #include <algorithm>
 
@@ -64,22 +63,11 @@ TfrmSakuByochu::TfrmSakuByochu(QWidget *owner)
   connect(ui->cboCID, &QComboBox::currentIndexChanged, this, &TfrmSakuByochu::cboCIDChange);
   connect(ui->cboSort, &QComboBox::currentIndexChanged, this, &TfrmSakuByochu::cboSortChange);
   connect(ui->lstSakumotu, &QListWidget::itemChanged, this, &TfrmSakuByochu::LoadByochuOfCheckedSakumotsu);
-  ui->edtInput->installEventFilter(this);
+  OnEnterKey(ui->edtInput, [this] { SearchSakumotsu(); });
   TakeMainFormFont(this);
 }
 
 TfrmSakuByochu::~TfrmSakuByochu() = default;
-
-bool TfrmSakuByochu::eventFilter(QObject *watched, QEvent *event) {
-  if (watched == ui->edtInput && event->type() == QEvent::KeyPress) {
-    auto *key = static_cast<QKeyEvent *>(event);
-    if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
-      SearchSakumotsu();
-      return true;
-    }
-  }
-  return QDialog::eventFilter(watched, event);
-}
 
 void TfrmSakuByochu::done(int result) {
   const std::vector<std::string> checked = CheckedItems(*ui->lstByochu);
@@ -90,8 +78,7 @@ void TfrmSakuByochu::done(int result) {
 std::string TfrmSakuByochu::GetSelectedByochu() const { return JoinCommaText(FSelection); }
 
 void TfrmSakuByochu::ckAllClick() {
-  const bool on = ui->ckAll->isChecked();
-  for (int i = 0; i < ui->lstByochu->Count(); ++i) ui->lstByochu->SetChecked(i, on);
+  SetAllChecked(*ui->lstByochu, ui->ckAll->isChecked());
 }
 
 std::string TfrmSakuByochu::OrderEnding() const {

@@ -51,9 +51,6 @@ class TfrmSakuByochu : public QDialog {
   // FormClose: the checked names become the selection; every way of closing passes here.
   void done(int result) override;
 
- protected:
-  bool eventFilter(QObject *watched, QEvent *event) override;
-
  private:
   void FillByochuList(const std::string &sql);
   void FillSakumotsuList(const std::string &sql);

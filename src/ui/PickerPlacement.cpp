@@ -2,6 +2,8 @@
 
 #include <QComboBox>
 #include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QScreen>
 #include <QSignalBlocker>
 #include <QWidget>
@@ -80,4 +82,34 @@ std::string JoinItems(const std::vector<std::string> &items, const std::string &
   std::string text;
   for (std::size_t i = 0; i < items.size(); ++i) text += (i ? separator : "") + items[i];
   return text;
+}
+
+void SetAllChecked(TCheckListBoxEx &list, bool on) {
+  for (int i = 0; i < list.Count(); ++i) list.SetChecked(i, on);
+}
+
+namespace {
+
+class TEnterKeyFilter : public QObject {
+ public:
+  TEnterKeyFilter(QObject *parent, std::function<void()> action) : QObject(parent), action_(std::move(action)) {}
+  bool eventFilter(QObject *watched, QEvent *event) override {
+    if (event->type() == QEvent::KeyPress) {
+      const int key = static_cast<QKeyEvent *>(event)->key();
+      if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+        action_();
+        return true;
+      }
+    }
+    return QObject::eventFilter(watched, event);
+  }
+
+ private:
+  std::function<void()> action_;
+};
+
+}  // namespace
+
+void OnEnterKey(QLineEdit *edit, std::function<void()> action) {
+  edit->installEventFilter(new TEnterKeyFilter(edit, std::move(action)));
 }

@@ -2,6 +2,7 @@
 // the query object's fills into their lists.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,7 @@
 class QWidget;
 class QDialog;
 class QComboBox;
+class QLineEdit;
 class TTextListBox;
 class TCheckListBoxEx;
 
@@ -42,3 +44,8 @@ std::vector<std::string> CheckedItems(const TCheckListBoxEx &list);
 std::string QuotedCheckedItems(const TCheckListBoxEx &list);
 // The items joined by the separator.
 std::string JoinItems(const std::vector<std::string> &items, const std::string &separator);
+
+// Sets every item's check.
+void SetAllChecked(TCheckListBoxEx &list, bool on);
+// Enter (Return or the keypad's Enter) in the edit runs the action and goes no further.
+void OnEnterKey(QLineEdit *edit, std::function<void()> action);

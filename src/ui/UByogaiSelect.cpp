@@ -1,7 +1,6 @@
 #include "ui/UByogaiSelect.h"
 
 #include <QEvent>
-#include <QKeyEvent>
 #include <QLineEdit>
 #include <QToolButton>
 
@@ -74,6 +73,7 @@ TDlgByogai::TDlgByogai(QWidget *owner) : QDialog(owner, Qt::Tool), ui(std::make_
     connect(rb, &QRadioButton::clicked, this, &TDlgByogai::bSearchClick);
   connect(ui->cboCID, &QComboBox::currentIndexChanged, this, &TDlgByogai::bSearchClick);
   ui->eSearchStr->installEventFilter(this);
+  OnEnterKey(ui->eSearchStr, [this] { bSearchClick(); });
 
   // Creation: sizes, then the lists in the order of the pages.
   ReadWindowSize(this, kWidthKey, kHeightKey);
@@ -202,14 +202,6 @@ bool TDlgByogai::eventFilter(QObject *watched, QEvent *event) {
       case QEvent::MouseButtonPress:
         bSearchClick();
         break;
-      case QEvent::KeyPress: {
-        auto *key = static_cast<QKeyEvent *>(event);
-        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
-          bSearchClick();
-          return true;
-        }
-        break;
-      }
       default:
         break;
     }
