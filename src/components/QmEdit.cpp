@@ -694,15 +694,10 @@ void TCustomQmEdit::ScrollTimerHandler() {
     target.Row = ClampToRange(target.Row, 1, DisplayLineCount());
   }
   if (!(target == DisplayXY())) {
-    IncPaintLock();
-    try {
+    WithPaintLock([&] {
       InternalSetCaretXY(DisplayToBufferPos(target));
       if (FMouseCaptured) SetBlockEnd(CaretXY());
-    } catch (...) {
-      DecPaintLock();
-      throw;
-    }
-    DecPaintLock();
+    });
   }
   ComputeScroll(pt.x(), pt.y());
 }

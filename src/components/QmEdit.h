@@ -214,6 +214,18 @@ class TCustomQmEdit : public QAbstractScrollArea, public TObject, public IQmWord
   // ---- paint lock ----
   void IncPaintLock();
   void DecPaintLock();
+  // Runs F inside the paint lock, released however F ends.
+  template <typename F>
+  void WithPaintLock(F &&Body) {
+    IncPaintLock();
+    try {
+      Body();
+    } catch (...) {
+      DecPaintLock();
+      throw;
+    }
+    DecPaintLock();
+  }
   int PaintLock() const { return FPaintLock; }
 
   // ---- text ----

@@ -11,6 +11,7 @@
 #include "engine/options.h"
 #include "platform/Automation.h"
 #include "platform/cp932.h"
+#include "support/enginefixture.h"
 #include "support/testutil.h"
 #include "ui/ShellServices.h"
 
@@ -118,10 +119,8 @@ TEST_F(LookupTest, IsoLookUpsWithoutIsoNameEncodeTheTermInTheProgramCodePage) {
 TEST_F(LookupTest, IsoLookUpsUseTheIngredientsIsoName) {
   qmtest::TempDir dir;
   TScopedRecordingUi ui;
-  std::string saved_db = OptionData->DbFolder;
-  OptionData->DbFolder = dir.path().string();
-  auto saved_refresh = TAcisDB::ReferenceRefresh;
-  TAcisDB::ReferenceRefresh = nullptr;
+  qmtest::ScopedEngineState state(dir.path());
+  OptionData->ProgramFolder = "/opt/quillmar/";
   {
     TSQLiteDb db((dir / "acis.db").string());
     db.MultiStatement = true;
@@ -148,8 +147,6 @@ TEST_F(LookupTest, IsoLookUpsUseTheIngredientsIsoName) {
     AcisDB = nullptr;
   }
   EXPECT_TRUE(ui.reports.empty());
-  TAcisDB::ReferenceRefresh = saved_refresh;
-  OptionData->DbFolder = saved_db;
 }
 
 TEST(FileNames, OpenFileForEditOnlyOnAnExistingFile) {

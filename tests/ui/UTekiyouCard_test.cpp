@@ -14,6 +14,7 @@
 #include "engine/options.h"
 #include "platform/IniFile.h"
 #include "platform/cp932.h"
+#include "support/enginefixture.h"
 #include "support/testutil.h"
 
 using namespace cp932::literals;
@@ -49,7 +50,6 @@ TEST(FindAllPositions, FindsWholeCharactersWithoutOverlapAndStopsAtTheTable) {
 class CardTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    saved_ = *OptionData;
     OptionData->IniFileName = home_.str() + "quillmar.ini";
     grid_.SetColCount(4);
     grid_.SetRowCount(4);
@@ -62,7 +62,6 @@ class CardTest : public ::testing::Test {
     for (int r = 0; r < 4; ++r)
       for (int c = 0; c < 4; ++c) grid_.SetCells(c, r, rows[r][c]);
   }
-  void TearDown() override { *OptionData = saved_; }
 
   QPointer<TDlgTekiyouCard> Open(int row) {
     QPointer<TDlgTekiyouCard> card = new TDlgTekiyouCard(nullptr);
@@ -87,7 +86,7 @@ class CardTest : public ::testing::Test {
   }
 
   qmtest::TempDir home_;
-  TOptionData saved_;
+  qmtest::ScopedEngineState state_;
   TXlsStringGrid grid_;
 };
 

@@ -30,6 +30,7 @@
 #include "platform/Automation.h"
 #include "platform/IniFile.h"
 #include "platform/cp932.h"
+#include "support/enginefixture.h"
 #include "support/testutil.h"
 #include "ui/ShellServices.h"
 
@@ -62,7 +63,6 @@ void FlushDeletes() {
 class ViewerTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    saved_ = *OptionData;
     OptionData->IniFileName = home_.str() + "quillmar.ini";
     OptionData->CssFolder = home_.str() + "css";
     OptionData->CssFile = "standard.css";
@@ -72,7 +72,6 @@ class ViewerTest : public ::testing::Test {
     DeveloperSwitch = false;
   }
   void TearDown() override {
-    *OptionData = saved_;
     DeveloperSwitch = saved_developer_;
     FlushDeletes();
   }
@@ -84,7 +83,7 @@ class ViewerTest : public ::testing::Test {
   }
 
   qmtest::TempDir home_;
-  TOptionData saved_;
+  qmtest::ScopedEngineState state_;
   bool saved_developer_ = false;
   TScopedRecordingUi ui_;
   TScopedRecordingShell shell_;

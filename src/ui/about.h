@@ -1,0 +1,34 @@
+// The About box: the program's release (from its version block), the versions of the
+// SQLite and archive libraries, the running system, and a link to the home page.
+#pragma once
+
+#include <QDialog>
+#include <memory>
+
+class TFileVerInfo;
+
+namespace Ui {
+class TfrmAbout;
+}
+
+class TfrmAbout : public QDialog {
+  Q_OBJECT
+
+ public:
+  // Raises EFileVerInfoError when the program file has no version block.
+  explicit TfrmAbout(QWidget *owner);
+  ~TfrmAbout() override;
+
+  TFileVerInfo *FileVerInfo() const { return FFileVerInfo; }
+
+  void FormCreate();
+  void btnOkClick();
+  void lblUrlClick();
+
+ protected:
+  bool eventFilter(QObject *watched, QEvent *e) override;
+
+ private:
+  std::unique_ptr<Ui::TfrmAbout> ui;
+  TFileVerInfo *FFileVerInfo = nullptr;
+};
