@@ -458,7 +458,7 @@ void TCustomQmEdit::keyPressEvent(QKeyEvent *E) {
   }
   const TQmKey k = QmTranslateKeyEvent(*E);
   std::uint16_t key = k.Key;
-  if (key != 0) KeyDown(key, k.Shift);
+  KeyDown(key, k.Shift);  // also for a key without a code: it clears the key-handled flag
   const std::string bytes = FromQ(E->text());
   for (char c : bytes) {
     char ch = c;
@@ -694,15 +694,10 @@ void TCustomQmEdit::ScrollTimerHandler() {
     target.Row = ClampToRange(target.Row, 1, DisplayLineCount());
   }
   if (!(target == DisplayXY())) {
-    IncPaintLock();
-    try {
+    WithPaintLock([&] {
       InternalSetCaretXY(DisplayToBufferPos(target));
       if (FMouseCaptured) SetBlockEnd(CaretXY());
-    } catch (...) {
-      DecPaintLock();
-      throw;
-    }
-    DecPaintLock();
+    });
   }
   ComputeScroll(pt.x(), pt.y());
 }

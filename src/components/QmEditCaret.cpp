@@ -125,8 +125,7 @@ void TCustomQmEdit::SetCaretXYEx(bool EnsureVisible, TBufferPos Value) {
   if (Value.Char == FCaretX && Value.Line == FCaretY) {
     UpdateLastCaretX();
   } else {
-    IncPaintLock();
-    try {
+    WithPaintLock([&] {
       if (Value.Char != FCaretX) {
         FCaretX = Value.Char;
         StatusChanged(scCaretX);
@@ -143,11 +142,7 @@ void TCustomQmEdit::SetCaretXYEx(bool EnsureVisible, TBufferPos Value) {
       if (EnsureVisible) EnsureCursorPosVisible();
       FCaretPending = true;
       FScrollBarsPending = true;
-    } catch (...) {
-      DecPaintLock();
-      throw;
-    }
-    DecPaintLock();
+    });
   }
   DoOnPaintTransient(ttAfter, false);
 }
@@ -263,8 +258,7 @@ bool TCustomQmEdit::IsPointInSelection(const TBufferPos &P) const {
 void TCustomQmEdit::MoveCaretAndSelection(const TBufferPos &PtBefore, const TBufferPos &PtAfter,
                                           bool SelectionCommand) {
   if (HasOption(eoGroupUndo) && FUndoList->HasItems()) FUndoList->AppendGroupBreak();
-  IncPaintLock();
-  try {
+  WithPaintLock([&] {
     if (SelectionCommand) {
       if (!HasSelection()) SetBlockBegin(PtBefore);
       SetBlockEnd(PtAfter);
@@ -272,11 +266,7 @@ void TCustomQmEdit::MoveCaretAndSelection(const TBufferPos &PtBefore, const TBuf
       SetBlockBegin(PtAfter);
     }
     InternalSetCaretXY(PtAfter);
-  } catch (...) {
-    DecPaintLock();
-    throw;
-  }
-  DecPaintLock();
+  });
 }
 
 void TCustomQmEdit::SetCaretAndSelection(const TBufferPos &Caret, const TBufferPos &Begin,
@@ -367,8 +357,7 @@ void TCustomQmEdit::MoveCaretVert(int DY, bool SelectionCommand) {
     }
   }
   const int savedLastCaretX = FLastCaretX;
-  IncPaintLock();
-  try {
+  WithPaintLock([&] {
     MoveCaretAndSelection(FBlockBegin, dst, SelectionCommand);
     if (FWordWrap) {
       const TDisplayPos d = BufferToDisplayPos(CaretXY());
@@ -376,11 +365,7 @@ void TCustomQmEdit::MoveCaretVert(int DY, bool SelectionCommand) {
     }
     FLastCaretX = savedLastCaretX;
     FCaretShiftedOffTrail = shifted;
-  } catch (...) {
-    DecPaintLock();
-    throw;
-  }
-  DecPaintLock();
+  });
 }
 
 void TCustomQmEdit::DoHomeKey(bool Selection) {
@@ -420,32 +405,22 @@ void TCustomQmEdit::DoEndKey(bool Selection) {
     TDisplayPos e = BufferToDisplayPos({target, FCaretY});
     if (e.Row != d.Row) e = {FWordWrap->RowLength(d.Row) + 1, d.Row};
     e.Column = std::min(e.Column, FCharsInWindow + 1);
-    IncPaintLock();
-    try {
+    WithPaintLock([&] {
       MoveCaretAndSelection(CaretXY(), DisplayToBufferPos(e), Selection);
       SetInternalDisplayXY(e);
-    } catch (...) {
-      DecPaintLock();
-      throw;
-    }
-    DecPaintLock();
+    });
     return;
   }
   MoveCaretAndSelection(CaretXY(), {target, FCaretY}, Selection);
 }
 
 void TCustomQmEdit::SetInternalDisplayXY(const TDisplayPos &P) {
-  IncPaintLock();
-  try {
+  WithPaintLock([&] {
     InternalSetCaretXY(DisplayToBufferPos(P));
     FCaretAtEndOfRow = FWordWrap && P.Row <= FWordWrap->RowCount() &&
                        P.Column > FWordWrap->RowLength(P.Row) && DisplayY() != P.Row;
     UpdateLastCaretX();
-  } catch (...) {
-    DecPaintLock();
-    throw;
-  }
-  DecPaintLock();
+  });
 }
 
 // ---- text ------------------------------------------------------------------------------
@@ -464,14 +439,9 @@ void TCustomQmEdit::PutLineTrimmed(int Index, const std::string &Text) {
 }
 
 void TCustomQmEdit::SetText(const std::string &Value) {
-  IncPaintLock();
-  try {
+  WithPaintLock([&] {
     FLines->SetText(Value);
-  } catch (...) {
-    DecPaintLock();
-    throw;
-  }
-  DecPaintLock();
+  });
 }
 
 void TCustomQmEdit::SetLines(const TQmEditStringList &Value) { FLines->Assign(Value); }

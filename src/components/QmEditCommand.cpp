@@ -2,8 +2,7 @@
 #include "components/QmEdit.h"
 
 void TCustomQmEdit::ExecuteCommand(TQmEditorCommand Command, char, void *Data) {
-  IncPaintLock();
-  try {
+  WithPaintLock([&] {
     const bool sel = Command >= ecSelLeft && Command <= ecSelGotoXY;
     const TQmEditorCommand move = sel ? static_cast<TQmEditorCommand>(Command - ecSelection) : Command;
     switch (move) {
@@ -115,9 +114,5 @@ void TCustomQmEdit::ExecuteCommand(TQmEditorCommand Command, char, void *Data) {
       default:
         break;
     }
-  } catch (...) {
-    DecPaintLock();
-    throw;
-  }
-  DecPaintLock();
+  });
 }

@@ -201,8 +201,7 @@ QFont TCustomQmEdit::ControlFont() const {
 // ---- keeping the caret in view -------------------------------------------------------------
 
 void TCustomQmEdit::EnsureCursorPosVisibleEx(bool ForceToMiddle) {
-  IncPaintLock();
-  try {
+  WithPaintLock([&] {
     const TDisplayPos d = DisplayXY();
     if (d.Column < FLeftChar)
       SetLeftChar(d.Column);
@@ -230,11 +229,7 @@ void TCustomQmEdit::EnsureCursorPosVisibleEx(bool ForceToMiddle) {
       else
         SetTopLine(FTopLine);
     }
-  } catch (...) {
-    DecPaintLock();
-    throw;
-  }
-  DecPaintLock();
+  });
 }
 
 bool TCustomQmEdit::CaretInView() const {

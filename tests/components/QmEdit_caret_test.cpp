@@ -244,3 +244,92 @@ TEST(QmEditSelection, SelectingMovesExtendFromTheAnchor) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(QmEditCaret, WrappedRowEnds) {
+  TQmEdit e;
+  e.resize(300, 200);
+  e.show();
+  e.SetText(std::string(30, 'a') + " " + std::string(30, 'b') + "\r\nxy");
+  e.SetWordWrap(true);
+  ASSERT_EQ(e.CharsInWindow(), 31);  // the first row holds the a's and the blank
+  ASSERT_EQ(e.DisplayLineCount(), 3);
+  // End stops at the end of the first row: the same byte as the start of the second.
+  e.SetCaretXY({1, 1});
+  e.DoEndKey(false);
+  EXPECT_EQ(e.CaretXY(), (TBufferPos{32, 1}));
+  EXPECT_TRUE(e.CaretAtEndOfRow());
+  EXPECT_EQ(e.DisplayXY(), (TDisplayPos{32, 1}));
+  e.MoveCaretHorz(1, false);
+  EXPECT_EQ(e.CaretXY(), (TBufferPos{32, 1}));
+  EXPECT_EQ(e.DisplayXY(), (TDisplayPos{1, 2}));
+  e.MoveCaretHorz(-1, false);
+  EXPECT_EQ(e.DisplayXY(), (TDisplayPos{32, 1}));
+  e.MoveCaretVert(2, false);
+  EXPECT_EQ(e.CaretY(), 2);
+  EXPECT_EQ(e.DisplayY(), 3);
+}
+
+TEST(QmEditKeys, TwoKeyStrokesAndSingleKeys) {
+  TQmEdit e;
+  TQmEditKeyStroke *k = e.Keystrokes().Add();
+  k->SetCommand(ecUserFirst + 5);
+  k->SetKey('K');
+  k->SetShift(ssCtrl);
+  k->SetKey2('B');
+  k->SetShift2(ssCtrl);
+  void *data;
+  EXPECT_EQ(e.TranslateKeyCode('K', ssCtrl, data), ecNone);
+  EXPECT_EQ(e.TranslateKeyCode('B', ssCtrl, data), ecUserFirst + 5);
+  // Without the first key the second is its own stroke (or none).
+  EXPECT_EQ(e.TranslateKeyCode('B', ssCtrl, data), ecNone);
+  EXPECT_EQ(e.TranslateKeyCode(vk::Right, ssShift, data), ecSelRight);
+  // A key outside the remembered range forgets the first half.
+  EXPECT_EQ(e.TranslateKeyCode('K', ssCtrl, data), ecNone);
+  EXPECT_EQ(e.TranslateKeyCode(vk::Shift, ssShift | ssCtrl, data), ecNone);
+  EXPECT_EQ(e.TranslateKeyCode('B', ssCtrl, data), ecNone);
+
+  // A user command goes to its own event and not to the executor.
+  std::vector<TQmEditorCommand> user;
+  e.OnProcessUserCommand = [&](TObject *, TQmEditorCommand &c, char &, void *) { user.push_back(c); };
+  std::uint16_t key = 'K';
+  e.KeyDown(key, ssCtrl);
+  key = 'B';
+  e.KeyDown(key, ssCtrl);
+  EXPECT_EQ(user, std::vector<TQmEditorCommand>{ecUserFirst + 5});
+  EXPECT_EQ(key, 0);
+}
+
+TEST(QmEditInsertTrim, TrailingBlanksGoButTheCaretStays) {
+  TQmEdit e;
+  e.resize(400, 200);
+  e.SetOptions(e.Options() | OptionBit(eoTrimTrailingSpaces));
+  e.SetText("ab");
+  e.SetCaretXY({3, 1});
+  e.SetSelText("x  ");
+  EXPECT_EQ(e.GetText(), "abx");
+  EXPECT_EQ(e.CaretXY(), (TBufferPos{6, 1}));
+  e.SetSelText("\r\n  ");
+  EXPECT_EQ(e.GetText(), "abx\r\n");
+  EXPECT_EQ(e.CaretXY(), (TBufferPos{3, 2}));
+}
+
+TEST(QmEditLines, ChangesToTheStoreCollapseTheSelection) {
+  TQmEdit e;
+  e.resize(400, 200);
+  e.SetText("abcd\r\nefgh");
+  e.SetCaretAndSelection({3, 2}, {1, 1}, {3, 2});
+  ASSERT_TRUE(e.HasSelection());
+  e.Lines().Put(0, "ABCD");
+  EXPECT_FALSE(e.HasSelection());
+  EXPECT_EQ(e.BlockBegin(), e.CaretXY());
+  // Clearing the store resets caret, view and undo.
+  e.SetCaretXY({2, 2});
+  e.Lines().Clear();
+  EXPECT_EQ(e.CaretXY(), (TBufferPos{1, 1}));
+  EXPECT_EQ(e.TopLine(), 1);
+  EXPECT_FALSE(e.UndoList().HasItems());
+}
+
+}  // namespace
