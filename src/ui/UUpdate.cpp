@@ -303,6 +303,13 @@ void TfrmUpdate::closeEvent(QCloseEvent *e) {
   QDialog::closeEvent(e);
 }
 
+// Escape closes a dialog without a close event: it asks the same question.
+void TfrmUpdate::reject() {
+  if (!FormCloseQuery()) return;
+  FormClose();
+  QDialog::reject();
+}
+
 void TfrmUpdate::FormClose() {
   if (AcisDB && AcisDB->ProgressBar() == bar_.get()) AcisDB->SetProgressBar(nullptr);
 }
@@ -1133,8 +1140,9 @@ void TfrmUpdate::UpdateFromLocalFiles() {
         csv = csv && IsPlainFileName(name) && Exists(DataFile(ChangeFileExt(name, ".csv")));
         zip = zip && IsPlainFileName(name) && Exists(DataFile(name));
       }
-      if (!csv && !zip) {
-        fetch();
+      // The build reads the CSV files: archives at hand are unpacked first.
+      if (!csv) {
+        if (!zip) fetch();
         if (!Aborted) UnpackAcisCsv();
       }
       break;

@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
+#include <QTest>
 #include <QToolButton>
 
 #include "engine/UiServices.h"
@@ -120,6 +121,9 @@ TEST_F(UpdateFormTest, ClosingDuringAnAutomaticRun) {
     w.AutoRunning = c.running;
     w.close();
     EXPECT_EQ(w.isVisible(), !c.closes) << c.running << c.slash_u;
+    w.show();
+    QTest::keyClick(&w, Qt::Key_Escape);
+    EXPECT_EQ(w.isVisible(), !c.closes) << "Escape " << c.running << c.slash_u;
     w.AutoRunning = false;
   }
 }

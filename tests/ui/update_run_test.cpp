@@ -3,6 +3,8 @@
 // user's acis.db as it was, and the unattended runs with their exit codes and log files.
 #include <gtest/gtest.h>
 
+#include <QAction>
+#include <QCoreApplication>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QToolButton>
@@ -584,4 +586,70 @@ TEST_F(UpdateTest, UserSiteAddressKinds) {
     EXPECT_FALSE(Has(lines, "acis.zip ダウンロード中止")) << Joined(lines);
     EXPECT_EQ(OptionData->UserSite, Sj(c.site));
   }
+}
+
+TEST_F(UpdateTest, ShownWindowRunsItsStartAndCloses) {
+  struct Case {
+    const char *what;
+    bool auto_start, local_files;
+    int kind;
+    const char *faults;
+    bool downloads;  // whether the run fetched anything
+  } cases[] = {
+      {"automatic start", true, false, 2, "", true},
+      {"local files at hand", false, true, 0, "* status 500", false},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.what);
+    if (c.local_files) {
+      // The publisher's page and archives as an earlier download left them.
+      for (const auto &e : fs::directory_iterator(Kit::Get() / "publisher"))
+        fs::copy_file(e.path(), home / "Download" / e.path().filename(), fs::copy_options::overwrite_existing);
+    } else {
+      PlaceUpdateTxt();
+    }
+    server.SetFaults(c.faults);
+    server.ClearRequests();
+    OptionData->DownSite = static_cast<std::uint8_t>(c.kind);
+    TfrmUpdate w;
+    w.AutoStart = c.auto_start;
+    w.LocalFilesStart = c.local_files;
+    w.show();
+    for (int i = 0; i < 200 && w.isVisible(); ++i) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    EXPECT_FALSE(w.isVisible()) << Joined(Utf8Lines(w));
+    EXPECT_TRUE(w.Rebuilt);
+    EXPECT_EQ(One("SELECT count(*) FROM m_kihon"), Kit::Get().facts["m_kihon"]);
+    bool fetched_data = false;
+    for (const std::string &r : server.Requests())
+      if (r.find(".zip") != std::string::npos) fetched_data = true;
+    EXPECT_EQ(fetched_data, c.downloads);
+  }
+}
+
+TEST_F(UpdateTest, JppFilesBecomeTablesOfJppDb) {
+  struct Case {
+    const char *file;
+    const char *item;
+    const char *line;
+  } cases[] = {
+      {"jpp/jpp_seizai.csv", "btnDokusei", "テーブル作成 jpp.tJppSeizai"},
+      {"jpp/jpp_seibun.csv", "pmnJppSeibun", "テーブル作成 jpp.tJppSeibun"},
+  };
+  auto saved_choose = TfrmUpdate::ChooseFile;
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.item);
+    std::string title;
+    TfrmUpdate::ChooseFile = [&](QWidget *, const std::string &t, const std::string &, const std::string &) {
+      title = cp932::ToUtf8(t);
+      return Sj((Kit::Get() / c.file).string());
+    };
+    TfrmUpdate w;
+    QAction *item = w.findChild<QAction *>(c.item);
+    ASSERT_NE(item, nullptr);
+    item->trigger();
+    EXPECT_NE(title.find("JPP-NET「"), std::string::npos);
+    EXPECT_TRUE(Has(Utf8Lines(w), c.line)) << Joined(Utf8Lines(w));
+    EXPECT_TRUE(fs::exists(home / "DB" / "jpp.db"));
+  }
+  TfrmUpdate::ChooseFile = saved_choose;
 }
