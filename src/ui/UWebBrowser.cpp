@@ -103,7 +103,11 @@ TfrmWebBrowser::TfrmWebBrowser(QWidget *owner)
     : QMainWindow(nullptr, Qt::Window), ui(new Ui::TfrmWebBrowser) {
   ui->setupUi(this);
   setAttribute(Qt::WA_DeleteOnClose);
+  // An open viewer does not keep the program running, and goes (with its page files) when
+  // the program ends or its owner is freed.
+  setAttribute(Qt::WA_QuitOnClose, false);
   if (owner) connect(owner, &QObject::destroyed, this, &QObject::deleteLater);
+  connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this, [this] { delete this; });
 
   ui->WebBrowser->setPage(new QWebEnginePage(ViewerProfile(), ui->WebBrowser));
 
@@ -203,15 +207,16 @@ void TfrmWebBrowser::FormCreate() {
 
 void TfrmWebBrowser::showEvent(QShowEvent *e) {
   QMainWindow::showEvent(e);
-  if (!e->spontaneous()) FormShow();
+  if (!e->spontaneous()) Guarded([this] { FormShow(); });
 }
 
 void TfrmWebBrowser::FormShow() {
   if (!PostData.empty()) {
     PostRequest();
   } else {
+    QPointer<TfrmWebBrowser> self(this);
     ShowHtml(Html);
-    setWindowTitle(ToQ(FTempFile));
+    if (self) setWindowTitle(ToQ(FTempFile));  // unless the user closed it while it loaded
   }
 }
 
