@@ -12,11 +12,11 @@
 #include <QWebEngineHttpRequest>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
+#include <QWebEngineSettings>
 #include <QWebEngineView>
 #include <algorithm>
 #include <fstream>
 #include <iterator>
-#include <sstream>
 #include <system_error>
 
 #include "components/DialogServices.h"
@@ -39,10 +39,13 @@ namespace {
 constexpr double kZoom[5] = {0.7, 0.85, 1.0, 1.15, 1.3};
 
 // One profile for every viewer, kept in memory only: nothing of the shown pages is cached
-// on disk.
+// on disk. A page that names no encoding is read as the program's own text.
 QWebEngineProfile *ViewerProfile() {
   static QPointer<QWebEngineProfile> profile;
-  if (!profile) profile = new QWebEngineProfile(QCoreApplication::instance());
+  if (!profile) {
+    profile = new QWebEngineProfile(QCoreApplication::instance());
+    profile->settings()->setDefaultTextEncoding(QStringLiteral("Shift_JIS"));
+  }
   return profile;
 }
 

@@ -356,8 +356,9 @@ TEST_F(ViewerTest, DeveloperInnerHtmlViewKeepsOneFile) {
 
   DeveloperSwitch = true;
   QPointer<TfrmWebBrowser> v = new TfrmWebBrowser(nullptr);
-  v->Html = "<html><body><b>inner</b></body></html>";
+  v->Html = "<html><body><b>"_sj + "稲"_sj + "</b></body></html>";  // no encoding named
   v->show();
+  EXPECT_NE(v->InnerHtml().find("<b>"_sj + "稲"_sj + "</b>"), std::string::npos) << v->InnerHtml();
   EXPECT_TRUE(Part<QToolButton>(v, "btnInnerHTMLView")->isVisible());
   v->btnInnerHTMLViewClick();
   const std::string first = v->InnerHtmlFile();
