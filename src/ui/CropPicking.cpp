@@ -14,6 +14,7 @@
 #include "engine/acdb.h"
 #include "engine/options.h"
 #include "platform/cp932.h"
+#include "ui/USakumotsuList.h"
 
 using namespace cp932::literals;
 
@@ -61,6 +62,18 @@ std::string UniqueCommaText(const std::string &Collected) {
     if (!seen) taken.push_back(*it);
   }
   return JoinCommaText(std::vector<std::string>(taken.rbegin(), taken.rend()));
+}
+
+std::unique_ptr<TSakumotsu> CropRecordFromRow(const TSQLiteTbl &Row) {
+  auto rec = std::make_unique<TSakumotsu>();
+  rec->class_ = static_cast<int>(Row.FieldAsInteger(0));
+  rec->idsaku = Row.FieldAsString(1);
+  rec->toroku = static_cast<int>(Row.FieldAsInteger(2));
+  rec->shukakubui = Row.FieldAsString(3);
+  rec->sakumotsu = Row.FieldAsString(4);
+  rec->betsumei = Row.FieldAsString(5);
+  rec->gunmei = Row.FieldAsString(6);
+  return rec;
 }
 
 std::string CropSearchTerm(const std::string &Input) { return Sql(NormalizeCropList(Input)); }

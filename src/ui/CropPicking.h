@@ -4,18 +4,25 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/IniFile.h"
 
 class QComboBox;
+class TSQLiteTbl;
+struct TSakumotsu;
 class QTreeWidget;
 class QTreeWidgetItem;
 
 // The collected names (comma text) with each non-empty name once, at the place of its
 // last occurrence, as comma text.
 std::string UniqueCommaText(const std::string &Collected);
+
+// The crop record of the current row of a crop query (columns class, idsaku, toroku,
+// harvested part, name, other names and the seventh column as the group name).
+std::unique_ptr<TSakumotsu> CropRecordFromRow(const TSQLiteTbl &Row);
 
 // The search term of the name search: the input as a normalised comma list of reading
 // keys, with single quotes doubled so that it stays one SQL literal.

@@ -277,14 +277,7 @@ void TfraSakumotsuBase::ShowSearchResult(const std::string &SQL) {
   std::shared_ptr<TSQLiteTbl> q = AcisDB->QueryShared();
   const QColor greyText = palette().color(QPalette::Disabled, QPalette::Text);
   for (q->MoveFirst(); !q->Eof(); q->Next()) {
-    auto rec = std::make_unique<TSakumotsu>();
-    rec->class_ = static_cast<int>(q->FieldAsInteger(0));
-    rec->idsaku = q->FieldAsString(1);
-    rec->toroku = static_cast<int>(q->FieldAsInteger(2));
-    rec->shukakubui = q->FieldAsString(3);
-    rec->sakumotsu = q->FieldAsString(4);
-    rec->betsumei = q->FieldAsString(5);
-    rec->gunmei = q->FieldAsString(6);
+    std::unique_ptr<TSakumotsu> rec = CropRecordFromRow(*q);
     auto *item = new QTreeWidgetItem(ui->lvSakumotsu);
     item->setText(0, ToQ(std::string(std::max(rec->class_, 0), '>') + " " + rec->sakumotsu));
     item->setText(1, ToQ(rec->shukakubui));
@@ -489,25 +482,19 @@ std::string TfraSakumotsuBase::lvSakumotsuInfoTip(QTreeWidgetItem *Item) const {
 
 // ---- list
 
-void TfraSakumotsuBase::actSakumotsuListCheckALLExecute() {
+void TfraSakumotsuBase::SetAllListChecks(bool On) {
   if (ui->lvSakumotsu->topLevelItemCount() == 0) return;
   {
     TUpdating updating(FUpdating);
     for (int i = 0; i < ui->lvSakumotsu->topLevelItemCount(); ++i)
-      ui->lvSakumotsu->topLevelItem(i)->setCheckState(0, Qt::Checked);
+      ui->lvSakumotsu->topLevelItem(i)->setCheckState(0, On ? Qt::Checked : Qt::Unchecked);
   }
   lvSakumotsuCheck();
 }
 
-void TfraSakumotsuBase::actSakumotsuListCheckOffExecute() {
-  if (ui->lvSakumotsu->topLevelItemCount() == 0) return;
-  {
-    TUpdating updating(FUpdating);
-    for (int i = 0; i < ui->lvSakumotsu->topLevelItemCount(); ++i)
-      ui->lvSakumotsu->topLevelItem(i)->setCheckState(0, Qt::Unchecked);
-  }
-  lvSakumotsuCheck();
-}
+void TfraSakumotsuBase::actSakumotsuListCheckALLExecute() { SetAllListChecks(true); }
+
+void TfraSakumotsuBase::actSakumotsuListCheckOffExecute() { SetAllListChecks(false); }
 
 void TfraSakumotsuBase::actForwardMatchExecute() {
   ui->actBroadMatch->setChecked(!ui->actForwardMatch->isChecked());

@@ -107,6 +107,7 @@ class TfraSakumotsuBase : public QFrame {
   void Log(const std::string &Line) const;
   void SetMode(bool Main);
   void UncheckTree();
+  void SetAllListChecks(bool On);
   void SetTarget(const std::string &Text);
   void FreeSearchRecords();
 
