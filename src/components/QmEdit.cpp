@@ -458,7 +458,7 @@ void TCustomQmEdit::keyPressEvent(QKeyEvent *E) {
   }
   const TQmKey k = QmTranslateKeyEvent(*E);
   std::uint16_t key = k.Key;
-  if (key != 0) KeyDown(key, k.Shift);
+  KeyDown(key, k.Shift);  // also for a key without a code: it clears the key-handled flag
   const std::string bytes = FromQ(E->text());
   for (char c : bytes) {
     char ch = c;

@@ -335,6 +335,8 @@ class TCustomQmEdit : public QAbstractScrollArea, public TObject, public IQmWord
   bool WaitingForDrag() const { return FWaitForDragging; }
 
   // ---- scrolling ----
+  // The metrics follow the text area's size, which Qt gives a hidden widget only when it
+  // is shown; size an editor and show it before relying on LinesInWindow and CharsInWindow.
   int TopLine() const { return FTopLine; }
   void SetTopLine(int Value);
   int LeftChar() const { return FLeftChar; }

@@ -336,8 +336,29 @@ bool TfrmWebBrowser::SaveAs(const std::string &file_name) {
     std::string bytes;
     return ReadBytes(FTempFile, bytes) && WriteBytes(file_name, bytes);
   }
-  ui->WebBrowser->page()->save(ToQ(file_name), QWebEngineDownloadRequest::SingleHtmlSaveFormat);
-  return true;
+  // A posted answer has no file of its own: the document as the browser holds it, in the
+  // document's own encoding.
+  QEventLoop loop;
+  QString html, charset;
+  int pending = 2;
+  auto done = [&] {
+    if (--pending == 0) loop.quit();
+  };
+  QWebEnginePage *page = ui->WebBrowser->page();
+  page->toHtml([&](const QString &text) {
+    html = text;
+    done();
+  });
+  page->runJavaScript(QStringLiteral("document.characterSet"), [&](const QVariant &v) {
+    charset = v.toString();
+    done();
+  });
+  loop.exec();
+  const QString cs = charset.toLower();
+  const bool sjis = cs == "shift_jis" || cs == "windows-31j" || cs == "x-sjis" || cs == "cp932";
+  if (sjis) return WriteBytes(file_name, FromQ(html));
+  QByteArray u8 = html.toUtf8();
+  return WriteBytes(file_name, std::string(u8.constData(), static_cast<std::size_t>(u8.size())));
 }
 
 void TfrmWebBrowser::bSaveClick() {
@@ -355,28 +376,28 @@ void TfrmWebBrowser::bSaveClick() {
   if (!SaveAs(name)) ErrorBox("ファイル \""_sj + name + "\" に保存できませんでした"_sj);
 }
 
-namespace {
-
-// Prints the view's page on the printer and waits until it has been printed.
-void PrintPage(QWebEngineView *view, QPrinter *printer) {
+bool TfrmWebBrowser::PrintPage(QPrinter *printer) {
   QEventLoop loop;
-  QObject::connect(view, &QWebEngineView::printFinished, &loop, &QEventLoop::quit);
-  view->print(printer);
+  bool printed = false;
+  connect(ui->WebBrowser, &QWebEngineView::printFinished, &loop, [&](bool ok) {
+    printed = ok;
+    loop.quit();
+  });
+  ui->WebBrowser->print(printer);
   loop.exec();
+  return printed;
 }
-
-}  // namespace
 
 void TfrmWebBrowser::bPreviewClick() {
   QPrintPreviewDialog preview(&FPrinter, this);
   connect(&preview, &QPrintPreviewDialog::paintRequested, this,
-          [this](QPrinter *printer) { PrintPage(ui->WebBrowser, printer); });
+          [this](QPrinter *printer) { PrintPage(printer); });
   preview.exec();
 }
 
 void TfrmWebBrowser::bPrintClick() {
   QPrintDialog dialog(&FPrinter, this);
-  if (dialog.exec() == QDialog::Accepted) PrintPage(ui->WebBrowser, &FPrinter);
+  if (dialog.exec() == QDialog::Accepted) PrintPage(&FPrinter);
 }
 
 void TfrmWebBrowser::bPageSetupClick() {

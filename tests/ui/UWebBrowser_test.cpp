@@ -11,6 +11,7 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QPointer>
+#include <QPrinter>
 #include <QSlider>
 #include <QToolButton>
 #include <QWebEngineView>
@@ -116,6 +117,12 @@ TEST_F(ViewerTest, ShowsAPageSavesItByteForByteAndLeavesNoFileBehind) {
   EXPECT_EQ(temp.substr(temp.size() - asked.FileName.size()), asked.FileName);
   v->bSaveClick();  // cancelled: nothing happens
   EXPECT_TRUE(ui_.boxes.empty());
+
+  QPrinter pdf(QPrinter::HighResolution);
+  pdf.setOutputFormat(QPrinter::PdfFormat);
+  pdf.setOutputFileName(QString::fromStdString((home_ / "page.pdf").string()));
+  EXPECT_TRUE(v->PrintPage(&pdf));
+  EXPECT_EQ(qmtest::ReadFile(home_ / "page.pdf").substr(0, 5), "%PDF-");
 
   Part<QSlider>(v, "trkZoom")->setValue(4);
   EXPECT_GT(v->WebBrowser()->zoomFactor(), 1.2);
@@ -270,6 +277,9 @@ TEST_F(ViewerTest, PostDataIsPostedWithoutAPageFile) {
   EXPECT_EQ(req.substr(req.size() - v->PostData.size()), v->PostData);
   EXPECT_TRUE(v->TempFile().empty());
   EXPECT_EQ(v->windowTitle(), ToQ("検索"_sj));
+  // The answer has no page file: the browser writes its copy.
+  EXPECT_TRUE(v->SaveAs(home_.str() + "answer.html"));
+  EXPECT_NE(qmtest::ReadFile(home_ / "answer.html").find("<p>answer</p>"), std::string::npos);
   delete v;
 }
 
