@@ -1,7 +1,6 @@
 #include "ui/UByogaiSelect.h"
 
 #include <QEvent>
-#include <QKeyEvent>
 #include <QLineEdit>
 #include <QToolButton>
 
@@ -23,16 +22,6 @@ const char *const kWidthKey = "DlgByogaiWidth";
 const char *const kHeightKey = "DlgByogaiHeight";
 const char *const kGroupHeightKey = "DlgByogaiListGroupHeight";
 const char *const kZassouGroupHeightKey = "DlgByogaiListZassouGroupHeight";
-
-std::string CheckedItems(const TCheckListBoxEx &list) {
-  std::string text;
-  for (int i = 0; i < list.Count(); ++i) {
-    if (!list.Checked(i)) continue;
-    if (!text.empty()) text += ",";
-    text += list.Item(i);
-  }
-  return text;
-}
 
 // The splitter's first list gets the height; the second takes the rest.
 void SetFirstHeight(QSplitter *splitter, int height) {
@@ -84,6 +73,7 @@ TDlgByogai::TDlgByogai(QWidget *owner) : QDialog(owner, Qt::Tool), ui(std::make_
     connect(rb, &QRadioButton::clicked, this, &TDlgByogai::bSearchClick);
   connect(ui->cboCID, &QComboBox::currentIndexChanged, this, &TDlgByogai::bSearchClick);
   ui->eSearchStr->installEventFilter(this);
+  OnEnterKey(ui->eSearchStr, [this] { bSearchClick(); });
 
   // Creation: sizes, then the lists in the order of the pages.
   ReadWindowSize(this, kWidthKey, kHeightKey);
@@ -152,7 +142,7 @@ void TDlgByogai::actReplaceExecute() {
 void TDlgByogai::tbtnCloseClick() { reject(); }
 
 void TDlgByogai::CheckListClickCheck(TCheckListBoxEx *list) {
-  ui->eName->setText(ToQ(CheckedItems(*list)));
+  ui->eName->setText(ToQ(JoinItems(CheckedItems(*list), ",")));
   const bool any = list->CheckCount() > 0;
   ui->actAdd->setEnabled(any);
   ui->actReplace->setEnabled(any);
@@ -169,13 +159,8 @@ void TDlgByogai::GroupClickCheck(TCheckListBoxEx *groups, TCheckListBoxEx *items
     FillCheckList(*items, allSql);
     return;
   }
-  std::string names;
-  for (int i = 1; i < groups->Count(); ++i) {
-    if (!groups->Checked(i)) continue;
-    if (!names.empty()) names += ",";
-    names += QuotedSqlText(groups->Item(i));
-  }
-  FillCheckList(*items, "SELECT byochu FROM byochu WHERE gid IN(SELECT gid FROM gbyochu WHERE gname IN(" + names +
+  FillCheckList(*items, "SELECT byochu FROM byochu WHERE gid IN(SELECT gid FROM gbyochu WHERE gname IN(" +
+                            QuotedCheckedItems(*groups) +
                             ")) and cid = " + std::to_string(cid) + ";");
 }
 
@@ -217,14 +202,6 @@ bool TDlgByogai::eventFilter(QObject *watched, QEvent *event) {
       case QEvent::MouseButtonPress:
         bSearchClick();
         break;
-      case QEvent::KeyPress: {
-        auto *key = static_cast<QKeyEvent *>(event);
-        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
-          bSearchClick();
-          return true;
-        }
-        break;
-      }
       default:
         break;
     }

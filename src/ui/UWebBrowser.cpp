@@ -12,11 +12,11 @@
 #include <QWebEngineHttpRequest>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
+#include <QWebEngineSettings>
 #include <QWebEngineView>
 #include <algorithm>
 #include <fstream>
 #include <iterator>
-#include <sstream>
 #include <system_error>
 
 #include "components/DialogServices.h"
@@ -39,10 +39,13 @@ namespace {
 constexpr double kZoom[5] = {0.7, 0.85, 1.0, 1.15, 1.3};
 
 // One profile for every viewer, kept in memory only: nothing of the shown pages is cached
-// on disk.
+// on disk. A page that names no encoding is read as the program's own text.
 QWebEngineProfile *ViewerProfile() {
   static QPointer<QWebEngineProfile> profile;
-  if (!profile) profile = new QWebEngineProfile(QCoreApplication::instance());
+  if (!profile) {
+    profile = new QWebEngineProfile(QCoreApplication::instance());
+    profile->settings()->setDefaultTextEncoding(QStringLiteral("Shift_JIS"));
+  }
   return profile;
 }
 
@@ -103,7 +106,11 @@ TfrmWebBrowser::TfrmWebBrowser(QWidget *owner)
     : QMainWindow(nullptr, Qt::Window), ui(new Ui::TfrmWebBrowser) {
   ui->setupUi(this);
   setAttribute(Qt::WA_DeleteOnClose);
+  // An open viewer does not keep the program running, and goes (with its page files) when
+  // the program ends or its owner is freed.
+  setAttribute(Qt::WA_QuitOnClose, false);
   if (owner) connect(owner, &QObject::destroyed, this, &QObject::deleteLater);
+  connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this, [this] { delete this; });
 
   ui->WebBrowser->setPage(new QWebEnginePage(ViewerProfile(), ui->WebBrowser));
 
@@ -203,15 +210,16 @@ void TfrmWebBrowser::FormCreate() {
 
 void TfrmWebBrowser::showEvent(QShowEvent *e) {
   QMainWindow::showEvent(e);
-  if (!e->spontaneous()) FormShow();
+  if (!e->spontaneous()) Guarded([this] { FormShow(); });
 }
 
 void TfrmWebBrowser::FormShow() {
   if (!PostData.empty()) {
     PostRequest();
   } else {
+    QPointer<TfrmWebBrowser> self(this);
     ShowHtml(Html);
-    setWindowTitle(ToQ(FTempFile));
+    if (self) setWindowTitle(ToQ(FTempFile));  // unless the user closed it while it loaded
   }
 }
 

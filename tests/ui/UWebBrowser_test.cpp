@@ -334,6 +334,19 @@ TEST_F(ViewerTest, ExportsWithoutAPageFileOrProgram) {
   delete v;
 }
 
+TEST_F(ViewerTest, IsATopLevelWindowFreedWithItsOwner) {
+  auto *owner = new QWidget;
+  QPointer<TfrmWebBrowser> v = new TfrmWebBrowser(owner);
+  EXPECT_EQ(v->parentWidget(), nullptr);  // its own task-bar button
+  v->Html = "<html><body>x</body></html>";
+  v->show();
+  const std::string temp = v->TempFile();
+  delete owner;
+  FlushDeletes();
+  EXPECT_TRUE(v.isNull());
+  EXPECT_FALSE(std::filesystem::exists(cp932::ToUtf8(temp)));
+}
+
 TEST_F(ViewerTest, DeveloperInnerHtmlViewKeepsOneFile) {
   auto *plain = new TfrmWebBrowser(nullptr);
   plain->show();
@@ -343,8 +356,9 @@ TEST_F(ViewerTest, DeveloperInnerHtmlViewKeepsOneFile) {
 
   DeveloperSwitch = true;
   QPointer<TfrmWebBrowser> v = new TfrmWebBrowser(nullptr);
-  v->Html = "<html><body><b>inner</b></body></html>";
+  v->Html = "<html><body><b>"_sj + "稲"_sj + "</b></body></html>";  // no encoding named
   v->show();
+  EXPECT_NE(v->InnerHtml().find("<b>"_sj + "稲"_sj + "</b>"), std::string::npos) << v->InnerHtml();
   EXPECT_TRUE(Part<QToolButton>(v, "btnInnerHTMLView")->isVisible());
   v->btnInnerHTMLViewClick();
   const std::string first = v->InnerHtmlFile();
