@@ -5,7 +5,6 @@
 #pragma once
 
 #include <QDialog>
-#include <QWidget>
 #include <memory>
 #include <string>
 #include <vector>
@@ -13,23 +12,6 @@
 namespace Ui {
 class frmSakuByochu;
 }
-
-// A bar between two stacked controls: dragging it changes the height of the control above.
-class TSplitterBar : public QWidget {
-  Q_OBJECT
-
- public:
-  explicit TSplitterBar(QWidget *parent = nullptr) : QWidget(parent) {}
-
- protected:
-  void mousePressEvent(QMouseEvent *e) override;
-  void mouseMoveEvent(QMouseEvent *e) override;
-
- private:
-  QWidget *Above() const;
-  int FStartY = 0;
-  int FStartHeight = 0;
-};
 
 class TfrmSakuByochu : public QDialog {
   Q_OBJECT

@@ -23,15 +23,6 @@ const char *const kHeightKey = "DlgByogaiHeight";
 const char *const kGroupHeightKey = "DlgByogaiListGroupHeight";
 const char *const kZassouGroupHeightKey = "DlgByogaiListZassouGroupHeight";
 
-// The splitter's first list gets the height; the second takes the rest.
-void SetFirstHeight(QSplitter *splitter, int height) {
-  QList<int> sizes = splitter->sizes();
-  int total = 0;
-  for (int s : sizes) total += s;
-  if (total <= 0) total = splitter->height();
-  splitter->setSizes({height, std::max(total - height, 1)});
-}
-
 }  // namespace
 
 TDlgByogai::TDlgByogai(QWidget *owner) : QDialog(owner, Qt::Tool), ui(std::make_unique<Ui::DlgByogai>()) {
@@ -79,9 +70,10 @@ TDlgByogai::TDlgByogai(QWidget *owner) : QDialog(owner, Qt::Tool), ui(std::make_
   ReadWindowSize(this, kWidthKey, kHeightKey);
   {
     TIniFile ini = ProgramIni();
-    const int listHeight = ui->lstGaichuGroup->sizeHint().height();
-    SetFirstHeight(ui->splGaichu, ini.ReadInteger(SEC_WINDOW, kGroupHeightKey, listHeight));
-    SetFirstHeight(ui->splZassou, ini.ReadInteger(SEC_WINDOW, kZassouGroupHeightKey, listHeight));
+    ui->lstGaichuGroup->setFixedHeight(
+        std::max(0, ini.ReadInteger(SEC_WINDOW, kGroupHeightKey, ui->lstGaichuGroup->height())));
+    ui->lstZassouGroup->setFixedHeight(
+        std::max(0, ini.ReadInteger(SEC_WINDOW, kZassouGroupHeightKey, ui->lstZassouGroup->height())));
   }
   if (AcisDB) {
     {

@@ -153,6 +153,17 @@ TEST_F(ByogaiTest, SizesAreRememberedAndCloseCancels) {
   {
     TDlgByogai dlg(nullptr);
     dlg.resize(520, 410);
+    dlg.show();
+    dlg.Form().PageControl->setCurrentIndex(1);
+    QApplication::processEvents();
+    QTest::mousePress(dlg.Form().splGaichu, Qt::LeftButton, {}, QPoint(10, 2));
+    QMouseEvent drag(QEvent::MouseMove, QPointF(10, 42), dlg.Form().splGaichu->mapToGlobal(QPointF(10, 42)),
+                     Qt::NoButton, Qt::LeftButton, {});
+    QCoreApplication::sendEvent(dlg.Form().splGaichu, &drag);
+    EXPECT_EQ(dlg.Form().lstGaichuGroup->height(), 120);
+    dlg.Form().PageControl->setCurrentIndex(2);
+    QApplication::processEvents();
+    dlg.Form().lstZassouGroup->setFixedHeight(90);
     const int r = ExecWith(dlg, [&] {
       dlg.Form().ToolBar->findChild<QToolButton *>("tbtnClose")->click();
     }, QDialog::Accepted);
@@ -160,8 +171,18 @@ TEST_F(ByogaiTest, SizesAreRememberedAndCloseCancels) {
   }
   EXPECT_NE(settings_.Text().find("DlgByogaiWidth=520"), std::string::npos) << settings_.Text();
   EXPECT_NE(settings_.Text().find("DlgByogaiListGroupHeight="), std::string::npos);
-  TDlgByogai again(nullptr);
-  EXPECT_EQ(again.size(), QSize(520, 410));
+  {
+    TDlgByogai again(nullptr);
+    EXPECT_EQ(again.size(), QSize(520, 410));
+    // The group lists keep their heights, also when their pages were never shown.
+    again.show();
+    again.Form().PageControl->setCurrentIndex(1);
+    QApplication::processEvents();
+    EXPECT_EQ(again.Form().lstGaichuGroup->height(), 120);
+    again.reject();
+  }
+  EXPECT_NE(settings_.Text().find("DlgByogaiListGroupHeight=120"), std::string::npos) << settings_.Text();
+  EXPECT_NE(settings_.Text().find("DlgByogaiListZassouGroupHeight=90"), std::string::npos) << settings_.Text();
 }
 
 }  // namespace
