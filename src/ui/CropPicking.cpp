@@ -1,0 +1,166 @@
+#include "ui/CropPicking.h"
+
+#include <QComboBox>
+#include <QEvent>
+#include <QHelpEvent>
+#include <QToolTip>
+#include <QTreeWidget>
+#include <memory>
+
+#include "components/FillAdapters.h"
+#include "components/qtext.h"
+#include "engine/SakuUtil.h"
+#include "engine/UiServices.h"
+#include "engine/acdb.h"
+#include "engine/options.h"
+#include "platform/cp932.h"
+#include "ui/USakumotsuList.h"
+
+using namespace cp932::literals;
+
+namespace {
+
+// A value pasted between single quotes.
+std::string Sql(const std::string &Value) { return ReplaceAllText(Value, "'", "''"); }
+
+const char *const kSearchHead =
+    "SELECT class,idsaku,toroku,shukakubui,sakumotsu,betsumei,gunmei FROM vs_sakumotsu2 WHERE "
+    "strconv(keywords) regexp preconv('";
+
+class TInfoTipFilter : public QObject {
+ public:
+  TInfoTipFilter(QTreeWidget *list, std::function<std::string(QTreeWidgetItem *)> hint)
+      : QObject(list), list_(list), hint_(std::move(hint)) {}
+
+ protected:
+  bool eventFilter(QObject *, QEvent *e) override {
+    if (e->type() != QEvent::ToolTip) return false;
+    auto *he = static_cast<QHelpEvent *>(e);
+    QTreeWidgetItem *item = list_->itemAt(he->pos());
+    const std::string text = item ? hint_(item) : std::string();
+    if (text.empty())
+      QToolTip::hideText();
+    else
+      QToolTip::showText(he->globalPos(), ToQ(text), list_->viewport());
+    return true;
+  }
+
+ private:
+  QTreeWidget *list_;
+  std::function<std::string(QTreeWidgetItem *)> hint_;
+};
+
+}  // namespace
+
+std::string UniqueCommaText(const std::string &Collected) {
+  const std::vector<std::string> names = SplitDelimitedText(Collected);
+  std::vector<std::string> taken;
+  for (auto it = names.rbegin(); it != names.rend(); ++it) {
+    if (it->empty()) continue;
+    bool seen = false;
+    for (const std::string &t : taken) seen = seen || t == *it;
+    if (!seen) taken.push_back(*it);
+  }
+  return JoinCommaText(std::vector<std::string>(taken.rbegin(), taken.rend()));
+}
+
+std::unique_ptr<TSakumotsu> CropRecordFromRow(const TSQLiteTbl &Row) {
+  auto rec = std::make_unique<TSakumotsu>();
+  rec->class_ = static_cast<int>(Row.FieldAsInteger(0));
+  rec->idsaku = Row.FieldAsString(1);
+  rec->toroku = static_cast<int>(Row.FieldAsInteger(2));
+  rec->shukakubui = Row.FieldAsString(3);
+  rec->sakumotsu = Row.FieldAsString(4);
+  rec->betsumei = Row.FieldAsString(5);
+  rec->gunmei = Row.FieldAsString(6);
+  return rec;
+}
+
+std::string CropSearchTerm(const std::string &Input) { return Sql(NormalizeCropList(Input)); }
+
+std::string CropNameSearchSQL(const std::string &Term, bool Forward) {
+  std::string pattern = Term;
+  if (Forward)
+    pattern = Term.find('(') == std::string::npos ? "(^|、|\\()"_sj + Term : "(^|、|\\()("_sj + Term + "?)";
+  return kSearchHead + pattern + "') ORDER BY idsaku;";
+}
+
+std::string Beppyo1ByLgSQL(const std::string &Lg) {
+  return Lg.empty() ? "SELECT * FROM spec.beppyo1n WHERE lg ISNULL"
+                    : "SELECT * FROM spec.beppyo1n WHERE lg = '" + Sql(Lg) + "'";
+}
+
+std::string Beppyo1MgListSQL(const std::string &Lg) {
+  return Lg.empty() ? "SELECT DISTINCT mg FROM spec.beppyo1n WHERE lg ISNULL"
+                    : "SELECT DISTINCT mg FROM spec.beppyo1n WHERE lg = '" + Sql(Lg) + "'";
+}
+
+std::string Beppyo1ByMgSQL(const std::string &Mg, const std::string &Lg) {
+  if (Mg == "全て"_sj) return Beppyo1ByLgSQL(Lg);
+  if (!Mg.empty())
+    return Lg.empty() ? "SELECT * FROM spec.beppyo1n WHERE mg ='" + Sql(Mg) + "' AND lg ISNULL"
+                      : "SELECT * FROM spec.beppyo1n WHERE mg = '" + Sql(Mg) + "'";
+  return Lg.empty() ? "SELECT * FROM spec.beppyo1n WHERE mg ISNULL AND lg ISNULL"
+                    : "SELECT * FROM spec.beppyo1n WHERE mg ISNULL AND lg = '" + Sql(Lg) + "'";
+}
+
+std::string CvoByFamilySQL(const std::string &Family) {
+  return Family.empty() ? "SELECT * FROM spec.cvo WHERE family ISNULL"
+                        : "SELECT * FROM spec.cvo WHERE sakumotsu != '' AND family = '" + Sql(Family) + "'";
+}
+
+bool ReplaceFromQuery(QTreeWidget *List, const std::string &SQL, const std::vector<int> &Columns) {
+  if (!AcisDB || !AcisDB->ExecQuery(SQL)) return false;
+  // The rows stay ours even when a query run from the pumped messages replaces the result.
+  std::shared_ptr<TSQLiteTbl> rows = AcisDB->QueryShared();
+  List->clear();
+  for (rows->MoveFirst(); !rows->Eof(); rows->Next()) {
+    auto *item = new QTreeWidgetItem(List);
+    for (std::size_t i = 0; i < Columns.size(); ++i) {
+      const int c = Columns[i];
+      item->setText(static_cast<int>(i), ToQ(c < rows->ColCount() ? rows->FieldAsString(c) : std::string()));
+    }
+    UiServices().ProcessMessages();
+  }
+  return true;
+}
+
+void FillAllCombo(QComboBox *Combo, const std::string &SQL) {
+  if (!AcisDB || !AcisDB->ExecQuery(SQL)) return;
+  const QSignalBlocker quiet(Combo);
+  Combo->clear();
+  Combo->addItem(ToQ("全て"_sj));
+  TComboTarget target(*Combo);
+  AcisDB->SetCombo(target, 0, false);
+}
+
+std::vector<std::string> RowTexts(const QTreeWidgetItem *Item) {
+  std::vector<std::string> out;
+  if (!Item) return out;
+  for (int i = 0; i < Item->columnCount(); ++i) out.push_back(FromQ(Item->text(i)));
+  return out;
+}
+
+std::string RowHint(const QTreeWidgetItem *Item,
+                    std::string (*Hint)(const std::string &, const std::vector<std::string> &)) {
+  std::vector<std::string> texts = RowTexts(Item);
+  if (texts.empty()) return std::string();
+  const std::string caption = texts.front();
+  texts.erase(texts.begin());
+  return Hint(caption, texts);
+}
+
+void SetListInfoTip(QTreeWidget *List, std::function<std::string(QTreeWidgetItem *)> Hint) {
+  List->viewport()->installEventFilter(new TInfoTipFilter(List, std::move(Hint)));
+}
+
+void ReadColumnWidths(QTreeWidget *List, const TIniFile &Ini, const std::string &Prefix,
+                      const std::vector<int> &Defaults) {
+  for (int i = 0; i < List->columnCount() && i < static_cast<int>(Defaults.size()); ++i)
+    List->setColumnWidth(i, Ini.ReadInteger(SEC_WINDOW, Prefix + std::to_string(i), Defaults[i]));
+}
+
+void WriteColumnWidths(const QTreeWidget *List, TIniFile &Ini, const std::string &Prefix) {
+  for (int i = 0; i < List->columnCount(); ++i)
+    Ini.WriteInteger(SEC_WINDOW, Prefix + std::to_string(i), List->columnWidth(i));
+}
