@@ -241,6 +241,7 @@ void TfrmGrid::SetSuisanText(const std::string &text) { ui->mSuisan->setPlainTex
 std::string TfrmGrid::SuisanText() const { return FromQ(ui->mSuisan->toPlainText()); }
 QAction *TfrmGrid::ExcelButtonAction() const { return ui->btnExcel->defaultAction(); }
 QString TfrmGrid::ExcelButtonText() const { return ui->btnExcel->text(); }
+TfrmWebBrowser *TfrmGrid::LastViewer() const { return FLastViewer.data(); }
 QAction *TfrmGrid::Action(const char *name) const { return findChild<QAction *>(QString::fromLatin1(name)); }
 
 void TfrmGrid::Guarded(const std::function<void()> &handler) {

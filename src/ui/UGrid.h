@@ -147,7 +147,7 @@ class TfrmGrid : public QMainWindow {
   void actExportExcelExecute();
 
   // The window the last HTML page went to (the viewer of "HTML出力").
-  TfrmWebBrowser *LastViewer() const { return FLastViewer; }
+  TfrmWebBrowser *LastViewer() const;
 
  signals:
   // The send-to-chemical-tab command: the main window stores the text as its send-to text
