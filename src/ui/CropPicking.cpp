@@ -76,6 +76,40 @@ std::unique_ptr<TSakumotsu> CropRecordFromRow(const TSQLiteTbl &Row) {
   return rec;
 }
 
+namespace {
+constexpr int kRecordRole = Qt::UserRole;
+}
+
+void AddCropSearchItems(QTreeWidget *List, std::vector<std::unique_ptr<TSakumotsu>> &Records) {
+  if (!AcisDB || !AcisDB->Query()) return;
+  std::shared_ptr<TSQLiteTbl> q = AcisDB->QueryShared();
+  const QColor greyText = List->palette().color(QPalette::Disabled, QPalette::Text);
+  for (q->MoveFirst(); !q->Eof(); q->Next()) {
+    std::unique_ptr<TSakumotsu> rec = CropRecordFromRow(*q);
+    auto *item = new QTreeWidgetItem(List);
+    item->setText(0, ToQ(std::string(std::max(rec->class_, 0), '>') + " " + rec->sakumotsu));
+    item->setText(1, ToQ(rec->shukakubui));
+    item->setText(2, ToQ(rec->betsumei));
+    item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+    item->setCheckState(0, Qt::Unchecked);
+    item->setData(0, kRecordRole, QVariant::fromValue(reinterpret_cast<quintptr>(rec.get())));
+    for (int c = 0; c < 3; ++c) {
+      if (rec->toroku == 2) {
+        item->setBackground(c, QColor(0x80, 0x80, 0x80));
+        item->setForeground(c, Qt::white);
+      } else if (rec->toroku == 0) {
+        item->setBackground(c, QColor(0xC0, 0xC0, 0xC0));
+        item->setForeground(c, greyText);
+      }
+    }
+    Records.push_back(std::move(rec));
+  }
+}
+
+TSakumotsu *CropItemRecord(const QTreeWidgetItem *Item) {
+  return Item ? reinterpret_cast<TSakumotsu *>(Item->data(0, kRecordRole).value<quintptr>()) : nullptr;
+}
+
 std::string CropSearchTerm(const std::string &Input) { return Sql(NormalizeCropList(Input)); }
 
 std::string CropNameSearchSQL(const std::string &Term, bool Forward) {

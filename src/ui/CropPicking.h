@@ -24,6 +24,14 @@ std::string UniqueCommaText(const std::string &Collected);
 // harvested part, name, other names and the seventh column as the group name).
 std::unique_ptr<TSakumotsu> CropRecordFromRow(const TSQLiteTbl &Row);
 
+// Appends one checkable item per row of the current query of the program-wide query
+// object to the crop search list: ">" repeated class times, a blank and the name, then the
+// harvested part and the other names; the item owns a record kept in Records. Crops
+// registered through an upper group show white on grey, unregistered ones grey on silver.
+void AddCropSearchItems(QTreeWidget *List, std::vector<std::unique_ptr<TSakumotsu>> &Records);
+// The record of a crop search item (null for none).
+TSakumotsu *CropItemRecord(const QTreeWidgetItem *Item);
+
 // The search term of the name search: the input as a normalised comma list of reading
 // keys, with single quotes doubled so that it stays one SQL literal.
 std::string CropSearchTerm(const std::string &Input);

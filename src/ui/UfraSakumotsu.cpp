@@ -36,11 +36,6 @@ const char *const kTreeAutoKey = "SakumotsuTreeAutoTekiyoView";
 const char *const kListAutoKey = "SakumotsuListAutoTekiyoView";
 const char *const kForwardKey = "SakumotsuForwardMatch";
 
-constexpr int kRecordRole = Qt::UserRole;
-
-const QColor kGreyBack(0x80, 0x80, 0x80);
-const QColor kSilverBack(0xC0, 0xC0, 0xC0);
-
 class TUpdating {
  public:
   explicit TUpdating(int &n) : n_(n) { ++n_; }
@@ -265,37 +260,14 @@ void TfraSakumotsuBase::FreeSearchRecords() {
   FSearchRecords.clear();
 }
 
-TSakumotsu *TfraSakumotsuBase::ItemRecord(const QTreeWidgetItem *Item) {
-  return Item ? reinterpret_cast<TSakumotsu *>(Item->data(0, kRecordRole).value<quintptr>()) : nullptr;
-}
+TSakumotsu *TfraSakumotsuBase::ItemRecord(const QTreeWidgetItem *Item) { return CropItemRecord(Item); }
 
 void TfraSakumotsuBase::ShowSearchResult(const std::string &SQL) {
   TBusyCursor busy;
   TUpdating updating(FUpdating);
   FreeSearchRecords();
   if (!AcisDB || !AcisDB->ExecQuery(SQL)) return;
-  std::shared_ptr<TSQLiteTbl> q = AcisDB->QueryShared();
-  const QColor greyText = palette().color(QPalette::Disabled, QPalette::Text);
-  for (q->MoveFirst(); !q->Eof(); q->Next()) {
-    std::unique_ptr<TSakumotsu> rec = CropRecordFromRow(*q);
-    auto *item = new QTreeWidgetItem(ui->lvSakumotsu);
-    item->setText(0, ToQ(std::string(std::max(rec->class_, 0), '>') + " " + rec->sakumotsu));
-    item->setText(1, ToQ(rec->shukakubui));
-    item->setText(2, ToQ(rec->betsumei));
-    item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
-    item->setCheckState(0, Qt::Unchecked);
-    item->setData(0, kRecordRole, QVariant::fromValue(reinterpret_cast<quintptr>(rec.get())));
-    for (int c = 0; c < 3; ++c) {
-      if (rec->toroku == 2) {
-        item->setBackground(c, kGreyBack);
-        item->setForeground(c, Qt::white);
-      } else if (rec->toroku == 0) {
-        item->setBackground(c, kSilverBack);
-        item->setForeground(c, greyText);
-      }
-    }
-    FSearchRecords.push_back(std::move(rec));
-  }
+  AddCropSearchItems(ui->lvSakumotsu, FSearchRecords);
 }
 
 void TfraSakumotsuBase::edtInputKeyPress() {
