@@ -168,6 +168,41 @@ void FillAllCombo(QComboBox *Combo, const std::string &SQL) {
   AcisDB->SetCombo(target, 0, false);
 }
 
+std::vector<int> ColumnsUpTo(int Last) {
+  std::vector<int> c;
+  for (int i = 0; i <= Last; ++i) c.push_back(i);
+  return c;
+}
+
+void Beppyo1LgChange(QTreeWidget *List, QComboBox *Lg, QComboBox *Mg, const std::function<void()> &LoadAll) {
+  if (!AcisDB || !AcisDB->TableExists("spec.beppyo1n")) return;
+  const std::string lg = FromQ(Lg->currentText());
+  if (lg == "全て"_sj) {
+    List->clear();
+    LoadAll();
+    return;
+  }
+  if (ReplaceFromQuery(List, Beppyo1ByLgSQL(lg), ColumnsUpTo(6))) FillAllCombo(Mg, Beppyo1MgListSQL(lg));
+}
+
+void Beppyo1MgChange(QTreeWidget *List, QComboBox *Lg, QComboBox *Mg) {
+  if (!AcisDB || !AcisDB->TableExists("spec.beppyo1n")) return;
+  ReplaceFromQuery(List, Beppyo1ByMgSQL(FromQ(Mg->currentText()), FromQ(Lg->currentText())), ColumnsUpTo(6));
+}
+
+void ExpandNodeFully(QTreeWidget *Tree, QTreeWidgetItem *Node) {
+  if (!Node) return;
+  Tree->hide();
+  Tree->expandRecursively(Tree->indexFromItem(Node));
+  Tree->show();
+}
+
+void CollapseTree(QTreeWidget *Tree) {
+  Tree->hide();
+  Tree->collapseAll();
+  Tree->show();
+}
+
 std::vector<std::string> RowTexts(const QTreeWidgetItem *Item) {
   std::vector<std::string> out;
   if (!Item) return out;

@@ -54,6 +54,20 @@ bool ReplaceFromQuery(QTreeWidget *List, const std::string &SQL, const std::vect
 // Runs the query; when it gives rows the combo gets "全て" and the values of column 0.
 void FillAllCombo(QComboBox *Combo, const std::string &SQL);
 
+// The column indexes 0 to Last.
+std::vector<int> ColumnsUpTo(int Last);
+
+// The crop-group table after a change of the large group: "全て" empties the list and
+// runs LoadAll; another group shows its rows and refills the middle groups.
+void Beppyo1LgChange(QTreeWidget *List, QComboBox *Lg, QComboBox *Mg, const std::function<void()> &LoadAll);
+// The crop-group table after a change of the middle group.
+void Beppyo1MgChange(QTreeWidget *List, QComboBox *Lg, QComboBox *Mg);
+
+// The tree hidden while the node is expanded with all its descendants (nothing without a
+// node), or while every node is collapsed.
+void ExpandNodeFully(QTreeWidget *Tree, QTreeWidgetItem *Node);
+void CollapseTree(QTreeWidget *Tree);
+
 // The texts of an item: caption, then the following columns (program text).
 std::vector<std::string> RowTexts(const QTreeWidgetItem *Item);
 // The caption and the following columns of a row, as the hint builders take them.

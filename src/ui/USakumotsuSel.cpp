@@ -52,11 +52,6 @@ void FailureBox(const std::exception &e, const std::string &position) {
   ErrorBox(cls + "\r\n" + e.what() + "\r\n" + position);
 }
 
-std::vector<int> ColumnsUpTo(int last) {
-  std::vector<int> c;
-  for (int i = 0; i <= last; ++i) c.push_back(i);
-  return c;
-}
 
 }  // namespace
 
@@ -356,22 +351,10 @@ void TDlgSakumotsu::LoadBeppyo1() {
 }
 
 void TDlgSakumotsu::cbLgChange() {
-  if (!AcisDB || !AcisDB->TableExists("spec.beppyo1n")) return;
-  const std::string lg = FromQ(ui->cbLg->currentText());
-  if (lg == "全て"_sj) {
-    ui->lvBeppyo1->clear();
-    LoadBeppyo1();
-    return;
-  }
-  if (ReplaceFromQuery(ui->lvBeppyo1, Beppyo1ByLgSQL(lg), ColumnsUpTo(6)))
-    FillAllCombo(ui->cbMg, Beppyo1MgListSQL(lg));
+  Beppyo1LgChange(ui->lvBeppyo1, ui->cbLg, ui->cbMg, [this] { LoadBeppyo1(); });
 }
 
-void TDlgSakumotsu::cbMgChange() {
-  if (!AcisDB || !AcisDB->TableExists("spec.beppyo1n")) return;
-  ReplaceFromQuery(ui->lvBeppyo1, Beppyo1ByMgSQL(FromQ(ui->cbMg->currentText()), FromQ(ui->cbLg->currentText())),
-                   ColumnsUpTo(6));
-}
+void TDlgSakumotsu::cbMgChange() { Beppyo1MgChange(ui->lvBeppyo1, ui->cbLg, ui->cbMg); }
 
 void TDlgSakumotsu::LoadCvoFamilies() {
   if (!AcisDB || !AcisDB->TableExists("spec.cvo")) return;
@@ -411,18 +394,11 @@ void TDlgSakumotsu::PageChanged() {
 }
 
 void TDlgSakumotsu::bExpandClick() {
-  QTreeWidgetItem *node = ui->tvSakumotsu->currentItem();
-  if (ui->pgList->currentWidget() != ui->tsBunrui || !node) return;
-  ui->tvSakumotsu->hide();
-  ui->tvSakumotsu->expandRecursively(ui->tvSakumotsu->indexFromItem(node));
-  ui->tvSakumotsu->show();
+  if (ui->pgList->currentWidget() == ui->tsBunrui) ExpandNodeFully(ui->tvSakumotsu, ui->tvSakumotsu->currentItem());
 }
 
 void TDlgSakumotsu::bCollapseClick() {
-  if (ui->pgList->currentWidget() != ui->tsBunrui) return;
-  ui->tvSakumotsu->hide();
-  ui->tvSakumotsu->collapseAll();
-  ui->tvSakumotsu->show();
+  if (ui->pgList->currentWidget() == ui->tsBunrui) CollapseTree(ui->tvSakumotsu);
 }
 
 TSakumotsu *TDlgSakumotsu::ItemRecord(const QTreeWidgetItem *Item) { return CropItemRecord(Item); }

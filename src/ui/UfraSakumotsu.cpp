@@ -209,13 +209,6 @@ void TfraSakumotsuBase::LoadCvoFamilies() {
   FillAllCombo(ui->cbFamily, "SELECT DISTINCT family FROM spec.cvo WHERE sakumotsu != '' ORDER BY family;");
 }
 
-namespace {
-std::vector<int> ColumnsUpTo(int last) {
-  std::vector<int> c;
-  for (int i = 0; i <= last; ++i) c.push_back(i);
-  return c;
-}
-}  // namespace
 
 void TfraSakumotsuBase::LoadCvo() {
   if (!AcisDB || !AcisDB->TableExists("spec.cvo")) return;
@@ -354,22 +347,10 @@ void TfraSakumotsuBase::lvSakumotsuCheck() {
 // ---- crop-group and CVO tables
 
 void TfraSakumotsuBase::cbLgChange() {
-  if (!AcisDB || !AcisDB->TableExists("spec.beppyo1n")) return;
-  const std::string lg = FromQ(ui->cbLg->currentText());
-  if (lg == "全て"_sj) {
-    ui->lvBeppyo1->clear();
-    LoadBeppyo1();
-    return;
-  }
-  if (ReplaceFromQuery(ui->lvBeppyo1, Beppyo1ByLgSQL(lg), ColumnsUpTo(6)))
-    FillAllCombo(ui->cbMg, Beppyo1MgListSQL(lg));
+  Beppyo1LgChange(ui->lvBeppyo1, ui->cbLg, ui->cbMg, [this] { LoadBeppyo1(); });
 }
 
-void TfraSakumotsuBase::cbMgChange() {
-  if (!AcisDB || !AcisDB->TableExists("spec.beppyo1n")) return;
-  ReplaceFromQuery(ui->lvBeppyo1, Beppyo1ByMgSQL(FromQ(ui->cbMg->currentText()), FromQ(ui->cbLg->currentText())),
-                   ColumnsUpTo(6));
-}
+void TfraSakumotsuBase::cbMgChange() { Beppyo1MgChange(ui->lvBeppyo1, ui->cbLg, ui->cbMg); }
 
 void TfraSakumotsuBase::lvBeppyo1Click() {
   QTreeWidgetItem *row = ui->lvBeppyo1->currentItem();
@@ -414,18 +395,10 @@ void TfraSakumotsuBase::UncheckTree() {
 }
 
 void TfraSakumotsuBase::actTreeExpandExecute() {
-  QTreeWidgetItem *node = ui->tvSakumotsu->currentItem();
-  if (!node) return;
-  ui->tvSakumotsu->hide();
-  ui->tvSakumotsu->expandRecursively(ui->tvSakumotsu->indexFromItem(node));
-  ui->tvSakumotsu->show();
+  ExpandNodeFully(ui->tvSakumotsu, ui->tvSakumotsu->currentItem());
 }
 
-void TfraSakumotsuBase::bCollapseClick() {
-  ui->tvSakumotsu->hide();
-  ui->tvSakumotsu->collapseAll();
-  ui->tvSakumotsu->show();
-}
+void TfraSakumotsuBase::bCollapseClick() { CollapseTree(ui->tvSakumotsu); }
 
 void TfraSakumotsuBase::actTreeCheckOffExecute() {
   UncheckTree();

@@ -12,49 +12,29 @@
 #include <QToolButton>
 
 #include "components/CheckTreeView.h"
-#include "engine/SqlFunctions.h"
-#include "engine/UiServices.h"
-#include "engine/acdb.h"
-#include "support/enginefixture.h"
-#include "ui/picker_test_util.h"
+#include "ui/crop_test_util.h"
 #include "ui_USakumotsuSel.h"
 
 using namespace qmtest;
 
 namespace {
 
-std::string U(const std::string &sjis) { return cp932::ToUtf8(sjis); }
-std::string S(const char *utf8) { return cp932::FromUtf8(utf8); }
 std::string Text(const QLineEdit *e) { return e->text().toStdString(); }
 
-class CropDialogTest : public ::testing::Test {
+class CropDialogTest : public CropDbTest {
  protected:
-  TempDir home;
-  ScopedEngineState state{home.path()};
-  TTempSettings settings;
-  TScopedRecordingUi ui;
-  LogLines log;
-  std::unique_ptr<TAcisDB> db;
   TSakumotsuList crops;
   TSakumotsuList *saved = nullptr;
 
   void SetUp() override {
-    TSQLiteDb::FunctionRegistrar = &RegisterSqlFunctions;
-    db = std::make_unique<TAcisDB>(cp932::FromUtf8((home / "acis.db").string()), nullptr);
-    const auto scripts = SmallKit() / "scripts";
-    ASSERT_TRUE(db->ExecSQLFile(cp932::FromUtf8((scripts / "sakumotsu.txt").string()), false));
-    ASSERT_TRUE(db->ExecSQLFile(cp932::FromUtf8((scripts / "spec.beppyo1.txt").string()), false));
-    ASSERT_TRUE(db->ExecSQLFile(cp932::FromUtf8((scripts / "spec.cvo.utf8.txt").string()), true));
-    AcisDB = db.get();
+    CropDbTest::SetUp();
     saved = SakumotsuList;
     SakumotsuList = &crops;
   }
   void TearDown() override {
     SakumotsuList = saved;
-    AcisDB = nullptr;
-    db.reset();
+    CropDbTest::TearDown();
   }
-  int Count(const std::string &sql) { return static_cast<int>(db->Db().GetTable(sql)->FieldAsInteger(0)); }
   static void Select(TDlgSakumotsu &d, const char *utf8) {
     for (QTreeWidgetItem *n : d.Form().tvSakumotsu->AllNodes())
       if (TCheckTreeView::Caption(n) == S(utf8)) {
