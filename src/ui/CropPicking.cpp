@@ -110,6 +110,30 @@ TSakumotsu *CropItemRecord(const QTreeWidgetItem *Item) {
   return Item ? reinterpret_cast<TSakumotsu *>(Item->data(0, kRecordRole).value<quintptr>()) : nullptr;
 }
 
+std::string CheckedCropsText(const QTreeWidget *List, bool Upper,
+                             const std::function<std::string(const TSakumotsu &)> &Own,
+                             const std::function<void(const std::string &)> &Trace) {
+  if (!AcisDB) return std::string();
+  std::string collected;
+  auto append = [&collected](const std::string &text) {
+    if (!text.empty()) collected += (collected.empty() ? "" : ",") + text;
+  };
+  for (int i = 0; i < List->topLevelItemCount(); ++i) {
+    const QTreeWidgetItem *item = List->topLevelItem(i);
+    const TSakumotsu *rec = CropItemRecord(item);
+    if (!rec || item->checkState(0) != Qt::Checked) continue;
+    if (Upper) {
+      const std::string up = AcisDB->UpperGroup(rec->sakumotsu);
+      append(up.empty() ? rec->sakumotsu : up);
+      if (Trace) Trace(collected);
+    } else {
+      append(Own(*rec));
+      if (rec->toroku == 2) append(AcisDB->UpperGroup(rec->sakumotsu));
+    }
+  }
+  return UniqueCommaText(collected);
+}
+
 std::string CropSearchTerm(const std::string &Input) { return Sql(NormalizeCropList(Input)); }
 
 std::string CropNameSearchSQL(const std::string &Term, bool Forward) {

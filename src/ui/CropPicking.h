@@ -32,6 +32,14 @@ void AddCropSearchItems(QTreeWidget *List, std::vector<std::unique_ptr<TSakumots
 // The record of a crop search item (null for none).
 TSakumotsu *CropItemRecord(const QTreeWidgetItem *Item);
 
+// The picks of the checked crop search items as unique comma text: with Upper each crop's
+// upper group (the name itself when it has none); otherwise Own of the crop, followed for
+// a crop registered through an upper group by that group. Trace (when set) gets the text
+// collected so far after each upper-group pick.
+std::string CheckedCropsText(const QTreeWidget *List, bool Upper,
+                             const std::function<std::string(const TSakumotsu &)> &Own,
+                             const std::function<void(const std::string &)> &Trace = nullptr);
+
 // The search term of the name search: the input as a normalised comma list of reading
 // keys, with single quotes doubled so that it stays one SQL literal.
 std::string CropSearchTerm(const std::string &Input);

@@ -286,24 +286,12 @@ void TDlgSakumotsu::SearchSakumotsu() {
 void TDlgSakumotsu::CollectChecked() {
   if (!AcisDB) return;
   const bool upper = FbtnUpper->isChecked();
-  std::string collected;
-  auto append = [&collected](const std::string &text) {
-    if (!text.empty()) collected += (collected.empty() ? "" : ",") + text;
-  };
-  for (int i = 0; i < ui->lvSakumotsu->topLevelItemCount(); ++i) {
-    QTreeWidgetItem *item = ui->lvSakumotsu->topLevelItem(i);
-    const TSakumotsu *rec = CropItemRecord(item);
-    if (!rec || item->checkState(0) != Qt::Checked) continue;
-    if (upper) {
-      append(NameSelection(rec->sakumotsu, false, true));
-    } else {
-      // The template mode takes each crop's same-level group; all checked crops count.
-      append(Mode == 3 ? AcisDB->SameLevelSakumotsu(rec->sakumotsu) : rec->sakumotsu);
-      if (rec->toroku == 2) append(AcisDB->UpperGroup(rec->sakumotsu));
-    }
-  }
-  if (upper && DebugMode) Log("UsakumotsuSel.lvSakumotsuCheck : tmpsk -> " + collected);
-  SetSelection(UniqueCommaText(collected));
+  // The template mode takes each crop's same-level group; all checked crops count.
+  const std::string text = CheckedCropsText(ui->lvSakumotsu, upper, [this](const TSakumotsu &crop) {
+    return Mode == 3 ? AcisDB->SameLevelSakumotsu(crop.sakumotsu) : crop.sakumotsu;
+  });
+  if (upper && DebugMode) Log("UsakumotsuSel.lvSakumotsuCheck : tmpsk -> " + text);
+  SetSelection(text);
 }
 
 void TDlgSakumotsu::lvBeppyo1Select() {

@@ -11,6 +11,7 @@
 #include <QToolButton>
 #include <QToolTip>
 #include <QTreeWidget>
+#include <functional>
 #include <stdexcept>
 
 #include "components/CheckTreeView.h"
@@ -323,25 +324,10 @@ void TfraSakumotsuBase::lvSakumotsuCheck() {
   TUpdating updating(FUpdating);
   SetTarget(std::string());
   if (DebugMode) Log("上位グループ検索開始-----"_sj);
-  const bool upper = ui->actCheckUpperList->isChecked();
-  std::string collected;
-  auto append = [&collected](const std::string &text) {
-    if (!text.empty()) collected += (collected.empty() ? "" : ",") + text;
-  };
-  for (int i = 0; i < ui->lvSakumotsu->topLevelItemCount(); ++i) {
-    QTreeWidgetItem *item = ui->lvSakumotsu->topLevelItem(i);
-    const TSakumotsu *rec = ItemRecord(item);
-    if (!rec || item->checkState(0) != Qt::Checked) continue;
-    if (upper) {
-      const std::string up = AcisDB->UpperGroup(rec->sakumotsu);
-      append(up.empty() ? rec->sakumotsu : up);
-      if (DebugMode) Log("tmpsk -> " + collected);
-    } else {
-      append(rec->sakumotsu);
-      if (rec->toroku == 2) append(AcisDB->UpperGroup(rec->sakumotsu));
-    }
-  }
-  SetTarget(UniqueCommaText(collected));
+  std::function<void(const std::string &)> trace;
+  if (DebugMode) trace = [this](const std::string &text) { Log("tmpsk -> " + text); };
+  SetTarget(CheckedCropsText(ui->lvSakumotsu, ui->actCheckUpperList->isChecked(),
+                             [](const TSakumotsu &crop) { return crop.sakumotsu; }, trace));
 }
 
 // ---- crop-group and CVO tables
