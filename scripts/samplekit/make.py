@@ -692,7 +692,7 @@ class Kit:
             "UNION ALL SELECT class, idsaku, toroku, shukakubui, sakumotsu, betsumei, gunmei, keywords, 0 "
             "FROM sakumotsu_ex ORDER BY idsaku;",
             "DROP VIEW IF EXISTS main.vg_sakumotsu;",
-            "CREATE VIEW main.vg_sakumotsu AS SELECT sakumotsu, idsaku, class, toroku, gunmei, ruby "
+            "CREATE VIEW main.vg_sakumotsu AS SELECT sakumotsu, idsaku, class, toroku, gunmei, ruby, betsumei "
             "FROM m_sakumotsu WHERE toroku IN (1,3) ORDER BY idsaku;",
         ]
         self.script("sakumotsu.txt", sak, {"m_sakumotsu": len(rows), "sakuhojo": len(hojo),

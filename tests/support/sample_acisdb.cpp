@@ -41,11 +41,6 @@ void Build(const fs::path &folder) {
                                "spec.hrac.txt", "acis.seizai.txt", "acis.dokusei.txt", "spec.ojas.txt",
                                "sakumotsu.txt", "byochu.txt", "tsushoruby.txt", "spec.idshurui.txt"})
       db.Db().ExecSQL(ReadFile(kit / "scripts" / script));
-    // The pickers' crop search reads the crop view's other names too; the kit's view leaves
-    // them out.
-    db.Db().ExecSQL(
-        "DROP VIEW IF EXISTS main.vg_sakumotsu; CREATE VIEW main.vg_sakumotsu AS SELECT sakumotsu, idsaku, class, "
-        "toroku, gunmei, ruby, betsumei FROM m_sakumotsu WHERE toroku IN (1,3) ORDER BY idsaku;");
     db.CreateTables();
     db.ImportKihonCsv(cp932::FromUtf8((unpacked / "kihon.csv").string()));
     db.ImportTekiyoCsv(cp932::FromUtf8((unpacked / "tekiyo.csv").string()));

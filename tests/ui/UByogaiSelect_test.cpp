@@ -143,6 +143,16 @@ TEST_F(ByogaiTest, SearchRunsOnlyWithAWord) {
   EXPECT_EQ(Items(f.lstByomei), (V{"コナジラミ類", "コナガ"}));
   f.cboCID->setCurrentIndex(1);  // and so does a category
   EXPECT_EQ(f.lstByomei->count(), 0);
+  // A click into the word searches again; the search button is the default only while the
+  // word has the focus.
+  const std::size_t searches = log_.lines.size();
+  QTest::mousePress(f.eSearchStr, Qt::LeftButton);
+  EXPECT_EQ(log_.lines.size(), searches + 1);
+  QFocusEvent in(QEvent::FocusIn), out(QEvent::FocusOut);
+  QCoreApplication::sendEvent(f.eSearchStr, &in);
+  EXPECT_TRUE(f.bSearch->isDefault());
+  QCoreApplication::sendEvent(f.eSearchStr, &out);
+  EXPECT_FALSE(f.bSearch->isDefault());
   // The picked name of the search list counts like any other list's.
   f.cboCID->setCurrentIndex(0);
   ASSERT_TRUE(Check(f.lstByomei, "コナガ"));
