@@ -37,11 +37,7 @@ class TInfoTipFilter : public QObject {
     if (e->type() != QEvent::ToolTip) return false;
     auto *he = static_cast<QHelpEvent *>(e);
     QTreeWidgetItem *item = list_->itemAt(he->pos());
-    const std::string text = item ? hint_(item) : std::string();
-    if (text.empty())
-      QToolTip::hideText();
-    else
-      QToolTip::showText(he->globalPos(), ToQ(text), list_->viewport());
+    ShowHintText(he, list_->viewport(), item ? hint_(item) : std::string());
     return true;
   }
 
@@ -241,6 +237,13 @@ std::string RowHint(const QTreeWidgetItem *Item,
   const std::string caption = texts.front();
   texts.erase(texts.begin());
   return Hint(caption, texts);
+}
+
+void ShowHintText(const QHelpEvent *Event, QWidget *Widget, const std::string &Hint) {
+  if (Hint.empty())
+    QToolTip::hideText();
+  else
+    QToolTip::showText(Event->globalPos(), ToQ(Hint), Widget);
 }
 
 void SetListInfoTip(QTreeWidget *List, std::function<std::string(QTreeWidgetItem *)> Hint) {

@@ -11,6 +11,8 @@
 #include "platform/IniFile.h"
 
 class QComboBox;
+class QHelpEvent;
+class QWidget;
 class TSQLiteTbl;
 struct TSakumotsu;
 class QTreeWidget;
@@ -81,6 +83,8 @@ std::vector<std::string> RowTexts(const QTreeWidgetItem *Item);
 // The caption and the following columns of a row, as the hint builders take them.
 std::string RowHint(const QTreeWidgetItem *Item,
                     std::string (*Hint)(const std::string &, const std::vector<std::string> &));
+// Shows the hint for a tool-tip request over the widget (an empty hint hides any).
+void ShowHintText(const QHelpEvent *Event, QWidget *Widget, const std::string &Hint);
 // Shows the hint of the item under the mouse as the list's tool tip. The builder must not
 // raise; an empty hint shows none.
 void SetListInfoTip(QTreeWidget *List, std::function<std::string(QTreeWidgetItem *)> Hint);

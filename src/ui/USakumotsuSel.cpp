@@ -399,12 +399,8 @@ bool TDlgSakumotsu::eventFilter(QObject *Watched, QEvent *Event) {
       auto *he = static_cast<QHelpEvent *>(Event);
       QTreeWidgetItem *node = ui->tvSakumotsu->itemAt(he->pos());
       if (node != FHintNode) FHintNode = node;
-      const std::string hint = node ? CropHintText(static_cast<TSakumotsu *>(TCheckTreeView::NodeData(node)))
-                                    : std::string();
-      if (hint.empty())
-        QToolTip::hideText();
-      else
-        QToolTip::showText(he->globalPos(), ToQ(hint), ui->tvSakumotsu->viewport());
+      ShowHintText(he, ui->tvSakumotsu->viewport(),
+                   node ? CropHintText(static_cast<TSakumotsu *>(TCheckTreeView::NodeData(node))) : std::string());
       return true;
     }
     if (Event->type() == QEvent::MouseButtonPress) {

@@ -504,12 +504,8 @@ bool TfraSakumotsuBase::eventFilter(QObject *Watched, QEvent *Event) {
   } else if (Watched == ui->tvSakumotsu->viewport()) {
     if (Event->type() == QEvent::ToolTip) {
       auto *he = static_cast<QHelpEvent *>(Event);
-      const std::string hint =
-          tvSakumotsuHint(he->pos(), QApplication::mouseButtons() & Qt::RightButton);
-      if (hint.empty())
-        QToolTip::hideText();
-      else
-        QToolTip::showText(he->globalPos(), ToQ(hint), ui->tvSakumotsu->viewport());
+      ShowHintText(he, ui->tvSakumotsu->viewport(),
+                   tvSakumotsuHint(he->pos(), QApplication::mouseButtons() & Qt::RightButton));
       return true;
     }
     if (Event->type() == QEvent::MouseMove) {
