@@ -5,8 +5,10 @@
 #include <QHelpEvent>
 #include <QToolTip>
 #include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 #include <memory>
 
+#include "components/CheckTreeView.h"
 #include "components/FillAdapters.h"
 #include "components/qtext.h"
 #include "engine/SakuUtil.h"
@@ -186,6 +188,14 @@ void FillAllCombo(QComboBox *Combo, const std::string &SQL) {
   Combo->addItem(ToQ("全て"_sj));
   TComboTarget target(*Combo);
   AcisDB->SetCombo(target, 0, false);
+}
+
+void GreyUnregisteredNodes(QTreeWidget *Tree, int Class) {
+  const QColor grey = Tree->palette().color(QPalette::Disabled, QPalette::Text);
+  for (QTreeWidgetItemIterator it(Tree); *it; ++it) {
+    auto *rec = static_cast<TSakumotsu *>(TCheckTreeView::NodeData(*it));
+    if (rec && rec->class_ == Class && rec->toroku == 0) (*it)->setForeground(0, grey);
+  }
 }
 
 std::vector<int> ColumnsUpTo(int Last) {

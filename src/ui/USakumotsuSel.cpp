@@ -111,6 +111,7 @@ TDlgSakumotsu::TDlgSakumotsu(QWidget *owner) : QDialog(owner, Qt::Tool), ui(std:
   {
     TUpdating updating(FUpdating);
     if (SakumotsuList) SakumotsuList->FillTree(ui->tvSakumotsu);
+    GreyUnregisteredNodes(ui->tvSakumotsu, 3);
   }
   LoadBeppyo1();
   LoadCvoFamilies();

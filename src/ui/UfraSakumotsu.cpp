@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QEvent>
+#include <QHeaderView>
 #include <QHelpEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -150,6 +151,10 @@ TfraSakumotsuBase::TfraSakumotsuBase(QWidget *parent)
   connect(ui->actCheckUpperTree, &QAction::triggered, this, &TfraSakumotsuBase::actCheckUpperTreeExecute);
   connect(ui->actCheckUpperList, &QAction::triggered, this, &TfraSakumotsuBase::actCheckUpperListExecute);
 
+  ui->lvSakumotsu->header()->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(ui->lvSakumotsu->header(), &QHeaderView::customContextMenuRequested, this, [this](const QPoint &pos) {
+    lvSakumotsuColumnRightClick(ui->lvSakumotsu->header()->logicalIndexAt(pos));
+  });
   SetListInfoTip(ui->lvSakumotsu, [this](QTreeWidgetItem *item) { return lvSakumotsuInfoTip(item); });
   SetListInfoTip(ui->lvBeppyo1, [](QTreeWidgetItem *item) { return RowHint(item, &Beppyo1HintText); });
   SetListInfoTip(ui->lvCVO, [](QTreeWidgetItem *item) { return RowHint(item, &CvoHintText); });
@@ -192,11 +197,7 @@ void TfraSakumotsuBase::FillTree() {
   TUpdating busy(FUpdating);
   FHintNode = nullptr;
   SakumotsuList->FillTree(ui->tvSakumotsu);
-  const QColor grey = palette().color(QPalette::Disabled, QPalette::Text);
-  for (QTreeWidgetItem *node : ui->tvSakumotsu->AllNodes()) {
-    auto *rec = static_cast<TSakumotsu *>(TCheckTreeView::NodeData(node));
-    if (rec && rec->class_ == 4 && rec->toroku == 0) node->setForeground(0, grey);
-  }
+  GreyUnregisteredNodes(ui->tvSakumotsu, 4);
 }
 
 void TfraSakumotsuBase::LoadBeppyo1() {
@@ -412,6 +413,12 @@ std::string TfraSakumotsuBase::lvSakumotsuInfoTip(QTreeWidgetItem *Item) const {
 }
 
 // ---- list
+
+void TfraSakumotsuBase::lvSakumotsuColumnRightClick(int Column) {
+  if (DebugMode && Column >= 0)
+    Log("lvSakumotsu.Columns[" + std::to_string(Column) + "].Width -> " +
+        std::to_string(ui->lvSakumotsu->columnWidth(Column)));
+}
 
 void TfraSakumotsuBase::SetAllListChecks(bool On) {
   if (ui->lvSakumotsu->topLevelItemCount() == 0) return;

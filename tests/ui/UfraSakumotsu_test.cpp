@@ -293,6 +293,22 @@ TEST_F(CropFrameTest, SettingsAndColumnWidthsRoundTrip) {
   ASSERT_NE(SakumotsuList, nullptr);
 }
 
+TEST_F(CropFrameTest, TreeHintsNameTheCropUnderTheMouse) {
+  TfraSakumotsuBase f;
+  f.resize(300, 500);
+  f.FillTree();
+  f.show();
+  auto *tree = f.Form().tvSakumotsu;
+  QTreeWidgetItem *top = tree->topLevelItem(0);
+  const QPoint onLabel = tree->LabelRect(top).center();
+  const auto *rec = static_cast<TSakumotsu *>(TCheckTreeView::NodeData(top));
+  EXPECT_EQ(f.tvSakumotsuHint(onLabel, false), CropHintText(rec));
+  EXPECT_EQ(U(f.tvSakumotsuHint(onLabel, true).substr(0, 7)), "class: ");
+  EXPECT_EQ(f.tvSakumotsuHint(QPoint(tree->viewport()->width() - 2, tree->viewport()->height() - 2), false), "");
+  // Unregistered crops of the deepest named level are greyed.
+  EXPECT_NE(Node(f, "早生温州みかん")->foreground(0), Node(f, "温州みかん")->foreground(0));
+}
+
 TEST_F(CropFrameTest, ModeCaptionsFollowTheToolBarWidth) {
   TfraSakumotsuBase f;
   f.resize(400, 480);
