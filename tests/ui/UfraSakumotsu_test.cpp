@@ -223,7 +223,7 @@ TEST_F(CropFrameTest, CropGroupTableFiltersByGroupAndShowsTheWholeTableOnce) {
   ASSERT_GT(empty, 0);
   ui_.cbLg->setCurrentIndex(empty);
   ASSERT_EQ(ui_.lvBeppyo1->topLevelItemCount(), 1);
-  EXPECT_EQ(ui_.lvBeppyo1->topLevelItem(0)->text(2).toStdString(), "その他の作物");
+  EXPECT_EQ(ui_.lvBeppyo1->topLevelItem(0)->text(3).toStdString(), "その他の作物");
 
   ui_.cbLg->setCurrentIndex(0);
   EXPECT_EQ(ui_.lvBeppyo1->topLevelItemCount(), all);
