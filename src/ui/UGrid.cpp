@@ -244,15 +244,7 @@ QString TfrmGrid::ExcelButtonText() const { return ui->btnExcel->text(); }
 TfrmWebBrowser *TfrmGrid::LastViewer() const { return FLastViewer.data(); }
 QAction *TfrmGrid::Action(const char *name) const { return findChild<QAction *>(QString::fromLatin1(name)); }
 
-void TfrmGrid::Guarded(const std::function<void()> &handler) {
-  try {
-    handler();
-  } catch (const Exception &e) {
-    MsgBox(std::string(e.ClassName()) + "\r\n" + e.Message(), "エラー"_sj, MB_OK | MB_ICONERROR);
-  } catch (const std::exception &e) {
-    MsgBox(e.what(), "エラー"_sj, MB_OK | MB_ICONERROR);
-  }
-}
+void TfrmGrid::Guarded(const std::function<void()> &handler) { RunGuarded(handler); }
 
 QAction *TfrmGrid::NewItem(QMenu *menu, const char *name) {
   auto *a = new QAction(this);

@@ -247,7 +247,7 @@ TfrmOption::TfrmOption(QWidget *owner, TOptionTargets targets)
 
 TfrmOption::~TfrmOption() = default;
 
-void TfrmOption::Guarded(const std::function<void()> &handler) {
+void RunGuarded(const std::function<void()> &handler) {
   try {
     handler();
   } catch (const Exception &e) {
@@ -256,6 +256,8 @@ void TfrmOption::Guarded(const std::function<void()> &handler) {
     MsgBox(e.what(), "エラー"_sj, MB_OK | MB_ICONERROR);
   }
 }
+
+void TfrmOption::Guarded(const std::function<void()> &handler) { RunGuarded(handler); }
 
 QLineEdit *TfrmOption::Sample(int tag) const {
   switch (tag) {

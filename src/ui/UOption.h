@@ -44,6 +44,10 @@ std::int32_t ColorToCode(const QColor &color);
 // "ColorA=" and the code as eight upper-case hexadecimal digits.
 std::string CustomColorText(std::int32_t code);
 
+// Runs a handler at a window's edge: a failure is shown in the error box ("エラー", the
+// exception's class name and message), never passed on.
+void RunGuarded(const std::function<void()> &handler);
+
 // ---- Font and colour pickers ----
 
 class IPickerDialogs {
