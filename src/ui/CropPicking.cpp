@@ -5,8 +5,10 @@
 #include <QHelpEvent>
 #include <QToolTip>
 #include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 #include <memory>
 
+#include "components/CheckTreeView.h"
 #include "components/FillAdapters.h"
 #include "components/qtext.h"
 #include "engine/SakuUtil.h"
@@ -37,11 +39,7 @@ class TInfoTipFilter : public QObject {
     if (e->type() != QEvent::ToolTip) return false;
     auto *he = static_cast<QHelpEvent *>(e);
     QTreeWidgetItem *item = list_->itemAt(he->pos());
-    const std::string text = item ? hint_(item) : std::string();
-    if (text.empty())
-      QToolTip::hideText();
-    else
-      QToolTip::showText(he->globalPos(), ToQ(text), list_->viewport());
+    ShowHintText(he, list_->viewport(), item ? hint_(item) : std::string());
     return true;
   }
 
@@ -74,6 +72,64 @@ std::unique_ptr<TSakumotsu> CropRecordFromRow(const TSQLiteTbl &Row) {
   rec->betsumei = Row.FieldAsString(5);
   rec->gunmei = Row.FieldAsString(6);
   return rec;
+}
+
+namespace {
+constexpr int kRecordRole = Qt::UserRole;
+}
+
+void AddCropSearchItems(QTreeWidget *List, std::vector<std::unique_ptr<TSakumotsu>> &Records) {
+  if (!AcisDB || !AcisDB->Query()) return;
+  std::shared_ptr<TSQLiteTbl> q = AcisDB->QueryShared();
+  const QColor greyText = List->palette().color(QPalette::Disabled, QPalette::Text);
+  for (q->MoveFirst(); !q->Eof(); q->Next()) {
+    std::unique_ptr<TSakumotsu> rec = CropRecordFromRow(*q);
+    auto *item = new QTreeWidgetItem(List);
+    item->setText(0, ToQ(std::string(std::max(rec->class_, 0), '>') + " " + rec->sakumotsu));
+    item->setText(1, ToQ(rec->shukakubui));
+    item->setText(2, ToQ(rec->betsumei));
+    item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+    item->setCheckState(0, Qt::Unchecked);
+    item->setData(0, kRecordRole, QVariant::fromValue(reinterpret_cast<quintptr>(rec.get())));
+    for (int c = 0; c < 3; ++c) {
+      if (rec->toroku == 2) {
+        item->setBackground(c, QColor(0x80, 0x80, 0x80));
+        item->setForeground(c, Qt::white);
+      } else if (rec->toroku == 0) {
+        item->setBackground(c, QColor(0xC0, 0xC0, 0xC0));
+        item->setForeground(c, greyText);
+      }
+    }
+    Records.push_back(std::move(rec));
+  }
+}
+
+TSakumotsu *CropItemRecord(const QTreeWidgetItem *Item) {
+  return Item ? reinterpret_cast<TSakumotsu *>(Item->data(0, kRecordRole).value<quintptr>()) : nullptr;
+}
+
+std::string CheckedCropsText(const QTreeWidget *List, bool Upper,
+                             const std::function<std::string(const TSakumotsu &)> &Own,
+                             const std::function<void(const std::string &)> &Trace) {
+  if (!AcisDB) return std::string();
+  std::string collected;
+  auto append = [&collected](const std::string &text) {
+    if (!text.empty()) collected += (collected.empty() ? "" : ",") + text;
+  };
+  for (int i = 0; i < List->topLevelItemCount(); ++i) {
+    const QTreeWidgetItem *item = List->topLevelItem(i);
+    const TSakumotsu *rec = CropItemRecord(item);
+    if (!rec || item->checkState(0) != Qt::Checked) continue;
+    if (Upper) {
+      const std::string up = AcisDB->UpperGroup(rec->sakumotsu);
+      append(up.empty() ? rec->sakumotsu : up);
+      if (Trace) Trace(collected);
+    } else {
+      append(Own(*rec));
+      if (rec->toroku == 2) append(AcisDB->UpperGroup(rec->sakumotsu));
+    }
+  }
+  return UniqueCommaText(collected);
 }
 
 std::string CropSearchTerm(const std::string &Input) { return Sql(NormalizeCropList(Input)); }
@@ -134,6 +190,49 @@ void FillAllCombo(QComboBox *Combo, const std::string &SQL) {
   AcisDB->SetCombo(target, 0, false);
 }
 
+void GreyUnregisteredNodes(QTreeWidget *Tree, int Class) {
+  const QColor grey = Tree->palette().color(QPalette::Disabled, QPalette::Text);
+  for (QTreeWidgetItemIterator it(Tree); *it; ++it) {
+    auto *rec = static_cast<TSakumotsu *>(TCheckTreeView::NodeData(*it));
+    if (rec && rec->class_ == Class && rec->toroku == 0) (*it)->setForeground(0, grey);
+  }
+}
+
+std::vector<int> ColumnsUpTo(int Last) {
+  std::vector<int> c;
+  for (int i = 0; i <= Last; ++i) c.push_back(i);
+  return c;
+}
+
+void Beppyo1LgChange(QTreeWidget *List, QComboBox *Lg, QComboBox *Mg, const std::function<void()> &LoadAll) {
+  if (!AcisDB || !AcisDB->TableExists("spec.beppyo1n")) return;
+  const std::string lg = FromQ(Lg->currentText());
+  if (lg == "全て"_sj) {
+    List->clear();
+    LoadAll();
+    return;
+  }
+  if (ReplaceFromQuery(List, Beppyo1ByLgSQL(lg), ColumnsUpTo(6))) FillAllCombo(Mg, Beppyo1MgListSQL(lg));
+}
+
+void Beppyo1MgChange(QTreeWidget *List, QComboBox *Lg, QComboBox *Mg) {
+  if (!AcisDB || !AcisDB->TableExists("spec.beppyo1n")) return;
+  ReplaceFromQuery(List, Beppyo1ByMgSQL(FromQ(Mg->currentText()), FromQ(Lg->currentText())), ColumnsUpTo(6));
+}
+
+void ExpandNodeFully(QTreeWidget *Tree, QTreeWidgetItem *Node) {
+  if (!Node) return;
+  Tree->hide();
+  Tree->expandRecursively(Tree->indexFromItem(Node));
+  Tree->show();
+}
+
+void CollapseTree(QTreeWidget *Tree) {
+  Tree->hide();
+  Tree->collapseAll();
+  Tree->show();
+}
+
 std::vector<std::string> RowTexts(const QTreeWidgetItem *Item) {
   std::vector<std::string> out;
   if (!Item) return out;
@@ -148,6 +247,13 @@ std::string RowHint(const QTreeWidgetItem *Item,
   const std::string caption = texts.front();
   texts.erase(texts.begin());
   return Hint(caption, texts);
+}
+
+void ShowHintText(const QHelpEvent *Event, QWidget *Widget, const std::string &Hint) {
+  if (Hint.empty())
+    QToolTip::hideText();
+  else
+    QToolTip::showText(Event->globalPos(), ToQ(Hint), Widget);
 }
 
 void SetListInfoTip(QTreeWidget *List, std::function<std::string(QTreeWidgetItem *)> Hint) {

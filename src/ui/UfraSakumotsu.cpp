@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QEvent>
+#include <QHeaderView>
 #include <QHelpEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -11,6 +12,7 @@
 #include <QToolButton>
 #include <QToolTip>
 #include <QTreeWidget>
+#include <functional>
 #include <stdexcept>
 
 #include "components/CheckTreeView.h"
@@ -35,11 +37,6 @@ const char *const kListUpperKey = "SakumotsuListUpperOn";
 const char *const kTreeAutoKey = "SakumotsuTreeAutoTekiyoView";
 const char *const kListAutoKey = "SakumotsuListAutoTekiyoView";
 const char *const kForwardKey = "SakumotsuForwardMatch";
-
-constexpr int kRecordRole = Qt::UserRole;
-
-const QColor kGreyBack(0x80, 0x80, 0x80);
-const QColor kSilverBack(0xC0, 0xC0, 0xC0);
 
 class TUpdating {
  public:
@@ -154,6 +151,10 @@ TfraSakumotsuBase::TfraSakumotsuBase(QWidget *parent)
   connect(ui->actCheckUpperTree, &QAction::triggered, this, &TfraSakumotsuBase::actCheckUpperTreeExecute);
   connect(ui->actCheckUpperList, &QAction::triggered, this, &TfraSakumotsuBase::actCheckUpperListExecute);
 
+  ui->lvSakumotsu->header()->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(ui->lvSakumotsu->header(), &QHeaderView::customContextMenuRequested, this, [this](const QPoint &pos) {
+    lvSakumotsuColumnRightClick(ui->lvSakumotsu->header()->logicalIndexAt(pos));
+  });
   SetListInfoTip(ui->lvSakumotsu, [this](QTreeWidgetItem *item) { return lvSakumotsuInfoTip(item); });
   SetListInfoTip(ui->lvBeppyo1, [](QTreeWidgetItem *item) { return RowHint(item, &Beppyo1HintText); });
   SetListInfoTip(ui->lvCVO, [](QTreeWidgetItem *item) { return RowHint(item, &CvoHintText); });
@@ -196,11 +197,7 @@ void TfraSakumotsuBase::FillTree() {
   TUpdating busy(FUpdating);
   FHintNode = nullptr;
   SakumotsuList->FillTree(ui->tvSakumotsu);
-  const QColor grey = palette().color(QPalette::Disabled, QPalette::Text);
-  for (QTreeWidgetItem *node : ui->tvSakumotsu->AllNodes()) {
-    auto *rec = static_cast<TSakumotsu *>(TCheckTreeView::NodeData(node));
-    if (rec && rec->class_ == 4 && rec->toroku == 0) node->setForeground(0, grey);
-  }
+  GreyUnregisteredNodes(ui->tvSakumotsu, 4);
 }
 
 void TfraSakumotsuBase::LoadBeppyo1() {
@@ -214,13 +211,6 @@ void TfraSakumotsuBase::LoadCvoFamilies() {
   FillAllCombo(ui->cbFamily, "SELECT DISTINCT family FROM spec.cvo WHERE sakumotsu != '' ORDER BY family;");
 }
 
-namespace {
-std::vector<int> ColumnsUpTo(int last) {
-  std::vector<int> c;
-  for (int i = 0; i <= last; ++i) c.push_back(i);
-  return c;
-}
-}  // namespace
 
 void TfraSakumotsuBase::LoadCvo() {
   if (!AcisDB || !AcisDB->TableExists("spec.cvo")) return;
@@ -265,37 +255,14 @@ void TfraSakumotsuBase::FreeSearchRecords() {
   FSearchRecords.clear();
 }
 
-TSakumotsu *TfraSakumotsuBase::ItemRecord(const QTreeWidgetItem *Item) {
-  return Item ? reinterpret_cast<TSakumotsu *>(Item->data(0, kRecordRole).value<quintptr>()) : nullptr;
-}
+TSakumotsu *TfraSakumotsuBase::ItemRecord(const QTreeWidgetItem *Item) { return CropItemRecord(Item); }
 
 void TfraSakumotsuBase::ShowSearchResult(const std::string &SQL) {
   TBusyCursor busy;
   TUpdating updating(FUpdating);
   FreeSearchRecords();
   if (!AcisDB || !AcisDB->ExecQuery(SQL)) return;
-  std::shared_ptr<TSQLiteTbl> q = AcisDB->QueryShared();
-  const QColor greyText = palette().color(QPalette::Disabled, QPalette::Text);
-  for (q->MoveFirst(); !q->Eof(); q->Next()) {
-    std::unique_ptr<TSakumotsu> rec = CropRecordFromRow(*q);
-    auto *item = new QTreeWidgetItem(ui->lvSakumotsu);
-    item->setText(0, ToQ(std::string(std::max(rec->class_, 0), '>') + " " + rec->sakumotsu));
-    item->setText(1, ToQ(rec->shukakubui));
-    item->setText(2, ToQ(rec->betsumei));
-    item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
-    item->setCheckState(0, Qt::Unchecked);
-    item->setData(0, kRecordRole, QVariant::fromValue(reinterpret_cast<quintptr>(rec.get())));
-    for (int c = 0; c < 3; ++c) {
-      if (rec->toroku == 2) {
-        item->setBackground(c, kGreyBack);
-        item->setForeground(c, Qt::white);
-      } else if (rec->toroku == 0) {
-        item->setBackground(c, kSilverBack);
-        item->setForeground(c, greyText);
-      }
-    }
-    FSearchRecords.push_back(std::move(rec));
-  }
+  AddCropSearchItems(ui->lvSakumotsu, FSearchRecords);
 }
 
 void TfraSakumotsuBase::edtInputKeyPress() {
@@ -358,46 +325,19 @@ void TfraSakumotsuBase::lvSakumotsuCheck() {
   TUpdating updating(FUpdating);
   SetTarget(std::string());
   if (DebugMode) Log("上位グループ検索開始-----"_sj);
-  const bool upper = ui->actCheckUpperList->isChecked();
-  std::string collected;
-  auto append = [&collected](const std::string &text) {
-    if (!text.empty()) collected += (collected.empty() ? "" : ",") + text;
-  };
-  for (int i = 0; i < ui->lvSakumotsu->topLevelItemCount(); ++i) {
-    QTreeWidgetItem *item = ui->lvSakumotsu->topLevelItem(i);
-    const TSakumotsu *rec = ItemRecord(item);
-    if (!rec || item->checkState(0) != Qt::Checked) continue;
-    if (upper) {
-      const std::string up = AcisDB->UpperGroup(rec->sakumotsu);
-      append(up.empty() ? rec->sakumotsu : up);
-      if (DebugMode) Log("tmpsk -> " + collected);
-    } else {
-      append(rec->sakumotsu);
-      if (rec->toroku == 2) append(AcisDB->UpperGroup(rec->sakumotsu));
-    }
-  }
-  SetTarget(UniqueCommaText(collected));
+  std::function<void(const std::string &)> trace;
+  if (DebugMode) trace = [this](const std::string &text) { Log("tmpsk -> " + text); };
+  SetTarget(CheckedCropsText(ui->lvSakumotsu, ui->actCheckUpperList->isChecked(),
+                             [](const TSakumotsu &crop) { return crop.sakumotsu; }, trace));
 }
 
 // ---- crop-group and CVO tables
 
 void TfraSakumotsuBase::cbLgChange() {
-  if (!AcisDB || !AcisDB->TableExists("spec.beppyo1n")) return;
-  const std::string lg = FromQ(ui->cbLg->currentText());
-  if (lg == "全て"_sj) {
-    ui->lvBeppyo1->clear();
-    LoadBeppyo1();
-    return;
-  }
-  if (ReplaceFromQuery(ui->lvBeppyo1, Beppyo1ByLgSQL(lg), ColumnsUpTo(6)))
-    FillAllCombo(ui->cbMg, Beppyo1MgListSQL(lg));
+  Beppyo1LgChange(ui->lvBeppyo1, ui->cbLg, ui->cbMg, [this] { LoadBeppyo1(); });
 }
 
-void TfraSakumotsuBase::cbMgChange() {
-  if (!AcisDB || !AcisDB->TableExists("spec.beppyo1n")) return;
-  ReplaceFromQuery(ui->lvBeppyo1, Beppyo1ByMgSQL(FromQ(ui->cbMg->currentText()), FromQ(ui->cbLg->currentText())),
-                   ColumnsUpTo(6));
-}
+void TfraSakumotsuBase::cbMgChange() { Beppyo1MgChange(ui->lvBeppyo1, ui->cbLg, ui->cbMg); }
 
 void TfraSakumotsuBase::lvBeppyo1Click() {
   QTreeWidgetItem *row = ui->lvBeppyo1->currentItem();
@@ -442,18 +382,10 @@ void TfraSakumotsuBase::UncheckTree() {
 }
 
 void TfraSakumotsuBase::actTreeExpandExecute() {
-  QTreeWidgetItem *node = ui->tvSakumotsu->currentItem();
-  if (!node) return;
-  ui->tvSakumotsu->hide();
-  ui->tvSakumotsu->expandRecursively(ui->tvSakumotsu->indexFromItem(node));
-  ui->tvSakumotsu->show();
+  ExpandNodeFully(ui->tvSakumotsu, ui->tvSakumotsu->currentItem());
 }
 
-void TfraSakumotsuBase::bCollapseClick() {
-  ui->tvSakumotsu->hide();
-  ui->tvSakumotsu->collapseAll();
-  ui->tvSakumotsu->show();
-}
+void TfraSakumotsuBase::bCollapseClick() { CollapseTree(ui->tvSakumotsu); }
 
 void TfraSakumotsuBase::actTreeCheckOffExecute() {
   UncheckTree();
@@ -481,6 +413,12 @@ std::string TfraSakumotsuBase::lvSakumotsuInfoTip(QTreeWidgetItem *Item) const {
 }
 
 // ---- list
+
+void TfraSakumotsuBase::lvSakumotsuColumnRightClick(int Column) {
+  if (DebugMode && Column >= 0)
+    Log("lvSakumotsu.Columns[" + std::to_string(Column) + "].Width -> " +
+        std::to_string(ui->lvSakumotsu->columnWidth(Column)));
+}
 
 void TfraSakumotsuBase::SetAllListChecks(bool On) {
   if (ui->lvSakumotsu->topLevelItemCount() == 0) return;
@@ -573,12 +511,8 @@ bool TfraSakumotsuBase::eventFilter(QObject *Watched, QEvent *Event) {
   } else if (Watched == ui->tvSakumotsu->viewport()) {
     if (Event->type() == QEvent::ToolTip) {
       auto *he = static_cast<QHelpEvent *>(Event);
-      const std::string hint =
-          tvSakumotsuHint(he->pos(), QApplication::mouseButtons() & Qt::RightButton);
-      if (hint.empty())
-        QToolTip::hideText();
-      else
-        QToolTip::showText(he->globalPos(), ToQ(hint), ui->tvSakumotsu->viewport());
+      ShowHintText(he, ui->tvSakumotsu->viewport(),
+                   tvSakumotsuHint(he->pos(), QApplication::mouseButtons() & Qt::RightButton));
       return true;
     }
     if (Event->type() == QEvent::MouseMove) {

@@ -86,6 +86,8 @@ class TfraSakumotsuBase : public QFrame {
   void actCheckUpperListExecute();
   // The hint over the tree at a viewport position ("" off the nodes); FHintNode follows.
   std::string tvSakumotsuHint(const QPoint &Pos, bool RightButton);
+  // Logs the column's width while debugging.
+  void lvSakumotsuColumnRightClick(int Column);
   std::string lvSakumotsuInfoTip(QTreeWidgetItem *Item) const;
   // The record of a search-list item (null for none).
   static TSakumotsu *ItemRecord(const QTreeWidgetItem *Item);

@@ -11,13 +11,9 @@
 
 #include "components/CheckTreeView.h"
 #include "engine/SakuUtil.h"
-#include "engine/SqlFunctions.h"
-#include "engine/UiServices.h"
-#include "engine/acdb.h"
 #include "platform/IniFile.h"
-#include "support/enginefixture.h"
 #include "ui/CropPicking.h"
-#include "ui/picker_test_util.h"
+#include "ui/crop_test_util.h"
 #include "ui_UfraSakumotsu.h"
 
 using namespace qmtest;
@@ -25,33 +21,10 @@ using namespace cp932::literals;
 
 namespace {
 
-std::string U(const std::string &sjis) { return cp932::ToUtf8(sjis); }
-std::string S(const char *utf8) { return cp932::FromUtf8(utf8); }
 std::string Text(const QLineEdit *e) { return e->text().toStdString(); }
 
-class CropFrameTest : public ::testing::Test {
+class CropFrameTest : public CropDbTest {
  protected:
-  TempDir home;
-  ScopedEngineState state{home.path()};
-  TTempSettings settings;
-  TScopedRecordingUi ui;
-  LogLines log;
-  std::unique_ptr<TAcisDB> db;
-
-  void SetUp() override {
-    TSQLiteDb::FunctionRegistrar = &RegisterSqlFunctions;
-    db = std::make_unique<TAcisDB>(cp932::FromUtf8((home / "acis.db").string()), nullptr);
-    const auto scripts = SmallKit() / "scripts";
-    ASSERT_TRUE(db->ExecSQLFile(cp932::FromUtf8((scripts / "sakumotsu.txt").string()), false));
-    ASSERT_TRUE(db->ExecSQLFile(cp932::FromUtf8((scripts / "spec.beppyo1.txt").string()), false));
-    ASSERT_TRUE(db->ExecSQLFile(cp932::FromUtf8((scripts / "spec.cvo.utf8.txt").string()), true));
-    AcisDB = db.get();
-  }
-  void TearDown() override {
-    AcisDB = nullptr;
-    db.reset();
-  }
-  int Count(const std::string &sql) { return static_cast<int>(db->Db().GetTable(sql)->FieldAsInteger(0)); }
   static QTreeWidgetItem *Node(TfraSakumotsuBase &f, const char *utf8) {
     for (QTreeWidgetItem *n : f.Form().tvSakumotsu->AllNodes())
       if (TCheckTreeView::Caption(n) == S(utf8)) return n;
@@ -250,7 +223,7 @@ TEST_F(CropFrameTest, CropGroupTableFiltersByGroupAndShowsTheWholeTableOnce) {
   ASSERT_GT(empty, 0);
   ui_.cbLg->setCurrentIndex(empty);
   ASSERT_EQ(ui_.lvBeppyo1->topLevelItemCount(), 1);
-  EXPECT_EQ(ui_.lvBeppyo1->topLevelItem(0)->text(2).toStdString(), "その他の作物");
+  EXPECT_EQ(ui_.lvBeppyo1->topLevelItem(0)->text(3).toStdString(), "その他の作物");
 
   ui_.cbLg->setCurrentIndex(0);
   EXPECT_EQ(ui_.lvBeppyo1->topLevelItemCount(), all);
@@ -318,6 +291,22 @@ TEST_F(CropFrameTest, SettingsAndColumnWidthsRoundTrip) {
   EXPECT_TRUE(ui_.actBroadMatch->isChecked());
   EXPECT_EQ(ui_.lvCVO->columnWidth(20), 77);
   ASSERT_NE(SakumotsuList, nullptr);
+}
+
+TEST_F(CropFrameTest, TreeHintsNameTheCropUnderTheMouse) {
+  TfraSakumotsuBase f;
+  f.resize(300, 500);
+  f.FillTree();
+  f.show();
+  auto *tree = f.Form().tvSakumotsu;
+  QTreeWidgetItem *top = tree->topLevelItem(0);
+  const QPoint onLabel = tree->LabelRect(top).center();
+  const auto *rec = static_cast<TSakumotsu *>(TCheckTreeView::NodeData(top));
+  EXPECT_EQ(f.tvSakumotsuHint(onLabel, false), CropHintText(rec));
+  EXPECT_EQ(U(f.tvSakumotsuHint(onLabel, true).substr(0, 7)), "class: ");
+  EXPECT_EQ(f.tvSakumotsuHint(QPoint(tree->viewport()->width() - 2, tree->viewport()->height() - 2), false), "");
+  // Unregistered crops of the deepest named level are greyed.
+  EXPECT_NE(Node(f, "早生温州みかん")->foreground(0), Node(f, "温州みかん")->foreground(0));
 }
 
 TEST_F(CropFrameTest, ModeCaptionsFollowTheToolBarWidth) {
