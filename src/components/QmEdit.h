@@ -253,6 +253,19 @@ class TCustomQmEdit : public QAbstractScrollArea, public TObject, public IQmWord
     DecPaintLock();
   }
   int PaintLock() const { return FPaintLock; }
+  // Runs F with eoScrollPastEol switched on, restoring it however F ends.
+  template <typename F>
+  void WithScrollPastEol(F &&Body) {
+    const TQmEditorOptions bit = OptionBit(eoScrollPastEol), saved = FOptions & bit;
+    FOptions |= bit;
+    try {
+      Body();
+    } catch (...) {
+      FOptions = (FOptions & ~bit) | saved;
+      throw;
+    }
+    FOptions = (FOptions & ~bit) | saved;
+  }
 
   // ---- text ----
   TQmEditStringList &Lines() { return *FLines; }

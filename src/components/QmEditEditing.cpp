@@ -19,20 +19,6 @@ TQmCharSet NonWord(const TQmCharSet &Word) {
   return s;
 }
 
-// Runs F with eoScrollPastEol switched on, restoring the options however F ends.
-template <typename F>
-void WithPastEol(TQmEditorOptions &Options, F &&Body) {
-  const TQmEditorOptions saved = Options;
-  Options |= TQmEditorOptions(1) << eoScrollPastEol;
-  try {
-    Body();
-  } catch (...) {
-    Options = (Options & ~(TQmEditorOptions(1) << eoScrollPastEol)) | (saved & (TQmEditorOptions(1) << eoScrollPastEol));
-    throw;
-  }
-  Options = (Options & ~(TQmEditorOptions(1) << eoScrollPastEol)) | (saved & (TQmEditorOptions(1) << eoScrollPastEol));
-}
-
 // Case conversion of single-byte letters; double-byte characters are kept whole.
 std::string ConvertCase(const std::string &Text, TQmEditorCommand Command) {
   std::string out = Text;
@@ -62,15 +48,22 @@ std::string ConvertCase(const std::string &Text, TQmEditorCommand Command) {
 
 constexpr char Brackets[] = "()[]{}<>";
 
+// The line of P (clamped to the lines there are) and its text; false without lines.
+bool LineOf(const TQmEditStringList &Lines, const TBufferPos &P, int &Y, std::string &Line) {
+  if (Lines.Count() == 0) return false;
+  Y = ClampToRange(P.Line, 1, Lines.Count());
+  Line = Lines.Get(Y - 1);
+  return true;
+}
+
 }  // namespace
 
 // ---- word positions ----------------------------------------------------------------------
 
 TBufferPos TCustomQmEdit::NextWordPosEx(const TBufferPos &P) {
-  const int count = FLines->Count();
-  if (count == 0) return {1, 1};
-  const int y = ClampToRange(P.Line, 1, count);
-  const std::string line = FLines->Get(y - 1);
+  int y;
+  std::string line;
+  if (!LineOf(*FLines, P, y, line)) return {1, 1};
   const int len = Len(line);
   const TQmCharSet word = WordChars(), nonWord = NonWord(word);
   int x = std::max(P.Char, 1);
@@ -86,7 +79,7 @@ TBufferPos TCustomQmEdit::NextWordPosEx(const TBufferPos &P) {
     if (lead > 0 && (found == 0 || lead < found)) found = lead;
     return {found > 0 ? found : len + 1, y};
   }
-  if (y < count) {
+  if (y < FLines->Count()) {
     const std::string next = FLines->Get(y);
     int found = ScanForCharInSet(next, 1, word);
     const int lead = ScanForLeadByte(next, 1);
@@ -97,10 +90,9 @@ TBufferPos TCustomQmEdit::NextWordPosEx(const TBufferPos &P) {
 }
 
 TBufferPos TCustomQmEdit::PrevWordPosEx(const TBufferPos &P) {
-  const int count = FLines->Count();
-  if (count == 0) return {1, 1};
-  const int y = ClampToRange(P.Line, 1, count);
-  const std::string line = FLines->Get(y - 1);
+  int y;
+  std::string line;
+  if (!LineOf(*FLines, P, y, line)) return {1, 1};
   const int x = std::min(std::max(P.Char, 1), Len(line) + 1);
   auto previousLineEnd = [&]() -> TBufferPos {
     if (y > 1) return {Len(FLines->Get(y - 2)) + 1, y - 1};
@@ -120,10 +112,9 @@ TBufferPos TCustomQmEdit::PrevWordPosEx(const TBufferPos &P) {
 }
 
 TBufferPos TCustomQmEdit::WordStartEx(const TBufferPos &P) {
-  const int count = FLines->Count();
-  if (count == 0) return {1, 1};
-  const int y = ClampToRange(P.Line, 1, count);
-  const std::string line = FLines->Get(y - 1);
+  int y;
+  std::string line;
+  if (!LineOf(*FLines, P, y, line)) return {1, 1};
   const int x = std::min(std::max(P.Char, 1), Len(line) + 1);
   if (x > 1 && !IsTrailByteAt(line, x - 1) &&
       WordChars()[static_cast<unsigned char>(line[static_cast<std::size_t>(x - 2)])])
@@ -132,10 +123,9 @@ TBufferPos TCustomQmEdit::WordStartEx(const TBufferPos &P) {
 }
 
 TBufferPos TCustomQmEdit::WordEndEx(const TBufferPos &P) {
-  const int count = FLines->Count();
-  if (count == 0) return {1, 1};
-  const int y = ClampToRange(P.Line, 1, count);
-  const std::string line = FLines->Get(y - 1);
+  int y;
+  std::string line;
+  if (!LineOf(*FLines, P, y, line)) return {1, 1};
   const int x = std::max(P.Char, 1);
   const int found = x <= Len(line) ? ScanForCharInSet(line, x, NonWord(WordChars())) : 0;
   return {found > 0 ? found : Len(line) + 1, y};
@@ -375,7 +365,7 @@ void TCustomQmEdit::DeleteLastChar() {
   const int len = Len(line);
   const TBufferPos old = CaretXY();
   std::string deleted;
-  WithPastEol(FOptions, [&] {
+  WithScrollPastEol([&] {
     if (FCaretX > len + 1) {
       // Beyond the end of the line only the caret moves.
       if (!HasOption(eoSmartTabDelete)) {
@@ -516,7 +506,7 @@ void TCustomQmEdit::LineBreak(bool MoveCaret) {
     const int y = FCaretY;
     const TBufferPos caret = CaretXY();
     int firstMoved = y + 1;
-    WithPastEol(FOptions, [&] {
+    WithScrollPastEol([&] {
       auto nearestIndentedAbove = [&](int From) -> std::string {
         for (int l = From; l >= 1; --l) {
           const std::string t = FLines->Get(l - 1);
@@ -589,7 +579,7 @@ void TCustomQmEdit::InsertChar(char AChar) {
     return;
   }
   if (FInsertMode && !FWordWrap && !HasOption(eoAutoSizeMaxScrollWidth) && FCaretX > FMaxScrollWidth) return;
-  WithPastEol(FOptions, [&] {
+  WithScrollPastEol([&] {
     std::string line = LineText();
     const int len = Len(line);
     const bool wasEmpty = line.empty();
@@ -653,7 +643,7 @@ void TCustomQmEdit::InsertImeStr(const std::string &Text) {
     EndUndoBlock();
     return;
   }
-  WithPastEol(FOptions, [&] {
+  WithScrollPastEol([&] {
     std::string line = LineText();
     const int len = Len(line);
     const int y = FCaretY;
@@ -754,7 +744,7 @@ void TCustomQmEdit::DoTab() {
       text = "\t";
     }
     const TBufferPos old = CaretXY();
-    WithPastEol(FOptions, [&] {
+    WithScrollPastEol([&] {
       if (moveOnly) {
         InternalSetCaretXY(DisplayToBufferPos({DisplayX() + width, DisplayY()}));
         return;
@@ -824,7 +814,7 @@ void TCustomQmEdit::DoShiftTab() {
     FLines->Put(FCaretY - 1, next);
   }
   FUndoList->RecordChange(urDeleteBeforeCaret, {column, FCaretY}, old, deleted, smNormal);
-  WithPastEol(FOptions, [&] { SetCaretXY({column, FCaretY}); });
+  WithScrollPastEol([&] { SetCaretXY({column, FCaretY}); });
 }
 
 // The last line a block covers: a block ending in column 1 leaves its last line out.

@@ -77,7 +77,7 @@ void TCustomQmEdit::SetWordBlock(TBufferPos Value) {
   StatusChanged(scSelection);
 }
 
-void TCustomQmEdit::DblClick(int X, int Y) {
+void TCustomQmEdit::DblClick(int X, int) {
   if (X < FGutterWidth + 2) return;
   if (!HasOption(eoNoSelection)) SetWordBlock(CaretXY());
   FDblClicked = true;
@@ -339,9 +339,7 @@ bool TCustomQmEdit::DropText(TCustomQmEdit *Source, int X, int Y, bool Ctrl, boo
           drop.Line -= f.Line - s.Line;
         }
       }
-      const TQmEditorOptions saved = FOptions;
-      FOptions |= OptionBit(eoScrollPastEol);
-      try {
+      WithScrollPastEol([&] {
         InternalSetCaretXY(drop);
         SetBlockBegin(drop);
         LockUndo();
@@ -353,11 +351,7 @@ bool TCustomQmEdit::DropText(TCustomQmEdit *Source, int X, int Y, bool Ctrl, boo
         }
         UnlockUndo();
         FUndoList->RecordChange(same ? urDragDropInsert : urInsert, drop, CaretXY(), "", FActiveSelectionMode);
-      } catch (...) {
-        FOptions = (FOptions & ~OptionBit(eoScrollPastEol)) | (saved & OptionBit(eoScrollPastEol));
-        throw;
-      }
-      FOptions = (FOptions & ~OptionBit(eoScrollPastEol)) | (saved & OptionBit(eoScrollPastEol));
+      });
     } catch (...) {
       EndUndoBlock();
       throw;

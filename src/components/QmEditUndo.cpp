@@ -255,10 +255,7 @@ void TCustomQmEdit::UndoItem() {
   if (!item) return;
   const TQmSelectionMode mode = item->SelMode;
   const TBufferPos start = item->StartPoint, end = item->EndPoint;
-  const TQmEditorOptions savedOptions = FOptions;
-  FOptions |= OptionBit(eoScrollPastEol);
-  IncPaintLock();
-  try {
+  WithPaintLock([&] { WithScrollPastEol([&] {
     FActiveSelectionMode = mode;
     switch (item->Reason) {
       case urInsert:
@@ -362,13 +359,7 @@ void TCustomQmEdit::UndoItem() {
         FRedoList->PushItem(std::move(item));
         break;
     }
-  } catch (...) {
-    FOptions = (FOptions & ~OptionBit(eoScrollPastEol)) | (savedOptions & OptionBit(eoScrollPastEol));
-    DecPaintLock();
-    throw;
-  }
-  FOptions = (FOptions & ~OptionBit(eoScrollPastEol)) | (savedOptions & OptionBit(eoScrollPastEol));
-  DecPaintLock();
+  }); });
 }
 
 // ---- redo ----------------------------------------------------------------------------------
@@ -412,10 +403,7 @@ void TCustomQmEdit::RedoItem() {
   if (!item) return;
   const TQmSelectionMode mode = item->SelMode;
   const TBufferPos start = item->StartPoint, end = item->EndPoint;
-  const TQmEditorOptions savedOptions = FOptions;
-  FOptions |= OptionBit(eoScrollPastEol);
-  IncPaintLock();
-  try {
+  WithPaintLock([&] { WithScrollPastEol([&] {
     FActiveSelectionMode = mode;
     switch (item->Reason) {
       case urInsert:
@@ -512,11 +500,5 @@ void TCustomQmEdit::RedoItem() {
         FUndoList->PushItem(std::move(item));
         break;
     }
-  } catch (...) {
-    FOptions = (FOptions & ~OptionBit(eoScrollPastEol)) | (savedOptions & OptionBit(eoScrollPastEol));
-    DecPaintLock();
-    throw;
-  }
-  FOptions = (FOptions & ~OptionBit(eoScrollPastEol)) | (savedOptions & OptionBit(eoScrollPastEol));
-  DecPaintLock();
+  }); });
 }
