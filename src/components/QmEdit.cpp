@@ -96,6 +96,7 @@ TCustomQmEdit::TCustomQmEdit(QWidget *Parent) : QAbstractScrollArea(Parent) {
 
   setFocusPolicy(Qt::StrongFocus);
   setAttribute(Qt::WA_InputMethodEnabled);
+  setAcceptDrops(true);
   viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
   viewport()->setAttribute(Qt::WA_NoSystemBackground);
   viewport()->setCursor(Qt::IBeamCursor);
@@ -119,7 +120,10 @@ TCustomQmEdit::TCustomQmEdit(QWidget *Parent) : QAbstractScrollArea(Parent) {
 
 TCustomQmEdit::~TCustomQmEdit() {
   FScrollTimer->stop();
-  if (FHighlighter) FHighlighter->RemoveChangeHandler(TNotifyEvent::Of<&TCustomQmEdit::HighlighterAttrChanged>(this));
+  if (FHighlighter) {
+    FHighlighter->RemoveChangeHandler(TNotifyEvent::Of<&TCustomQmEdit::HighlighterAttrChanged>(this));
+    FHighlighter->RemoveFreeNotification(this);
+  }
   FHighlighter = nullptr;
   WireLines(FLines, false);
   FWordWrap.reset();
@@ -159,6 +163,7 @@ void TCustomQmEdit::SelectedColorChanged(TObject *) { InvalidateSelection(); }
 void TCustomQmEdit::WordWrapGlyphChanged(TObject *) { InvalidateGutter(); }
 
 void TCustomQmEdit::UndoRedoAdded(TObject *Sender) {
+  UpdateModifiedStatus();
   if (Sender == FUndoList.get() && !FUndoList->Redoing() && FUndoList->LastReason() != urGroupBreak)
     FRedoList->Clear();
   if (static_cast<TQmEditUndoList *>(Sender)->BlockCount() == 0) OnChange(this);
@@ -385,7 +390,19 @@ void TCustomQmEdit::CommandProcessor(TQmEditorCommand Command, char AChar, void 
     OnProcessUserCommand(this, Command, AChar, Data);
   else
     OnProcessCommand(this, Command, AChar, Data);
+  // The hooked handlers run in registration order; any of them may take the command.
+  auto callHooks = [&](bool After) {
+    const std::vector<THookedHandler> hooks = FHookedCommandHandlers;
+    for (const THookedHandler &h : hooks) {
+      bool handled = false;
+      h.Event(this, After, handled, Command, AChar, Data, h.Data);
+      if (handled) Command = ecNone;
+      if (Command == ecNone) break;
+    }
+  };
+  if (Command != ecNone) callHooks(false);
   if (Command != ecNone && Command < ecUserFirst) ExecuteCommand(Command, AChar, Data);
+  if (Command != ecNone) callHooks(true);
   OnCommandProcessed(this, Command, AChar, Data);
 }
 
@@ -542,6 +559,7 @@ void TCustomQmEdit::mouseDoubleClickEvent(QMouseEvent *E) {
   if (!ButtonOf(E->button(), b)) return;
   const QPoint p = E->position().toPoint();
   MouseDown(b, ShiftOf(E->modifiers(), E->buttons()) | ssDouble, p.x(), p.y());
+  if (b == mbLeft) DblClick(p.x(), p.y());
 }
 
 void TCustomQmEdit::mouseMoveEvent(QMouseEvent *E) {
@@ -873,9 +891,15 @@ void TCustomQmEdit::DoLinesInserted(int FirstLine, int Count) {
 void TCustomQmEdit::SetHighlighter(TQmCustomHighlighter *Value) {
   if (Value == FHighlighter) return;
   const TNotifyEvent handler = TNotifyEvent::Of<&TCustomQmEdit::HighlighterAttrChanged>(this);
-  if (FHighlighter) FHighlighter->RemoveChangeHandler(handler);
+  if (FHighlighter) {
+    FHighlighter->RemoveChangeHandler(handler);
+    FHighlighter->RemoveFreeNotification(this);
+  }
   FHighlighter = Value;
-  if (FHighlighter) FHighlighter->AddChangeHandler(handler);
+  if (FHighlighter) {
+    FHighlighter->AddChangeHandler(handler);
+    FHighlighter->FreeNotification(this, [this, Value] { HighlighterFreed(Value); });
+  }
   HighlighterAttrChanged(FHighlighter);
 }
 
@@ -893,6 +917,7 @@ void TCustomQmEdit::SetOptions(TQmEditorOptions Value) {
     SetBlockEnd(e);
     FActiveSelectionMode = mode;
   }
+  if (changed & OptionBit(eoDropFiles)) setAcceptDrops(true);
   if (HasOption(eoShowSpecialChars) != FShowSpecialChars) {
     FShowSpecialChars = HasOption(eoShowSpecialChars);
     viewport()->update();
