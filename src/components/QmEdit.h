@@ -372,6 +372,9 @@ class TCustomQmEdit : public QAbstractScrollArea, public TObject, public IQmWord
   bool ScrollTimerActive() const { return FScrollTimer->isActive(); }
   bool MouseCaptured() const { return FMouseCaptured; }
   bool WaitingForDrag() const { return FWaitForDragging; }
+  // Drops the selection of Source (this editor or another) at a client point; Ctrl and
+  // Shift are the key states of the drop. False when the drop is refused.
+  bool DropText(TCustomQmEdit *Source, int X, int Y, bool Ctrl, bool Shift);
 
   // ---- editing commands ----
   TBufferPos NextWordPos() { return NextWordPosEx(CaretXY()); }
@@ -621,9 +624,6 @@ class TCustomQmEdit : public QAbstractScrollArea, public TObject, public IQmWord
   void dragMoveEvent(QDragMoveEvent *E) override;
   void dragLeaveEvent(QDragLeaveEvent *E) override;
   void dropEvent(QDropEvent *E) override;
-  // The drop of another editor's (or this editor's) selection at a client point; Copy
-  // is the Ctrl state, Shift the Shift state.
-  bool DropText(TCustomQmEdit *Source, int X, int Y, bool Ctrl, bool Shift);
   void DblClick(int X, int Y);
   void scrollContentsBy(int, int) override {}
   bool focusNextPrevChild(bool Next) override;

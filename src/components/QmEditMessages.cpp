@@ -325,7 +325,8 @@ bool TCustomQmEdit::DropText(TCustomQmEdit *Source, int X, int Y, bool Ctrl, boo
     const bool same = Source == this;
     const bool move = same ? !Ctrl : Shift;
     if (same) {
-      if (IsPointInSelection(drop)) return;
+      // Inside means strictly inside: the block's own start and end are the edges.
+      if (IsPointInSelection(drop) && !(drop == BlockStart())) return;
       if (move && (drop == BlockStart() || drop == BlockFinish())) return;
     }
     BeginUndoBlock();
