@@ -5,41 +5,22 @@
 #include <QKeyEvent>
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <random>
 
 #include "components/QmEdit.h"
+#include "QmEdit_testutil.h"
 #include "components/QmHighlighterSQL.h"
 #include "components/qtext.h"
 #include "platform/cp932.h"
 
 namespace {
 
-std::string S(const char *utf8) { return cp932::FromUtf8(utf8); }
+using namespace qmedit_test;
 
-std::string Join(std::initializer_list<const char *> lines) {
-  std::string text;
-  bool first = true;
-  for (const char *l : lines) {
-    if (!first) text += "\r\n";
-    first = false;
-    text += S(l);
-  }
-  return text;
-}
-
-struct Editor {
-  TQmEdit e;
-  explicit Editor(std::initializer_list<const char *> lines, TQmEditorOptions options = QM_DEFAULT_OPTIONS) {
-    e.resize(400, 200);
-    e.SetOptions(options);
-    e.SetText(Join(lines));
-  }
-  void Cmd(TQmEditorCommand c, char ch = 0, void *data = nullptr) { e.CommandProcessor(c, ch, data); }
-  void Type(const std::string &bytes) {
-    for (char c : bytes) Cmd(ecChar, c);
-  }
-  void At(int x, int y) { e.SetCaretXY({x, y}); }
-  std::string Text() const { return e.GetText(); }
+// An editor that also takes key events.
+struct KeyEditor : Editor {
+  using Editor::Editor;
   void Key(int key, const QString &text, Qt::KeyboardModifiers mods = Qt::NoModifier) {
     QKeyEvent press(QEvent::KeyPress, key, mods, text);
     QApplication::sendEvent(&e, &press);
@@ -51,7 +32,7 @@ struct Editor {
 constexpr TQmEditorOptions NoAutoIndent = QM_DEFAULT_OPTIONS & ~OptionBit(eoAutoIndent);
 
 TEST(QmEditTyping, AsciiAndJapaneseFromKeysAndTheInputMethod) {
-  Editor ed({"select  from t"});
+  KeyEditor ed({"select  from t"});
   ed.At(8, 1);
   ed.Key(Qt::Key_Asterisk, "*");
   ed.Key(0, QString::fromUtf8("表"));  // without composition: two characters
@@ -372,6 +353,51 @@ TEST(QmEditUndoReplay, RandomEditsUndoAndRedoExactly) {
     while (ed.e.CanRedo() && ++guard < 1000) ed.e.Redo();
     EXPECT_EQ(ed.Text(), end);
   }
+}
+
+}  // namespace
+
+namespace {
+
+// Handlers hooked in order see a command before and after it runs and may take it.
+struct Hook : TObject {
+  std::vector<std::pair<bool, TQmEditorCommand>> seen;
+  bool take = false;
+  void Handle(TObject *, bool after, bool &handled, TQmEditorCommand &cmd, char &, void *, void *) {
+    seen.emplace_back(after, cmd);
+    if (take && cmd == ecChar) handled = true;
+  }
+};
+
+TEST(QmEditCommands, HookedHandlersAndEventsMayTakeACommand) {
+  Editor ed({"ab"});
+  Hook first, second;
+  ed.e.RegisterCommandHandler(THookedCommandEvent::Of<&Hook::Handle>(&first), nullptr);
+  ed.e.RegisterCommandHandler(THookedCommandEvent::Of<&Hook::Handle>(&second), nullptr);
+  ed.At(3, 1);
+  ed.Type("c");
+  EXPECT_EQ(ed.Text(), "abc");
+  EXPECT_EQ(second.seen, (std::vector<std::pair<bool, TQmEditorCommand>>{{false, ecChar}, {true, ecChar}}));
+  first.take = true;
+  ed.Type("d");
+  EXPECT_EQ(ed.Text(), "abc");
+  EXPECT_EQ(second.seen.size(), 2u);  // the first handler took it before the second saw it
+  ed.e.UnregisterCommandHandler(THookedCommandEvent::Of<&Hook::Handle>(&first));
+  ed.e.OnProcessCommand = [](TObject *, TQmEditorCommand &c, char &ch, void *) {
+    if (c == ecChar) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+  };
+  ed.Type("e");
+  EXPECT_EQ(ed.Text(), "abcE");
+  // Editing commands do nothing on a read-only editor.
+  ed.e.SetReadOnly(true);
+  for (TQmEditorCommand c : {ecChar, ecDeleteLastChar, ecLineBreak, ecDeleteLine, ecTab, ecUpperCase, ecClearAll})
+    ed.Cmd(c, 'x');
+  EXPECT_EQ(ed.Text(), "abcE");
+  std::string help;
+  ed.e.OnContextHelp = [&](TObject *, const std::string &word) { help = word; };
+  ed.At(2, 1);
+  ed.Cmd(ecContextHelp);
+  EXPECT_EQ(help, "abcE");
 }
 
 }  // namespace

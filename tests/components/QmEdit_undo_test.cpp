@@ -6,36 +6,14 @@
 #include <gtest/gtest.h>
 
 #include "components/QmEdit.h"
+#include "QmEdit_testutil.h"
 #include "components/QmHighlighterSQL.h"
 #include "components/qtext.h"
 #include "platform/cp932.h"
 
 namespace {
 
-std::string Join(std::initializer_list<const char *> lines) {
-  std::string text;
-  bool first = true;
-  for (const char *l : lines) {
-    if (!first) text += "\r\n";
-    first = false;
-    text += cp932::FromUtf8(l);
-  }
-  return text;
-}
-
-struct Editor {
-  TQmEdit e;
-  explicit Editor(std::initializer_list<const char *> lines) {
-    e.resize(400, 200);
-    e.SetText(Join(lines));
-  }
-  void Cmd(TQmEditorCommand c, char ch = 0, void *data = nullptr) { e.CommandProcessor(c, ch, data); }
-  void Type(const std::string &s) {
-    for (char c : s) Cmd(ecChar, c);
-  }
-  void At(int x, int y) { e.SetCaretXY({x, y}); }
-  std::string Text() const { return e.GetText(); }
-};
+using namespace qmedit_test;
 
 TEST(QmEditUndoGroups, PasteOverASelectionUndoesInOneStep) {
   Editor ed({"select a from t"});
