@@ -100,6 +100,7 @@ TCustomQmEdit::TCustomQmEdit(QWidget *Parent) : QAbstractScrollArea(Parent) {
   viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
   viewport()->setAttribute(Qt::WA_NoSystemBackground);
   viewport()->setCursor(Qt::IBeamCursor);
+  viewport()->setMouseTracking(true);  // the cursor follows what lies under the mouse
   setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
   setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -565,6 +566,7 @@ void TCustomQmEdit::mouseDoubleClickEvent(QMouseEvent *E) {
 void TCustomQmEdit::mouseMoveEvent(QMouseEvent *E) {
   const QPoint p = E->position().toPoint();
   MouseMove(ShiftOf(E->modifiers(), E->buttons()), p.x(), p.y());
+  UpdateMouseCursor();
 }
 
 void TCustomQmEdit::mouseReleaseEvent(QMouseEvent *E) {
@@ -728,6 +730,7 @@ void TCustomQmEdit::StartDragging() {
   drag->setMimeData(data);
   FDragging = true;
   drag->exec(Qt::CopyAction | Qt::MoveAction, Qt::MoveAction);
+  FScrollTimer->stop();
   FDragging = false;
   FMouseCaptured = false;
 }

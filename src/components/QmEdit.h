@@ -425,6 +425,8 @@ class TCustomQmEdit : public QAbstractScrollArea, public TObject, public IQmWord
                                    int *Start = nullptr);
   TQmCharSet WordCharSet() const;
   void ClearSelection();
+  // The viewport's cursor for the last mouse point: the gutter's, an arrow over a
+  // selection that can be dragged, else the text cursor.
   void UpdateMouseCursor();
   void ResetKeystrokes() { FKeyStrokes->LoadDefaultBindings(); }
   void SetKeystrokes(const TQmEditKeyStrokes *Value);

@@ -150,7 +150,7 @@ int TCustomQmEdit::GetTextBuf(char *Buffer, int Size) const {
 }
 
 void TCustomQmEdit::UpdateMouseCursor() {
-  const QPoint p = viewport()->mapFromGlobal(QCursor::pos());
+  const QPoint p = FLastMousePos;
   const TBufferPos pos = DisplayToBufferPos(PixelsToRowColumn(p.x(), p.y()));
   TCursor cursor = crIBeam;
   Qt::CursorShape shape = Qt::IBeamCursor;

@@ -74,6 +74,9 @@ TEST(QmEditTyping, OverwriteKeepsDoubleByteCharactersWhole) {
     EXPECT_EQ(ed.Text(), S(c.expect));
     while (ed.e.CanUndo()) ed.e.Undo();
     EXPECT_EQ(ed.Text(), S(c.line));
+    // Redo replaces the restored text again rather than inserting beside it.
+    while (ed.e.CanRedo()) ed.e.Redo();
+    EXPECT_EQ(ed.Text(), S(c.expect));
   }
 }
 
@@ -293,6 +296,12 @@ TEST(QmEditBrackets, MatchingSkipsStringsAndDoubleByteCharacters) {
   ed.Cmd(ecMatchBracket);
   EXPECT_EQ(ed.e.CaretXY(), (TBufferPos{18, 1}));
   ed.e.SetHighlighter(nullptr);
+  // "亜" ends in a byte of lead-byte value and "ー" in the byte of "[": neither hides a bracket.
+  Editor dbcs({"(亜) [ー]"});
+  EXPECT_EQ(dbcs.e.GetMatchingBracketEx({4, 1}), (TBufferPos{1, 1}));
+  EXPECT_EQ(dbcs.e.GetMatchingBracketEx({1, 1}), (TBufferPos{4, 1}));
+  EXPECT_EQ(dbcs.e.GetMatchingBracketEx({6, 1}), (TBufferPos{9, 1}));
+  EXPECT_EQ(dbcs.e.GetMatchingBracketEx({9, 1}), (TBufferPos{6, 1}));
 }
 
 TEST(QmEditView, HalfPageDownByOneLessOnATwentyRowWindow) {
@@ -352,6 +361,10 @@ TEST(QmEditUndoReplay, RandomEditsUndoAndRedoExactly) {
     guard = 0;
     while (ed.e.CanRedo() && ++guard < 1000) ed.e.Redo();
     EXPECT_EQ(ed.Text(), end);
+    // Redone changes undo again as they came.
+    guard = 0;
+    while (ed.e.CanUndo() && ++guard < 1000) ed.e.Undo();
+    EXPECT_EQ(ed.Text(), start);
   }
 }
 

@@ -1,6 +1,7 @@
 // Double-click word selection, dragging text within and between editors, the text as a
 // buffer, the edit actions and the key-binding differences a stored form keeps.
 #include <QApplication>
+#include <QMouseEvent>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -99,6 +100,26 @@ TEST(QmEditDragDrop, DroppingSelectedTextWithinAndBetweenEditors) {
   EXPECT_EQ(to.Text(), S("x漢字"));
   EXPECT_EQ(from.Text(), S(" text"));
   EXPECT_EQ(to.e.GetSelText(), S("漢字"));
+}
+
+TEST(QmEditSurface, MouseCursorShowsWhereADragCanStart) {
+  Editor ed("select name from t");
+  ed.e.SetCaretAndSelection({12, 1}, {8, 1}, {12, 1});
+  struct Case {
+    QPoint at;
+    Qt::CursorShape shape;
+  } cases[] = {{ed.Point({9, 1}), Qt::ArrowCursor}, {ed.Point({3, 1}), Qt::IBeamCursor}};
+  for (const Case &c : cases) {
+    QMouseEvent move(QEvent::MouseMove, c.at, ed.e.viewport()->mapToGlobal(c.at), Qt::NoButton, Qt::NoButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(ed.e.viewport(), &move);
+    EXPECT_EQ(ed.e.viewport()->cursor().shape(), c.shape);
+  }
+  ed.e.SetOptions(ed.e.Options() & ~OptionBit(eoDragDropEditing));
+  QMouseEvent move(QEvent::MouseMove, cases[0].at, ed.e.viewport()->mapToGlobal(cases[0].at), Qt::NoButton,
+                   Qt::NoButton, Qt::NoModifier);
+  QApplication::sendEvent(ed.e.viewport(), &move);
+  EXPECT_EQ(ed.e.viewport()->cursor().shape(), Qt::IBeamCursor);
 }
 
 TEST(QmEditSurface, TextBufferActionsAndKeyBindingDifferences) {
