@@ -829,7 +829,11 @@ void TCustomQmEdit::ListInserted(TObject *, int Index, int Count) {
 void TCustomQmEdit::ListPutted(TObject *, int Index, int Count) {
   int last = Index + 1;
   if (FWordWrap && FWordWrap->LinesChanged(Index, Count) != 0) InvalidateGutterLines(Index + 1, INT_MAX);
-  if (FHighlighter) last = std::max(last, ScanFrom(Index) + 1);
+  if (FHighlighter) {
+    last = std::max(last, ScanFrom(Index) + 1);
+    // Lines shared with another editor may have been rescanned by it already.
+    if (FLines != FOrgLines.get()) last = INT_MAX;
+  }
   InvalidateLines(Index + 1, last);
   if (HasOption(eoAutoSizeMaxScrollWidth)) {
     const int len = FLines->ExpandedLineLength(Index);

@@ -336,7 +336,8 @@ bool TCustomQmEdit::DropText(TCustomQmEdit *Source, int X, int Y, bool Ctrl, boo
         const TBufferPos s = Source->BlockStart(), f = Source->BlockFinish();
         Source->ReplaceSelection("");
         if (same && (drop.Line > f.Line || (drop.Line == f.Line && drop.Char >= f.Char))) {
-          if (drop.Line == f.Line) drop.Char -= s.Line == f.Line ? f.Char - s.Char : f.Char - 1;
+          // The rest of the block's last line now follows the block's start column.
+          if (drop.Line == f.Line) drop.Char -= f.Char - s.Char;
           drop.Line -= f.Line - s.Line;
         }
       }

@@ -89,6 +89,16 @@ TEST(QmEditDragDrop, DroppingSelectedTextWithinAndBetweenEditors) {
     ed.e.Undo();
     EXPECT_EQ(ed.Text(), S("abc def ghi"));
   }
+  // A block over two lines moved to a point after it on its last line.
+  Editor lines("ab\r\ncd ef");
+  lines.e.SetCaretAndSelection({2, 2}, {2, 1}, {2, 2});
+  const QPoint q = lines.Point({5, 2});
+  EXPECT_TRUE(lines.e.DropText(&lines.e, q.x(), q.y(), false, false));
+  EXPECT_EQ(lines.Text(), "ad eb\r\ncf");
+  EXPECT_EQ(lines.e.GetSelText(), "b\r\nc");
+  lines.e.Undo();
+  EXPECT_EQ(lines.Text(), "ab\r\ncd ef");
+
   // Between editors a move takes Shift, and the target may not be read-only.
   Editor from("漢字 text"), to("x");
   from.e.SetCaretAndSelection({5, 1}, {1, 1}, {5, 1});
