@@ -2,7 +2,10 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QImage>
+#include <QMenu>
+#include <QTest>
 #include <QLineEdit>
 #include <QPointer>
 #include <QScreen>
@@ -386,6 +389,20 @@ TEST_F(GridWindowTest, RowsAreTintedByKeywordAndMarkedRow) {
   w_->MarkedRow = 0;
   EXPECT_EQ(colour(2, 2), QColor(0xE2, 0xF1, 0xF3));  // even row
   EXPECT_EQ(colour(2, 3), QColor(0xFF, 0xFF, 0xFF));
+}
+
+TEST_F(GridWindowTest, RightClickOpensTheMenuOnTheClickedCell) {
+  TXlsStringGrid *g = w_->gdResult();
+  const QPoint at = g->CellRect(2, 2).center();
+  QTest::mouseMove(g->viewport(), at);
+  QTest::mousePress(g->viewport(), Qt::RightButton, {}, at);
+  QTest::mouseRelease(g->viewport(), Qt::RightButton, {}, at);
+  QContextMenuEvent menu(QContextMenuEvent::Mouse, at, g->viewport()->mapToGlobal(at));
+  QApplication::sendEvent(g->viewport(), &menu);
+  EXPECT_TRUE(w_->pmnGrid()->isVisible());
+  EXPECT_EQ(w_->ClickedText(), "いね"_sj);
+  EXPECT_EQ(g->Row(), 2);  // the current cell moved to the pressed one
+  w_->pmnGrid()->close();
 }
 
 TEST_F(GridWindowTest, SendsTheRegistrationNumberToTheChemicalTab) {
