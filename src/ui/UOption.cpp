@@ -505,7 +505,8 @@ void TfrmOption::ApplyFonts() {
   if (FTargets.EvenRowFont) *FTargets.EvenRowFont = FontFromInfo(o.Tekiyou2Font, *FTargets.EvenRowFont);
   if (FTargets.SeibunGrid) {
     SetFontAndColor(FTargets.SeibunGrid, o.SeibunGridFont);
-    const int h = QFontMetrics(FTargets.SeibunGrid->font()).height() + o.GridLineSpace;
+    const int h = QFontMetrics(FTargets.SeibunGrid->font()).boundingRect(QString::fromUtf8("あ")).height() +
+                  o.GridLineSpace;
     FTargets.SeibunGrid->setProperty("DefaultRowHeight", h);
   }
   SetFontAndColor(FTargets.LogPane, o.LogFont);
@@ -704,7 +705,7 @@ void TfrmOption::btnExportssCssClick() {
 void TfrmOption::SharedFolderDrop(const QStringList &paths) {
   if (paths.isEmpty()) return;
   std::string path = FromQ(paths.first());
-  if (path.size() > 260) path.resize(260);
+  path.resize(cp932::ClampToChar(path, 260));
   ui->edtSharedFolder->setText(ToQ(path));
 }
 

@@ -2,6 +2,10 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QContextMenuEvent>
+#include <QImage>
+#include <QMenu>
+#include <QTest>
 #include <QLineEdit>
 #include <QPointer>
 #include <QScreen>
@@ -9,7 +13,9 @@
 
 #include "components/QtServices.h"
 #include "components/qtext.h"
+#include "engine/SQLite.h"
 #include "engine/UiServices.h"
+#include "engine/acdb.h"
 #include "engine/options.h"
 #include "platform/IniFile.h"
 #include "platform/cp932.h"
@@ -288,6 +294,115 @@ TEST_F(GridWindowTest, LookUpsAreDisabledOfflineAndOpenTheirAddresses) {
   EXPECT_EQ(shell.calls[0].file, search("A剤"_sj));
   EXPECT_EQ(shell.calls[1].file, search("\"A剤\" \"使用上の注意\""_sj));
   EXPECT_EQ(shell.calls[1].verb, "open");
+}
+
+TEST_F(GridWindowTest, PestAndIngredientItemsFollowTheDatabase) {
+  {
+    TSQLiteDb db(home_.str() + "acis.db");
+    db.MultiStatement = true;
+    db.ExecSQL(cp932::FromUtf8(
+        "CREATE TABLE info(Item TEXT, Value TEXT); INSERT INTO info VALUES('LastUpdate','2026.11.30');"
+        "CREATE TABLE iso(ippanmei TEXT, iso TEXT); INSERT INTO iso VALUES ('イミダ','imidacloprid');"
+        "CREATE TABLE byochu(cid INTEGER, byochu TEXT);"
+        "INSERT INTO byochu VALUES (1,'うどんこ病'),(2,'アブラムシ類'),(3,'一年生雑草');"));
+  }
+  OptionData->DbFolder = home_.str();
+  OptionData->BuiltFromSite = 3;
+  TAcisDB::ReferenceRefresh = nullptr;
+  TAcisDB db(home_.str() + "acis.db", nullptr);
+  TAcisDB *saved = AcisDB;
+  AcisDB = &db;
+  TXlsStringGrid g;
+  Fill(g, {{"作物名"_sj, "適用病害虫雑草名"_sj, "成分1"_sj},
+           {"きゅうり"_sj, "うどんこ病"_sj, "イミダ"_sj},
+           {"なす"_sj, "アブラムシ類"_sj, ""},
+           {"いね"_sj, "一年生雑草"_sj, ""},
+           {"いね"_sj, "未知"_sj, ""}});
+  for (int c = 0; c < 3; ++c) g.SetColWidths(c, 90);
+  w_->CopyFromGrid(g, 0);
+  struct Case {
+    int row;
+    bool gene, boujo;
+    const char *term;
+  };
+  for (const Case &c : {Case{1, true, true, "うどんこ病 きゅうり"}, Case{2, false, true, "アブラムシ類 なす"},
+                        Case{3, false, true, "一年生雑草"}, Case{4, false, false, "未知"}}) {
+    Hover(1, c.row);
+    w_->pmnGridPopup();
+    EXPECT_EQ(Shown("pmnGene"), c.gene) << c.row;
+    EXPECT_EQ(Shown("pmnBoujo"), c.boujo) << c.row;
+    EXPECT_EQ(w_->ClickedText(), cp932::FromUtf8(c.term));
+  }
+  Hover(2, 1);
+  w_->pmnGridPopup();
+  EXPECT_EQ(Caption("actFcgr"), "「imidacloprid(イミダ)」を フジテレビ商品研究所で検索"_sj);
+  EXPECT_EQ(Caption("actWeblio"), "「イミダ」を Weblio で検索"_sj);
+  EXPECT_EQ(w_->BuildHtml(0, "").Body.find("<p class=\"update\">2026.11.30</p>"), 
+            w_->BuildHtml(0, "").Body.find("<p class="));
+  AcisDB = saved;
+}
+
+TEST_F(GridWindowTest, IngredientGridPopup) {
+  TXlsStringGrid s;
+  Fill(s, {{"有効成分"_sj, "系統"_sj, "含有量"_sj}, {"イミダ"_sj, "4A", "10%"}});
+  for (int c = 0; c < 3; ++c) s.SetColWidths(c, 90);
+  w_->pnlYakuzai()->show();
+  w_->CopyFromGrid(s, 1);
+  w_->resize(700, 700);
+  QApplication::processEvents();
+  ASSERT_FALSE(w_->gdSeibun()->CellRect(2, 1).isEmpty());
+  auto press = [&](int col) {
+    TXlsStringGrid *g = w_->gdSeibun();
+    const QPoint p = g->CellRect(col, 1).center();
+    w_->gdSeibunMouseDown(*g, mbRight, 0, p.x(), p.y());
+    w_->pmnGridSeibunPopup();
+  };
+  press(0);
+  for (const char *n : {"pmnGoogleGridSeibun", "pmnWeblioGridSeibun", "pmnFcgrGridSeibun", "pmnPrdbGridSeibun"})
+    EXPECT_TRUE(Shown(n)) << n;
+  EXPECT_FALSE(Shown("actGoogleFfcr"));
+  EXPECT_EQ(w_->ClickedText(), "イミダ"_sj);
+  press(1);
+  EXPECT_TRUE(Shown("pmnGoogleGridSeibun"));
+  EXPECT_FALSE(Shown("pmnWeblioGridSeibun"));
+  press(2);
+  EXPECT_FALSE(Shown("pmnGoogleGridSeibun"));
+}
+
+TEST_F(GridWindowTest, RowsAreTintedByKeywordAndMarkedRow) {
+  OptionData->TekiyouGridEveryOtherLine = true;
+  OptionData->TekiyouColor = 0x00FFFFFF;
+  OptionData->TekiyouColor2 = 0x00F3F1E2;
+  w_->Keywords = ",%ねぎ%,"_sj;  // the empty items tint nothing
+  w_->MarkedRow = 2;
+  TXlsStringGrid *g = w_->gdResult();
+  g->FocusCell(5, 1, true);
+  auto colour = [&](int col, int row) {
+    const QImage image = g->viewport()->grab().toImage();
+    const QRect r = g->CellRect(col, row);
+    return QColor(image.pixel(r.right() - 3, r.bottom() - 3));
+  };
+  EXPECT_EQ(colour(2, 3), QColor(0xC0, 0xDC, 0xC0));  // the row holding ねぎ
+  EXPECT_EQ(colour(2, 1), QColor(0xFF, 0xFF, 0xFF));  // odd row
+  EXPECT_EQ(colour(2, 2), g->palette().color(QPalette::Highlight));  // the marked row
+  w_->Keywords.clear();
+  w_->MarkedRow = 0;
+  EXPECT_EQ(colour(2, 2), QColor(0xE2, 0xF1, 0xF3));  // even row
+  EXPECT_EQ(colour(2, 3), QColor(0xFF, 0xFF, 0xFF));
+}
+
+TEST_F(GridWindowTest, RightClickOpensTheMenuOnTheClickedCell) {
+  TXlsStringGrid *g = w_->gdResult();
+  const QPoint at = g->CellRect(2, 2).center();
+  QTest::mouseMove(g->viewport(), at);
+  QTest::mousePress(g->viewport(), Qt::RightButton, {}, at);
+  QTest::mouseRelease(g->viewport(), Qt::RightButton, {}, at);
+  QContextMenuEvent menu(QContextMenuEvent::Mouse, at, g->viewport()->mapToGlobal(at));
+  QApplication::sendEvent(g->viewport(), &menu);
+  EXPECT_TRUE(w_->pmnGrid()->isVisible());
+  EXPECT_EQ(w_->ClickedText(), "いね"_sj);
+  EXPECT_EQ(g->Row(), 2);  // the current cell moved to the pressed one
+  w_->pmnGrid()->close();
 }
 
 TEST_F(GridWindowTest, SendsTheRegistrationNumberToTheChemicalTab) {
