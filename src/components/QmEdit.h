@@ -677,6 +677,8 @@ class TCustomQmEdit : public QAbstractScrollArea, public TObject, public IQmWord
   void AddRedo(TQmUndoReason Reason, TBufferPos Start, TBufferPos End, const std::string &Text,
                TQmSelectionMode Mode);
   void SelectRaw(TBufferPos Begin, TBufferPos End, TQmSelectionMode Mode);
+  // The selected text as an undo item keeps it (a column block without padding).
+  std::string UndoSelText();
   void InsertUnitsAsColumn(int Column, int FirstLine, const std::vector<std::string> &Pieces);
 
   // Owned objects.

@@ -355,7 +355,7 @@ void TCustomQmEdit::DeleteSelectionRecorded() {
   const TQmUndoReason reason = EarlierPoint(FBlockBegin, FBlockEnd) == FBlockBegin && !(FBlockBegin == FBlockEnd)
                                      ? urDelete
                                      : urDeleteBackward;
-  FUndoList->RecordChange(reason, FBlockBegin, FBlockEnd, GetSelText(), FActiveSelectionMode);
+  FUndoList->RecordChange(reason, FBlockBegin, FBlockEnd, UndoSelText(), FActiveSelectionMode);
   SetSelTextPrimitive(FActiveSelectionMode, "", false);
 }
 
@@ -497,7 +497,7 @@ void TCustomQmEdit::LineBreak(bool MoveCaret) {
   BeginUndoBlock();
   try {
     if (HasSelection()) {
-      FUndoList->RecordChange(urDelete, FBlockBegin, FBlockEnd, GetSelText(), FActiveSelectionMode);
+      FUndoList->RecordChange(urDelete, FBlockBegin, FBlockEnd, UndoSelText(), FActiveSelectionMode);
       SetSelTextPrimitive(FActiveSelectionMode, "", false);
     }
     if (FLines->Count() == 0) FLines->Add("");
@@ -565,11 +565,11 @@ void TCustomQmEdit::InsertChar(char AChar) {
   if (HasSelection()) {
     BeginUndoBlock();
     try {
-      FUndoList->RecordChange(urDelete, FBlockBegin, FBlockEnd, GetSelText(), FActiveSelectionMode);
+      FUndoList->RecordChange(urDelete, FBlockBegin, FBlockEnd, UndoSelText(), FActiveSelectionMode);
       const TQmSelectionMode mode = FActiveSelectionMode;
       TBufferPos start = BlockStart();
       if (mode == smLine) start.Char = 1;
-      SetSelTextPrimitive(mode, ch, false);
+      SetSelTextPrimitive(mode, ch, mode == smColumn);
       if (mode != smColumn) FUndoList->RecordChange(urInsert, start, CaretXY(), "", smNormal);
     } catch (...) {
       EndUndoBlock();
@@ -629,12 +629,12 @@ void TCustomQmEdit::InsertImeStr(const std::string &Text) {
   if (HasSelection()) {
     BeginUndoBlock();
     try {
-      FUndoList->RecordChange(urDelete, FBlockBegin, FBlockEnd, GetSelText(), FActiveSelectionMode);
+      FUndoList->RecordChange(urDelete, FBlockBegin, FBlockEnd, UndoSelText(), FActiveSelectionMode);
       const TQmSelectionMode mode = FActiveSelectionMode;
       TBufferPos start = BlockStart();
       if (mode == smLine) start.Char = 1;
-      SetSelTextPrimitive(mode, Text, false);
-      FUndoList->RecordChange(urInsert, start, CaretXY(), "", smNormal);
+      SetSelTextPrimitive(mode, Text, mode == smColumn);
+      if (mode != smColumn) FUndoList->RecordChange(urInsert, start, CaretXY(), "", smNormal);
       InvalidateGutter();
     } catch (...) {
       EndUndoBlock();
@@ -712,7 +712,7 @@ void TCustomQmEdit::DoTab() {
   BeginUndoBlock();
   try {
     if (HasSelection()) {
-      FUndoList->RecordChange(urDelete, FBlockBegin, FBlockEnd, GetSelText(), FActiveSelectionMode);
+      FUndoList->RecordChange(urDelete, FBlockBegin, FBlockEnd, UndoSelText(), FActiveSelectionMode);
       SetSelTextPrimitive(FActiveSelectionMode, "", false);
     }
     if (width == 0) {
@@ -970,10 +970,10 @@ void TCustomQmEdit::DoCaseChange(TQmEditorCommand Command) {
       FUndoList->RecordChange(urCaret, oldCaret, oldCaret, "", FActiveSelectionMode);
       const TQmSelectionMode mode = FActiveSelectionMode;
       const TBufferPos s = BlockStart(), f = BlockFinish();
-      FUndoList->RecordChange(urDelete, FBlockBegin, FBlockEnd, GetSelText(), mode);
+      FUndoList->RecordChange(urDelete, FBlockBegin, FBlockEnd, UndoSelText(), mode);
       FBlockBegin = s;
       FBlockEnd = f;
-      SetSelTextPrimitive(mode, converted, false);
+      SetSelTextPrimitive(mode, converted, mode == smColumn);
       if (mode != smColumn) FUndoList->RecordChange(urInsert, s, CaretXY(), "", mode);
     } catch (...) {
       EndUndoBlock();

@@ -194,6 +194,22 @@ void TCustomQmEdit::ClearAll() {
 
 // ---- undo ----------------------------------------------------------------------------------
 
+std::string TCustomQmEdit::UndoSelText() {
+  // A column block is kept as the lines hold it: the blanks that pad a copy past the
+  // ends of short lines were never there and must not come back.
+  if (FActiveSelectionMode != smColumn || HasOption(eoTrimTrailingSpaces)) return GetSelText();
+  FOptions |= OptionBit(eoTrimTrailingSpaces);
+  std::string text;
+  try {
+    text = GetSelText();
+  } catch (...) {
+    FOptions &= ~OptionBit(eoTrimTrailingSpaces);
+    throw;
+  }
+  FOptions &= ~OptionBit(eoTrimTrailingSpaces);
+  return text;
+}
+
 void TCustomQmEdit::AddRedo(TQmUndoReason Reason, TBufferPos Start, TBufferPos End, const std::string &Text,
                             TQmSelectionMode Mode) {
   auto item = std::make_unique<TQmEditUndoItem>();
@@ -262,7 +278,7 @@ void TCustomQmEdit::UndoItem() {
       case urPaste:
       case urDragDropInsert: {
         SelectRaw(start, end, mode);
-        const std::string kept = GetSelText();
+        const std::string kept = UndoSelText();
         InternalSetCaretXY(BlockStart());
         SetSelTextPrimitive(mode, item->Text, false);
         std::string redoText = kept;
@@ -347,7 +363,7 @@ void TCustomQmEdit::UndoItem() {
         break;
       case urBlanksAdded: {
         SelectRaw(start, end, mode);
-        const std::string kept = GetSelText();
+        const std::string kept = UndoSelText();
         SetSelTextPrimitive(mode, item->Text, false);
         AddRedo(urBlanksAdded, start, end, kept, mode);
         SetCaretXY(start);
@@ -438,7 +454,7 @@ void TCustomQmEdit::RedoItem() {
       case urDeleteBeforeCaret:
       case urDeleteAll: {
         SelectRaw(start, end, mode);
-        FUndoList->RecordChange(item->Reason, start, end, GetSelText(), mode);
+        FUndoList->RecordChange(item->Reason, start, end, UndoSelText(), mode);
         SetSelTextPrimitive(mode, "", false);
         TBufferPos to = EarlierPoint(start, end);
         if (mode == smColumn) to = {std::min(start.Char, end.Char), std::min(start.Line, end.Line)};

@@ -321,7 +321,7 @@ TEST(QmEditView, HalfPageDownByOneLessOnATwentyRowWindow) {
 // Random edits over mixed text, undone to the start and redone to the end byte for byte.
 TEST(QmEditUndoReplay, RandomEditsUndoAndRedoExactly) {
   const std::string start = Join({"select 品目名, x", "  from t  -- 表", "\twhere a = 'あ'", "", "end"});
-  for (unsigned seed = 1; seed <= 12; ++seed) {
+  for (unsigned seed = 1; seed <= 40; ++seed) {
     SCOPED_TRACE(seed);
     std::mt19937 rng(seed);
     Editor ed({""});
@@ -329,7 +329,8 @@ TEST(QmEditUndoReplay, RandomEditsUndoAndRedoExactly) {
     ed.e.ClearUndo();
     const TQmEditorCommand cmds[] = {ecChar, ecChar, ecImeStr, ecDeleteLastChar, ecDeleteChar, ecLineBreak,
                                      ecDeleteWord, ecDeleteLastWord, ecDeleteLine, ecTab, ecShiftTab,
-                                     ecInsertLine, ecUpperCase, ecDeleteEOL, ecBlockIndent, ecBlockUnindent};
+                                     ecInsertLine, ecUpperCase, ecDeleteEOL, ecBlockIndent, ecBlockUnindent,
+                                     ecToggleMode, ecDeleteBOL, ecToggleCaseBlock, ecSelectAll};
     const std::string chars = "ab (),;'" + S("漢か");
     for (int step = 0; step < 40; ++step) {
       const int y = 1 + static_cast<int>(rng() % static_cast<unsigned>(std::max(1, ed.e.Lines().Count())));
@@ -338,9 +339,17 @@ TEST(QmEditUndoReplay, RandomEditsUndoAndRedoExactly) {
       if (IsTrailByteAt(line, x)) --x;
       ed.At(x, y);
       const TQmEditorCommand c = cmds[rng() % std::size(cmds)];
-      if (c == ecBlockIndent || c == ecBlockUnindent) {
+      if (c == ecBlockIndent || c == ecBlockUnindent || c == ecToggleCaseBlock) {
         const int y2 = std::min(ed.e.Lines().Count(), y + 2);
         ed.e.SetCaretAndSelection({1, y2}, {1, y}, {1, y2});
+      } else if (rng() % 3 == 0) {
+        // A selection (either way round) for the command to replace or delete.
+        const int y2 = 1 + static_cast<int>(rng() % static_cast<unsigned>(ed.e.Lines().Count()));
+        const std::string l2 = ed.e.Lines()[y2 - 1];
+        int x2 = 1 + static_cast<int>(rng() % (l2.size() + 1));
+        if (IsTrailByteAt(l2, x2)) --x2;
+        ed.e.SetSelectionMode(rng() % 4 == 0 ? smLine : smNormal);
+        ed.e.SetCaretAndSelection({x2, y2}, {x, y}, {x2, y2});
       }
       if (c == ecChar) {
         const std::size_t i = rng() % chars.size();
@@ -371,6 +380,24 @@ TEST(QmEditUndoReplay, RandomEditsUndoAndRedoExactly) {
 }  // namespace
 
 namespace {
+
+TEST(QmEditColumnBlocks, ReplacingAndDeletingUndoWithoutPadding) {
+  // A column block over lines of which one is too short to reach it.
+  Editor ed({"abcdef", "ab", "abcdef"});
+  ed.e.SetSelectionMode(smColumn);
+  ed.e.SetCaretAndSelection({5, 3}, {3, 1}, {5, 3});
+  ed.Cmd(ecChar, 'x');
+  EXPECT_EQ(ed.Text(), Join({"abef", "ab", "abxef"}));  // typed where the caret stood
+  ed.e.Undo();
+  EXPECT_EQ(ed.Text(), Join({"abcdef", "ab", "abcdef"}));
+  ed.e.SetCaretAndSelection({5, 3}, {3, 1}, {5, 3});
+  ed.Cmd(ecDeleteChar);
+  EXPECT_EQ(ed.Text(), Join({"abef", "ab", "abef"}));
+  ed.e.Undo();
+  EXPECT_EQ(ed.Text(), Join({"abcdef", "ab", "abcdef"}));
+  ed.e.Redo();
+  EXPECT_EQ(ed.Text(), Join({"abef", "ab", "abef"}));
+}
 
 // Handlers hooked in order see a command before and after it runs and may take it.
 struct Hook : TObject {
