@@ -692,7 +692,7 @@ class Kit:
             "UNION ALL SELECT class, idsaku, toroku, shukakubui, sakumotsu, betsumei, gunmei, keywords, 0 "
             "FROM sakumotsu_ex ORDER BY idsaku;",
             "DROP VIEW IF EXISTS main.vg_sakumotsu;",
-            "CREATE VIEW main.vg_sakumotsu AS SELECT sakumotsu, idsaku, class, toroku, gunmei, ruby "
+            "CREATE VIEW main.vg_sakumotsu AS SELECT sakumotsu, idsaku, class, toroku, gunmei, ruby, betsumei "
             "FROM m_sakumotsu WHERE toroku IN (1,3) ORDER BY idsaku;",
         ]
         self.script("sakumotsu.txt", sak, {"m_sakumotsu": len(rows), "sakuhojo": len(hojo),
@@ -809,26 +809,27 @@ class Kit:
         self.script("spec.ojas.txt", oj, {"ojas": 9, "ojas_shurui": 3, "ojas_keito": 3, "ojas_seibun": 3})
 
         # crop groups of the appended table, feed rice, deciduous fruit
+        # Both tables hold the large, middle and small crop group of a crop (its ancestors
+        # at depths 0 to 2), then the crop's name, other names, harvested part and reading.
+        def groups(c):
+            anc = [x["sakumotsu"] for x in crops if x["idsaku"] in c["ancestors"]]
+            return (anc + [None, None, None])[:3]
         lg_rows = []
         for c in crops:
-            if c["class"] in (1, 2) and c["toroku"] in (1, 3):
-                anc = [x for x in crops if x["idsaku"] in c["ancestors"]]
-                lg = anc[0]["sakumotsu"] if anc else None
-                mg = anc[1]["sakumotsu"] if len(anc) > 1 else None
-                lg_rows.append([lg, mg, c["sakumotsu"], c["betsumei"].lstrip("、"), c["shukakubui"], c["ruby"], ""])
+            if c["class"] in (1, 2, 3) and c["toroku"] in (1, 3):
+                lg_rows.append(groups(c) + [c["sakumotsu"], c["betsumei"].lstrip("、"), c["shukakubui"], c["ruby"]])
         # one row without a large group
-        lg_rows.append([None, None, "その他の作物", "", "", "そのたのさくもつ", "例示"])
+        lg_rows.append([None, None, None, "その他の作物", "", "", "そのたのさくもつ"])
         bp = self.table_sql("spec.beppyo1", [("no", I), ("sakumotsu", V), ("bunrui", V)],
-                            [[i + 1, r[2], r[0]] for i, r in enumerate(lg_rows)])
-        bp += self.table_sql("spec.beppyo1n", [("lg", V), ("mg", V), ("sakumotsu", V), ("betsumei", V),
-                                               ("shukakubui", V), ("ruby", V), ("biko", V)], lg_rows)
-        ts_rows = [[i + 1, c["idsaku"], c["sakumotsu"], c["ruby"], c["betsumei"].lstrip("、"), c["shukakubui"],
-                    c["gunmei"], c["class"], by_name[c["gunmei"]]["idsaku"] if c["gunmei"] else "",
-                    "作物名登録あり" if c["toroku"] == 1 else ""]
+                            [[i + 1, r[3], r[0]] for i, r in enumerate(lg_rows)])
+        bp += self.table_sql("spec.beppyo1n", [("lg", V), ("mg", V), ("sg", V), ("sakumotsu", V), ("betsumei", V),
+                                               ("shukakubui", V), ("ruby", V)], lg_rows)
+        ts_rows = [[i + 1, c["idsaku"]] + groups(c) + [c["sakumotsu"], c["betsumei"].lstrip("、"), c["class"],
+                                                        c["shukakubui"], c["ruby"]]
                    for i, c in enumerate(crops) if c["toroku"] in (1, 3)]
-        bp += self.table_sql("spec.tekiyosakumotsu", [("no", I), ("idsaku", V), ("sakumotsu", V), ("ruby", V),
-                                                      ("betsumei", V), ("shukakubui", V), ("gunmei", V), ("class", I),
-                                                      ("gunid", V), ("biko", V)], ts_rows)
+        bp += self.table_sql("spec.tekiyosakumotsu", [("no", I), ("idsaku", V), ("lg", V), ("mg", V), ("sg", V),
+                                                      ("sakumotsu", V), ("betsumei", V), ("class", I),
+                                                      ("shukakubui", V), ("ruby", V)], ts_rows)
         self.script("spec.beppyo1.txt", bp, {"beppyo1": len(lg_rows), "beppyo1n": len(lg_rows),
                                              "tekiyosakumotsu": len(ts_rows)})
         feed = [[p.bango, hankaku_ascii(p.meisho), "飼料用米"] for p in self.products_sorted

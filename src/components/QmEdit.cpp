@@ -96,9 +96,11 @@ TCustomQmEdit::TCustomQmEdit(QWidget *Parent) : QAbstractScrollArea(Parent) {
 
   setFocusPolicy(Qt::StrongFocus);
   setAttribute(Qt::WA_InputMethodEnabled);
+  setAcceptDrops(true);
   viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
   viewport()->setAttribute(Qt::WA_NoSystemBackground);
   viewport()->setCursor(Qt::IBeamCursor);
+  viewport()->setMouseTracking(true);  // the cursor follows what lies under the mouse
   setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
   setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -119,7 +121,10 @@ TCustomQmEdit::TCustomQmEdit(QWidget *Parent) : QAbstractScrollArea(Parent) {
 
 TCustomQmEdit::~TCustomQmEdit() {
   FScrollTimer->stop();
-  if (FHighlighter) FHighlighter->RemoveChangeHandler(TNotifyEvent::Of<&TCustomQmEdit::HighlighterAttrChanged>(this));
+  if (FHighlighter) {
+    FHighlighter->RemoveChangeHandler(TNotifyEvent::Of<&TCustomQmEdit::HighlighterAttrChanged>(this));
+    FHighlighter->RemoveFreeNotification(this);
+  }
   FHighlighter = nullptr;
   WireLines(FLines, false);
   FWordWrap.reset();
@@ -159,6 +164,7 @@ void TCustomQmEdit::SelectedColorChanged(TObject *) { InvalidateSelection(); }
 void TCustomQmEdit::WordWrapGlyphChanged(TObject *) { InvalidateGutter(); }
 
 void TCustomQmEdit::UndoRedoAdded(TObject *Sender) {
+  UpdateModifiedStatus();
   if (Sender == FUndoList.get() && !FUndoList->Redoing() && FUndoList->LastReason() != urGroupBreak)
     FRedoList->Clear();
   if (static_cast<TQmEditUndoList *>(Sender)->BlockCount() == 0) OnChange(this);
@@ -385,7 +391,19 @@ void TCustomQmEdit::CommandProcessor(TQmEditorCommand Command, char AChar, void 
     OnProcessUserCommand(this, Command, AChar, Data);
   else
     OnProcessCommand(this, Command, AChar, Data);
+  // The hooked handlers run in registration order; any of them may take the command.
+  auto callHooks = [&](bool After) {
+    const std::vector<THookedHandler> hooks = FHookedCommandHandlers;
+    for (const THookedHandler &h : hooks) {
+      bool handled = false;
+      h.Event(this, After, handled, Command, AChar, Data, h.Data);
+      if (handled) Command = ecNone;
+      if (Command == ecNone) break;
+    }
+  };
+  if (Command != ecNone) callHooks(false);
   if (Command != ecNone && Command < ecUserFirst) ExecuteCommand(Command, AChar, Data);
+  if (Command != ecNone) callHooks(true);
   OnCommandProcessed(this, Command, AChar, Data);
 }
 
@@ -458,7 +476,7 @@ void TCustomQmEdit::keyPressEvent(QKeyEvent *E) {
   }
   const TQmKey k = QmTranslateKeyEvent(*E);
   std::uint16_t key = k.Key;
-  if (key != 0) KeyDown(key, k.Shift);
+  KeyDown(key, k.Shift);  // also for a key without a code: it clears the key-handled flag
   const std::string bytes = FromQ(E->text());
   for (char c : bytes) {
     char ch = c;
@@ -542,11 +560,13 @@ void TCustomQmEdit::mouseDoubleClickEvent(QMouseEvent *E) {
   if (!ButtonOf(E->button(), b)) return;
   const QPoint p = E->position().toPoint();
   MouseDown(b, ShiftOf(E->modifiers(), E->buttons()) | ssDouble, p.x(), p.y());
+  if (b == mbLeft) DblClick(p.x(), p.y());
 }
 
 void TCustomQmEdit::mouseMoveEvent(QMouseEvent *E) {
   const QPoint p = E->position().toPoint();
   MouseMove(ShiftOf(E->modifiers(), E->buttons()), p.x(), p.y());
+  UpdateMouseCursor();
 }
 
 void TCustomQmEdit::mouseReleaseEvent(QMouseEvent *E) {
@@ -710,6 +730,7 @@ void TCustomQmEdit::StartDragging() {
   drag->setMimeData(data);
   FDragging = true;
   drag->exec(Qt::CopyAction | Qt::MoveAction, Qt::MoveAction);
+  FScrollTimer->stop();
   FDragging = false;
   FMouseCaptured = false;
 }
@@ -808,7 +829,11 @@ void TCustomQmEdit::ListInserted(TObject *, int Index, int Count) {
 void TCustomQmEdit::ListPutted(TObject *, int Index, int Count) {
   int last = Index + 1;
   if (FWordWrap && FWordWrap->LinesChanged(Index, Count) != 0) InvalidateGutterLines(Index + 1, INT_MAX);
-  if (FHighlighter) last = std::max(last, ScanFrom(Index) + 1);
+  if (FHighlighter) {
+    last = std::max(last, ScanFrom(Index) + 1);
+    // Lines shared with another editor may have been rescanned by it already.
+    if (FLines != FOrgLines.get()) last = INT_MAX;
+  }
   InvalidateLines(Index + 1, last);
   if (HasOption(eoAutoSizeMaxScrollWidth)) {
     const int len = FLines->ExpandedLineLength(Index);
@@ -873,9 +898,15 @@ void TCustomQmEdit::DoLinesInserted(int FirstLine, int Count) {
 void TCustomQmEdit::SetHighlighter(TQmCustomHighlighter *Value) {
   if (Value == FHighlighter) return;
   const TNotifyEvent handler = TNotifyEvent::Of<&TCustomQmEdit::HighlighterAttrChanged>(this);
-  if (FHighlighter) FHighlighter->RemoveChangeHandler(handler);
+  if (FHighlighter) {
+    FHighlighter->RemoveChangeHandler(handler);
+    FHighlighter->RemoveFreeNotification(this);
+  }
   FHighlighter = Value;
-  if (FHighlighter) FHighlighter->AddChangeHandler(handler);
+  if (FHighlighter) {
+    FHighlighter->AddChangeHandler(handler);
+    FHighlighter->FreeNotification(this, [this, Value] { HighlighterFreed(Value); });
+  }
   HighlighterAttrChanged(FHighlighter);
 }
 
@@ -893,6 +924,7 @@ void TCustomQmEdit::SetOptions(TQmEditorOptions Value) {
     SetBlockEnd(e);
     FActiveSelectionMode = mode;
   }
+  if (changed & OptionBit(eoDropFiles)) setAcceptDrops(true);
   if (HasOption(eoShowSpecialChars) != FShowSpecialChars) {
     FShowSpecialChars = HasOption(eoShowSpecialChars);
     viewport()->update();

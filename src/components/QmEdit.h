@@ -151,8 +151,17 @@ class TQmEditMark : public TObject {
   int BookmarkNumber = -1;
   bool IsBookmark() const { return BookmarkNumber >= 0; }
   TCustomQmEdit *Edit() const { return FEdit; }
+  // The owner editor while it still lists the mark; otherwise the mark forgets it.
+  virtual TCustomQmEdit *GetEdit();
+  // The setters repaint the mark's gutter line when the mark is shown.
+  virtual void SetChar(int Value) { Char = Value; }
+  virtual void SetImage(int Value);
+  virtual void SetLine(int Value);
+  void SetVisible(bool Value);
+  void SetInternalImage(bool Value);
 
  private:
+  void RepaintLine(int L);
   TCustomQmEdit *FEdit;
 };
 
@@ -166,6 +175,11 @@ class TQmEditMarkList : public TObject {
   TQmEditMark *Items(int Index) const { return FItems.at(static_cast<std::size_t>(Index)).get(); }
   void Add(std::unique_ptr<TQmEditMark> Mark);
   void Clear();
+  // Deletes (frees) the mark at Index.
+  void Delete(int Index);
+  // Takes the mark out of the list without freeing it (nullptr when it is not listed).
+  std::unique_ptr<TQmEditMark> Remove(TQmEditMark *Mark);
+  int IndexOf(const TQmEditMark *Mark) const;
   // Up to 16 marks of the line, in list order; the rest of the array is empty.
   void GetMarksForLine(int Line, TMarks &Marks) const;
   TNotifyEvent OnChange;
@@ -197,6 +211,18 @@ using TGutterGetTextEvent = TQmMethod<TObject *, int, std::string &>;
 using TGutterPaintEvent = TQmMethod<TObject *, int, int, int>;
 using TScrollEvent = TQmMethod<TObject *, TScrollBarKind>;
 using TProcessCommandEvent = TQmMethod<TObject *, TQmEditorCommand &, char &, void *>;
+// A hooked command handler: (sender, after processing, var handled, var command, var
+// character, data, the handler's own data).
+using THookedCommandEvent = TQmMethod<TObject *, bool, bool &, TQmEditorCommand &, char &, void *, void *>;
+// A bookmark about to be placed or cleared; placing may replace the mark (the editor then
+// owns the replacement, which must come from new) or set it to nullptr to cancel.
+using TPlaceMarkEvent = TQmMethod<TObject *, TQmEditMark *&>;
+using TContextHelpEvent = TQmMethod<TObject *, const std::string &>;
+using TEditMouseCursorEvent = TQmMethod<TObject *, const TBufferPos &, TCursor &>;
+using TDropFilesEvent = TQmMethod<TObject *, int, int, const std::vector<std::string> &>;
+
+// The standard edit actions the editor carries out.
+enum TQmEditAction : std::uint8_t { eaCut, eaCopy, eaPaste, eaDelete, eaUndo, eaSelectAll };
 
 // ---------------------------------------------------------------------------------------
 
@@ -227,6 +253,19 @@ class TCustomQmEdit : public QAbstractScrollArea, public TObject, public IQmWord
     DecPaintLock();
   }
   int PaintLock() const { return FPaintLock; }
+  // Runs F with eoScrollPastEol switched on, restoring it however F ends.
+  template <typename F>
+  void WithScrollPastEol(F &&Body) {
+    const TQmEditorOptions bit = OptionBit(eoScrollPastEol), saved = FOptions & bit;
+    FOptions |= bit;
+    try {
+      Body();
+    } catch (...) {
+      FOptions = (FOptions & ~bit) | saved;
+      throw;
+    }
+    FOptions = (FOptions & ~bit) | saved;
+  }
 
   // ---- text ----
   TQmEditStringList &Lines() { return *FLines; }
@@ -333,8 +372,88 @@ class TCustomQmEdit : public QAbstractScrollArea, public TObject, public IQmWord
   bool ScrollTimerActive() const { return FScrollTimer->isActive(); }
   bool MouseCaptured() const { return FMouseCaptured; }
   bool WaitingForDrag() const { return FWaitForDragging; }
+  // Drops the selection of Source (this editor or another) at a client point; Ctrl and
+  // Shift are the key states of the drop. False when the drop is refused.
+  bool DropText(TCustomQmEdit *Source, int X, int Y, bool Ctrl, bool Shift);
+
+  // ---- editing commands ----
+  TBufferPos NextWordPos() { return NextWordPosEx(CaretXY()); }
+  TBufferPos NextWordPosEx(const TBufferPos &P);
+  TBufferPos PrevWordPos() { return PrevWordPosEx(CaretXY()); }
+  TBufferPos PrevWordPosEx(const TBufferPos &P);
+  TBufferPos WordStart() { return WordStartEx(CaretXY()); }
+  TBufferPos WordStartEx(const TBufferPos &P);
+  TBufferPos WordEnd() { return WordEndEx(CaretXY()); }
+  TBufferPos WordEndEx(const TBufferPos &P);
+  // The partner of the bracket at P, or (0, 0).
+  TBufferPos GetMatchingBracket() { return GetMatchingBracketEx(CaretXY()); }
+  TBufferPos GetMatchingBracketEx(const TBufferPos &P);
+  void FindMatchingBracket();
+  void RegisterCommandHandler(const THookedCommandEvent &Handler, void *HandlerData);
+  void UnregisterCommandHandler(const THookedCommandEvent &Handler);
+
+  // ---- undo and redo ----
+  void Undo();
+  void Redo();
+  bool CanUndo() const { return !FReadOnly && FUndoList->HasItems(); }
+  bool CanRedo() const { return !FReadOnly && FRedoList->HasItems(); }
+  void ClearUndo();
+  void LockUndo();
+  void UnlockUndo();
+  int MaxUndo() const { return FUndoList->MaxItems(); }
+  void SetMaxUndo(int Value);
+  bool Modified() const { return FModified; }
+  void SetModified(bool Value);
+  void UpdateModifiedStatus();
+  void ClearAll();
+
+  // ---- bookmarks ----
+  void SetBookMark(int BookMark, int X, int Y);
+  void ClearBookMark(int BookMark);
+  void GotoBookMark(int BookMark);
+  // The mark in bookmark slot n, or nullptr.
+  TQmEditMark *BookMark(int BookMark) const;
+  bool IsBookmark(int BookMark) const { return this->BookMark(BookMark) != nullptr; }
+
+  // ---- messages, word selection and actions ----
+  void SetWordBlock(TBufferPos Value);
+  void SetSelWord() { SetWordBlock(CaretXY()); }
+  // The token at P: its text, attribute, kind and 1-based start; false without a
+  // highlighter or outside the text.
+  bool GetHighlighterAttriAtRowCol(const TBufferPos &P, std::string &Token,
+                                   TQmHighlighterAttributes *&Attri, int *TokenKind = nullptr,
+                                   int *Start = nullptr);
+  TQmCharSet WordCharSet() const;
+  void ClearSelection();
+  // The viewport's cursor for the last mouse point: the gutter's, an arrow over a
+  // selection that can be dragged, else the text cursor.
+  void UpdateMouseCursor();
+  void ResetKeystrokes() { FKeyStrokes->LoadDefaultBindings(); }
+  void SetKeystrokes(const TQmEditKeyStrokes *Value);
+  // The whole text cut to Size - 1 bytes and NUL-terminated; returns the bytes copied.
+  int GetTextBuf(char *Buffer, int Size) const;
+  int GetTextLen() const { return static_cast<int>(GetText().size()); }
+  bool ExecuteAction(TQmEditAction Action);
+  // Sets Enabled for the action and returns true while the editor has the focus; false
+  // (Enabled untouched) otherwise.
+  bool UpdateAction(TQmEditAction Action, bool &Enabled) const;
+  // Controls that take the focus in the editor's place (the last one added wins).
+  void AddFocusControl(QWidget *Control);
+  void RemoveFocusControl(QWidget *Control);
+  void SetFocus();
+  // Key-binding differences against a reference map (the default map when none): the
+  // strokes only this editor has, and the reference strokes it lacks.
+  void WriteKeystrokeDiff(std::vector<std::unique_ptr<TQmEditKeyStroke>> &Added,
+                          std::vector<std::unique_ptr<TQmEditKeyStroke>> &Removed,
+                          const TQmEditKeyStrokes *Reference = nullptr) const;
+  void ReadAddedKeystrokes(const TQmEditKeyStrokes &Strokes);
+  void ReadRemovedKeystrokes(const TQmEditKeyStrokes &Strokes);
+  // The highlighter or search engine is going away.
+  void HighlighterFreed(TQmCustomHighlighter *Highlighter);
 
   // ---- scrolling ----
+  // The metrics follow the text area's size, which Qt gives a hidden widget only when it
+  // is shown; size an editor and show it before relying on LinesInWindow and CharsInWindow.
   int TopLine() const { return FTopLine; }
   void SetTopLine(int Value);
   int LeftChar() const { return FLeftChar; }
@@ -479,6 +598,11 @@ class TCustomQmEdit : public QAbstractScrollArea, public TObject, public IQmWord
   TProcessCommandEvent OnProcessUserCommand;
   TProcessCommandEvent OnCommandProcessed;
   TNotifyEvent OnChange;
+  TPlaceMarkEvent OnPlaceBookmark;
+  TPlaceMarkEvent OnClearBookmark;
+  TContextHelpEvent OnContextHelp;
+  TEditMouseCursorEvent OnMouseCursor;
+  TDropFilesEvent OnDropFiles;
 
  protected:
   // Starts dragging the selected text (the press inside the selection moved far enough).
@@ -498,6 +622,11 @@ class TCustomQmEdit : public QAbstractScrollArea, public TObject, public IQmWord
   void wheelEvent(QWheelEvent *E) override;
   void focusInEvent(QFocusEvent *E) override;
   void focusOutEvent(QFocusEvent *E) override;
+  void dragEnterEvent(QDragEnterEvent *E) override;
+  void dragMoveEvent(QDragMoveEvent *E) override;
+  void dragLeaveEvent(QDragLeaveEvent *E) override;
+  void dropEvent(QDropEvent *E) override;
+  void DblClick(int X, int Y);
   void scrollContentsBy(int, int) override {}
   bool focusNextPrevChild(bool Next) override;
 
@@ -528,6 +657,29 @@ class TCustomQmEdit : public QAbstractScrollArea, public TObject, public IQmWord
                       int LastCol);
   QRect TextArea() const;
   void ScrollPixels(int DX, int DY, const QRect &Area);
+  // Editing commands.
+  void ExecuteEditCommand(TQmEditorCommand Command, char AChar, void *Data);
+  void DeleteSelectionRecorded();
+  void DeleteLastChar();
+  void DeleteChar();
+  void LineBreak(bool MoveCaret);
+  void InsertChar(char AChar);
+  void InsertImeStr(const std::string &Text);
+  void DoTab();
+  void DoShiftTab();
+  void DoBlockIndent();
+  void DoBlockUnindent();
+  void DoCaseChange(TQmEditorCommand Command);
+  void DoSetMarker(int N, void *Data);
+  // Undo replay.
+  void UndoItem();
+  void RedoItem();
+  void AddRedo(TQmUndoReason Reason, TBufferPos Start, TBufferPos End, const std::string &Text,
+               TQmSelectionMode Mode);
+  void SelectRaw(TBufferPos Begin, TBufferPos End, TQmSelectionMode Mode);
+  // The selected text as an undo item keeps it (a column block without padding).
+  std::string UndoSelText();
+  void InsertUnitsAsColumn(int Column, int FirstLine, const std::vector<std::string> &Pieces);
 
   // Owned objects.
   std::unique_ptr<TQmEditStringList> FOrgLines;
@@ -606,6 +758,18 @@ class TCustomQmEdit : public QAbstractScrollArea, public TObject, public IQmWord
   bool FKeyHandled = false;
   std::uint16_t FLastKey = 0;
   TShiftState FLastShiftState = 0;
+
+  // Commands, undo and bookmarks.
+  struct THookedHandler {
+    THookedCommandEvent Event;
+    void *Data;
+  };
+  std::vector<THookedHandler> FHookedCommandHandlers;
+  bool FModified = false;
+  std::int32_t FUndoSequence = 0;  // the sequence number redo items take during an undo
+  std::array<TQmEditMark *, 10> FBookMarks{};
+  std::vector<QWidget *> FFocusList;
+  bool FDragOwnText = false;
 };
 
 // The editor as forms place it.

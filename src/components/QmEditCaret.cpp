@@ -639,6 +639,8 @@ void TCustomQmEdit::InsertText(TQmSelectionMode Mode, const std::string &Value, 
             FUndoList->RecordChange(urLineBreak, {prevLen + 1, l - 1}, {prevLen + 1, l - 1}, "",
                                     FActiveSelectionMode);
         }
+        // Nothing to put on this line: no padding either.
+        if (pieces[i].empty()) continue;
         std::string line = FLines->Get(l - 1);
         int b = ColumnToChar(line, column, FTabWidth);
         if (Len(line) < b - 1) {
@@ -679,13 +681,14 @@ void TCustomQmEdit::ReplaceSelection(const std::string &Value) {
   BeginUndoBlock();
   try {
     if (HasSelection())
-      FUndoList->RecordChange(urDelete, FBlockBegin, FBlockEnd, GetSelText(), FActiveSelectionMode);
+      FUndoList->RecordChange(urDelete, FBlockBegin, FBlockEnd, UndoSelText(), FActiveSelectionMode);
     else
       SetActiveSelectionMode(FSelectionMode);
     const TBufferPos start = BlockStart();
     FBlockEnd = BlockFinish();
     FBlockBegin = start;
-    SetSelText(Value);
+    // A column block records its insertion line by line as it goes.
+    SetSelTextPrimitive(FActiveSelectionMode, Value, FActiveSelectionMode == smColumn);
     if (!Value.empty() && FActiveSelectionMode != smColumn)
       FUndoList->RecordChange(urInsert, start, BlockFinish(), "", FActiveSelectionMode);
   } catch (...) {
@@ -727,7 +730,7 @@ void TCustomQmEdit::PasteFromClipboard() {
       FUndoList->RecordChange(urPasteBegin, FBlockBegin, FBlockEnd, "", FActiveSelectionMode);
       begun = true;
       if (HasSelection())
-        FUndoList->RecordChange(urDelete, FBlockBegin, FBlockEnd, GetSelText(), FActiveSelectionMode);
+        FUndoList->RecordChange(urDelete, FBlockBegin, FBlockEnd, UndoSelText(), FActiveSelectionMode);
       const TBufferPos s = BlockStart(), f = BlockFinish();
       FBlockBegin = s;
       FBlockEnd = f;
@@ -747,7 +750,7 @@ void TCustomQmEdit::PasteFromClipboard() {
       FUndoList->RecordChange(urPasteBegin, FBlockBegin, FBlockEnd, "", FActiveSelectionMode);
       begun = true;
       if (HasSelection())
-        FUndoList->RecordChange(urDelete, FBlockBegin, FBlockEnd, GetSelText(), FActiveSelectionMode);
+        FUndoList->RecordChange(urDelete, FBlockBegin, FBlockEnd, UndoSelText(), FActiveSelectionMode);
       else
         SetActiveSelectionMode(FSelectionMode);
       const TBufferPos start = BlockStart();

@@ -1,7 +1,8 @@
-// The editor's command executor: caret and view moves, selection modes and the clipboard.
+// The editor's command executor: caret and view moves, selection modes and the clipboard;
+// the editing commands continue in QmEditEditing.cpp.
 #include "components/QmEdit.h"
 
-void TCustomQmEdit::ExecuteCommand(TQmEditorCommand Command, char, void *Data) {
+void TCustomQmEdit::ExecuteCommand(TQmEditorCommand Command, char AChar, void *Data) {
   WithPaintLock([&] {
     const bool sel = Command >= ecSelLeft && Command <= ecSelGotoXY;
     const TQmEditorCommand move = sel ? static_cast<TQmEditorCommand>(Command - ecSelection) : Command;
@@ -112,6 +113,7 @@ void TCustomQmEdit::ExecuteCommand(TQmEditorCommand Command, char, void *Data) {
         SetSelectionMode(smLine);
         break;
       default:
+        ExecuteEditCommand(Command, AChar, Data);
         break;
     }
   });

@@ -167,7 +167,20 @@ TQmCustomHighlighter::TQmCustomHighlighter(TComponent *AOwner) : TComponent(AOwn
   wordBreakChars_ = MakeCharSet("!\"'()*+,-./:;=?[\\]^{|}");
 }
 
-TQmCustomHighlighter::~TQmCustomHighlighter() = default;
+TQmCustomHighlighter::~TQmCustomHighlighter() {
+  // Whoever still refers to the highlighter lets go of it now.
+  const auto notify = std::move(freeNotify_);
+  for (const auto &n : notify) n.second();
+}
+
+void TQmCustomHighlighter::FreeNotification(const void *Key, std::function<void()> Callback) {
+  RemoveFreeNotification(Key);
+  freeNotify_.emplace_back(Key, std::move(Callback));
+}
+
+void TQmCustomHighlighter::RemoveFreeNotification(const void *Key) {
+  std::erase_if(freeNotify_, [Key](const auto &n) { return n.first == Key; });
+}
 
 void TQmCustomHighlighter::Assign(const TPersistent &Source) {
   const auto *src = dynamic_cast<const TQmCustomHighlighter *>(&Source);

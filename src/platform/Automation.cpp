@@ -2,17 +2,20 @@
 
 #include <cstdio>
 
+#include "platform/OfficeSuite.h"
 #include "platform/cp932.h"
 
 namespace {
 
-// No program on this system registers an automation server.
+// No program on this system registers an automation server; the office suite's service
+// manager is served by the suite's stand-in when the suite is installed.
 class TNoAutomation : public IOleFactory {
  public:
   TOleObjectPtr GetActiveObject(const std::string &prog_id) override {
     throw EOleSysError(Message(prog_id));
   }
   TOleObjectPtr CreateOleObject(const std::string &prog_id) override {
+    if (prog_id == "com.sun.star.ServiceManager") return CreateOfficeServiceManager();
     throw EOleSysError(Message(prog_id));
   }
 

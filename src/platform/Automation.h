@@ -8,7 +8,8 @@
 // caught as EOleError.
 //
 // The installed factory (Automation()) starts nothing on this system: every identifier
-// reports EOleSysError. Tests install TRecordingAutomation, which writes one line per
+// reports EOleSysError, except the office suite's service manager when the suite is
+// installed (OfficeSuite.h). Tests install TRecordingAutomation, which writes one line per
 // call and answers or fails on cue.
 #pragma once
 

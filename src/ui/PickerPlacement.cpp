@@ -2,19 +2,26 @@
 
 #include <QComboBox>
 #include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QScreen>
 #include <QSignalBlocker>
 #include <QWidget>
 #include <algorithm>
 
+#include "components/CheckListBoxEx.h"
 #include "components/FillAdapters.h"
 #include "engine/acdb.h"
+#include "engine/SakuUtil.h"
 #include "engine/options.h"
 
 void PlaceBelowControl(QWidget *window, const QWidget *control) {
-  QPoint at = control->mapToGlobal(QPoint(0, control->height()));
+  MoveInsideWorkArea(window, control->mapToGlobal(QPoint(0, control->height())), control);
+}
+
+void MoveInsideWorkArea(QWidget *window, QPoint at, const QWidget *near) {
   QScreen *screen = QGuiApplication::screenAt(at);
-  if (!screen) screen = control->screen();
+  if (!screen) screen = near->screen();
   if (screen) {
     const QRect area = screen->availableGeometry();
     const QSize size = window->frameGeometry().size();
@@ -44,9 +51,10 @@ void WriteWindowSize(const QWidget *window, const char *widthKey, const char *he
   ini.WriteInteger(SEC_WINDOW, heightKey, window->height());
 }
 
-bool FillCheckList(TTextListBox &list, const std::string &sql) {
+bool FillCheckList(TTextListBox &list, const std::string &sql, bool Replace) {
   if (!AcisDB || !AcisDB->ExecQuery(sql, true)) return false;
   QSignalBlocker quiet(&list);
+  if (Replace) list.Clear();
   TListBoxTarget target(list);
   AcisDB->SetCheckListBox(target);
   return true;
@@ -58,4 +66,53 @@ bool FillCombo(QComboBox &combo, const std::string &sql) {
   TComboTarget target(combo);
   AcisDB->SetCheckListBox(target);
   return true;
+}
+
+std::vector<std::string> CheckedItems(const TCheckListBoxEx &list) {
+  std::vector<std::string> items;
+  for (int i = 0; i < list.Count(); ++i)
+    if (list.Checked(i)) items.push_back(list.Item(i));
+  return items;
+}
+
+std::string QuotedCheckedItems(const TCheckListBoxEx &list) {
+  std::vector<std::string> quoted;
+  for (const std::string &item : CheckedItems(list)) quoted.push_back(QuotedSqlText(item));
+  return JoinItems(quoted, ",");
+}
+
+std::string JoinItems(const std::vector<std::string> &items, const std::string &separator) {
+  std::string text;
+  for (std::size_t i = 0; i < items.size(); ++i) text += (i ? separator : "") + items[i];
+  return text;
+}
+
+void SetAllChecked(TCheckListBoxEx &list, bool on) {
+  for (int i = 0; i < list.Count(); ++i) list.SetChecked(i, on);
+}
+
+namespace {
+
+class TEnterKeyFilter : public QObject {
+ public:
+  TEnterKeyFilter(QObject *parent, std::function<void()> action) : QObject(parent), action_(std::move(action)) {}
+  bool eventFilter(QObject *watched, QEvent *event) override {
+    if (event->type() == QEvent::KeyPress) {
+      const int key = static_cast<QKeyEvent *>(event)->key();
+      if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+        action_();
+        return true;
+      }
+    }
+    return QObject::eventFilter(watched, event);
+  }
+
+ private:
+  std::function<void()> action_;
+};
+
+}  // namespace
+
+void OnEnterKey(QLineEdit *edit, std::function<void()> action) {
+  edit->installEventFilter(new TEnterKeyFilter(edit, std::move(action)));
 }

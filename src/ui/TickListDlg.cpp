@@ -22,8 +22,7 @@ void TTickListDlg::Bind(TCheckListBoxEx *list, QCheckBox *all) {
 }
 
 void TTickListDlg::ckAllClick() {
-  const bool on = FAll->isChecked();
-  for (int i = 0; i < FList->Count(); ++i) FList->SetChecked(i, on);
+  SetAllChecked(*FList, FAll->isChecked());
 }
 
 void TTickListDlg::done(int result) {

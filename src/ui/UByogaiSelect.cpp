@@ -1,7 +1,6 @@
 #include "ui/UByogaiSelect.h"
 
 #include <QEvent>
-#include <QKeyEvent>
 #include <QLineEdit>
 #include <QToolButton>
 
@@ -23,25 +22,6 @@ const char *const kWidthKey = "DlgByogaiWidth";
 const char *const kHeightKey = "DlgByogaiHeight";
 const char *const kGroupHeightKey = "DlgByogaiListGroupHeight";
 const char *const kZassouGroupHeightKey = "DlgByogaiListZassouGroupHeight";
-
-std::string CheckedItems(const TCheckListBoxEx &list) {
-  std::string text;
-  for (int i = 0; i < list.Count(); ++i) {
-    if (!list.Checked(i)) continue;
-    if (!text.empty()) text += ",";
-    text += list.Item(i);
-  }
-  return text;
-}
-
-// The splitter's first list gets the height; the second takes the rest.
-void SetFirstHeight(QSplitter *splitter, int height) {
-  QList<int> sizes = splitter->sizes();
-  int total = 0;
-  for (int s : sizes) total += s;
-  if (total <= 0) total = splitter->height();
-  splitter->setSizes({height, std::max(total - height, 1)});
-}
 
 }  // namespace
 
@@ -84,14 +64,16 @@ TDlgByogai::TDlgByogai(QWidget *owner) : QDialog(owner, Qt::Tool), ui(std::make_
     connect(rb, &QRadioButton::clicked, this, &TDlgByogai::bSearchClick);
   connect(ui->cboCID, &QComboBox::currentIndexChanged, this, &TDlgByogai::bSearchClick);
   ui->eSearchStr->installEventFilter(this);
+  OnEnterKey(ui->eSearchStr, [this] { bSearchClick(); });
 
   // Creation: sizes, then the lists in the order of the pages.
   ReadWindowSize(this, kWidthKey, kHeightKey);
   {
     TIniFile ini = ProgramIni();
-    const int listHeight = ui->lstGaichuGroup->sizeHint().height();
-    SetFirstHeight(ui->splGaichu, ini.ReadInteger(SEC_WINDOW, kGroupHeightKey, listHeight));
-    SetFirstHeight(ui->splZassou, ini.ReadInteger(SEC_WINDOW, kZassouGroupHeightKey, listHeight));
+    ui->lstGaichuGroup->setFixedHeight(
+        std::max(0, ini.ReadInteger(SEC_WINDOW, kGroupHeightKey, ui->lstGaichuGroup->height())));
+    ui->lstZassouGroup->setFixedHeight(
+        std::max(0, ini.ReadInteger(SEC_WINDOW, kZassouGroupHeightKey, ui->lstZassouGroup->height())));
   }
   if (AcisDB) {
     {
@@ -152,7 +134,7 @@ void TDlgByogai::actReplaceExecute() {
 void TDlgByogai::tbtnCloseClick() { reject(); }
 
 void TDlgByogai::CheckListClickCheck(TCheckListBoxEx *list) {
-  ui->eName->setText(ToQ(CheckedItems(*list)));
+  ui->eName->setText(ToQ(JoinItems(CheckedItems(*list), ",")));
   const bool any = list->CheckCount() > 0;
   ui->actAdd->setEnabled(any);
   ui->actReplace->setEnabled(any);
@@ -169,13 +151,8 @@ void TDlgByogai::GroupClickCheck(TCheckListBoxEx *groups, TCheckListBoxEx *items
     FillCheckList(*items, allSql);
     return;
   }
-  std::string names;
-  for (int i = 1; i < groups->Count(); ++i) {
-    if (!groups->Checked(i)) continue;
-    if (!names.empty()) names += ",";
-    names += QuotedSqlText(groups->Item(i));
-  }
-  FillCheckList(*items, "SELECT byochu FROM byochu WHERE gid IN(SELECT gid FROM gbyochu WHERE gname IN(" + names +
+  FillCheckList(*items, "SELECT byochu FROM byochu WHERE gid IN(SELECT gid FROM gbyochu WHERE gname IN(" +
+                            QuotedCheckedItems(*groups) +
                             ")) and cid = " + std::to_string(cid) + ";");
 }
 
@@ -217,14 +194,6 @@ bool TDlgByogai::eventFilter(QObject *watched, QEvent *event) {
       case QEvent::MouseButtonPress:
         bSearchClick();
         break;
-      case QEvent::KeyPress: {
-        auto *key = static_cast<QKeyEvent *>(event);
-        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
-          bSearchClick();
-          return true;
-        }
-        break;
-      }
       default:
         break;
     }

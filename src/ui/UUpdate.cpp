@@ -36,7 +36,7 @@ namespace {
 
 // The publisher's three parts, as archive, workbook and sheet names.
 const char *const kParts[3] = {"登録基本部", "登録適用部一", "登録適用部二"};
-// Part 0 carries the data-as-of text in cell A1 of its first sheet.
+// Only the basic registrations carry the data-as-of text, in cell A1 of their first sheet.
 const int kPartDateFlag[3] = {0, 1, 1};
 
 std::string Part(int i) { return cp932::FromUtf8(kParts[i]); }
@@ -303,6 +303,13 @@ void TfrmUpdate::closeEvent(QCloseEvent *e) {
   QDialog::closeEvent(e);
 }
 
+// Escape closes a dialog without a close event: it asks the same question.
+void TfrmUpdate::reject() {
+  if (!FormCloseQuery()) return;
+  FormClose();
+  QDialog::reject();
+}
+
 void TfrmUpdate::FormClose() {
   if (AcisDB && AcisDB->ProgressBar() == bar_.get()) AcisDB->SetProgressBar(nullptr);
 }
@@ -536,7 +543,10 @@ void TfrmUpdate::FetchStep(bool shared) {
             TBoldLabel bold(FileLabel(0, i));
             AddLog(CsvNames[i] + " ダウンロード開始"_sj);
             bool ok = usable(CsvNames[i]) && copy(CsvNames[i]);
-            if (!usable(CsvNames[i])) FFetchFailed = stop = true;
+            if (!usable(CsvNames[i])) {
+              FFetchFailed = true;
+              if (!ForceUpdate) stop = true;
+            }
             AddLog(CsvNames[i] + (ok ? " コピー完了"_sj : " コピー中止"_sj));
           }
           break;
@@ -789,11 +799,19 @@ void TfrmUpdate::btnUnpackDBClick() {
   }
   bool placed = false;
   if (unpacked == 2 && fs::exists(staging / "acis.db", ec)) {
+    // acis.db goes last, so that the old one stays when anything before it fails.
+    std::vector<fs::path> files;
+    for (const auto &entry : fs::directory_iterator(staging, ec))
+      if (entry.path().filename() != "acis.db") files.push_back(entry.path());
+    files.push_back(staging / "acis.db");
     placed = true;
-    for (const auto &entry : fs::directory_iterator(staging, ec)) {
+    for (const fs::path &file : files) {
       std::error_code move_error;
-      fs::rename(entry.path(), FsPath(DbFile(FromFsPath(entry.path().filename()))), move_error);
-      if (move_error) placed = false;
+      fs::rename(file, FsPath(DbFile(FromFsPath(file.filename()))), move_error);
+      if (move_error) {
+        placed = false;
+        break;
+      }
     }
   }
   fs::remove_all(staging, ec);
@@ -1133,8 +1151,9 @@ void TfrmUpdate::UpdateFromLocalFiles() {
         csv = csv && IsPlainFileName(name) && Exists(DataFile(ChangeFileExt(name, ".csv")));
         zip = zip && IsPlainFileName(name) && Exists(DataFile(name));
       }
-      if (!csv && !zip) {
-        fetch();
+      // The build reads the CSV files: archives at hand are unpacked first.
+      if (!csv) {
+        if (!zip) fetch();
         if (!Aborted) UnpackAcisCsv();
       }
       break;

@@ -123,6 +123,7 @@ class TfrmUpdate : public QDialog {
  protected:
   void showEvent(QShowEvent *e) override;
   void closeEvent(QCloseEvent *e) override;
+  void reject() override;
 
  private:
   class TLogMemo;

@@ -12,11 +12,11 @@
 #include <QWebEngineHttpRequest>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
+#include <QWebEngineSettings>
 #include <QWebEngineView>
 #include <algorithm>
 #include <fstream>
 #include <iterator>
-#include <sstream>
 #include <system_error>
 
 #include "components/DialogServices.h"
@@ -39,10 +39,13 @@ namespace {
 constexpr double kZoom[5] = {0.7, 0.85, 1.0, 1.15, 1.3};
 
 // One profile for every viewer, kept in memory only: nothing of the shown pages is cached
-// on disk.
+// on disk. A page that names no encoding is read as the program's own text.
 QWebEngineProfile *ViewerProfile() {
   static QPointer<QWebEngineProfile> profile;
-  if (!profile) profile = new QWebEngineProfile(QCoreApplication::instance());
+  if (!profile) {
+    profile = new QWebEngineProfile(QCoreApplication::instance());
+    profile->settings()->setDefaultTextEncoding(QStringLiteral("Shift_JIS"));
+  }
   return profile;
 }
 
@@ -103,7 +106,11 @@ TfrmWebBrowser::TfrmWebBrowser(QWidget *owner)
     : QMainWindow(nullptr, Qt::Window), ui(new Ui::TfrmWebBrowser) {
   ui->setupUi(this);
   setAttribute(Qt::WA_DeleteOnClose);
+  // An open viewer does not keep the program running, and goes (with its page files) when
+  // the program ends or its owner is freed.
+  setAttribute(Qt::WA_QuitOnClose, false);
   if (owner) connect(owner, &QObject::destroyed, this, &QObject::deleteLater);
+  connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this, [this] { delete this; });
 
   ui->WebBrowser->setPage(new QWebEnginePage(ViewerProfile(), ui->WebBrowser));
 
@@ -203,15 +210,16 @@ void TfrmWebBrowser::FormCreate() {
 
 void TfrmWebBrowser::showEvent(QShowEvent *e) {
   QMainWindow::showEvent(e);
-  if (!e->spontaneous()) FormShow();
+  if (!e->spontaneous()) Guarded([this] { FormShow(); });
 }
 
 void TfrmWebBrowser::FormShow() {
   if (!PostData.empty()) {
     PostRequest();
   } else {
+    QPointer<TfrmWebBrowser> self(this);
     ShowHtml(Html);
-    setWindowTitle(ToQ(FTempFile));
+    if (self) setWindowTitle(ToQ(FTempFile));  // unless the user closed it while it loaded
   }
 }
 
@@ -336,8 +344,29 @@ bool TfrmWebBrowser::SaveAs(const std::string &file_name) {
     std::string bytes;
     return ReadBytes(FTempFile, bytes) && WriteBytes(file_name, bytes);
   }
-  ui->WebBrowser->page()->save(ToQ(file_name), QWebEngineDownloadRequest::SingleHtmlSaveFormat);
-  return true;
+  // A posted answer has no file of its own: the document as the browser holds it, in the
+  // document's own encoding.
+  QEventLoop loop;
+  QString html, charset;
+  int pending = 2;
+  auto done = [&] {
+    if (--pending == 0) loop.quit();
+  };
+  QWebEnginePage *page = ui->WebBrowser->page();
+  page->toHtml([&](const QString &text) {
+    html = text;
+    done();
+  });
+  page->runJavaScript(QStringLiteral("document.characterSet"), [&](const QVariant &v) {
+    charset = v.toString();
+    done();
+  });
+  loop.exec();
+  const QString cs = charset.toLower();
+  const bool sjis = cs == "shift_jis" || cs == "windows-31j" || cs == "x-sjis" || cs == "cp932";
+  if (sjis) return WriteBytes(file_name, FromQ(html));
+  QByteArray u8 = html.toUtf8();
+  return WriteBytes(file_name, std::string(u8.constData(), static_cast<std::size_t>(u8.size())));
 }
 
 void TfrmWebBrowser::bSaveClick() {
@@ -355,28 +384,28 @@ void TfrmWebBrowser::bSaveClick() {
   if (!SaveAs(name)) ErrorBox("ファイル \""_sj + name + "\" に保存できませんでした"_sj);
 }
 
-namespace {
-
-// Prints the view's page on the printer and waits until it has been printed.
-void PrintPage(QWebEngineView *view, QPrinter *printer) {
+bool TfrmWebBrowser::PrintPage(QPrinter *printer) {
   QEventLoop loop;
-  QObject::connect(view, &QWebEngineView::printFinished, &loop, &QEventLoop::quit);
-  view->print(printer);
+  bool printed = false;
+  connect(ui->WebBrowser, &QWebEngineView::printFinished, &loop, [&](bool ok) {
+    printed = ok;
+    loop.quit();
+  });
+  ui->WebBrowser->print(printer);
   loop.exec();
+  return printed;
 }
-
-}  // namespace
 
 void TfrmWebBrowser::bPreviewClick() {
   QPrintPreviewDialog preview(&FPrinter, this);
   connect(&preview, &QPrintPreviewDialog::paintRequested, this,
-          [this](QPrinter *printer) { PrintPage(ui->WebBrowser, printer); });
+          [this](QPrinter *printer) { PrintPage(printer); });
   preview.exec();
 }
 
 void TfrmWebBrowser::bPrintClick() {
   QPrintDialog dialog(&FPrinter, this);
-  if (dialog.exec() == QDialog::Accepted) PrintPage(ui->WebBrowser, &FPrinter);
+  if (dialog.exec() == QDialog::Accepted) PrintPage(&FPrinter);
 }
 
 void TfrmWebBrowser::bPageSetupClick() {

@@ -53,6 +53,9 @@ class TfrmWebBrowser : public QMainWindow {
   // Writes the shown page to file_name: the page file's bytes as they are, or the
   // browser's copy of a posted answer. False when it could not be written.
   bool SaveAs(const std::string &file_name);
+  // Prints the shown page on the printer (the print and preview commands' step) and waits
+  // until it is done; false when the browser could not print it.
+  bool PrintPage(QPrinter *printer);
 
   // Handlers.
   void FormCreate();

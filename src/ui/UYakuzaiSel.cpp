@@ -265,12 +265,7 @@ std::string TDlgYakuzaiSel::SelectedEntry() const {
 void TDlgYakuzaiSel::btnOKClick() {
   std::string text = SelectedEntry();
   if (ui->pgYakuzai->currentWidget() == ui->tabSeibun && FSeibunChecked) {
-    text.clear();
-    for (int i = 0; i < ui->lstSeibun->Count(); ++i) {
-      if (!ui->lstSeibun->Checked(i)) continue;
-      if (!text.empty()) text += " ";
-      text += ui->lstSeibun->Item(i);
-    }
+    text = JoinItems(CheckedItems(*ui->lstSeibun), " ");
   }
   if (TargetEdit) TargetEdit->setText(ToQ(text));
   accept();

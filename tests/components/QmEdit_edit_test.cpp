@@ -111,6 +111,14 @@ TEST(QmEditInsert, ReplaceSelectionRecordsDeleteAndInsert) {
   EXPECT_EQ(ins->StartPoint, (TBufferPos{2, 1}));
   EXPECT_EQ(ins->EndPoint, (TBufferPos{4, 1}));
   EXPECT_EQ(del->SequenceNo, ins->SequenceNo);  // one undo block
+  // A caret move after a change breaks the undo group.
+  t.e.MoveCaretHorz(-1, false);
+  EXPECT_EQ(t.e.UndoList().LastReason(), urGroupBreak);
+  t.e.SetOptions(t.e.Options() & ~OptionBit(eoGroupUndo));
+  t.e.ReplaceSelection("Z");
+  const int n = t.e.UndoList().ItemCount();
+  t.e.MoveCaretHorz(-1, false);
+  EXPECT_EQ(t.e.UndoList().ItemCount(), n);
 }
 
 TEST(QmEditClipboard, CopyPutsPlainTextAndTheOwnBlock) {

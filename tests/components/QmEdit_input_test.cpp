@@ -47,12 +47,16 @@ TEST(QmEditInput, CharactersAndCommandsFromKeyEvents) {
   // A key that makes a command drops the character its event carries.
   r.Key(Qt::Key_C, QString(QChar(3)), Qt::ControlModifier);
   r.Key(Qt::Key_Right, "", Qt::ShiftModifier);
-  const std::string a = S("あ");
+  // A character key without a key code after a command key is typed whole.
+  r.Key(0, QString::fromUtf8("い"));
+  const std::string a = S("あ"), i = S("い");
   EXPECT_EQ(r.seen, (std::vector<Command>{{ecChar, 'a', ""},
                                           {ecChar, a[0], ""},
                                           {ecChar, a[1], ""},
                                           {ecCopy, 0, ""},
-                                          {ecSelRight, 0, ""}}));
+                                          {ecSelRight, 0, ""},
+                                          {ecChar, i[0], ""},
+                                          {ecChar, i[1], ""}}));
 }
 
 TEST(QmEditInput, InputMethodResultIsOneCommandAndItsEchoIsDropped) {

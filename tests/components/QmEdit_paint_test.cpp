@@ -111,6 +111,24 @@ TEST(QmEditPaint, UnterminatedCommentColoursTheLineEnd) {
   p.e.SetHighlighter(nullptr);
 }
 
+TEST(QmEditPaint, SpecialLinesAndTheirSelection) {
+  Painted p("abcd\r\nefgh");
+  p.e.OnSpecialLineColors = [](TObject *, int line, bool &special, TColor &fg, TColor &bg) {
+    if (line != 2) return;
+    special = true;
+    fg = kToken;
+    bg = kActive;
+  };
+  p.e.SetCaretAndSelection({3, 2}, {1, 1}, {3, 2});
+  p.Grab();
+  EXPECT_TRUE(p.Has(1, 1, kSel));
+  // The special line's selection swaps its own colours.
+  EXPECT_TRUE(p.Has(1, 2, kToken));
+  EXPECT_FALSE(p.Has(1, 2, kSel));
+  EXPECT_TRUE(p.Has(4, 2, kActive));
+  EXPECT_TRUE(p.Has(30, 2, kActive));
+}
+
 TEST(QmEditPaint, RightEdge) {
   Painted p("a");
   p.e.SetRightEdge(10);

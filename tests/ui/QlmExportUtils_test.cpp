@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "engine/acdb.h"
 #include "engine/options.h"
 #include "platform/Automation.h"
+#include "platform/OfficeSuite.h"
 #include "platform/cp932.h"
 #include "support/enginefixture.h"
 #include "support/testutil.h"
@@ -276,6 +278,49 @@ TEST_F(HandOffTest, OfficeCalcFailuresPassToTheCallerWithTheCursorRestored) {
   EXPECT_THROW(ExportHtmlToOfficeCalc("<table></table>", "Quillmar"), EOleSysError);
   EXPECT_EQ(ui.busy_depth, 0);
   EXPECT_TRUE(ui.boxes.empty());
+}
+
+// The office suite's stand-in behind the default automation: the page goes to a temporary
+// file that the suite's program opens with the import filter.
+TEST(OfficeSuite, CalcHandOffStartsTheSuiteOnThePage) {
+  TScopedRecordingUi ui;
+  const char *saved = std::getenv("QUILLMAR_OFFICE");
+  std::string saved_value = saved ? saved : "";
+  std::vector<std::vector<std::string>> started;
+  SetOfficeLauncher([&](const std::vector<std::string> &argv) {
+    started.push_back(argv);
+    return true;
+  });
+  setenv("QUILLMAR_OFFICE", "/bin/true", 1);
+  const std::string html = "<table><tr><td>"_sj + "稲①"_sj + "</td></tr></table>";
+  ExportHtmlToOfficeCalc(html, "Quillmar");
+  ASSERT_EQ(started.size(), 1u);
+  ASSERT_EQ(started[0].size(), 4u);
+  EXPECT_EQ(started[0][0], "/bin/true");
+  EXPECT_EQ(started[0][1], "--calc");
+  EXPECT_EQ(started[0][2], "--infilter=calc_HTML_WebQuery");
+  const std::string file = started[0][3];
+  EXPECT_EQ(qmtest::ReadFile(file),
+            "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=Shift_JIS\">\n" + html);
+  std::filesystem::remove(file);
+
+  // The real start of a program that exists, with the page in a folder of the test's.
+  qmtest::TempDir tmp;
+  const char *saved_tmp = std::getenv("TMPDIR");
+  std::string saved_tmp_value = saved_tmp ? saved_tmp : "";
+  setenv("TMPDIR", tmp.path().c_str(), 1);
+  SetOfficeLauncher(nullptr);
+  EXPECT_NO_THROW(ExportHtmlToOfficeCalc(html, "Quillmar"));
+  EXPECT_FALSE(std::filesystem::is_empty(tmp.path()));
+  if (saved_tmp) setenv("TMPDIR", saved_tmp_value.c_str(), 1);
+  else unsetenv("TMPDIR");
+
+  // No suite installed: the start fails as for any other program.
+  setenv("QUILLMAR_OFFICE", "", 1);
+  EXPECT_THROW(ExportHtmlToOfficeCalc(html, "Quillmar"), EOleSysError);
+  EXPECT_EQ(ui.busy_depth, 0);
+  if (saved) setenv("QUILLMAR_OFFICE", saved_value.c_str(), 1);
+  else unsetenv("QUILLMAR_OFFICE");
 }
 
 }  // namespace

@@ -143,6 +143,16 @@ TEST_F(ByogaiTest, SearchRunsOnlyWithAWord) {
   EXPECT_EQ(Items(f.lstByomei), (V{"コナジラミ類", "コナガ"}));
   f.cboCID->setCurrentIndex(1);  // and so does a category
   EXPECT_EQ(f.lstByomei->count(), 0);
+  // A click into the word searches again; the search button is the default only while the
+  // word has the focus.
+  const std::size_t searches = log_.lines.size();
+  QTest::mousePress(f.eSearchStr, Qt::LeftButton);
+  EXPECT_EQ(log_.lines.size(), searches + 1);
+  QFocusEvent in(QEvent::FocusIn), out(QEvent::FocusOut);
+  QCoreApplication::sendEvent(f.eSearchStr, &in);
+  EXPECT_TRUE(f.bSearch->isDefault());
+  QCoreApplication::sendEvent(f.eSearchStr, &out);
+  EXPECT_FALSE(f.bSearch->isDefault());
   // The picked name of the search list counts like any other list's.
   f.cboCID->setCurrentIndex(0);
   ASSERT_TRUE(Check(f.lstByomei, "コナガ"));
@@ -153,6 +163,17 @@ TEST_F(ByogaiTest, SizesAreRememberedAndCloseCancels) {
   {
     TDlgByogai dlg(nullptr);
     dlg.resize(520, 410);
+    dlg.show();
+    dlg.Form().PageControl->setCurrentIndex(1);
+    QApplication::processEvents();
+    QTest::mousePress(dlg.Form().splGaichu, Qt::LeftButton, {}, QPoint(10, 2));
+    QMouseEvent drag(QEvent::MouseMove, QPointF(10, 42), dlg.Form().splGaichu->mapToGlobal(QPointF(10, 42)),
+                     Qt::NoButton, Qt::LeftButton, {});
+    QCoreApplication::sendEvent(dlg.Form().splGaichu, &drag);
+    EXPECT_EQ(dlg.Form().lstGaichuGroup->height(), 120);
+    dlg.Form().PageControl->setCurrentIndex(2);
+    QApplication::processEvents();
+    dlg.Form().lstZassouGroup->setFixedHeight(90);
     const int r = ExecWith(dlg, [&] {
       dlg.Form().ToolBar->findChild<QToolButton *>("tbtnClose")->click();
     }, QDialog::Accepted);
@@ -160,8 +181,18 @@ TEST_F(ByogaiTest, SizesAreRememberedAndCloseCancels) {
   }
   EXPECT_NE(settings_.Text().find("DlgByogaiWidth=520"), std::string::npos) << settings_.Text();
   EXPECT_NE(settings_.Text().find("DlgByogaiListGroupHeight="), std::string::npos);
-  TDlgByogai again(nullptr);
-  EXPECT_EQ(again.size(), QSize(520, 410));
+  {
+    TDlgByogai again(nullptr);
+    EXPECT_EQ(again.size(), QSize(520, 410));
+    // The group lists keep their heights, also when their pages were never shown.
+    again.show();
+    again.Form().PageControl->setCurrentIndex(1);
+    QApplication::processEvents();
+    EXPECT_EQ(again.Form().lstGaichuGroup->height(), 120);
+    again.reject();
+  }
+  EXPECT_NE(settings_.Text().find("DlgByogaiListGroupHeight=120"), std::string::npos) << settings_.Text();
+  EXPECT_NE(settings_.Text().find("DlgByogaiListZassouGroupHeight=90"), std::string::npos) << settings_.Text();
 }
 
 }  // namespace

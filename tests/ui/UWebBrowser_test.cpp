@@ -11,6 +11,7 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QPointer>
+#include <QPrinter>
 #include <QSlider>
 #include <QToolButton>
 #include <QWebEngineView>
@@ -116,6 +117,12 @@ TEST_F(ViewerTest, ShowsAPageSavesItByteForByteAndLeavesNoFileBehind) {
   EXPECT_EQ(temp.substr(temp.size() - asked.FileName.size()), asked.FileName);
   v->bSaveClick();  // cancelled: nothing happens
   EXPECT_TRUE(ui_.boxes.empty());
+
+  QPrinter pdf(QPrinter::HighResolution);
+  pdf.setOutputFormat(QPrinter::PdfFormat);
+  pdf.setOutputFileName(QString::fromStdString((home_ / "page.pdf").string()));
+  EXPECT_TRUE(v->PrintPage(&pdf));
+  EXPECT_EQ(qmtest::ReadFile(home_ / "page.pdf").substr(0, 5), "%PDF-");
 
   Part<QSlider>(v, "trkZoom")->setValue(4);
   EXPECT_GT(v->WebBrowser()->zoomFactor(), 1.2);
@@ -270,6 +277,9 @@ TEST_F(ViewerTest, PostDataIsPostedWithoutAPageFile) {
   EXPECT_EQ(req.substr(req.size() - v->PostData.size()), v->PostData);
   EXPECT_TRUE(v->TempFile().empty());
   EXPECT_EQ(v->windowTitle(), ToQ("検索"_sj));
+  // The answer has no page file: the browser writes its copy.
+  EXPECT_TRUE(v->SaveAs(home_.str() + "answer.html"));
+  EXPECT_NE(qmtest::ReadFile(home_ / "answer.html").find("<p>answer</p>"), std::string::npos);
   delete v;
 }
 
@@ -324,6 +334,19 @@ TEST_F(ViewerTest, ExportsWithoutAPageFileOrProgram) {
   delete v;
 }
 
+TEST_F(ViewerTest, IsATopLevelWindowFreedWithItsOwner) {
+  auto *owner = new QWidget;
+  QPointer<TfrmWebBrowser> v = new TfrmWebBrowser(owner);
+  EXPECT_EQ(v->parentWidget(), nullptr);  // its own task-bar button
+  v->Html = "<html><body>x</body></html>";
+  v->show();
+  const std::string temp = v->TempFile();
+  delete owner;
+  FlushDeletes();
+  EXPECT_TRUE(v.isNull());
+  EXPECT_FALSE(std::filesystem::exists(cp932::ToUtf8(temp)));
+}
+
 TEST_F(ViewerTest, DeveloperInnerHtmlViewKeepsOneFile) {
   auto *plain = new TfrmWebBrowser(nullptr);
   plain->show();
@@ -333,8 +356,9 @@ TEST_F(ViewerTest, DeveloperInnerHtmlViewKeepsOneFile) {
 
   DeveloperSwitch = true;
   QPointer<TfrmWebBrowser> v = new TfrmWebBrowser(nullptr);
-  v->Html = "<html><body><b>inner</b></body></html>";
+  v->Html = "<html><body><b>"_sj + "稲"_sj + "</b></body></html>";  // no encoding named
   v->show();
+  EXPECT_NE(v->InnerHtml().find("<b>"_sj + "稲"_sj + "</b>"), std::string::npos) << v->InnerHtml();
   EXPECT_TRUE(Part<QToolButton>(v, "btnInnerHTMLView")->isVisible());
   v->btnInnerHTMLViewClick();
   const std::string first = v->InnerHtmlFile();

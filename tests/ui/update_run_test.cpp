@@ -3,10 +3,13 @@
 // user's acis.db as it was, and the unattended runs with their exit codes and log files.
 #include <gtest/gtest.h>
 
+#include <QAction>
+#include <QCoreApplication>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QToolButton>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <map>
 #include <regex>
@@ -394,4 +397,294 @@ TEST_F(UpdateTest, UnattendedRunsGiveExitCodesAndLogs) {
     if (c.code == 3 && c.update) ExpectOldDatabaseKept();
     EXPECT_TRUE(ui.boxes.empty());
   }
+}
+
+namespace {
+
+// Raw BIFF8 workbooks: globals with the sheet names, then each sheet's cells; a cell whose
+// text reads as a number is written as a number, any other as a text.
+std::string W(unsigned v) { return {static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF)}; }
+std::string Rec(unsigned id, const std::string &body) { return W(id) + W(static_cast<unsigned>(body.size())) + body; }
+std::string Bof(unsigned type) { return Rec(0x0809, W(0x0600) + W(type) + std::string(12, '\0')); }
+std::string Utf16(const std::string &utf8) {
+  std::string out;
+  for (char16_t u : cp932::Utf8ToUtf16(utf8)) out += W(u);
+  return out;
+}
+using Sheet = std::pair<std::string, std::vector<std::vector<std::string>>>;  // name, rows of UTF-8 cells
+std::string Workbook(const std::vector<Sheet> &sheets) {
+  std::string s = Bof(5);
+  for (const auto &sheet : sheets) {
+    const std::size_t n = cp932::Utf8ToUtf16(sheet.first).size();
+    s += Rec(0x0085, std::string(4, '\0') + std::string(2, '\0') + static_cast<char>(n) + '\1' + Utf16(sheet.first));
+  }
+  s += Rec(0x000A, "");
+  for (const auto &sheet : sheets) {
+    s += Bof(16);
+    for (std::size_t r = 0; r < sheet.second.size(); ++r)
+      for (std::size_t c = 0; c < sheet.second[r].size(); ++c) {
+        const std::string &v = sheet.second[r][c];
+        if (v.empty()) continue;
+        const std::string head = W(static_cast<unsigned>(r)) + W(static_cast<unsigned>(c)) + W(0);
+        char *end = nullptr;
+        double d = std::strtod(v.c_str(), &end);
+        if (end && *end == '\0') {
+          std::string bytes(8, '\0');
+          std::memcpy(bytes.data(), &d, 8);
+          s += Rec(0x0203, head + bytes);
+        } else {
+          s += Rec(0x0204, head + W(static_cast<unsigned>(cp932::Utf8ToUtf16(v).size())) + '\1' + Utf16(v));
+        }
+      }
+    s += Rec(0x000A, "");
+  }
+  return s;
+}
+
+std::vector<std::string> TekiyoRow(const std::string &bango, const std::string &crop, const std::string &pest) {
+  std::vector<std::string> row(25, "-");
+  row[0] = bango;
+  row[5] = crop;
+  row[7] = pest;
+  return row;
+}
+
+}  // namespace
+
+TEST_F(UpdateTest, WorkbooksOfThePublisherBuildTheDatabase) {
+  const std::string asof = "本ファイルは、「令和8年11月30日」分を反映した農薬登録情報です。";
+  const std::vector<std::string> kihon_header = {"登録番号", "農薬の種類", "農薬の名称", "登録を有する者の名称",
+                                                 "有効成分", "総使用回数における有効成分", "濃度", "混合数",
+                                                 "用途", "剤型名", "登録年月日"};
+  std::vector<std::string> tekiyo_header(25, "項目");
+  tekiyo_header[0] = "登録番号";
+  const Sheet kihon = {"登録基本部",
+                       {kihon_header,
+                        {"101", "ＤＥＰ乳剤", "“テスト\"乳剤", "試験社", "ＤＥＰ", "ＤＥＰ", "10%", "1", "殺虫剤",
+                         "乳剤", "44000"},
+                        {"102", "ＭＥＰ水和剤", "ＭＥＰ水和剤", "試験社", "ＭＥＰ", "ＭＥＰ", "20%", "1", "殺虫剤",
+                         "水和剤", "44001"}}};
+  const Sheet tekiyo1 = {"登録適用部一", {tekiyo_header, TekiyoRow("101", "稲", "ウンカ類"),
+                                          TekiyoRow("102", "稲", "ニカメイチュウ")}};
+  const Sheet tekiyo2 = {"登録適用部二", {tekiyo_header, TekiyoRow("102", "麦類", "アブラムシ類")}};
+  auto put = [&](const char *part, const std::vector<Sheet> &sheets) {
+    qmtest::WriteFile(home / "Download" / (std::string(part) + ".xls"), Workbook(sheets));
+  };
+  put("登録基本部", {{"更新日付", {{asof}}}, kihon});
+  put("登録適用部一", {{"注記", {{"登録番号", "x"}, {"999", "y"}}}, tekiyo1});  // the wanted sheet is the second
+  put("登録適用部二", {tekiyo2});
+
+  TfrmUpdate w;
+  w.SourceKind = 1;
+  // Twice in one window: the second conversion reads every part again.
+  for (int run = 0; run < 2; ++run) {
+    SCOPED_TRACE(run);
+    w.RebuildDatabase();
+    EXPECT_TRUE(w.Rebuilt);
+    EXPECT_EQ(One("SELECT count(*) FROM m_kihon"), "2");
+    EXPECT_EQ(One("SELECT count(*) FROM m_tekiyo"), "3");
+    EXPECT_EQ(One("SELECT count(*) FROM m_tekiyo WHERE bango = 999"), "0");
+    EXPECT_EQ(One("SELECT shurui FROM m_kihon WHERE bango = 101"), "DEP" + Sj("乳剤"));
+    EXPECT_EQ(One("SELECT Value FROM info WHERE Item = 'LastUpdate'"), ExtractDataAsOfText(Sj(asof)));
+    EXPECT_EQ(Missing(Utf8Lines(w), {"テーブル作成", "登録基本部\\.xls 読込中", "更新日取得:.*",
+                                     "登録基本部 データベース変換中", "登録適用部一\\.xls 読込中",
+                                     "登録適用部一 データベース変換中", "登録適用部二\\.xls 読込中",
+                                     "登録適用部二 データベース変換中", "xls->acis\\.db 変換完了 +[0-9]+\\.[0-9]秒",
+                                     "データ更新完了"}),
+              "");
+  }
+  ExpectNoLeftovers();
+
+  // A workbook without its part's sheet stops the build; the database stays.
+  put("登録適用部二", {{"別のシート", tekiyo2.second}});
+  EXPECT_THROW(w.RebuildDatabase(), EInOutError);
+  EXPECT_EQ(One("SELECT count(*) FROM m_tekiyo"), "3");
+  ASSERT_NE(AcisDB, nullptr);
+  EXPECT_TRUE(AcisDB->TableExists("m_kihon"));
+  ExpectNoLeftovers();
+}
+
+TEST_F(UpdateTest, ReadyMadeDatabasesReplaceTheOldOnesWhole) {
+  // The makers' archives, made from two small databases.
+  TempDir made;
+  {
+    TSQLiteDb a(Sj((made / "acis.db").string()));
+    a.ExecSQL("CREATE TABLE new_marker (x);");
+    a.ExecSQL("INSERT INTO new_marker VALUES ('new');");
+    TSQLiteDb s(Sj((made / "spec.db").string()));
+    s.ExecSQL("CREATE TABLE spec_marker (x);");
+  }
+  Shell("cd '" + made.str() + "' && python3 -c \"import zipfile\nfor n in ('acis', 'spec'):\n"
+        "  with zipfile.ZipFile(n + '.zip', 'w') as z: z.write(n + '.db')\"");
+  server.Put("/torv/data/acis.zip", ReadFile(made / "acis.zip"));
+  server.Put("/torv/data/spec.zip", ReadFile(made / "spec.zip"));
+  server.Put("/torv/data/broken.zip", "not an archive");
+  struct Case {
+    std::string faults;  // the mirror's state
+    bool replaced;
+  } cases[] = {
+      {"/torv/data/spec.zip redirect /torv/data/broken.zip", false},  // spec.zip does not unpack
+      {"", true},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.faults);
+    for (const char *f : {"acis.zip", "spec.zip"}) fs::remove(home / "Download" / f);
+    server.SetFaults(c.faults);
+    int opened = 0;
+    TfrmUpdate w;
+    QObject::connect(&w, &TfrmUpdate::DatabaseOpened, [&] { ++opened; });
+    w.SourceKind = 3;
+    EXPECT_EQ(w.RunAutoUpdate(), c.replaced);
+    EXPECT_EQ(w.Rebuilt, c.replaced);
+    EXPECT_EQ(opened, 1);
+    ASSERT_NE(AcisDB, nullptr);
+    const auto lines = Utf8Lines(w);
+    EXPECT_TRUE(Has(lines, "SQLiteDB取得: " + server.Url("/torv/data/"))) << Joined(lines);
+    if (c.replaced) {
+      EXPECT_EQ(One("SELECT x FROM new_marker"), "new");
+      EXPECT_TRUE(AcisDB->TableExists("spec.spec_marker"));
+      EXPECT_EQ(OptionData->BuiltFromSite, 3);
+      ExpectNoLeftovers();
+    } else {
+      EXPECT_TRUE(Has(lines, "データ更新中止!")) << Joined(lines);
+      ExpectOldDatabaseKept();
+    }
+  }
+}
+
+TEST_F(UpdateTest, UserSiteAddressKinds) {
+  TempDir share;
+  qmtest::WriteFile(share / "acis.zip", "a");
+  qmtest::WriteFile(share / "spec.zip", "s");
+  server.Put("/own/acis.zip", "A");
+  server.Put("/own/spec.zip", "S");
+  std::string unc = "\\";
+  for (char ch : share.path().string()) unc += ch == '/' ? '\\' : ch;
+  struct Case {
+    std::string site;
+    bool offline;
+    std::string acis;  // what lands in the data folder ("" nothing)
+    const char *line;  // a line of the log ("" none expected)
+  } cases[] = {
+      {server.Url("/own/"), false, "A", "acis.zip ダウンロード完了"},
+      {unc, false, "a", "acis.zip コピー完了"},
+      {"https://127.0.0.1:1/own/", false, "", ""},
+      {server.Url("/own/"), true, "", ""},  // offline: the download step does nothing
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.site);
+    fs::remove(home / "Download" / "acis.zip");
+    OptionData->UserSite = Sj(c.site);
+    OptionData->OffLine = c.offline;
+    OptionData->DownSite = 4;
+    TfrmUpdate w;
+    w.Download();
+    const auto lines = Utf8Lines(w);
+    EXPECT_EQ(fs::exists(home / "Download" / "acis.zip") ? ReadFile(home / "Download" / "acis.zip") : "", c.acis);
+    if (*c.line) EXPECT_TRUE(Has(lines, c.line)) << Joined(lines);
+    EXPECT_EQ(Has(lines, "ダウンロード開始"), !c.offline) << Joined(lines);
+    EXPECT_FALSE(Has(lines, "acis.zip ダウンロード中止")) << Joined(lines);
+    EXPECT_EQ(OptionData->UserSite, Sj(c.site));
+  }
+}
+
+TEST_F(UpdateTest, ShownWindowRunsItsStartAndCloses) {
+  struct Case {
+    const char *what;
+    bool auto_start, local_files;
+    int kind;
+    const char *faults;
+    bool downloads;  // whether the run fetched anything
+  } cases[] = {
+      {"automatic start", true, false, 2, "", true},
+      {"local files at hand", false, true, 0, "* status 500", false},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.what);
+    if (c.local_files) {
+      // The publisher's page and archives as an earlier download left them.
+      for (const auto &e : fs::directory_iterator(Kit::Get() / "publisher"))
+        fs::copy_file(e.path(), home / "Download" / e.path().filename(), fs::copy_options::overwrite_existing);
+    } else {
+      PlaceUpdateTxt();
+    }
+    server.SetFaults(c.faults);
+    server.ClearRequests();
+    OptionData->DownSite = static_cast<std::uint8_t>(c.kind);
+    TfrmUpdate w;
+    w.AutoStart = c.auto_start;
+    w.LocalFilesStart = c.local_files;
+    w.show();
+    for (int i = 0; i < 200 && w.isVisible(); ++i) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    EXPECT_FALSE(w.isVisible()) << Joined(Utf8Lines(w));
+    EXPECT_TRUE(w.Rebuilt);
+    EXPECT_EQ(One("SELECT count(*) FROM m_kihon"), Kit::Get().facts["m_kihon"]);
+    bool fetched_data = false;
+    for (const std::string &r : server.Requests())
+      if (r.find(".zip") != std::string::npos) fetched_data = true;
+    EXPECT_EQ(fetched_data, c.downloads);
+  }
+}
+
+TEST_F(UpdateTest, JppFilesBecomeTablesOfJppDb) {
+  struct Case {
+    const char *file;
+    const char *item;
+    const char *line;
+  } cases[] = {
+      {"jpp/jpp_seizai.csv", "btnDokusei", "テーブル作成 jpp.tJppSeizai"},
+      {"jpp/jpp_seibun.csv", "pmnJppSeibun", "テーブル作成 jpp.tJppSeibun"},
+  };
+  auto saved_choose = TfrmUpdate::ChooseFile;
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.item);
+    std::string title;
+    TfrmUpdate::ChooseFile = [&](QWidget *, const std::string &t, const std::string &, const std::string &) {
+      title = cp932::ToUtf8(t);
+      return Sj((Kit::Get() / c.file).string());
+    };
+    TfrmUpdate w;
+    QAction *item = w.findChild<QAction *>(c.item);
+    ASSERT_NE(item, nullptr);
+    item->trigger();
+    EXPECT_NE(title.find("JPP-NET「"), std::string::npos);
+    EXPECT_TRUE(Has(Utf8Lines(w), c.line)) << Joined(Utf8Lines(w));
+    EXPECT_TRUE(fs::exists(home / "DB" / "jpp.db"));
+  }
+  TfrmUpdate::ChooseFile = saved_choose;
+}
+
+TEST_F(UpdateTest, SharedFolderTakesThePlaceOfTheDownload) {
+  TempDir lan;
+  for (const char *dir : {"publisher", "scripts"})  // the reference scripts come from there too
+    for (const auto &e : fs::directory_iterator(Kit::Get() / dir))
+      fs::copy_file(e.path(), lan.path() / e.path().filename());
+  OptionData->UseLAN = true;
+  OptionData->dirLAN = Sj(lan.path().string());
+  server.SetFaults("* status 500");  // nothing comes from the network
+  struct Case {
+    int kind;
+    bool force;
+    bool result;
+    std::vector<std::string> lines;
+  } cases[] = {
+      {0, false, true, {"共有フォルダからコピー開始", "update2\\.htm 更新確認", ".* コピー完了", "コピー時間 +[0-9]+\\.[0-9]秒",
+                        ".*を解凍", "データ更新完了"}},
+      // The workbook archives are not in the folder: the run stops after the copies,
+      // unless it is forced on (and then fails for want of the files).
+      {1, false, false, {"登録基本部\\.zip コピー開始", "登録基本部\\.zip コピー中止", "データ更新中止!"}},
+      {1, true, false, {"登録基本部\\.zip コピー中止", ".*登録基本部\\.zip> なし", "データ更新中止!"}},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.kind * 10 + c.force);
+    TfrmUpdate w;
+    EXPECT_EQ(w.windowTitle().toStdString(), "データ更新 - 共有フォルダからの更新");
+    w.SourceKind = static_cast<std::uint8_t>(c.kind);
+    w.ForceUpdate = c.force;
+    EXPECT_EQ(w.RunAutoUpdate(), c.result);
+    const auto lines = Utf8Lines(w);
+    EXPECT_EQ(Missing(lines, c.lines), "") << Joined(lines);
+    EXPECT_EQ(Has(lines, "解凍作業中止"), c.force) << Joined(lines);
+  }
+  EXPECT_EQ(One("SELECT count(*) FROM m_tekiyo"), Kit::Get().facts["m_tekiyo"]);
 }

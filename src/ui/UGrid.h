@@ -1,0 +1,193 @@
+// The separate result window: a detached, modeless copy of a search result that the user
+// keeps beside the main window, copies from, sorts, trims, looks terms up from, and exports
+// as an HTML page or to a spreadsheet program. The HTML result page that every result view
+// writes is built here too (BuildResultPage).
+#pragma once
+
+#include <QMainWindow>
+#include <QPointer>
+#include <QFont>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "components/ExcelUtil.h"
+
+class QAction;
+class QMenu;
+class QLineEdit;
+class TDlgTekiyouCard;
+class TfrmWebBrowser;
+
+namespace Ui {
+class TfrmGrid;
+}
+
+// ---- The HTML result page ----
+
+// What a result page is made of. Texts are program text (CP932).
+struct TResultPageParts {
+  int Kind = 0;                   // 0 Excel or a plain page, 1 Calc, 2 WPS, 3 JustCalc
+  std::string CssFile;            // style sheet; a missing file gives the built-in table style
+  bool Doctype = true;            // "<!DOCTYPE HTML>" and "<html lang="ja">"; else a bare "<html>"
+  std::string LastUpdate;         // the data date
+  const TXlsStringGrid *Grid = nullptr;  // the result table
+  bool MarkNeighbors = false;     // rows whose object is 1 get the class "neighbors"
+  // The chemical part, written when Yakuzai is set.
+  bool Yakuzai = false;
+  std::string YakuzaiName;
+  const TXlsStringGrid *Seizai = nullptr;  // column 1, rows 0 to 5
+  const TXlsStringGrid *Seibun = nullptr;
+  std::string Suisan;                      // line breaks become "<br>"
+};
+
+struct TResultPage {
+  std::string Html;    // the whole page
+  std::string Body;    // from the body tag to "</body>" and its line end
+  std::string Script;  // the script block, empty without "results.js"
+};
+
+// Every line ends with CR LF except the closing "</html>". The script comes from
+// "results.js" in the template folder when it is there.
+TResultPage BuildResultPage(const TResultPageParts &parts);
+
+// ---- The window ----
+
+class TfrmGrid : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  // A top-level window with its own task-bar button, not owned by the main window's frame;
+  // it frees itself when closed, and goes with its owner.
+  explicit TfrmGrid(QWidget *owner);
+  ~TfrmGrid() override;
+
+  // Set by the creator before showing.
+  std::uint8_t GridKind = 0;  // 0 crop, 1 pest/disease, 2 chemical, 3 fixed procedure, 4 SQL
+  std::string Keywords;       // comma list; rows holding one of them are tinted
+  int MarkedRow = 0;          // data row drawn in the selection colours; 0 = none
+
+  // Copies the counts, fixed counts, every cell's text, column widths and row heights of
+  // source; target 1 gdSeibun, 2 gdSeizai, anything else gdResult.
+  void CopyFromGrid(const TXlsStringGrid &source, int target);
+
+  TXlsStringGrid *gdResult() const;
+  TXlsStringGrid *gdSeibun() const;
+  TXlsStringGrid *gdSeizai() const;
+  QLineEdit *edtYakuzai() const;
+  QWidget *pnlYakuzai() const;
+  // The product's caution text (memo mSuisan).
+  void SetSuisanText(const std::string &text);
+  std::string SuisanText() const;
+  QMenu *pmnGrid() const { return FPmnGrid; }
+  QMenu *pmnGridSeibun() const { return FPmnGridSeibun; }
+  QMenu *dmCalc() const { return FDmCalc; }
+  // The tool bar's spreadsheet button and its current action.
+  QAction *ExcelButtonAction() const;
+  QString ExcelButtonText() const;
+  // An action or pop-up item by its name (actCopy, pmnGoogleKonyo ...).
+  QAction *Action(const char *name) const;
+
+  // The clicked text, the product name of the look-ups and the cell under the mouse.
+  const std::string &ClickedText() const { return FClickedText; }
+  const std::string &ProductName() const { return FProductName; }
+  int MouseCol() const { return FMouseCol; }
+  int MouseRow() const { return FMouseRow; }
+
+  // The page of this window for the spreadsheet kind and style sheet.
+  TResultPage BuildHtml(int kind, const std::string &css_file) const;
+
+  // Handlers.
+  void FormCreate();
+  void FormClose();
+  void gdResultDrawCell(TXlsStringGrid &grid, int col, int row, QPainter &p, const QRect &rect,
+                        TGridDrawState state);
+  void gdResultMouseMove(TXlsStringGrid &grid, TShiftState shift, int x, int y);
+  void gdResultMouseDown(TXlsStringGrid &grid, TMouseButton button, TShiftState shift, int x, int y);
+  void gdResultDblClick(TXlsStringGrid &grid);
+  void gdResultKeyDown(TXlsStringGrid &grid, int &key, TShiftState shift);
+  void pmnGridPopup();
+  void gdSeibunDrawCell(TXlsStringGrid &grid, int col, int row, QPainter &p, const QRect &rect,
+                        TGridDrawState state);
+  void gdSeibunMouseDown(TXlsStringGrid &grid, TMouseButton button, TShiftState shift, int x, int y);
+  void gdSeibunExit();
+  void pmnGridSeibunPopup();
+  void gdSeizaiDrawCell(TXlsStringGrid &grid, int col, int row, QPainter &p, const QRect &rect,
+                        TGridDrawState state);
+  void pnlSeizaiResize();
+  void lblGoogleClick();
+
+  void actCopyExecute();
+  void actCopyAllExecute();
+  void actGridSeibunCopyExecute();
+  void actGridSeibunCopyALLExecute();
+  void actDeleteRowExecute();
+  void actDeleteColExecute();
+  void actFixedColExecute();
+  void actFixedColOffExecute();
+  void actGoogleExecute();
+  void pmnGoogleChuijikoClick();
+  void pmnGoogleChuiJikoOptionClick();
+  void pmnGoogleKonyoClick();
+  void pmnNoukaWebSearchClick();
+  void actWeblioExecute();
+  void actFcgrExecute();
+  void pmnPrdbSearchClick();
+  void actGoogleFfcrExecute();
+  void actSearchNihsExecute();
+  void pmnGeneClick();
+  void pmnBoujoClick();
+  void actSendToTabYakuzaiExecute();
+  void actExportHTMLExecute();
+  void actCopyExcelByHTMLExecute();
+  void actExportCalcExecute();
+  void actExportWPSExecute();
+  void actCopyJustCalcByHTMLExecute();
+  void actExportJustCalcExecute();
+  void actExportExcelExecute();
+
+  // The window the last HTML page went to (the viewer of "HTML出力").
+  TfrmWebBrowser *LastViewer() const;
+
+ signals:
+  // The send-to-chemical-tab command: the main window stores the text as its send-to text
+  // and runs its own send-to-chemical-tab command.
+  void SendToTabYakuzai(const std::string &text);
+
+ protected:
+  void closeEvent(QCloseEvent *e) override;
+  bool eventFilter(QObject *watched, QEvent *e) override;
+  // Shows the result-row card modally (tests replace it).
+  virtual void RunCard(TDlgTekiyouCard *card);
+
+ private:
+  void BuildMenus();
+  void SetExcelAction(QAction *action);
+  void Guarded(const std::function<void()> &handler);
+  void OpenCard();
+  void DrawGridCell(TXlsStringGrid &grid, int col, int row, QPainter &p, const QRect &rect,
+                    TGridDrawState state, bool result_grid);
+  bool KeywordHit(const TXlsStringGrid &grid, int row) const;
+  void HandOffByHtml(int kind, void (TfrmWebBrowser::*export_action)());
+  void DirectHandOff(bool just_calc);
+  QAction *NewItem(QMenu *menu, const char *name);
+  std::string CopyText(const TXlsStringGrid &grid, const std::string &single_cell_text) const;
+
+  std::unique_ptr<Ui::TfrmGrid> ui;
+  QPointer<QWidget> FOwner;
+  QPointer<QLineEdit> FYakuzaiG;  // the main window's chemical-tab edit
+  QMenu *FPmnGrid = nullptr;
+  QMenu *FPmnGridSeibun = nullptr;
+  QMenu *FDmCalc = nullptr;
+  int FMouseCol = -1, FMouseRow = -1;
+  int FSeibunCol = -1, FSeibunRow = -1;
+  std::string FClickedText;
+  std::string FSendText;
+  std::string FProductName;
+  bool FPressInSelection = false;
+  bool FSeibunSelectionShown = true;
+  int FLastSortCol = -1;
+  TXlSortOrder FLastSortOrder = xlSortAsc;
+  QFont FAltFont;  // the even-row font
+  QPointer<TfrmWebBrowser> FLastViewer;
+};
