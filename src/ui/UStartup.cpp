@@ -60,17 +60,28 @@ void TfrmStartup::ckUseLANClick() {
   ui->btnLAN->setEnabled(on);
 }
 
-void TfrmStartup::btnLANClick() {
+bool PickFolderAt16(QWidget *Owner, int Root, const std::string &Initial, const std::string &Title, unsigned Flags,
+                    std::string &Folder) {
   TBrowseFolderBox box;
-  box.OwnerHandle = this;
-  box.Root = CSIDL_NETWORK;
-  box.Title = "共有PCの Download フォルダを指定して下さい"_sj;
-  box.Flags = BIF_RETURNONLYFSDIRS | BIF_STATUSTEXT | BIF_SHAREABLE;
-  const QPoint at = mapToGlobal(QPoint(16, 16));
+  box.OwnerHandle = Owner;
+  box.Root = Root;
+  box.InitialFolder = Initial;
+  box.Title = Title;
+  box.Flags = Flags;
+  const QPoint at = Owner->mapToGlobal(QPoint(16, 16));
   box.Left = at.x();
   box.Top = at.y();
+  if (!box.Execute()) return false;
+  Folder = box.Folder;
+  return true;
+}
+
+void TfrmStartup::btnLANClick() {
   setWindowTitle(ToQ("共有フォルダの選択"_sj));
-  if (box.Execute()) ui->edtLAN->setText(ToQ(box.Folder));
+  std::string folder;
+  if (PickFolderAt16(this, CSIDL_NETWORK, "", "共有PCの Download フォルダを指定して下さい"_sj,
+                     BIF_RETURNONLYFSDIRS | BIF_STATUSTEXT | BIF_SHAREABLE, folder))
+    ui->edtLAN->setText(ToQ(folder));
 }
 
 void TfrmStartup::bDownSiteSetClick() {

@@ -11,6 +11,11 @@ class TfrmStartup;
 }
 class QRadioButton;
 
+// The folder picker of the set-up dialogs, placed at (16, 16) of the owner's client area;
+// true with the folder when one was chosen. Texts are program text.
+bool PickFolderAt16(QWidget *Owner, int Root, const std::string &Initial, const std::string &Title, unsigned Flags,
+                    std::string &Folder);
+
 class TfrmStartup : public QDialog {
   Q_OBJECT
 

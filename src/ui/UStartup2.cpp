@@ -1,5 +1,7 @@
 #include "ui/UStartup2.h"
 
+#include "ui/UStartup.h"
+
 #include <filesystem>
 
 #include "components/BrwsFldr.h"
@@ -25,17 +27,11 @@ TfrmStartup2::TfrmStartup2(QWidget *parent) : QDialog(parent), ui(std::make_uniq
 TfrmStartup2::~TfrmStartup2() = default;
 
 void TfrmStartup2::btnSaveFolderClick() {
-  TBrowseFolderBox box;
-  box.OwnerHandle = this;
-  box.Root = CSIDL_DRIVES;
-  box.InitialFolder = OptionData->DownloadFolder;
-  box.Title = "ダウンロードファイル保存フォルダを指定して下さい"_sj;
-  box.Flags = BIF_RETURNONLYFSDIRS | BIF_STATUSTEXT | BIF_NEWDIALOGSTYLE;
-  const QPoint at = mapToGlobal(QPoint(16, 16));
-  box.Left = at.x();
-  box.Top = at.y();
   setWindowTitle(ToQ("ダウンロードフォルダの選択"_sj));
-  if (box.Execute()) ui->edtSaveFolder->setText(ToQ(box.Folder));
+  std::string folder;
+  if (PickFolderAt16(this, CSIDL_DRIVES, OptionData->DownloadFolder, "ダウンロードファイル保存フォルダを指定して下さい"_sj,
+                     BIF_RETURNONLYFSDIRS | BIF_STATUSTEXT | BIF_NEWDIALOGSTYLE, folder))
+    ui->edtSaveFolder->setText(ToQ(folder));
 }
 
 void TfrmStartup2::ckRelativePathClick() {
