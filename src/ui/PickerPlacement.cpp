@@ -16,9 +16,12 @@
 #include "engine/options.h"
 
 void PlaceBelowControl(QWidget *window, const QWidget *control) {
-  QPoint at = control->mapToGlobal(QPoint(0, control->height()));
+  MoveInsideWorkArea(window, control->mapToGlobal(QPoint(0, control->height())), control);
+}
+
+void MoveInsideWorkArea(QWidget *window, QPoint at, const QWidget *near) {
   QScreen *screen = QGuiApplication::screenAt(at);
-  if (!screen) screen = control->screen();
+  if (!screen) screen = near->screen();
   if (screen) {
     const QRect area = screen->availableGeometry();
     const QSize size = window->frameGeometry().size();

@@ -1,7 +1,8 @@
-// What the pickers share: where they open, the font they take, their remembered keys, and
+// What the pickers and small windows share: where they open, the font they take, their remembered keys, and
 // the query object's fills into their lists.
 #pragma once
 
+#include <QPoint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -20,6 +21,9 @@ class TCheckListBoxEx;
 // screen, and left as far as needed to keep its right edge inside (never past the work
 // area's top or left edge).
 void PlaceBelowControl(QWidget *window, const QWidget *control);
+// Moves the window's top-left corner to the global point at, moved back inside the work
+// area of the screen there (or of the screen of near).
+void MoveInsideWorkArea(QWidget *window, QPoint at, const QWidget *near);
 
 // The main window's font: the font of the owner's top-level window.
 void TakeMainFormFont(QWidget *window);

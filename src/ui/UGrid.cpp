@@ -1,5 +1,7 @@
 #include "ui/UGrid.h"
 
+#include "ui/PickerPlacement.h"
+
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -577,18 +579,8 @@ void TfrmGrid::OpenCard() {
   card->Row = g->Rows(g->Row());
   card->RowIndex = g->Row();
   QRect cell = g->CellRect(g->Col(), g->Row());
-  QPoint at = g->viewport()->mapToGlobal(cell.isEmpty() ? QPoint(0, 0) : cell.bottomLeft() + QPoint(0, 1));
-  QScreen *screen = QGuiApplication::screenAt(at);
-  if (!screen) screen = g->screen();
-  if (screen) {
-    const QRect area = screen->availableGeometry();
-    const QSize size = card->frameGeometry().size();
-    if (at.x() + size.width() > area.right() + 1) at.setX(area.right() + 1 - size.width());
-    if (at.y() + size.height() > area.bottom() + 1) at.setY(area.bottom() + 1 - size.height());
-    at.setX(std::max(at.x(), area.left()));
-    at.setY(std::max(at.y(), area.top()));
-  }
-  card->move(at);
+  MoveInsideWorkArea(card, g->viewport()->mapToGlobal(cell.isEmpty() ? QPoint(0, 0) : cell.bottomLeft() + QPoint(0, 1)),
+                     g);
   card->Memo()->setFont(g->font());
   RunCard(card);
   delete card.data();
