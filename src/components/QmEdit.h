@@ -8,8 +8,10 @@
 //
 // The class is spread over several sources: QmEdit.cpp (construction, paint lock,
 // geometry, clipboard, keyboard, input method, mouse), QmEditCaret.cpp (caret, selection,
-// text insertion), QmEditScroll.cpp (scrolling, caret display, scroll bars) and
-// QmEditPaint.cpp (painting).
+// text insertion), QmEditScroll.cpp (scrolling, caret display, scroll bars),
+// QmEditPaint.cpp (painting), QmEditCommand.cpp and QmEditEditing.cpp (the commands),
+// QmEditUndo.cpp (undo and redo replay, bookmarks, marks) and QmEditMessages.cpp (word
+// selection, drag and drop, the mouse cursor, actions, key-binding differences).
 //
 // Every editing operation runs inside the paint lock: caret placement, scroll-bar updates
 // and status reports are made once, when the last lock is released.

@@ -974,7 +974,9 @@ void TCustomQmEdit::DoCaseChange(TQmEditorCommand Command) {
       FBlockBegin = s;
       FBlockEnd = f;
       SetSelTextPrimitive(mode, converted, mode == smColumn);
-      if (mode != smColumn) FUndoList->RecordChange(urInsert, s, CaretXY(), "", mode);
+      // Whole lines came back in line mode: the insertion runs from their first column.
+      if (mode != smColumn)
+        FUndoList->RecordChange(urInsert, {mode == smLine ? 1 : s.Char, s.Line}, CaretXY(), "", smNormal);
     } catch (...) {
       EndUndoBlock();
       throw;

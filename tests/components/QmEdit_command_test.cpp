@@ -263,6 +263,14 @@ TEST(QmEditCase, CaseCommandsKeepDoubleByteTextWhole) {
   block.e.SetCaretAndSelection({4, 1}, {1, 1}, {4, 1});
   block.Cmd(ecUpperCaseBlock);
   EXPECT_EQ(block.Text(), S("Aア"));
+  // A line block changes whole lines and undoes to them.
+  Editor lines({"ab", "cd", "ef"});
+  lines.e.SetSelectionMode(smLine);
+  lines.e.SetCaretAndSelection({2, 2}, {2, 1}, {2, 2});
+  lines.Cmd(ecUpperCaseBlock);
+  EXPECT_EQ(lines.Text(), Join({"AB", "CD", "ef"}));
+  lines.e.Undo();
+  EXPECT_EQ(lines.Text(), Join({"ab", "cd", "ef"}));
 }
 
 TEST(QmEditWords, WordPositionsStopAtDoubleByteCharacters) {
