@@ -28,6 +28,8 @@
 #include "platform/cp932.h"
 #include "platform/fspath.h"
 #include "ui/LogMemo.h"
+#include "ui/UfraSakumotsu.h"
+#include "ui_UfraSakumotsu.h"
 #include "ui/UUpdate.h"
 #include "ui/about.h"
 #include "ui/main_sqledit.h"
@@ -179,11 +181,14 @@ void TfrmMain::BuildStatusBar() {
   for (int i = 0; i < 5; ++i) {
     QLabel *l = new QLabel(ui->StatusBar);
     l->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
-    l->setFixedWidth(widths[i]);
+    if (i == 0)
+      l->setMinimumWidth(0);  // panel 0 takes the rest of the bar
+    else
+      l->setFixedWidth(widths[i]);
     if (i == 3) l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     StatusPanels[i] = l;
     // Panel 4 is the place of the lines-per-cell spin edit, which sits at the bar's right end.
-    if (i < 4) ui->StatusBar->addWidget(l);
+    if (i < 4) ui->StatusBar->addWidget(l, i == 0 ? 1 : 0);
     else l->hide();
   }
   seGridCellLine = new TWinSpinEdit(ui->StatusBar);
@@ -201,8 +206,10 @@ void TfrmMain::FormCreate() {
   BuildMenus();
   BuildStatusBar();
 
-  // 1. The crop-selection frame's place on the crop tab, with its splitter.
-  ui->SplitterFraSakumotsu->handle(1);
+  // 1. The crop-selection frame with the log pane as its log.
+  ui->fraSakumotsu->show();
+  ui->fraSakumotsu->SetLogMemo(mLog);
+  ui->fraSakumotsu->setFont(font());
 
   // 3. The settings.
   try {
@@ -231,8 +238,14 @@ void TfrmMain::FormCreate() {
     setWindowState(Qt::WindowMinimized);
 
   // 5. Pane sizes and tab positions.
-  FFraSakumotsuWidth = ini.ReadInteger(W, "TabSakumotsuFraSakumotsuWidth", FFraSakumotsuWidth);
-  FFraSakumotsuTabIndex = ini.ReadInteger(W, "TabSakumotsuFraSakumotsuTabIndex", 0);
+  SetPaneSize(ui->SplitterFraSakumotsu, ui->fraSakumotsu,
+              ini.ReadInteger(W, "TabSakumotsuFraSakumotsuWidth", FFraSakumotsuWidth));
+  {
+    // The stored page is set, but start-up always shows the first one.
+    QTabWidget *pg = ui->fraSakumotsu->Form().pgList;
+    pg->setCurrentIndex(ini.ReadInteger(W, "TabSakumotsuFraSakumotsuTabIndex", 0));
+    pg->setCurrentIndex(0);
+  }
   ui->pnlYakuzaiTop->resize(ini.ReadInteger(W, "TabYakuzaiTopPnlWidth", ui->pnlYakuzaiTop->width()),
                             ui->pnlYakuzaiTop->height());
   SetPaneSize(ui->SplitterYakuzaiTekiyo, ui->pnlYakuzaiUpper,
@@ -344,6 +357,9 @@ void TfrmMain::FormCreate() {
 
   // 20. Row selection.
   mnRowSelect->setChecked(OptionData->GridRowSelect);
+
+  // 21. The frame's column widths.
+  ui->fraSakumotsu->LoadColumnWidths();
 
   // 23.
   IsStartUp = true;
@@ -547,8 +563,7 @@ void TfrmMain::StatusBarResize() {
   const QFontMetrics fm(ui->StatusBar->font());
   StatusPanels[1]->setFixedWidth(0);
   StatusPanels[3]->setFixedWidth(fm.horizontalAdvance(ToQ("00000件"_sj)) + 4);
-  int rest = ui->StatusBar->width() - StatusPanels[2]->width() - StatusPanels[3]->width() - seGridCellLine->width() - 18;
-  StatusPanels[0]->setFixedWidth(std::max(rest, 0));
+  // Panel 0 takes the rest through its stretch; a fixed width here would widen the window.
 }
 
 bool TfrmMain::eventFilter(QObject *o, QEvent *e) {
@@ -610,8 +625,8 @@ void TfrmMain::FormClose() {
   ini.WriteInteger(W, "TabYakuzaiUpperPnlHeight", PaneSize(ui->SplitterYakuzaiTekiyo, ui->pnlYakuzaiUpper));
   ini.WriteInteger(W, "TabYakuzaiSelectPnlHeight", PaneSize(ui->SplitterYakuzaiSeibun, ui->pnlYakuzaiSelect));
   ini.WriteInteger(W, "TabYakuzaiSeizaiWidth", PaneSize(ui->SplitterSeizai, ui->mSuisan));
-  ini.WriteInteger(W, "TabSakumotsuFraSakumotsuWidth", FFraSakumotsuWidth);
-  ini.WriteInteger(W, "TabSakumotsuFraSakumotsuTabIndex", FFraSakumotsuTabIndex);
+  ini.WriteInteger(W, "TabSakumotsuFraSakumotsuWidth", PaneSize(ui->SplitterFraSakumotsu, ui->fraSakumotsu));
+  ini.WriteInteger(W, "TabSakumotsuFraSakumotsuTabIndex", ui->fraSakumotsu->Form().pgList->currentIndex());
   QTabWidget *pg = ui->pgYakuzaiSideSeibun;
   ini.WriteInteger(W, "TabSeibunPageIndex", pg->indexOf(ui->tabSeibun));
   ini.WriteInteger(W, "TabKeitoPageIndex", pg->indexOf(ui->tabKeito));

@@ -124,7 +124,6 @@ class TfrmMain : public QMainWindow {
   QStringList FCommandLine;
   int FWindowState = 0;
   int FFraSakumotsuWidth = 249;
-  int FFraSakumotsuTabIndex = 0;
   bool FClosed = false;
   bool FShown = false;
 };

@@ -22,6 +22,7 @@
 #include "ui/UStartup.h"
 #include "ui/UStartup2.h"
 #include "ui/UUpdate.h"
+#include "ui/UfraSakumotsu.h"
 #include "ui/main.h"
 #include "ui_main.h"
 
@@ -349,6 +350,9 @@ void TfrmMain::LoadInitialLists() {
       AcisDB->SetListBoxNumbered(target, true);
     }
   }
+  ui->fraSakumotsu->FillTree();
+  ui->fraSakumotsu->LoadBeppyo1();
+  ui->fraSakumotsu->LoadCvoFamilies();
 }
 
 void TfrmMain::actCheckUpdateExecute() {

@@ -37,6 +37,8 @@
 #include "ui/UStartup2.h"
 #include "ui/UUpdate.h"
 #include "ui/main.h"
+#include "ui/UfraSakumotsu.h"
+#include "ui_UfraSakumotsu.h"
 #include "ui_UStartup.h"
 #include "ui_UStartup2.h"
 #include "ui_main.h"
@@ -375,7 +377,7 @@ TEST_F(MainWindowTest, PlacementAndPaneSizesRoundTripThroughWindowSection) {
   const std::vector<std::pair<const char *, int>> keys = {
       {"Left", 40}, {"Top", 30}, {"Width", 1000}, {"Height", 700}, {"WindowState", 0},
       {"TabYakuzaiUpperPnlHeight", 210}, {"TabYakuzaiSelectPnlHeight", 90}, {"TabYakuzaiSeizaiWidth", 160},
-      {"TabSakumotsuFraSakumotsuWidth", 270}, {"TabSakumotsuFraSakumotsuTabIndex", 2},
+      {"TabSakumotsuFraSakumotsuWidth", 300}, {"TabSakumotsuFraSakumotsuTabIndex", 2},
       {"TabSeibunPageIndex", 5}, {"TabRacKeitoIndex", 0}, {"pgYakuzaiSideSeibunActivePageIndex", 3}};
   for (const auto &[k, v] : keys) ini.WriteInteger("WINDOW", k, v);
   const std::vector<std::pair<const char *, int>> fields = {{"LogPaneHeight", 120}, {"SQLEditHeight", 150},
@@ -388,7 +390,10 @@ TEST_F(MainWindowTest, PlacementAndPaneSizesRoundTripThroughWindowSection) {
   ini.WriteBool("WINDOW", "SearchPanelVisible", false);
   {
     auto w = Start();
-    // Start-up always shows the crop frame's first page; the stored one is written back.
+    // Start-up always shows the crop frame's first page; the page open at close is written.
+    QTabWidget *frame_pages = w->ui->fraSakumotsu->Form().pgList;
+    EXPECT_EQ(frame_pages->currentIndex(), 0);
+    frame_pages->setCurrentIndex(2);
     EXPECT_EQ(w->ui->pgYakuzaiSideSeibun->currentIndex(), 3);
     EXPECT_EQ(w->ui->pgYakuzaiSideSeibun->indexOf(w->ui->tabSeibun), 5);
     EXPECT_EQ(w->ui->pgYakuzaiSideSeibun->indexOf(w->ui->tabRacKeito), 0);
