@@ -30,6 +30,7 @@
 #include "ui/LogMemo.h"
 #include "ui/UfraSakumotsu.h"
 #include "ui_UfraSakumotsu.h"
+#include "ui/UOption.h"
 #include "ui/UUpdate.h"
 #include "ui/about.h"
 #include "ui/main_sqledit.h"
@@ -43,22 +44,6 @@ TfrmMain *frmMain = nullptr;
 std::function<int(QDialog *)> TfrmMain::ShowModal = [](QDialog *d) { return d->exec(); };
 
 namespace {
-
-// A stored font as a Qt font: the character height in pixels when given, else the size in
-// points; the style bits bold, italic, underline and strike-out.
-QFont FontFromInfo(const TFontInfo &info, const QFont &base) {
-  QFont f = base;
-  f.setFamily(ToQ(info.Name));
-  if (info.Height < 0)
-    f.setPixelSize(-info.Height);
-  else if (info.Size != 0)
-    f.setPointSize(info.Size < 0 ? -info.Size : info.Size);
-  f.setBold(info.Style & 1);
-  f.setItalic(info.Style & 2);
-  f.setUnderline(info.Style & 4);
-  f.setStrikeOut(info.Style & 8);
-  return f;
-}
 
 void SetBaseColor(QWidget *w, std::int32_t color) {
   QPalette pal = w->palette();
@@ -132,10 +117,13 @@ void TfrmMain::BuildMenus() {
   mnAbout = action("mnAbout", "バージョン情報(&A)");
   connect(mnAbout, &QAction::triggered, this, &TfrmMain::mnAboutClick);
   connect(actCheckUpdate, &QAction::triggered, this, &TfrmMain::actCheckUpdateExecute);
+  actOption = action("actOption", "設定(&O)...");
+  connect(actOption, &QAction::triggered, this, &TfrmMain::actOptionExecute);
 
   QMenu *file = menuBar()->addMenu(ToQ("ファイル(&F)"_sj));
   file->setObjectName("mnFile");
   file->addAction(actCheckUpdate);
+  file->addAction(actOption);
   file->addSeparator();
   file->addAction(mnExit);
   QMenu *view = menuBar()->addMenu(ToQ("表示(&V)"_sj));
@@ -529,6 +517,25 @@ void TfrmMain::SetPaneSize(QSplitter *Splitter, QWidget *Pane, int Size) {
 void TfrmMain::mnAboutClick() {
   TfrmAbout about(this);
   ShowModal(&about);
+}
+
+void TfrmMain::actOptionExecute() {
+  TOptionTargets t;
+  t.MainForm = this;
+  t.CropFrame = ui->fraSakumotsu;
+  t.WebSearchLabel = ui->lblGoogle;
+  t.ResultGrids = {ui->gdTekiyo, ui->gdByochu, ui->gdYakuzai, ui->gdSQL};
+  t.TekiyouFontGrids = {ui->gdTekiyo, ui->gdByochu, ui->gdYakuzai, ui->gdSQL, ui->gdSeibun};
+  t.SeibunGrid = ui->gdSeibun;
+  t.EvenRowFont = EvenRowFont;
+  t.LogPane = mLog;
+  SQLEditorTargets(SQLEditor, t.SQLEdit, t.Highlighter);
+  t.FormViewSettings = [this] { FormViewSettings(); };
+  t.ApplyToolBarOptions = [this] { ApplyToolBarOptions(); };
+  t.CurrentGridVisible = [this] { return CurrentGrid && CurrentGrid->isVisible(); };
+  TfrmOption dialog(this, t);
+  dialog.setFont(font());
+  ShowModal(&dialog);
 }
 
 void TfrmMain::mnLogPaneOnClick() {

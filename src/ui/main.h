@@ -56,7 +56,7 @@ class TfrmMain : public QMainWindow {
           *actStop = nullptr, *actCsvSave = nullptr, *actHtmlSave = nullptr, *actGridCopy = nullptr,
           *actGridAllCopy = nullptr, *actCrossCheck = nullptr, *actTsusho = nullptr, *actRacKeito = nullptr,
           *actCopyExcelByHTML = nullptr, *actCopyOOoCalc = nullptr, *actCopyWPS = nullptr,
-          *actCopyJustCalcByHTML = nullptr;
+          *actCopyJustCalcByHTML = nullptr, *actOption = nullptr;
   QAction *mnExit = nullptr, *mnToolbarOn = nullptr, *mnStatusBarOn = nullptr, *mnLogPaneOn = nullptr,
           *mnRowSelect = nullptr, *mnOffline = nullptr, *mnAbout = nullptr;
   QMenu *mnTekiyouGrid = nullptr;
@@ -81,6 +81,7 @@ class TfrmMain : public QMainWindow {
 
   // ---- small handlers
   void mnAboutClick();
+  void actOptionExecute();
   void mnLogPaneOnClick();
   void mnStatusBarOnClick();
   void mnToolbarOnClick();

@@ -56,3 +56,9 @@ void ApplySQLEditorOptions(QWidget *Editor) {
   st = o.SQLCommentItalic ? TFontStyles(st | fsItalic) : TFontStyles(st & ~fsItalic);
   c->SetStyle(st);
 }
+
+void SQLEditorTargets(QWidget *Editor, TCustomQmEdit *&Edit, TQmSQLSyn *&Highlighter) {
+  auto *ed = qobject_cast<TQmEdit *>(Editor);
+  Edit = ed;
+  Highlighter = ed ? dynamic_cast<TQmSQLSyn *>(ed->Highlighter()) : nullptr;
+}

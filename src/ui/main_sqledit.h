@@ -7,6 +7,8 @@
 #include <cstdint>
 
 class QWidget;
+class TCustomQmEdit;
+class TQmSQLSyn;
 
 // A TQmEdit named "SQLEditor" with the SQLite highlighter, which lives as long as the editor.
 QWidget *CreateSQLEditor(QWidget *Parent);
@@ -15,3 +17,5 @@ QWidget *CreateSQLEditor(QWidget *Parent);
 void ApplySQLEditorOptions(QWidget *Editor);
 // A colour of the settings (a system colour when the top bit is set, else 00BBGGRR).
 QColor SettingsColor(std::int32_t Color);
+// The editor and its highlighter, for the settings dialog (null when Editor is no SQL editor).
+void SQLEditorTargets(QWidget *Editor, TCustomQmEdit *&Edit, TQmSQLSyn *&Highlighter);

@@ -326,6 +326,16 @@ TEST_F(MainWindowTest, OfflineCaption) {
   EXPECT_TRUE(w.mnOffline->isChecked());
 }
 
+TEST_F(MainWindowTest, AboutBoxAndSettingsDialogOpenModallyOverTheWindow) {
+  TfrmMain w(QStringList{}, nullptr);
+  std::vector<QWidget *> owners;
+  on_modal = [&](QDialog *d) { owners.push_back(d->parentWidget()); };
+  w.mnAboutClick();
+  w.actOptionExecute();
+  EXPECT_EQ(modal, (std::vector<std::string>{"TfrmAbout", "TfrmOption"}));
+  EXPECT_EQ(owners, (std::vector<QWidget *>{&w, &w}));
+}
+
 TEST_F(MainWindowTest, UnattendedUpdateOfACurrentDatabaseEndsWithZero) {
   PlaceSampleDb();
   ProcessExitCode = 7;
