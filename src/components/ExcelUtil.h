@@ -13,25 +13,15 @@
 #include <string_view>
 #include <vector>
 
+#include "components/ControlTypes.h"
 #include "engine/GridSink.h"
 #include "platform/Automation.h"
 
 class QPainter;
 
-// Colours as 0x00BBGGRR; clNone means "no colour".
-using TColor = std::int32_t;
-constexpr TColor clNone = 0x1FFFFFFF;
-constexpr TColor clBlack = 0;
-
 enum TCellBorderWeight { bwNone, bwHairline, bwThin, bwMedium, bwThick };
 enum TPageOrientation { xlPortrait, xlLandscape };
 enum TXlSortOrder { xlSortAsc, xlSortDesc };
-
-enum TMouseButton { mbLeft, mbRight, mbMiddle };
-using TShiftState = unsigned;
-enum : unsigned { ssShift = 1, ssAlt = 2, ssCtrl = 4, ssLeft = 8, ssRight = 16, ssMiddle = 32, ssDouble = 64 };
-
-enum TScrollStyle { ssNone, ssHorizontal, ssVertical, ssBoth };
 
 using TGridOptions = unsigned;
 enum : unsigned {

@@ -106,7 +106,6 @@ constexpr TQmStatusChanges scReadOnly = 256;
 // ---- small types ---------------------------------------------------------------------
 
 enum TQmEditCaretType : std::uint8_t { ctVerticalLine, ctHorizontalLine, ctHalfBlock, ctBlock };
-enum TScrollStyle : std::uint8_t { ssNone, ssHorizontal, ssVertical, ssBoth };
 enum TScrollHintFormat : std::uint8_t { shfTopLineOnly = 0, shfTopToBottom = 1 };
 enum TScrollBarKind : std::uint8_t { sbHorizontal, sbVertical };
 enum TBorderStyle : std::uint8_t { bsNone, bsSingle };

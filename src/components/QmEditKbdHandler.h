@@ -7,8 +7,6 @@
 #include "components/QmEditKeyCmds.h"
 #include "components/QmEditTypes.h"
 
-enum TMouseButton : std::uint8_t { mbLeft, mbRight, mbMiddle };
-
 // Method references in registration order.
 template <typename... Args>
 class TMethodList : public TObject {

@@ -148,17 +148,6 @@ std::string EditorCommandToCodeString(TQmEditorCommand Command);
 // ---------------------------------------------------------------------------------------
 // Shift states, virtual keys and shortcuts
 
-// A set of the modifier keys (and, for mouse events, the buttons held).
-using TShiftState = std::uint8_t;
-constexpr TShiftState ssShift = 0x01;
-constexpr TShiftState ssAlt = 0x02;
-constexpr TShiftState ssCtrl = 0x04;
-constexpr TShiftState ssLeft = 0x08;
-constexpr TShiftState ssRight = 0x10;
-constexpr TShiftState ssMiddle = 0x20;
-constexpr TShiftState ssDouble = 0x40;
-constexpr TShiftState ssModifierKeys = ssShift | ssAlt | ssCtrl;
-
 // Virtual-key codes. Letters and main-row digits are their upper-case ASCII codes.
 namespace vk {
 constexpr std::uint16_t Back = 0x08, Tab = 0x09, Clear = 0x0C, Return = 0x0D, Shift = 0x10,
