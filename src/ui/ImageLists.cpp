@@ -7,6 +7,8 @@
 #include <QMenu>
 #include <QPixmap>
 #include <QProxyStyle>
+#include <QToolBar>
+#include <QToolButton>
 #include <QWidget>
 #include <QPointer>
 #include <map>
@@ -56,6 +58,7 @@ const QHash<QString, QString> &IconNames() {
       {"pmnFixedClm", "go-first"},
       {"pmnFixedClmOff", "go-last"},
       {"pmnGoogleTekiyo", "internet-web-browser"},
+      {"btnSeibunView", "format-justify-fill"},
       {"pmnLogCopy", "edit-copy"},
       {"pmnLogSelectAll", "edit-select-all"},
       {"pmnLogSave", "document-save"},
@@ -166,6 +169,11 @@ void GiveActionIcons(QWidget *Window) {
   for (QAction *a : actions)
     if (a && !a->isSeparator() && a->icon().isNull() && !a->objectName().isEmpty())
       a->setIcon(ActionIcon(a->objectName()));
+  // Tool buttons of their own (a drop-down without a default action) by their name.
+  for (QToolButton *b : Window->findChildren<QToolButton *>())
+    if (!b->defaultAction() && b->icon().isNull() && !b->objectName().isEmpty() &&
+        qobject_cast<QToolBar *>(b->parentWidget()))
+      b->setIcon(ActionIcon(b->objectName()));
 }
 
 void SetMenuImageSize(QMenu *Menu, int Size) {

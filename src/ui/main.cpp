@@ -400,11 +400,14 @@ void TfrmMain::ApplyToolBarOptions() {
                                 : QSize(std::max(23, image + 7), std::max(22, image + 6));
   for (QAction *a : ToolBar1->actions())
     if (auto *b = qobject_cast<QToolButton *>(ToolBar1->widgetForAction(a))) {
-      b->setFixedSize(button);
       // The spreadsheet button is a widget of its own: it follows the bar's look by hand.
       b->setToolButtonStyle(ToolBar1->toolButtonStyle());
       b->setIconSize(ToolBar1->iconSize());
       b->setAutoRaise(true);
+      // A caption or a drop-down arrow wider than the button widens it rather than being cut.
+      b->setMinimumSize(0, 0);
+      b->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+      b->setFixedSize(std::max(button.width(), b->sizeHint().width()), button.height());
     }
 }
 

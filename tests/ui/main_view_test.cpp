@@ -267,6 +267,11 @@ TEST_F(MainViewTest, CaptionPanelsHoldTheirControlsUncut) {
   QComboBox *use = w->ui->cbYotoTabYakuzai;
   EXPECT_GE(use->height(), use->minimumSizeHint().height());
   EXPECT_GE(w->ui->pnlYotoYt->height(), use->minimumSizeHint().height());
+  // Tool-bar captions and drop-down arrows fit their buttons.
+  for (QToolButton *b : w->ToolBar1->findChildren<QToolButton *>()) {
+    if (!b->isVisible()) continue;
+    EXPECT_GE(b->width(), b->sizeHint().width()) << b->text().toStdString();
+  }
   for (QLabel *caption : {w->ui->pnlSakumotsuCaptionYt, w->ui->pnlYakuzaiKohoCaptionYt})
     EXPECT_GE(caption->height(), QFontMetrics(caption->font()).height()) << caption->objectName().toStdString();
 }
