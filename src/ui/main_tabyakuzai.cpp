@@ -20,7 +20,6 @@
 #include "components/CheckListBoxEx.h"
 #include "components/FillAdapters.h"
 #include "components/ListBoxEx.h"
-#include "components/QmEdit.h"
 #include "components/qtext.h"
 #include "engine/Exception.h"
 #include "engine/SakuUtil.h"
@@ -88,6 +87,8 @@ void TfrmMain::ConnectYakuzaiTab() {
   connect(f.lstBango, &QListWidget::currentRowChanged, this, [this] { lstBangoClick(); });
   connect(f.lstBango, &QListWidget::itemClicked, this, [this] { lstBangoClick(); });
   connect(f.cbYakuzai, &QComboBox::activated, this, [this] { cbYakuzaiSelect(); });
+  connect(pmnSendToTabYakuzai, &QAction::triggered, this, [this] { pmnSendToTabYakuzaiClick(); });
+  connect(pmnSendToSql, &QAction::triggered, this, [this] { pmnSendToSqlClick(); });
 
   // Keys of the edits, the lists and the product combo; clicks of the "G" label; resizes.
   auto *hook = new TEventHook(this, [this](QObject *o, QEvent *e) {
@@ -590,10 +591,7 @@ void TfrmMain::pmnSendToSqlClick() {
   crop = ReplaceAllText(crop, "）"_sj, "\\）"_sj);
   const std::string sql =
       "select * from " + ViewName + " where " + "sakumotsu" + " regexp " + QuotedSqlText("(^|､)"_sj + crop + "(､|$)"_sj);
-  TCustomQmEdit *edit = nullptr;
-  TQmSQLSyn *highlighter = nullptr;
-  SQLEditorTargets(SQLEditor, edit, highlighter);
-  if (edit) edit->SetText(sql);
+  SetSQLEditorText(SQLEditor, sql);
   if (ui->pgSearch->currentWidget() != ui->tabSQL)
     ui->pgSearch->setCurrentWidget(ui->tabSQL);
   else
