@@ -31,6 +31,7 @@
 #include "support/sample_acisdb.h"
 #include "support/testutil.h"
 #include "ui/main.h"
+#include "ui/main_sqledit.h"
 #include "ui_main.h"
 
 namespace fs = std::filesystem;
@@ -284,9 +285,14 @@ TEST_F(YakuzaiTabTest, CheckedIngredientsListProductsHavingAll) {
 
 TEST_F(YakuzaiTabTest, UseComboAfterAnSqlPaneQueryLeavesNoTransaction) {
   Start();
-  // The SQL pane runs one statement at a time.
+  // A SELECT in the SQL pane, and the connection left in single-statement mode, as a pane
+  // query may leave it.
+  f().pgSearch->setCurrentWidget(f().tabSQL);
+  SetSQLEditorText(w->SQLEditor, "SELECT count(*) FROM m_kihon");
+  w->ExecuteSQLEditor();
+  ASSERT_TRUE(f().gdSQL->isVisible());
   AcisDB->SetMultiStatement(false);
-  ASSERT_TRUE(AcisDB->ExecQuery("SELECT count(*) FROM m_kihon"));
+  f().pgSearch->setCurrentWidget(f().tabYakuzai);
   QComboBox *use = f().cbYotoTabYakuzai;
   ASSERT_GT(use->count(), 1);
   use->setCurrentIndex(0);
