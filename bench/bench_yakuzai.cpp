@@ -86,7 +86,7 @@ void BuildDb(const std::string &size) {
     Fail("no crop");
   g_crop = g_db->Query()->FieldAsString(0);
   if (!g_db->ExecQuery("SELECT ippanmei FROM kihon WHERE bango IN (SELECT bango FROM tekiyo WHERE sakumotsu = " +
-                       QuotedSqlText(g_crop) + ") GROUP BY ippanmei ORDER BY count(*) DESC LIMIT 1"))
+                       SqlQuoted(g_crop) + ") GROUP BY ippanmei ORDER BY count(*) DESC LIMIT 1"))
     Fail("no ingredient");
   g_keyword = g_db->Query()->FieldAsString(0);
 }

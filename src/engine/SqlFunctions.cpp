@@ -9,6 +9,7 @@
 #include <mutex>
 
 #include "engine/PcreRegEx.h"
+#include "engine/SQLite.h"
 #include "engine/TextHelpers.h"
 #include "platform/LocaleMap.h"
 #include "platform/cp932.h"
@@ -565,14 +566,7 @@ std::string ExpandPreconv(const std::string &sql_utf8) {
     out.append(sql_utf8, done, at - done);
     std::string text = re.SubExpression(1);
     for (std::size_t q = text.find("''"); q != std::string::npos; q = text.find("''", q + 1)) text.erase(q, 1);
-    const std::string folded = StrConvToUtf8(text, re.SubExpression(3));
-    // The folded text goes in as a literal: quotes doubled, nothing else expanded.
-    out.push_back('\'');
-    for (char c : folded) {
-      if (c == '\'') out.push_back('\'');
-      out.push_back(c);
-    }
-    out.push_back('\'');
+    out += SqlQuoted(StrConvToUtf8(text, re.SubExpression(3)));
     done = at + static_cast<std::size_t>(re.MatchedLength());
   }
   out.append(sql_utf8, done, std::string::npos);

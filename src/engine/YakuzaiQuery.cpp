@@ -48,7 +48,7 @@ std::vector<std::string> SplitOn(const std::string &Text, char Sep) {
 }
 
 std::string KeyCond(const std::string &Key, bool ByBango) {
-  return ByBango ? "bango = " + QuotedSqlText(Key) : "tsusho = " + QuotedSqlText(Key);
+  return ByBango ? "bango = " + SqlQuoted(Key) : "tsusho = " + SqlQuoted(Key);
 }
 
 }  // namespace
@@ -68,15 +68,15 @@ std::string YakuzaiKeywordCond(const std::string &Keyword) {
   for (const std::string &word : SplitOn(k, ' ')) {
     if (word.empty()) continue;
     if (!cond.empty()) cond += " AND ";
-    cond += "strconv(kws) LIKE preconv(" + QuotedSqlText("%" + word + "%") + ")";
+    cond += "strconv(kws) LIKE preconv(" + SqlQuoted("%" + word + "%") + ")";
   }
-  if (cond.empty()) cond = "strconv(kws) LIKE preconv(" + QuotedSqlText("%" + k + "%") + ")";
+  if (cond.empty()) cond = "strconv(kws) LIKE preconv(" + SqlQuoted("%" + k + "%") + ")";
   return "bango IN (SELECT bango FROM kwlists WHERE " + cond;
 }
 
 std::string YotoCond(const std::string &Yoto) {
   if (Yoto.empty() || Yoto == "全て"_sj) return "";
-  return " AND yoto = " + QuotedSqlText(Yoto);
+  return " AND yoto = " + SqlQuoted(Yoto);
 }
 
 std::string BangoRestriction(bool Active) {
@@ -112,21 +112,21 @@ std::string YakuTsushoListSQL() { return "SELECT DISTINCT tsusho FROM t_yaku ORD
 std::string YakuBangoListSQL() { return "SELECT DISTINCT bango,meisho FROM t_yaku ORDER BY bango;"; }
 
 std::string TsushoProductsSQL(const std::string &Tsusho) {
-  return "SELECT DISTINCT bango,meisho FROM m_kihon WHERE tsusho = " + QuotedSqlText(Tsusho) + " ORDER BY bango";
+  return "SELECT DISTINCT bango,meisho FROM m_kihon WHERE tsusho = " + SqlQuoted(Tsusho) + " ORDER BY bango";
 }
 
 std::string SideProductsSQL(const std::string &Tsusho, bool Restricted) {
-  return "SELECT DISTINCT bango,meisho FROM m_kihon WHERE tsusho = " + QuotedSqlText(Tsusho) +
+  return "SELECT DISTINCT bango,meisho FROM m_kihon WHERE tsusho = " + SqlQuoted(Tsusho) +
          BangoRestriction(Restricted) + " ORDER BY bango";
 }
 
 std::string SeibunNamesSQL(const std::string &Key, bool ByBango) {
-  return ByBango ? "SELECT DISTINCT ifnullstr(seibun,ippanmei) FROM kihon WHERE bango = " + QuotedSqlText(Key)
-                 : "SELECT DISTINCT ifnullstr(seibun, ippanmei) FROM kihon WHERE tsusho  = " + QuotedSqlText(Key);
+  return ByBango ? "SELECT DISTINCT ifnullstr(seibun,ippanmei) FROM kihon WHERE bango = " + SqlQuoted(Key)
+                 : "SELECT DISTINCT ifnullstr(seibun, ippanmei) FROM kihon WHERE tsusho  = " + SqlQuoted(Key);
 }
 
 std::vector<std::string> SeibunTablesSQL(const std::string &Key, bool ByBango, bool Restricted) {
-  const std::string key = ByBango ? "bango  = " + QuotedSqlText(Key) : "tsusho  = " + QuotedSqlText(Key);
+  const std::string key = ByBango ? "bango  = " + SqlQuoted(Key) : "tsusho  = " + SqlQuoted(Key);
   return {"BEGIN TRANSACTION;DROP TABLE IF EXISTS t_seibun;CREATE TEMP TABLE t_seibun AS SELECT DISTINCT "
           "ifnullstr(seibun,ippanmei) AS seibun FROM kihon WHERE " +
               key + ";COMMIT;",
@@ -142,7 +142,7 @@ std::string SideComboValuesSQL(const std::string &Column, const std::string &Key
 std::string SideListSQL(const std::string &Column, const std::string &Value, bool Restricted) {
   return "SELECT DISTINCT kihon.tsusho, tsushoruby.ruby as ruby FROM kihon LEFT JOIN tsushoruby ON kihon.tsusho = "
          "tsushoruby.tsusho WHERE " +
-         Column + " = " + QuotedSqlText(Value) + BangoRestriction(Restricted) + " ORDER BY ruby;";
+         Column + " = " + SqlQuoted(Value) + BangoRestriction(Restricted) + " ORDER BY ruby;";
 }
 
 std::string PluralSeibunTableSQL(const std::vector<std::string> &Ingredients) {
@@ -150,7 +150,7 @@ std::string PluralSeibunTableSQL(const std::vector<std::string> &Ingredients) {
       "BEGIN TRANSACTION;\r\nDROP TABLE IF EXISTS t_seibun;\r\nCREATE TEMP TABLE t_seibun (seibun varchar primary "
       "key);\r\n";
   // The primary key takes each ingredient once; a name checked twice is not a failure.
-  for (const std::string &i : Ingredients) sql += "INSERT OR IGNORE INTO t_seibun VALUES(" + QuotedSqlText(i) + ");\r\n";
+  for (const std::string &i : Ingredients) sql += "INSERT OR IGNORE INTO t_seibun VALUES(" + SqlQuoted(i) + ");\r\n";
   return sql + "COMMIT;";
 }
 
@@ -182,7 +182,7 @@ std::string SeibunSlotsSQL(const std::string &Bango) {
 }
 
 std::string SeibunOfIppanmeiSQL(const std::string &Bango, const std::string &Ippanmei) {
-  return "SELECT seibun FROM seibun WHERE bango = " + Bango + " AND ippanmei = " + QuotedSqlText(Ippanmei);
+  return "SELECT seibun FROM seibun WHERE bango = " + Bango + " AND ippanmei = " + SqlQuoted(Ippanmei);
 }
 
 std::string TekiyoGridSQL(const std::string &Bango, bool Restricted, const std::string &CropNames) {
@@ -196,7 +196,7 @@ std::string IsSakumotsuStr(const std::string &Names) {
   std::string list;
   for (const std::string &name : SplitOn(Names, ',')) {
     if (!list.empty()) list += ",";
-    list += QuotedSqlText(name);
+    list += SqlQuoted(name);
   }
   return " AND sakumotsu IN (" + list + ")";
 }

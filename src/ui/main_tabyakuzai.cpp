@@ -419,7 +419,7 @@ void TfrmMain::cbYotoTabYakuzaiChange() {
     RunYakuzaiPickup();
     return;
   }
-  const std::string where = use == "全て"_sj ? std::string() : "WHERE yoto = " + QuotedSqlText(use);
+  const std::string where = use == "全て"_sj ? std::string() : "WHERE yoto = " + SqlQuoted(use);
   const std::string tsusho_sql =
       "SELECT DISTINCT m_kihon.tsusho as tsusho, tsushoruby.ruby as ruby FROM m_kihon LEFT JOIN tsushoruby ON "
       "m_kihon.tsusho = tsushoruby.tsusho " +
@@ -590,7 +590,7 @@ void TfrmMain::pmnSendToSqlClick() {
   std::string crop = ReplaceAllText(PopupCellText, "（"_sj, "\\（"_sj);
   crop = ReplaceAllText(crop, "）"_sj, "\\）"_sj);
   const std::string sql =
-      "select * from " + ViewName + " where " + "sakumotsu" + " regexp " + QuotedSqlText("(^|､)"_sj + crop + "(､|$)"_sj);
+      "select * from " + ViewName + " where " + "sakumotsu" + " regexp " + SqlQuoted("(^|､)"_sj + crop + "(､|$)"_sj);
   SetSQLEditorText(SQLEditor, sql);
   if (ui->pgSearch->currentWidget() != ui->tabSQL)
     ui->pgSearch->setCurrentWidget(ui->tabSQL);

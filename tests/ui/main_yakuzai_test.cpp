@@ -106,7 +106,7 @@ class YakuzaiTabTest : public ::testing::Test {
     QTest::keyClick(edit, Qt::Key_Return);
   }
   Ui::TfrmMain &f() { return *w->ui; }
-  static std::string Quoted(const std::string &s) { return QuotedSqlText(s); }
+  static std::string Quoted(const std::string &s) { return SqlQuoted(s); }
   // The common names of the products whose keyword list holds every word.
   std::set<std::string> TsushoWithWords(const std::vector<std::string> &words, const std::string &extra = "") {
     std::string cond;
