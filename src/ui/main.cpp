@@ -348,6 +348,9 @@ void TfrmMain::FormCreate() {
   // 21. The frame reads its column widths.
   ui->fraSakumotsu->LoadColumnWidths();
 
+  // The chemical tab.
+  ConnectYakuzaiTab();
+
   // 23. The deferred start-up is pending until the window shows.
   IsStartUp = true;
 
