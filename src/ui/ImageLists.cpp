@@ -169,9 +169,10 @@ void GiveActionIcons(QWidget *Window) {
   for (QAction *a : actions)
     if (a && !a->isSeparator() && a->icon().isNull() && !a->objectName().isEmpty())
       a->setIcon(ActionIcon(a->objectName()));
-  // Tool buttons of their own (a drop-down without a default action) by their name.
+  // Tool buttons of their own (a drop-down without a default action) that have a picture
+  // here; the others keep showing their caption.
   for (QToolButton *b : Window->findChildren<QToolButton *>())
-    if (!b->defaultAction() && b->icon().isNull() && !b->objectName().isEmpty() &&
+    if (!b->defaultAction() && b->icon().isNull() && IconNames().contains(b->objectName()) &&
         qobject_cast<QToolBar *>(b->parentWidget()))
       b->setIcon(ActionIcon(b->objectName()));
 }

@@ -23,7 +23,7 @@ QString ActionIconName(const QString &Name);
 QIcon ActionIcon(const QString &Name);
 // Gives every action of Window (its own and its children's) that has no image yet the
 // image of its name; actions added by any part of the window are covered, and so are the
-// tool-bar buttons that have no action of their own.
+// tool-bar buttons without an action of their own whose name has a picture here.
 void GiveActionIcons(QWidget *Window);
 // Menus of Window draw their images at Size pixels.
 void SetMenuImageSize(QMenu *Menu, int Size);

@@ -195,8 +195,11 @@ TEST_F(MainViewTest, EveryActionHasAnImageOfTheConfiguredSize) {
     }
     for (QMenu *m : {w->mnTekiyouGrid, w->menuBar()->findChild<QMenu *>("mnView")})
       EXPECT_EQ(m->style()->pixelMetric(QStyle::PM_SmallIconSize, nullptr, m), c.menu_px);
-    // The crop frame: its tool bars, its tree's images and indent, its two buttons' height.
+    // The crop frame: its tool bars, its tree's images and indent, its two buttons' height;
+    // its mode buttons keep their captions.
     TfraSakumotsuBase *frame = w->ui->fraSakumotsu;
+    EXPECT_TRUE(frame->tbMain()->icon().isNull());
+    EXPECT_TRUE(frame->tbTekiyo()->icon().isNull());
     EXPECT_EQ(frame->Form().tbTree->iconSize(), QSize(c.button_px, c.button_px));
     EXPECT_EQ(frame->Form().tvSakumotsu->iconSize(), QSize(c.tree_px, c.tree_px));
     EXPECT_EQ(frame->Form().tvSakumotsu->indentation(), 31);
