@@ -25,6 +25,17 @@ class TLogMemo;
 class TWinSpinEdit;
 class TXPToolBar;
 class TXlsStringGrid;
+class TfrmTemplate;
+
+// How a web look-up item of the grid popups makes its text from the popup's term and the
+// clicked cell's text.
+enum class TLookupTermKind { Term, CellText, ChuiJiko, ChuiJikoOption, Konyo };
+std::string LookupText(TLookupTermKind Kind, const std::string &Term, const std::string &CellText);
+// The address of the product's help page (QUILLMAR_HELP_URL overrides it).
+std::string HelpPageAddress();
+// Puts the templates, the result-page script and the style sheets shipped with the program
+// into the two folders, each only when the folder does not exist yet; the count of files.
+int DeployShippedFiles(const std::string &TemplateFolder, const std::string &CssFolder);
 
 class TfrmMain : public QMainWindow {
   Q_OBJECT
@@ -106,6 +117,19 @@ class TfrmMain : public QMainWindow {
 
   // Shows a dialog modally and gives its result; tests replace it so that no modal loop waits.
   static std::function<int(QDialog *)> ShowModal;
+
+  // ---- the fixed-procedure pane and the small commands (main_commands.cpp)
+  TfrmTemplate *TemplateForm = nullptr;
+  QAction *actSearchStrClear = nullptr, *mnDocOpen = nullptr;
+  void ConnectMainCommands();
+  void ConnectTemplatePane();
+  bool IsOffline() const;
+  void mnOfflineClick();
+  void actSearchStrClearExecute();
+  void mnDocOpenClick();
+  void mnInitDataDownClick();
+  // The SQL goes into the SQL pane's editor and the SQL tab is shown.
+  void SendSqlToSqlPane(const std::string &SQL);
 
  protected:
   void showEvent(QShowEvent *e) override;
