@@ -86,8 +86,6 @@ void TfrmMain::ConnectMainCommands() {
   connect(mnOffline, &QAction::triggered, this, [this] { RunGuarded([this] { mnOfflineClick(); }); });
 
   // Clearing the conditions, beside the search commands.
-  actSearchStrClear = new QAction(ToQ("条件消去"_sj), this);
-  actSearchStrClear->setObjectName("actSearchStrClear");
   connect(actSearchStrClear, &QAction::triggered, this, [this] { RunGuarded([this] { actSearchStrClearExecute(); }); });
   ToolBar1->insertAction(actStop, actSearchStrClear);
 
@@ -105,6 +103,48 @@ void TfrmMain::ConnectMainCommands() {
   }
 
   ConnectTemplatePane();
+  ConnectLookups();
+}
+
+// The web look-up items of the grid popup and of the ingredient-grid popup: the look-up each
+// calls, the text it passes, and whether that text stays the popup's term.
+const std::vector<TLookupItem> &LookupItems() {
+  using K = TLookupTermKind;
+  static const std::vector<TLookupItem> items = {
+      {"pmnGoogleTekiyo", &OpenWebSearch, K::Term, false},
+      {"pmnGoogleChuiJiko", &OpenWebSearch, K::ChuiJiko, true},
+      {"pmnGoogleChuijikoOption", &OpenWebSearch, K::ChuiJikoOption, true},
+      {"pmnGoogleKonyo", &OpenWebSearch, K::Konyo, true},
+      {"pmnNoukaWebSearch", &OpenFarmProductSearch, K::Term, false},
+      {"pmnWeblio", &OpenOnlineDictionary, K::Term, false},
+      {"pmnWeblioGridSeibun", &OpenOnlineDictionary, K::Term, false},
+      {"pmnGoogleFfcr", &OpenFoundationSiteSearch, K::Term, false},
+      {"pmnGoogleFfcrGridSeibun", &OpenFoundationSiteSearch, K::Term, false},
+      {"pmnNihsSearch", &OpenChemicalInfoSearch, K::Term, false},
+      {"pmnNihsGridSeibun", &OpenChemicalInfoSearch, K::Term, false},
+      {"pmnFcgr", &OpenProductLabSiteSearch, K::CellText, true},
+      {"pmnFcgrGridSeibun", &OpenProductLabSiteSearch, K::CellText, true},
+      {"pmnPrdbSearch", &OpenPesticideDatabasePage, K::Term, false},
+      {"pmnPrdbGridSeibun", &OpenPesticideDatabasePage, K::CellText, false},
+      {"pmnGene", &OpenPlantDiseaseSiteSearch, K::Term, false},
+      {"pmnBoujonet", &OpenPestControlSiteSearch, K::Term, false},
+  };
+  return items;
+}
+
+void TfrmMain::ConnectLookups() {
+  for (const TLookupItem &item : LookupItems()) {
+    QAction *a = findChild<QAction *>(QString::fromLatin1(item.Name));
+    if (!a) continue;  // a popup that this window does not have
+    connect(a, &QAction::triggered, this, [this, &item] { RunGuarded([this, &item] { RunLookup(item); }); });
+  }
+}
+
+void TfrmMain::RunLookup(const TLookupItem &Item) {
+  if (IsOffline()) return;
+  const std::string text = LookupText(Item.Kind, LookupTerm, PopupCellText);
+  if (Item.Rewrites) LookupTerm = text;  // until the popup opens again
+  Item.Open(this, text);
 }
 
 void TfrmMain::ConnectTemplatePane() {
@@ -114,14 +154,16 @@ void TfrmMain::ConnectTemplatePane() {
   ui->fplTemplate->SetForm(TemplateForm);
   TXlsStringGrid *gd = TemplateForm->gdTemplate();
   gd->setFont(ui->gdTekiyo->font());
-  gd->setContextMenuPolicy(Qt::CustomContextMenu);
   TabState[3].Grid = gd;
   TemplateForm->Host.SendToSqlPane = [this](const std::string &SQL) { SendSqlToSqlPane(SQL); };
+  ConnectResultGrid(gd);
+  TemplateForm->Host.AdjustGridColumnWidths = [this](TXlsStringGrid &Grid) { AdjustGridColumnWidths(&Grid); };
   TemplateForm->Host.ShowResultCount = [this](const std::string &Count) {
     TabState[3].CountText = Count;
     TabState[3].StatusText.clear();
     SetStatusText(3, Count);
     SetStatusText(2, std::string());
+    SetOutputEnabled(true);
   };
 }
 
@@ -161,6 +203,8 @@ void TfrmMain::actSearchStrClearExecute() {
       ui->edtYoto->setEnabled(false);
       for (QWidget *b : std::initializer_list<QWidget *>{ui->btnByochu, ui->btnMokuteki, ui->btnYoto, ui->btnZaikei})
         b->setEnabled(false);
+      KinsetsuNames.clear();
+      AdjacentCropNames.clear();
       break;
     }
     case 1:

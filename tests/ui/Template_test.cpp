@@ -450,4 +450,69 @@ TEST_F(TemplatePaneTest, OfflineBlocksTheHelpAndTheCaptionFollowsTheSwitch) {
   EXPECT_EQ(shell.calls.size(), 1u);
 }
 
+// Each look-up item opens its site with the specified text: the term, the clicked cell, or
+// the term rewritten; the ISO look-ups encode a term without ISO name in Shift-JIS.
+TEST_F(TemplatePaneTest, EachLookupItemPassesItsText) {
+  struct Case {
+    const char *item;
+    const char *prefix;    // the address up to the term
+    const char *text;      // UTF-8; what the address carries after decoding
+    bool sjis;             // the term's bytes are Shift-JIS (ISO look-ups)
+    const char *term_after;  // the popup's term afterwards
+  } cases[] = {
+      {"pmnGoogleTekiyo", "https://www.google.com/search?q=", "アミスター", false, "アミスター"},
+      {"pmnGoogleChuiJiko", "https://www.google.com/search?q=", "\"アミスター\" \"使用上の注意\"", false,
+       "\"アミスター\" \"使用上の注意\""},
+      {"pmnGoogleKonyo", "https://www.google.com/search?q=", "\"アミスター\" \"混用事例\"", false,
+       "\"アミスター\" \"混用事例\""},
+      {"pmnGoogleChuijikoOption", "https://www.google.com/search?q=",
+       "\"セル\" \"使用上の注意\" つまみ菜|間引き菜 \"使用しない\"", false,
+       "\"セル\" \"使用上の注意\" つまみ菜|間引き菜 \"使用しない\""},
+      {"pmnNoukaWebSearch", "https://www.noukaweb.com/db/products/product_search?q=", "アミスター", false, "アミスター"},
+      {"pmnWeblio", "https://www.weblio.jp/content/", "アミスター", false, "アミスター"},
+      {"pmnGene", "https://www.google.com/search?hl=ja&as_q=", "アミスター", false, "アミスター"},
+      {"pmnBoujonet", "https://www.google.com/search?hl=ja&as_q=", "アミスター", false, "アミスター"},
+      {"pmnNihsSearch", "https://www.nihs.go.jp/dsifc/servlet/SearchApp?", "アミスター", true, "アミスター"},
+      {"pmnGoogleFfcr", "https://www.google.com/search?hl=ja&as_q=", "アミスター", true, "アミスター"},
+      {"pmnFcgr", "https://www.google.com/search?hl=ja&as_q=", "セル", true, "セル"},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.item);
+    QAction *a = w->findChild<QAction *>(c.item);
+    ASSERT_NE(a, nullptr);
+    w->LookupTerm = S("アミスター");
+    w->PopupCellText = S("セル");
+    shell.calls.clear();
+    a->setEnabled(true);  // as the popup leaves it for a data cell
+    a->trigger();
+    ASSERT_EQ(shell.calls.size(), 1u);
+    const std::string url = cp932::ToUtf8(shell.calls[0].file);
+    EXPECT_EQ(url.rfind(c.prefix, 0), 0u) << url;
+    EXPECT_EQ(shell.calls[0].verb, "open");
+    // The term is the first fully encoded run of the address.
+    const std::size_t at = url.find('%');
+    ASSERT_NE(at, std::string::npos);
+    std::size_t end = at;
+    while (end < url.size() && url[end] == '%') end += 3;
+    const std::string bytes = QByteArray::fromPercentEncoding(QByteArray::fromStdString(url.substr(at, end - at))).toStdString();
+    EXPECT_EQ(c.sjis ? cp932::ToUtf8(bytes) : bytes, c.text);
+    EXPECT_EQ(U(w->LookupTerm), c.term_after);
+  }
+  // The residue database takes the name as it stands.
+  w->LookupTerm = S("アミスター");
+  shell.calls.clear();
+  w->pmnPrdbSearch->setEnabled(true);
+  w->pmnPrdbSearch->trigger();
+  ASSERT_EQ(shell.calls.size(), 1u);
+  EXPECT_EQ(U(shell.calls[0].file), "https://db.ffcr.or.jp/prdb/details.pl?nname=アミスター&mode=mn");
+
+  // Offline, nothing is opened.
+  w->mnOffline->trigger();
+  ASSERT_TRUE(OptionData->OffLine);
+  shell.calls.clear();
+  for (const auto &c : cases) w->findChild<QAction *>(c.item)->trigger();
+  w->pmnPrdbSearch->trigger();
+  EXPECT_TRUE(shell.calls.empty());
+}
+
 }  // namespace
