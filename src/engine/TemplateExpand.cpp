@@ -4,6 +4,7 @@
 #include <iterator>
 #include <set>
 
+#include "engine/SQLite.h"
 #include "engine/SakuUtil.h"
 #include "engine/UiServices.h"
 #include "engine/acdb.h"
@@ -117,7 +118,7 @@ bool IsQuotedSqlList(const std::string &text) {
 // picker writes) stays, anything else is quoted as one string.
 std::string CropValueLiteral(const std::string &value) {
   if (value.empty() || IsQuotedSqlList(value)) return value;
-  return QuotedSqlText(value);
+  return SqlQuoted(value);
 }
 
 // A value written raw into the SQL, where the template puts it between single quotes: a

@@ -16,7 +16,6 @@
 #include "components/ComCtrlsXP.h"
 #include "components/ExcelUtil.h"
 #include "components/FormPnl.h"
-#include "components/QmEdit.h"
 #include "components/qtext.h"
 #include "engine/options.h"
 #include "platform/cp932.h"
@@ -168,13 +167,11 @@ void TfrmMain::ConnectTemplatePane() {
 }
 
 void TfrmMain::SendSqlToSqlPane(const std::string &SQL) {
-  TCustomQmEdit *edit = nullptr;
-  TQmSQLSyn *highlighter = nullptr;
-  SQLEditorTargets(SQLEditor, edit, highlighter);
-  if (!edit) return;
-  edit->SetText(SQL);
-  ui->pgSearch->setCurrentWidget(ui->tabSQL);
-  edit->OnChange(edit);
+  SetSQLEditorText(SQLEditor, SQL);  // runs the editor-change handler
+  if (ui->pgSearch->currentWidget() == ui->tabSQL)
+    pgSearchChange();
+  else
+    ui->pgSearch->setCurrentWidget(ui->tabSQL);  // runs the tab-change handler
 }
 
 // ---------------------------------------------------------------- the small commands
@@ -218,13 +215,9 @@ void TfrmMain::actSearchStrClearExecute() {
     case 3:
       if (TemplateForm) TemplateForm->ClearArgs();
       break;
-    case 4: {
-      TCustomQmEdit *edit = nullptr;
-      TQmSQLSyn *highlighter = nullptr;
-      SQLEditorTargets(SQLEditor, edit, highlighter);
-      if (edit) edit->ClearAll();
+    case 4:
+      SetSQLEditorText(SQLEditor, std::string());
       break;
-    }
     default:
       break;
   }

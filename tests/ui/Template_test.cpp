@@ -277,6 +277,7 @@ TEST_F(TemplatePaneTest, SqlGoesToTheSqlPane) {
   EXPECT_NE(text.find("WHERE s.ippanmei LIKE '%ベンゾエート%'"), std::string::npos) << text;
   EXPECT_NE(text.find("-- AND k.bango IN"), std::string::npos);  // no crop: the line stays a comment
   EXPECT_EQ(w->ui->pgSearch->currentWidget(), w->ui->tabSQL);
+  EXPECT_TRUE(w->ui->btnQueryExec->isEnabled());  // the editor-change handler has run
   // A missing required argument sends nothing.
   w->ui->pgSearch->setCurrentWidget(w->ui->tabTemplate);
   pane->SetInputText(4, "");
@@ -423,8 +424,10 @@ TEST_F(TemplatePaneTest, ClearingTheConditionsOfEachTab) {
   // The SQL editor.
   pg->setCurrentIndex(4);
   w->SendSqlToSqlPane("SELECT 1");
+  EXPECT_TRUE(w->ui->btnQueryExec->isEnabled());
   w->actSearchStrClear->trigger();
   EXPECT_EQ(SqlEditorText(), "");
+  EXPECT_FALSE(w->ui->btnQueryExec->isEnabled());
 }
 
 TEST_F(TemplatePaneTest, OfflineBlocksTheHelpAndTheCaptionFollowsTheSwitch) {
