@@ -105,8 +105,8 @@ void TfrmMain::ConnectMainCommands() {
   ConnectLookups();
 }
 
-// The web look-up items of the grid popup and of the ingredient-grid popup: the look-up each
-// calls, the text it passes, and whether that text stays the popup's term.
+// The web look-up items of the grid popup: the look-up each calls, the text it passes, and
+// whether that text stays the popup's term. (The ingredient grid's popup runs its own.)
 const std::vector<TLookupItem> &LookupItems() {
   using K = TLookupTermKind;
   static const std::vector<TLookupItem> items = {
@@ -116,15 +116,10 @@ const std::vector<TLookupItem> &LookupItems() {
       {"pmnGoogleKonyo", &OpenWebSearch, K::Konyo, true},
       {"pmnNoukaWebSearch", &OpenFarmProductSearch, K::Term, false},
       {"pmnWeblio", &OpenOnlineDictionary, K::Term, false},
-      {"pmnWeblioGridSeibun", &OpenOnlineDictionary, K::Term, false},
       {"pmnGoogleFfcr", &OpenFoundationSiteSearch, K::Term, false},
-      {"pmnGoogleFfcrGridSeibun", &OpenFoundationSiteSearch, K::Term, false},
       {"pmnNihsSearch", &OpenChemicalInfoSearch, K::Term, false},
-      {"pmnNihsGridSeibun", &OpenChemicalInfoSearch, K::Term, false},
       {"pmnFcgr", &OpenProductLabSiteSearch, K::CellText, true},
-      {"pmnFcgrGridSeibun", &OpenProductLabSiteSearch, K::CellText, true},
       {"pmnPrdbSearch", &OpenPesticideDatabasePage, K::Term, false},
-      {"pmnPrdbGridSeibun", &OpenPesticideDatabasePage, K::CellText, false},
       {"pmnGene", &OpenPlantDiseaseSiteSearch, K::Term, false},
       {"pmnBoujonet", &OpenPestControlSiteSearch, K::Term, false},
   };
