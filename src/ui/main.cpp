@@ -359,6 +359,8 @@ void TfrmMain::FormCreate() {
 
   // 25. The program-wide regular expression for the crop-name helpers.
   if (!SharedRegEx) SharedRegEx = new TPcreRegEx();
+
+  ConnectMainCommands();
 }
 
 void TfrmMain::ApplySettingsFonts() {
