@@ -2,21 +2,53 @@
 // and its message loop; the exit code after an unattended run ("/u", "/r").
 #include <QApplication>
 
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <strings.h>
+
 #include "components/QtServices.h"
+#include "engine/UpdateRun.h"
 #include "engine/acdb.h"
 #include "engine/options.h"
 #include "ui/Mutex.h"
 #include "ui/ProgramStart.h"
+#include "ui/UUpdate.h"
 #include "ui/main.h"
 
+namespace {
+
+bool Unattended(int argc, char **argv) {
+  for (int i = 1; i < argc; ++i)
+    if (strcasecmp(argv[i], "/u") == 0 || strcasecmp(argv[i], "/r") == 0) return true;
+  return false;
+}
+
+bool Empty(const char *name) {
+  const char *v = std::getenv(name);
+  return !v || !*v;
+}
+
+}  // namespace
+
 int main(int argc, char **argv) {
+  const bool unattended = Unattended(argc, argv);
+  // A scheduled run has no display: it needs none, since it shows nothing.
+  if (unattended && Empty("QT_QPA_PLATFORM") && Empty("DISPLAY") && Empty("WAYLAND_DISPLAY"))
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+
   QApplication app(argc, argv);
   TSingleInstance guard;
-  if (!guard.Acquire()) return FinalizeOptionData(0);
+  if (!guard.Acquire()) {
+    // A scheduler must not read "another instance runs" as "up to date".
+    if (unattended) std::fputs("Quillmar は実行中です。無人更新は何もせずに終了します。\n", stderr);
+    return FinalizeOptionData(unattended ? kExitOtherInstance : 0);
+  }
 
   SetUpApplication();
-  TQtUiServices ui;
-  SetUiServices(&ui);
+  TQtUiServices interactive;
+  TUnattendedUi unattended_ui;
+  SetUiServices(unattended ? static_cast<IUiServices *>(&unattended_ui) : &interactive);
   InstallReferenceRefresh();
 
   int code;

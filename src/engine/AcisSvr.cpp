@@ -173,6 +173,7 @@ bool TAcisSvr::Download(const std::string &url, const std::string &file) {
 }
 
 bool TAcisSvr::CheckUpdate() {
+  CheckFailed = false;
   int kind = OptionData->DownSite;
   if (kind > 2) return false;
   static const char *const kPages[] = {"update2.htm", "update.htm", "update.txt"};
@@ -183,17 +184,37 @@ bool TAcisSvr::CheckUpdate() {
     std::string source = JoinPath(OptionData->dirLAN, page);
     if (fs::exists(FsPath(source))) {
       std::string message;
-      bool result = IsNewerFile(source, local, message) && CopyFileToFolder(source, local);
+      bool newer = IsNewerFile(source, local, message);
+      bool result = newer && CopyFileToFolder(source, local);
+      CheckFailed = newer && !result;
       Log("共有フォルダ "_sj + source + " 更新確認 "_sj + message);
       return result;
     }
+    CheckFailed = true;
     if (kind == 0 || kind == 2) Log("共有フォルダ "_sj + source + " 検索失敗..."_sj);
     return false;
   }
 
+  // The fetches of missing archives that follow must not hide how the page's request ended.
+  struct PageResult {
+    TAcisSvr &svr;
+    std::uint32_t error;
+    std::string code, text, modified;
+    explicit PageResult(TAcisSvr &s)
+        : svr(s), error(s.LastError), code(s.StatusCode), text(s.StatusText), modified(s.LastModified) {}
+    ~PageResult() {
+      svr.LastError = error;
+      svr.StatusCode = code;
+      svr.StatusText = text;
+      svr.LastModified = modified;
+    }
+  };
+
   if (kind == 2) {
     std::string mirror = GetTorvSiteUrl(OptionData->DownSiteTorvDB);
     bool result = Download(mirror + "update.txt", local);
+    CheckFailed = !result && StatusCode != "304";
+    PageResult keep(*this);
     std::string toroku = JoinPath(DataFolder(), "toroku.zip");
     if (!result && !fs::exists(FsPath(toroku))) Download(mirror + "toroku.zip", toroku);
     return result;
@@ -202,6 +223,8 @@ bool TAcisSvr::CheckUpdate() {
   std::time_t old_time = GetFileWriteTime(local);
   bool fetched = Download(GetPublisherUrl(kind == 0 ? "/ddata/index2.htm" : "/ddata/index.htm"), local);
   bool result = fetched && HttpDateToDateTime(LastModified) > old_time;
+  CheckFailed = !fetched && StatusCode != "304";
+  PageResult keep(*this);
 
   if (kind == 0) {
     TCsvFileNames names;
@@ -442,6 +465,24 @@ void ReadCsvFileNames(TCsvFileNames &names) {
       if (IsPlainFileName(name)) *t.name = name;
     }
   }
+}
+
+std::string PageDataAsOf(const std::string &page, int kind) {
+  std::string result;
+  if (kind == 0) {
+    // As the build reads the publisher's CSV page: the last dated line outside a comment.
+    for (const std::string &line : ReadUtf8Lines(page))
+      if (FindSjis(line, "反映分"_sj) != std::string::npos && FindSjis(line, "<!--") == std::string::npos)
+        result = ExtractDataAsOfText(line);
+  } else if (kind == 2) {
+    std::ifstream f(FsPath(page), std::ios::binary);
+    std::string line;
+    if (std::getline(f, line)) {
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      result = ExtractDataAsOfText(line);
+    }
+  }
+  return result;
 }
 
 bool CopyFileToFolder(const std::string &source, const std::string &target) {

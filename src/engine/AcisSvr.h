@@ -55,8 +55,12 @@ class TAcisSvr {
 
   // One conditional download of url into file: True only when a new copy was stored.
   bool Download(const std::string &url, const std::string &file);
-  // Update check of the DownSite source (kinds 0 to 2), fetching missing files.
+  // Update check of the DownSite source (kinds 0 to 2), fetching missing files. True when
+  // a newer page arrived. LastError and the status line are those of the page's request.
   bool CheckUpdate();
+  // Set by CheckUpdate: the page could be neither fetched nor found unchanged (an error
+  // status, a broken or empty answer, no connection, a shared folder without the page).
+  bool CheckFailed = false;
 
   void Log(const std::string &line);
 
@@ -89,6 +93,11 @@ std::time_t HttpDateToDateTime(const std::string &text);
 // The publisher's data-as-of note as a short text ("更新日不明" when there is none).
 std::string ExtractDataAsOfText(const std::string &text);
 void ReadCsvFileNames(TCsvFileNames &names);
+// The data-as-of text that a build from the saved update page of source kind 0 (the
+// publisher's CSV page) or 2 (the makers' update.txt) records as the database's LastUpdate;
+// empty for the other kinds, whose build takes its date from elsewhere, and for a page
+// without one.
+std::string PageDataAsOf(const std::string &page, int kind);
 // True for a name that can only mean a file in the folder it is joined to: not empty,
 // no folder separators, no "." or "..", no characters that paths or addresses treat
 // specially. Names read from downloaded pages must pass before they are used.

@@ -84,6 +84,28 @@ std::vector<std::string> ReadLines(const std::string &path) {
   return lines;
 }
 
+// The index of the last line that holds anything (0 when none does).
+std::size_t LastDataLine(const std::vector<std::string> &lines) {
+  std::size_t last = lines.size();
+  while (last > 0 && lines[last - 1].empty()) --last;
+  return last > 0 ? last - 1 : 0;
+}
+
+bool OddQuotes(const std::string &line) { return std::count(line.begin(), line.end(), '"') % 2 == 1; }
+
+// The last line of a publisher's file may be cut short by a damaged archive or a broken
+// copy: it then ends inside a quoted field, or holds fewer fields than the header. Such a
+// file is no whole copy of the data, and the build stops instead of importing a broken row.
+// Lines are counted from 1.
+void CheckLastLine(const std::string &path, std::size_t line_no, bool open_quote, std::size_t items,
+                   std::size_t header_items) {
+  const std::string where = path + " " + std::to_string(line_no) + "行目: "_sj;
+  if (open_quote) throw EInOutError(where + "引用符で囲まれた項目の途中でファイルが終わっています"_sj);
+  if (items < header_items)
+    throw EInOutError(where + "項目数 "_sj + std::to_string(items) + " が見出しの "_sj + std::to_string(header_items) +
+                      " より少なく、ファイルが途中で切れています"_sj);
+}
+
 std::string Item(const std::vector<std::string> &items, std::size_t i) {
   return i < items.size() ? items[i] : std::string();
 }
@@ -307,9 +329,12 @@ void TAcisDB::ImportTekiyoXls(const ICellSource &Grid) {
 void TAcisDB::ImportKihonRawCsv(const std::string &Path) {
   std::vector<std::string> lines = ReadLines(Path);
   TImport imp(*this, kKihonInsert, static_cast<int>(lines.size()), false);
+  const std::size_t header_items = lines.empty() ? 0 : SplitCsvLine(lines[0], '"').size();
+  const std::size_t last = LastDataLine(lines);
   for (std::size_t l = 1; l < lines.size(); ++l) {
     if (!lines[l].empty()) {
       std::vector<std::string> i = SplitCsvLine(lines[l], '"');
+      if (l == last) CheckLastLine(Path, l + 1, OddQuotes(lines[l]), i.size(), header_items);
       std::string meisho = ToHankakuAscii(Item(i, 2));
       imp.Insert({RawValue(Item(i, 0)), ToHankakuAscii(Item(i, 1)), meisho, CommonName(meisho),
                   ToHankakuAscii(Item(i, 3)), ToHankakuAscii(Item(i, 4)), OrNull(ToHankakuAscii(Item(i, 5))),
@@ -325,18 +350,27 @@ void TAcisDB::ImportTekiyoRawCsv(const std::string &Path) {
   std::vector<std::string> lines = ReadLines(Path);
   TImport imp(*this, kTekiyoInsert, static_cast<int>(lines.size()), true);
   bool access_no = false;
-  if (!lines.empty()) access_no = Item(SplitCsvLine(lines[0], '"'), 19) == "アクセスＮＯ"_sj;
+  std::size_t header_items = 0;
+  if (!lines.empty()) {
+    const std::vector<std::string> header = SplitCsvLine(lines[0], '"');
+    access_no = Item(header, 19) == "アクセスＮＯ"_sj;
+    header_items = header.size();
+  }
+  const std::size_t last = LastDataLine(lines);
   int n = 0;
   for (std::size_t l = 1; l < lines.size(); ++l) {
+    const std::size_t first = l;
     std::string line = lines[l];
     // A quoted field over two lines: the next line belongs to this one.
-    if (std::count(line.begin(), line.end(), '"') % 2 == 1 && l + 1 < lines.size()) line += lines[++l];
+    if (OddQuotes(line) && l + 1 < lines.size()) line += lines[++l];
     if (!line.empty()) {
+      const bool open_quote = OddQuotes(line);
       line = Replace(std::move(line), "㍑", "L");
       line = Replace(std::move(line), "㍍", "m");
       line = Replace(std::move(line), "ｍ", "m");
       line = Replace(std::move(line), "ｇ", "g");
       std::vector<std::string> i = SplitCsvLine(line, '"');
+      if (l >= last) CheckLastLine(Path, first + 1, open_quote, i.size(), header_items);
       if (access_no && i.size() > 19) i.erase(i.begin() + 19);
       if (i.size() < 25) i.resize(26, "NULL");
       std::vector<Value> v;

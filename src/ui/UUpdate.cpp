@@ -23,6 +23,7 @@
 #include "engine/ShfOperation.h"
 #include "engine/TextHelpers.h"
 #include "engine/UiServices.h"
+#include "engine/UpdateRun.h"
 #include "engine/acdb.h"
 #include "engine/options.h"
 #include "platform/cp932.h"
@@ -72,13 +73,6 @@ std::string ChangeFileExt(const std::string &name, const std::string &ext) {
 
 // A "\\server\share" address as a path of this system: backslashes become slashes.
 std::string SharePath(const std::string &address) { return ReplaceAllText(address, "\\", "/"); }
-
-std::string NowText() {
-  QLocale locale = QLocale::system();
-  QDateTime now = QDateTime::currentDateTime();
-  return FromQ(locale.toString(now.date(), QLocale::ShortFormat) + " " +
-               locale.toString(now.time(), QLocale::ShortFormat));
-}
 
 std::string ClassNameOf(const std::exception &e) {
   if (auto *ex = dynamic_cast<const Exception *>(&e)) return ex->ClassName();
@@ -413,12 +407,7 @@ std::vector<std::string> TfrmUpdate::LogLines() const {
   return lines;
 }
 
-void TfrmUpdate::SaveLog(const std::string &path) const {
-  std::string text;
-  for (const std::string &l : LogLines()) text += l + "\r\n";
-  std::ofstream f(FsPath(path), std::ios::binary | std::ios::trunc);
-  f << text;
-}
+void TfrmUpdate::SaveLog(const std::string &path) const { SaveUpdateLog(path, LogLines()); }
 
 std::string TfrmUpdate::DataFile(const std::string &name) const { return JoinPath(OptionData->DownloadFolder, name); }
 std::string TfrmUpdate::DbFile(const std::string &name) const { return JoinPath(OptionData->DbFolder, name); }
@@ -784,6 +773,7 @@ void TfrmUpdate::btnUnpackDBClick() {
   TBusyCursor busy;
   if (!AutoRunning) EnableControls(false);
   const bool was_open = ReleaseDatabase();
+  RemoveStaleBuildFiles(OptionData->DbFolder, log_.get());
   const fs::path staging = TempBeside(FsPath(DbFile("acis.db")));
   std::error_code ec;
   fs::create_directories(staging, ec);
@@ -890,6 +880,7 @@ void TfrmUpdate::RebuildDatabase() {
     ui->ProgressBar->hide();
   };
   try {
+    RemoveStaleBuildFiles(OptionData->DbFolder, log_.get());
     OptionData->BuiltFromSite = SourceKind;
     FBuildPath = FromFsPath(TempBeside(FsPath(DbFile("acis.db"))));
     FBuildDB = std::make_unique<TAcisDB>(FBuildPath, log_.get());
@@ -1075,10 +1066,11 @@ void TfrmUpdate::ExcelProgress(TXBiff *, int Progress) {
 // ---------------------------------------------------------------- the runs
 
 bool TfrmUpdate::RunAutoUpdate() {
+  TUnattendedUi::TLogScope box_log(log_.get());
   Aborted = false;
   AutoRunning = true;
   EnableControls(false);
-  if (AutoUpdateSwitch) AddLog("データ更新開始:"_sj + NowText());
+  if (AutoUpdateSwitch) AddLog("データ更新開始:"_sj + UpdateLogStamp());
   try {
     if (OptionData->UseLAN)
       CopyFromSharedFolder();
@@ -1112,7 +1104,7 @@ bool TfrmUpdate::RunAutoUpdate() {
   AutoRunning = false;
   EnableControls(true);
   if (AutoUpdateSwitch) {
-    AddLog("データ更新完了:"_sj + NowText());
+    AddLog("データ更新完了:"_sj + UpdateLogStamp());
     SaveLog(DbFile("autoupdate.log"));
   } else if (result && AutoStart) {
     QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
@@ -1121,17 +1113,18 @@ bool TfrmUpdate::RunAutoUpdate() {
 }
 
 bool TfrmUpdate::RunDownloadCheck() {
+  TUnattendedUi::TLogScope box_log(log_.get());
   Aborted = false;
   AutoRunning = false;
   EnableControls(false);
-  if (DownloadCheckSwitch) AddLog("ダウンロード更新確認開始:"_sj + NowText());
+  if (DownloadCheckSwitch) AddLog("ダウンロード更新確認開始:"_sj + UpdateLogStamp());
   if (OptionData->UseLAN)
     CopyFromSharedFolder();
   else
     Download();
   EnableControls(true);
   if (!DownloadCheckSwitch) return false;
-  AddLog("ダウンロード更新確認終了:"_sj + NowText());
+  AddLog("ダウンロード更新確認終了:"_sj + UpdateLogStamp());
   SaveLog(DataFile("autodown.log"));
   return !FFetchFailed;
 }
@@ -1218,10 +1211,49 @@ void TfrmUpdate::pmnJppSeibunClick() {
 int UnattendedUpdate(QWidget *owner) {
   TfrmUpdate w(owner);
   w.AutoStart = true;
-  return w.RunAutoUpdate() ? 1 : 3;
+  return w.RunAutoUpdate() ? kExitRebuilt : kExitFailed;
 }
 
 int UnattendedDownloadCheck(QWidget *owner) {
   TfrmUpdate w(owner);
-  return w.RunDownloadCheck() ? 2 : 3;
+  return w.RunDownloadCheck() ? kExitDownloaded : kExitFailed;
+}
+
+std::string UpdateLogStamp() {
+  QLocale locale = QLocale::system();
+  QDateTime now = QDateTime::currentDateTime();
+  return FromQ(locale.toString(now.date(), QLocale::ShortFormat) + " " +
+               locale.toString(now.time(), QLocale::ShortFormat));
+}
+
+void SaveUpdateLog(const std::string &path, const std::vector<std::string> &lines) {
+  std::string text;
+  for (const std::string &l : lines) text += l + "\r\n";
+  std::ofstream f(FsPath(path), std::ios::binary | std::ios::trunc);
+  f << text;
+}
+
+// ---------------------------------------------------------------- services of unattended runs
+
+void TUnattendedUi::Write(const std::string &text) {
+  if (Log) {
+    Log->AddLine(text);
+  } else {
+    const std::string utf8 = cp932::ToUtf8(text) + "\n";
+    std::fwrite(utf8.data(), 1, utf8.size(), stderr);
+  }
+}
+
+int TUnattendedUi::MessageBox(const std::string &text, const std::string &, unsigned flags) {
+  Write(text);
+  switch (flags & 0xF) {
+    case MB_OK: return IDOK;
+    case MB_YESNO: return IDNO;
+    case MB_ABORTRETRYIGNORE: return IDABORT;
+    default: return IDCANCEL;
+  }
+}
+
+void TUnattendedUi::ShowReport(const std::string &caption, const std::string &title, const std::string &text) {
+  Write(caption + " " + title + "\r\n" + text);
 }

@@ -19,6 +19,8 @@
 #include <vector>
 
 #include "components/ExcelUtil.h"
+#include "components/QtServices.h"
+#include "engine/FillTargets.h"
 #include "engine/XBiff.h"
 
 namespace Ui {
@@ -167,3 +169,35 @@ class TfrmUpdate : public QDialog {
 // set. The update gives 1 when it succeeded, else 3; the download check 2, else 3.
 int UnattendedUpdate(QWidget *owner);
 int UnattendedDownloadCheck(QWidget *owner);
+
+// The date and time that open and close the log of an unattended run (the system's short
+// formats).
+std::string UpdateLogStamp();
+// Writes the lines of an unattended run's log (program text, CR LF ends), replacing the file.
+void SaveUpdateLog(const std::string &path, const std::vector<std::string> &lines);
+
+// The user-interface services of an unattended run: no box ever waits for an answer, since
+// nobody is there to give one. The text of a box or report goes to the log of the run (to
+// standard error while there is none) and the box takes the answer that starts nothing
+// further (Cancel, No, Abort, or OK when that is the only button).
+class TUnattendedUi : public TQtUiServices {
+ public:
+  int MessageBox(const std::string &text, const std::string &caption, unsigned flags) override;
+  void ShowReport(const std::string &caption, const std::string &title, const std::string &text) override;
+
+  // Points the boxes' text at a log for the object's lifetime.
+  class TLogScope {
+   public:
+    explicit TLogScope(ILogTarget *log) : saved_(Log) { Log = log; }
+    ~TLogScope() { Log = saved_; }
+    TLogScope(const TLogScope &) = delete;
+    TLogScope &operator=(const TLogScope &) = delete;
+
+   private:
+    ILogTarget *saved_;
+  };
+
+ private:
+  static void Write(const std::string &text);
+  static inline ILogTarget *Log = nullptr;
+};

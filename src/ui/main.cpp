@@ -476,10 +476,7 @@ void TfrmMain::FormShow() {
 
 void TfrmMain::RunUnattended(bool Update) {
   hide();
-  if (CheckDatabaseState() == 3)
-    ProcessExitCode = 0;
-  else
-    ProcessExitCode = Update ? UnattendedUpdate(this) : UnattendedDownloadCheck(this);
+  ProcessExitCode = UnattendedRun(Update);
   close();
   // The hidden window's close does not end the message loop by itself.
   QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);

@@ -135,6 +135,13 @@ class TfrmMain : public QMainWindow {
   void SetStatusText(int Panel, const std::string &Text);
   std::string StatusText(int Panel) const;
 
+  // ---- the update check's outcome and the unattended runs (main_dbcheck.cpp)
+  // The last CheckDataUpdate could read no update page (an error status, a broken, empty
+  // or stalled answer, no connection, no page in the shared folder).
+  bool UpdateCheckFailed = false;
+  // The whole unattended run of "/u" (Update) or "/r": its exit code (engine/UpdateRun.h).
+  int UnattendedRun(bool Update);
+
   // Shows a dialog modally and gives its result; tests replace it so that no modal loop waits.
   static std::function<int(QDialog *)> ShowModal;
 

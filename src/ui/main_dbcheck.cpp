@@ -15,6 +15,7 @@
 #include "engine/InetUtil.h"
 #include "engine/TextHelpers.h"
 #include "engine/UiServices.h"
+#include "engine/UpdateRun.h"
 #include "engine/acdb.h"
 #include "engine/options.h"
 #include "platform/cp932.h"
@@ -48,6 +49,9 @@ std::string ErrorLine(const std::string &operation, const std::exception &e) {
 }  // namespace
 
 int TfrmMain::CheckDatabaseState() {
+  UpdateCheckFailed = false;
+  // What an interrupted update left behind goes first; this instance holds the guard.
+  RemoveStaleBuildFiles(OptionData->DbFolder, mLog);
   if (!fs::exists(FsPath(DbFile("acis.db")))) return 5;
   if (OptionData->DownSite == 3 || OptionData->DownSite == 4) return 6;
   if (!AcisDB) {
@@ -69,6 +73,7 @@ int TfrmMain::CheckDatabaseState() {
 }
 
 bool TfrmMain::CheckDataUpdate() {
+  UpdateCheckFailed = false;
   if (Offline()) {
     AddLog("オフラインモード データ更新確認省略"_sj);
     return false;
@@ -98,20 +103,36 @@ bool TfrmMain::CheckDataUpdate() {
     AddLog(GetTorvSiteUrl(OptionData->DownSiteTorvDB) + "update.txt");
 
   bool result = false;
-  if (svr.CheckUpdate()) {
-    ServerDataDate = ReadServerDataDate(JoinPath(OptionData->DownloadFolder, site.saved));
+  const bool arrived = svr.CheckUpdate();
+  UpdateCheckFailed = svr.CheckFailed;
+  const std::string saved = JoinPath(OptionData->DownloadFolder, site.saved);
+  if (!UpdateCheckFailed && fs::exists(FsPath(saved))) {
+    ServerDataDate = ReadServerDataDate(saved);
     const std::string db_date = AcisDB ? AcisDB->LastUpdate() : std::string();
     AddLog("DB更新日付    :"_sj + db_date);
     AddLog("サーバ更新日付:"_sj + ServerDataDate);
-    result = db_date != ServerDataDate;
+    // The saved page decides, whether it came just now or with an earlier run that was
+    // interrupted: whenever the date a build from it records is not the database's, the
+    // update is due. The workbooks carry their own date, written unlike the page's, so
+    // there only a page that has just arrived can tell.
+    if (kind == 1)
+      result = arrived && db_date != ServerDataDate;
+    else
+      result = db_date != PageDataAsOf(saved, kind);
   } else {
-    for (const char *code : {"404", "403", "500", "502", "503", "504"})
-      if (svr.StatusCode == code) {
-        MsgBox("データ更新の確認ができません"_sj + "\r\n" + cp932::FromUtf8(site.failure) + "\r\n" +
-                   "StatusCode: " + svr.StatusCode + "\r\n" + "StatusText: " + svr.StatusText,
-               "エラー"_sj, MB_OK | MB_ICONERROR);
-        break;
-      }
+    UpdateCheckFailed = true;
+    const std::string text = "データ更新の確認ができません"_sj + "\r\n" + cp932::FromUtf8(site.failure) + "\r\n" +
+                             "StatusCode: " + svr.StatusCode + "\r\n" + "StatusText: " + svr.StatusText;
+    if (AutoUpdateSwitch || DownloadCheckSwitch) {
+      // Nobody answers a box in an unattended run: the message goes to its log.
+      AddLog(text);
+    } else {
+      for (const char *code : {"404", "403", "500", "502", "503", "504"})
+        if (svr.StatusCode == code) {
+          MsgBox(text, "エラー"_sj, MB_OK | MB_ICONERROR);
+          break;
+        }
+    }
   }
   const std::string name = InetErrorName(svr.LastError);
   if (!name.empty() && svr.LastError != 0) {
@@ -273,6 +294,7 @@ void TfrmMain::GUIStart(int State) {
 }
 
 void TfrmMain::SharedFolderStart() {
+  RemoveStaleBuildFiles(OptionData->DbFolder, mLog);
   AddLog("共有フォルダデータ更新確認"_sj);
   AddLog(OptionData->dirLAN);
   auto open = [this] {
@@ -361,4 +383,23 @@ void TfrmMain::actCheckUpdateExecute() {
     AcisDB->CreateViews();
     LoadInitialLists();
   }
+}
+
+// ---------------------------------------------------------------- unattended runs
+
+int TfrmMain::UnattendedRun(bool Update) {
+  TUnattendedUi::TLogScope log_scope(mLog);
+  const int state = CheckDatabaseState();
+  if (UpdateCheckFailed) {
+    // A check that could not read the source's page is a failure, never "up to date".
+    std::vector<std::string> lines;
+    lines.push_back((Update ? "データ更新開始:"_sj : "ダウンロード更新確認開始:"_sj) + UpdateLogStamp());
+    for (const std::string &l : mLog->Lines()) lines.push_back(l);
+    if (Update) lines.push_back("データ更新中止!"_sj);
+    lines.push_back((Update ? "データ更新完了:"_sj : "ダウンロード更新確認終了:"_sj) + UpdateLogStamp());
+    SaveUpdateLog(Update ? DbFile("autoupdate.log") : JoinPath(OptionData->DownloadFolder, "autodown.log"), lines);
+    return kExitFailed;
+  }
+  if (state == 3) return kExitUpToDate;
+  return Update ? UnattendedUpdate(this) : UnattendedDownloadCheck(this);
 }

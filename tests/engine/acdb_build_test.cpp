@@ -382,3 +382,76 @@ TEST_F(BuildTest, AFailingMakersRowIsReportedAndFailsTheImport) {
 }
 
 }  // namespace
+
+namespace {
+
+// A publisher's file cut short at its end (a damaged archive, a broken copy) fails its
+// import, naming the file and the line; a short line inside the file is still padded and
+// a quoted field over two lines still joins.
+TEST_F(BuildTest, APublisherFileCutShortFailsItsImport) {
+  db_ = std::make_unique<TAcisDB>((dir_ / "acis.db").string(), nullptr);
+  db_->CreateTables();
+  std::string tekiyo_header = "bango";
+  for (int k = 1; k < 25; ++k) tekiyo_header += ",h" + std::to_string(k);
+  auto tekiyo_row = [](int bango, const std::string &crop, int items) {
+    std::string row = std::to_string(bango);
+    for (int k = 1; k < items; ++k) row += k == 5 ? ",\"" + crop + "\"" : ",x";
+    return row;
+  };
+  const std::string kihon_header = "a,b,c,d,e,f,g,h,i,j,k";
+  const std::string kihon_row = "1,\"DEP乳剤\",\"A乳剤\",\"社\",\"DEP\",\"DEP\",\"10%\",1,\"殺虫剤\",\"乳剤\",\"2020/01/01\"";
+  struct Case {
+    const char *what;
+    bool tekiyo;
+    std::string body;   // UTF-8, after the header line
+    int failing_line;   // 0: the import succeeds
+    int rows;           // rows imported when it succeeds
+  } cases[] = {
+      {"cut after a lead byte inside quotes", true,
+       tekiyo_row(10032, "稲", 25) + "\r\n" + "10033,x,x,x,x,\"稲" + "\x88", 3, 0},
+      {"last line short of the header's fields", true,
+       tekiyo_row(1, "稲", 25) + "\r\n" + tekiyo_row(2, "麦", 12) + "\r\n", 3, 0},
+      {"short line inside the file is padded", true,
+       tekiyo_row(1, "稲", 22) + "\r\n" + tekiyo_row(2, "麦", 25) + "\r\n\r\n", 0, 2},
+      {"quoted field over two lines at the end", true,
+       tekiyo_row(1, "稲", 25) + "\r\n" + tekiyo_row(2, "麦\r\nの続き", 25) + "\r\n", 0, 2},
+      {"basic part cut inside quotes", false, kihon_row + "\r\n" + kihon_row.substr(0, 28), 3, 0},
+      {"basic part short of fields", false, kihon_row + "\r\n2,\"A\",\"B\"\r\n", 3, 0},
+      {"whole basic part", false, kihon_row + "\r\n", 0, 1},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.what);
+    db_->Db().ExecSQL("DELETE FROM m_tekiyo; DELETE FROM kihon;");
+    const fs::path file = dir_ / "part.csv";
+    std::string bytes = cp932::FromUtf8((c.tekiyo ? tekiyo_header : kihon_header) + "\r\n");
+    // The cut case ends in a lone lead byte that no conversion may repair.
+    const std::string body = c.body;
+    if (!body.empty() && static_cast<unsigned char>(body.back()) == 0x88)
+      bytes += cp932::FromUtf8(body.substr(0, body.size() - 1)) + "\x88";
+    else
+      bytes += cp932::FromUtf8(body);
+    qmtest::WriteFile(file, bytes);
+    const std::string path = file.string();
+    auto run = [&] { c.tekiyo ? db_->ImportTekiyoRawCsv(path) : db_->ImportKihonRawCsv(path); };
+    if (c.failing_line == 0) {
+      run();
+      EXPECT_EQ(Count(c.tekiyo ? "m_tekiyo" : "kihon"), c.rows);
+      if (c.tekiyo) {
+        EXPECT_EQ(One("SELECT count(*) FROM m_tekiyo WHERE sakumotsu IS NULL"), "0");
+      }
+      continue;
+    }
+    try {
+      run();
+      ADD_FAILURE() << "no failure";
+    } catch (const EInOutError &e) {
+      EXPECT_EQ(std::string(e.what()).rfind(path + " " + std::to_string(c.failing_line) + "行目: "_sj, 0), 0u)
+          << cp932::ToUtf8(e.what());
+    }
+    EXPECT_FALSE(db_->Db().InTransaction());
+    // No row of the cut line, and none made of nothing but its number.
+    EXPECT_EQ(One("SELECT count(*) FROM m_tekiyo WHERE sakumotsu IS NULL AND byochu IS NULL"), "0");
+  }
+}
+
+}  // namespace

@@ -1,0 +1,444 @@
+// The unattended update ("/u") and download check ("/r") as a scheduler runs them: the real
+// program in a process of its own, on a program folder of its own, against a shared folder
+// or the local test server holding the small sample kit. Exit codes, log files, and what
+// acis.db holds afterwards, read with the test's own SQL; a run that hangs is killed and
+// fails its test. The fault-injection test kills updates part-way (SIGKILL) and checks that
+// the next run always brings the new data.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <map>
+#include <memory>
+#include <optional>
+#include <sstream>
+#include <thread>
+
+#include "platform/cp932.h"
+#include "support/enginefixture.h"
+#include "support/testserver.h"
+#include "support/testutil.h"
+#include "ui/Mutex.h"
+
+extern char **environ;
+
+namespace fs = std::filesystem;
+using qmtest::ReadFile;
+using qmtest::TempDir;
+using qmtest::TestServer;
+using qmtest::WriteFile;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+void Shell(const std::string &cmd) {
+  if (std::system(cmd.c_str()) != 0) throw std::runtime_error(cmd);
+}
+
+// One value read with the test's own SQL (an empty text for NULL, "<no row>" for none).
+std::string One(const fs::path &db, const std::string &sql) {
+  sqlite3 *h = nullptr;
+  std::string out = "<no row>";
+  if (sqlite3_open_v2(db.c_str(), &h, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+    sqlite3_close(h);
+    return "<no database>";
+  }
+  sqlite3_stmt *st = nullptr;
+  if (sqlite3_prepare_v2(h, sql.c_str(), -1, &st, nullptr) != SQLITE_OK) {
+    out = std::string("<error> ") + sqlite3_errmsg(h);
+  } else if (sqlite3_step(st) == SQLITE_ROW) {
+    const unsigned char *t = sqlite3_column_text(st, 0);
+    out = t ? reinterpret_cast<const char *>(t) : "";
+  }
+  sqlite3_finalize(st);
+  sqlite3_close(h);
+  return out;
+}
+
+// The kit's table sizes, from its manifest.
+std::map<std::string, std::string> KitTables() {
+  static const std::map<std::string, std::string> tables = [] {
+    TempDir out;
+    Shell("python3 -c \"import json,sys; m = json.load(open(sys.argv[1], encoding='utf-8'))\n"
+          "for t in ('m_kihon', 'm_tekiyo', 'seibun'): print(t, m['tables'][t])\" '" +
+          (qmtest::SmallKit() / "manifest.json").string() + "' > '" + (out / "t").string() + "'");
+    std::map<std::string, std::string> m;
+    std::istringstream in(ReadFile(out / "t"));
+    std::string name, count;
+    while (in >> name >> count) m[name] = count;
+    return m;
+  }();
+  return tables;
+}
+
+// The publisher's page of the kit, dated one month earlier.
+std::string OldPage() {
+  std::string page = ReadFile(qmtest::SmallKit() / "publisher" / "update2.htm");
+  for (auto [from, to] : {std::pair<std::string, std::string>{"11月30日反映分", "10月31日反映分"},
+                          {"11月30日付け失効", "10月31日付け失効"}}) {
+    std::size_t at = page.find(from);
+    if (at == std::string::npos) throw std::runtime_error("the kit's page has no date line");
+    page.replace(at, from.size(), to);
+  }
+  return page;
+}
+
+const long long kOldPageTime = 1795000000;  // the old page's modification time (UTC seconds)
+const long long kNewPageTime = kOldPageTime + 86400;
+
+// A shared folder holding the kit's publisher files and reference scripts; its page is the
+// new one unless old is asked for.
+void FillShare(const fs::path &share, bool old) {
+  fs::create_directories(share);
+  for (const char *dir : {"publisher", "scripts"})
+    for (const auto &e : fs::directory_iterator(qmtest::SmallKit() / dir))
+      fs::copy_file(e.path(), share / e.path().filename(), fs::copy_options::overwrite_existing);
+  if (old) WriteFile(share / "update2.htm", OldPage());
+  qmtest::SetMTime(share / "update2.htm", old ? kOldPageTime : kNewPageTime);
+}
+
+struct RunResult {
+  int code = -1;       // the exit code; -1 when the run was killed
+  bool hung = false;   // killed because it outlived its time
+  double seconds = 0;  // how long it ran
+};
+
+// A program folder with its settings, and the program run on it in a process of its own.
+class ProgramHome {
+ public:
+  TempDir home, tmp;  // tmp: the process's temporary folder, where its single-instance guard lives
+  std::map<std::string, std::optional<std::string>> env;
+
+  ProgramHome() {
+    env["QUILLMAR_HOME"] = home.path().string();
+    env["TMPDIR"] = tmp.path().string();
+    env["QT_QPA_PLATFORM"] = "offscreen";
+    fs::create_directories(home / "DB");
+    fs::create_directories(home / "Download");
+  }
+  fs::path Db() const { return home / "DB" / "acis.db"; }
+  std::string Log(const char *rel) const {
+    return fs::exists(home / rel) ? ReadFile(home / rel) : std::string("<no log>");
+  }
+  // Settings: the publisher's CSV source, from the shared folder or (without one) online.
+  void Settings(const fs::path &share) {
+    std::string ini = "[NET]\r\nDownSite=0\r\nDownSiteTorvDB=0\r\nUseLAN=" + std::string(share.empty() ? "0" : "1") +
+                      "\r\nOffLine=0\r\nReadTimeout=3000\r\nReceiveTimeout=1000\r\n[PATH]\r\ndirLAN=" +
+                      share.string() + "\r\n";
+    WriteFile(home / "quillmar.ini", ini);
+  }
+
+  // Starts the program with the arguments.
+  struct Process {
+    pid_t pid = 0;
+    Clock::time_point start;
+  };
+  Process Start(const std::vector<std::string> &args) {
+    std::vector<std::string> envs;
+    for (char **e = environ; *e; ++e) {
+      std::string s = *e;
+      if (!env.count(s.substr(0, s.find('=')))) envs.push_back(s);
+    }
+    for (const auto &[k, v] : env)
+      if (v) envs.push_back(k + "=" + *v);
+    std::vector<char *> envp, argv;
+    for (std::string &s : envs) envp.push_back(s.data());
+    envp.push_back(nullptr);
+    std::string program = QM_PROGRAM;
+    std::vector<std::string> all = {program};
+    all.insert(all.end(), args.begin(), args.end());
+    for (std::string &s : all) argv.push_back(s.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, (tmp / "stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    Process p;
+    p.start = Clock::now();
+    int rc = posix_spawn(&p.pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) throw std::runtime_error("cannot start " + program);
+    return p;
+  }
+  // Waits for the program; kills it after kill_after seconds when given, and in any case
+  // once it outlives limit seconds (a hang).
+  static RunResult Wait(const Process &p, double limit = 60, std::optional<double> kill_after = {}) {
+    RunResult r;
+    for (;;) {
+      int status = 0;
+      if (waitpid(p.pid, &status, WNOHANG) == p.pid) {
+        r.code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        break;
+      }
+      const double elapsed = std::chrono::duration<double>(Clock::now() - p.start).count();
+      if ((kill_after && elapsed >= *kill_after) || elapsed >= limit) {
+        kill(p.pid, SIGKILL);
+        waitpid(p.pid, &status, 0);
+        r.hung = !kill_after || elapsed >= limit;
+        break;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(kill_after ? 2 : 10));
+    }
+    r.seconds = std::chrono::duration<double>(Clock::now() - p.start).count();
+    return r;
+  }
+  RunResult Run(const std::vector<std::string> &args, double limit = 60, std::optional<double> kill_after = {}) {
+    return Wait(Start(args), limit, kill_after);
+  }
+  std::string Stderr() const { return fs::exists(tmp / "stderr") ? ReadFile(tmp / "stderr") : ""; }
+
+  // The build files an interrupted update could leave.
+  std::vector<std::string> BuildFiles() const {
+    std::vector<std::string> found;
+    for (const auto &e : fs::directory_iterator(home / "DB"))
+      if (e.path().filename().string().find(".part") != std::string::npos) found.push_back(e.path().filename());
+    return found;
+  }
+  // What acis.db holds: "old", "new" or what else it is.
+  std::string Data() const {
+    const std::string date = One(Db(), "SELECT Value FROM info WHERE Item = 'LastUpdate'");
+    const std::string rows = One(Db(), "SELECT count(*) FROM m_tekiyo");
+    if (rows != KitTables().at("m_tekiyo")) return "rows " + rows + " " + date;
+    if (date.find("10月31日") != std::string::npos) return "old";
+    if (date.find("11月30日") != std::string::npos) return "new";
+    return date;
+  }
+};
+
+// Copies a folder with everything in it, keeping the files' modification times (which
+// decide what the program takes as newer).
+void CopyTree(const fs::path &from, const fs::path &to) {
+  fs::copy(from, to, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+  for (const auto &e : fs::recursive_directory_iterator(from))
+    if (e.is_regular_file()) fs::last_write_time(to / fs::relative(e.path(), from), e.last_write_time());
+}
+
+// The program folder with the database built from the old page, made once: it is copied
+// into the home of each test that starts from it.
+const fs::path &OldState() {
+  static const struct State {
+    TempDir dir, share;
+    State() {
+      FillShare(share.path(), true);
+      ProgramHome p;
+      p.Settings(share.path());
+      const RunResult r = p.Run({"/u"});
+      if (r.code != 1 || p.Data() != "old")
+        throw std::runtime_error("the old database could not be built: " + std::to_string(r.code) + " " + p.Data() +
+                                 "\n" + p.Log("DB/autoupdate.log"));
+      CopyTree(p.home.path(), dir.path());
+    }
+  } state;
+  return state.dir.path();
+}
+
+void StartFromOldState(ProgramHome &p) {
+  for (const char *sub : {"DB", "Download"}) {
+    fs::remove_all(p.home / sub);
+    CopyTree(OldState() / sub, p.home / sub);
+  }
+}
+
+class UnattendedTest : public ::testing::Test {
+ protected:
+  ProgramHome p;
+  TempDir share;
+};
+
+}  // namespace
+
+// An update killed at any moment leaves a sound acis.db with the old or the new data, and
+// the next run always brings the new data and leaves no build file behind: the saved page,
+// already copied by the killed run, no longer hides that the database is older.
+TEST_F(UnattendedTest, KilledUpdatesConvergeOnTheNextRun) {
+  FillShare(share.path(), false);
+  p.Settings(share.path());
+  StartFromOldState(p);
+  const RunResult whole = p.Run({"/u"});
+  ASSERT_EQ(whole.code, 1) << p.Log("DB/autoupdate.log");
+  ASSERT_EQ(p.Data(), "new");
+
+  const int kKills = 4;
+  int interrupted = 0;
+  for (int k = 1; k <= kKills; ++k) {
+    const double at = whole.seconds * k / (kKills + 1);
+    SCOPED_TRACE("killed at " + std::to_string(at) + " s");
+    StartFromOldState(p);
+    const RunResult killed = p.Run({"/u"}, 60, at);
+    if (killed.code >= 0) continue;  // it ended before the kill came
+    EXPECT_EQ(One(p.Db(), "PRAGMA integrity_check"), "ok");
+    const std::string after_kill = p.Data();
+    EXPECT_TRUE(after_kill == "old" || after_kill == "new") << after_kill;
+    interrupted += after_kill == "old";
+    const RunResult next = p.Run({"/u"});
+    // Only a kill after the new database took its place leaves nothing to do.
+    EXPECT_EQ(next.code, after_kill == "new" ? 0 : 1) << p.Log("DB/autoupdate.log");
+    EXPECT_EQ(p.Data(), "new");
+    EXPECT_EQ(One(p.Db(), "PRAGMA integrity_check"), "ok");
+    EXPECT_TRUE(p.BuildFiles().empty()) << p.BuildFiles().front();
+  }
+  EXPECT_GT(interrupted, 0);
+  // Converged: one more run finds nothing to do.
+  EXPECT_EQ(p.Run({"/u"}).code, 0);
+}
+
+// A check that cannot read the update page is a failure with its log, never "up to date",
+// and never a box that waits for an answer. The cases run side by side, each program folder
+// with a publisher of its own on the one test server.
+TEST_F(UnattendedTest, FailedPageChecksExitWithTheFailureCode) {
+  TestServer server;
+  struct Case {
+    const char *fault;
+    bool update;              // "/u", else "/r"
+    const char *status_line;  // in the log
+  } cases[] = {
+      {"status 403", true, "StatusCode: 403"},
+      {"status 404", true, "StatusCode: 404"},
+      {"status 500", true, "StatusCode: 500"},
+      {"status 502", true, "StatusCode: 502"},
+      {"status 503", true, "StatusCode: 503"},
+      {"status 504", true, "StatusCode: 504"},
+      {"truncate", true, "インターネット接続不可(INET_ERROR_READ_FILE)"},
+      {"empty", true, "インターネット接続不可(INET_ERROR_READ_FILE)"},
+      {"stall 5", true, "インターネット接続不可(INET_ERROR_READ_FILE)"},
+      {"truncate", false, "インターネット接続不可(INET_ERROR_READ_FILE)"},
+      {"status 404", false, "StatusCode: 404"},
+  };
+  const std::size_t n = std::size(cases);
+  std::vector<std::unique_ptr<ProgramHome>> homes;
+  std::vector<ProgramHome::Process> running;
+  std::string faults;
+  for (std::size_t i = 0; i < n; ++i) {
+    const std::string site = "/site" + std::to_string(i);
+    for (const auto &e : fs::directory_iterator(qmtest::SmallKit() / "publisher")) {
+      const std::string name = e.path().filename().string();
+      server.Put(site + (name == "update2.htm" ? "/ddata/index2.htm" : "/ddata/datacsv/" + name), ReadFile(e.path()),
+                 kNewPageTime);
+    }
+    faults += site + "/ddata/index2.htm " + cases[i].fault + "\n";
+    auto home = std::make_unique<ProgramHome>();
+    home->env["QUILLMAR_PUBLISHER_HOST"] = server.Url(site);
+    home->env["QUILLMAR_TORV_MIRRORS"] = server.Url("/torv/data/");
+    home->Settings({});
+    StartFromOldState(*home);
+    homes.push_back(std::move(home));
+  }
+  for (const auto &e : fs::directory_iterator(qmtest::SmallKit() / "scripts"))
+    server.Put("/torv/data/" + e.path().filename().string(), ReadFile(e.path()));
+  server.SetFaults(faults);
+  for (std::size_t i = 0; i < n; ++i) running.push_back(homes[i]->Start({cases[i].update ? "/u" : "/r"}));
+  for (std::size_t i = 0; i < n; ++i) {
+    const Case &c = cases[i];
+    SCOPED_TRACE(std::string(c.fault) + (c.update ? " /u" : " /r"));
+    const ProgramHome &p = *homes[i];
+    const RunResult r = ProgramHome::Wait(running[i], 60);
+    EXPECT_FALSE(r.hung);
+    EXPECT_EQ(r.code, 3);
+    const std::string log = cp932::ToUtf8(p.Log(c.update ? "DB/autoupdate.log" : "Download/autodown.log"));
+    EXPECT_NE(log.find("データ更新の確認ができません\r\nFAMIC CSVダウンロードページへ接続できません"), std::string::npos) << log;
+    EXPECT_NE(log.find(c.status_line), std::string::npos) << log;
+    EXPECT_NE(log.find(c.update ? "データ更新中止!" : "ダウンロード更新確認終了:"), std::string::npos) << log;
+    EXPECT_EQ(p.Data(), "old");
+  }
+  // With the page back, the same program folder updates.
+  server.SetFaults("");
+  EXPECT_EQ(homes[0]->Run({"/u"}).code, 1) << homes[0]->Log("DB/autoupdate.log");
+  EXPECT_EQ(homes[0]->Data(), "new");
+}
+
+// An application file cut right after a lead byte fails the build with the file and line
+// named in the log; the old database stays whole.
+TEST_F(UnattendedTest, CutApplicationFileFailsTheUpdate) {
+  FillShare(share.path(), false);
+  // The second application part with its last entry cut after a lead byte inside quotes.
+  Shell("cd '" + share.str() + "' && python3 - '" + (qmtest::SourceDir() / "scripts/samplekit").string() +
+        "' <<'EOF'\n"
+        "import glob, sys, zipfile\n"
+        "sys.path.insert(0, sys.argv[1])\n"
+        "from make import Cp932ZipInfo\n"
+        "path = [p for p in glob.glob('*.zip') if '適用部二' in p][0]\n"
+        "with zipfile.ZipFile(path) as z:\n"
+        "    info = z.infolist()[0]\n"
+        "    name, data = info.filename.encode('cp437').decode('cp932'), z.read(info)\n"
+        "last = data.rstrip(b'\\r\\n').rfind(b'\\n') + 1\n"
+        "cut = data.find(b'\"', last) + 1\n"
+        "while data[cut] < 0x81: cut += 1\n"
+        "data = data[:cut + 1]\n"
+        "with zipfile.ZipFile(path, 'w', compression=zipfile.ZIP_DEFLATED) as z:\n"
+        "    z.writestr(Cp932ZipInfo(name, (2026, 11, 30, 0, 0, 0)), data)\n"
+        "EOF");
+  p.Settings(share.path());
+  StartFromOldState(p);
+  const RunResult r = p.Run({"/u"});
+  EXPECT_EQ(r.code, 3);
+  const std::string log = cp932::ToUtf8(p.Log("DB/autoupdate.log"));
+  EXPECT_NE(log.find("RunAutoUpdate Error EInOutError"), std::string::npos) << log;
+  EXPECT_NE(log.find("行目: 引用符で囲まれた項目の途中でファイルが終わっています"), std::string::npos) << log;
+  EXPECT_NE(log.find("データ更新中止!"), std::string::npos) << log;
+  EXPECT_EQ(log.find("データ更新完了\r\n"), std::string::npos) << log;
+  EXPECT_EQ(p.Data(), "old");
+  EXPECT_EQ(One(p.Db(), "PRAGMA integrity_check"), "ok");
+  EXPECT_TRUE(p.BuildFiles().empty());
+}
+
+// "/r" fetches the newer page and files; the "/u" after it still sees that the database is
+// older and builds, and the one after that has nothing to do. Without a display both run
+// all the same.
+TEST_F(UnattendedTest, DownloadCheckThenUpdateBuilds) {
+  FillShare(share.path(), false);
+  p.Settings(share.path());
+  StartFromOldState(p);
+  EXPECT_EQ(p.Run({"/r"}).code, 2) << p.Log("Download/autodown.log");
+  EXPECT_EQ(p.Data(), "old");
+  EXPECT_EQ(qmtest::MTime(p.home / "Download" / "update2.htm"), kNewPageTime);
+  for (const char *var : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) p.env[var] = std::nullopt;
+  const RunResult r = p.Run({"/U"});
+  EXPECT_EQ(r.code, 1) << p.Log("DB/autoupdate.log") << p.Stderr();
+  EXPECT_EQ(p.Data(), "new");
+  EXPECT_EQ(p.Run({"/u"}).code, 0) << p.Stderr();
+}
+
+// Stale build files of a killed update go at the next start; another running instance
+// makes "/u" end at once with its own code, touching nothing.
+TEST_F(UnattendedTest, OtherInstanceAndStaleBuildFiles) {
+  FillShare(share.path(), false);
+  p.Settings(share.path());
+  StartFromOldState(p);
+  for (const char *name : {".acis.db.123.part", ".acis.db.123.part-journal"}) WriteFile(p.home / "DB" / name, "x");
+  fs::create_directories(p.home / "DB" / ".acis.db.77.part");
+  WriteFile(p.home / "DB" / "notes.part.txt", "kept");
+  const std::string old_log = p.Log("DB/autoupdate.log");
+  {
+    // The guard of the running instance, in the program's temporary folder.
+    const std::optional<std::string> saved =
+        std::getenv("TMPDIR") ? std::optional<std::string>(std::getenv("TMPDIR")) : std::nullopt;
+    setenv("TMPDIR", p.tmp.path().c_str(), 1);
+    TSingleInstance running;
+    const bool held = running.Acquire();
+    if (saved)
+      setenv("TMPDIR", saved->c_str(), 1);
+    else
+      unsetenv("TMPDIR");
+    ASSERT_TRUE(held);
+    for (const char *sw : {"/u", "/r"}) {
+      SCOPED_TRACE(sw);
+      const RunResult r = p.Run({sw}, 30);
+      EXPECT_EQ(r.code, 4) << p.Stderr();
+      EXPECT_NE(p.Stderr().find("Quillmar は実行中です"), std::string::npos);
+      EXPECT_EQ(p.Data(), "old");
+      EXPECT_EQ(p.BuildFiles().size(), 4u);  // nothing was touched
+      EXPECT_EQ(p.Log("DB/autoupdate.log"), old_log);
+      EXPECT_FALSE(fs::exists(p.home / "Download" / "autodown.log"));
+    }
+  }
+  EXPECT_EQ(p.Run({"/u"}).code, 1) << p.Log("DB/autoupdate.log");
+  EXPECT_EQ(p.Data(), "new");
+  EXPECT_EQ(p.BuildFiles(), std::vector<std::string>{"notes.part.txt"});
+}
