@@ -190,11 +190,8 @@ void TAcisDB::AttachSpec() {
     ReferenceRefresh(*this);
   } catch (const ESQLiteException &) {
     // already reported by the statement that failed
-  } catch (const Exception &e) {
-    UiServices().MessageBox(std::string(e.ClassName()) + "\r\n" + e.Message(), "Quillmar",
-                    MB_OK | MB_ICONERROR);
   } catch (const std::exception &e) {
-    UiServices().MessageBox(std::string("Exception\r\n") + e.what(), "Quillmar", MB_OK | MB_ICONERROR);
+    UiServices().MessageBox(ExceptionClassName(e) + "\r\n" + e.what(), "Quillmar", MB_OK | MB_ICONERROR);
   }
 }
 

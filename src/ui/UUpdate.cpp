@@ -80,10 +80,7 @@ std::string NowText() {
                locale.toString(now.time(), QLocale::ShortFormat));
 }
 
-std::string ClassNameOf(const std::exception &e) {
-  if (auto *ex = dynamic_cast<const Exception *>(&e)) return ex->ClassName();
-  return "Exception";
-}
+std::string ClassNameOf(const std::exception &e) { return ExceptionClassName(e); }
 
 // The first line of a text file (program text); raises when the file cannot be opened.
 std::string FirstLine(const std::string &path) {
@@ -331,12 +328,10 @@ void TfrmUpdate::mLogChange() {
 
 // Handlers run here: an exception is shown and logged, never passed to the event loop.
 void TfrmUpdate::Guard(const char *name, const std::function<void()> &step) {
-  try {
-    step();
-  } catch (const std::exception &e) {
+  RunAtBoundary(step, [&](const std::exception &e) {
     AddLog(std::string(name) + " Error " + ClassNameOf(e) + "\r\n" + e.what());
     ErrorBox(ClassNameOf(e) + "\r\n" + e.what());
-  }
+  });
 }
 
 // ---------------------------------------------------------------- controls and choices

@@ -194,8 +194,7 @@ void TfrmMain::FormCreate() {
   try {
     OptionData->Load();
   } catch (const std::exception &e) {
-    const auto *ex = dynamic_cast<const Exception *>(&e);
-    MsgBox(std::string(ex ? ex->ClassName() : "Exception") + "\r\n" + e.what(), "Quillmar", MB_OK | MB_ICONERROR);
+    MsgBox(ExceptionClassName(e) + "\r\n" + e.what(), "Quillmar", MB_OK | MB_ICONERROR);
   }
   TIniFile ini(OptionData->IniFileName);
   const char *W = SEC_WINDOW;

@@ -39,9 +39,7 @@ bool Offline() { return OptionData->OffLine || OfflineSwitch; }
 
 // The start-up failure line: operation, " Error ", class name, CR LF, message.
 std::string ErrorLine(const std::string &operation, const std::exception &e) {
-  const auto *ex = dynamic_cast<const Exception *>(&e);
-  const std::string cls = ex ? ex->ClassName() : "Exception";
-  return operation + " Error " + cls + "\r\n" + e.what();
+  return operation + " Error " + ExceptionClassName(e) + "\r\n" + e.what();
 }
 
 }  // namespace
