@@ -423,14 +423,13 @@ std::string TfrmUpdate::DbFile(const std::string &name) const { return JoinPath(
 bool TfrmUpdate::ReleaseDatabase() {
   if (!AcisDB) return false;
   emit DatabaseClosing();
-  delete AcisDB;
-  AcisDB = nullptr;
+  AcisDBOwner().Close();
   return true;
 }
 
 void TfrmUpdate::OpenDatabase(bool refresh) {
   TNoRefresh guard(!refresh);
-  AcisDB = new TAcisDB(DbFile("acis.db"), log_.get());
+  AcisDBOwner().Reopen(DbFile("acis.db"), log_.get());
   AcisDB->SetProgressBar(bar_.get());
   emit DatabaseOpened();
 }

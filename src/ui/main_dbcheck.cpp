@@ -49,7 +49,7 @@ int TfrmMain::CheckDatabaseState() {
   if (OptionData->DownSite == 3 || OptionData->DownSite == 4) return 6;
   if (!AcisDB) {
     try {
-      AcisDB = new TAcisDB(DbFile("acis.db"), mLog);
+      AcisDBOwner().Reopen(DbFile("acis.db"), mLog);
     } catch (const std::exception &e) {
       // A file that does not open as a database is one to rebuild, like one without "info".
       AddLog(ErrorLine("AcisDB.Create", e));
@@ -257,9 +257,8 @@ void TfrmMain::GUIStart(int State) {
         }
       }
       try {
-        AcisDB = new TAcisDB(DbFile("acis.db"), mLog);
+        AcisDBOwner().Reopen(DbFile("acis.db"), mLog);
       } catch (const std::exception &e) {
-        AcisDB = nullptr;
         AddLog(ErrorLine("AcisDB.Create", e));
       }
       break;
@@ -275,9 +274,8 @@ void TfrmMain::SharedFolderStart() {
   auto open = [this] {
     if (!AcisDB && fs::exists(FsPath(DbFile("acis.db"))) && fs::exists(FsPath(DbFile("spec.db")))) {
       try {
-        AcisDB = new TAcisDB(DbFile("acis.db"), mLog);
+        AcisDBOwner().Reopen(DbFile("acis.db"), mLog);
       } catch (const std::exception &e) {
-        AcisDB = nullptr;
         AddLog(ErrorLine("AcisDB.Create", e));
       }
     }
