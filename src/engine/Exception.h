@@ -2,6 +2,8 @@
 // message, so every class names itself. Messages are program text (CP932).
 #pragma once
 
+#include <exception>
+#include <functional>
 #include <stdexcept>
 #include <string>
 
@@ -33,3 +35,21 @@ class EInOutError : public Exception {
   using Exception::Exception;
   const char *ClassName() const override { return "EInOutError"; }
 };
+
+// The class name an error report prints: the exception's own for the program's classes,
+// "Exception" for any other (std::bad_alloc and the library's own included).
+inline std::string ExceptionClassName(const std::exception &e) {
+  const auto *ex = dynamic_cast<const Exception *>(&e);
+  return ex ? ex->ClassName() : "Exception";
+}
+
+// Runs a handler at a boundary no exception may cross (an event handler, a step run from a
+// window): a failure goes to Report, which shows or logs it, instead of travelling on.
+inline void RunAtBoundary(const std::function<void()> &Handler,
+                          const std::function<void(const std::exception &)> &Report) {
+  try {
+    Handler();
+  } catch (const std::exception &e) {
+    Report(e);
+  }
+}

@@ -11,7 +11,7 @@
 
 #include "platform/cp932.h"
 
-TPcreRegEx *SharedRegEx = nullptr;
+std::unique_ptr<TPcreRegEx> SharedRegEx;
 
 namespace {
 

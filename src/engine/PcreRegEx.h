@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <initializer_list>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -121,5 +122,5 @@ std::string CapitalizeFirst(const std::string &S);
 // Lower-cases the text and upper-cases the first letter of every word.
 std::string CapitalizeWords(const std::string &S);
 
-// The program-wide instance; the main window creates and frees it.
-extern TPcreRegEx *SharedRegEx;
+// The program-wide instance; the main window creates it at start and resets it at the end.
+extern std::unique_ptr<TPcreRegEx> SharedRegEx;

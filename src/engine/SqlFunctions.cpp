@@ -315,38 +315,31 @@ void FinalConcat(sqlite3_context *ctx) {
 // ---------------------------------------------------------------------------------------
 // re_replace, extnum
 
+// A pattern that does not compile fails the statement with its message (through the guard).
 void FnReReplace(sqlite3_context *ctx, int, sqlite3_value **argv) {
   TPcreRegEx &re = RegEx(ctx);
-  try {
-    re.SetOptions({});
-    re.SetRegEx(std::string(Text(argv[0])));
-    re.Replacement = std::string(Text(argv[2]));
-    re.SetSubject(std::string(Text(argv[1])));
-    re.ReplaceAll();
-    ResultText(ctx, re.Subject());
-  } catch (const Exception &e) {
-    ResultError(ctx, e.Message());
-  }
+  re.SetOptions({});
+  re.SetRegEx(std::string(Text(argv[0])));
+  re.Replacement = std::string(Text(argv[2]));
+  re.SetSubject(std::string(Text(argv[1])));
+  re.ReplaceAll();
+  ResultText(ctx, re.Subject());
 }
 
 void FnExtNum(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
   TPcreRegEx &re = RegEx(ctx);
-  try {
-    re.SetOptions({});
-    re.SetRegEx("([\\+\\-]?[0-9]+(\\.[0-9]+([Ee][\\+\\-]?[0-9]+)?)?)\\s*(" + std::string(Text(argv[0])) + ")");
-    re.SetSubject(std::string(Text(argv[1])));
-    if (re.Match()) {
-      std::string number = re.SubExpression(1);
-      const char *b = number.data();
-      if (*b == '+') ++b;
-      double value = 0;
-      std::from_chars(b, number.data() + number.size(), value);
-      return sqlite3_result_double(ctx, value);
-    }
-    sqlite3_result_double(ctx, argc > 2 ? sqlite3_value_double(argv[2]) : 0.0);
-  } catch (const Exception &e) {
-    ResultError(ctx, e.Message());
+  re.SetOptions({});
+  re.SetRegEx("([\\+\\-]?[0-9]+(\\.[0-9]+([Ee][\\+\\-]?[0-9]+)?)?)\\s*(" + std::string(Text(argv[0])) + ")");
+  re.SetSubject(std::string(Text(argv[1])));
+  if (re.Match()) {
+    std::string number = re.SubExpression(1);
+    const char *b = number.data();
+    if (*b == '+') ++b;
+    double value = 0;
+    std::from_chars(b, number.data() + number.size(), value);
+    return sqlite3_result_double(ctx, value);
   }
+  sqlite3_result_double(ctx, argc > 2 ? sqlite3_value_double(argv[2]) : 0.0);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -429,6 +422,11 @@ void FnLikeIn(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
 using Scalar = void (*)(sqlite3_context *, int, sqlite3_value **);
 using Final = void (*)(sqlite3_context *);
 
+template <Scalar Fn>
+constexpr Scalar Safe = GuardedSqlFunction<Fn>;
+template <Final Fn>
+constexpr Final SafeFinal = GuardedSqlFinal<Fn>;
+
 struct Registration {
   const char *name;
   int args;
@@ -438,24 +436,24 @@ struct Registration {
 };
 
 const Registration kFunctions[] = {
-    {"strconv", 1, false, FnStrConv, FnStrConv},
-    {"strconv", 2, false, FnStrConv, FnStrConv},
-    {"match", 2, false, FnMatch, FnMatch},
-    {"match", 3, false, FnMatch, FnMatch},
-    {"regexp", 2, true, FnRegExp, FnRegExp},
-    {"regexp", 3, true, FnRegExp, FnRegExp},
-    {"concat", -1, false, FnConcat<Utf8, false>, FnConcat<Utf16, false>},
-    {"concat", 2, false, StepConcat<Utf8, false>, StepConcat<Utf16, false>, FinalConcat<Utf8>, FinalConcat<Utf16>},
-    {"concat2", -1, false, FnConcat<Utf8, true>, FnConcat<Utf16, true>},
-    {"concat2", 2, false, StepConcat<Utf8, true>, StepConcat<Utf16, true>, FinalConcat<Utf8>, FinalConcat<Utf16>},
-    {"re_replace", 3, true, FnReReplace, FnReReplace},
-    {"extnum", 2, true, FnExtNum, FnExtNum},
-    {"extnum", 3, true, FnExtNum, FnExtNum},
-    {"ifnullstr", 2, false, FnIfNullStr, FnIfNullStr},
-    {"if", 2, false, FnIf, FnIf},
-    {"if", 3, false, FnIf, FnIf},
-    {"explode", 3, false, FnExplode, FnExplode},
-    {"like_in", -1, false, FnLikeIn, FnLikeIn},
+    {"strconv", 1, false, Safe<FnStrConv>, Safe<FnStrConv>},
+    {"strconv", 2, false, Safe<FnStrConv>, Safe<FnStrConv>},
+    {"match", 2, false, Safe<FnMatch>, Safe<FnMatch>},
+    {"match", 3, false, Safe<FnMatch>, Safe<FnMatch>},
+    {"regexp", 2, true, Safe<FnRegExp>, Safe<FnRegExp>},
+    {"regexp", 3, true, Safe<FnRegExp>, Safe<FnRegExp>},
+    {"concat", -1, false, Safe<FnConcat<Utf8, false>>, Safe<FnConcat<Utf16, false>>},
+    {"concat", 2, false, Safe<StepConcat<Utf8, false>>, Safe<StepConcat<Utf16, false>>, SafeFinal<FinalConcat<Utf8>>, SafeFinal<FinalConcat<Utf16>>},
+    {"concat2", -1, false, Safe<FnConcat<Utf8, true>>, Safe<FnConcat<Utf16, true>>},
+    {"concat2", 2, false, Safe<StepConcat<Utf8, true>>, Safe<StepConcat<Utf16, true>>, SafeFinal<FinalConcat<Utf8>>, SafeFinal<FinalConcat<Utf16>>},
+    {"re_replace", 3, true, Safe<FnReReplace>, Safe<FnReReplace>},
+    {"extnum", 2, true, Safe<FnExtNum>, Safe<FnExtNum>},
+    {"extnum", 3, true, Safe<FnExtNum>, Safe<FnExtNum>},
+    {"ifnullstr", 2, false, Safe<FnIfNullStr>, Safe<FnIfNullStr>},
+    {"if", 2, false, Safe<FnIf>, Safe<FnIf>},
+    {"if", 3, false, Safe<FnIf>, Safe<FnIf>},
+    {"explode", 3, false, Safe<FnExplode>, Safe<FnExplode>},
+    {"like_in", -1, false, Safe<FnLikeIn>, Safe<FnLikeIn>},
 };
 
 }  // namespace
@@ -573,6 +571,22 @@ std::string ExpandPreconv(const std::string &sql_utf8) {
   return out;
 }
 
+void FailSqlFunction(sqlite3_context *ctx) noexcept {
+  try {
+    throw;
+  } catch (const std::bad_alloc &) {
+    sqlite3_result_error_nomem(ctx);
+  } catch (const std::exception &e) {
+    try {
+      ResultError(ctx, e.what());
+    } catch (...) {
+      sqlite3_result_error_nomem(ctx);
+    }
+  } catch (...) {
+    sqlite3_result_error(ctx, "unknown error", -1);
+  }
+}
+
 void RegisterSqlFunctions(sqlite3 *db, TPcreRegEx *regex) {
   for (const Registration &r : kFunctions) {
     void *data = r.regex ? regex : nullptr;
@@ -580,10 +594,11 @@ void RegisterSqlFunctions(sqlite3 *db, TPcreRegEx *regex) {
       const bool wide = enc == SQLITE_UTF16;
       Scalar fn = wide ? r.utf16 : r.utf8;
       Final final = wide ? r.final16 : r.final8;
-      if (final)
-        sqlite3_create_function_v2(db, r.name, r.args, enc, data, nullptr, fn, final, nullptr);
-      else
-        sqlite3_create_function_v2(db, r.name, r.args, enc, data, fn, nullptr, nullptr, nullptr);
+      const int rc = final ? sqlite3_create_function_v2(db, r.name, r.args, enc, data, nullptr, fn, final, nullptr)
+                           : sqlite3_create_function_v2(db, r.name, r.args, enc, data, fn, nullptr, nullptr, nullptr);
+      if (rc != SQLITE_OK)
+        throw ESQLiteException(std::string("Failed to register SQL function \"") + r.name + "\" : " +
+                               FromSqliteText(sqlite3_errmsg(db)));
     }
   }
 }

@@ -26,11 +26,37 @@
 #include <string_view>
 
 struct sqlite3;
+struct sqlite3_context;
+struct sqlite3_value;
 class TPcreRegEx;
 
 // Registers the eleven functions on the connection, each for UTF-8 and UTF-16 text; regexp,
-// re_replace and extnum use the connection's own regular-expression object.
+// re_replace and extnum use the connection's own regular-expression object. A registration
+// that SQLite refuses raises ESQLiteException 'Failed to register SQL function "<name>" : <reason>'.
 void RegisterSqlFunctions(sqlite3 *db, TPcreRegEx *regex);
+
+// Fails the running SQL function with the exception being handled: a lack of memory as
+// SQLite's own out-of-memory error, another failure with its message. Call it from a catch.
+void FailSqlFunction(sqlite3_context *ctx) noexcept;
+
+// Every SQL function of the program is registered through these, so that no exception
+// (std::bad_alloc included) unwinds through SQLite.
+template <void (*F)(sqlite3_context *, int, sqlite3_value **)>
+void GuardedSqlFunction(sqlite3_context *ctx, int argc, sqlite3_value **argv) noexcept {
+  try {
+    F(ctx, argc, argv);
+  } catch (...) {
+    FailSqlFunction(ctx);
+  }
+}
+template <void (*F)(sqlite3_context *)>
+void GuardedSqlFinal(sqlite3_context *ctx) noexcept {
+  try {
+    F(ctx);
+  } catch (...) {
+    FailSqlFunction(ctx);
+  }
+}
 
 // Folds UTF-8 text by the flags; the result is program text (CP932).
 std::string StrConv(std::string_view text_utf8, std::string_view flags);

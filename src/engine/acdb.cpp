@@ -17,6 +17,28 @@
 using namespace cp932::literals;
 
 TAcisDB *AcisDB = nullptr;
+
+TAcisDBOwner &AcisDBOwner() {
+  static TAcisDBOwner owner;
+  return owner;
+}
+
+TAcisDB &TAcisDBOwner::Reopen(const std::string &Path, ILogTarget *Log) {
+  Close();
+  FDb = std::make_unique<TAcisDB>(Path, Log);
+  AcisDB = FDb.get();
+  return *FDb;
+}
+
+void TAcisDBOwner::Close() {
+  AcisDB = nullptr;
+  FDb.reset();
+}
+
+std::unique_ptr<TAcisDB> TAcisDBOwner::Exchange(std::unique_ptr<TAcisDB> Db) {
+  std::swap(FDb, Db);
+  return Db;
+}
 TAcisDB::TReferenceRefresh TAcisDB::ReferenceRefresh;
 
 namespace {
@@ -190,11 +212,8 @@ void TAcisDB::AttachSpec() {
     ReferenceRefresh(*this);
   } catch (const ESQLiteException &) {
     // already reported by the statement that failed
-  } catch (const Exception &e) {
-    UiServices().MessageBox(std::string(e.ClassName()) + "\r\n" + e.Message(), "Quillmar",
-                    MB_OK | MB_ICONERROR);
   } catch (const std::exception &e) {
-    UiServices().MessageBox(std::string("Exception\r\n") + e.what(), "Quillmar", MB_OK | MB_ICONERROR);
+    UiServices().MessageBox(ExceptionClassName(e) + "\r\n" + e.what(), "Quillmar", MB_OK | MB_ICONERROR);
   }
 }
 
@@ -236,9 +255,9 @@ void TAcisDB::SetLastUpdate(const std::string &DateText) {
 
 int TAcisDB::GetVersion() {
   if (!TableExists("info")) return 0;
-  FQuery = std::shared_ptr<TSQLiteTbl>(FDb->GetTable("SELECT Value FROM info WHERE Item = 'Version'"));
-  if (FQuery->Eof()) return 0;
-  std::string v = FQuery->FieldAsString(0);
+  const auto t = FDb->GetTable("SELECT Value FROM info WHERE Item = 'Version'");
+  if (t->Eof()) return 0;
+  std::string v = t->FieldAsString(0);
   std::size_t pos = 0;
   try {
     long long n = std::stoll(v, &pos);
@@ -416,16 +435,24 @@ void TAcisDB::SetGridFromTable(IGridSink &Grid, TSQLiteTbl &Table) {
 
 // ---------------------------------------------------------------- look-ups
 
+std::unique_ptr<TSQLiteTbl> TAcisDB::LookUp(const std::string &SQL) {
+  TBusyCursor busy;
+  try {
+    return FDb->GetTable(SQL);
+  } catch (const ESQLiteException &e) {
+    ShowSqlErrorReport("", e);
+    return nullptr;
+  }
+}
+
 std::string TAcisDB::GetIso(const std::string &IngredientName) {
-  if (ExecQuery("SELECT iso FROM iso WHERE ippanmei = " + SqlQuoted(IngredientName)))
-    return FQuery->FieldAsString(0);
-  return IngredientName;
+  const auto t = LookUp("SELECT iso FROM iso WHERE ippanmei = " + SqlQuoted(IngredientName));
+  return t && !t->Eof() ? t->FieldAsString(0) : IngredientName;
 }
 
 int TAcisDB::ByochuCid(const std::string &PestName) {
-  if (ExecQuery("SELECT cid FROM byochu WHERE byochu = " + SqlQuoted(PestName) + ";"))
-    return static_cast<int>(FQuery->FieldAsInteger(0));
-  return -1;
+  const auto t = LookUp("SELECT cid FROM byochu WHERE byochu = " + SqlQuoted(PestName) + ";");
+  return t && !t->Eof() ? static_cast<int>(t->FieldAsInteger(0)) : -1;
 }
 
 std::string FormatIsoName(const std::string &IngredientName) {

@@ -62,7 +62,7 @@ class TAcisDB {
   void SetGridFromTable(IGridSink &Grid, TSQLiteTbl &Table);
   static std::string FieldCaption(const std::string &ColumnName);
 
-  // ---- look-ups
+  // ---- look-ups (each in a table of its own: the current result stays as it is)
   std::string GetIso(const std::string &IngredientName);
   int ByochuCid(const std::string &PestName);
 
@@ -122,6 +122,9 @@ class TAcisDB {
   void MatchSakumotsuList(const std::string &Term, std::string &Result);
 
  private:
+  // Runs a look-up into a table of its own; an SQL failure is reported as ExecQuery does
+  // and gives null.
+  std::unique_ptr<TSQLiteTbl> LookUp(const std::string &SQL);
   enum class TCropQuery { Row, NoRow, Failed };
   // Runs SQL (multi-statement) into the current result and reads the first row's first
   // cell. When that cell is a list joined by concat that reached concat's length cap,
@@ -235,8 +238,28 @@ std::string SeibunColumnsRac(int Mode);
 // it at start).
 void InstallReferenceRefresh();
 
-// The program-wide query object (null while there is no database open).
+// The program-wide query object (null while there is no database open). It only names the
+// object; TAcisDBOwner holds it.
 extern TAcisDB *AcisDB;
+
+// The one owner of the program-wide query object: the windows open, reopen and close the
+// database through it and never free AcisDB themselves.
+class TAcisDBOwner {
+ public:
+  // Closes the object held (so the file is free), then opens acis.db at Path as TAcisDB
+  // does and makes it AcisDB. When the open fails, AcisDB stays null and the failure
+  // (ESQLiteException) is raised.
+  TAcisDB &Reopen(const std::string &Path, ILogTarget *Log);
+  // Frees the object held; AcisDB becomes null.
+  void Close();
+  // Puts Db in place of the object held and hands that one back; AcisDB is left to the
+  // caller (the tests' state guard saves and restores the program's object with it).
+  std::unique_ptr<TAcisDB> Exchange(std::unique_ptr<TAcisDB> Db);
+
+ private:
+  std::unique_ptr<TAcisDB> FDb;
+};
+TAcisDBOwner &AcisDBOwner();
 
 // The ingredient name with its ISO name: "iso(name)" when the iso table gives another name.
 std::string FormatIsoName(const std::string &IngredientName);

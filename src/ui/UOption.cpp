@@ -226,13 +226,11 @@ TfrmOption::TfrmOption(QWidget *owner, TOptionTargets targets)
 TfrmOption::~TfrmOption() = default;
 
 void RunGuarded(const std::function<void()> &handler) {
-  try {
-    handler();
-  } catch (const Exception &e) {
-    MsgBox(std::string(e.ClassName()) + "\r\n" + e.Message(), "エラー"_sj, MB_OK | MB_ICONERROR);
-  } catch (const std::exception &e) {
-    MsgBox(e.what(), "エラー"_sj, MB_OK | MB_ICONERROR);
-  }
+  RunAtBoundary(handler, [](const std::exception &e) {
+    // The program's own classes name themselves; another failure shows its text alone.
+    const bool own = dynamic_cast<const Exception *>(&e) != nullptr;
+    MsgBox(own ? ExceptionClassName(e) + "\r\n" + e.what() : std::string(e.what()), "エラー"_sj, MB_OK | MB_ICONERROR);
+  });
 }
 
 void TfrmOption::Guarded(const std::function<void()> &handler) { RunGuarded(handler); }

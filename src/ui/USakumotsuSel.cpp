@@ -49,9 +49,7 @@ class TUpdating {
 
 // The failure box of the dialog: class name, message and where it happened.
 void FailureBox(const std::exception &e, const std::string &position) {
-  const auto *ex = dynamic_cast<const Exception *>(&e);
-  const std::string cls = ex ? ex->ClassName() : std::string("Exception");
-  ErrorBox(cls + "\r\n" + e.what() + "\r\n" + position);
+  ErrorBox(ExceptionClassName(e) + "\r\n" + e.what() + "\r\n" + position);
 }
 
 

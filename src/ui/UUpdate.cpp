@@ -74,10 +74,7 @@ std::string ChangeFileExt(const std::string &name, const std::string &ext) {
 // A "\\server\share" address as a path of this system: backslashes become slashes.
 std::string SharePath(const std::string &address) { return ReplaceAllText(address, "\\", "/"); }
 
-std::string ClassNameOf(const std::exception &e) {
-  if (auto *ex = dynamic_cast<const Exception *>(&e)) return ex->ClassName();
-  return "Exception";
-}
+std::string ClassNameOf(const std::exception &e) { return ExceptionClassName(e); }
 
 // The first line of a text file (program text); raises when the file cannot be opened.
 std::string FirstLine(const std::string &path) {
@@ -325,12 +322,10 @@ void TfrmUpdate::mLogChange() {
 
 // Handlers run here: an exception is shown and logged, never passed to the event loop.
 void TfrmUpdate::Guard(const char *name, const std::function<void()> &step) {
-  try {
-    step();
-  } catch (const std::exception &e) {
+  RunAtBoundary(step, [&](const std::exception &e) {
     AddLog(std::string(name) + " Error " + ClassNameOf(e) + "\r\n" + e.what());
     ErrorBox(ClassNameOf(e) + "\r\n" + e.what());
-  }
+  });
 }
 
 // ---------------------------------------------------------------- controls and choices
@@ -417,14 +412,13 @@ std::string TfrmUpdate::DbFile(const std::string &name) const { return JoinPath(
 bool TfrmUpdate::ReleaseDatabase() {
   if (!AcisDB) return false;
   emit DatabaseClosing();
-  delete AcisDB;
-  AcisDB = nullptr;
+  AcisDBOwner().Close();
   return true;
 }
 
 void TfrmUpdate::OpenDatabase(bool refresh) {
   TNoRefresh guard(!refresh);
-  AcisDB = new TAcisDB(DbFile("acis.db"), log_.get());
+  AcisDBOwner().Reopen(DbFile("acis.db"), log_.get());
   AcisDB->SetProgressBar(bar_.get());
   emit DatabaseOpened();
 }

@@ -166,13 +166,7 @@ TfrmWebBrowser::~TfrmWebBrowser() {
 QWebEngineView *TfrmWebBrowser::WebBrowser() const { return ui->WebBrowser; }
 
 void TfrmWebBrowser::Guarded(const std::function<void()> &handler) {
-  try {
-    handler();
-  } catch (const Exception &e) {
-    MsgBox(e.Message(), "Quillmar", MB_OK | MB_ICONERROR);
-  } catch (const std::exception &e) {
-    MsgBox(e.what(), "Quillmar", MB_OK | MB_ICONERROR);
-  }
+  RunAtBoundary(handler, [](const std::exception &e) { MsgBox(e.what(), "Quillmar", MB_OK | MB_ICONERROR); });
 }
 
 void TfrmWebBrowser::RemoveFile(std::string &file_name) {

@@ -195,8 +195,7 @@ void TfrmMain::FormCreate() {
   try {
     OptionData->Load();
   } catch (const std::exception &e) {
-    const auto *ex = dynamic_cast<const Exception *>(&e);
-    MsgBox(std::string(ex ? ex->ClassName() : "Exception") + "\r\n" + e.what(), "Quillmar", MB_OK | MB_ICONERROR);
+    MsgBox(ExceptionClassName(e) + "\r\n" + e.what(), "Quillmar", MB_OK | MB_ICONERROR);
   }
   TIniFile ini(OptionData->IniFileName);
   const char *W = SEC_WINDOW;
@@ -358,7 +357,7 @@ void TfrmMain::FormCreate() {
   TidyDataFolders();
 
   // 25. The program-wide regular expression for the crop-name helpers.
-  if (!SharedRegEx) SharedRegEx = new TPcreRegEx();
+  if (!SharedRegEx) SharedRegEx = std::make_unique<TPcreRegEx>();
 
   ConnectMainCommands();
 }
@@ -371,8 +370,7 @@ void TfrmMain::ApplySettingsFonts() {
   if (!o.TekiyouFont.Name.empty())
     for (QWidget *g : std::initializer_list<QWidget *>{ui->gdTekiyo, ui->gdByochu, ui->gdYakuzai, ui->gdSQL, ui->gdSeibun})
       g->setFont(FontFromInfo(o.TekiyouFont, g->font()));
-  delete EvenRowFont;
-  EvenRowFont = new QFont(ui->gdTekiyo->font());
+  EvenRowFont = std::make_unique<QFont>(ui->gdTekiyo->font());
   if (!o.Tekiyou2Font.Name.empty()) *EvenRowFont = FontFromInfo(o.Tekiyou2Font, *EvenRowFont);
   if (!o.SeibunGridFont.Name.empty()) ui->gdSeibun->setFont(FontFromInfo(o.SeibunGridFont, ui->gdSeibun->font()));
   if (!o.LogFont.Name.empty()) mLog->setFont(FontFromInfo(o.LogFont, mLog->font()));
@@ -554,7 +552,7 @@ void TfrmMain::actOptionExecute() {
   t.ResultGrids = {ui->gdTekiyo, ui->gdByochu, ui->gdYakuzai, ui->gdSQL};
   t.TekiyouFontGrids = {ui->gdTekiyo, ui->gdByochu, ui->gdYakuzai, ui->gdSQL, ui->gdSeibun};
   t.SeibunGrid = ui->gdSeibun;
-  t.EvenRowFont = EvenRowFont;
+  t.EvenRowFont = EvenRowFont.get();
   t.LogPane = mLog;
   SQLEditorTargets(SQLEditor, t.SQLEdit, t.Highlighter);
   t.FormViewSettings = [this] { FormViewSettings(); };
@@ -697,16 +695,9 @@ void TfrmMain::FormClose() {
 
 void TfrmMain::FormDestroy() {
   try {
-    delete EvenRowFont;
-    EvenRowFont = nullptr;
-    if (AcisDB) {
-      delete AcisDB;
-      AcisDB = nullptr;
-    }
-    if (SharedRegEx) {
-      delete SharedRegEx;
-      SharedRegEx = nullptr;
-    }
+    EvenRowFont.reset();
+    AcisDBOwner().Close();
+    SharedRegEx.reset();
   } catch (const std::exception &e) {
     MsgBox(e.what(), "Quillmar", MB_OK);
   }

@@ -71,7 +71,7 @@ class TfrmMain : public QMainWindow {
 
   // ---- state
   bool IsStartUp = false;
-  QFont *EvenRowFont = nullptr;  // the even-row font of the result grids
+  std::unique_ptr<QFont> EvenRowFont;  // the even-row font of the result grids
   std::string ServerDataDate;    // the data date the last update check found
   struct TTabState {
     TXlsStringGrid *Grid = nullptr;

@@ -41,9 +41,7 @@ bool Offline() { return OptionData->OffLine || OfflineSwitch; }
 
 // The start-up failure line: operation, " Error ", class name, CR LF, message.
 std::string ErrorLine(const std::string &operation, const std::exception &e) {
-  const auto *ex = dynamic_cast<const Exception *>(&e);
-  const std::string cls = ex ? ex->ClassName() : "Exception";
-  return operation + " Error " + cls + "\r\n" + e.what();
+  return operation + " Error " + ExceptionClassName(e) + "\r\n" + e.what();
 }
 
 }  // namespace
@@ -56,7 +54,7 @@ int TfrmMain::CheckDatabaseState() {
   if (OptionData->DownSite == 3 || OptionData->DownSite == 4) return 6;
   if (!AcisDB) {
     try {
-      AcisDB = new TAcisDB(DbFile("acis.db"), mLog);
+      AcisDBOwner().Reopen(DbFile("acis.db"), mLog);
     } catch (const std::exception &e) {
       // A file that does not open as a database is one to rebuild, like one without "info".
       AddLog(ErrorLine("AcisDB.Create", e));
@@ -281,9 +279,8 @@ void TfrmMain::GUIStart(int State) {
         }
       }
       try {
-        AcisDB = new TAcisDB(DbFile("acis.db"), mLog);
+        AcisDBOwner().Reopen(DbFile("acis.db"), mLog);
       } catch (const std::exception &e) {
-        AcisDB = nullptr;
         AddLog(ErrorLine("AcisDB.Create", e));
       }
       break;
@@ -300,9 +297,8 @@ void TfrmMain::SharedFolderStart() {
   auto open = [this] {
     if (!AcisDB && fs::exists(FsPath(DbFile("acis.db"))) && fs::exists(FsPath(DbFile("spec.db")))) {
       try {
-        AcisDB = new TAcisDB(DbFile("acis.db"), mLog);
+        AcisDBOwner().Reopen(DbFile("acis.db"), mLog);
       } catch (const std::exception &e) {
-        AcisDB = nullptr;
         AddLog(ErrorLine("AcisDB.Create", e));
       }
     }

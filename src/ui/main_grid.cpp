@@ -288,7 +288,7 @@ void TfrmMain::gdTekiyoDrawCell(TXlsStringGrid &Grid, int Col, int Row, QPainter
                                 unsigned State) {
   try {
     TResultCellLook look;
-    look.AltFont = EvenRowFont;
+    look.AltFont = EvenRowFont.get();
     look.Tinted = &Grid == ui->gdTekiyo && Row >= Grid.FixedRows() && Grid.RowObject(Row) == 1;
     PaintResultCell(Grid, Col, Row, P, Rect, State, look);
   } catch (...) {

@@ -83,7 +83,7 @@ TEST(PlacedFileDialogs, AskTheServicesAndTakeTheirAnswer) {
   open.DefaultExt = "tpl";
   open.InitialDir = "/data/Template/";
   open.SetPosition(Pos(dpDesigned, 5000, 5000));
-  dialogs.answers.push_back({true, "/data/Template/a.tpl"});
+  dialogs.answers.push_back({true, "/data/Template/a.tpl", ""});
   ASSERT_TRUE(open.Execute());
   EXPECT_EQ(open.FileName, "/data/Template/a.tpl");
   ASSERT_EQ(dialogs.files.size(), 1u);
@@ -98,7 +98,7 @@ TEST(PlacedFileDialogs, AskTheServicesAndTakeTheirAnswer) {
             WorkArea().bottomRight() + QPoint(1, 1) - QPoint(dialogs.DialogSize.width(), dialogs.DialogSize.height()));
 
   // Cancel, and an empty queue, leave the name.
-  dialogs.answers.push_back({false, "/elsewhere"});
+  dialogs.answers.push_back({false, "/elsewhere", ""});
   EXPECT_FALSE(open.Execute());
   EXPECT_FALSE(open.Execute());
   EXPECT_EQ(open.FileName, "/data/Template/a.tpl");
@@ -107,7 +107,7 @@ TEST(PlacedFileDialogs, AskTheServicesAndTakeTheirAnswer) {
   TSaveDialogPos save;
   save.OverwritePromptOn = true;
   save.SetPosition(Pos(dpCenter));
-  dialogs.answers.push_back({true, "/data/Template/b.arg"});
+  dialogs.answers.push_back({true, "/data/Template/b.arg", ""});
   ASSERT_TRUE(save.Execute());
   EXPECT_EQ(save.FileName, "/data/Template/b.arg");
   EXPECT_TRUE(dialogs.files.back().request.Save);

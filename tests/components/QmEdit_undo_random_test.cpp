@@ -158,7 +158,9 @@ void RunSeed(unsigned seed, int steps) {
     const bool blockIndent = hadSelection && command >= ecBlockIndent && command <= ecShiftTab;
     const bool caretChecked = !pastEnd && !(backward && (command == ecDeleteLastChar || command == ecDeleteChar)) &&
                               command != ecDeleteLine && !(command == ecPaste && mode == smLine) && !blockIndent;
-    if (caretChecked) ASSERT_EQ(ed.e.CaretXY(), caretBefore) << what.str() << "\n" << recordedItems;
+    if (caretChecked) {
+      ASSERT_EQ(ed.e.CaretXY(), caretBefore) << what.str() << "\n" << recordedItems;
+    }
     ed.e.Redo();
     ASSERT_EQ(Describe(ed.Text()), Describe(after)) << what.str() << "\n" << recordedItems << log;
   }

@@ -1,6 +1,10 @@
 #include "engine/SqlFunctions.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <new>
+#include <stdexcept>
 
 #include "engine/SQLite.h"
 #include "platform/cp932.h"
@@ -132,6 +136,41 @@ TEST(SqlFunctions, ErrorsFailTheStatement) {
   for (const char *bad : {"regexp('(', 'x')", "re_replace('[', 'x', 'y')", "extnum('(', '1 x')"})
     EXPECT_NE(ErrorOf(db, bad).find("Error in regex at offset"), std::string::npos) << bad;
   EXPECT_NE(ErrorOf(db, "strconv('a', 'b', 'c')").find("wrong number of arguments"), std::string::npos);
+}
+
+void RaisesNoMemory(sqlite3_context *, int, sqlite3_value **) { throw std::bad_alloc(); }
+void RaisesOwn(sqlite3_context *, int, sqlite3_value **) { throw EConvertError(S("変換できません")); }
+void RaisesOther(sqlite3_context *, int, sqlite3_value **) { throw std::out_of_range("index 7"); }
+
+// Whatever a function raises fails its statement and nothing more; the connection goes on.
+// A registration that SQLite refuses is raised.
+TEST(SqlFunctions, FailuresInsideAFunctionStopAtSqlite) {
+  qmtest::TempDir dir;
+  TSQLiteDb db(dir.str() + "a.db");
+  const struct {
+    const char *name;
+    void (*fn)(sqlite3_context *, int, sqlite3_value **);
+    const char *message;
+  } cases[] = {{"nomem", GuardedSqlFunction<RaisesNoMemory>, "out of memory"},
+               {"own", GuardedSqlFunction<RaisesOwn>, "変換できません"},
+               {"other", GuardedSqlFunction<RaisesOther>, "index 7"}};
+  for (const auto &c : cases) {
+    ASSERT_EQ(sqlite3_create_function_v2(db.Handle(), c.name, 0, SQLITE_UTF8, nullptr, c.fn, nullptr, nullptr,
+                                         nullptr),
+              SQLITE_OK);
+    EXPECT_NE(ErrorOf(db, (std::string(c.name) + "()").c_str()).find(c.message), std::string::npos) << c.name;
+    EXPECT_EQ(Eval(db, "strconv('ガーデン')"), "'かてん'") << c.name;
+  }
+  sqlite3_stmt *running = nullptr;
+  ASSERT_EQ(sqlite3_prepare_v2(db.Handle(), "SELECT 1 UNION ALL SELECT 2", -1, &running, nullptr), SQLITE_OK);
+  ASSERT_EQ(sqlite3_step(running), SQLITE_ROW);
+  try {
+    RegisterSqlFunctions(db.Handle(), db.RegEx());
+    ADD_FAILURE() << "a refused registration passed unnoticed";
+  } catch (const ESQLiteException &e) {
+    EXPECT_EQ(e.Message().rfind("Failed to register SQL function \"strconv\" : ", 0), 0u) << e.Message();
+  }
+  sqlite3_finalize(running);
 }
 
 TEST(SqlFunctions, Utf16Registrations) {

@@ -352,8 +352,9 @@ TEST_F(BuildTest, SecondConnectionAnswersTheUpperGroup) {
   // The crop itself and its registered ancestors, deepest first.
   ASSERT_EQ(group.substr(0, crop.size() + 1), crop + ",") << cp932::ToUtf8(group);
   const std::string parent = One("SELECT sakumotsu FROM vg_sakumotsu2 WHERE idsaku = '" + parent_code + "'");
-  if (One("SELECT toroku FROM vg_sakumotsu2 WHERE idsaku = '" + parent_code + "'") == "1")
+  if (One("SELECT toroku FROM vg_sakumotsu2 WHERE idsaku = '" + parent_code + "'") == "1") {
     EXPECT_NE(group.find("," + parent), std::string::npos) << cp932::ToUtf8(group);
+  }
   EXPECT_EQ(mini.UpperGroup("no such crop"), "");
   EXPECT_EQ(mini.UpperGroup("farmer's crop"), "");
   EXPECT_TRUE(ui_.reports.empty()) << cp932::ToUtf8(ui_.reports.empty() ? "" : ui_.reports[0].text);

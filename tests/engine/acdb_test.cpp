@@ -308,14 +308,17 @@ TEST_F(AcisDbTest, LookUps) {
            "INSERT INTO iso VALUES ('イミダクロプリド','imidacloprid'),('同名','同名');"
            "CREATE TABLE byochu(cid INTEGER, byochu TEXT); INSERT INTO byochu VALUES (42,'うどんこ病');");
   TAcisDB db(Path("acis.db"), nullptr);
-  TAcisDB *saved = AcisDB;
-  AcisDB = &db;
+  state_.SetAcisDB(&db);
+  // The look-ups leave the current result alone.
+  ASSERT_TRUE(db.ExecQuery("SELECT 'kept' AS current"));
   EXPECT_EQ(FormatIsoName("イミダクロプリド"_sj), "imidacloprid(" + "イミダクロプリド"_sj + ")");
   EXPECT_EQ(FormatIsoName("同名"_sj), "同名"_sj);
   EXPECT_EQ(FormatIsoName("未知"_sj), "未知"_sj);
-  AcisDB = saved;
   EXPECT_EQ(db.ByochuCid("うどんこ病"_sj), 42);
   EXPECT_EQ(db.ByochuCid("farmer's pest"), -1);  // a quote in the name does not break it
+  EXPECT_EQ(db.GetVersion(), 0);
+  EXPECT_EQ(db.Query()->Columns(0), "CURRENT");
+  EXPECT_EQ(db.Query()->FieldAsString(0), "kept");
   EXPECT_TRUE(ui_.reports.empty());
 }
 

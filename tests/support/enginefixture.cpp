@@ -12,7 +12,9 @@ ScopedEngineState::ScopedEngineState()
       sites_(DataSites()),
       refresh_(TAcisDB::ReferenceRefresh),
       registrar_(TSQLiteDb::FunctionRegistrar),
-      debug_(DebugMode) {}
+      debug_(DebugMode),
+      acis_(AcisDB),
+      owned_(AcisDBOwner().Exchange(nullptr)) {}
 
 ScopedEngineState::ScopedEngineState(const std::filesystem::path &db_folder) : ScopedEngineState() {
   OptionData->DbFolder = db_folder.string();
@@ -26,6 +28,9 @@ ScopedEngineState::~ScopedEngineState() {
   TAcisDB::ReferenceRefresh = refresh_;
   TSQLiteDb::FunctionRegistrar = registrar_;
   DebugMode = debug_;
+  AcisDBOwner().Close();
+  AcisDBOwner().Exchange(std::move(owned_));
+  AcisDB = acis_;
 }
 
 const std::filesystem::path &SmallKit() {

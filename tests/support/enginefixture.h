@@ -4,6 +4,7 @@
 #pragma once
 
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -16,7 +17,9 @@
 namespace qmtest {
 
 // Saves the settings object, the data sites, the reference-refresh step, the SQL-function
-// registrar and the debug switch, and puts them back when it goes away. With a folder, the
+// registrar, the debug switch and the program's query object (AcisDB and what its owner
+// holds), and puts them back when it goes away; a query object opened through the owner
+// meanwhile is closed. With a folder, the
 // database folder is pointed there, the database counts as built from the publisher's data
 // (so the open refreshes nothing unless a test installs a refresh) and no refresh is installed.
 class ScopedEngineState {
@@ -27,12 +30,18 @@ class ScopedEngineState {
   ScopedEngineState(const ScopedEngineState &) = delete;
   ScopedEngineState &operator=(const ScopedEngineState &) = delete;
 
+  // Makes db (or none) the program's query object until the guard goes; db stays the
+  // caller's.
+  void SetAcisDB(TAcisDB *db) { AcisDB = db; }
+
  private:
   TOptionData options_;
   TDataSites sites_;
   TAcisDB::TReferenceRefresh refresh_;
   TSQLiteDb::TFunctionRegistrar registrar_;
   bool debug_;
+  TAcisDB *acis_;
+  std::unique_ptr<TAcisDB> owned_;
 };
 
 // A log that keeps its lines (program text).

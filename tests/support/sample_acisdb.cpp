@@ -65,7 +65,7 @@ const fs::path &SampleDbFolder() {
   return dir.path();
 }
 
-TSampleAcisDb::TSampleAcisDb() : saved_global_(AcisDB), saved_folder_(OptionData->DbFolder) {
+TSampleAcisDb::TSampleAcisDb() : state_(std::make_unique<ScopedEngineState>()) {
   const fs::path &folder = SampleDbFolder();
   OptionData->DbFolder = folder.string();
   const TAcisDB::TReferenceRefresh saved_refresh = TAcisDB::ReferenceRefresh;
@@ -73,13 +73,12 @@ TSampleAcisDb::TSampleAcisDb() : saved_global_(AcisDB), saved_folder_(OptionData
   db_ = std::make_unique<TAcisDB>((folder / "acis.db").string(), nullptr);
   TAcisDB::ReferenceRefresh = saved_refresh;
   db_->CreateViews();
-  AcisDB = db_.get();
+  state_->SetAcisDB(db_.get());
 }
 
 TSampleAcisDb::~TSampleAcisDb() {
-  AcisDB = saved_global_;
+  state_.reset();  // the program's query object and settings come back first
   db_.reset();
-  OptionData->DbFolder = saved_folder_;
 }
 
 }  // namespace qmtest

@@ -8,13 +8,15 @@ class TAcisDB;
 
 namespace qmtest {
 
+class ScopedEngineState;
+
 // The folder holding acis.db and spec.db built from the small sample kit (with the
 // reference tables the windows read), made once per test program.
 const std::filesystem::path &SampleDbFolder();
 
 // Opens a query object on the sample database with the connection's search schema, and
 // makes it the program-wide one (AcisDB) with the settings' database folder pointing at
-// it, for the object's lifetime.
+// it, for the object's lifetime; the engine-state guard puts the program's state back.
 class TSampleAcisDb {
  public:
   TSampleAcisDb();
@@ -24,9 +26,8 @@ class TSampleAcisDb {
   TAcisDB &db() { return *db_; }
 
  private:
+  std::unique_ptr<ScopedEngineState> state_;
   std::unique_ptr<TAcisDB> db_;
-  TAcisDB *saved_global_;
-  std::string saved_folder_;
 };
 
 }  // namespace qmtest

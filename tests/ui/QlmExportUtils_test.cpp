@@ -132,7 +132,7 @@ TEST_F(LookupTest, IsoLookUpsUseTheIngredientsIsoName) {
   }
   {
     TAcisDB db((dir / "acis.db").string(), nullptr);
-    AcisDB = &db;
+    state.SetAcisDB(&db);
     EXPECT_EQ(Opened(OpenChemicalInfoSearch, "いね"_sj),
               "https://chem.test/dsifc/servlet/SearchApp?appkind=pestressearch&searchkind=list_page"
               "&searchcondition=chemical&key=%6F%72%79%7A%61%20%73%61%74%69%76%61");
@@ -146,7 +146,7 @@ TEST_F(LookupTest, IsoLookUpsUseTheIngredientsIsoName) {
               "https://search.test/search?hl=ja&as_q=%82%CA&as_sitesearch=https%3A%2F%2Ffoundation.test%2Fzaidan");
     // The web search never asks for the ISO name.
     EXPECT_EQ(Opened(OpenWebSearch, "いね"_sj), "https://search.test/search?q=%E3%81%84%E3%81%AD");
-    AcisDB = nullptr;
+    state.SetAcisDB(nullptr);
   }
   EXPECT_TRUE(ui.reports.empty());
 }

@@ -268,7 +268,9 @@ TEST_F(GridWindowTest, PopupOffersWhatTheClickedColumnAllows) {
     w_->pmnGridPopup();
     for (const char *n : c.shown) EXPECT_TRUE(Shown(n)) << c.col << "," << c.row << " " << n;
     for (const char *n : c.hidden) EXPECT_FALSE(Shown(n)) << c.col << "," << c.row << " " << n;
-    if (c.send_caption) EXPECT_EQ(Caption("actSendToTabYakuzai"), cp932::FromUtf8(c.send_caption));
+    if (c.send_caption) {
+      EXPECT_EQ(Caption("actSendToTabYakuzai"), cp932::FromUtf8(c.send_caption));
+    }
   }
 }
 
@@ -310,8 +312,7 @@ TEST_F(GridWindowTest, PestAndIngredientItemsFollowTheDatabase) {
   OptionData->BuiltFromSite = 3;
   TAcisDB::ReferenceRefresh = nullptr;
   TAcisDB db(home_.str() + "acis.db", nullptr);
-  TAcisDB *saved = AcisDB;
-  AcisDB = &db;
+  state_.SetAcisDB(&db);
   TXlsStringGrid g;
   Fill(g, {{"作物名"_sj, "適用病害虫雑草名"_sj, "成分1"_sj},
            {"きゅうり"_sj, "うどんこ病"_sj, "イミダ"_sj},
@@ -339,7 +340,6 @@ TEST_F(GridWindowTest, PestAndIngredientItemsFollowTheDatabase) {
   EXPECT_EQ(Caption("actWeblio"), "「イミダ」を Weblio で検索"_sj);
   EXPECT_EQ(w_->BuildHtml(0, "").Body.find("<p class=\"update\">2026.11.30</p>"), 
             w_->BuildHtml(0, "").Body.find("<p class="));
-  AcisDB = saved;
 }
 
 TEST_F(GridWindowTest, IngredientGridPopup) {
@@ -497,7 +497,9 @@ TEST_F(GridWindowTest, SpreadsheetButtonFollowsTheSettingAndDirectHandOffReports
     OptionData->SpreadSheet = static_cast<std::uint8_t>(c.kind);
     QPointer<TfrmGrid> w = new TfrmGrid(owner_);
     EXPECT_EQ(w->ExcelButtonAction(), w->Action(c.action)) << c.kind;
-    if (c.kind == 1) EXPECT_EQ(FromQ(w->ExcelButtonText()), "Calc出力"_sj);
+    if (c.kind == 1) {
+      EXPECT_EQ(FromQ(w->ExcelButtonText()), "Calc出力"_sj);
+    }
     w->close();
   }
   TXlsStringGrid empty;

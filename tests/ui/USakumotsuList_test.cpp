@@ -32,10 +32,10 @@ class CropListTest : public ::testing::Test {
     TSQLiteDb::FunctionRegistrar = &RegisterSqlFunctions;
     db = std::make_unique<TAcisDB>(cp932::FromUtf8((home / "acis.db").string()), nullptr);
     ASSERT_TRUE(db->ExecSQLFile(cp932::FromUtf8((qmtest::SmallKit() / "scripts/sakumotsu.txt").string()), false));
-    AcisDB = db.get();
+    state.SetAcisDB(db.get());
   }
   void TearDown() override {
-    AcisDB = nullptr;
+    state.SetAcisDB(nullptr);
     db.reset();
   }
   int Rows(const std::string &sql) { return static_cast<int>(db->Db().GetTable(sql)->FieldAsInteger(0)); }
@@ -157,12 +157,12 @@ TEST(CropListTree, MissingLevelsGetFillersAndABadRecordStopsTheWalk) {
 TEST_F(CropListTest, NoDatabaseOrAFailingQueryLeavesTheListAndTreeEmpty) {
   TCheckTreeView tree;
   tree.AddChildObject(nullptr, "old", nullptr);
-  AcisDB = nullptr;
+  state.SetAcisDB(nullptr);
   list.FillTree(&tree);
   EXPECT_EQ(list.Count(), 0);
   EXPECT_EQ(tree.topLevelItemCount(), 0);
 
-  AcisDB = db.get();
+  state.SetAcisDB(db.get());
   db->ExecSQL("DROP VIEW vg_sakumotsu2;");
   list.FillTree(&tree);
   EXPECT_EQ(list.Count(), 0);

@@ -66,10 +66,10 @@ TEST(About, NamesTheSqliteLibraryVersionWithADatabaseOpen) {
   qmtest::ScopedEngineState state(dir.path());
   {
     TAcisDB db((dir / "acis.db").string(), nullptr);
-    AcisDB = &db;
+    state.SetAcisDB(&db);
     TfrmAbout about(nullptr);
     EXPECT_EQ(LabelText(about, "SQLiteVer"), std::string("sqlite3.dll version : ") + sqlite3_libversion());
-    AcisDB = nullptr;
+    state.SetAcisDB(nullptr);
   }
 }
 

@@ -49,10 +49,10 @@ class CropDbTest : public ::testing::Test {
     ASSERT_TRUE(db->ExecSQLFile(cp932::FromUtf8((scripts / "sakumotsu.txt").string()), false));
     ASSERT_TRUE(db->ExecSQLFile(cp932::FromUtf8((scripts / "spec.beppyo1.txt").string()), false));
     ASSERT_TRUE(db->ExecSQLFile(cp932::FromUtf8((scripts / "spec.cvo.utf8.txt").string()), true));
-    AcisDB = db.get();
+    state.SetAcisDB(db.get());
   }
   void TearDown() override {
-    AcisDB = nullptr;
+    state.SetAcisDB(nullptr);
     db.reset();
   }
   int Count(const std::string &sql) { return static_cast<int>(db->Db().GetTable(sql)->FieldAsInteger(0)); }

@@ -80,7 +80,9 @@ TEST_F(SqlPaneTest, StatementGate) {
     Run(c.text);
     const bool refused = !ui_.boxes.empty() && cp932::ToUtf8(ui_.boxes[0].text) == "実行できない文です";
     EXPECT_EQ(refused, c.refused);
-    if (c.refused) EXPECT_EQ(ui_.boxes.size(), 1u);
+    if (c.refused) {
+      EXPECT_EQ(ui_.boxes.size(), 1u);
+    }
   }
   // The commented script ran every statement.
   EXPECT_EQ(ConnectionRows("SELECT a FROM gate_t"), (Rows{{"7"}}));

@@ -177,7 +177,9 @@ TEST_F(MainWindowTest, StartUpOnEachDatabaseState) {
         EXPECT_EQ(U8(w->StatusText(0)), "DB:なし");
         EXPECT_EQ(w->CheckDatabaseState(), c.state);
       }
-      if (std::string(c.name) == "old, update accepted") EXPECT_TRUE(old_flag);
+      if (std::string(c.name) == "old, update accepted") {
+        EXPECT_TRUE(old_flag);
+      }
       EXPECT_TRUE(HasLine(Utf8Lines(w->mLog), "オフラインモード データ更新確認省略") || !c.place);
     }
     EXPECT_EQ(AcisDB, nullptr);  // freed with the window

@@ -81,11 +81,9 @@ class MainWindowFixture : public ::testing::Test {
     QCoreApplication::processEvents();
   }
   void TearDown() override {
-    // The window frees the program-wide query object; this one belongs to the fixture.
-    TAcisDB *keep = AcisDB;
-    AcisDB = nullptr;
+    // The window closes what the query object's owner holds; the fixture's own object is
+    // put back by the engine-state guard of the sample database.
     w.reset();
-    AcisDB = keep;
     TfrmMain::ShowModal = saved_modal_;
     DebugMode = false;
   }

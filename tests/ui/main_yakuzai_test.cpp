@@ -228,8 +228,9 @@ TEST_F(YakuzaiTabTest, CropRestrictsProductsAndApplications) {
     const std::string first = Value("SELECT ifnull((SELECT seibun FROM seibun s WHERE s.bango = m.bango AND "
                                     "s.ippanmei = m.seibun1), m.seibun1) FROM m_kihon m WHERE bango = " + bango);
     std::vector<std::string> headers = g->Rows(0);
-    if (!Value("SELECT kaisu1 FROM m_tekiyo WHERE bango = " + bango + " AND kaisu1 <> '' LIMIT 1").empty())
+    if (!Value("SELECT kaisu1 FROM m_tekiyo WHERE bango = " + bango + " AND kaisu1 <> '' LIMIT 1").empty()) {
       EXPECT_NE(std::find(headers.begin(), headers.end(), first + "を含む農薬の使用回数"_sj), headers.end());
+    }
   } else {
     // A product of the name without applications on the crop shows none, not the previous ones.
     EXPECT_FALSE(g->isVisible());

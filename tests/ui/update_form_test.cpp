@@ -64,7 +64,9 @@ TEST_F(UpdateFormTest, SettingsChooseKindPageAndButtons) {
     EXPECT_EQ(Get<QTabWidget>(w, "pgSite")->currentIndex(), c.page);
     EXPECT_EQ(Get<QComboBox>(w, "cbTorvDBSite")->isHidden(), !c.mirror_shown);
     EXPECT_EQ(Get<QLineEdit>(w, "edtDownloadSite")->isHidden(), c.mirror_shown);
-    if (!c.mirror_shown) EXPECT_EQ(Get<QLineEdit>(w, "edtDownloadSite")->text().toStdString(), c.user_site);
+    if (!c.mirror_shown) {
+      EXPECT_EQ(Get<QLineEdit>(w, "edtDownloadSite")->text().toStdString(), c.user_site);
+    }
     EXPECT_EQ(w.windowTitle().toStdString(), c.caption);
     EXPECT_EQ(Get<QToolButton>(w, "bAuto")->isEnabled(), c.auto_enabled);
     EXPECT_FALSE(Get<QToolButton>(w, "bAbort")->isEnabled());

@@ -136,12 +136,11 @@ class UpdateTest : public ::testing::Test {
       old.ExecSQL("INSERT INTO old_marker VALUES ('kept');");
     }
     TAcisDB::ReferenceRefresh = nullptr;
-    AcisDB = new TAcisDB(DbPath(), nullptr);
+    AcisDBOwner().Reopen(DbPath(), nullptr);
     InstallReferenceRefresh();
   }
   void TearDown() override {
-    delete AcisDB;
-    AcisDB = nullptr;
+    AcisDBOwner().Close();
     *OptionData = saved;
     DataSites() = saved_sites;
     TAcisDB::ReferenceRefresh = saved_refresh;
@@ -249,14 +248,13 @@ TEST_F(UpdateTest, WholeUpdateBuildsTheKitsDatabase) {
     EXPECT_TRUE(ui.boxes.empty());
     EXPECT_TRUE(ui.reports.empty()) << (ui.reports.empty() ? "" : cp932::ToUtf8(ui.reports[0].text));
     // The next case starts again from an old database.
-    delete AcisDB;
-    AcisDB = nullptr;
+    AcisDBOwner().Close();
     {
       TSQLiteDb db(DbPath());
       db.ExecSQL("CREATE TABLE old_marker (x);");
       db.ExecSQL("INSERT INTO old_marker VALUES ('kept');");
     }
-    AcisDB = new TAcisDB(DbPath(), nullptr);
+    AcisDBOwner().Reopen(DbPath(), nullptr);
   }
 }
 
@@ -581,7 +579,9 @@ TEST_F(UpdateTest, UserSiteAddressKinds) {
     w.Download();
     const auto lines = Utf8Lines(w);
     EXPECT_EQ(fs::exists(home / "Download" / "acis.zip") ? ReadFile(home / "Download" / "acis.zip") : "", c.acis);
-    if (*c.line) EXPECT_TRUE(Has(lines, c.line)) << Joined(lines);
+    if (*c.line) {
+      EXPECT_TRUE(Has(lines, c.line)) << Joined(lines);
+    }
     EXPECT_EQ(Has(lines, "ダウンロード開始"), !c.offline) << Joined(lines);
     EXPECT_FALSE(Has(lines, "acis.zip ダウンロード中止")) << Joined(lines);
     EXPECT_EQ(OptionData->UserSite, Sj(c.site));
