@@ -137,6 +137,7 @@ void TfrmMain::ConnectResultGrids() {
   s->viewport()->installEventFilter(FHintFilter);
   ui->gdSeizai->viewport()->installEventFilter(FHintFilter);
 
+  connect(actSearchTekiyou, &QAction::triggered, this, [this] { RunGuarded([this] { actSearchTekiyouExecute(); }); });
   connect(seGridCellLine, &QLineEdit::textChanged, this, [this] { seGridCellLineChange(); });
   connect(mnRowSelect, &QAction::triggered, this, [this] { mnRowSelectClick(); });
   connect(ui->pgSearch, &QTabWidget::currentChanged, this, [this] { pgSearchChange(); });
