@@ -262,7 +262,7 @@ void TfrmMain::cbTableNameSelect() {
   if (!AcisDB) return;
   const std::string table = FromQ(ui->cbTableName->currentText());
   // The name is quoted: a quote inside it cannot end the statement early.
-  if (!AcisDB->ExecQuery("PRAGMA table_info(" + QuotedSqlText(table) + ")")) return;
+  if (!AcisDB->ExecQuery("PRAGMA table_info(" + SqlQuoted(table) + ")")) return;
   TCheckListBoxEx *l = ui->lstSqlField;
   l->Clear();
   for (TSQLiteTbl *q = AcisDB->Query(); !q->Eof(); q->Next()) l->AddItem(q->FieldAsString(1));
@@ -386,9 +386,9 @@ void TfrmMain::BuildSqlPopups() {
   };
   pmnSqlField->addSeparator();
   item(pmnSqlField, "mnPRAGMAtablelist", "PRAGMA table_info",
-       [this, table] { SQLEditorInsert(SQLEditor, "PRAGMA table_info(" + QuotedSqlText(table()) + ");"); });
+       [this, table] { SQLEditorInsert(SQLEditor, "PRAGMA table_info(" + SqlQuoted(table()) + ");"); });
   item(pmnSqlField, "pmnPRAGMAindexlist", "PRAGMA index_list",
-       [this, table] { SQLEditorInsert(SQLEditor, "PRAGMA index_list(" + QuotedSqlText(table()) + ");"); });
+       [this, table] { SQLEditorInsert(SQLEditor, "PRAGMA index_list(" + SqlQuoted(table()) + ");"); });
   list->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(list, &QWidget::customContextMenuRequested, this, [this, list](const QPoint &pos) {
     pmnSqlFieldPopup();
