@@ -30,8 +30,11 @@
 #include "support/enginefixture.h"
 #include "support/sample_acisdb.h"
 #include "support/testutil.h"
+#include "components/CheckTreeView.h"
+#include "ui/USakumotsuSel.h"
 #include "ui/main.h"
 #include "ui/main_sqledit.h"
+#include "ui_USakumotsuSel.h"
 #include "ui_main.h"
 
 namespace fs = std::filesystem;
@@ -249,11 +252,13 @@ TEST_F(YakuzaiTabTest, CropRestrictsProductsAndApplications) {
 }
 
 TEST_F(YakuzaiTabTest, CheckedIngredientsListProductsHavingAll) {
-  // The products holding two ingredients lose their reading rows: they must not fall into
-  // one group.
+  // A product of two ingredients, one of which another product holds without the other. The
+  // products holding either lose their reading rows: they must not fall into one group.
   const char *pair =
-      "(SELECT bango FROM seibun WHERE seibun IS NOT NULL GROUP BY bango HAVING count(DISTINCT seibun) = 2 "
-      "ORDER BY bango LIMIT 1)";
+      "(SELECT s.bango FROM seibun s WHERE s.seibun IS NOT NULL GROUP BY s.bango HAVING count(DISTINCT s.seibun) = 2 "
+      "AND EXISTS (SELECT 1 FROM seibun o WHERE o.seibun IN (SELECT seibun FROM seibun WHERE bango = s.bango) AND "
+      "(SELECT count(DISTINCT x.seibun) FROM seibun x WHERE x.bango = o.bango AND x.seibun IN "
+      "(SELECT seibun FROM seibun WHERE bango = s.bango)) = 1) ORDER BY s.bango LIMIT 1)";
   Start(std::string("DELETE FROM tsushoruby WHERE tsusho IN (SELECT tsusho FROM m_kihon JOIN seibun USING(bango) WHERE "
                     "seibun IN (SELECT seibun FROM seibun WHERE bango = ") + pair + "));");
   const std::string bango = Value(std::string("SELECT ") + pair);
@@ -360,4 +365,31 @@ TEST_F(YakuzaiTabTest, SendToFromAResultGridSelectsTheProduct) {
   ASSERT_NE(w->findChild<QLineEdit *>("eYakuzaiG"), nullptr);
   w->SendTermToTabYakuzai(bango);
   EXPECT_EQ(U8(ComboItemCode(FromQ(f().cbYakuzai->currentText()))), bango);
+}
+
+TEST_F(YakuzaiTabTest, CropDialogWritesExactNamesAndSearches) {
+  Start();
+  const std::string crop = Value(kLoneCrop);
+  TfrmMain::ShowModal = [&](QDialog *d) {
+    auto *dialog = qobject_cast<TDlgSakumotsu *>(d);
+    if (!dialog) return 0;
+    for (QTreeWidgetItem *n : dialog->Form().tvSakumotsu->AllNodes())
+      if (TCheckTreeView::Caption(n) == crop) dialog->Form().tvSakumotsu->setCurrentItem(n);
+    dialog->btnReplace()->click();
+    dialog->bCancel()->click();
+    return 0;
+  };
+  f().bYakuzaiTabSakuSel->click();
+  EXPECT_EQ(U8(FromQ(f().eYakuzaiTabSakumotsu->text())), U8(crop));
+  EXPECT_TRUE(w->CropNamesExact);
+  // Without a keyword: every product registered for the crop.
+  EXPECT_EQ(AsSet(Items(f().lstTsusho)),
+            AsSet(Column("SELECT DISTINCT tsusho FROM m_kihon WHERE bango IN (SELECT bango FROM m_tekiyo WHERE "
+                         "sakumotsu = " + Quoted(crop) + ")")));
+  // One more character typed makes the text the user's own again.
+  f().eYakuzaiTabSakumotsu->setFocus();
+  QTest::keyClick(f().eYakuzaiTabSakumotsu, Qt::Key_Left);
+  EXPECT_TRUE(w->CropNamesExact);
+  QTest::keyClick(f().eYakuzaiTabSakumotsu, Qt::Key_A);
+  EXPECT_FALSE(w->CropNamesExact);
 }
