@@ -8,6 +8,8 @@
 #include <QMenu>
 #include <QTabWidget>
 #include <QTest>
+#include <QHelpEvent>
+#include <QToolTip>
 
 #include "components/ExcelUtil.h"
 #include "components/QtServices.h"
@@ -204,6 +206,51 @@ TEST_F(ResultGridTest, NeighbouringCropRowsAreMarkedByTheirOwnCropName) {
   // The marks move with their rows when sorted.
   QTest::mouseClick(g->viewport(), Qt::LeftButton, {}, CellCentre(g, 2, 0));
   for (int r = 1; r < g->RowCount(); ++r) EXPECT_EQ(g->RowObject(r) == 1, U8(g->Cells(2, r)) == "ねぎ");
+}
+
+TEST_F(ResultGridTest, RowSelectFixedColumnsRemovalsAndHints) {
+  RunSql("SELECT bango, meisho, sakumotsu FROM tekiyo ORDER BY bango, sakumotsu LIMIT 6");
+  TXlsStringGrid *g = w->ui->gdSQL;
+  const Rows before = GridRows(*g);
+  // Row-select mode from the menu reaches every result grid and the setting.
+  w->mnRowSelect->trigger();
+  EXPECT_TRUE(OptionData->GridRowSelect);
+  for (TXlsStringGrid *x : {w->ui->gdTekiyo, w->ui->gdByochu, w->ui->gdYakuzai, g}) EXPECT_TRUE(x->Options() & goRowSelect);
+  g->SetSelection({0, 2, 2, 4});
+  w->pmnRemoveRowClick();
+  EXPECT_EQ(GridRows(*g), (Rows{before[0], before[4], before[5]}));
+  w->mnRowSelect->trigger();
+  EXPECT_FALSE(OptionData->GridRowSelect);
+  EXPECT_FALSE(g->Options() & goRowSelect);
+  g->FocusCell(1, 1, true);
+  w->pmnRemoveRowClick();
+  EXPECT_EQ(GridRows(*g), (Rows{before[4], before[5]}));
+
+  // Fixed columns; on the crop grid the count is kept in the settings.
+  g->FocusCell(1, 1, true);
+  w->pmnFixedClmClick();
+  EXPECT_EQ(g->FixedCols(), 2);
+  w->pmnFixedClmOffClick();
+  EXPECT_EQ(g->FixedCols(), 0);
+  w->ui->pgSearch->setCurrentWidget(w->ui->tabDefault);
+  Fill(w->ui->gdTekiyo, {{"番号", "作物名", "農薬の名称"}, {"1", "ねぎ", "x"}});
+  w->ui->gdTekiyo->FocusCell(0, 1, true);
+  w->pmnFixedClmClick();
+  EXPECT_EQ(OptionData->GridFixedCol, 1);
+  w->pmnFixedClmOffClick();
+  EXPECT_EQ(OptionData->GridFixedCol, 0);
+
+  // A cell wider than its column shows its text as a hint; a narrow one does not.
+  TXlsStringGrid *t = w->ui->gdTekiyo;
+  w->TabState[0].CellLine = 1;
+  t->SetColWidths(2, 4);
+  QHelpEvent wide(QEvent::ToolTip, CellCentre(t, 2, 1), t->viewport()->mapToGlobal(CellCentre(t, 2, 1)));
+  EXPECT_TRUE(w->ApplicationShowHint(t->viewport(), &wide));
+  EXPECT_EQ(QToolTip::text().toStdString(), "x");
+  t->SetColWidths(2, 200);
+  QHelpEvent fits(QEvent::ToolTip, CellCentre(t, 2, 1), t->viewport()->mapToGlobal(CellCentre(t, 2, 1)));
+  w->ApplicationShowHint(t->viewport(), &fits);
+  EXPECT_FALSE(QToolTip::isVisible());
 }
 
 TEST_F(ResultGridTest, PopupItemsByHeaderAndPestCategory) {
