@@ -357,6 +357,8 @@ void TfrmMain::FormCreate() {
 
   // 25.
   if (!SharedRegEx) SharedRegEx = new TPcreRegEx();
+
+  ConnectMainCommands();
 }
 
 void TfrmMain::ApplySettingsFonts() {
