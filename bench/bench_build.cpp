@@ -14,6 +14,7 @@
 #include <string>
 
 #include "ratio.h"
+#include "samplekit_db.h"
 #include "engine/acdb.h"
 #include "engine/options.h"
 #include "platform/archive.h"
@@ -23,76 +24,24 @@ namespace fs = std::filesystem;
 
 namespace {
 
+qmbench::TSampleKit g_kit;
 fs::path g_dir;
 fs::path g_kihon, g_tekiyo1, g_tekiyo2;
 
-std::string ReadAll(const fs::path &p) {
-  std::ifstream f(p, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
-}
-
-void Unpack(const fs::path &archive, const fs::path &to) {
-  std::string cmd = "x -r -hide -aoa -y \"" + cp932::FromUtf8(archive.string()) + "\" -o\"" +
-                    cp932::FromUtf8(to.string()) + "/\"";
-  char out[4096];
-  if (sevenzip::SevenZip(nullptr, cmd.c_str(), out, sizeof out) != 0) {
-    std::cerr << "cannot unpack " << archive << "\n";
-    std::exit(2);
-  }
-}
-
-fs::path OnlyFile(const fs::path &dir) {
-  for (const auto &e : fs::directory_iterator(dir))
-    if (e.is_regular_file()) return e.path();
-  return {};
-}
-
 void MakeKit(const std::string &size) {
-  g_dir = fs::temp_directory_path() / ("qmbench-build-" + std::to_string(::getpid()));
-  fs::create_directories(g_dir);
-  std::string cmd = "python3 \"" + std::string(QM_SOURCE_DIR) + "/scripts/samplekit/make.py\" --size " + size +
-                    " --out \"" + (g_dir / "kit").string() + "\" >/dev/null";
-  if (std::system(cmd.c_str()) != 0) {
-    std::cerr << "the sample kit could not be made\n";
-    std::exit(2);
-  }
-  const fs::path pub = g_dir / "kit" / "publisher";
-  Unpack(pub / "登録基本部csv_20261130.zip", g_dir / "k");
-  Unpack(pub / "登録適用部一_20261130.zip", g_dir / "t1");
-  Unpack(pub / "登録適用部二_20261130.zip", g_dir / "t2");
-  g_kihon = OnlyFile(g_dir / "k");
-  g_tekiyo1 = OnlyFile(g_dir / "t1");
-  g_tekiyo2 = OnlyFile(g_dir / "t2");
-}
-
-// A fresh acis.db with the reference tables the build reads.
-std::unique_ptr<TAcisDB> FreshDb() {
-  fs::remove(g_dir / "acis.db");
-  fs::remove(g_dir / "spec.db");
-  OptionData->DbFolder = g_dir.string();
-  auto db = std::make_unique<TAcisDB>((g_dir / "acis.db").string(), nullptr);
-  for (const char *script : {"spec.bunrui.txt", "spec.iso.txt", "spec.irac.txt", "spec.frac.txt", "spec.hrac.txt",
-                             "acis.seizai.txt", "acis.dokusei.txt", "spec.ojas.txt", "sakumotsu.txt",
-                             "byochu.txt"})
-    db->Db().ExecSQL(ReadAll(g_dir / "kit" / "scripts" / script));
-  return db;
+  g_kit = qmbench::MakeKit(size, "build");
+  g_dir = g_kit.dir;
+  g_kihon = g_kit.kihon;
+  g_tekiyo1 = g_kit.tekiyo1;
+  g_tekiyo2 = g_kit.tekiyo2;
 }
 
 void BM_Build(benchmark::State &state) {
   for (auto _ : state) {
     state.PauseTiming();
-    auto db = FreshDb();
+    auto db = qmbench::FreshDb(g_kit);
     state.ResumeTiming();
-    db->CreateTables();
-    db->ImportKihonRawCsv(cp932::FromUtf8(g_kihon.string()));
-    db->ImportTekiyoRawCsv(cp932::FromUtf8(g_tekiyo1.string()));
-    db->ImportTekiyoRawCsv(cp932::FromUtf8(g_tekiyo2.string()));
-    db->FillTmKihon();
-    db->BuildMKihon();
-    db->CreateSeibun();
-    db->CreateIndexes();
-    db->CreateTekiyoViews();
-    db->SetLastUpdate("2026.11.30");
+    qmbench::BuildDb(*db, g_kit);
   }
 }
 

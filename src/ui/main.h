@@ -243,7 +243,11 @@ class TfrmMain : public QMainWindow {
   TXlsStringGrid *OutputGrid();
 
   // ---- the SQL pane
+  QMenu *pmSQLEdit = nullptr, *pmnSqlField = nullptr;
+  QAction *mnCopySQL = nullptr, *mnCutSQL = nullptr;
   void ExecuteSQLEditor();
+  void SQLEditorStatusChange();
+  void pmnSqlFieldPopup();
   void btnQueryExecClick();
   void btnQuerySaveClick();
   void btnQueryLoadClick();
@@ -259,6 +263,8 @@ class TfrmMain : public QMainWindow {
   void HandOffByHtml(int Target, QAction *Action);
   void DirectHandOff(bool JustCalc);
   std::string GridCopyText(const TXlsStringGrid &Grid, const std::string &SingleCellText, bool Mobile) const;
+  void BuildSqlPopups();
+  std::vector<QAction *> FFieldItems;  // the field-list items that need a checked field
   TXlsStringGrid *FPopupGrid = nullptr;  // the grid the popup was opened on
   QObject *FHintFilter = nullptr;
   // ==================================================== end of result grids and searches

@@ -25,6 +25,7 @@
 #include "ui/UStartup2.h"
 #include "ui/UUpdate.h"
 #include "ui/UfraSakumotsu.h"
+#include "ui/ScriptRun.h"
 #include "ui/main.h"
 #include "ui_main.h"
 
@@ -361,9 +362,12 @@ void TfrmMain::LoadInitialLists() {
       TComboTarget target(*cb);
       AcisDB->SetCombo(target, 0, false);
     }
-    AcisDB->ExecSQL(
-        "BEGIN TRANSACTION;DROP TABLE IF EXISTS t_bango;CREATE TEMP TABLE t_bango (bango integer,sakumotsu "
-        "varchar);COMMIT;");
+    {
+      TScriptRun script(AcisDB->Db());
+      AcisDB->ExecSQL(
+          "BEGIN TRANSACTION;DROP TABLE IF EXISTS t_bango;CREATE TEMP TABLE t_bango (bango integer,sakumotsu "
+          "varchar);COMMIT;");
+    }
     if (AcisDB->ExecQuery("SELECT bango,meisho FROM m_kihon ORDER BY bango")) {
       TListBoxTarget target(*ui->lstBango);
       AcisDB->SetListBoxNumbered(target, true);
@@ -372,6 +376,7 @@ void TfrmMain::LoadInitialLists() {
   ui->fraSakumotsu->FillTree();
   ui->fraSakumotsu->LoadBeppyo1();
   ui->fraSakumotsu->LoadCvoFamilies();
+  LoadSqlTableLists();
 }
 
 void TfrmMain::actCheckUpdateExecute() {

@@ -15,6 +15,7 @@
 #include <QTabWidget>
 #include <QToolTip>
 #include <algorithm>
+#include <cstdint>
 #include <unordered_map>
 
 #include "components/ExcelUtil.h"
@@ -64,11 +65,13 @@ int ColumnHeaded(const TXlsStringGrid &g, const char *header_utf8) {
   return -1;
 }
 
-// Text widths of one font, each distinct text measured once.
+// Text widths of one font. A text's width is first estimated as the sum of its characters'
+// advances (each character measured once); only the texts that may be the widest of their
+// column are then measured whole, each distinct text once.
 class TTextWidths {
  public:
-  explicit TTextWidths(const QFont &font) : fm_(font) {}
-  int Of(std::string_view text) {
+  explicit TTextWidths(const QFont &font) : fm_(font), advances_(65536, -1) {}
+  int Exact(std::string_view text) {
     if (text.empty()) return 0;
     auto it = cache_.find(text);
     if (it != cache_.end()) return it->second;
@@ -76,11 +79,46 @@ class TTextWidths {
     cache_.emplace(text, w);
     return w;
   }
+  int Estimate(std::string_view text) {
+    int w = 0;
+    for (std::size_t i = 0; i < text.size();) {
+      const unsigned char c = static_cast<unsigned char>(text[i]);
+      std::size_t len = 1;
+      if (((c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC)) && i + 1 < text.size()) len = 2;
+      const unsigned code = len == 2 ? (c << 8) | static_cast<unsigned char>(text[i + 1]) : c;
+      std::int32_t &a = advances_[code];
+      if (a < 0) a = fm_.horizontalAdvance(ToQ(text.substr(i, len)));
+      w += a;
+      i += len;
+    }
+    return w;
+  }
+  // The width of the widest text of a column's data rows, measured whole; -1 when all are empty.
+  int WidestOfColumn(const TXlsStringGrid &g, int col) {
+    estimates_.assign(static_cast<std::size_t>(g.RowCount()), -1);
+    int most = -1;
+    for (int r = 1; r < g.RowCount(); ++r) {
+      const std::string_view cell = g.CellView(col, r);
+      if (cell.empty()) continue;
+      const int e = Estimate(cell);
+      estimates_[static_cast<std::size_t>(r)] = e;
+      most = std::max(most, e);
+    }
+    if (most < 0) return -1;
+    // Shaping may make a whole text a little narrower or wider than its characters.
+    const int floor = most - std::max(8, most / 20);
+    int widest = 0;
+    for (int r = 1; r < g.RowCount(); ++r)
+      if (estimates_[static_cast<std::size_t>(r)] >= floor) widest = std::max(widest, Exact(g.CellView(col, r)));
+    return widest;
+  }
   int OfUtf8(const char *text) { return fm_.horizontalAdvance(QString::fromUtf8(text)); }
   const QFontMetrics &Metrics() const { return fm_; }
 
  private:
   QFontMetrics fm_;
+  std::vector<std::int32_t> advances_;  // by CP932 code: one byte, or lead byte * 256 + trail byte
+  std::vector<int> estimates_;
   // Keys point into the grid's cells, which stay put while the widths are computed.
   std::unordered_map<std::string_view, int> cache_;
 };
@@ -137,6 +175,7 @@ void TfrmMain::ConnectResultGrids() {
   s->viewport()->installEventFilter(FHintFilter);
   ui->gdSeizai->viewport()->installEventFilter(FHintFilter);
 
+  connect(actSearchTekiyou, &QAction::triggered, this, [this] { RunGuarded([this] { actSearchTekiyouExecute(); }); });
   connect(seGridCellLine, &QLineEdit::textChanged, this, [this] { seGridCellLineChange(); });
   connect(mnRowSelect, &QAction::triggered, this, [this] { mnRowSelectClick(); });
   connect(ui->pgSearch, &QTabWidget::currentChanged, this, [this] { pgSearchChange(); });
@@ -219,11 +258,9 @@ void TfrmMain::AdjustGridColumnWidths(TXlsStringGrid *Grid) {
     if (has_data && HeaderIs(h, {"番号", "混合数", "製剤毒性"})) {
       a = 10;
     } else {
-      for (int r = 1; r < Grid->RowCount(); ++r) {
-        const std::string_view cell = Grid->CellView(c, r);
-        if (cell.empty()) continue;
-        a = std::max(a, widths.Of(cell) / n + W);
-      }
+      // Each non-empty cell asks (its width / n) + W; the widest text asks the most.
+      const int widest = widths.WidestOfColumn(*Grid, c);
+      if (widest >= 0) a = widest / n + W;
     }
     if (max_width > 0 && a > max_width && Grid != ui->gdSeizai) a = max_width;
     if (a > 0) {

@@ -5,11 +5,12 @@
 #include <QComboBox>
 #include <QMenu>
 #include <QPushButton>
+#include <QSignalBlocker>
+#include <QKeySequence>
 #include <QTabWidget>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <sqlite3.h>
 
 #include "components/CheckListBoxEx.h"
 #include "components/DialogServices.h"
@@ -23,6 +24,7 @@
 #include "engine/acdb.h"
 #include "engine/options.h"
 #include "platform/fspath.h"
+#include "ui/ScriptRun.h"
 #include "ui/UOption.h"
 #include "ui/main.h"
 #include "ui/main_sqledit.h"
@@ -43,20 +45,6 @@ std::string LowerLeftTrimmed(const std::string &Text) {
 }
 
 bool StartsWith(const std::string &s, std::string_view prefix) { return s.compare(0, prefix.size(), prefix) == 0; }
-
-// Multi-statement mode for one run of the pane: set for the run and put back afterwards, so
-// that the pane's choice never leaks into the scripts other commands run later.
-class TStatementModeScope {
- public:
-  TStatementModeScope(TSQLiteDb &Db, bool Multi) : db_(Db), saved_(Db.MultiStatement) { db_.MultiStatement = Multi; }
-  ~TStatementModeScope() { db_.MultiStatement = saved_; }
-  TStatementModeScope(const TStatementModeScope &) = delete;
-  TStatementModeScope &operator=(const TStatementModeScope &) = delete;
-
- private:
-  TSQLiteDb &db_;
-  bool saved_;
-};
 
 }  // namespace
 
@@ -87,7 +75,7 @@ void TfrmMain::ExecuteSQLEditor() {
     return;
   }
   const bool multi = DeveloperSwitch || StartsWithComment(T);
-  TStatementModeScope mode(AcisDB->Db(), multi);
+  TScriptRun run(AcisDB->Db(), multi);
   if (!multi && !IsQueryStatement(T)) {
     MsgBox("実行できない文です"_sj, "Quillmar", MB_OK | MB_ICONERROR);
     return;
@@ -111,6 +99,7 @@ void TfrmMain::ExecuteSQLEditor() {
   const std::shared_ptr<TSQLiteTbl> before = AcisDB->QueryShared();
   const bool rows = AcisDB->ExecQuery(T);
   const bool ran = rows || AcisDB->QueryShared() != before;
+  if (ran) run.Completed();
   if (rows) {
     done = clock::now();
     TXlsStringGrid *g = ui->gdSQL;
@@ -128,15 +117,6 @@ void TfrmMain::ExecuteSQLEditor() {
     done = clock::now();
     if (ran && IsQueryStatement(T))
       MsgBox("検索条件に一致するデータはありません"_sj, "Quillmar", MB_OK | MB_ICONWARNING);
-    // A script that failed half-way may have left its own transaction open; it must not
-    // swallow what later scripts write.
-    if (!ran && !sqlite3_get_autocommit(AcisDB->Db().Handle())) {
-      try {
-        AcisDB->Db().ExecSQL("ROLLBACK;");
-      } catch (const std::exception &) {
-        // nothing open after all
-      }
-    }
   }
   const double seconds = std::chrono::duration<double>(done - start).count();
   char line[64];
@@ -157,8 +137,261 @@ void TfrmMain::SQLEditorChange() {
 
 void TfrmMain::ConnectSqlPane() {
   SearchOfTab[4] = [this] { ExecuteSQLEditor(); };
-  connect(ui->btnQueryExec, &QPushButton::clicked, this, [this] { RunGuarded([this] { btnQueryExecClick(); }); });
+  auto on = [this](QPushButton *b, void (TfrmMain::*handler)()) {
+    connect(b, &QPushButton::clicked, this, [this, handler] { RunGuarded([this, handler] { (this->*handler)(); }); });
+  };
+  on(ui->btnQueryExec, &TfrmMain::btnQueryExecClick);
+  on(ui->btnQuerySave, &TfrmMain::btnQuerySaveClick);
+  on(ui->btnQueryLoad, &TfrmMain::btnQueryLoadClick);
+  if (ui->cbDB->count() == 0) ui->cbDB->addItems({QStringLiteral("acis.db"), QStringLiteral("spec.db")});
+  ui->cbDB->setCurrentIndex(0);
+  connect(ui->cbDB, &QComboBox::activated, this, [this] { RunGuarded([this] { cbDBSelect(); }); });
+  connect(ui->cbTableName, &QComboBox::currentIndexChanged, this,
+          [this] { RunGuarded([this] { cbTableNameSelect(); }); });
+  BuildSqlPopups();
   SetSQLEditorEvents(
-      SQLEditor, [this] { SQLEditorChange(); }, [] {});
+      SQLEditor, [this] { SQLEditorChange(); }, [this] { SQLEditorStatusChange(); });
   SQLEditorChange();
+  SQLEditorStatusChange();
+}
+
+void TfrmMain::SQLEditorStatusChange() {
+  const bool sel = SQLEditorHasSelection(SQLEditor);
+  if (mnCopySQL) mnCopySQL->setEnabled(sel);
+  if (mnCutSQL) mnCutSQL->setEnabled(sel);
+}
+
+// ---------------------------------------------------------------- query files
+
+void TfrmMain::btnQuerySaveClick() {
+  TFileDialogRequest r;
+  r.Save = true;
+  r.Owner = this;
+  r.InitialDir = OptionData->TemplateFolder;
+  r.DefaultExt = "qry";
+  r.Filter = "ｸｴﾘｰﾌｧｲﾙ (*.qry)|*.qry"_sj;
+  r.OverwritePrompt = true;
+  const TDialogAnswer a = DialogServices().FileDialog(r);
+  if (!a.Ok || a.Path.empty()) return;
+  try {
+    SaveSQLEditorLines(SQLEditor, a.Path);
+  } catch (const std::exception &e) {
+    MsgBox(a.Path + " に書き込めません"_sj + "\r\n" + e.what(), "Quillmar", MB_OK | MB_ICONERROR);
+  }
+}
+
+void TfrmMain::btnQueryLoadClick() {
+  if (!AcisDB) return;
+  TFileDialogRequest r;
+  r.Owner = this;
+  r.InitialDir = OptionData->TemplateFolder;
+  r.DefaultExt = "qry";
+  r.Filter = "ｸｴﾘｰﾌｧｲﾙ (*.qry)|*.qry|ﾃｷｽﾄﾌｧｲﾙ (*.txt)|*.txt"_sj;
+  const TDialogAnswer a = DialogServices().FileDialog(r);
+  if (!a.Ok || a.Path.empty()) return;
+  try {
+    LoadSQLEditorLines(SQLEditor, a.Path);
+  } catch (const std::exception &e) {
+    // The editor keeps its text.
+    MsgBox(a.Path + " を読み込めません"_sj + "\r\n" + e.what(), "Quillmar", MB_OK | MB_ICONERROR);
+    return;
+  }
+  SQLEditorChange();
+}
+
+// ---------------------------------------------------------------- tables and fields
+
+namespace {
+
+const char *const kMainMaster = "SELECT * FROM sqlite_master WHERE type IN ('table', 'view') AND name <> 'info';";
+const char *const kTempMaster = "SELECT * FROM sqlite_temp_master WHERE type IN ('table', 'view') AND name <> 'info';";
+const char *const kSpecMaster = "SELECT * FROM spec.sqlite_master WHERE type IN ('table', 'view') AND name <> 'info';";
+const char *const kJppMaster = "SELECT * FROM jpp.sqlite_master WHERE type IN ('table', 'view') AND name <> 'info';";
+
+// Column 1 (name) of the statement's rows; nothing when it has none.
+std::vector<std::string> Names(const char *sql) {
+  std::vector<std::string> out;
+  if (!AcisDB->ExecQuery(sql)) return out;
+  for (TSQLiteTbl *q = AcisDB->Query(); !q->Eof(); q->Next()) out.push_back(q->FieldAsString(1));
+  return out;
+}
+
+}  // namespace
+
+void TfrmMain::LoadSqlTableLists() {
+  if (!AcisDB) return;
+  std::vector<std::string> all;
+  for (const char *sql : {kMainMaster, kTempMaster, kSpecMaster}) {
+    const std::vector<std::string> n = Names(sql);
+    all.insert(all.end(), n.begin(), n.end());
+  }
+  std::error_code ec;
+  if (std::filesystem::exists(FsPath(OptionData->DbFolder + "/jpp.db"), ec)) {
+    const std::vector<std::string> n = Names(kJppMaster);
+    all.insert(all.end(), n.begin(), n.end());
+    if (ui->cbDB->count() == 2) ui->cbDB->addItem(QStringLiteral("jpp.db"));
+  }
+  AddSQLTableNames(SQLEditor, all);
+  cbDBSelect();
+}
+
+void TfrmMain::cbDBSelect() {
+  if (!AcisDB) return;
+  std::vector<std::string> names;
+  switch (ui->cbDB->currentIndex()) {
+    case 0: {
+      names = Names(kMainMaster);
+      const std::vector<std::string> temp = Names(kTempMaster);
+      names.insert(names.end(), temp.begin(), temp.end());
+      break;
+    }
+    case 1: names = Names(kSpecMaster); break;
+    case 2: names = Names(kJppMaster); break;
+    default: return;
+  }
+  {
+    const QSignalBlocker block(ui->cbTableName);
+    ui->cbTableName->clear();
+    for (const std::string &n : names) ui->cbTableName->addItem(ToQ(n));
+    if (ui->cbTableName->count() > 0) ui->cbTableName->setCurrentIndex(0);
+  }
+  if (ui->cbTableName->count() > 0) cbTableNameSelect();
+}
+
+void TfrmMain::cbTableNameSelect() {
+  if (!AcisDB) return;
+  const std::string table = FromQ(ui->cbTableName->currentText());
+  // The name is quoted: a quote inside it cannot end the statement early.
+  if (!AcisDB->ExecQuery("PRAGMA table_info(" + SqlQuoted(table) + ")")) return;
+  TCheckListBoxEx *l = ui->lstSqlField;
+  l->Clear();
+  for (TSQLiteTbl *q = AcisDB->Query(); !q->Eof(); q->Next()) l->AddItem(q->FieldAsString(1));
+}
+
+// ---------------------------------------------------------------- SQL fragments
+
+std::string WhereOperator(int Kind) {
+  switch (Kind) {
+    case 0: return " like '%%'";
+    case 1: return " match 'pattern'";
+    case 2: return " regexp 'pattern'";
+    default: return std::string();
+  }
+}
+
+std::string BuildWhereClause(int Kind, const std::vector<std::string> &Fields, const std::string &Conjunction) {
+  std::string out;
+  for (std::size_t i = 0; i < Fields.size(); ++i) {
+    out += i == 0 ? " where " : " " + Conjunction + " ";
+    out += Fields[i] + WhereOperator(Kind) + "\r\n";
+  }
+  return out;
+}
+
+void SetAllChecked(TCheckListBoxEx *List, bool Checked) {
+  for (int i = 0; i < List->Count(); ++i) List->SetChecked(i, Checked);
+}
+
+std::vector<std::string> CheckedItems(const TCheckListBoxEx *List) {
+  std::vector<std::string> out;
+  for (int i = 0; i < List->Count(); ++i)
+    if (List->Checked(i)) out.push_back(List->Item(i));
+  return out;
+}
+
+void TfrmMain::pmnSqlFieldPopup() {
+  const bool any = ui->lstSqlField->CheckCount() > 0;
+  for (QAction *a : FFieldItems) a->setEnabled(any);
+}
+
+void TfrmMain::BuildSqlPopups() {
+  auto item = [this](QMenu *m, const char *name, const char *caption_utf8, std::function<void()> run) {
+    QAction *a = m->addAction(QString::fromUtf8(caption_utf8));
+    a->setObjectName(QString::fromLatin1(name));
+    connect(a, &QAction::triggered, this, [run] { RunGuarded(run); });
+    return a;
+  };
+  auto insert = [this](std::string text) {
+    return [this, text] { SQLEditorInsert(SQLEditor, text); };
+  };
+
+  pmSQLEdit = new QMenu(this);
+  pmSQLEdit->setObjectName("pmSQLEdit");
+  const struct {
+    const char *name, *caption, *keys;
+    int command;
+  } edits[] = {{"pmSqlUndo", "元に戻す(&U)", "Ctrl+Z", 0},       {"pmSqlRedo", "やり直し(&R)", "Ctrl+U", 1},
+               {"mnCopySQL", "コピー(&C)", "Ctrl+C", 2},         {"mnCutSQL", "切り取り(&T)", "Ctrl+X", 3},
+               {"mnPasteSQL", "貼り付け(&P)", "Ctrl+V", 4},      {"pmSqlSelectAll", "全て選択(&L)", "Ctrl+A", 5},
+               {"pmSqlDeleteAll", "全て消去(&D)", "Ctrl+Del", 6}};
+  for (const auto &e : edits) {
+    const int command = e.command;
+    QAction *a = item(pmSQLEdit, e.name, e.caption, [this, command] { SQLEditorCommand(SQLEditor, command); });
+    a->setShortcut(QKeySequence(QString::fromLatin1(e.keys)));
+    if (command == 2) mnCopySQL = a;
+    if (command == 3) mnCutSQL = a;
+  }
+  QMenu *sql = pmSQLEdit->addMenu(QStringLiteral("SQL"));
+  sql->setObjectName("pmnSQL");
+  item(sql, "pmnSQLTableList", "テーブル・ビュー一覧",
+       insert("SELECT * FROM sqlite_master WHERE type in ('table','view') and name <> 'info';"));
+  item(sql, "pmnSQLViewList", "テンポラリテーブル・ビュー一覧",
+       insert("SELECT * FROM sqlite_temp_master WHERE type in ('table','view') and name <> 'info';"));
+  item(sql, "pmnSQLINDEXList", "インデックス一覧",
+       insert("SELECT * FROM sqlite_master WHERE type='index' and name <> 'info' ORDER BY name;"));
+  SQLEditor->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(SQLEditor, &QWidget::customContextMenuRequested, this, [this](const QPoint &pos) {
+    SQLEditorStatusChange();
+    pmSQLEdit->popup(SQLEditor->mapToGlobal(pos));
+  });
+
+  pmnSqlField = new QMenu(this);
+  pmnSqlField->setObjectName("pmnSqlField");
+  TCheckListBoxEx *list = ui->lstSqlField;
+  auto table = [this] { return FromQ(ui->cbTableName->currentText()); };
+  auto fields = [list] { return JoinCommaText(CheckedItems(list)); };
+  // Items that need a checked field insert nothing without one.
+  auto with_fields = [this, fields](std::function<std::string(const std::string &)> text) {
+    return [this, fields, text] {
+      const std::string f = fields();
+      if (!f.empty()) SQLEditorInsert(SQLEditor, text(f));
+    };
+  };
+  auto where = [this, list](int kind, const char *conjunction) {
+    return [this, list, kind, conjunction] {
+      const std::string w = BuildWhereClause(kind, CheckedItems(list), conjunction);
+      if (!w.empty()) SQLEditorInsert(SQLEditor, w);
+    };
+  };
+  item(pmnSqlField, "pmnSqlFieldCheckAll", "全て選択(&L)", [list] { SetAllChecked(list, true); });
+  item(pmnSqlField, "pmnSqlFieldCheckOff", "全て解除(&F)", [list] { SetAllChecked(list, false); });
+  pmnSqlField->addSeparator();
+  item(pmnSqlField, "pmnSqlSelectAll", "select * from(&A)",
+       [this, table] { SQLEditorInsert(SQLEditor, "SELECT * FROM " + table()); });
+  FFieldItems = {
+      item(pmnSqlField, "pmnSqlSelectFrom", "select ～ from(&S)",
+           with_fields([table](const std::string &f) { return "SELECT " + f + " FROM " + table(); })),
+      item(pmnSqlField, "pmnSqlSelectDistinctFrom", "select distinct ～ from(&D)",
+           with_fields([table](const std::string &f) { return "SELECT DISTINCT " + f + " FROM " + table(); })),
+      item(pmnSqlField, "pmnSqlWhereLikeOr", "where ～ like or(&L)", where(0, "OR")),
+      item(pmnSqlField, "pmnSqlWhereLikeAnd", "where ～ like and(&K)", where(0, "AND")),
+      item(pmnSqlField, "pnmSqlOrderBy", "order by ～(&O)",
+           with_fields([](const std::string &f) { return " ORDER BY " + f; })),
+      item(pmnSqlField, "pmnSqlGroupBy", "group by ～(&G)",
+           with_fields([](const std::string &f) { return " GROUP BY " + f; })),
+      item(pmnSqlField, "pmnSqlWhereMatchOr", "where ～ match or(&M)", where(1, "OR")),
+      item(pmnSqlField, "pmnSqlWhereMatchAnd", "where ～ match and(&T)", where(1, "AND")),
+      item(pmnSqlField, "pmnSqlWhereRegExpOr", "where ～ regexp or(&R)", where(2, "OR")),
+      item(pmnSqlField, "pmnSqlWhereRegExpAnd", "where ～ regexp and(&E)", where(2, "AND")),
+  };
+  pmnSqlField->addSeparator();
+  item(pmnSqlField, "mnPRAGMAtablelist", "PRAGMA table_info",
+       [this, table] { SQLEditorInsert(SQLEditor, "PRAGMA table_info(" + SqlQuoted(table()) + ");"); });
+  item(pmnSqlField, "pmnPRAGMAindexlist", "PRAGMA index_list",
+       [this, table] { SQLEditorInsert(SQLEditor, "PRAGMA index_list(" + SqlQuoted(table()) + ");"); });
+  list->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(list, &QWidget::customContextMenuRequested, this, [this, list](const QPoint &pos) {
+    pmnSqlFieldPopup();
+    pmnSqlField->popup(list->viewport()->mapToGlobal(pos));
+  });
 }

@@ -19,6 +19,10 @@
 #include "ui/LogMemo.h"
 #include "ui/main.h"
 #include "ui/main_sqledit.h"
+#include "ui/main_sqlpane.h"
+#include "components/CheckListBoxEx.h"
+#include <QComboBox>
+#include <QMenu>
 #include "ui/main_window_test_util.h"
 #include "ui_main.h"
 
@@ -129,6 +133,108 @@ TEST_F(SqlPaneTest, DebugSwitchAndEmptyResults) {
   ui_.boxes.clear();
   Run("--\r\nCREATE TEMP TABLE quiet_t(a); DELETE FROM quiet_t;");
   EXPECT_TRUE(ui_.boxes.empty());
+}
+
+TEST_F(SqlPaneTest, EnablingFollowsTheEditorText) {
+  SetSQLEditorText(w->SQLEditor, "");
+  EXPECT_FALSE(w->ui->btnQueryExec->isEnabled());
+  EXPECT_FALSE(w->ui->btnQuerySave->isEnabled());
+  SetSQLEditorText(w->SQLEditor, "select 1");
+  EXPECT_TRUE(w->ui->btnQueryExec->isEnabled());
+  EXPECT_TRUE(w->ui->btnQuerySave->isEnabled());
+  EXPECT_TRUE(w->actSearchTekiyou->isEnabled());
+  // The search action runs the pane on the SQL tab.
+  w->actSearchTekiyou->trigger();
+  EXPECT_TRUE(w->ui->gdSQL->isVisible());
+  EXPECT_TRUE(w->actCsvSave->isEnabled());
+}
+
+TEST_F(SqlPaneTest, QueryFileRoundTripKeepsJapaneseInTheAnsiCodePage) {
+  TempDir dir;
+  const std::string file = (dir / "作物.qry").string();
+  const std::string text_utf8 = "SELECT * FROM tekiyo\r\nWHERE sakumotsu = 'だいこん' -- ソ①";
+  SetSQLEditorText(w->SQLEditor, cp932::FromUtf8(text_utf8));
+  dialogs_.answers.push_back({true, cp932::FromUtf8(file), ""});
+  w->ui->btnQuerySave->click();
+  ASSERT_EQ(dialogs_.files.size(), 1u);
+  const TFileDialogRequest &save = dialogs_.files[0].request;
+  EXPECT_TRUE(save.Save);
+  EXPECT_EQ(save.DefaultExt, "qry");
+  EXPECT_EQ(cp932::ToUtf8(save.Filter), "ｸｴﾘｰﾌｧｲﾙ (*.qry)|*.qry");
+  EXPECT_TRUE(save.OverwritePrompt);
+  // The file holds CP932 bytes, one editor line a line.
+  const std::string bytes = ReadFile(dir / "作物.qry");
+  EXPECT_EQ(bytes.substr(0, bytes.find_last_not_of("\r\n") + 1), cp932::FromUtf8(text_utf8));
+
+  SetSQLEditorText(w->SQLEditor, "");
+  dialogs_.answers.push_back({true, cp932::FromUtf8(file), ""});
+  w->ui->btnQueryLoad->click();
+  EXPECT_EQ(cp932::ToUtf8(SQLEditorText(w->SQLEditor)), text_utf8);
+  EXPECT_TRUE(w->ui->btnQueryExec->isEnabled());
+
+  // A file that cannot be read leaves the text and says so.
+  dialogs_.answers.push_back({true, cp932::FromUtf8((dir / "none.qry").string()), ""});
+  ui_.boxes.clear();
+  w->ui->btnQueryLoad->click();
+  EXPECT_EQ(ui_.boxes.size(), 1u);
+  EXPECT_EQ(cp932::ToUtf8(SQLEditorText(w->SQLEditor)), text_utf8);
+}
+
+TEST_F(SqlPaneTest, TableAndFieldListsAndTheirFragments) {
+  w->LoadSqlTableLists();
+  std::vector<std::string> expected;
+  for (const auto &r : QueryRows("SELECT name FROM sqlite_master WHERE type IN ('table','view') AND name <> 'info'"))
+    expected.push_back(r[0]);
+  for (const auto &r : ConnectionRows("SELECT name FROM sqlite_temp_master WHERE type IN ('table','view') AND name <> 'info'"))
+    expected.push_back(r[0]);
+  std::vector<std::string> tables;
+  for (int i = 0; i < w->ui->cbTableName->count(); ++i) tables.push_back(w->ui->cbTableName->itemText(i).toStdString());
+  EXPECT_EQ(tables, expected);
+
+  // The fields of the chosen table.
+  w->ui->cbTableName->setCurrentText("m_tekiyo");
+  std::vector<std::string> fields, expected_fields;
+  for (int i = 0; i < w->ui->lstSqlField->Count(); ++i) fields.push_back(cp932::ToUtf8(w->ui->lstSqlField->Item(i)));
+  for (const auto &r : QueryRows("PRAGMA table_info('m_tekiyo')")) expected_fields.push_back(r[1]);
+  EXPECT_EQ(fields, expected_fields);
+
+  auto run_item = [&](const char *name) {
+    QAction *a = w->pmnSqlField->findChild<QAction *>(name);
+    if (!a)
+      for (QAction *x : w->pmnSqlField->actions())
+        if (x->objectName() == name) a = x;
+    EXPECT_NE(a, nullptr) << name;
+    SetSQLEditorText(w->SQLEditor, "");
+    w->pmnSqlFieldPopup();
+    if (a && a->isEnabled()) a->trigger();
+    return cp932::ToUtf8(SQLEditorText(w->SQLEditor));
+  };
+  // Without a checked field only the field-free items write.
+  EXPECT_EQ(run_item("pmnSqlSelectFrom"), "");
+  EXPECT_EQ(run_item("pmnSqlSelectAll"), "SELECT * FROM m_tekiyo");
+  w->ui->lstSqlField->SetChecked(0, true);
+  w->ui->lstSqlField->SetChecked(3, true);
+  const std::string a = expected_fields[0], b = expected_fields[3];
+  EXPECT_EQ(run_item("pmnSqlSelectFrom"), "SELECT " + a + "," + b + " FROM m_tekiyo");
+  EXPECT_EQ(run_item("pmnSqlWhereRegExpAnd"), " where " + a + " regexp 'pattern'\r\n AND " + b + " regexp 'pattern'\r\n");
+  EXPECT_EQ(run_item("pnmSqlOrderBy"), " ORDER BY " + a + "," + b);
+  EXPECT_EQ(run_item("mnPRAGMAtablelist"), "PRAGMA table_info('m_tekiyo');");
+  // A quote in a table name stays inside the quoted name.
+  w->ui->cbTableName->addItem("it's");
+  w->ui->cbTableName->setCurrentText("it's");
+  EXPECT_EQ(run_item("pmnPRAGMAindexlist"), "PRAGMA index_list('it''s');");
+  EXPECT_TRUE(ui_.reports.empty());
+}
+
+TEST(SqlPaneFragments, WhereClauseAndStatementTests) {
+  EXPECT_EQ(BuildWhereClause(2, {"a", "b"}, "and"), " where a regexp 'pattern'\r\n and b regexp 'pattern'\r\n");
+  EXPECT_EQ(BuildWhereClause(0, {"x"}, "OR"), " where x like '%%'\r\n");
+  EXPECT_EQ(BuildWhereClause(1, {}, "OR"), "");
+  EXPECT_TRUE(StartsWithComment("  --/d\nupdate"));
+  EXPECT_TRUE(StartsWithComment("/* x */"));
+  EXPECT_FALSE(StartsWithComment("select -- x"));
+  EXPECT_TRUE(IsQueryStatement(" \tPRAGMA x"));
+  EXPECT_FALSE(IsQueryStatement("(select 1)"));
 }
 
 }  // namespace

@@ -1,0 +1,186 @@
+// The main window's output commands and its HTML result page on the sample database.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QTabWidget>
+#include <QToolButton>
+#include <filesystem>
+#include <fstream>
+
+#include "components/ExcelUtil.h"
+#include "platform/cp932.h"
+#include "support/testutil.h"
+#include "ui/UWebBrowser.h"
+#include "ui/main.h"
+#include "ui/main_sqledit.h"
+#include "ui/main_window_test_util.h"
+#include "ui_main.h"
+
+using namespace qmtest;
+using cp932::literals::operator""_sj;
+namespace fs = std::filesystem;
+
+namespace {
+
+void Fill(TXlsStringGrid *g, const Rows &rows) {
+  g->SetShape(static_cast<int>(rows[0].size()), static_cast<int>(rows.size()), 1, 0);
+  for (int r = 0; r < static_cast<int>(rows.size()); ++r)
+    for (int c = 0; c < static_cast<int>(rows[r].size()); ++c) g->SetCells(c, r, cp932::FromUtf8(rows[r][c]));
+  for (int c = 0; c < g->ColCount(); ++c) g->SetColWidths(c, 60);
+  g->show();
+}
+
+class OutputTest : public MainWindowFixture {
+ protected:
+  TempDir folders_;
+  void SetUp() override {
+    MainWindowFixture::SetUp();
+    OptionData->TemplateFolder = (folders_ / "Template").string();
+    OptionData->CssFolder = (folders_ / "css").string();
+    fs::create_directories(folders_ / "Template");
+    fs::create_directories(folders_ / "css");
+  }
+  struct Page {
+    std::string html, body, script;
+  };
+  Page Build(int target, const std::string &css = "") {
+    Page p;
+    w->BuildResultHtml(target, css, p.html, p.body, p.script);
+    return p;
+  }
+  // The viewers are top-level windows of their own.
+  QList<TfrmWebBrowser *> Viewers() {
+    QList<TfrmWebBrowser *> out;
+    for (QWidget *t : QApplication::topLevelWidgets())
+      if (auto *v = qobject_cast<TfrmWebBrowser *>(t)) out.push_back(v);
+    return out;
+  }
+};
+
+TEST_F(OutputTest, ResultPageByteForByte) {
+  w->ui->pgSearch->setCurrentWidget(w->ui->tabDefault);
+  TXlsStringGrid *g = w->ui->gdTekiyo;
+  Fill(g, {{"番号", "隠し", "作物名", "農薬の名称"},
+           {"1", "h", "ねぎ", " <a&\"b\"> "},
+           {"2", "h", "たまねぎ", "乳剤"},
+           {"3", "h", "ねぎ", ""}});
+  g->SetColWidths(1, 0);
+  g->SetRowObject(1, 1);
+  g->SetRowObject(3, 1);
+  const std::string date = cp932::ToUtf8(AcisDB->LastUpdate());
+  const std::string expected_body =
+      "<body>\r\n"
+      "<h1>農薬登録情報検索結果</h1>\r\n"
+      "<p class=\"update\">" + date + "</p>\r\n"
+      "<table border=\"1\">\r\n"
+      "<tr class=\"header\">\r\n\t<th>番号</th>\r\n\t<th>作物名</th>\r\n\t<th>農薬の名称</th>\r\n</tr>\r\n"
+      "<tr class=\"neighbors\">\r\n\t<td>1</td>\r\n\t<td>ねぎ</td>\r\n\t<td>&lt;a&amp;&quot;b&quot;&gt;</td>\r\n</tr>\r\n"
+      "<tr class=\"even\">\r\n\t<td>2</td>\r\n\t<td>たまねぎ</td>\r\n\t<td>乳剤</td>\r\n</tr>\r\n"
+      "<tr class=\"neighbors\">\r\n\t<td>3</td>\r\n\t<td>ねぎ</td>\r\n\t<td></td>\r\n</tr>\r\n"
+      "</table>\r\n"
+      "</body>\r\n";
+  const std::string expected_head =
+      "<!DOCTYPE HTML>\r\n<html lang=\"ja\">\r\n<head>\r\n"
+      "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=Shift_JIS\">\r\n"
+      "<style type=\"text/css\">\r\n<!--\r\n"
+      "TABLE,TH,TD {border-style: solid;border-width: 1px;border-color:black;border-collapse: collapse;}\r\n"
+      "-->\r\n</style>\r\n</head>\r\n";
+  const Page p = Build(0, (folders_ / "css" / "none.css").string());
+  EXPECT_EQ(cp932::ToUtf8(p.body), expected_body);
+  EXPECT_EQ(cp932::ToUtf8(p.html), expected_head + expected_body + "</html>");
+  EXPECT_EQ(p.script, "");
+
+  // Off the crop tab the marks give no class of their own.
+  w->ui->pgSearch->setCurrentWidget(w->ui->tabSQL);
+  w->CurrentGrid = g;
+  const std::string body = cp932::ToUtf8(Build(0).body);
+  EXPECT_EQ(body.find("neighbors"), std::string::npos);
+  EXPECT_NE(body.find("<tr class=\"odd\">\r\n\t<td>1</td>"), std::string::npos);
+}
+
+TEST_F(OutputTest, StyleSheetAndScriptGoIntoThePage) {
+  w->ui->pgSearch->setCurrentWidget(w->ui->tabDefault);
+  Fill(w->ui->gdTekiyo, {{"番号"}, {"1"}});
+  qmtest::WriteFile(folders_ / "css" / "excel.css", "td {color: red;}\nth {x: y;}");
+  qmtest::WriteFile(folders_ / "Template" / "results.js", "function results(k) {}\r\n");
+  const struct {
+    int target;
+    const char *body;
+  } cases[] = {{0, "<body onload=\"results()\">"},
+               {1, "<body onload=\"results('libre')\">"},
+               {2, "<body onload=\"results()\">"},
+               {3, "<body onload=\"results('just')\">"}};
+  for (const auto &c : cases) {
+    const Page p = Build(c.target, (folders_ / "css" / "excel.css").string());
+    EXPECT_EQ(p.body.substr(0, p.body.find("\r\n")), c.body) << c.target;
+    EXPECT_EQ(p.script, "<script type=\"text/javascript\">\r\nfunction results(k) {}\r\n</script>\r\n");
+    EXPECT_NE(p.html.find("<!--\r\ntd {color: red;}\r\nth {x: y;}\r\n-->\r\n</style>\r\n" + p.script + "</head>\r\n"),
+              std::string::npos);
+  }
+}
+
+TEST_F(OutputTest, OutputsActOnlyOnAShownGridWithRows) {
+  // A failed query leaves the SQL grid hidden.
+  w->ui->pgSearch->setCurrentWidget(w->ui->tabSQL);
+  SetSQLEditorText(w->SQLEditor, "SELECT * FROM no_such_table");
+  w->ui->btnQueryExec->click();
+  ASSERT_FALSE(w->ui->gdSQL->isVisible());
+  ui_.reports.clear();
+  for (QAction *a : {w->actCsvSave, w->actHtmlSave, w->actCopyExcel, w->actCopyJustCalc, w->actCopyExcelByHTML,
+                     w->actCopyWPS, w->actCopyJustCalcByHTML, w->actCopyOOoCalc}) {
+    a->setEnabled(true);
+    a->trigger();
+    EXPECT_TRUE(ui_.boxes.empty()) << a->objectName().toStdString();
+  }
+  EXPECT_TRUE(dialogs_.files.empty());
+  EXPECT_TRUE(Viewers().empty());
+
+  // A shown grid without data rows says so.
+  Fill(w->ui->gdSQL, {{"番号"}});
+  w->actCopyExcel->trigger();
+  ASSERT_EQ(ui_.boxes.size(), 1u);
+  EXPECT_EQ(cp932::ToUtf8(ui_.boxes[0].text), "データ行がありません");
+  EXPECT_EQ(w->btnExcel->defaultAction(), w->actCopyExcel);
+  EXPECT_EQ(OptionData->SpreadSheet, 0);
+  w->actCopyJustCalc->trigger();
+  EXPECT_EQ(w->btnExcel->defaultAction(), w->actCopyJustCalc);
+  EXPECT_EQ(OptionData->SpreadSheet, 3);
+}
+
+TEST_F(OutputTest, CsvFileHoldsTheGrid) {
+  w->ui->pgSearch->setCurrentWidget(w->ui->tabSQL);
+  const std::string sql = "SELECT bango, sakumotsu FROM tekiyo WHERE sakumotsu = 'ねぎ' ORDER BY bango";
+  SetSQLEditorText(w->SQLEditor, cp932::FromUtf8(sql));
+  w->ui->btnQueryExec->click();
+  const std::string file = (folders_ / "out.csv").string();
+  dialogs_.answers.push_back({true, file, ""});
+  w->actCsvSave->trigger();
+  ASSERT_EQ(dialogs_.files.size(), 1u);
+  const TFileDialogRequest &r = dialogs_.files[0].request;
+  EXPECT_TRUE(r.Save);
+  EXPECT_TRUE(r.OverwritePrompt);
+  EXPECT_EQ(r.DefaultExt, "csv");
+  EXPECT_EQ(cp932::ToUtf8(r.Filter), "CSVﾌｧｲﾙ(*.csv)|*.csv|ﾃｷｽﾄ (*.txt)|*.txt");
+  const std::string text = cp932::ToUtf8(qmtest::ReadFile(file));
+  std::string expected = "番号,作物名\r\n";
+  for (const auto &row : QueryRows(sql)) expected += row[0] + "," + row[1] + "\r\n";
+  EXPECT_EQ(text.substr(0, expected.size()), expected);
+}
+
+TEST_F(OutputTest, HtmlOutputFindsABareStyleSheetNameInTheStyleFolder) {
+  w->ui->pgSearch->setCurrentWidget(w->ui->tabSQL);
+  SetSQLEditorText(w->SQLEditor, "SELECT 1 AS bango");
+  w->ui->btnQueryExec->click();
+  qmtest::WriteFile(folders_ / "css" / "mine.css", ".marker {}");
+  OptionData->CssFile = "mine.css";
+  w->actHtmlSave->trigger();
+  const auto viewers = Viewers();
+  ASSERT_EQ(viewers.size(), 1);
+  EXPECT_NE(viewers[0]->Html.find(".marker {}"), std::string::npos);
+  EXPECT_TRUE(viewers[0]->isVisible());
+  EXPECT_FALSE(viewers[0]->isMinimized());
+  delete viewers[0];
+}
+
+}  // namespace
