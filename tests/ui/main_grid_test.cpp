@@ -312,9 +312,15 @@ TEST_F(ResultGridTest, PopupItemsByHeaderAndPestCategory) {
     std::sort(shown.begin(), shown.end());
     std::sort(want.begin(), want.end());
     EXPECT_EQ(shown, want);
-    if (*c.google) EXPECT_EQ(item("pmnGoogleTekiyo")->text().toStdString(), c.google);
-    if (*c.send) EXPECT_EQ(item("pmnSendToTabYakuzai")->text().toStdString(), c.send);
-    if (*c.term && c.col != 3) EXPECT_EQ(U8(c.col == 0 ? w->SendToTerm : w->LookupTerm), c.term);
+    if (*c.google) {
+      EXPECT_EQ(item("pmnGoogleTekiyo")->text().toStdString(), c.google);
+    }
+    if (*c.send) {
+      EXPECT_EQ(item("pmnSendToTabYakuzai")->text().toStdString(), c.send);
+    }
+    if (*c.term && c.col != 3) {
+      EXPECT_EQ(U8(c.col == 0 ? w->SendToTerm : w->LookupTerm), c.term);
+    }
     EXPECT_TRUE(w->actGridCopy->isEnabled());
     EXPECT_TRUE(item("pmnRemoveRow")->isVisible());
     EXPECT_EQ(item("pmnRemoveRow")->text().toStdString(), "行削除(&D)");
