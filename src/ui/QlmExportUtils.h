@@ -54,6 +54,8 @@ void OpenPesticideDatabasePage(QWidget *window, const std::string &term);
 void OpenPlantDiseaseSiteSearch(QWidget *window, const std::string &term);
 void OpenFarmProductSearch(QWidget *window, const std::string &term);
 void OpenPestControlSiteSearch(QWidget *window, const std::string &term);
+// The pest-control site's name as the look-up menus show it (UTF-8).
+inline constexpr const char *kPestControlSiteName = "防除ネット";
 void OpenOnlineDictionary(QWidget *window, const std::string &term);
 
 // Spreadsheet kinds (the setting SpreadSheet).

@@ -163,9 +163,6 @@ std::string ItemCaption(const std::string &term, const char *suffix_utf8, const 
   return cp932::FromUtf8(prefix_utf8) + term + cp932::FromUtf8(suffix_utf8);
 }
 
-// The label naming the pest-control site in its search item.
-const char *const kPestControlSiteLabel = "防除ネット";
-
 bool CaptionIs(const std::string &caption, std::initializer_list<const char *> names_utf8) {
   for (const char *n : names_utf8)
     if (caption == cp932::FromUtf8(n)) return true;
@@ -182,6 +179,22 @@ QColor HighlightColor(const QWidget *w) { return w->palette().color(QPalette::Hi
 QColor HighlightTextColor(const QWidget *w) { return w->palette().color(QPalette::HighlightedText); }
 
 }  // namespace
+
+void ShowProductLookups(QAction *caution, QAction *caution_option, QAction *mixing, QAction *farm,
+                        const std::string &product, const std::string &crop, bool online) {
+  caution->setText(ToQ(ItemCaption(product, "」の使用上の注意事項をGoogleで検索")));
+  mixing->setText(ToQ(ItemCaption(product, "」の混用事例をGoogleで検索")));
+  farm->setText(ToQ(ItemCaption(product, "」を農家Webで検索")));
+  for (QAction *a : {caution, mixing, farm}) {
+    a->setVisible(true);
+    a->setEnabled(online);
+  }
+  if (crop == "だいこん"_sj) {
+    caution_option->setText(ToQ(ItemCaption(product, "」の つまみ菜、間引き菜での使用可否をGoogleで検索")));
+    caution_option->setVisible(true);
+    caution_option->setEnabled(online);
+  }
+}
 
 TfrmGrid::TfrmGrid(QWidget *owner) : QMainWindow(nullptr, Qt::Window), ui(new Ui::TfrmGrid), FOwner(owner) {
   ui->setupUi(this);
@@ -451,30 +464,29 @@ bool TfrmGrid::KeywordHit(const TXlsStringGrid &grid, int row) const {
   return false;
 }
 
-void TfrmGrid::DrawGridCell(TXlsStringGrid &grid, int col, int row, QPainter &p, const QRect &rect,
-                            TGridDrawState state, bool result_grid) {
+void PaintResultCell(TXlsStringGrid &grid, int col, int row, QPainter &p, const QRect &rect, TGridDrawState state,
+                     const TResultCellLook &look) {
   const int space = std::max(OptionData->GridLineSpace, 0) / 2;
   const bool fixed = state & gdFixed;
   QColor back = grid.palette().color(QPalette::Base);
   QColor fore = grid.palette().color(QPalette::Text);
   QFont font = grid.font();
-  bool selected = (state & (gdSelected | gdFocused)) != 0;
-  if (&grid == ui->gdSeibun && !FSeibunSelectionShown) selected = false;
+  const bool selected = look.SelectionShown && (state & (gdSelected | gdFocused)) != 0;
   if (fixed) {
     back = grid.palette().color(QPalette::Button);
     fore = grid.palette().color(QPalette::ButtonText);
-  } else if (result_grid) {
-    const bool marked = (MarkedRow > 0 && row == MarkedRow) || (state & gdFocused);
-    if (OptionData->TekiyouGridEveryOtherLine && !(state & gdSelected)) {
+  } else if (look.ResultGrid) {
+    const bool in_selection = (state & gdSelected) != 0;
+    if (OptionData->TekiyouGridEveryOtherLine && !in_selection) {
       if (row % 2 == 1) {
         back = ColorFromCode(OptionData->TekiyouColor);
       } else {
         back = ColorFromCode(OptionData->TekiyouColor2);
-        font = FAltFont;
+        if (look.AltFont) font = *look.AltFont;
       }
     }
-    if (!(state & gdSelected) && KeywordHit(grid, row)) back = QColor(0xC0, 0xDC, 0xC0);
-    if (marked || (state & gdSelected)) {
+    if (!in_selection && look.Tinted) back = QColor(0xC0, 0xDC, 0xC0);
+    if (look.Marked || in_selection || (state & gdFocused)) {
       back = HighlightColor(&grid);
       fore = HighlightTextColor(&grid);
     }
@@ -493,6 +505,49 @@ void TfrmGrid::DrawGridCell(TXlsStringGrid &grid, int col, int row, QPainter &p,
   const QRect box = rect.adjusted(2, space, -2, -space);
   const bool number = grid.RowCount() > 0 && grid.CellView(col, 0) == "番号"_sj;
   p.drawText(box, (number ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignTop | Qt::TextWordWrap, text);
+}
+
+std::string GridSelectionText(const TXlsStringGrid &grid, const std::string &single_cell_text, bool mobile) {
+  const TGridRect s = grid.Selection();
+  if (s.Left == s.Right && s.Top == s.Bottom) return single_cell_text;
+  std::string text;
+  for (int r = s.Top; r <= s.Bottom; ++r) {
+    for (int c = s.Left; c <= s.Right; ++c) {
+      if (c < s.Right && grid.ColWidths(c) <= 0) continue;
+      text += grid.CellView(c, r);
+      text += mobile || c == s.Right ? "\r\n" : "\t";
+    }
+    if (mobile) text += "---------\r\n";
+  }
+  return text;
+}
+
+void OpenTekiyouCard(QWidget *owner, TXlsStringGrid &g, const std::function<void(QDialog *)> &run) {
+  if (g.Row() < 1 || g.Row() >= g.RowCount()) return;
+  QPointer<TDlgTekiyouCard> card = new TDlgTekiyouCard(owner);
+  card->Grid = &g;
+  card->Header = g.Rows(0);
+  card->Row = g.Rows(g.Row());
+  card->RowIndex = g.Row();
+  QRect cell = g.CellRect(g.Col(), g.Row());
+  MoveInsideWorkArea(card, g.viewport()->mapToGlobal(cell.isEmpty() ? QPoint(0, 0) : cell.bottomLeft() + QPoint(0, 1)),
+                     &g);
+  card->Memo()->setFont(g.font());
+  run(card);
+  delete card.data();
+}
+
+void TfrmGrid::DrawGridCell(TXlsStringGrid &grid, int col, int row, QPainter &p, const QRect &rect,
+                            TGridDrawState state, bool result_grid) {
+  TResultCellLook look;
+  look.ResultGrid = result_grid;
+  look.AltFont = &FAltFont;
+  if (result_grid) {
+    look.Tinted = KeywordHit(grid, row);
+    look.Marked = MarkedRow > 0 && row == MarkedRow;
+  }
+  look.SelectionShown = !(&grid == ui->gdSeibun && !FSeibunSelectionShown);
+  PaintResultCell(grid, col, row, p, rect, state, look);
 }
 
 void TfrmGrid::gdResultDrawCell(TXlsStringGrid &grid, int col, int row, QPainter &p, const QRect &rect,
@@ -571,37 +626,13 @@ void TfrmGrid::gdResultKeyDown(TXlsStringGrid &grid, int &key, TShiftState) {
 void TfrmGrid::RunCard(TDlgTekiyouCard *card) { card->exec(); }
 
 void TfrmGrid::OpenCard() {
-  TXlsStringGrid *g = ui->gdResult;
-  if (g->Row() < 1 || g->Row() >= g->RowCount()) return;
-  QPointer<TDlgTekiyouCard> card = new TDlgTekiyouCard(this);
-  card->Grid = g;
-  card->Header = g->Rows(0);
-  card->Row = g->Rows(g->Row());
-  card->RowIndex = g->Row();
-  QRect cell = g->CellRect(g->Col(), g->Row());
-  MoveInsideWorkArea(card, g->viewport()->mapToGlobal(cell.isEmpty() ? QPoint(0, 0) : cell.bottomLeft() + QPoint(0, 1)),
-                     g);
-  card->Memo()->setFont(g->font());
-  RunCard(card);
-  delete card.data();
+  OpenTekiyouCard(this, *ui->gdResult, [this](QDialog *d) { RunCard(static_cast<TDlgTekiyouCard *>(d)); });
 }
 
 // ---------------------------------------------------------------- copies
 
 std::string TfrmGrid::CopyText(const TXlsStringGrid &grid, const std::string &single_cell_text) const {
-  const TGridRect s = grid.Selection();
-  if (s.Left == s.Right && s.Top == s.Bottom) return single_cell_text;
-  std::string text;
-  for (int r = s.Top; r <= s.Bottom; ++r) {
-    for (int c = s.Left; c < s.Right; ++c) {
-      if (grid.ColWidths(c) <= 0) continue;
-      text += grid.CellView(c, r);
-      text += '\t';
-    }
-    text += grid.CellView(s.Right, r);
-    text += "\r\n";
-  }
-  return text;
+  return GridSelectionText(grid, single_cell_text);
 }
 
 void TfrmGrid::actCopyExecute() { SetClipboardText(CopyText(*ui->gdResult, FClickedText)); }
@@ -620,21 +651,22 @@ void TfrmGrid::actGridSeibunCopyALLExecute() { ui->gdSeibun->CopyClipboard(); }
 
 // ---------------------------------------------------------------- rows and columns
 
-void TfrmGrid::actDeleteRowExecute() {
-  TXlsStringGrid *g = ui->gdResult;
-  const int r = g->Row(), c = g->Col();
-  if (r < g->TopRow() || r >= g->TopRow() + std::max(g->VisibleRowCount(), 1) || c < g->LeftCol() ||
-      c >= g->LeftCol() + std::max(g->VisibleColCount(), 1))
+void RemoveCurrentRows(TXlsStringGrid &g) {
+  const int r = g.Row(), c = g.Col();
+  if (r < g.TopRow() || r >= g.TopRow() + std::max(g.VisibleRowCount(), 1) || c < g.LeftCol() ||
+      c >= g.LeftCol() + std::max(g.VisibleColCount(), 1))
     return;
-  if (r < g->FixedRows()) return;
-  if (!(g->Options() & goRowSelect)) {
-    g->RemoveRow(r);
+  if (r < g.FixedRows()) return;
+  if (!(g.Options() & goRowSelect)) {
+    g.RemoveRow(r);
     return;
   }
-  const TGridRect s = g->Selection();
+  const TGridRect s = g.Selection();
   for (int i = s.Bottom; i >= s.Top; --i)
-    if (i >= g->FixedRows()) g->RemoveRow(i);
+    if (i >= g.FixedRows()) g.RemoveRow(i);
 }
+
+void TfrmGrid::actDeleteRowExecute() { RemoveCurrentRows(*ui->gdResult); }
 
 void TfrmGrid::actDeleteColExecute() {
   if (FMouseCol >= 0 && FMouseCol < ui->gdResult->ColCount()) ui->gdResult->RemoveColumn(FMouseCol);
@@ -719,18 +751,7 @@ void TfrmGrid::pmnGridPopup() {
   // 3. Product look-ups.
   if (CaptionIs(caption, {"農薬の名称", "農薬通称"})) {
     FProductName = text;
-    chui->setText(ToQ(ItemCaption(text, "」の使用上の注意事項をGoogleで検索")));
-    konyo->setText(ToQ(ItemCaption(text, "」の混用事例をGoogleで検索")));
-    nouka->setText(ToQ(ItemCaption(text, "」を農家Webで検索")));
-    for (QAction *a : {chui, konyo, nouka}) {
-      a->setVisible(true);
-      a->setEnabled(online);
-    }
-    if (crop == "だいこん"_sj) {
-      chuiOpt->setText(ToQ(ItemCaption(text, "」の つまみ菜、間引き菜での使用可否をGoogleで検索")));
-      chuiOpt->setVisible(true);
-      chuiOpt->setEnabled(online);
-    }
+    ShowProductLookups(chui, chuiOpt, konyo, nouka, text, crop, online);
   }
 
   // 4. Ingredient look-ups.
@@ -756,7 +777,7 @@ void TfrmGrid::pmnGridPopup() {
     gene->setVisible(cid == 1);
     boujo->setVisible(cid >= 1 && cid <= 3);
     gene->setText(ToQ(ItemCaption(FClickedText, "」をGoogleで農業生物資源サイト内検索")));
-    boujo->setText(ToQ(ItemCaption(FClickedText, (std::string("」をGoogleで") + kPestControlSiteLabel + "サイト内検索").c_str())));
+    boujo->setText(ToQ(ItemCaption(FClickedText, (std::string("」をGoogleで") + kPestControlSiteName + "サイト内検索").c_str())));
     gene->setEnabled(online);
     boujo->setEnabled(online);
   }
@@ -859,33 +880,60 @@ TResultPage TfrmGrid::BuildHtml(int kind, const std::string &css_file) const {
   return BuildResultPage(parts);
 }
 
-void TfrmGrid::actExportHTMLExecute() {
-  const TResultPage page = BuildHtml(0, OptionData->CssFile);
-  auto *viewer = new TfrmWebBrowser(this);
+std::string StyleSheetPath(const std::string &css_file) {
+  if (css_file.empty() || css_file.find('/') != std::string::npos || css_file.find('\\') != std::string::npos)
+    return css_file;
+  return OptionData->CssFolder + "/" + css_file;
+}
+
+TfrmWebBrowser *ShowPageInViewer(QWidget *owner, const TResultPage &page, const QString &caption) {
+  auto *viewer = new TfrmWebBrowser(owner);
   viewer->Html = page.Html;
   viewer->BodyHtml = page.Body;
   viewer->ScriptHtml = page.Script;
-  viewer->setWindowTitle(windowTitle() + QStringLiteral("(HTML)"));
-  FLastViewer = viewer;
+  viewer->setWindowTitle(caption);
   viewer->show();
+  return viewer;
 }
 
-void TfrmGrid::HandOffByHtml(int kind, void (TfrmWebBrowser::*export_action)()) {
-  const TResultPage page = BuildHtml(kind, OptionData->CssFolder + "/" + OptionData->ExportssCssFile);
-  std::unique_ptr<TfrmWebBrowser> viewer(new TfrmWebBrowser(this));
+void HandPageToSpreadsheet(QWidget *owner, const TResultPage &page, const QString &caption, int kind) {
+  static void (TfrmWebBrowser::*const kExport[4])() = {
+      &TfrmWebBrowser::actExportExcelExecute, &TfrmWebBrowser::actExportCalcExecute,
+      &TfrmWebBrowser::actExportWPSExecute, &TfrmWebBrowser::actExportJustCalcExecute};
+  std::unique_ptr<TfrmWebBrowser> viewer(new TfrmWebBrowser(owner));
   viewer->setAttribute(Qt::WA_DeleteOnClose, false);
   viewer->Html = page.Html;
   viewer->BodyHtml = page.Body;
   viewer->ScriptHtml = page.Script;
-  viewer->setWindowTitle(windowTitle() + QStringLiteral("(HTML)"));
+  viewer->setWindowTitle(caption);
   viewer->showMinimized();
-  ((*viewer).*export_action)();
+  ((*viewer).*kExport[kind >= 0 && kind < 4 ? kind : 0])();
+}
+
+int RunDirectHandOff(TXlsStringGrid &g, bool just_calc) {
+  g.FreezePanesRow = 2;
+  g.FreezePanesCol = 1;
+  g.VerticalRangeRow = 0;
+  g.VerticalRangeCol = 0;
+  g.PageOrientation = xlLandscape;
+  g.CellBorderWeight = bwHairline;
+  return just_calc ? g.CopyJustCalc() : g.CopyExcel();
+}
+
+void TfrmGrid::actExportHTMLExecute() {
+  const TResultPage page = BuildHtml(0, StyleSheetPath(OptionData->CssFile));
+  FLastViewer = ShowPageInViewer(this, page, windowTitle() + QStringLiteral("(HTML)"));
+}
+
+void TfrmGrid::HandOffByHtml(int kind) {
+  const TResultPage page = BuildHtml(kind, OptionData->CssFolder + "/" + OptionData->ExportssCssFile);
+  HandPageToSpreadsheet(this, page, windowTitle() + QStringLiteral("(HTML)"), kind);
 }
 
 void TfrmGrid::actCopyExcelByHTMLExecute() {
   SetExcelAction(ui->actCopyExcelByHTML);
   OptionData->SpreadSheet = 0;
-  HandOffByHtml(0, &TfrmWebBrowser::actExportExcelExecute);
+  HandOffByHtml(0);
 }
 
 void TfrmGrid::actExportCalcExecute() {
@@ -893,31 +941,24 @@ void TfrmGrid::actExportCalcExecute() {
   SetExcelAction(ui->actExportCalc);
   ui->btnExcel->setText(ToQ("Calc出力"_sj));
   OptionData->SpreadSheet = 1;
-  HandOffByHtml(1, &TfrmWebBrowser::actExportCalcExecute);
+  HandOffByHtml(1);
 }
 
 void TfrmGrid::actExportWPSExecute() {
   SetExcelAction(ui->actExportWPS);
   OptionData->SpreadSheet = 2;
-  HandOffByHtml(2, &TfrmWebBrowser::actExportWPSExecute);
+  HandOffByHtml(2);
 }
 
 void TfrmGrid::actCopyJustCalcByHTMLExecute() {
   SetExcelAction(ui->actCopyJustCalcByHTML);
   OptionData->SpreadSheet = 3;
-  HandOffByHtml(3, &TfrmWebBrowser::actExportJustCalcExecute);
+  HandOffByHtml(3);
 }
 
 void TfrmGrid::DirectHandOff(bool just_calc) {
   SetExcelAction(just_calc ? ui->actExportJustCalc : ui->actExportExcel);
-  TXlsStringGrid *g = ui->gdResult;
-  g->FreezePanesRow = 2;
-  g->FreezePanesCol = 1;
-  g->VerticalRangeRow = 0;
-  g->VerticalRangeCol = 0;
-  g->PageOrientation = xlLandscape;
-  g->CellBorderWeight = bwHairline;
-  const int result = just_calc ? g->CopyJustCalc() : g->CopyExcel();
+  const int result = RunDirectHandOff(*ui->gdResult, just_calc);
   switch (result) {
     case 2: ErrorBox("データ行がありません"_sj); break;
     case -3: ErrorBox("エラー：バッファーオーバーフロー"_sj); break;

@@ -14,6 +14,8 @@
 #include "components/ExcelUtil.h"
 
 class QAction;
+class QDialog;
+class QPainter;
 class QMenu;
 class QLineEdit;
 class TDlgTekiyouCard;
@@ -50,6 +52,48 @@ struct TResultPage {
 // Every line ends with CR LF except the closing "</html>". The script comes from
 // "results.js" in the template folder when it is there.
 TResultPage BuildResultPage(const TResultPageParts &parts);
+
+// ---- What the main window's result grids and this window share ----
+
+// How a result-grid cell is painted beyond its text.
+struct TResultCellLook {
+  bool ResultGrid = true;        // alternate rows, tint and marked row apply
+  bool Tinted = false;           // the neighbouring-crop (or keyword) tint, unless selected
+  bool Marked = false;           // drawn in the selection colours
+  bool SelectionShown = true;    // false: a selected cell is drawn as unselected
+  const QFont *AltFont = nullptr;  // the even-row font
+};
+// Fills the cell and draws its text: data cells word-wrapped (right-aligned under "番号"),
+// the header row on one line, vertically centred.
+void PaintResultCell(TXlsStringGrid &grid, int col, int row, QPainter &p, const QRect &rect, TGridDrawState state,
+                     const TResultCellLook &look);
+// The clipboard text of the grid's selection: a single cell gives single_cell_text; else per
+// row the cells from left to right, a column of width 0 left out except the last one, TAB
+// between cells and CR LF after the row. Mobile: every cell on a line of its own and a line
+// "---------" after each row.
+std::string GridSelectionText(const TXlsStringGrid &grid, const std::string &single_cell_text, bool mobile = false);
+// Removes the current row when it is in view; in row-select mode every selected row, from
+// the bottom up. Header rows stay.
+void RemoveCurrentRows(TXlsStringGrid &grid);
+// The product look-ups of a grid popup shown for the product (the thinning-greens caution
+// only for the crop "だいこん"), enabled unless offline.
+void ShowProductLookups(QAction *caution, QAction *caution_option, QAction *mixing, QAction *farm,
+                        const std::string &product, const std::string &crop, bool online);
+// The result-row card of the grid's current row, below the current cell and inside the work
+// area, run by Run (modal) and released.
+void OpenTekiyouCard(QWidget *owner, TXlsStringGrid &grid, const std::function<void(QDialog *)> &run);
+
+// The style sheet named by a setting: a bare file name lies in the style-sheet folder, a
+// name with a folder is used as it is.
+std::string StyleSheetPath(const std::string &css_file);
+// A new modeless HTML viewer owned by owner, showing the page.
+TfrmWebBrowser *ShowPageInViewer(QWidget *owner, const TResultPage &page, const QString &caption);
+// The page handed to a spreadsheet program (kind 0 Excel, 1 Calc, 2 WPS, 3 JustCalc)
+// through a minimised viewer, which is freed afterwards.
+void HandPageToSpreadsheet(QWidget *owner, const TResultPage &page, const QString &caption, int kind);
+// The direct hand-off of a grid: frozen panes at row 2, column 1, landscape, hairline
+// borders, then CopyExcel or CopyJustCalc; their result.
+int RunDirectHandOff(TXlsStringGrid &grid, bool just_calc);
 
 // ---- The window ----
 
@@ -168,7 +212,7 @@ class TfrmGrid : public QMainWindow {
   void DrawGridCell(TXlsStringGrid &grid, int col, int row, QPainter &p, const QRect &rect,
                     TGridDrawState state, bool result_grid);
   bool KeywordHit(const TXlsStringGrid &grid, int row) const;
-  void HandOffByHtml(int kind, void (TfrmWebBrowser::*export_action)());
+  void HandOffByHtml(int kind);
   void DirectHandOff(bool just_calc);
   QAction *NewItem(QMenu *menu, const char *name);
   std::string CopyText(const TXlsStringGrid &grid, const std::string &single_cell_text) const;

@@ -81,23 +81,12 @@ void TfrmMain::BuildMenus() {
     a->setObjectName(name);
     return a;
   };
+  BuildResultActions();
   actSearchTekiyou = action("actSearchTekiyou", "検索");
   actStop = action("actStop", "中止");
   actCheckUpdate = action("actCheckUpdate", "データ更新");
   actYakuzaiPDFDown = action("actYakuzaiPDFDown", "ラベルPDF");
-  actCsvSave = action("actCsvSave", "CSV保存");
-  actHtmlSave = action("actHtmlSave", "HTML保存");
-  actGridCopy = action("actGridCopy", "コピー");
-  actGridAllCopy = action("actGridAllCopy", "全てコピー");
   actCrossCheck = action("actCrossCheck", "クロスチェック");
-  actTsusho = action("actTsusho", "通称表示");
-  actTsusho->setCheckable(true);
-  actRacKeito = action("actRacKeito", "RAC系統表示");
-  actRacKeito->setCheckable(true);
-  actCopyExcelByHTML = action("actCopyExcelByHTML", "Excel出力");
-  actCopyOOoCalc = action("actCopyOOoCalc", "Calc出力");
-  actCopyWPS = action("actCopyWPS", "WPS出力");
-  actCopyJustCalcByHTML = action("actCopyJustCalcByHTML", "JustCalc出力");
 
   mnExit = action("mnExit", "終了(&X)");
   connect(mnExit, &QAction::triggered, this, &TfrmMain::mnExitClick);
@@ -110,7 +99,7 @@ void TfrmMain::BuildMenus() {
   mnLogPaneOn = action("mnLogPaneOn", "トレースログペインを表示(&L)");
   mnLogPaneOn->setCheckable(true);
   connect(mnLogPaneOn, &QAction::triggered, this, &TfrmMain::mnLogPaneOnClick);
-  mnRowSelect = action("mnRowSelect", "行選択(&R)");
+  mnRowSelect = action("mnRowSelect", "行選択モード(&R)");
   mnRowSelect->setCheckable(true);
   mnOffline = action("mnOffline", "オフライン(&O)");
   mnOffline->setCheckable(true);
@@ -130,22 +119,18 @@ void TfrmMain::BuildMenus() {
   view->setObjectName("mnView");
   view->addActions({mnToolbarOn, mnStatusBarOn, mnLogPaneOn, mnRowSelect});
   view->addSeparator();
-  view->addActions({actTsusho, actRacKeito, mnOffline});
+  view->addActions({actTsusho, mnSearchSeibunView, mnSearchKeitoView, mnOffline});
+  QMenu *output = menuBar()->addMenu(ToQ("出力(&O)"_sj));
+  output->setObjectName("mnOutput");
+  output->addActions({actGridCopy, actGridAllCopy, mnPortaBase});
+  output->addSeparator();
+  output->addActions({actCsvSave, actHtmlSave, actExportGrid});
+  output->addSeparator();
+  output->addActions({actCopyExcelByHTML, actCopyOOoCalc, actCopyWPS, actCopyJustCalcByHTML, actCopyExcel,
+                      actCopyJustCalc});
   QMenu *help = menuBar()->addMenu(ToQ("ヘルプ(&H)"_sj));
   help->setObjectName("mnHelp");
   help->addAction(mnAbout);
-
-  mnTekiyouGrid = new QMenu(this);
-  mnTekiyouGrid->setObjectName("mnTekiyouGrid");
-  mnTekiyouGrid->addActions({actGridCopy, actGridAllCopy});
-  pmnGridAdjustWidth = mnTekiyouGrid->addAction(ToQ("列幅調整"_sj));
-  pmnGridAdjustWidth->setObjectName("pmnGridAdjustWidth");
-  pmnFixedClm = mnTekiyouGrid->addAction(ToQ("列固定"_sj));
-  pmnFixedClm->setObjectName("pmnFixedClm");
-  pmnFixedClmOff = mnTekiyouGrid->addAction(ToQ("列固定解除"_sj));
-  pmnFixedClmOff->setObjectName("pmnFixedClmOff");
-  pmnGoogleTekiyo = mnTekiyouGrid->addAction(ToQ("Google検索"_sj));
-  pmnGoogleTekiyo->setObjectName("pmnGoogleTekiyo");
 
   ToolBar1 = new TXPToolBar(this);
   ToolBar1->setObjectName("ToolBar1");
@@ -160,6 +145,12 @@ void TfrmMain::BuildMenus() {
   btnExcel = new QToolButton(ToolBar1);
   btnExcel->setObjectName("btnExcel");
   ToolBar1->addWidget(btnExcel);
+  ToolBar1->addAction(actExportGrid);
+  ToolBar1->addSeparator();
+  ToolBar1->addAction(actTsusho);
+  ToolBar1->addAction(actRacKeito);
+  btnSeibunView->setParent(ToolBar1);
+  ToolBar1->addWidget(btnSeibunView);
   ToolBar1->addSeparator();
   ToolBar1->addAction(actCheckUpdate);
 }
@@ -308,10 +299,13 @@ void TfrmMain::FormCreate() {
 
   // 15. The spreadsheet button.
   switch (OptionData->SpreadSheet) {
-    case 1: btnExcel->setDefaultAction(actCopyOOoCalc); break;
-    case 2: btnExcel->setDefaultAction(actCopyWPS); break;
-    case 3: btnExcel->setDefaultAction(actCopyJustCalcByHTML); break;
-    default: btnExcel->setDefaultAction(actCopyExcelByHTML); break;
+    case 1:
+      SetExcelAction(actCopyOOoCalc);
+      btnExcel->setText(ToQ("Calc出力"_sj));
+      break;
+    case 2: SetExcelAction(actCopyWPS); break;
+    case 3: SetExcelAction(actCopyJustCalcByHTML); break;
+    default: SetExcelAction(actCopyExcelByHTML); break;
   }
 
   // 16. The crop tab's condition controls start disabled.
@@ -345,6 +339,9 @@ void TfrmMain::FormCreate() {
 
   // 20. Row selection.
   mnRowSelect->setChecked(OptionData->GridRowSelect);
+
+  // 21.-22. The result grids' handlers and hints, the SQL pane, the tab change.
+  ConnectResultGrids();
 
   // 21. The frame's column widths.
   ui->fraSakumotsu->LoadColumnWidths();

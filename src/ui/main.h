@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace Ui {
 class TfrmMain;
@@ -19,8 +20,12 @@ class QAction;
 class QDialog;
 class QLabel;
 class QMenu;
+class QPainter;
+class QRect;
+class QEvent;
 class QSplitter;
 class QToolButton;
+class QTabWidget;
 class TLogMemo;
 class TWinSpinEdit;
 class TXPToolBar;
@@ -106,6 +111,126 @@ class TfrmMain : public QMainWindow {
 
   // Shows a dialog modally and gives its result; tests replace it so that no modal loop waits.
   static std::function<int(QDialog *)> ShowModal;
+
+  // ==================================================== result grids and searches
+  // (src/ui/main_search.cpp, main_grid.cpp, main_output.cpp, main_sqlpane.cpp)
+
+  // ---- search state
+  std::string ViewName;        // result view of the crop and pest tabs
+  std::string SakumotsuNames;  // main crops of the last crop search (comma text)
+  std::string KinsetsuNames;   // neighbouring crops of the last crop search (comma text)
+  int SeibunViewMode = 0;      // ingredient display mode, 0 to 4
+  int RacKeitoMode = 0;        // RAC-group columns, 0 or 1
+  // Exact crop names of the neighbouring-crop rows of the last neighbour search.
+  std::vector<std::string> AdjacentCropNames;
+  // The search of each tab, filled by the tab's owner; an empty entry runs nothing.
+  std::array<std::function<void()>, 5> SearchOfTab;
+
+  // ---- pointer state of the result grids (set by mouse moves, the menu key and the popup)
+  int ClickedCol = -1, ClickedRow = -1;  // row -1: outside the cells
+  bool ClickedInSelection = false;       // the last press hit the selection
+  std::string PopupCellText;             // text of the clicked cell
+  std::string PopupHeader;               // header of the clicked column
+  std::string LookupTerm;                // the term the web look-ups take
+  QWidget *SendToSideTab = nullptr;      // tabTsusho or tabBango
+  std::string SendToTerm;                // the term sent to the chemical tab
+
+  // ---- output actions, view-mode controls and the grid popup
+  QAction *actCopyExcel = nullptr, *actCopyJustCalc = nullptr, *actExportGrid = nullptr,
+          *actGridAdjustWidth = nullptr, *actGridSeibunCopy = nullptr, *actCopyMobile = nullptr,
+          *actSearchStrClear = nullptr;
+  QAction *mnPortaBase = nullptr, *mnSearchSeibunView = nullptr, *mnSearchKeitoView = nullptr;
+  QToolButton *btnSeibunView = nullptr;
+  QMenu *dmSeibun = nullptr, *dmCalc = nullptr;
+  QAction *pmnCopyExcel = nullptr, *pmnRemoveClm = nullptr, *pmnRemoveRow = nullptr,
+          *pmnGoogleChuiJiko = nullptr, *pmnGoogleChuijikoOption = nullptr, *pmnGoogleKonyo = nullptr,
+          *pmnNoukaWebSearch = nullptr, *pmnWeblio = nullptr, *pmnFcgr = nullptr, *pmnPrdbSearch = nullptr,
+          *pmnGoogleFfcr = nullptr, *pmnNihsSearch = nullptr, *pmnGene = nullptr, *pmnBoujonet = nullptr,
+          *pmnSendToTabYakuzai = nullptr, *pmnSendToSql = nullptr;
+
+  // ---- result views and grids
+  // "tv[Tsusho]Tekiyo[Rk](Saku|Byochu)<mode+1>"; a tab, mode or RAC value out of range
+  // gives Current back unchanged.
+  static std::string ResultViewName(int Tab, bool Tsusho, int SeibunMode, int RacMode,
+                                    const std::string &Current = std::string());
+  void ShowQueryInGrid(TXlsStringGrid *Grid, const std::string &Sql);
+  void AdjustGridColumnWidths(TXlsStringGrid *Grid);
+  // Marks gdTekiyo's rows whose crop-name cell is one of AdjacentCropNames (row object 1).
+  void MarkAdjacentCropRows(TXlsStringGrid *Grid);
+  // The shared handlers of the result grids; the template pane calls it for its grid.
+  void ConnectResultGrid(TXlsStringGrid *Grid);
+  // Wires the result grids, the popup and the SQL pane (FormCreate, after the grids' table).
+  void ConnectResultGrids();
+  // Creates the output actions, the view-mode controls and the grid popup's fixed items
+  // (BuildMenus, before the menus take them).
+  void BuildResultActions();
+  int TabIndexOfGrid(const TXlsStringGrid *Grid) const;
+  void seGridCellLineChange();
+  void SetRowSelect(bool On);
+  void mnRowSelectClick();
+  void gdTekiyoMouseMove(TXlsStringGrid &Grid, int X, int Y);
+  void gdTekiyoKeyDown(TXlsStringGrid &Grid, int &Key, unsigned Shift);
+  void gdTekiyoDrawCell(TXlsStringGrid &Grid, int Col, int Row, QPainter &P, const QRect &Rect, unsigned State);
+  void gdTekiyoDblClick(TXlsStringGrid &Grid);
+  void gdTekiyoMouseDown(TXlsStringGrid &Grid, int Button, unsigned Shift, int X, int Y);
+  void gdSeibunKeyDown(TXlsStringGrid &Grid, int &Key, unsigned Shift);
+  void gdSeibunMouseDown(TXlsStringGrid &Grid, int Button, unsigned Shift, int X, int Y);
+  void mnTekiyouGridPopup();
+  void actGridCopyExecute();
+  void actGridAllCopyExecute();
+  void actGridSeibunCopyExecute();
+  void actCopyMobileExecute();
+  void pmnFixedClmClick();
+  void pmnFixedClmOffClick();
+  void pmnRemoveClmClick();
+  void pmnRemoveRowClick();
+  // The hint of a result-grid cell whose text is wider than its column.
+  bool ApplicationShowHint(QObject *Target, QEvent *Event);
+
+  // ---- searches
+  void SetOutputEnabled(bool Enabled);
+  void SetSearchPanelsEnabled(bool Enabled);
+  void actSearchTekiyouExecute();
+  void pgSearchChange();
+
+  // ---- output
+  void actCopyExcelExecute();
+  void actCopyJustCalcExecute();
+  void actCopyExcelByHTMLExecute();
+  void actCopyJustCalcByHTMLExecute();
+  void actCopyWPSExecute();
+  void actCopyOOoCalcExecute();
+  void actCsvSaveExecute();
+  void actHtmlSaveExecute();
+  // The page of the current grid: whole page, body and script (target 0 Excel or plain
+  // page, 1 Calc, 2 WPS, 3 JustCalc).
+  void BuildResultHtml(int Target, const std::string &CssFile, std::string &Html, std::string &Body,
+                       std::string &Script);
+  // The current grid, when it is shown and holds data rows (else a box or nothing).
+  TXlsStringGrid *OutputGrid();
+
+  // ---- the SQL pane
+  void ExecuteSQLEditor();
+  void btnQueryExecClick();
+  void btnQuerySaveClick();
+  void btnQueryLoadClick();
+  void SQLEditorChange();
+  void LoadSqlTableLists();
+  void cbDBSelect();
+  void cbTableNameSelect();
+
+ private:
+  void BuildGridPopup();
+  void ConnectSqlPane();
+  void SetExcelAction(QAction *Action);
+  void HandOffByHtml(int Target, QAction *Action);
+  void DirectHandOff(bool JustCalc);
+  std::string GridCopyText(const TXlsStringGrid &Grid, const std::string &SingleCellText, bool Mobile) const;
+  TXlsStringGrid *FPopupGrid = nullptr;  // the grid the popup was opened on
+  QObject *FHintFilter = nullptr;
+  // ==================================================== end of result grids and searches
+
+ public:
 
  protected:
   void showEvent(QShowEvent *e) override;

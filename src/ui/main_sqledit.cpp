@@ -62,3 +62,71 @@ void SQLEditorTargets(QWidget *Editor, TCustomQmEdit *&Edit, TQmSQLSyn *&Highlig
   Edit = ed;
   Highlighter = ed ? dynamic_cast<TQmSQLSyn *>(ed->Highlighter()) : nullptr;
 }
+
+std::string SQLEditorText(QWidget *Editor) {
+  auto *ed = qobject_cast<TQmEdit *>(Editor);
+  return ed ? ed->GetText() : std::string();
+}
+
+void SetSQLEditorText(QWidget *Editor, const std::string &Text) {
+  auto *ed = qobject_cast<TQmEdit *>(Editor);
+  if (!ed) return;
+  ed->SetText(Text);
+  // A text put in whole changes the editor as typing does.
+  ed->OnChange(ed);
+}
+
+void SQLEditorInsert(QWidget *Editor, const std::string &Text) {
+  if (auto *ed = qobject_cast<TQmEdit *>(Editor)) ed->ReplaceSelection(Text);
+}
+
+bool SQLEditorHasSelection(QWidget *Editor) {
+  auto *ed = qobject_cast<TQmEdit *>(Editor);
+  return ed && ed->HasSelection();
+}
+
+void SetSQLEditorEvents(QWidget *Editor, std::function<void()> OnChange, std::function<void()> OnSelection) {
+  auto *ed = qobject_cast<TQmEdit *>(Editor);
+  if (!ed) return;
+  ed->OnChange = [OnChange](TObject *) {
+    if (OnChange) OnChange();
+  };
+  ed->OnStatusChange = [OnSelection](TObject *, TQmStatusChanges Changes) {
+    if ((Changes & scSelection) && OnSelection) OnSelection();
+  };
+}
+
+void SaveSQLEditorLines(QWidget *Editor, const std::string &FileName) {
+  if (auto *ed = qobject_cast<TQmEdit *>(Editor)) ed->Lines().SaveToFile(FileName);
+}
+
+void LoadSQLEditorLines(QWidget *Editor, const std::string &FileName) {
+  if (auto *ed = qobject_cast<TQmEdit *>(Editor)) ed->Lines().LoadFromFile(FileName);
+}
+
+void SQLEditorCommand(QWidget *Editor, int Command) {
+  auto *ed = qobject_cast<TQmEdit *>(Editor);
+  if (!ed) return;
+  switch (Command) {
+    case 0: ed->Undo(); break;
+    case 1: ed->Redo(); break;
+    case 2: ed->CopyToClipboard(); break;
+    case 3: ed->CutToClipboard(); break;
+    case 4: ed->PasteFromClipboard(); break;
+    case 5: ed->SelectAll(); break;
+    case 6:
+      ed->SelectAll();
+      ed->ReplaceSelection(std::string());
+      break;
+    default: break;
+  }
+}
+
+void AddSQLTableNames(QWidget *Editor, const std::vector<std::string> &Names) {
+  auto *ed = qobject_cast<TQmEdit *>(Editor);
+  auto *h = ed ? dynamic_cast<TQmSQLSyn *>(ed->Highlighter()) : nullptr;
+  if (!h) return;
+  std::vector<std::string> all = h->TableNames();
+  all.insert(all.end(), Names.begin(), Names.end());
+  h->SetTableNames(all);
+}

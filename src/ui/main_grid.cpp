@@ -1,0 +1,660 @@
+// The main window's result grids: running a query into a grid, column widths and row
+// heights, painting, keys and mouse, sorting by a header, copies, fixed columns and
+// removals, the cell hints and the grid popup menu.
+#include <QAction>
+#include <QApplication>
+#include <QFontInfo>
+#include <QFontMetrics>
+#include <QHelpEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QPainter>
+#include <QScrollBar>
+#include <QSignalBlocker>
+#include <QStyle>
+#include <QTabWidget>
+#include <QToolTip>
+#include <algorithm>
+#include <unordered_map>
+
+#include "components/ExcelUtil.h"
+#include "components/QtServices.h"
+#include "components/WinSpinEdit.h"
+#include "components/qtext.h"
+#include "engine/SakuUtil.h"
+#include "engine/TextHelpers.h"
+#include "engine/UiServices.h"
+#include "engine/acdb.h"
+#include "engine/options.h"
+#include "ui/QlmExportUtils.h"
+#include "ui/UGrid.h"
+#include "ui/UOption.h"
+#include "ui/main.h"
+#include "ui_main.h"
+
+using namespace cp932::literals;
+
+namespace {
+
+bool Offline() { return OptionData->OffLine || OfflineSwitch; }
+
+// "「" + term + suffix, the suffix given in UTF-8.
+std::string ItemCaption(const std::string &term, const char *suffix_utf8, const char *prefix_utf8 = "「") {
+  return cp932::FromUtf8(prefix_utf8) + term + cp932::FromUtf8(suffix_utf8);
+}
+
+bool HeaderIs(std::string_view header, std::initializer_list<const char *> names_utf8) {
+  for (const char *n : names_utf8)
+    if (header == cp932::FromUtf8(n)) return true;
+  return false;
+}
+
+// "成分1" to "成分5" and the like.
+bool NumberedHeader(std::string_view header, const char *stem_utf8) {
+  const std::string stem = cp932::FromUtf8(stem_utf8);
+  return header.size() == stem.size() + 1 && header.substr(0, stem.size()) == stem && header.back() >= '1' &&
+         header.back() <= '5';
+}
+
+int ColumnHeaded(const TXlsStringGrid &g, const char *header_utf8) {
+  if (g.RowCount() == 0) return -1;
+  const std::string h = cp932::FromUtf8(header_utf8);
+  for (int c = 0; c < g.ColCount(); ++c)
+    if (g.CellView(c, 0) == h) return c;
+  return -1;
+}
+
+// Text widths of one font, each distinct text measured once.
+class TTextWidths {
+ public:
+  explicit TTextWidths(const QFont &font) : fm_(font) {}
+  int Of(std::string_view text) {
+    if (text.empty()) return 0;
+    auto it = cache_.find(text);
+    if (it != cache_.end()) return it->second;
+    const int w = fm_.horizontalAdvance(ToQ(text));
+    cache_.emplace(text, w);
+    return w;
+  }
+  int OfUtf8(const char *text) { return fm_.horizontalAdvance(QString::fromUtf8(text)); }
+  const QFontMetrics &Metrics() const { return fm_; }
+
+ private:
+  QFontMetrics fm_;
+  // Keys point into the grid's cells, which stay put while the widths are computed.
+  std::unordered_map<std::string_view, int> cache_;
+};
+
+// The hints of the result-grid cells.
+class TGridHintFilter : public QObject {
+ public:
+  TGridHintFilter(TfrmMain *w) : QObject(w), w_(w) {}
+  bool eventFilter(QObject *o, QEvent *e) override { return w_->ApplicationShowHint(o, e); }
+
+ private:
+  TfrmMain *w_;
+};
+
+}  // namespace
+
+// ---------------------------------------------------------------- wiring
+
+void TfrmMain::ConnectResultGrid(TXlsStringGrid *Grid) {
+  if (!Grid) return;
+  Grid->setMouseTracking(true);
+  Grid->viewport()->setMouseTracking(true);
+  Grid->setContextMenuPolicy(Qt::CustomContextMenu);
+  Grid->OnMouseMove = [this](TXlsStringGrid &g, TShiftState, int x, int y) { gdTekiyoMouseMove(g, x, y); };
+  Grid->OnMouseDown = [this](TXlsStringGrid &g, TMouseButton b, TShiftState s, int x, int y) {
+    RunGuarded([&] { gdTekiyoMouseDown(g, b, s, x, y); });
+  };
+  Grid->OnKeyDown = [this](TXlsStringGrid &g, int &key, TShiftState s) {
+    RunGuarded([&] { gdTekiyoKeyDown(g, key, s); });
+  };
+  Grid->OnDrawCell = [this](TXlsStringGrid &g, int c, int r, QPainter &p, const QRect &rc, TGridDrawState s) {
+    gdTekiyoDrawCell(g, c, r, p, rc, s);
+  };
+  Grid->OnDblClick = [this](TXlsStringGrid &g) { RunGuarded([&] { gdTekiyoDblClick(g); }); };
+  Grid->OnClick = [](TXlsStringGrid &) {};  // gdTekiyoClick does nothing
+  connect(Grid, &QWidget::customContextMenuRequested, this, [this, Grid](const QPoint &pos) {
+    FPopupGrid = Grid;
+    mnTekiyouGridPopup();
+    mnTekiyouGrid->popup(Grid->viewport()->mapToGlobal(pos));
+  });
+  Grid->viewport()->installEventFilter(FHintFilter);
+}
+
+void TfrmMain::ConnectResultGrids() {
+  FHintFilter = new TGridHintFilter(this);
+  BuildGridPopup();
+  for (TXlsStringGrid *g : {ui->gdTekiyo, ui->gdByochu, ui->gdYakuzai, ui->gdSQL}) ConnectResultGrid(g);
+  TXlsStringGrid *s = ui->gdSeibun;
+  s->setContextMenuPolicy(Qt::CustomContextMenu);
+  s->OnKeyDown = [this](TXlsStringGrid &g, int &key, TShiftState sh) { RunGuarded([&] { gdSeibunKeyDown(g, key, sh); }); };
+  s->OnMouseDown = [this](TXlsStringGrid &g, TMouseButton b, TShiftState sh, int x, int y) {
+    gdSeibunMouseDown(g, b, sh, x, y);
+  };
+  s->viewport()->installEventFilter(FHintFilter);
+  ui->gdSeizai->viewport()->installEventFilter(FHintFilter);
+
+  connect(seGridCellLine, &QLineEdit::textChanged, this, [this] { seGridCellLineChange(); });
+  connect(mnRowSelect, &QAction::triggered, this, [this] { mnRowSelectClick(); });
+  connect(ui->pgSearch, &QTabWidget::currentChanged, this, [this] { pgSearchChange(); });
+  SetRowSelect(OptionData->GridRowSelect);
+  if (OptionData->GridFixedCol > 0 && OptionData->GridFixedCol < ui->gdTekiyo->ColCount())
+    ui->gdTekiyo->SetFixedCols(OptionData->GridFixedCol);
+  ConnectSqlPane();
+  pgSearchChange();
+}
+
+int TfrmMain::TabIndexOfGrid(const TXlsStringGrid *Grid) const {
+  for (std::size_t i = 0; i < TabState.size(); ++i)
+    if (Grid && TabState[i].Grid == Grid) return static_cast<int>(i);
+  return -1;
+}
+
+// ---------------------------------------------------------------- queries into grids
+
+void TfrmMain::ShowQueryInGrid(TXlsStringGrid *Grid, const std::string &Sql) {
+  if (Sql.empty() || !Grid) return;
+  AddLog("SQL>" + Sql);
+  TBusyCursor busy;
+  SetOutputEnabled(false);
+  SetSearchPanelsEnabled(false);
+  struct Restore {
+    TfrmMain *w;
+    ~Restore() {
+      w->SetOutputEnabled(true);
+      w->SetSearchPanelsEnabled(true);
+    }
+  } restore{this};
+  if (!AcisDB || !AcisDB->SetGrid(*Grid, Sql)) return;
+  AdjustGridColumnWidths(Grid);
+  Grid->show();
+  const int tab = TabIndexOfGrid(Grid);
+  if (tab < 0) return;
+  TTabState &t = TabState[static_cast<std::size_t>(tab)];
+  t.CountText = std::to_string(AcisDB->Query() ? AcisDB->Query()->Count() : 0) + "件"_sj;
+  t.StatusText.clear();
+  if (tab == ui->pgSearch->currentIndex()) {
+    SetStatusText(3, t.CountText);
+    SetStatusText(2, t.StatusText);
+  }
+}
+
+void TfrmMain::MarkAdjacentCropRows(TXlsStringGrid *Grid) {
+  if (!Grid) return;
+  const int crop = ColumnHeaded(*Grid, "作物名");
+  for (int r = Grid->FixedRows(); r < Grid->RowCount(); ++r) {
+    bool adjacent = false;
+    if (crop >= 0 && !AdjacentCropNames.empty()) {
+      const std::string_view name = Grid->CellView(crop, r);
+      adjacent = std::find(AdjacentCropNames.begin(), AdjacentCropNames.end(), name) != AdjacentCropNames.end();
+    }
+    Grid->SetRowObject(r, adjacent ? 1 : 0);
+  }
+}
+
+void TfrmMain::AdjustGridColumnWidths(TXlsStringGrid *Grid) {
+  if (!Grid) return;
+  TBusyCursor busy;
+  // Every fill of the crop grid ends here, so its neighbouring-crop rows are marked here
+  // once, from each row's crop name; painting and the HTML page read the mark.
+  if (Grid == ui->gdTekiyo) MarkAdjacentCropRows(Grid);
+  const bool seibun = Grid == ui->gdSeibun;
+  const int tab = ui->pgSearch->currentIndex();
+  int n = tab >= 0 && tab < 5 ? TabState[static_cast<std::size_t>(tab)].CellLine : 1;
+  if (n < 1 || seibun) n = 1;
+  TTextWidths widths(Grid->font());
+  const int W = widths.OfUtf8("あ");
+  const bool has_data = Grid->RowCount() > 1;
+  const int max_width = OptionData->GridMaxWidth;
+  const int scroll_bar = Grid->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, Grid);
+  std::vector<int> removals;
+
+  Grid->BeginUpdate();
+  for (int c = 0; c < Grid->ColCount(); ++c) {
+    const std::string_view h = Grid->RowCount() > 0 ? Grid->CellView(c, 0) : std::string_view();
+    int a = 0;
+    if (has_data && HeaderIs(h, {"番号", "混合数", "製剤毒性"})) {
+      a = 10;
+    } else {
+      for (int r = 1; r < Grid->RowCount(); ++r) {
+        const std::string_view cell = Grid->CellView(c, r);
+        if (cell.empty()) continue;
+        a = std::max(a, widths.Of(cell) / n + W);
+      }
+    }
+    if (max_width > 0 && a > max_width && Grid != ui->gdSeizai) a = max_width;
+    if (a > 0) {
+      int width = a + 5;
+      if (width < 5 * W) {
+        width = 5 * W + 5;
+        if (HeaderIs(h, {"魚毒性"})) width = widths.OfUtf8("魚毒性") + 5;
+        else if (HeaderIs(h, {"毒性"})) width = widths.OfUtf8("0000") + 5;
+        else if (HeaderIs(h, {"濃度"})) width = widths.OfUtf8("00000") + 5;
+      }
+      if (HeaderIs(h, {"番号"})) width = widths.OfUtf8("00000") + 5;
+      else if (HeaderIs(h, {"混合数"})) width = widths.OfUtf8("00") + 5;
+      else if (HeaderIs(h, {"製剤毒性"})) width = widths.OfUtf8("普") + 5;
+      if (width >= Grid->width()) width = Grid->width() - scroll_bar - 4;
+      Grid->SetColWidths(c, width);
+    } else {
+      removals.push_back(c);
+    }
+  }
+
+  const int font_height = QFontInfo(Grid->font()).pixelSize();
+  if (seibun) {
+    Grid->SetDefaultRowHeight(widths.Metrics().boundingRect(QString::fromUtf8("あ")).height() +
+                              OptionData->GridLineSpace);
+  } else {
+    Grid->SetDefaultRowHeight((std::abs(font_height) + OptionData->GridLineAddSpace) * n + OptionData->GridLineSpace);
+    if (Grid->RowCount() > 0) Grid->SetRowHeights(0, std::abs(font_height) + 4);
+  }
+  for (auto it = removals.rbegin(); it != removals.rend(); ++it) Grid->RemoveColumn(*it);
+  Grid->EndUpdate();
+}
+
+void TfrmMain::seGridCellLineChange() {
+  bool ok = false;
+  const int v = seGridCellLine->text().trimmed().toInt(&ok);
+  if (!ok || v <= 0) return;
+  const int tab = ui->pgSearch->currentIndex();
+  if (tab < 0 || tab >= 5) return;
+  TTabState &t = TabState[static_cast<std::size_t>(tab)];
+  t.CellLine = v;
+  try {
+    if (t.Grid && t.Grid->RowCount() > 1) AdjustGridColumnWidths(t.Grid);
+  } catch (...) {
+    // a failed re-layout keeps the grid as it was
+  }
+}
+
+void TfrmMain::SetRowSelect(bool On) {
+  for (const TTabState &t : TabState)
+    if (t.Grid) t.Grid->SetOptions(On ? (t.Grid->Options() | goRowSelect) : (t.Grid->Options() & ~goRowSelect));
+}
+
+void TfrmMain::mnRowSelectClick() {
+  // The menu item is checkable: the trigger has inverted the check already.
+  OptionData->GridRowSelect = mnRowSelect->isChecked();
+  SetRowSelect(OptionData->GridRowSelect);
+}
+
+// ---------------------------------------------------------------- painting
+
+void TfrmMain::gdTekiyoDrawCell(TXlsStringGrid &Grid, int Col, int Row, QPainter &P, const QRect &Rect,
+                                unsigned State) {
+  try {
+    TResultCellLook look;
+    look.AltFont = EvenRowFont;
+    look.Tinted = &Grid == ui->gdTekiyo && Row >= Grid.FixedRows() && Grid.RowObject(Row) == 1;
+    PaintResultCell(Grid, Col, Row, P, Rect, State, look);
+  } catch (...) {
+    // a cell that cannot be drawn stays as it is
+  }
+}
+
+// ---------------------------------------------------------------- keys and mouse
+
+void TfrmMain::gdTekiyoMouseMove(TXlsStringGrid &Grid, int X, int Y) { Grid.MouseToCell(X, Y, ClickedCol, ClickedRow); }
+
+void TfrmMain::gdTekiyoKeyDown(TXlsStringGrid &Grid, int &Key, unsigned Shift) {
+  const unsigned mods = Shift & ssModifierKeys;
+  if (Key == Qt::Key_Return || Key == Qt::Key_Enter) {
+    Key = 0;
+    gdTekiyoDblClick(Grid);
+  } else if (Key >= Qt::Key_1 && Key <= Qt::Key_9) {
+    {
+      const QSignalBlocker block(seGridCellLine);
+      seGridCellLine->SetValue(Key - Qt::Key_0);
+    }
+    Key = 0;
+    seGridCellLineChange();
+  } else if (Key == Qt::Key_Menu) {
+    ClickedCol = Grid.Col();
+    ClickedRow = Grid.Row();
+  } else if (Key == Qt::Key_X && mods == (ssShift | ssCtrl)) {
+    if (!(Grid.Options() & goRowSelect)) Grid.RemoveColumn(Grid.Col());
+    Key = 0;
+  } else if (Key == Qt::Key_Insert && mods == ssShift) {
+    Grid.SetColWidths(Grid.Col(), Grid.ColWidths(Grid.Col()) + 5);
+    Key = 0;
+  } else if (Key == Qt::Key_Delete && mods == ssShift) {
+    Grid.SetColWidths(Grid.Col(), std::max(Grid.ColWidths(Grid.Col()) - 5, 5));
+    Key = 0;
+  }
+}
+
+void TfrmMain::gdSeibunKeyDown(TXlsStringGrid &Grid, int &Key, unsigned) {
+  if (Key == Qt::Key_Return || Key == Qt::Key_Enter) {
+    Key = 0;
+    gdTekiyoDblClick(Grid);
+  }
+}
+
+void TfrmMain::gdTekiyoDblClick(TXlsStringGrid &Grid) {
+  // A double click on the header row sorts (twice); only data rows open the card.
+  if (Grid.RowCount() < 2 || ClickedRow == 0) return;
+  OpenTekiyouCard(this, Grid, [](QDialog *d) { ShowModal(d); });
+}
+
+void TfrmMain::gdTekiyoMouseDown(TXlsStringGrid &Grid, int Button, unsigned Shift, int X, int Y) {
+  int c = -1, r = -1;
+  Grid.MouseToCell(X, Y, c, r);
+  ClickedCol = c;
+  ClickedRow = r;
+  if (Button == mbRight && r == 0) return;
+  const TGridRect s = Grid.Selection();
+  ClickedInSelection = c >= s.Left && c <= s.Right && r >= s.Top && r <= s.Bottom;
+  if (Button == mbRight && !ClickedInSelection && c >= 0 && r >= 0) Grid.FocusCell(c, r, true);
+  if (r == 0 && c >= 0 && Button == mbLeft) {
+    TBusyCursor busy;
+    const std::string header = Grid.Cells(c, 0);
+    const int tab = TabIndexOfGrid(&Grid);
+    // The sort text is cleared with every fill, so a fresh result starts ascending.
+    const bool sorted = tab >= 0 ? !TabState[static_cast<std::size_t>(tab)].StatusText.empty() : true;
+    TXlSortOrder order = xlSortAsc;
+    if (sorted && Grid.SortCol == c) order = Grid.SortOrder == xlSortAsc ? xlSortDesc : xlSortAsc;
+    Grid.SortGrid(static_cast<TMouseButton>(Button), static_cast<TShiftState>(Shift), X, Y, order,
+                  header == "番号"_sj);
+    const std::string text = "ｿｰﾄ:"_sj + header + (order == xlSortDesc ? "▽"_sj : "△"_sj);
+    if (tab >= 0) {
+      TabState[static_cast<std::size_t>(tab)].StatusText = text;
+      if (tab == ui->pgSearch->currentIndex()) {
+        SetStatusText(2, text);
+        StatusPanels[2]->setFixedWidth(QFontMetrics(StatusPanels[2]->font()).horizontalAdvance(ToQ(text)) + 6);
+      }
+    }
+  }
+  StatusBarResize();
+}
+
+void TfrmMain::gdSeibunMouseDown(TXlsStringGrid &Grid, int Button, unsigned, int X, int Y) {
+  int c = -1, r = -1;
+  Grid.MouseToCell(X, Y, c, r);
+  if (Button == mbRight && r == 0) return;
+  const TGridRect s = Grid.Selection();
+  ClickedInSelection = c >= s.Left && c <= s.Right && r >= s.Top && r <= s.Bottom;
+  if (Button == mbRight && !ClickedInSelection && c >= 0 && r >= 0) Grid.FocusCell(c, r, true);
+}
+
+// ---------------------------------------------------------------- hints
+
+bool TfrmMain::ApplicationShowHint(QObject *Target, QEvent *Event) {
+  if (Event->type() != QEvent::ToolTip) return false;
+  try {
+    TXlsStringGrid *grid = nullptr;
+    for (TXlsStringGrid *g : {CurrentGrid, ui->gdSeibun, ui->gdSeizai})
+      if (g && Target == g->viewport()) grid = g;
+    if (!grid) return false;
+    const QPoint pos = static_cast<QHelpEvent *>(Event)->pos();
+    int c = -1, r = -1;
+    grid->MouseToCell(pos.x(), pos.y(), c, r);
+    const QRect cell = c >= 0 && r >= 0 ? grid->CellRect(c, r) : QRect();
+    if (cell.isEmpty() || !cell.contains(pos)) {
+      QToolTip::hideText();
+      return true;
+    }
+    const QString text = ToQ(grid->CellView(c, r));
+    int width = QFontMetrics(grid->font()).horizontalAdvance(text);
+    if (grid == CurrentGrid) {
+      const int tab = ui->pgSearch->currentIndex();
+      const int n = tab >= 0 && tab < 5 ? std::max(TabState[static_cast<std::size_t>(tab)].CellLine, 1) : 1;
+      width /= n;
+    }
+    if (width > grid->ColWidths(c))
+      QToolTip::showText(static_cast<QHelpEvent *>(Event)->globalPos(), text, grid->viewport(), cell, 1000);
+    else
+      QToolTip::hideText();
+    return true;
+  } catch (...) {
+    return false;
+  }
+}
+
+// ---------------------------------------------------------------- copies
+
+namespace {
+
+// The text of the clicked cell, or of the current cell when the pointer is elsewhere.
+std::string ClickedCellText(const TXlsStringGrid &g, int col, int row) {
+  if (col < 0 || row < 0 || col >= g.ColCount() || row >= g.RowCount()) {
+    col = g.Col();
+    row = g.Row();
+  }
+  if (col < 0 || row < 0 || col >= g.ColCount() || row >= g.RowCount()) return std::string();
+  return g.Cells(col, row);
+}
+
+}  // namespace
+
+void TfrmMain::actGridCopyExecute() {
+  if (TXlsStringGrid *g = CurrentGrid)
+    SetClipboardText(GridSelectionText(*g, ClickedCellText(*g, ClickedCol, ClickedRow)));
+}
+
+void TfrmMain::actGridAllCopyExecute() {
+  if (CurrentGrid) CurrentGrid->CopyClipboard();
+}
+
+void TfrmMain::actGridSeibunCopyExecute() {
+  TXlsStringGrid &g = *ui->gdSeibun;
+  SetClipboardText(GridSelectionText(g, ClickedCellText(g, -1, -1)));
+}
+
+void TfrmMain::actCopyMobileExecute() {
+  if (TXlsStringGrid *g = CurrentGrid)
+    SetClipboardText(ToHankaku(GridSelectionText(*g, ClickedCellText(*g, ClickedCol, ClickedRow), true)));
+}
+
+// ---------------------------------------------------------------- fixed columns and removals
+
+void TfrmMain::pmnFixedClmClick() {
+  TXlsStringGrid *g = CurrentGrid;
+  // A grid keeps at least one scrolling column.
+  if (!g || g->Col() + 1 >= g->ColCount()) return;
+  g->SetFixedCols(g->Col() + 1);
+  if (g == ui->gdTekiyo) OptionData->GridFixedCol = g->FixedCols();
+}
+
+void TfrmMain::pmnFixedClmOffClick() {
+  if (!CurrentGrid) return;
+  CurrentGrid->SetFixedCols(0);
+  if (CurrentGrid == ui->gdTekiyo) OptionData->GridFixedCol = 0;
+}
+
+void TfrmMain::pmnRemoveClmClick() {
+  if (CurrentGrid && ClickedCol >= 0 && ClickedCol < CurrentGrid->ColCount()) CurrentGrid->RemoveColumn(ClickedCol);
+}
+
+void TfrmMain::pmnRemoveRowClick() {
+  if (CurrentGrid) RemoveCurrentRows(*CurrentGrid);
+}
+
+// ---------------------------------------------------------------- the grid popup
+
+void TfrmMain::BuildGridPopup() {
+  QMenu *m = mnTekiyouGrid;
+  auto item = [this, m](const char *name, const char *caption_utf8 = "") {
+    QAction *a = m->addAction(QString::fromUtf8(caption_utf8));
+    a->setObjectName(QString::fromLatin1(name));
+    return a;
+  };
+  auto on = [this](QAction *a, void (TfrmMain::*handler)()) {
+    connect(a, &QAction::triggered, this, [this, handler] { RunGuarded([this, handler] { (this->*handler)(); }); });
+  };
+  m->addAction(actGridCopy);
+  m->addAction(actGridAllCopy);
+  m->addAction(actCopyMobile);
+  pmnCopyExcel = item("pmnCopyExcel");
+  connect(pmnCopyExcel, &QAction::triggered, this, [this] {
+    if (auto *target = qobject_cast<QAction *>(pmnCopyExcel->data().value<QObject *>())) target->trigger();
+  });
+  m->addSeparator();
+  m->addAction(pmnGridAdjustWidth);
+  m->addAction(pmnFixedClm);
+  m->addAction(pmnFixedClmOff);
+  pmnRemoveClm = item("pmnRemoveClm", "列削除");
+  pmnRemoveRow = item("pmnRemoveRow", "行削除");
+  m->addSeparator();
+  m->addAction(pmnGoogleTekiyo);
+  pmnGoogleChuiJiko = item("pmnGoogleChuiJiko");
+  pmnGoogleChuijikoOption = item("pmnGoogleChuijikoOption");
+  pmnGoogleKonyo = item("pmnGoogleKonyo");
+  pmnNoukaWebSearch = item("pmnNoukaWebSearch");
+  pmnWeblio = item("pmnWeblio");
+  pmnFcgr = item("pmnFcgr");
+  pmnPrdbSearch = item("pmnPrdbSearch");
+  pmnGoogleFfcr = item("pmnGoogleFfcr");
+  pmnNihsSearch = item("pmnNihsSearch");
+  pmnGene = item("pmnGene");
+  pmnBoujonet = item("pmnBoujonet");
+  m->addSeparator();
+  pmnSendToTabYakuzai = item("pmnSendToTabYakuzai");
+  pmnSendToSql = item("pmnSendToSql", "SQLタブで検索(&S)");
+  on(pmnFixedClm, &TfrmMain::pmnFixedClmClick);
+  on(pmnFixedClmOff, &TfrmMain::pmnFixedClmOffClick);
+  on(pmnRemoveClm, &TfrmMain::pmnRemoveClmClick);
+  on(pmnRemoveRow, &TfrmMain::pmnRemoveRowClick);
+}
+
+void TfrmMain::mnTekiyouGridPopup() {
+  TXlsStringGrid *g = FPopupGrid ? FPopupGrid : CurrentGrid;
+  LookupTerm.clear();
+  pmnRemoveClm->setVisible(false);
+  pmnRemoveRow->setVisible(false);
+  QAction *lookups[] = {pmnGoogleTekiyo, pmnGoogleChuiJiko, pmnGoogleChuijikoOption, pmnGoogleKonyo,
+                        pmnNoukaWebSearch, pmnWeblio, pmnFcgr, pmnPrdbSearch, pmnGoogleFfcr, pmnNihsSearch,
+                        pmnGene, pmnBoujonet, pmnSendToTabYakuzai, pmnSendToSql};
+  {
+    // The spreadsheet item runs the command the last output chose.
+    QAction *sheet[4] = {actCopyExcelByHTML, actCopyOOoCalc, actCopyWPS, actCopyJustCalc};
+    QAction *target = sheet[OptionData->SpreadSheet < 4 ? OptionData->SpreadSheet : 0];
+    pmnCopyExcel->setData(QVariant::fromValue<QObject *>(target));
+    pmnCopyExcel->setText(target->text());
+    pmnCopyExcel->setEnabled(target->isEnabled());
+  }
+  const bool inside = g && ClickedCol >= 0 && ClickedRow >= 0 && ClickedCol < g->ColCount() &&
+                      ClickedRow < g->RowCount();
+  if (!inside || ClickedRow == 0) {
+    actGridCopy->setEnabled(false);
+    for (QAction *a : lookups) a->setVisible(false);
+    pmnFixedClm->setEnabled(inside);
+    pmnFixedClmOff->setEnabled(inside);
+    if (inside) {
+      pmnRemoveClm->setText(ToQ("列削除(&D)"_sj));
+      pmnRemoveClm->setVisible(true);
+    }
+    PopupCellText.clear();
+    PopupHeader = inside ? g->Cells(ClickedCol, 0) : std::string();
+    return;
+  }
+  try {
+    actGridCopy->setEnabled(true);
+    pmnRemoveRow->setText(ToQ("行削除(&D)"_sj));
+    pmnRemoveRow->setVisible(true);
+
+    PopupCellText = g->Cells(ClickedCol, ClickedRow);
+    PopupHeader = g->Cells(ClickedCol, 0);
+    const std::string &H = PopupHeader;
+    std::string T = PopupCellText;
+    const int crop_col = ColumnHeaded(*g, "作物名");
+    const std::string C = crop_col >= 0 ? g->Cells(crop_col, ClickedRow) : std::string();
+    const bool online = !Offline();
+
+    // 1. An ingredient cell is looked up by its common name.
+    if (NumberedHeader(H, "成分")) {
+      if (SeibunViewMode == 0 && AcisDB && !T.empty()) {
+        if (AcisDB->ExecQuery("select ippanmei from tSeibun where kanryaku = " + QuotedSqlText(T)))
+          for (TSQLiteTbl *q = AcisDB->Query(); !q->Eof(); q->Next()) T = q->FieldAsString(0);
+      } else if (SeibunViewMode == 1) {
+        const std::size_t from = T.find(" [");
+        if (from != std::string::npos) {
+          const std::size_t to = T.find(']', from);
+          T.erase(from, to == std::string::npos ? std::string::npos : to - from + 1);
+        }
+        T = ReplaceAllText(T, "]", "");
+      }
+    }
+    for (QAction *a : lookups) a->setVisible(false);
+
+    // 2. The web search.
+    bool google = !T.empty() && T != "-";
+    pmnGoogleTekiyo->setEnabled(online);
+    LookupTerm = T;
+
+    // 3. Sending to the chemical tab.
+    SendToTerm.clear();
+    SendToSideTab = nullptr;
+    if (!T.empty()) {
+      const bool number_first = g->CellView(0, 0) == "番号"_sj;
+      if (HeaderIs(H, {"農薬の種類", "農薬通称"}) || NumberedHeader(H, "成分") || NumberedHeader(H, "系統") ||
+          NumberedHeader(H, "RAC") || (HeaderIs(H, {"農薬の名称"}) && !number_first)) {
+        pmnSendToTabYakuzai->setText(ToQ(ItemCaption(T, "」を薬剤タブで検索")));
+        SendToSideTab = ui->tabTsusho;
+        SendToTerm = T;
+      } else if (HeaderIs(H, {"農薬の名称"})) {
+        const std::string number = g->Cells(0, ClickedRow);
+        pmnSendToTabYakuzai->setText(ToQ(ItemCaption(number + ": " + T, "」を薬剤タブで検索")));
+        SendToSideTab = ui->tabBango;
+        SendToTerm = number;
+      } else if (HeaderIs(H, {"番号"})) {
+        pmnSendToTabYakuzai->setText(ToQ(ItemCaption(T, "」を薬剤タブで検索", "登録番号「")));
+        SendToSideTab = ui->tabBango;
+        SendToTerm = T;
+        google = false;
+      }
+      pmnSendToTabYakuzai->setVisible(SendToSideTab != nullptr);
+    }
+
+    // 4. Product look-ups.
+    if (HeaderIs(H, {"農薬の名称", "農薬通称"})) {
+      ShowProductLookups(pmnGoogleChuiJiko, pmnGoogleChuijikoOption, pmnGoogleKonyo, pmnNoukaWebSearch, T, C,
+                         online);
+    }
+
+    // 5. Ingredient look-ups.
+    if (NumberedHeader(H, "成分")) {
+      const std::string N = T.empty() ? T : FormatIsoName(T);
+      pmnWeblio->setText(ToQ(ItemCaption(T, "」を Weblio で検索")));
+      pmnFcgr->setText(ToQ(ItemCaption(N, "」を Google(フジテレビ商品研究所サイト内)で検索")));
+      pmnPrdbSearch->setText(ToQ(ItemCaption(N, "」を 日本食品衛生学会残留農薬基準値データベースで検索(&N)")));
+      for (QAction *a : {pmnWeblio, pmnFcgr, pmnPrdbSearch}) {
+        a->setVisible(!T.empty());
+        a->setEnabled(online);
+      }
+    }
+
+    // 6. A crop name goes to the SQL tab.
+    if (HeaderIs(H, {"作物名"})) {
+      pmnSendToSql->setText(ToQ(ItemCaption(T, "」をSQLタブで検索")));
+      pmnSendToSql->setVisible(true);
+    }
+
+    // 7. Pests, diseases and weeds.
+    if (HeaderIs(H, {"適用病害虫雑草名"})) {
+      const int cid = AcisDB && !T.empty() ? AcisDB->ByochuCid(T) : 0;
+      if (cid == 1 || cid == 2) LookupTerm = T + " " + C;
+      pmnGene->setText(ToQ(ItemCaption(LookupTerm, "」をGoogleで農業生物資源サイト内検索")));
+      pmnBoujonet->setText(
+          ToQ(ItemCaption(LookupTerm, (std::string("」をGoogleで") + kPestControlSiteName + "サイト内検索").c_str())));
+      pmnGene->setVisible(cid == 1);
+      pmnBoujonet->setVisible(cid >= 1 && cid <= 3);
+      pmnGene->setEnabled(online);
+      pmnBoujonet->setEnabled(online);
+    }
+
+    // 8. Codes, counts and amounts are not searched on the web.
+    if (NumberedHeader(H, "RAC") || NumberedHeader(H, "回数") ||
+        HeaderIs(H, {"混合数", "本剤の使用回数", "散布液量", "製剤毒性"}))
+      google = false;
+    pmnGoogleTekiyo->setText(ToQ(ItemCaption(T, "」をGoogleで検索")));
+    pmnGoogleTekiyo->setVisible(google);
+  } catch (...) {
+    // 9. a failure while building leaves the menu as far as it got
+  }
+  pmnNihsSearch->setVisible(false);
+  pmnGoogleFfcr->setVisible(false);
+}

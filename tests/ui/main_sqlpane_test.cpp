@@ -1,0 +1,132 @@
+// The SQL pane of the main window on the sample database: what a SELECT puts into gdSQL,
+// the statement gate, failures reported once, scripts that leave nothing behind, the debug
+// switch, the enabling rules and query files.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QPushButton>
+#include <QTabWidget>
+#include <sqlite3.h>
+
+#include "components/DialogServices.h"
+#include "components/ExcelUtil.h"
+#include "engine/UiServices.h"
+#include "engine/acdb.h"
+#include "engine/options.h"
+#include "platform/cp932.h"
+#include "support/sample_acisdb.h"
+#include "support/testutil.h"
+#include "ui/LogMemo.h"
+#include "ui/main.h"
+#include "ui/main_sqledit.h"
+#include "ui/main_window_test_util.h"
+#include "ui_main.h"
+
+using namespace qmtest;
+using cp932::literals::operator""_sj;
+
+namespace {
+
+class SqlPaneTest : public MainWindowFixture {
+ protected:
+  void SetUp() override {
+    MainWindowFixture::SetUp();
+    w->ui->pgSearch->setCurrentWidget(w->ui->tabSQL);
+  }
+  // Types the text into the editor and presses "実行".
+  void Run(const std::string &utf8) {
+    SetSQLEditorText(w->SQLEditor, cp932::FromUtf8(utf8));
+    w->ui->btnQueryExec->click();
+  }
+};
+
+TEST_F(SqlPaneTest, SelectFillsGridWithTheRowsOfTheSameQuery) {
+  const std::string sql =
+      "SELECT bango, meisho, sakumotsu, byochu FROM tekiyo WHERE sakumotsu LIKE '%ね%' ORDER BY bango, sakumotsu, byochu";
+  Run(sql);
+  const Rows expected = QueryRows(sql);
+  ASSERT_GT(expected.size(), 3u);
+  TXlsStringGrid *g = w->ui->gdSQL;
+  EXPECT_TRUE(g->isVisible());
+  EXPECT_EQ(GridRows(*g), expected);
+  EXPECT_EQ(cp932::ToUtf8(g->Cells(0, 0)), "番号");
+  EXPECT_EQ(cp932::ToUtf8(w->StatusText(3)), std::to_string(expected.size()) + "件");
+  EXPECT_TRUE(ui_.boxes.empty());
+  EXPECT_TRUE(ui_.reports.empty());
+  const auto log = LogUtf8();
+  ASSERT_GE(log.size(), 2u);
+  EXPECT_EQ(log[log.size() - 2], "SQL>" + sql);
+  EXPECT_EQ(log.back().rfind("SQL>実行時間 ", 0), 0u);
+  EXPECT_EQ(log.back().substr(log.back().size() - 3), "秒");
+}
+
+TEST_F(SqlPaneTest, StatementGate) {
+  struct Case {
+    const char *text;
+    bool refused;
+  } cases[] = {
+      {"   SELECT count(*) FROM m_tekiyo", false},
+      {"\r\n\tselect 1", false},
+      {"WITH t AS (SELECT 1 AS a) SELECT a FROM t", false},
+      {"pragma table_info('m_tekiyo')", false},
+      {"UPDATE m_tekiyo SET meisho = meisho WHERE 0", true},
+      {"DELETE FROM m_tekiyo WHERE 0", true},
+      {"-- a note\r\nCREATE TEMP TABLE gate_t(a); INSERT INTO gate_t VALUES (7); SELECT a FROM gate_t", false},
+      {"/* note */ SELECT 2", false},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.text);
+    ui_.boxes.clear();
+    Run(c.text);
+    const bool refused = !ui_.boxes.empty() && cp932::ToUtf8(ui_.boxes[0].text) == "実行できない文です";
+    EXPECT_EQ(refused, c.refused);
+    if (c.refused) EXPECT_EQ(ui_.boxes.size(), 1u);
+  }
+  // The commented script ran every statement.
+  EXPECT_EQ(ConnectionRows("SELECT a FROM gate_t"), (Rows{{"7"}}));
+  EXPECT_EQ(cp932::ToUtf8(w->ui->gdSQL->Cells(0, 1)), "2");
+}
+
+TEST_F(SqlPaneTest, FailingSelectIsReportedOnce) {
+  Run("SELECT * FROM no_such_table");
+  EXPECT_EQ(ui_.reports.size(), 1u);
+  EXPECT_TRUE(ui_.boxes.empty());  // no "no rows" box after the error report
+  Run("SELECT * FROM m_tekiyo WHERE 0");
+  ASSERT_EQ(ui_.boxes.size(), 1u);
+  EXPECT_EQ(cp932::ToUtf8(ui_.boxes[0].text), "検索条件に一致するデータはありません");
+}
+
+TEST_F(SqlPaneTest, ScriptModeIsScopedAndAFailedScriptLeavesNoTransaction) {
+  AcisDB->SetMultiStatement(false);
+  Run("--\r\nBEGIN TRANSACTION; CREATE TEMP TABLE half_t(a); INSERT INTO half_t VALUES (1); INSERT INTO no_such VALUES (1);");
+  EXPECT_EQ(ui_.reports.size(), 1u);
+  EXPECT_TRUE(sqlite3_get_autocommit(AcisDB->Db().Handle()));  // rolled back
+  EXPECT_TRUE(ConnectionRows("SELECT name FROM sqlite_temp_master WHERE name = 'half_t'").empty());
+  EXPECT_FALSE(AcisDB->Db().MultiStatement);  // the pane's mode ended with its run
+  // A later script of another command still runs whole.
+  AcisDB->SetMultiStatement(true);
+  AcisDB->ExecSQL("CREATE TEMP TABLE later_t(a); INSERT INTO later_t VALUES (5);");
+  EXPECT_EQ(ConnectionRows("SELECT a FROM later_t"), (Rows{{"5"}}));
+}
+
+TEST_F(SqlPaneTest, DebugSwitchAndEmptyResults) {
+  Run("--/debug on");
+  EXPECT_TRUE(DebugMode);
+  EXPECT_EQ(LogUtf8().back(), "DebugMode ON");
+  Run("--/debug off");
+  EXPECT_FALSE(DebugMode);
+  EXPECT_EQ(LogUtf8().back(), "DebugMode OFF");
+  // Followed by more lines it is a commented script, not the switch.
+  Run("--/debug on\r\nSELECT 1");
+  EXPECT_FALSE(DebugMode);
+  EXPECT_TRUE(w->ui->gdSQL->isVisible());
+  // An empty PRAGMA result warns; an empty script ending in a change does not.
+  ui_.boxes.clear();
+  Run("PRAGMA index_list('no_such_table')");
+  EXPECT_EQ(ui_.boxes.size(), 1u);
+  ui_.boxes.clear();
+  Run("--\r\nCREATE TEMP TABLE quiet_t(a); DELETE FROM quiet_t;");
+  EXPECT_TRUE(ui_.boxes.empty());
+}
+
+}  // namespace
