@@ -342,6 +342,7 @@ void TfrmMain::FormCreate() {
 
   // 21.-22. The result grids' handlers and hints, the SQL pane, the tab change.
   ConnectResultGrids();
+  ConnectSearchTabs();
 
   // 21. The frame's column widths.
   ui->fraSakumotsu->LoadColumnWidths();
