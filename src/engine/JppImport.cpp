@@ -109,12 +109,7 @@ std::string StatementText(const std::string &table, const std::vector<std::strin
   std::string s = "INSERT INTO " + table + " VALUES (";
   for (std::size_t i = 0; i < values.size(); ++i) {
     if (i) s += ",";
-    s += "'";
-    for (char c : values[i]) {
-      s.push_back(c);
-      if (c == '\'') s.push_back('\'');
-    }
-    s += "'";
+    s += SqlQuoted(values[i]);
   }
   return s + ");";
 }

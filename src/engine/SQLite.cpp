@@ -60,6 +60,18 @@ struct StmtGuard {
 
 }  // namespace
 
+std::string SqlQuoted(std::string_view Text) {
+  std::string out;
+  out.reserve(Text.size() + 2);
+  out.push_back('\'');
+  for (char c : Text) {
+    out.push_back(c);
+    if (c == '\'') out.push_back('\'');
+  }
+  out.push_back('\'');
+  return out;
+}
+
 std::string FloatToStr(double Value) {
   if (std::isnan(Value)) return "NAN";
   if (std::isinf(Value)) return Value < 0 ? "-INF" : "INF";

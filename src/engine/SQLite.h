@@ -171,6 +171,13 @@ class TSQLiteTbl {
   std::vector<uint8_t> FKinds;
 };
 
+// The one way to put a text into SQL as a literal: in single quotes, each single quote inside
+// doubled, nothing else changed. It works on bytes, so it serves CP932 and UTF-8 text alike
+// (a quote is never the trail byte of a CP932 character nor part of a UTF-8 sequence) and a
+// broken lead byte cannot swallow the quote after it. Statements that are not fixed texts
+// bind their values through TSQLiteStmt instead.
+std::string SqlQuoted(std::string_view Text);
+
 // A float in the general text form with 15 significant digits ("0.1", "1E20", "1.5E-5"),
 // whatever the process locale.
 std::string FloatToStr(double Value);

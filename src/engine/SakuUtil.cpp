@@ -5,6 +5,7 @@
 #include <unordered_map>
 #include <utility>
 
+#include "engine/SQLite.h"
 #include "engine/TextHelpers.h"
 #include "platform/cp932.h"
 
@@ -104,10 +105,6 @@ std::string ReplaceAllText(std::string_view text, std::string_view from, std::st
     i += len;
   }
   return out;
-}
-
-std::string QuotedSqlText(std::string_view text) {
-  return "'" + ReplaceAllText(text, "'", "''") + "'";
 }
 
 // ---- regular expressions on the shared object
@@ -291,7 +288,7 @@ std::string CropAlternationLiteral(const std::string &cleaned) {
       if (items[n] != base) items[n] += qualifier;
     list = JoinCommaText(items);
   }
-  return QuotedSqlText("、("_sj + ListToRegexAlternation(list) + ")、"_sj);
+  return SqlQuoted("、("_sj + ListToRegexAlternation(list) + ")、"_sj);
 }
 
 }  // namespace
@@ -303,7 +300,7 @@ std::string CropRegexLiteral(const std::string &list, char mode, bool sw) {
     case '=': {
       std::string s = EscapeBrackets(FirstListItem(CropLiteralCleaned(list)));
       if (!s.empty() && s.back() == ')') s += "?";  // a closing qualifier is optional
-      return QuotedSqlText("^" + s);
+      return SqlQuoted("^" + s);
     }
     case ':':
     case '_':
@@ -337,7 +334,7 @@ std::string CropRegexLiteral(const std::string &list, char mode, bool sw) {
   } else if (mode == '%') {
     s = "(^|、|\\()("_sj + s + ")(\\(.*?(栽培|除く)|\\)|、|等|$)"_sj;
   }
-  return QuotedSqlText(ListToRegexAlternation(s));
+  return SqlQuoted(ListToRegexAlternation(s));
 }
 
 std::string KanaWordGuards(const std::string &list) {
@@ -490,7 +487,7 @@ std::string QuoteListForSql(const std::string &list) {
   std::string out;
   for (const std::string &item : SplitDelimitedText(s, ',', '\'')) {
     if (!out.empty()) out.push_back(',');
-    out += "'" + item + "'";
+    out += SqlQuoted(item);
   }
   return out;
 }

@@ -24,8 +24,6 @@ std::string JoinCommaText(const std::vector<std::string> &items);
 
 // Every occurrence of from replaced by to; an occurrence starts on a character.
 std::string ReplaceAllText(std::string_view text, std::string_view from, std::string_view to);
-// The text in single quotes with every inner single quote doubled.
-std::string QuotedSqlText(std::string_view text);
 
 // ---- regular expressions on the shared object
 

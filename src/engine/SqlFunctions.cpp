@@ -9,6 +9,7 @@
 #include <mutex>
 
 #include "engine/PcreRegEx.h"
+#include "engine/SQLite.h"
 #include "engine/TextHelpers.h"
 #include "platform/LocaleMap.h"
 #include "platform/cp932.h"
@@ -563,13 +564,7 @@ std::string ExpandPreconv(const std::string &sql_utf8) {
     const std::size_t at = static_cast<std::size_t>(re.MatchedOffset() - 1);
     out.append(sql_utf8, done, at - done);
     const std::string folded = StrConvToUtf8(re.SubExpression(1), re.SubExpression(3));
-    // The folded text goes in as a literal: quotes doubled, nothing else expanded.
-    out.push_back('\'');
-    for (char c : folded) {
-      if (c == '\'') out.push_back('\'');
-      out.push_back(c);
-    }
-    out.push_back('\'');
+    out += SqlQuoted(folded);
     done = at + static_cast<std::size_t>(re.MatchedLength());
   }
   out.append(sql_utf8, done, std::string::npos);

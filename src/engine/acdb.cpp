@@ -30,17 +30,6 @@ std::string AsciiLower(std::string s) {
   return s;
 }
 
-// A text pasted between single quotes in SQL, its quotes doubled.
-std::string SqlQuoted(const std::string &s) {
-  std::string out = "'";
-  for (char c : s) {
-    out.push_back(c);
-    if (c == '\'') out.push_back('\'');
-  }
-  out.push_back('\'');
-  return out;
-}
-
 // Reads the file's folder setting as the folder of the database files.
 std::string DataFile(const std::string &name) {
   std::string folder = OptionData ? OptionData->DbFolder : std::string();
@@ -238,7 +227,11 @@ void TAcisDB::ReadLastUpdate() {
 void TAcisDB::SetLastUpdate(const std::string &DateText) {
   FLastUpdate = DateText;
   if (!TableExists("info")) return;
-  FDb->ExecSQL("UPDATE info SET Value =\"" + DateText + "\" WHERE Item = 'LastUpdate'");
+  // The date is bound, not pasted: a double-quoted text would be read as a column name
+  // when it is one, and a quote in it would break the statement.
+  TSQLiteStmt update(*FDb, "UPDATE info SET Value = ? WHERE Item = 'LastUpdate'");
+  update.BindText(1, DateText);
+  update.Exec();
 }
 
 int TAcisDB::GetVersion() {
@@ -456,12 +449,7 @@ void TAcisMiniDB::AttachSpec() {
 }
 
 std::string TAcisMiniDB::UpperGroup(const std::string &CropName) {
-  // The name goes into the statement as a literal with its quotes doubled.
-  std::string n;
-  for (char c : CropName) {
-    n.push_back(c);
-    if (c == '\'') n.push_back('\'');
-  }
+  const std::string n = SqlQuoted(CropName);
   const std::string sql =
       "drop table if exists tidsaku;\r\n"
       "create temp table tidsaku(idsaku varchar primary key, toroku integer, sakumotsu varchar);\r\n"
@@ -474,12 +462,12 @@ std::string TAcisMiniDB::UpperGroup(const std::string &CropName) {
       "substr(idsaku,1,6)||'0000000000',\r\n"
       "substr(idsaku,1,4)||'000000000000',\r\n"
       "substr(idsaku,1,2)||'00000000000000')\r\n"
-      "from vg_sakumotsu2 where sakumotsu = '" + n + "'\r\n"
+      "from vg_sakumotsu2 where sakumotsu = " + n + "\r\n"
       ")\r\n"
       ");\r\n"
       "insert or ignore into tidsaku\r\n"
       "select idsaku, toroku, sakumotsu from vg_sakumotsu2 where\r\n"
-      "sakumotsu not regexp '^'||'" + n + "'||'(\\(|" + "類"_sj + ")' and sakumotsu not like '%" +
+      "sakumotsu not regexp '^'||" + n + "||'(\\(|" + "類"_sj + ")' and sakumotsu not like '%" +
       "栽培"_sj + "%' and\r\n"
       "sakumotsu not like '" + "その他"_sj + "%' and idsaku regexp (\r\n"
       "select '^('||concat('|',\r\n"
@@ -490,12 +478,12 @@ std::string TAcisMiniDB::UpperGroup(const std::string &CropName) {
       "substr(idsaku,1,2)||'0000000000',\r\n"
       "if(gunmei is not null,(select idsaku from vg_sakumotsu2 where sakumotsu = a.gunmei), '')\r\n"
       ")||')'\r\n"
-      "from vg_sakumotsu2 as a where sakumotsu = '" + n + "')\r\n"
+      "from vg_sakumotsu2 as a where sakumotsu = " + n + ")\r\n"
       "order by idsaku desc;\r\n"
       "select concat(',',sakumotsu) from tidsaku;";
   try {
     // A name that is no crop has no group (its code pattern would be empty).
-    if (FDb->GetTable("select 1 from vg_sakumotsu2 where sakumotsu = '" + n + "'")->Count() == 0)
+    if (FDb->GetTable("select 1 from vg_sakumotsu2 where sakumotsu = " + n)->Count() == 0)
       return std::string();
     FTable = FDb->GetTable(sql);
   } catch (const ESQLiteException &e) {

@@ -186,16 +186,16 @@ class TAcisDB::TImport {
 // ---------------------------------------------------------------- value helpers
 
 std::string QuoteOrNull(const std::string &Text) {
-  return Text.empty() ? "NULL" : QuotedSqlText(Text);
+  return Text.empty() ? "NULL" : SqlQuoted(Text);
 }
 
 std::string QuoteRawField(const std::string &Text) {
   if (Text.empty() || Text == "NULL") return "NULL";
-  return QuotedSqlText(ToHankakuAscii(Text));
+  return SqlQuoted(ToHankakuAscii(Text));
 }
 
 std::string QuoteUnlessNull(const std::string &Text) {
-  return Text == "NULL" ? Text : QuotedSqlText(Text);
+  return Text == "NULL" ? Text : SqlQuoted(Text);
 }
 
 std::string SquareMetreSign(const std::string &Text) { return Replace(Text, "m2", "㎡"); }
@@ -228,7 +228,7 @@ std::string SplitShuruiSeibun(const std::string &Shurui) {
       item = "ピレトリン"_sj;
     else if (FindSjis(item, "シアン酸塩"_sj) != std::string_view::npos)
       item = "シアン酸ナトリウム"_sj;
-    out += "seibun" + std::to_string(i + 1) + " = " + QuotedSqlText(item) + ",";
+    out += "seibun" + std::to_string(i + 1) + " = " + SqlQuoted(item) + ",";
   }
   out.pop_back();  // the final comma
   return out;

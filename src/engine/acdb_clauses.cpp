@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "engine/Exception.h"
+#include "engine/SQLite.h"
 #include "engine/SakuUtil.h"
 #include "engine/TextHelpers.h"
 #include "platform/cp932.h"
@@ -16,16 +17,13 @@ using namespace cp932::literals;
 
 namespace {
 
-// The word between single quotes as SQL reads it back: its own quotes doubled.
-std::string SqlWord(const std::string &word) { return ReplaceAllText(word, "'", "''"); }
-
-// Each word wrapped in before/after, joined by sep.
-std::string JoinWords(const std::vector<std::string> &words, const std::string &before,
-                      const std::string &after, const std::string &sep) {
+// Each word as head + the literal of (open + word + close), joined by sep.
+std::string JoinQuoted(const std::vector<std::string> &words, const std::string &head,
+                       const std::string &open, const std::string &close, const std::string &sep) {
   std::string out;
   for (std::size_t i = 0; i < words.size(); ++i) {
     if (i > 0) out += sep;
-    out += before + SqlWord(words[i]) + after;
+    out += head + SqlQuoted(open + words[i] + close);
   }
   return out;
 }
@@ -45,29 +43,32 @@ std::string AndIfBoth(const std::string &a, const std::string &b) {
 std::string WhereIfNotEmpty(const std::string &a) { return a.empty() ? "" : " WHERE "; }
 
 std::string LikeOrCond(const std::string &words, const std::string &field) {
-  return JoinWords(SplitWordList(words), field + " LIKE '", "'", " or ");
+  return JoinQuoted(SplitWordList(words), field + " LIKE ", "", "", " or ");
 }
 
 std::string SakumotsuBetsumeiMatchOr(const std::string &words, const std::string &field) {
-  return JoinWords(SplitWordList(words), "concat('、',"_sj + field + ",betsumei) MATCH '%", "%'",
-                   " or ");
+  return JoinQuoted(SplitWordList(words), "concat('、',"_sj + field + ",betsumei) MATCH ", "%", "%",
+                    " or ");
 }
 
 std::string SakumotsuMatchOr(const std::string &words) {
-  return JoinWords(SplitWordList(words), "sakumotsu MATCH '", "'", " or ");
+  return JoinQuoted(SplitWordList(words), "sakumotsu MATCH ", "", "", " or ");
 }
 
 std::string QuotedCommaList(const std::string &words) {
-  return JoinWords(SplitWordList(words), "'", "'", ",");
+  return JoinQuoted(SplitWordList(words), "", "", "", ",");
 }
 
 std::string RegexpAlternation(const std::string &words) {
-  return "'(" + JoinWords(SplitWordList(words), "", "", "|") + ")'";
+  const std::vector<std::string> list = SplitWordList(words);
+  std::string alternation;
+  for (std::size_t i = 0; i < list.size(); ++i) alternation += (i > 0 ? "|" : "") + list[i];
+  return SqlQuoted("(" + alternation + ")");
 }
 
 std::string InListCond(const std::string &commaText, const std::string &field) {
   if (commaText.empty() || commaText == "全て"_sj) return "";
-  return " " + field + " IN (" + JoinWords(SplitDelimitedText(commaText), "'", "'", ",") + ")";
+  return " " + field + " IN (" + JoinQuoted(SplitDelimitedText(commaText), "", "", "", ",") + ")";
 }
 
 std::string CropRegexpCond(const std::string &crops) {

@@ -36,12 +36,6 @@ std::string JoinLines(const std::vector<std::string> &lines, const std::string &
   return out;
 }
 
-// A name between single or double quotes in SQL, its own quote marks doubled.
-std::string SingleQuoted(const std::string &s) { return QuotedSqlText(s); }
-std::string DoubleQuoted(const std::string &s) {
-  return "\"" + ReplaceAllText(s, "\"", "\"\"") + "\"";
-}
-
 // True when the regular-expression engine can compile the quoted code expression; regexp()
 // compiles exactly this text (folding leaves digits and signs alone).
 bool CodeExpressionFits(const std::string &quoted) {
@@ -83,8 +77,8 @@ std::string DeployIdsakuSql(const std::string &Head, const std::string &QuotedNa
       "from m_sakumotsu as a where sakumotsu in ("};
   return JoinLines(lines) + QuotedNames + ")" + kCrLf +
          "or idsaku in (select idsaku from vs_sakumotsu2 where idsaku like \"9%\" and sakumotsu "
-         "regexp '(" +
-         ReplaceAllText(NamePattern, "'", "''") + ")'))" + kCrLf;
+         "regexp " +
+         SqlQuoted("(" + NamePattern + ")") + "))" + kCrLf;
 }
 
 // The statement over the registered crops (status 1 or 3, newest code first) whose codes
@@ -102,7 +96,7 @@ std::string QuotedWords(const std::vector<std::string> &words, std::size_t from,
   std::string out;
   for (std::size_t i = from; i < to; ++i) {
     if (i > from) out += ",";
-    out += SingleQuoted(words[i]);
+    out += SqlQuoted(words[i]);
   }
   return out;
 }
@@ -144,7 +138,7 @@ std::string TAcisDB::UpperGroup(const std::string &Name) {
       " if(class>0,substr(idsaku,1,4)||\"000000000000\"),",
       " substr(idsaku,1,2)||\"00000000000000\",",
       " if(gunmei is not null,(select idsaku from m_sakumotsu where sakumotsu=a.gunmei)))||\")\"",
-      "from m_sakumotsu as a where sakumotsu = " + DoubleQuoted(Name) + ")",
+      "from m_sakumotsu as a where sakumotsu = " + SqlQuoted(Name) + ")",
   });
   const auto [sql, rows] = RegisteredCropsSql(body);
   if (DebugMode) {
@@ -160,7 +154,7 @@ std::string TAcisDB::UpperGroup(const std::string &Name) {
 }
 
 std::string TAcisDB::UpperSakumotsuList(const std::string &Name) {
-  const std::string name = SingleQuoted(Name);
+  const std::string name = SqlQuoted(Name);
   const std::string sql = JoinLines({
       "drop table if exists tidsaku;",
       "create temp table tidsaku as",
@@ -191,7 +185,7 @@ std::string TAcisDB::UpperSakumotsuList(const std::string &Name) {
 }
 
 std::string TAcisDB::SameLevelSakumotsu(const std::string &Name) {
-  const std::string name = SingleQuoted(Name);
+  const std::string name = SqlQuoted(Name);
   const std::vector<std::string> build = {
       "drop table if exists tidsaku;",
       "create temp table tidsaku(idsaku varchar primary key, toroku integer, sakumotsu varchar);",
@@ -236,7 +230,7 @@ std::string TAcisDB::DeployCrops(const std::string &Term, char Mode) {
       "  if(class=2,substr(idsaku,1,6),",
       "  if(class=1,substr(idsaku,1,4),",
       "  idsaku))))))",
-      "from m_sakumotsu as a where sakumotsu = " + DoubleQuoted(base) + ")",
+      "from m_sakumotsu as a where sakumotsu = " + SqlQuoted(base) + ")",
   });
   const auto [sql, rows] = RegisteredCropsSql(body);
   if (DebugMode) Log("acdb DeployCrops -> " + sql);
@@ -434,7 +428,7 @@ std::string TAcisDB::IdSakuRegexpLineTest(const std::string &Crops, bool /*Flag*
       value = JoinLines(codes, "|");
     }
     Log("Result: " + value);
-    result = "'" + value + "'";
+    result = SqlQuoted(value);
     if (!CodeExpressionFits(result)) {
       WarnSelectionTooLarge();
       result = "'^$'";
@@ -447,7 +441,7 @@ std::string TAcisDB::IdSakuRegexpLineTest(const std::string &Crops, bool /*Flag*
 
 bool TAcisDB::IsRakuyokaju(const std::string &Name) {
   const std::string sql =
-      "SELECT substr(idsaku,1,2) ,gunmei FROM m_sakumotsu WHERE sakumotsu =" + SingleQuoted(Name) +
+      "SELECT substr(idsaku,1,2) ,gunmei FROM m_sakumotsu WHERE sakumotsu =" + SqlQuoted(Name) +
       ";";
   if (DebugMode) Log("IsNotRakuyokaju -> " + sql);
   if (!ExecQuery(sql)) return false;
@@ -487,7 +481,7 @@ void TAcisDB::IdSakuRakuyokaju(const std::string &Crops, std::vector<std::string
   for (const std::string &name : input) {
     if (!IsRakuyokaju(name)) continue;
     const std::string sql = "SELECT idsaku FROM m_sakumotsu WHERE sakumotsu regexp "_sj +
-                            QuotedSqlText("^落葉果樹(\\(|.*、)"_sj + name + "(、|\\))"_sj) +
+                            SqlQuoted("^落葉果樹(\\(|.*、)"_sj + name + "(、|\\))"_sj) +
                             " AND sakumotsu NOT LIKE '%除く%'"_sj;
     if (DebugMode) Log("IdSakuRakuyokaju SQL-> " + sql);
     if (!ExecQuery(sql)) continue;
@@ -504,7 +498,7 @@ void TAcisDB::IdSakuRakuyokaju(const std::string &Crops, std::vector<std::string
 }
 
 bool TAcisDB::SakumotsuMatches(const std::string &Term) {
-  return ExecQuery("SELECT sakumotsu FROM m_sakumotsu WHERE MATCH(" + SingleQuoted(Term) +
+  return ExecQuery("SELECT sakumotsu FROM m_sakumotsu WHERE MATCH(" + SqlQuoted(Term) +
                    ",sakumotsu ,'k')");
 }
 

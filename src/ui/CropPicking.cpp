@@ -22,12 +22,9 @@ using namespace cp932::literals;
 
 namespace {
 
-// A value pasted between single quotes.
-std::string Sql(const std::string &Value) { return ReplaceAllText(Value, "'", "''"); }
-
 const char *const kSearchHead =
     "SELECT class,idsaku,toroku,shukakubui,sakumotsu,betsumei,gunmei FROM vs_sakumotsu2 WHERE "
-    "strconv(keywords) regexp preconv('";
+    "strconv(keywords) regexp preconv(";
 
 class TInfoTipFilter : public QObject {
  public:
@@ -132,37 +129,37 @@ std::string CheckedCropsText(const QTreeWidget *List, bool Upper,
   return UniqueCommaText(collected);
 }
 
-std::string CropSearchTerm(const std::string &Input) { return Sql(NormalizeCropList(Input)); }
+std::string CropSearchTerm(const std::string &Input) { return NormalizeCropList(Input); }
 
 std::string CropNameSearchSQL(const std::string &Term, bool Forward) {
   std::string pattern = Term;
   if (Forward)
     pattern = Term.find('(') == std::string::npos ? "(^|、|\\()"_sj + Term : "(^|、|\\()("_sj + Term + "?)";
-  return kSearchHead + pattern + "') ORDER BY idsaku;";
+  return kSearchHead + SqlQuoted(pattern) + ") ORDER BY idsaku;";
 }
 
 std::string Beppyo1ByLgSQL(const std::string &Lg) {
   return Lg.empty() ? "SELECT * FROM spec.beppyo1n WHERE lg ISNULL"
-                    : "SELECT * FROM spec.beppyo1n WHERE lg = '" + Sql(Lg) + "'";
+                    : "SELECT * FROM spec.beppyo1n WHERE lg = " + SqlQuoted(Lg);
 }
 
 std::string Beppyo1MgListSQL(const std::string &Lg) {
   return Lg.empty() ? "SELECT DISTINCT mg FROM spec.beppyo1n WHERE lg ISNULL"
-                    : "SELECT DISTINCT mg FROM spec.beppyo1n WHERE lg = '" + Sql(Lg) + "'";
+                    : "SELECT DISTINCT mg FROM spec.beppyo1n WHERE lg = " + SqlQuoted(Lg);
 }
 
 std::string Beppyo1ByMgSQL(const std::string &Mg, const std::string &Lg) {
   if (Mg == "全て"_sj) return Beppyo1ByLgSQL(Lg);
   if (!Mg.empty())
-    return Lg.empty() ? "SELECT * FROM spec.beppyo1n WHERE mg ='" + Sql(Mg) + "' AND lg ISNULL"
-                      : "SELECT * FROM spec.beppyo1n WHERE mg = '" + Sql(Mg) + "'";
+    return Lg.empty() ? "SELECT * FROM spec.beppyo1n WHERE mg =" + SqlQuoted(Mg) + " AND lg ISNULL"
+                      : "SELECT * FROM spec.beppyo1n WHERE mg = " + SqlQuoted(Mg);
   return Lg.empty() ? "SELECT * FROM spec.beppyo1n WHERE mg ISNULL AND lg ISNULL"
-                    : "SELECT * FROM spec.beppyo1n WHERE mg ISNULL AND lg = '" + Sql(Lg) + "'";
+                    : "SELECT * FROM spec.beppyo1n WHERE mg ISNULL AND lg = " + SqlQuoted(Lg);
 }
 
 std::string CvoByFamilySQL(const std::string &Family) {
   return Family.empty() ? "SELECT * FROM spec.cvo WHERE family ISNULL"
-                        : "SELECT * FROM spec.cvo WHERE sakumotsu != '' AND family = '" + Sql(Family) + "'";
+                        : "SELECT * FROM spec.cvo WHERE sakumotsu != '' AND family = " + SqlQuoted(Family);
 }
 
 bool ReplaceFromQuery(QTreeWidget *List, const std::string &SQL, const std::vector<int> &Columns) {

@@ -82,7 +82,7 @@ void TfrmByochu::SearchByochu() {
   }
   const std::string category = FromQ(ui->cboCID->currentText());
   std::string sql = "SELECT byochu FROM m_byochu WHERE ";
-  if (!category.empty()) sql += " cid IN (select cid from cbyochu where cname = " + QuotedSqlText(category) + ") AND ";
+  if (!category.empty()) sql += " cid IN (select cid from cbyochu where cname = " + SqlQuoted(category) + ") AND ";
   sql += "byochu IN(SELECT DISTINCT byochu FROM tekiyo WHERE sakumotsu IN(SELECT sakumotsu FROM m_sakumotsu "
          "WHERE sakumotsu IN(" +
          QuotedCheckedItems(*ui->lstSakumotsu) + "))) ORDER BY " +

@@ -71,9 +71,9 @@ void TfrmSakuByochu::cboCIDChange() {
   if (!AcisDB) return;
   const std::string category = FromQ(ui->cboCID->currentText());
   std::string code;
-  if (AcisDB->ExecQuery("select cid from cbyochu where cname = " + QuotedSqlText(category) + ";"))
+  if (AcisDB->ExecQuery("select cid from cbyochu where cname = " + SqlQuoted(category) + ";"))
     code = AcisDB->Query()->FieldAsString(0);
-  FillByochuList("select byochu from byochu where cid = " + QuotedSqlText(code) + " and byochu in(" +
+  FillByochuList("select byochu from byochu where cid = " + SqlQuoted(code) + " and byochu in(" +
                  QuoteListForSql(ByochuList) + OrderEnding());
 }
 
@@ -86,7 +86,7 @@ void TfrmSakuByochu::cboSortChange() {
   const std::string code = CategoryCode(category);
   // Another category (a caller's own items) has no code here: the list stays as it is.
   if (code.empty()) return;
-  FillByochuList("select byochu from byochu where cid = '" + code + "' and byochu in(" + QuoteListForSql(ByochuList) +
+  FillByochuList("select byochu from byochu where cid = " + SqlQuoted(code) + " and byochu in(" + QuoteListForSql(ByochuList) +
                  OrderEnding());
 }
 

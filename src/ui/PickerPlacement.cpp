@@ -77,7 +77,7 @@ std::vector<std::string> CheckedItems(const TCheckListBoxEx &list) {
 
 std::string QuotedCheckedItems(const TCheckListBoxEx &list) {
   std::vector<std::string> quoted;
-  for (const std::string &item : CheckedItems(list)) quoted.push_back(QuotedSqlText(item));
+  for (const std::string &item : CheckedItems(list)) quoted.push_back(SqlQuoted(item));
   return JoinItems(quoted, ",");
 }
 

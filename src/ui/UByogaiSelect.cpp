@@ -167,7 +167,7 @@ void TDlgByogai::bSearchClick() {
   const std::string category = FromQ(ui->cboCID->currentText());
   std::string cond;
   if (!category.empty())
-    cond = " cid IN (select cid from cbyochu where cname = " + QuotedSqlText(category) + ") AND ";
+    cond = " cid IN (select cid from cbyochu where cname = " + SqlQuoted(category) + ") AND ";
   std::string pattern = word;
   if (ui->rbPrefix->isChecked())
     pattern = word + "%";
@@ -176,7 +176,7 @@ void TDlgByogai::bSearchClick() {
   else
     pattern = "%" + word + "%";
   const std::string sql =
-      "SELECT byochu FROM m_byochu WHERE " + cond + " concat('、',byochu,betsumei) MATCH "_sj + QuotedSqlText(pattern);
+      "SELECT byochu FROM m_byochu WHERE " + cond + " concat('、',byochu,betsumei) MATCH "_sj + SqlQuoted(pattern);
   AcisDB->Log(sql);
   FillCheckList(*ui->lstByomei, sql);
 }

@@ -19,9 +19,6 @@ using namespace cp932::literals;
 
 namespace {
 
-// A group name pasted between single quotes.
-std::string Sql(const std::string &Value) { return ReplaceAllText(Value, "'", "''"); }
-
 // Exclusion entries ("...を除く") are never offered.
 std::string NotExcluded() { return "sakumotsu NOT REGEXP '(、.*)?を除く'"_sj; }
 
@@ -90,7 +87,7 @@ void TfrmTabByochuSaku::LoadAllSakumotsu() {
 
 std::string TfrmTabByochuSaku::GroupCode(int Level, int From, const std::string &Name, bool Warn) {
   const std::string sql = "select substr(idsaku," + std::to_string(From) + ",2) from m_sakumotsu where level = " +
-                          std::to_string(Level) + " and sakumotsu = '" + Sql(Name) + "'";
+                          std::to_string(Level) + " and sakumotsu = " + SqlQuoted(Name);
   if (!AcisDB || !AcisDB->ExecQuery(sql, Warn)) return "00";
   return AcisDB->Query()->FieldAsString(0);
 }

@@ -567,7 +567,7 @@ void TfrmMain::mnTekiyouGridPopup() {
     // 1. An ingredient cell is looked up by its common name.
     if (NumberedHeader(H, "成分")) {
       if (SeibunViewMode == 0 && AcisDB && !T.empty()) {
-        if (AcisDB->ExecQuery("select ippanmei from tSeibun where kanryaku = " + QuotedSqlText(T)))
+        if (AcisDB->ExecQuery("select ippanmei from tSeibun where kanryaku = " + SqlQuoted(T)))
           for (TSQLiteTbl *q = AcisDB->Query(); !q->Eof(); q->Next()) T = q->FieldAsString(0);
       } else if (SeibunViewMode == 1) {
         const std::size_t from = T.find(" [");

@@ -258,14 +258,20 @@ TEST_F(CropQueries, NameMatches) {
 }
 
 TEST_F(CropQueries, QuotesInNamesNeitherBreakNorWidenTheStatement) {
-  for (const char *name : {"O'Brien", "say \"x\"", "' or 1=1 --"}) {
-    EXPECT_EQ(db_->UpperGroup(S(name)).find(S("トマト")), std::string::npos) << name;
-    EXPECT_EQ(db_->DeployCrops(S(name), '%').find(S("トマト")), std::string::npos) << name;
-    EXPECT_FALSE(db_->SakumotsuMatches(S(name))) << name;
-    EXPECT_FALSE(db_->IsRakuyokaju(S(name))) << name;
-    EXPECT_EQ(Selected(db_->DeployIdsaku(S(name))), Names{}) << name;
-    EXPECT_EQ(Selected(db_->IdSakuRegexpLineTest(S(name))), Names{}) << name;
+  // A column's name is a name like any other.
+  for (const std::string &name : {S("O'Brien"), S("say \"x\""), S("' or 1=1 --"), std::string("sakumotsu")}) {
+    EXPECT_EQ(db_->UpperGroup(name).find(S("トマト")), std::string::npos) << name;
+    EXPECT_EQ(db_->DeployCrops(name, '%').find(S("トマト")), std::string::npos) << name;
+    EXPECT_FALSE(db_->SakumotsuMatches(name)) << name;
+    EXPECT_FALSE(db_->IsRakuyokaju(name)) << name;
+    EXPECT_EQ(Selected(db_->DeployIdsaku(name)), Names{}) << name;
+    EXPECT_EQ(Selected(db_->IdSakuRegexpLineTest(name)), Names{}) << name;
   }
+  // A broken lead byte does not hide the quote after it.
+  const std::string broken = "\x81' or 1=1 --";
+  EXPECT_EQ(db_->UpperGroup(broken), "");
+  EXPECT_EQ(db_->DeployCrops(broken, '%').find(S("トマト")), std::string::npos);
+  EXPECT_FALSE(db_->IsRakuyokaju(broken));
   EXPECT_TRUE(ui_.reports.empty());
   EXPECT_TRUE(ui_.boxes.empty());
 }

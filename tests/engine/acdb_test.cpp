@@ -134,6 +134,21 @@ TEST_F(AcisDbTest, InfoTableVariants) {
   }
 }
 
+// The stored date is the text as given, also one that names a column or holds quotes.
+TEST_F(AcisDbTest, SetLastUpdateStoresTheTextAsItIs) {
+  for (const std::string date : {"Item", "2027\"01'05", "Value"}) {
+    std::filesystem::remove(Path("acis.db"));
+    MakeInfo("INSERT INTO info VALUES('LastUpdate','x'),('Version','190107');");
+    TAcisDB db(Path("acis.db"), nullptr);
+    db.SetLastUpdate(date);
+    TSQLiteDb check(Path("acis.db"));
+    auto t = check.GetTable("SELECT Item, Value FROM info ORDER BY Item");
+    EXPECT_EQ(t->FieldAsString(1), date);
+    t->Next();
+    EXPECT_EQ(t->FieldAsString(1), "190107") << date;
+  }
+}
+
 TEST_F(AcisDbTest, FolderWithAQuoteAttaches) {
   std::filesystem::path sub = dir_ / "farmer's data";
   std::filesystem::create_directories(sub);

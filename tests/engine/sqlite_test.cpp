@@ -261,6 +261,31 @@ TEST_F(SQLiteTest, JapaneseTextCrossesAsUtf8) {
   sqlite3_close(raw);
 }
 
+// Every text, also one whose lead byte is broken just before a quote, comes back from its
+// literal as the very value bound for it; a quote never ends the literal early.
+TEST_F(SQLiteTest, QuotedTextsReadBackAsTheirValue) {
+  auto db = Open();
+  db->ExecSQL("create table t(v text)");
+  const std::string values[] = {"", "plain", "it's", "''", "\"gunmei\"", "v", S("ソ'ダ_ー"),
+                                "\x81' or 1=1 --", "x\x81'", "a\\'b"};
+  TSQLiteStmt insert(*db, "insert into t values(?)");
+  for (const std::string &v : values) {
+    insert.BindText(1, v);
+    insert.Exec();
+  }
+  for (const std::string &v : values)
+    EXPECT_EQ(db->GetTable("select count(*) from t where v = " + SqlQuoted(v))->FieldAsInteger(0), 1) << v;
+  EXPECT_EQ(SqlQuoted("it's"), "'it''s'");
+  // UTF-8 text quotes the same way: no byte of a character is taken for a quote's partner.
+  sqlite3 *raw = db->Handle();
+  const std::string utf8 = "\xE3\x81\x82'\xE3\x82\xBD";  // あ'ソ
+  sqlite3_stmt *st = nullptr;
+  ASSERT_EQ(sqlite3_prepare_v2(raw, ("select " + SqlQuoted(utf8)).c_str(), -1, &st, nullptr), SQLITE_OK);
+  ASSERT_EQ(sqlite3_step(st), SQLITE_ROW);
+  EXPECT_EQ(std::string(reinterpret_cast<const char *>(sqlite3_column_text(st, 0))), utf8);
+  sqlite3_finalize(st);
+}
+
 TEST(SQLiteFloatText, GeneralFormWithFifteenDigits) {
   struct Case {
     double value;
