@@ -19,6 +19,8 @@
 #include <fstream>
 #include <iostream>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "components/ExcelUtil.h"
@@ -139,15 +141,25 @@ void FillFilterLists(TAcisDB &db) {
     db.ExecQuery(sql);
 }
 
-// Column widths as the window computes them: the widest text of each column.
+// Column widths as the window computes them: the widest text of each column, each distinct
+// text measured once.
 void AdjustWidths(TXlsStringGrid &grid) {
   QFontMetrics fm(grid.font());
+  std::unordered_map<std::string_view, int> measured;
+  grid.BeginUpdate();
   for (int c = 0; c < grid.ColCount(); ++c) {
     int a = 0;
-    for (int r = 1; r < grid.RowCount(); ++r)
-      a = std::max(a, fm.horizontalAdvance(QString::fromStdString(cp932::ToUtf8(grid.Cells(c, r)))));
+    for (int r = 1; r < grid.RowCount(); ++r) {
+      const std::string_view cell = grid.CellView(c, r);
+      if (cell.empty()) continue;
+      auto it = measured.find(cell);
+      if (it == measured.end())
+        it = measured.emplace(cell, fm.horizontalAdvance(QString::fromStdString(cp932::ToUtf8(cell)))).first;
+      a = std::max(a, it->second);
+    }
     grid.SetColWidths(c, std::min(a, 300) + 5);
   }
+  grid.EndUpdate();
 }
 
 void BM_Search(benchmark::State &state) {

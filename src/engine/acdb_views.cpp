@@ -424,7 +424,7 @@ void TAcisDB::KeepTekiyoTable() {
     RunScript(std::string("BEGIN TRANSACTION;") + kCrLf + TekiyoTableScript("main") + kSearchIndexes +
               "DROP TABLE IF EXISTS main.t_tekiyoKey;" + kCrLf +
               "CREATE TABLE main.t_tekiyoKey (datakey VARCHAR);" + kCrLf +
-              "INSERT INTO main.t_tekiyoKey (datakey) VALUES (" + QuotedSqlText(key) + ");" + kCrLf +
+              "INSERT INTO main.t_tekiyoKey (datakey) VALUES (" + SqlQuoted(key) + ");" + kCrLf +
               "COMMIT TRANSACTION;");
     return;
   } catch (const ESQLiteException &e) {
