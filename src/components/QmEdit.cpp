@@ -126,6 +126,7 @@ TCustomQmEdit::~TCustomQmEdit() {
     FHighlighter->RemoveFreeNotification(this);
   }
   FHighlighter = nullptr;
+  SetSearchEngine(nullptr);
   WireLines(FLines, false);
   FWordWrap.reset();
 }
@@ -334,33 +335,15 @@ void TCustomQmEdit::PutClipboardText(const std::string &Text) {
 
 void TCustomQmEdit::CopyToClipboard() {
   if (!HasSelection()) return;
-  std::string text;
-  if (FActiveSelectionMode == smColumn && HasOption(eoTrimTrailingSpaces)) {
-    FOptions &= ~OptionBit(eoTrimTrailingSpaces);
-    try {
-      text = GetSelText();
-    } catch (...) {
-      FOptions |= OptionBit(eoTrimTrailingSpaces);
-      throw;
-    }
-    FOptions |= OptionBit(eoTrimTrailingSpaces);
-  } else {
-    text = GetSelText();
-  }
-  PutClipboardText(text);
+  // A copied column block keeps its padding, whatever eoTrimTrailingSpaces says.
+  PutClipboardText(SelText(true));
 }
 
 void TCustomQmEdit::CutToClipboard() {
   if (FReadOnly || !HasSelection()) return;
-  BeginUndoBlock();
-  try {
-    CopyToClipboard();
-    ReplaceSelection("");
-  } catch (...) {
-    EndUndoBlock();
-    throw;
-  }
-  EndUndoBlock();
+  const TQmUndoBlock block(*this);
+  CopyToClipboard();
+  ReplaceSelection("");
 }
 
 // ---- commands ----------------------------------------------------------------------------
@@ -908,6 +891,13 @@ void TCustomQmEdit::SetHighlighter(TQmCustomHighlighter *Value) {
     FHighlighter->FreeNotification(this, [this, Value] { HighlighterFreed(Value); });
   }
   HighlighterAttrChanged(FHighlighter);
+}
+
+void TCustomQmEdit::SetSearchEngine(TQmEditSearchCustom *Value) {
+  if (Value == FSearchEngine) return;
+  if (FSearchEngine) FSearchEngine->RemoveFreeNotification(this);
+  FSearchEngine = Value;
+  if (FSearchEngine) FSearchEngine->FreeNotification(this, [this] { FSearchEngine = nullptr; });
 }
 
 void TCustomQmEdit::SetOptions(TQmEditorOptions Value) {

@@ -189,6 +189,16 @@ class TQmEditMarkList : public TObject {
   std::vector<std::unique_ptr<TQmEditMark>> FItems;
 };
 
+// ---- search engine -------------------------------------------------------------------
+
+// The search engine an editor may be given. The editor only keeps the reference and lets
+// go of it when the engine is freed; the searching itself belongs to the engine.
+class TQmEditSearchCustom : public TComponent {
+ public:
+  using TComponent::TComponent;
+  const char *ClassName() const override { return "TQmEditSearchCustom"; }
+};
+
 // ---- plug-ins ------------------------------------------------------------------------
 
 // Extensions told of painting and of lines added or removed.
@@ -245,13 +255,8 @@ class TCustomQmEdit : public QAbstractScrollArea, public TObject, public IQmWord
   template <typename F>
   void WithPaintLock(F &&Body) {
     IncPaintLock();
-    try {
-      Body();
-    } catch (...) {
-      DecPaintLock();
-      throw;
-    }
-    DecPaintLock();
+    const TQmScopeExit unlock([this] { DecPaintLock(); });
+    Body();
   }
   int PaintLock() const { return FPaintLock; }
   // Runs F with eoScrollPastEol switched on, restoring it however F ends.
@@ -259,13 +264,8 @@ class TCustomQmEdit : public QAbstractScrollArea, public TObject, public IQmWord
   void WithScrollPastEol(F &&Body) {
     const TQmEditorOptions bit = OptionBit(eoScrollPastEol), saved = FOptions & bit;
     FOptions |= bit;
-    try {
-      Body();
-    } catch (...) {
-      FOptions = (FOptions & ~bit) | saved;
-      throw;
-    }
-    FOptions = (FOptions & ~bit) | saved;
+    const TQmScopeExit restore([this, bit, saved] { FOptions = (FOptions & ~bit) | saved; });
+    Body();
   }
 
   // ---- text ----
@@ -562,6 +562,8 @@ class TCustomQmEdit : public QAbstractScrollArea, public TObject, public IQmWord
   TQmEditMarkList &Marks() { return *FMarks; }
   TQmCustomHighlighter *Highlighter() const { return FHighlighter; }
   void SetHighlighter(TQmCustomHighlighter *Value);
+  TQmEditSearchCustom *SearchEngine() const { return FSearchEngine; }
+  void SetSearchEngine(TQmEditSearchCustom *Value);
   TheTextDrawer &TextDrawer() { return *FTextDrawer; }
   TQmWordWrapPlugin *WordWrapPlugin() const { return FWordWrap.get(); }
   std::vector<TQmEditPlugin *> &Plugins() { return FPlugins; }
@@ -664,8 +666,7 @@ class TCustomQmEdit : public QAbstractScrollArea, public TObject, public IQmWord
   void DeleteLastChar();
   void DeleteChar();
   void LineBreak(bool MoveCaret);
-  void InsertChar(char AChar);
-  void InsertImeStr(const std::string &Text);
+  void InsertTyped(const std::string &Text, bool Typed);
   void DoTab();
   void DoShiftTab();
   void DoBlockIndent();
@@ -675,12 +676,24 @@ class TCustomQmEdit : public QAbstractScrollArea, public TObject, public IQmWord
   // Undo replay.
   void UndoItem();
   void RedoItem();
+  void ReplayGroup(TQmEditUndoList &List, TQmUndoReason First, std::int32_t Seq, bool Undoing);
   void AddRedo(TQmUndoReason Reason, TBufferPos Start, TBufferPos End, const std::string &Text,
                TQmSelectionMode Mode);
   void SelectRaw(TBufferPos Begin, TBufferPos End, TQmSelectionMode Mode);
   // The selected text as an undo item keeps it (a column block without padding).
-  std::string UndoSelText();
-  void InsertUnitsAsColumn(int Column, int FirstLine, const std::vector<std::string> &Pieces);
+  std::string UndoSelText() const;
+  // Where an insertion at P starts for undo: at a position past the end of its line the
+  // insertion pads the line with blanks first, and those go when it is undone.
+  TBufferPos PaddedInsertStart(TBufferPos P) const;
+  // The display column of a column block's left edge, the block running between A and B.
+  int BlockLeftColumn(const TBufferPos &A, const TBufferPos &B) const;
+  // The selected text; a column block's rows short of its right edge are padded with
+  // blanks when PadColumns is set.
+  std::string SelText(bool PadColumns) const;
+  // Puts Pieces at display column Column of successive lines from FirstLine (lines that
+  // do not exist are added, short ones padded); returns the byte index after the last
+  // piece put, 0 when every piece was empty.
+  int InsertColumnPieces(int Column, int FirstLine, const std::vector<std::string> &Pieces, bool AddToUndoList);
 
   // Owned objects.
   std::unique_ptr<TQmEditStringList> FOrgLines;
@@ -701,6 +714,7 @@ class TCustomQmEdit : public QAbstractScrollArea, public TObject, public IQmWord
   QTimer *FScrollTimer;
   std::unique_ptr<TQmWordWrapPlugin> FWordWrap;
   TQmCustomHighlighter *FHighlighter = nullptr;
+  TQmEditSearchCustom *FSearchEngine = nullptr;
 
   // Caret and block.
   int FCaretX = 1, FCaretY = 1, FLastCaretX = 1;
@@ -771,6 +785,25 @@ class TCustomQmEdit : public QAbstractScrollArea, public TObject, public IQmWord
   std::array<TQmEditMark *, 10> FBookMarks{};
   std::vector<QWidget *> FFocusList;
   bool FDragOwnText = false;
+};
+
+// Keeps an undo block of the editor open while it lives: every change recorded meanwhile
+// shares one sequence number and undoes as one step. The block closes however the scope
+// is left. With Open false it does nothing (for blocks that only some paths need).
+class TQmUndoBlock {
+ public:
+  explicit TQmUndoBlock(TCustomQmEdit &Edit, bool Open = true) : close_(Closer{Open ? &Edit : nullptr}) {
+    if (Open) Edit.BeginUndoBlock();
+  }
+
+ private:
+  struct Closer {
+    TCustomQmEdit *Edit;
+    void operator()() const {
+      if (Edit) Edit->EndUndoBlock();
+    }
+  };
+  TQmScopeExit<Closer> close_;
 };
 
 // The editor as forms place it.

@@ -34,24 +34,6 @@ int ColumnToChar(std::string_view Line, int Column, int TabWidth) {
   return c;
 }
 
-// The text cut at CR, LF and CR LF.
-std::vector<std::string> SplitLines(const std::string &Text) {
-  std::vector<std::string> out;
-  std::string cur;
-  for (std::size_t i = 0; i < Text.size(); ++i) {
-    const char c = Text[i];
-    if (c == '\r' || c == '\n') {
-      out.push_back(std::move(cur));
-      cur.clear();
-      if (c == '\r' && i + 1 < Text.size() && Text[i + 1] == '\n') ++i;
-    } else {
-      cur += c;
-    }
-  }
-  out.push_back(std::move(cur));
-  return out;
-}
-
 }  // namespace
 
 // ---- coordinates -----------------------------------------------------------------------
@@ -446,7 +428,9 @@ void TCustomQmEdit::SetText(const std::string &Value) {
 
 void TCustomQmEdit::SetLines(const TQmEditStringList &Value) { FLines->Assign(Value); }
 
-std::string TCustomQmEdit::GetSelText() const {
+std::string TCustomQmEdit::GetSelText() const { return SelText(!HasOption(eoTrimTrailingSpaces)); }
+
+std::string TCustomQmEdit::SelText(bool PadColumns) const {
   if (!HasSelection()) return {};
   const TBufferPos s = BlockStart(), f = BlockFinish();
   std::string out;
@@ -471,10 +455,10 @@ std::string TCustomQmEdit::GetSelText() const {
     case smColumn: {
       int x1 = BufferToDisplayPos(s).Column, x2 = BufferToDisplayPos(f).Column;
       if (x1 > x2) std::swap(x1, x2);
-      const bool pad = !HasOption(eoTrimTrailingSpaces);
+      const bool pad = PadColumns;
       for (int l = s.Line; l <= f.Line; ++l) {
         const std::string line = FLines->Get(l - 1);
-        const int b1 = ColumnToChar(line, x1, FTabWidth), b2 = ColumnToChar(line, x2, FTabWidth);
+        const int b1 = ColumnBlockChar(line, x1, FTabWidth), b2 = ColumnBlockChar(line, x2, FTabWidth);
         std::string piece = sub(line, b1, b2 - b1);
         if (pad) {
           const int width = CharIndexToColumn(b2, FTabWidth, line) - CharIndexToColumn(b1, FTabWidth, line);
@@ -561,14 +545,14 @@ void TCustomQmEdit::SelTextDeleteBlock() {
       if (x1 > x2) std::swap(x1, x2);
       for (int l = s.Line; l <= f.Line && l <= FLines->Count(); ++l) {
         std::string line = FLines->Get(l - 1);
-        const int b1 = ColumnToChar(line, x1, FTabWidth), b2 = ColumnToChar(line, x2, FTabWidth);
+        const int b1 = ColumnBlockChar(line, x1, FTabWidth), b2 = ColumnBlockChar(line, x2, FTabWidth);
         if (b1 <= Len(line)) {
           line.erase(static_cast<std::size_t>(b1 - 1), static_cast<std::size_t>(std::min(b2, Len(line) + 1) - b1));
           PutLineTrimmed(l - 1, line);
         }
       }
       const std::string endLine = FLines->Get(FBlockEnd.Line - 1);
-      InternalSetCaretXY({ColumnToChar(endLine, x1, FTabWidth), FBlockEnd.Line});
+      InternalSetCaretXY({ColumnBlockChar(endLine, x1, FTabWidth), FBlockEnd.Line});
       break;
     }
   }
@@ -576,7 +560,7 @@ void TCustomQmEdit::SelTextDeleteBlock() {
 
 // Inserts Value at the caret in the given mode.
 void TCustomQmEdit::InsertText(TQmSelectionMode Mode, const std::string &Value, bool AddToUndoList) {
-  const std::vector<std::string> pieces = SplitLines(Value);
+  const std::vector<std::string> pieces = SplitTextLines(Value);
   const int n = static_cast<int>(pieces.size());
   const int y = std::max(1, FCaretY);
   const bool existed = y <= FLines->Count();
@@ -629,73 +613,73 @@ void TCustomQmEdit::InsertText(TQmSelectionMode Mode, const std::string &Value, 
     }
     case smColumn: {
       const int column = CharIndexToColumn(FCaretX, FTabWidth, FLines->Get(y - 1));
-      int endChar = FCaretX;
-      for (int i = 0; i < n; ++i) {
-        const int l = y + i;
-        if (l > FLines->Count()) {
-          const int prevLen = l > 1 ? Len(FLines->Get(l - 2)) : 0;
-          FLines->Add(std::string(static_cast<std::size_t>(FCaretX - 1), ' '));
-          if (AddToUndoList)
-            FUndoList->RecordChange(urLineBreak, {prevLen + 1, l - 1}, {prevLen + 1, l - 1}, "",
-                                    FActiveSelectionMode);
-        }
-        // Nothing to put on this line: no padding either.
-        if (pieces[i].empty()) continue;
-        std::string line = FLines->Get(l - 1);
-        int b = ColumnToChar(line, column, FTabWidth);
-        if (Len(line) < b - 1) {
-          line.append(static_cast<std::size_t>(b - 1 - Len(line)), ' ');
-          b = Len(line) + 1;
-        }
-        line.insert(static_cast<std::size_t>(b - 1), pieces[i]);
-        PutLineTrimmed(l - 1, line);
-        if (AddToUndoList)
-          FUndoList->RecordChange(urPaste, {b, l}, {b + Len(pieces[i]), l}, "", FActiveSelectionMode);
-        endChar = b + Len(pieces[i]);
-      }
-      InternalSetCaretXY({endChar, y + n - 1});
+      const int endChar = InsertColumnPieces(column, y, pieces, AddToUndoList);
+      InternalSetCaretXY({endChar > 0 ? endChar : FCaretX, y + n - 1});
       StatusChanged(scCaretX);
       break;
     }
   }
 }
 
+int TCustomQmEdit::InsertColumnPieces(int Column, int FirstLine, const std::vector<std::string> &Pieces,
+                                      bool AddToUndoList) {
+  int endChar = 0;
+  for (std::size_t i = 0; i < Pieces.size(); ++i) {
+    const int l = FirstLine + static_cast<int>(i);
+    if (l > FLines->Count()) {
+      const int prevLen = l > 1 ? Len(FLines->Get(l - 2)) : 0;
+      FLines->Add(std::string(static_cast<std::size_t>(Column - 1), ' '));
+      if (AddToUndoList)
+        FUndoList->RecordChange(urLineBreak, {prevLen + 1, l - 1}, {prevLen + 1, l - 1}, "", FActiveSelectionMode);
+    }
+    // Nothing to put on this line: no padding either.
+    if (Pieces[i].empty()) continue;
+    std::string line = FLines->Get(l - 1);
+    int b = ColumnBlockChar(line, Column, FTabWidth);
+    // The blanks that pad a short line up to the column go with the piece when it is undone.
+    const int from = std::min(b, Len(line) + 1);
+    if (Len(line) < b - 1) {
+      line.append(static_cast<std::size_t>(b - 1 - Len(line)), ' ');
+      b = Len(line) + 1;
+    }
+    line.insert(static_cast<std::size_t>(b - 1), Pieces[i]);
+    PutLineTrimmed(l - 1, line);
+    if (AddToUndoList)
+      FUndoList->RecordChange(urPaste, {from, l}, {b + Len(Pieces[i]), l}, "", FActiveSelectionMode);
+    endChar = b + Len(Pieces[i]);
+  }
+  return endChar;
+}
+
 void TCustomQmEdit::SetSelTextPrimitive(TQmSelectionMode PasteMode, const std::string &Value,
                                         bool AddToUndoList) {
   IncPaintLock();
+  const TQmScopeExit unlock([this] { DecPaintLock(); });
   FLines->BeginUpdate();
-  try {
-    if (HasSelection()) SelTextDeleteBlock();
-    if (!Value.empty()) InsertText(PasteMode, Value, AddToUndoList);
-    if (FLines->Count() == 0) FCaretY = 1;
-  } catch (...) {
-    FLines->EndUpdate();
-    DecPaintLock();
-    throw;
-  }
-  FLines->EndUpdate();
-  DecPaintLock();
+  const TQmScopeExit endUpdate([this] { FLines->EndUpdate(); });
+  if (HasSelection()) SelTextDeleteBlock();
+  if (!Value.empty()) InsertText(PasteMode, Value, AddToUndoList);
+  if (FLines->Count() == 0) FCaretY = 1;
 }
 
 void TCustomQmEdit::ReplaceSelection(const std::string &Value) {
-  BeginUndoBlock();
-  try {
-    if (HasSelection())
-      FUndoList->RecordChange(urDelete, FBlockBegin, FBlockEnd, UndoSelText(), FActiveSelectionMode);
-    else
-      SetActiveSelectionMode(FSelectionMode);
-    const TBufferPos start = BlockStart();
-    FBlockEnd = BlockFinish();
-    FBlockBegin = start;
-    // A column block records its insertion line by line as it goes.
-    SetSelTextPrimitive(FActiveSelectionMode, Value, FActiveSelectionMode == smColumn);
-    if (!Value.empty() && FActiveSelectionMode != smColumn)
-      FUndoList->RecordChange(urInsert, start, BlockFinish(), "", FActiveSelectionMode);
-  } catch (...) {
-    EndUndoBlock();
-    throw;
-  }
-  EndUndoBlock();
+  const TQmUndoBlock block(*this);
+  if (HasSelection())
+    FUndoList->RecordChange(urDelete, FBlockBegin, FBlockEnd, UndoSelText(), FActiveSelectionMode);
+  else
+    SetActiveSelectionMode(FSelectionMode);
+  const TBufferPos s = BlockStart(), f = BlockFinish(), start = PaddedInsertStart(s);
+  FBlockBegin = s;
+  FBlockEnd = f;
+  // A column block records its insertion line by line as it goes.
+  SetSelTextPrimitive(FActiveSelectionMode, Value, FActiveSelectionMode == smColumn);
+  if (!Value.empty() && FActiveSelectionMode != smColumn)
+    FUndoList->RecordChange(urInsert, start, BlockFinish(), "", FActiveSelectionMode);
+}
+
+TBufferPos TCustomQmEdit::PaddedInsertStart(TBufferPos P) const {
+  if (P.Line >= 1 && P.Line <= FLines->Count()) P.Char = std::min(P.Char, Len(FLines->Get(P.Line - 1)) + 1);
+  return P;
 }
 
 void TCustomQmEdit::SelectAll() {
@@ -716,56 +700,53 @@ bool TCustomQmEdit::CanPaste() const {
 void TCustomQmEdit::PasteFromClipboard() {
   if (!CanPaste()) return;
   DoOnPaintTransient(ttBefore);
-  BeginUndoBlock();
-  bool begun = false;
-  try {
+  const TQmScopeExit after([this] { DoOnPaintTransient(ttAfter); });
+  {
+    const TQmUndoBlock block(*this);
+    bool begun = false;
+    // The paste-end item closes the pair however the paste ends.
+    const TQmScopeExit end([&] {
+      if (begun) FUndoList->RecordChange(urPasteEnd, FBlockBegin, FBlockEnd, "", FActiveSelectionMode);
+    });
     const QMimeData *m = QGuiApplication::clipboard()->mimeData();
-    if (m->hasFormat(QmEditClipboardFormat())) {
+    const bool own = m->hasFormat(QmEditClipboardFormat());
+    TQmSelectionMode mode = FActiveSelectionMode;
+    std::string text;
+    if (own) {
       const QByteArray data = m->data(QmEditClipboardFormat());
       if (data.isEmpty() || static_cast<unsigned char>(data[0]) > smColumn)
         throw EQmEditError("Clipboard paste operation failed.");
-      const auto mode = static_cast<TQmSelectionMode>(static_cast<unsigned char>(data[0]));
-      std::string text(data.constData() + 1, static_cast<std::size_t>(data.size() - 1));
+      mode = static_cast<TQmSelectionMode>(static_cast<unsigned char>(data[0]));
+      text.assign(data.constData() + 1, static_cast<std::size_t>(data.size() - 1));
       if (const auto nul = text.find('\0'); nul != std::string::npos) text.resize(nul);
-      FUndoList->RecordChange(urPasteBegin, FBlockBegin, FBlockEnd, "", FActiveSelectionMode);
-      begun = true;
-      if (HasSelection())
-        FUndoList->RecordChange(urDelete, FBlockBegin, FBlockEnd, UndoSelText(), FActiveSelectionMode);
-      const TBufferPos s = BlockStart(), f = BlockFinish();
-      FBlockBegin = s;
-      FBlockEnd = f;
-      TBufferPos start = s;
-      if (FActiveSelectionMode == smLine) start.Char = 1;
-      SetSelTextPrimitive(mode, text, true);
-      if (mode == smNormal) {
-        FUndoList->RecordChange(urPaste, start, BlockFinish(), GetSelText(), mode);
-      } else if (mode == smLine) {
-        if (FCaretX == 1)
-          FUndoList->RecordChange(urPaste, {1, start.Line}, {FCharsInWindow, FCaretY - 1}, "", smLine);
-        else
-          FUndoList->RecordChange(urPaste, {1, start.Line}, BlockFinish(), "", smNormal);
-      }
     } else {
-      const std::string text = FromQ(m->text());
-      FUndoList->RecordChange(urPasteBegin, FBlockBegin, FBlockEnd, "", FActiveSelectionMode);
-      begun = true;
-      if (HasSelection())
-        FUndoList->RecordChange(urDelete, FBlockBegin, FBlockEnd, UndoSelText(), FActiveSelectionMode);
-      else
-        SetActiveSelectionMode(FSelectionMode);
-      const TBufferPos start = BlockStart();
-      SetSelText(text);
-      if (FActiveSelectionMode != smColumn)
-        FUndoList->RecordChange(urPaste, start, BlockFinish(), "", FActiveSelectionMode);
+      text = FromQ(m->text());
     }
-  } catch (...) {
-    if (begun) FUndoList->RecordChange(urPasteEnd, FBlockBegin, FBlockEnd, "", FActiveSelectionMode);
-    EndUndoBlock();
-    DoOnPaintTransient(ttAfter);
-    throw;
+    FUndoList->RecordChange(urPasteBegin, FBlockBegin, FBlockEnd, "", FActiveSelectionMode);
+    begun = true;
+    if (HasSelection()) {
+      FUndoList->RecordChange(urDelete, FBlockBegin, FBlockEnd, UndoSelText(), FActiveSelectionMode);
+    } else if (!own) {
+      SetActiveSelectionMode(FSelectionMode);
+      mode = FActiveSelectionMode;
+    }
+    const TBufferPos s = BlockStart(), f = BlockFinish();
+    FBlockBegin = s;
+    FBlockEnd = f;
+    TBufferPos start = PaddedInsertStart(s);
+    if (FActiveSelectionMode == smLine) start.Char = 1;
+    // A column block records its pieces as it puts them, plain text as well as a copied block.
+    SetSelTextPrimitive(mode, text, true);
+    if (mode == smNormal) {
+      FUndoList->RecordChange(urPaste, start, BlockFinish(), GetSelText(), mode);
+    } else if (mode == smLine) {
+      // Whole lines went in ahead of the caret line, or a piece went at its start as well.
+      if (FCaretX == 1)
+        FUndoList->RecordChange(urPaste, {1, start.Line}, {FCharsInWindow, FCaretY - 1}, "", smLine);
+      else
+        FUndoList->RecordChange(urPaste, {1, start.Line}, BlockFinish(), "", smNormal);
+    }
   }
-  if (begun) FUndoList->RecordChange(urPasteEnd, FBlockBegin, FBlockEnd, "", FActiveSelectionMode);
-  EndUndoBlock();
   if (HasOption(eoHideShowScrollbars)) {
     const int lock = FPaintLock;
     FPaintLock = 0;
@@ -774,5 +755,4 @@ void TCustomQmEdit::PasteFromClipboard() {
   }
   EnsureCursorPosVisible();
   StatusChanged(scSelection);
-  DoOnPaintTransient(ttAfter);
 }

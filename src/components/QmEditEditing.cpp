@@ -1,7 +1,9 @@
 // The editor's editing commands: deleting, line breaks, typing and input-method strings,
 // tabs and block indents, case changes, word positions, bracket matching and bookmarks.
 // Every change records the undo items that Undo and Redo replay.
+#include <QChar>
 #include <algorithm>
+#include <optional>
 
 #include "components/QmEdit.h"
 #include "platform/cp932.h"
@@ -19,28 +21,43 @@ TQmCharSet NonWord(const TQmCharSet &Word) {
   return s;
 }
 
-// Case conversion of single-byte letters; double-byte characters are kept whole.
+// One character in the other case, by the locale's per-character conversion over the
+// whole code page (ASCII and the full-width Latin, Greek and Cyrillic letters and Roman
+// numerals alike). A character whose other form code page 932 cannot hold in as many
+// bytes stays as it is, so a case change never moves the text after it.
+std::string CharInCase(std::string_view Ch, bool Upper) {
+  const char32_t cp = cp932::DecodeChar(Ch, 0);
+  const char32_t to = Upper ? QChar::toUpper(cp) : QChar::toLower(cp);
+  const unsigned code = to == cp ? 0 : cp932::EncodeChar(to);
+  if (code == 0) return std::string(Ch);
+  std::string out;
+  if (code > 0xFF) out += static_cast<char>(code >> 8);
+  out += static_cast<char>(code & 0xFF);
+  return out.size() == Ch.size() ? out : std::string(Ch);
+}
+
+// The case change of a case command, character by character; a trail byte is never
+// looked at on its own.
 std::string ConvertCase(const std::string &Text, TQmEditorCommand Command) {
-  std::string out = Text;
-  bool first = true;
-  for (std::size_t i = 0; i < out.size();) {
-    const std::size_t n = cp932::CharLen(out, i);
-    if (n == 1) {
-      const unsigned char c = static_cast<unsigned char>(out[i]);
-      const char up = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : static_cast<char>(c);
-      const char low = (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : static_cast<char>(c);
-      switch (Command) {
-        case ecUpperCase:
-        case ecUpperCaseBlock: out[i] = up; break;
-        case ecLowerCase:
-        case ecLowerCaseBlock: out[i] = low; break;
-        case ecToggleCase:
-        case ecToggleCaseBlock: out[i] = (up == static_cast<char>(c)) ? low : up; break;
-        case ecTitleCase: out[i] = first ? up : low; break;
-        default: break;
+  std::string out;
+  out.reserve(Text.size());
+  for (std::size_t i = 0; i < Text.size();) {
+    const std::size_t n = cp932::CharLen(Text, i);
+    const std::string_view ch(Text.data() + i, n);
+    switch (Command) {
+      case ecUpperCase:
+      case ecUpperCaseBlock: out += CharInCase(ch, true); break;
+      case ecLowerCase:
+      case ecLowerCaseBlock: out += CharInCase(ch, false); break;
+      case ecToggleCase:
+      case ecToggleCaseBlock: {
+        const std::string up = CharInCase(ch, true);
+        out += up == ch ? CharInCase(ch, false) : up;
+        break;
       }
+      case ecTitleCase: out += CharInCase(ch, i == 0); break;
+      default: out += ch; break;
     }
-    first = false;
     i += n;
   }
   return out;
@@ -277,8 +294,11 @@ void TCustomQmEdit::ExecuteEditCommand(TQmEditorCommand Command, char AChar, voi
       FBlockEnd = target;
       FActiveSelectionMode = smNormal;
       const std::string text = GetSelText();
-      const int blanks = caret.Char - FBlockBegin.Char;
-      SetSelTextPrimitive(smNormal, std::string(static_cast<std::size_t>(std::max(blanks, 0)), ' '), false);
+      const int blanks = std::max(caret.Char - FBlockBegin.Char, 0);
+      SetSelTextPrimitive(smNormal, std::string(static_cast<std::size_t>(blanks), ' '), false);
+      // Blanks that carry the rest up to a caret past the end go again when this is undone.
+      const TQmUndoBlock block(*this, blanks > 0);
+      if (blanks > 0) FUndoList->RecordChange(urBlanksAdded, {len + 1, caret.Line}, caret, "", smNormal);
       FUndoList->RecordChange(urDeleteAfterCaret, caret, target, text, smNormal);
       InternalSetCaretXY(caret);
       break;
@@ -320,10 +340,10 @@ void TCustomQmEdit::ExecuteEditCommand(TQmEditorCommand Command, char AChar, voi
       break;
     case ecChar:
       if (static_cast<unsigned char>(AChar) < ' ' || AChar == 127) break;
-      InsertChar(AChar);
+      InsertTyped(std::string(1, AChar), true);
       break;
     case ecImeStr:
-      if (Data) InsertImeStr(static_cast<const char *>(Data));
+      if (Data) InsertTyped(static_cast<const char *>(Data), false);
       break;
     case ecTab:
       DoTab();
@@ -471,10 +491,16 @@ void TCustomQmEdit::DeleteChar() {
   const int len = Len(line);
   std::string deleted;
   TBufferPos end = CaretXY();
+  std::optional<TQmUndoBlock> block;
   if (FCaretX > len) {
     if (FCaretY < FLines->Count()) {
       std::string padded = line;
-      if (Len(padded) < FCaretX - 1) padded.append(static_cast<std::size_t>(FCaretX - 1 - Len(padded)), ' ');
+      if (Len(padded) < FCaretX - 1) {
+        // The padding goes again when the join is undone.
+        padded.append(static_cast<std::size_t>(FCaretX - 1 - Len(padded)), ' ');
+        block.emplace(*this);
+        FUndoList->RecordChange(urBlanksAdded, {len + 1, FCaretY}, CaretXY(), "", smNormal);
+      }
       FLines->Put(FCaretY - 1, padded + FLines->Get(FCaretY));
       FLines->Delete(FCaretY);
       DoLinesDeleted(FCaretY, 1);
@@ -494,8 +520,8 @@ void TCustomQmEdit::DeleteChar() {
 
 // Line break (MoveCaret) or line insertion.
 void TCustomQmEdit::LineBreak(bool MoveCaret) {
-  BeginUndoBlock();
-  try {
+  const TQmUndoBlock block(*this);
+  {
     if (HasSelection()) {
       FUndoList->RecordChange(urDelete, FBlockBegin, FBlockEnd, UndoSelText(), FActiveSelectionMode);
       SetSelTextPrimitive(FActiveSelectionMode, "", false);
@@ -519,8 +545,8 @@ void TCustomQmEdit::LineBreak(bool MoveCaret) {
         firstMoved = y;
         int indent = 0;
         if (HasOption(eoAutoIndent)) indent = LeftSpaces(nearestIndentedAbove(y - 1), true);
-        FUndoList->RecordChange(urLineBreak, caret, caret, "", smNormal);
         if (MoveCaret) InternalSetCaretXY({indent + 1, y + 1});
+        FUndoList->RecordChange(urLineBreak, caret, CaretXY(), "", smNormal);
       } else if (FCaretX > len + 1) {
         std::string indent;
         if (HasOption(eoAutoIndent) && MoveCaret) {
@@ -530,13 +556,13 @@ void TCustomQmEdit::LineBreak(bool MoveCaret) {
           indent = above.substr(0, n);
         }
         FLines->Insert(y, indent);
-        FUndoList->RecordChange(urLineBreak, caret, caret, "", smNormal);
         if (MoveCaret) InternalSetCaretXY({Len(indent) + 1, y + 1});
+        FUndoList->RecordChange(urLineBreak, caret, CaretXY(), "", smNormal);
       } else if (FCaretX == 1) {
         FLines->Insert(y - 1, "");
         firstMoved = y;
-        FUndoList->RecordChange(urLineBreak, caret, caret, line, smNormal);
         if (MoveCaret) InternalSetCaretXY({1, y + 1});
+        FUndoList->RecordChange(urLineBreak, caret, CaretXY(), line, smNormal);
       } else {
         const std::string left = line.substr(0, static_cast<std::size_t>(FCaretX - 1));
         const std::string right = line.substr(static_cast<std::size_t>(FCaretX - 1));
@@ -544,137 +570,75 @@ void TCustomQmEdit::LineBreak(bool MoveCaret) {
         if (HasOption(eoAutoIndent)) indent = IndentText(LeftSpaces(left, true), true);
         FLines->Put(y - 1, left);
         FLines->Insert(y, indent + right);
-        FUndoList->RecordChange(urLineBreak, caret, caret, right, smNormal);
         if (MoveCaret) InternalSetCaretXY({Len(indent) + 1, y + 1});
+        FUndoList->RecordChange(urLineBreak, caret, CaretXY(), right, smNormal);
       }
     });
     DoLinesInserted(firstMoved, 1);
     SetBlockBegin(CaretXY());
     EnsureCursorPosVisible();
     UpdateLastCaretX();
-  } catch (...) {
-    EndUndoBlock();
-    throw;
   }
-  EndUndoBlock();
 }
 
-// Typing one character (one byte of program text).
-void TCustomQmEdit::InsertChar(char AChar) {
-  const std::string ch(1, AChar);
-  if (HasSelection()) {
-    BeginUndoBlock();
-    try {
-      FUndoList->RecordChange(urDelete, FBlockBegin, FBlockEnd, UndoSelText(), FActiveSelectionMode);
-      const TQmSelectionMode mode = FActiveSelectionMode;
-      TBufferPos start = BlockStart();
-      if (mode == smLine) start.Char = 1;
-      SetSelTextPrimitive(mode, ch, mode == smColumn);
-      if (mode != smColumn) FUndoList->RecordChange(urInsert, start, CaretXY(), "", smNormal);
-    } catch (...) {
-      EndUndoBlock();
-      throw;
-    }
-    EndUndoBlock();
-    return;
-  }
-  if (FInsertMode && !FWordWrap && !HasOption(eoAutoSizeMaxScrollWidth) && FCaretX > FMaxScrollWidth) return;
-  WithScrollPastEol([&] {
-    std::string line = LineText();
-    const int len = Len(line);
-    const bool wasEmpty = line.empty();
-    const int y = FCaretY;
-    const int padCount = FInsertMode ? FCaretX - len - 1 : FCaretX - len;
-    std::string pad;
-    if (padCount > 0) pad = wasEmpty ? IndentText(padCount, true) : std::string(static_cast<std::size_t>(padCount), ' ');
-    const bool block = !pad.empty();
-    if (block) BeginUndoBlock();
-    try {
-      if (block) {
-        line += pad;
-        FUndoList->RecordChange(urBlanksAdded, {len + 1, y}, {Len(line) + 1, y}, "", smNormal);
-      }
-      if (FInsertMode) {
-        const int at = block ? Len(line) + 1 : FCaretX;
-        line.insert(static_cast<std::size_t>(at - 1), ch);
-        PutLineTrimmed(y - 1, line);
-        FUndoList->RecordChange(urInsert, {at, y}, {at + 1, y}, "", smNormal);
-        int newX = at + 1;
-        if (wasEmpty) newX = Len(line) + 1;
-        if (HasOption(eoTrimTrailingSpaces) && IsBlank(AChar) && TrimTrailingBlanks(line).empty())
-          newX = ExpandedLength(line, FTabWidth) + 1;
-        InternalSetCaretXY({newX, y});
-      } else {
-        const int at = block ? Len(line) : FCaretX;
-        const int n = static_cast<int>(cp932::CharLen(line, static_cast<std::size_t>(at - 1)));
-        const std::string replaced = line.substr(static_cast<std::size_t>(at - 1), static_cast<std::size_t>(n));
-        line.replace(static_cast<std::size_t>(at - 1), static_cast<std::size_t>(n), n == 2 ? ch + " " : ch);
-        PutLineTrimmed(y - 1, line);
-        FUndoList->RecordChange(urInsert, {at, y}, {at + n, y}, replaced, smNormal);
-        InternalSetCaretXY({at + 1, y});
-      }
-    } catch (...) {
-      if (block) EndUndoBlock();
-      throw;
-    }
-    if (block) EndUndoBlock();
-  });
-  if (FCharsInWindow > 0 && DisplayX() >= FLeftChar + FCharsInWindow)
-    SetLeftChar(FLeftChar + std::min(25, FCharsInWindow - 1));
-}
-
-// A confirmed input-method string.
-void TCustomQmEdit::InsertImeStr(const std::string &Text) {
+// Typing a character (Typed) or a confirmed input-method string. A selection is replaced
+// by the text; otherwise the text goes in at the caret in insert or overwrite mode, a
+// line short of the caret padded first (the padding and the text undo as one step).
+void TCustomQmEdit::InsertTyped(const std::string &Text, bool Typed) {
   if (Text.empty()) return;
   if (HasSelection()) {
-    BeginUndoBlock();
-    try {
-      FUndoList->RecordChange(urDelete, FBlockBegin, FBlockEnd, UndoSelText(), FActiveSelectionMode);
-      const TQmSelectionMode mode = FActiveSelectionMode;
-      TBufferPos start = BlockStart();
-      if (mode == smLine) start.Char = 1;
-      SetSelTextPrimitive(mode, Text, mode == smColumn);
-      if (mode != smColumn) FUndoList->RecordChange(urInsert, start, CaretXY(), "", smNormal);
-      InvalidateGutter();
-    } catch (...) {
-      EndUndoBlock();
-      throw;
-    }
-    EndUndoBlock();
+    const TQmUndoBlock block(*this);
+    FUndoList->RecordChange(urDelete, FBlockBegin, FBlockEnd, UndoSelText(), FActiveSelectionMode);
+    const TQmSelectionMode mode = FActiveSelectionMode;
+    TBufferPos start = BlockStart();
+    if (mode == smLine) start.Char = 1;
+    SetSelTextPrimitive(mode, Text, mode == smColumn);
+    if (mode != smColumn) FUndoList->RecordChange(urInsert, start, CaretXY(), "", smNormal);
+    if (!Typed) InvalidateGutter();
     return;
   }
+  if (Typed && FInsertMode && !FWordWrap && !HasOption(eoAutoSizeMaxScrollWidth) && FCaretX > FMaxScrollWidth) return;
   WithScrollPastEol([&] {
     std::string line = LineText();
     const int len = Len(line);
     const int y = FCaretY;
-    // Padding up to the caret; the string itself goes at the caret, with nothing after it.
-    const bool block = len < FCaretX - 1;
-    if (block) BeginUndoBlock();
-    try {
-      if (block) {
-        line.append(static_cast<std::size_t>(FCaretX - 1 - len), ' ');
-        FUndoList->RecordChange(urBlanksAdded, {len + 1, y}, {FCaretX, y}, "", smNormal);
-      }
-      const int at = FCaretX;
-      std::string replaced;
-      if (FInsertMode) {
-        line.insert(static_cast<std::size_t>(at - 1), Text);
+    // A typed character overwriting past the end takes the place of the padding's last blank.
+    const bool overPad = Typed && !FInsertMode;
+    const int padCount = FCaretX - 1 - len + (overPad ? 1 : 0);
+    std::string pad;
+    if (padCount > 0)
+      pad = Typed && line.empty() ? IndentText(padCount, true) : std::string(static_cast<std::size_t>(padCount), ' ');
+    const TQmUndoBlock block(*this, !pad.empty());
+    int at = FCaretX;
+    if (!pad.empty()) {
+      line += pad;
+      FUndoList->RecordChange(urBlanksAdded, {len + 1, y}, {Len(line) + 1, y}, "", smNormal);
+      at = overPad ? Len(line) : Len(line) + 1;
+    }
+    std::string with = Text, replaced;
+    if (FInsertMode) {
+      line.insert(static_cast<std::size_t>(at - 1), Text);
+    } else {
+      int n;
+      if (Typed) {
+        // A double-byte character overwritten by one byte leaves a blank in its second byte.
+        n = static_cast<int>(cp932::CharLen(line, static_cast<std::size_t>(at - 1)));
+        if (n == 2) with += ' ';
       } else {
-        int n = std::min(Len(Text), Len(line) - (at - 1));
         // A double-byte character cut by the range stays whole after the string.
+        n = std::min(Len(Text), Len(line) - (at - 1));
         if (n > 0 && IsTrailByteAt(line, at + n)) --n;
         n = std::max(n, 0);
-        replaced = line.substr(static_cast<std::size_t>(at - 1), static_cast<std::size_t>(n));
-        line.replace(static_cast<std::size_t>(at - 1), static_cast<std::size_t>(n), Text);
       }
-      PutLineTrimmed(y - 1, line);
-      FUndoList->RecordChange(urInsert, {at, y}, {at + Len(Text), y}, replaced, smNormal);
-      InternalSetCaretXY({at + Len(Text), y});
-    } catch (...) {
-      if (block) EndUndoBlock();
-      throw;
+      replaced = line.substr(static_cast<std::size_t>(at - 1), static_cast<std::size_t>(n));
+      line.replace(static_cast<std::size_t>(at - 1), static_cast<std::size_t>(n), with);
     }
-    if (block) EndUndoBlock();
+    PutLineTrimmed(y - 1, line);
+    FUndoList->RecordChange(urInsert, {at, y}, {at + Len(with), y}, replaced, smNormal);
+    int newX = at + Len(Text);
+    if (Typed && FInsertMode && HasOption(eoTrimTrailingSpaces) && IsBlank(Text[0]) && TrimTrailingBlanks(line).empty())
+      newX = ExpandedLength(line, FTabWidth) + 1;
+    InternalSetCaretXY({newX, y});
   });
   if (FCharsInWindow > 0 && DisplayX() >= FLeftChar + FCharsInWindow)
     SetLeftChar(FLeftChar + std::min(25, FCharsInWindow - 1));
@@ -709,8 +673,8 @@ void TCustomQmEdit::DoTab() {
       break;
     }
   }
-  BeginUndoBlock();
-  try {
+  const TQmUndoBlock block(*this);
+  {
     if (HasSelection()) {
       FUndoList->RecordChange(urDelete, FBlockBegin, FBlockEnd, UndoSelText(), FActiveSelectionMode);
       SetSelTextPrimitive(FActiveSelectionMode, "", false);
@@ -749,9 +713,10 @@ void TCustomQmEdit::DoTab() {
         InternalSetCaretXY(DisplayToBufferPos({DisplayX() + width, DisplayY()}));
         return;
       }
+      const TBufferPos from = PaddedInsertStart(old);
       SetSelTextPrimitive(smNormal, text, false);
       const TBufferPos after{old.Char + Len(text), old.Line};
-      FUndoList->RecordChange(urInsert, old, after, "", smNormal);
+      FUndoList->RecordChange(urInsert, from, after, "", smNormal);
       int x = after.Char;
       if (HasOption(eoTrimTrailingSpaces) && TrimTrailingBlanks(LineText()).empty())
         x = old.Char + ExpandedLength(text, FTabWidth);
@@ -759,11 +724,7 @@ void TCustomQmEdit::DoTab() {
     });
     SetBlockBegin(CaretXY());
     EnsureCursorPosVisible();
-  } catch (...) {
-    EndUndoBlock();
-    throw;
   }
-  EndUndoBlock();
 }
 
 void TCustomQmEdit::DoShiftTab() {
@@ -822,17 +783,6 @@ static int BlockLastLine(const TBufferPos &Start, const TBufferPos &Finish) {
   return (Finish.Char == 1 && Finish.Line > Start.Line) ? Finish.Line - 1 : Finish.Line;
 }
 
-void TCustomQmEdit::InsertUnitsAsColumn(int Column, int FirstLine, const std::vector<std::string> &Pieces) {
-  for (std::size_t i = 0; i < Pieces.size(); ++i) {
-    const int l = FirstLine + static_cast<int>(i);
-    if (l > FLines->Count() || Pieces[i].empty()) continue;
-    std::string line = FLines->Get(l - 1);
-    if (Len(line) < Column - 1) line.append(static_cast<std::size_t>(Column - 1 - Len(line)), ' ');
-    line.insert(static_cast<std::size_t>(Column - 1), Pieces[i]);
-    FLines->Put(l - 1, line);
-  }
-}
-
 void TCustomQmEdit::DoBlockIndent() {
   if (!HasSelection()) return;
   const TBufferPos s = BlockStart(), f = BlockFinish();
@@ -840,27 +790,25 @@ void TCustomQmEdit::DoBlockIndent() {
   const int last = BlockLastLine(s, f);
   const std::string unit = HasOption(eoTabsToSpaces) ? std::string(static_cast<std::size_t>(FTabWidth), ' ') : "\t";
   const int ulen = Len(unit);
-  const int column = mode == smColumn ? std::min(s.Char, f.Char) : 1;
+  const int column = mode == smColumn ? BlockLeftColumn(s, f) : 1;
   const TBufferPos oldCaret = CaretXY();
-  BeginUndoBlock();
-  FLines->BeginUpdate();
-  try {
+  {
+    const TQmUndoBlock block(*this);
+    FLines->BeginUpdate();
+    const TQmScopeExit endUpdate([this] { FLines->EndUpdate(); });
     for (int l = s.Line; l <= last; ++l) {
       std::string line = FLines->Get(l - 1);
-      if (Len(line) < column - 1) line.append(static_cast<std::size_t>(column - 1 - Len(line)), ' ');
-      line.insert(static_cast<std::size_t>(column - 1), unit);
+      const int at = ColumnBlockChar(line, column, FTabWidth);
+      // Blanks padding a short line up to the column undo with the unit.
+      const int from = std::min(at, Len(line) + 1);
+      if (Len(line) < at - 1) line.append(static_cast<std::size_t>(at - 1 - Len(line)), ' ');
+      line.insert(static_cast<std::size_t>(at - 1), unit);
       FLines->Put(l - 1, line);
-      FUndoList->RecordChange(urInsert, {column, l}, {column + ulen, l}, "", smNormal);
+      FUndoList->RecordChange(urInsert, {from, l}, {at + ulen, l}, "", smNormal);
     }
     FUndoList->RecordChange(urIndent, s, f, "", mode);
     FUndoList->RecordChange(urIndent, {s.Char + ulen, s.Line}, {f.Char + ulen, f.Line}, "", mode);
-  } catch (...) {
-    FLines->EndUpdate();
-    EndUndoBlock();
-    throw;
   }
-  FLines->EndUpdate();
-  EndUndoBlock();
   const int caretX = f.Char == 1 ? 1 : oldCaret.Char + (HasOption(eoTabsToSpaces) ? FTabWidth : 1);
   InternalSetCaretXY({caretX, oldCaret.Line});
   FBlockBegin = {s.Char + ulen, s.Line};
@@ -887,38 +835,39 @@ void TCustomQmEdit::DoBlockUnindent() {
   const TBufferPos s = BlockStart(), f = BlockFinish();
   const TQmSelectionMode mode = FActiveSelectionMode;
   const int last = BlockLastLine(s, f);
-  const int column = mode == smColumn ? std::min(s.Char, f.Char) : 1;
-  std::vector<int> lengths;
+  const int column = mode == smColumn ? BlockLeftColumn(s, f) : 1;
+  // Each line's prefix (byte index, length) is found before anything changes; a line that
+  // ends left of the block's column has none.
+  std::vector<std::pair<int, int>> prefixes;
   bool any = false;
   for (int l = s.Line; l <= last; ++l) {
-    lengths.push_back(UnindentPrefix(FLines->Get(l - 1), column, FTabWidth));
-    any = any || lengths.back() > 0;
+    const std::string line = FLines->Get(l - 1);
+    const int at = ColumnBlockChar(line, column, FTabWidth);
+    prefixes.emplace_back(at, at <= Len(line) ? UnindentPrefix(line, at, FTabWidth) : 0);
+    any = any || prefixes.back().second > 0;
   }
   if (!any) return;
   std::string removed;
   int caretPrefix = 0;
-  FLines->BeginUpdate();
-  try {
+  {
+    FLines->BeginUpdate();
+    const TQmScopeExit endUpdate([this] { FLines->EndUpdate(); });
     for (int l = s.Line; l <= last; ++l) {
-      const int n = lengths[static_cast<std::size_t>(l - s.Line)];
-      std::string line = FLines->Get(l - 1);
+      const auto [at, n] = prefixes[static_cast<std::size_t>(l - s.Line)];
       if (l > s.Line) removed += "\r\n";
-      removed += line.substr(static_cast<std::size_t>(column - 1), static_cast<std::size_t>(n));
       if (n > 0) {
-        line.erase(static_cast<std::size_t>(column - 1), static_cast<std::size_t>(n));
+        std::string line = FLines->Get(l - 1);
+        removed += line.substr(static_cast<std::size_t>(at - 1), static_cast<std::size_t>(n));
+        line.erase(static_cast<std::size_t>(at - 1), static_cast<std::size_t>(n));
         FLines->Put(l - 1, line);
       }
       if (l == FCaretY) caretPrefix = n;
     }
-  } catch (...) {
-    FLines->EndUpdate();
-    throw;
   }
-  FLines->EndUpdate();
   FUndoList->RecordChange(urUnindent, s, f, removed, mode);
   if (mode != smColumn) {
-    const int firstLen = lengths.front();
-    const int lastLen = f.Line <= last ? lengths.back() : 0;
+    const int firstLen = prefixes.front().second;
+    const int lastLen = f.Line <= last ? prefixes.back().second : 0;
     const TBufferPos ns{std::max(1, s.Char - firstLen), s.Line};
     const TBufferPos nf{std::max(1, f.Char - lastLen), f.Line};
     const bool forward = EarlierPoint(FBlockBegin, FBlockEnd) == FBlockBegin;
@@ -963,25 +912,30 @@ void TCustomQmEdit::DoCaseChange(TQmEditorCommand Command) {
     }
   }
   if (HasSelection()) {
-    const std::string converted = ConvertCase(GetSelText(), Command);
-    BeginUndoBlock();
-    try {
-      FUndoList->RecordChange(urSelection, FBlockBegin, FBlockEnd, "", FActiveSelectionMode);
-      FUndoList->RecordChange(urCaret, oldCaret, oldCaret, "", FActiveSelectionMode);
-      const TQmSelectionMode mode = FActiveSelectionMode;
-      const TBufferPos s = BlockStart(), f = BlockFinish();
-      FUndoList->RecordChange(urDelete, FBlockBegin, FBlockEnd, UndoSelText(), mode);
+    const TQmSelectionMode mode = FActiveSelectionMode;
+    const std::string text = UndoSelText();
+    const TQmUndoBlock block(*this);
+    FUndoList->RecordChange(urSelection, FBlockBegin, FBlockEnd, "", mode);
+    FUndoList->RecordChange(urCaret, oldCaret, oldCaret, "", mode);
+    const TBufferPos s = BlockStart(), f = BlockFinish();
+    FUndoList->RecordChange(urDelete, FBlockBegin, FBlockEnd, text, mode);
+    if (mode == smColumn) {
+      // Every row changes where it stands: the rows go back at the block's left edge,
+      // from its first line down, whichever corner the block was made from.
+      const int column = BlockLeftColumn(s, f);
+      IncPaintLock();
+      const TQmScopeExit unlock([this] { DecPaintLock(); });
+      FLines->BeginUpdate();
+      const TQmScopeExit endUpdate([this] { FLines->EndUpdate(); });
+      SetSelTextPrimitive(mode, "", false);
+      InsertColumnPieces(column, s.Line, SplitTextLines(ConvertCase(text, Command)), true);
+    } else {
       FBlockBegin = s;
       FBlockEnd = f;
-      SetSelTextPrimitive(mode, converted, mode == smColumn);
+      SetSelTextPrimitive(mode, ConvertCase(text, Command), false);
       // Whole lines came back in line mode: the insertion runs from their first column.
-      if (mode != smColumn)
-        FUndoList->RecordChange(urInsert, {mode == smLine ? 1 : s.Char, s.Line}, CaretXY(), "", smNormal);
-    } catch (...) {
-      EndUndoBlock();
-      throw;
+      FUndoList->RecordChange(urInsert, {mode == smLine ? 1 : s.Char, s.Line}, CaretXY(), "", smNormal);
     }
-    EndUndoBlock();
   }
   if (!wordCommand && hadSelection) {
     FBlockBegin = oldBegin;

@@ -168,18 +168,8 @@ TQmCustomHighlighter::TQmCustomHighlighter(TComponent *AOwner) : TComponent(AOwn
 }
 
 TQmCustomHighlighter::~TQmCustomHighlighter() {
-  // Whoever still refers to the highlighter lets go of it now.
-  const auto notify = std::move(freeNotify_);
-  for (const auto &n : notify) n.second();
-}
-
-void TQmCustomHighlighter::FreeNotification(const void *Key, std::function<void()> Callback) {
-  RemoveFreeNotification(Key);
-  freeNotify_.emplace_back(Key, std::move(Callback));
-}
-
-void TQmCustomHighlighter::RemoveFreeNotification(const void *Key) {
-  std::erase_if(freeNotify_, [Key](const auto &n) { return n.first == Key; });
+  // Whoever still refers to the highlighter lets go of it now, while it is whole.
+  NotifyFreed();
 }
 
 void TQmCustomHighlighter::Assign(const TPersistent &Source) {

@@ -140,9 +140,6 @@ class TQmCustomHighlighter : public TComponent {
   void NotifyAttributesChanged(TObject *Sender);
   void BeginUpdate() { ++updateCount_; }
   void EndUpdate();
-  // Callbacks run when the highlighter is destroyed (one per key; a new one replaces it).
-  void FreeNotification(const void *Key, std::function<void()> Callback);
-  void RemoveFreeNotification(const void *Key);
 
  protected:
   // Takes ownership; a second attribute of the same name raises EStringListError.
@@ -160,7 +157,6 @@ class TQmCustomHighlighter : public TComponent {
   bool enabled_ = true;
   int updateCount_ = 0;
   bool updateChanged_ = false;
-  std::vector<std::pair<const void *, std::function<void()>>> freeNotify_;
 };
 
 // A highlighter class the program offers: its name and how to make one.

@@ -329,8 +329,8 @@ bool TCustomQmEdit::DropText(TCustomQmEdit *Source, int X, int Y, bool Ctrl, boo
       if (IsPointInSelection(drop) && !(drop == BlockStart())) return;
       if (move && (drop == BlockStart() || drop == BlockFinish())) return;
     }
-    BeginUndoBlock();
-    try {
+    {
+      const TQmUndoBlock block(*this);
       const std::string text = Source->GetSelText();
       if (move) {
         const TBufferPos s = Source->BlockStart(), f = Source->BlockFinish();
@@ -344,21 +344,14 @@ bool TCustomQmEdit::DropText(TCustomQmEdit *Source, int X, int Y, bool Ctrl, boo
       WithScrollPastEol([&] {
         InternalSetCaretXY(drop);
         SetBlockBegin(drop);
-        LockUndo();
-        try {
+        {
+          LockUndo();
+          const TQmScopeExit unlock([this] { UnlockUndo(); });
           ReplaceSelection(text);
-        } catch (...) {
-          UnlockUndo();
-          throw;
         }
-        UnlockUndo();
         FUndoList->RecordChange(same ? urDragDropInsert : urInsert, drop, CaretXY(), "", FActiveSelectionMode);
       });
-    } catch (...) {
-      EndUndoBlock();
-      throw;
     }
-    EndUndoBlock();
     CommandProcessor(ecSelGotoXY, 0, &drop);
     done = true;
   });

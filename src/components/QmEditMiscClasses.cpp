@@ -126,11 +126,6 @@ void TBitmap::LoadFromResourceName(std::string_view ResourceName) {
   SetImage(LoadBitmapResource(ResourceName));
 }
 
-TImageList::~TImageList() {
-  auto notify = std::move(notify_);
-  for (auto &n : notify) n.second();
-}
-
 int TImageList::Add(const QImage &Image) {
   images_.push_back(Image.scaled(width_, height_));
   return Count() - 1;
@@ -139,15 +134,6 @@ int TImageList::Add(const QImage &Image) {
 void TImageList::Draw(QPainter &Canvas, int X, int Y, int Index) const {
   if (Index < 0 || Index >= Count()) return;
   Canvas.drawImage(X, Y, images_[static_cast<std::size_t>(Index)]);
-}
-
-void TImageList::FreeNotification(const void *Key, std::function<void()> Callback) {
-  RemoveFreeNotification(Key);
-  notify_.emplace_back(Key, std::move(Callback));
-}
-
-void TImageList::RemoveFreeNotification(const void *Key) {
-  std::erase_if(notify_, [Key](const auto &n) { return n.first == Key; });
 }
 
 // ---- selection colours ---------------------------------------------------------------

@@ -78,23 +78,19 @@ class TBitmap : public TPersistent {
 
 // A list of images of one size. Objects that keep a reference to the list ask to be told
 // when it goes away.
-class TImageList : public TObject {
+class TImageList : public TComponent {
  public:
   TImageList(int Width = 16, int Height = 16) : width_(Width), height_(Height) {}
-  ~TImageList() override;
   const char *ClassName() const override { return "TImageList"; }
   int Width() const { return width_; }
   int Height() const { return height_; }
   int Count() const { return static_cast<int>(images_.size()); }
   int Add(const QImage &Image);
   void Draw(QPainter &Canvas, int X, int Y, int Index) const;
-  void FreeNotification(const void *Key, std::function<void()> Callback);
-  void RemoveFreeNotification(const void *Key);
 
  private:
   int width_, height_;
   std::vector<QImage> images_;
-  std::vector<std::pair<const void *, std::function<void()>>> notify_;
 };
 
 // ---- selection colours ---------------------------------------------------------------

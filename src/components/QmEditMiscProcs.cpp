@@ -112,6 +112,20 @@ int CharIndexToColumn(int Index, int TabWidth, std::string_view Line) {
   return col + 1;
 }
 
+int ColumnBlockChar(std::string_view Line, int Column, int TabWidth) {
+  const int len = static_cast<int>(Line.size());
+  int i = 1, x = 1;  // byte i starts at display column x
+  while (i <= len && x < Column) {
+    const std::size_t n = cp932::CharLen(Line, static_cast<std::size_t>(i - 1));
+    if (Line[static_cast<std::size_t>(i - 1)] == '\t' && TabWidth > 1)
+      x += TabWidth - (x - 1) % TabWidth;
+    else
+      x += static_cast<int>(n);
+    i += static_cast<int>(n);
+  }
+  return x < Column ? i + (Column - x) : i;
+}
+
 // ---- double-byte scans ---------------------------------------------------------------
 
 // 0-based offset at which a scan starting at 1-based Start begins: moved right off a
@@ -161,6 +175,19 @@ std::size_t FindLineEnd(std::string_view Text) {
   std::size_t i = 0;
   while (i < Text.size() && Text[i] != '\0' && Text[i] != '\n' && Text[i] != '\r') ++i;
   return i;
+}
+
+std::vector<std::string> SplitTextLines(std::string_view Text) {
+  std::vector<std::string> out;
+  std::size_t from = 0;
+  for (std::size_t i = 0; i < Text.size(); ++i) {
+    if (Text[i] != '\r' && Text[i] != '\n') continue;
+    out.emplace_back(Text.substr(from, i - from));
+    if (Text[i] == '\r' && i + 1 < Text.size() && Text[i + 1] == '\n') ++i;
+    from = i + 1;
+  }
+  out.emplace_back(Text.substr(from));
+  return out;
 }
 
 // ---- Japanese character classes ------------------------------------------------------

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "components/QmEditTypes.h"
 
@@ -51,6 +52,12 @@ int ExpandedLength(std::string_view Line, int TabWidth);
 // The 1-based display column at which the byte at 1-based Index starts; an index past
 // the end of the line adds one column per missing byte.
 int CharIndexToColumn(int Index, int TabWidth, std::string_view Line);
+// Where a column block's edge at display column Column falls in Line, as a 1-based byte
+// index: the first character that starts at or after that column. A double-byte
+// character or a tab cut by the edge lies after it, so a block never splits a character
+// and a text put back at the edge lands where it was taken from. Past the end of the
+// line one byte stands for one column. Every column-block operation converts through it.
+int ColumnBlockChar(std::string_view Line, int Column, int TabWidth);
 
 // ---- double-byte scans ---------------------------------------------------------------
 // A lead byte counts as one only when a byte follows it in the line, so a lead byte that
@@ -72,6 +79,8 @@ int ScanForLeadByte(std::string_view Line, int Start);
 int ReverseScanForLeadByte(std::string_view Line, int Start);
 // 0-based offset of the first NUL, LF or CR; the text's length when there is none.
 std::size_t FindLineEnd(std::string_view Text);
+// The text cut into lines at CR, LF and CR LF (one piece more than there are line ends).
+std::vector<std::string> SplitTextLines(std::string_view Text);
 
 // ---- Japanese character classes ------------------------------------------------------
 

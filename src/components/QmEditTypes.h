@@ -5,10 +5,13 @@
 
 #include <bitset>
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "components/ControlTypes.h"
 #include "engine/Exception.h"
@@ -80,22 +83,60 @@ class TQmMethod {
 
 using TNotifyEvent = TQmMethod<TObject *>;
 
+// ---- scope guards --------------------------------------------------------------------
+
+// Runs End when the scope is left, however it is left: the closing half of a "begin ...
+// end" pair. When End raises while another exception is already on its way, End's is
+// dropped so that the first one reaches the caller; on a normal exit End may raise.
+template <typename F>
+class TQmScopeExit {
+ public:
+  explicit TQmScopeExit(F End) : end_(std::move(End)), uncaught_(std::uncaught_exceptions()) {}
+  TQmScopeExit(const TQmScopeExit &) = delete;
+  TQmScopeExit &operator=(const TQmScopeExit &) = delete;
+  ~TQmScopeExit() noexcept(false) {
+    if (std::uncaught_exceptions() <= uncaught_) {
+      end_();
+      return;
+    }
+    try {
+      end_();
+    } catch (...) {
+    }
+  }
+
+ private:
+  F end_;
+  int uncaught_;
+};
+
 // ---- components ----------------------------------------------------------------------
 
 // A component knows its owner (which does not free it here) and whether it is being
-// loaded from a stored layout; Loaded ends the loading.
+// loaded from a stored layout; Loaded ends the loading. Whoever keeps a reference to a
+// component asks to be told when it is freed.
 class TComponent : public TPersistent {
  public:
   explicit TComponent(TComponent *AOwner = nullptr) : owner_(AOwner) {}
+  ~TComponent() override { NotifyFreed(); }
   const char *ClassName() const override { return "TComponent"; }
   TComponent *Owner() const { return owner_; }
   bool IsLoading() const { return loading_; }
   void BeginLoading() { loading_ = true; }
   virtual void Loaded() { loading_ = false; }
+  // Callbacks run when the component is freed (one per key; a new one replaces it).
+  void FreeNotification(const void *Key, std::function<void()> Callback);
+  void RemoveFreeNotification(const void *Key);
+
+ protected:
+  // Runs the callbacks once. A class whose holders still call into it while they let go
+  // calls this first thing in its own destructor, while all of it is still there.
+  void NotifyFreed();
 
  private:
   TComponent *owner_;
   bool loading_ = false;
+  std::vector<std::pair<const void *, std::function<void()>>> freeNotify_;
 };
 
 // ---- fonts and cursors ---------------------------------------------------------------

@@ -23,21 +23,6 @@ TQmUndoReason GroupPartner(TQmUndoReason R) {
   return static_cast<TQmUndoReason>(IsGroupEnd(R) ? R - 1 : R + 1);
 }
 
-// Pieces of a CR LF joined text.
-std::vector<std::string> SplitCrLf(const std::string &Text) {
-  std::vector<std::string> out;
-  std::size_t from = 0;
-  for (;;) {
-    const std::size_t at = Text.find("\r\n", from);
-    if (at == std::string::npos) {
-      out.push_back(Text.substr(from));
-      return out;
-    }
-    out.push_back(Text.substr(from, at - from));
-    from = at + 2;
-  }
-}
-
 // A redo item of an insertion keeps the inserted text and, after a NUL, the text the
 // insertion had replaced, so that redoing it replaces that text again.
 constexpr char ReplacedSeparator = '\0';
@@ -194,20 +179,15 @@ void TCustomQmEdit::ClearAll() {
 
 // ---- undo ----------------------------------------------------------------------------------
 
-std::string TCustomQmEdit::UndoSelText() {
+std::string TCustomQmEdit::UndoSelText() const {
   // A column block is kept as the lines hold it: the blanks that pad a copy past the
   // ends of short lines were never there and must not come back.
-  if (FActiveSelectionMode != smColumn || HasOption(eoTrimTrailingSpaces)) return GetSelText();
-  FOptions |= OptionBit(eoTrimTrailingSpaces);
-  std::string text;
-  try {
-    text = GetSelText();
-  } catch (...) {
-    FOptions &= ~OptionBit(eoTrimTrailingSpaces);
-    throw;
-  }
-  FOptions &= ~OptionBit(eoTrimTrailingSpaces);
-  return text;
+  return SelText(false);
+}
+
+int TCustomQmEdit::BlockLeftColumn(const TBufferPos &A, const TBufferPos &B) const {
+  return std::min(CharIndexToColumn(A.Char, FTabWidth, FLines->Get(A.Line - 1)),
+                  CharIndexToColumn(B.Char, FTabWidth, FLines->Get(B.Line - 1)));
 }
 
 void TCustomQmEdit::AddRedo(TQmUndoReason Reason, TBufferPos Start, TBufferPos End, const std::string &Text,
@@ -241,29 +221,44 @@ void TCustomQmEdit::Undo() {
   const std::int32_t seq = first->SequenceNo;
   const std::int32_t savedSeq = FUndoSequence;
   FUndoSequence = seq;
-  try {
-    WithPaintLock([&] {
-      for (;;) {
-        const TQmUndoReason done = FUndoList->LastReason();
-        UndoItem();
-        const TQmEditUndoItem *next = FUndoList->LastItem();
-        if (!next) break;
-        if (IsGroupEnd(r) && next->Reason != GroupPartner(r)) continue;
-        if (next->SequenceNo == seq) continue;
-        if (HasOption(eoGroupUndo) && next->Reason == done && done != urIndent && done != urUnindent) continue;
-        break;
-      }
-      if (IsGroupEnd(r) && FUndoList->LastReason() == GroupPartner(r)) {
-        UndoItem();
-        UpdateModifiedStatus();
-      }
-    });
-  } catch (...) {
-    FUndoSequence = savedSeq;
-    throw;
-  }
-  FUndoSequence = savedSeq;
+  const TQmScopeExit restore([&] { FUndoSequence = savedSeq; });
+  WithPaintLock([&] { ReplayGroup(*FUndoList, r, seq, true); });
   UpdateModifiedStatus();
+}
+
+// Replays the items of one undo (or redo) step from List. A group opened by its end item
+// (its begin item when redoing) runs to its matching partner, that one included, and no
+// further: the begin item carries the step's sequence number too, and must not carry the
+// replay on into the changes before the group. Otherwise the step runs while the next
+// item has its sequence number or, with eoGroupUndo, the reason of the one just replayed
+// (not for block indents and unindents, which replay one at a time).
+void TCustomQmEdit::ReplayGroup(TQmEditUndoList &List, TQmUndoReason First, std::int32_t Seq, bool Undoing) {
+  const bool group = Undoing ? IsGroupEnd(First) : IsGroupBegin(First);
+  const TQmUndoReason partner = GroupPartner(First);
+  int depth = 0;
+  for (;;) {
+    const TQmUndoReason done = List.LastReason();
+    if (Undoing)
+      UndoItem();
+    else
+      RedoItem();
+    const TQmEditUndoItem *next = List.LastItem();
+    if (!next) return;
+    if (group) {
+      if (next->Reason == First) ++depth;
+      if (next->Reason == partner && depth-- == 0) {
+        if (Undoing)
+          UndoItem();
+        else
+          RedoItem();
+        return;
+      }
+      continue;
+    }
+    if (next->SequenceNo == Seq && next->Reason != urGroupBreak) continue;
+    if (HasOption(eoGroupUndo) && next->Reason == done && done != urIndent && done != urUnindent) continue;
+    return;
+  }
 }
 
 void TCustomQmEdit::UndoItem() {
@@ -292,13 +287,20 @@ void TCustomQmEdit::UndoItem() {
       case urDeleteBeforeCaret:
       case urDeleteAfterCaret:
       case urDeleteAll: {
-        TBufferPos at = EarlierPoint(start, end);
-        if (mode == smColumn) at = {std::min(start.Char, end.Char), std::min(start.Line, end.Line)};
+        const TBufferPos at = EarlierPoint(start, end);
         if ((item->Reason == urDeleteBackward || item->Reason == urDeleteAfterCaret) && at.Line > FLines->Count())
           FLines->Add("");
-        InternalSetCaretXY(at);
-        SelectRaw(CaretXY(), CaretXY(), mode);
-        SetSelTextPrimitive(mode, item->Text, false);
+        if (mode == smColumn) {
+          // Back at the block's left edge, line by line, where the delete took it from.
+          FLines->BeginUpdate();
+          const TQmScopeExit endUpdate([this] { FLines->EndUpdate(); });
+          InsertColumnPieces(BlockLeftColumn(start, end), std::min(start.Line, end.Line), SplitTextLines(item->Text),
+                             false);
+        } else {
+          InternalSetCaretXY(at);
+          SelectRaw(CaretXY(), CaretXY(), mode);
+          SetSelTextPrimitive(mode, item->Text, false);
+        }
         const bool toStart = item->Reason == urDeleteBackward || item->Reason == urDeleteAfterCaret;
         InternalSetCaretXY(toStart ? start : end);
         if (item->Reason == urDeleteBackward || item->Reason == urDelete || item->Reason == urDeleteAll)
@@ -316,8 +318,9 @@ void TCustomQmEdit::UndoItem() {
       case urLineBreak: {
         InternalSetCaretXY(start);
         SelectRaw(CaretXY(), CaretXY(), mode);
-        AddRedo(urLineBreak, start, end, item->Text, mode);
         const int y = FCaretY;
+        // The redo item keeps the new line as it was, indentation and all.
+        AddRedo(urLineBreak, start, end, FLines->Get(y), mode);
         std::string line = FLines->Get(y - 1);
         const bool keepsIndent = HasOption(eoAutoIndent) && !item->Text.empty() &&
                                  (item->Text[0] == ' ' || item->Text[0] == '\t');
@@ -343,10 +346,12 @@ void TCustomQmEdit::UndoItem() {
         break;
       case urUnindent: {
         const TBufferPos s = EarlierPoint(start, end);
-        const int column = mode == smColumn ? std::min(start.Char, end.Char) : 1;
-        FLines->BeginUpdate();
-        InsertUnitsAsColumn(column, s.Line, SplitCrLf(item->Text));
-        FLines->EndUpdate();
+        {
+          FLines->BeginUpdate();
+          const TQmScopeExit endUpdate([this] { FLines->EndUpdate(); });
+          InsertColumnPieces(mode == smColumn ? BlockLeftColumn(start, end) : 1, s.Line, SplitTextLines(item->Text),
+                             false);
+        }
         item->SequenceNo = FUndoSequence;
         FRedoList->PushItem(std::move(item));
         InternalSetCaretXY(start);
@@ -387,30 +392,13 @@ void TCustomQmEdit::Redo() {
   const TQmUndoReason r = first->Reason;
   const std::int32_t seq = first->SequenceNo;
   FUndoList->SetRedoing(true);
-  // The changes of one redo form one block on the undo list, so that they undo together.
-  BeginUndoBlock();
-  try {
-    WithPaintLock([&] {
-      for (;;) {
-        const TQmUndoReason done = FRedoList->LastReason();
-        RedoItem();
-        const TQmEditUndoItem *next = FRedoList->LastItem();
-        if (!next) break;
-        if (IsGroupBegin(r) && next->Reason != GroupPartner(r)) continue;
-        if (next->SequenceNo == seq && next->Reason != urGroupBreak) continue;
-        if (HasOption(eoGroupUndo) && next->Reason == done && done != urIndent && done != urUnindent) continue;
-        break;
-      }
-      if (IsGroupBegin(r) && FRedoList->LastReason() == GroupPartner(r)) RedoItem();
-    });
-  } catch (...) {
-    EndUndoBlock();
-    FUndoList->SetRedoing(false);
-    throw;
+  {
+    const TQmScopeExit redoing([this] { FUndoList->SetRedoing(false); });
+    // The changes of one redo form one block on the undo list, so that they undo together.
+    const TQmUndoBlock block(*this);
+    WithPaintLock([&] { ReplayGroup(*FRedoList, r, seq, false); });
   }
-  EndUndoBlock();
   if (FRedoList->LastReason() == urGroupBreak) FUndoList->PushItem(FRedoList->TakeLastItem());
-  FUndoList->SetRedoing(false);
   UpdateModifiedStatus();
 }
 
@@ -434,7 +422,7 @@ void TCustomQmEdit::RedoItem() {
         SelectRaw(CaretXY(), CaretXY(), mode);
         if (!replaced.empty()) {
           // The text the insertion replaced is back after undo: select it again.
-          const std::vector<std::string> pieces = SplitCrLf(replaced);
+          const std::vector<std::string> pieces = SplitTextLines(replaced);
           TBufferPos e{pieces.size() == 1 ? start.Char + Len(pieces[0]) : Len(pieces.back()) + 1,
                        start.Line + static_cast<int>(pieces.size()) - 1};
           SelectRaw(start, e, mode);
@@ -463,11 +451,27 @@ void TCustomQmEdit::RedoItem() {
         SelectRaw(CaretXY(), CaretXY(), mode);
         break;
       }
-      case urLineBreak:
+      case urLineBreak: {
+        // The line is cut where it was and the new line made as it was; running the
+        // line-break command again would make another line where the break had been an
+        // inserted line or a line added for a column block.
         InternalSetCaretXY(start);
-        SelectRaw(CaretXY(), CaretXY(), FSelectionMode);
-        CommandProcessor(ecLineBreak, '\r', nullptr);
+        SelectRaw(CaretXY(), CaretXY(), mode);
+        const int y = FCaretY;
+        const std::string line = FLines->Get(y - 1);
+        const std::size_t cut = static_cast<std::size_t>(std::clamp(start.Char - 1, 0, Len(line)));
+        {
+          FLines->BeginUpdate();
+          const TQmScopeExit endUpdate([this] { FLines->EndUpdate(); });
+          FLines->Put(y - 1, line.substr(0, cut));
+          FLines->Insert(y, item->Text);
+          DoLinesInserted(cut == 0 ? y : y + 1, 1);
+        }
+        FUndoList->RecordChange(urLineBreak, start, end, line.substr(cut), mode);
+        InternalSetCaretXY(end);
+        SelectRaw(CaretXY(), CaretXY(), mode);
         break;
+      }
       case urIndent:
         FUndoList->RecordChange(urIndent, start, end, item->Text, mode);
         InternalSetCaretXY(end);
@@ -476,17 +480,21 @@ void TCustomQmEdit::RedoItem() {
       case urUnindent: {
         FUndoList->RecordChange(urUnindent, start, end, item->Text, mode);
         const TBufferPos s = EarlierPoint(start, end), f = s == start ? end : start;
-        const int column = mode == smColumn ? std::min(start.Char, end.Char) : 1;
-        const std::vector<std::string> pieces = SplitCrLf(item->Text);
-        FLines->BeginUpdate();
-        for (std::size_t i = 0; i < pieces.size(); ++i) {
-          const int l = s.Line + static_cast<int>(i);
-          if (l > FLines->Count() || pieces[i].empty()) continue;
-          std::string line = FLines->Get(l - 1);
-          line.erase(static_cast<std::size_t>(column - 1), pieces[i].size());
-          FLines->Put(l - 1, line);
+        const int column = mode == smColumn ? BlockLeftColumn(start, end) : 1;
+        const std::vector<std::string> pieces = SplitTextLines(item->Text);
+        {
+          FLines->BeginUpdate();
+          const TQmScopeExit endUpdate([this] { FLines->EndUpdate(); });
+          for (std::size_t i = 0; i < pieces.size(); ++i) {
+            const int l = s.Line + static_cast<int>(i);
+            if (l > FLines->Count() || pieces[i].empty()) continue;
+            std::string line = FLines->Get(l - 1);
+            const int b = ColumnBlockChar(line, column, FTabWidth);
+            if (b > Len(line)) continue;
+            line.erase(static_cast<std::size_t>(b - 1), pieces[i].size());
+            FLines->Put(l - 1, line);
+          }
         }
-        FLines->EndUpdate();
         if (mode != smColumn) {
           const int firstLen = Len(pieces.front());
           const int lastLen = static_cast<int>(pieces.size()) > f.Line - s.Line ? Len(pieces.back()) : 0;

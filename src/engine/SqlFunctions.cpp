@@ -556,15 +556,17 @@ std::string ExpandPreconv(const std::string &sql_utf8) {
 
   TPcreRegEx re;
   re.SetOptions({preCaseLess});
-  re.SetRegEx("preconv\\(\\s*'([^']+)'\\s*(,\\s*'([kcwv]+)'\\s*)?\\)");
+  // The literal may hold doubled quotes, as every quoted user word does.
+  re.SetRegEx("preconv\\(\\s*'((?:[^']|'')+)'\\s*(,\\s*'([kcwv]+)'\\s*)?\\)");
   re.SetSubject(sql_utf8);
   std::string out;
   std::size_t done = 0;
   for (bool found = re.Match(); found; found = re.MatchNext()) {
     const std::size_t at = static_cast<std::size_t>(re.MatchedOffset() - 1);
     out.append(sql_utf8, done, at - done);
-    const std::string folded = StrConvToUtf8(re.SubExpression(1), re.SubExpression(3));
-    out += SqlQuoted(folded);
+    std::string text = re.SubExpression(1);
+    for (std::size_t q = text.find("''"); q != std::string::npos; q = text.find("''", q + 1)) text.erase(q, 1);
+    out += SqlQuoted(StrConvToUtf8(text, re.SubExpression(3)));
     done = at + static_cast<std::size_t>(re.MatchedLength());
   }
   out.append(sql_utf8, done, std::string::npos);

@@ -347,6 +347,9 @@ void TfrmMain::FormCreate() {
   // 21. The frame's column widths.
   ui->fraSakumotsu->LoadColumnWidths();
 
+  // The chemical tab.
+  ConnectYakuzaiTab();
+
   // 23.
   IsStartUp = true;
 

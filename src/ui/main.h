@@ -31,6 +31,13 @@ class TWinSpinEdit;
 class TXPToolBar;
 class TXlsStringGrid;
 
+// used by the chemical tab's section
+class QComboBox;
+class QPainter;
+class QRect;
+class QLineEdit;
+class TListBoxEx;
+
 class TfrmMain : public QMainWindow {
   Q_OBJECT
 
@@ -275,6 +282,96 @@ class TfrmMain : public QMainWindow {
   // the ten ingredient-mode items: dmnSv... of the popup dmSeibun, then miSv... of the sub-menu
   std::array<QAction *, 10> SeibunViewItems{};
 
+
+  // ==================================================== chemical tab and product detail
+  // (src/ui/main_tabyakuzai.cpp, src/ui/main_yakuzaidetail.cpp)
+
+  // ---- search state
+  bool CropNamesExact = false;        // the crop edit holds exact crop names
+  std::string YakuzaiSakumotsuNames;  // crop names of the crop restriction (comma text)
+  // The crop restriction is in force: only the products in t_bango count, even when none
+  // is registered for the crops.
+  bool YakuzaiCropRestricted = false;
+  std::string LastSideSelection;      // the side-list item whose products were loaded last
+  QLineEdit *eYakuzaiG = nullptr;     // the separate result window writes its send-to term here
+  QMenu *pmnGridSeibun = nullptr, *pmnYakuzaiListbox = nullptr;
+  QAction *pmnGoogleGridSeibun = nullptr, *pmnWeblioGridSeibun = nullptr, *pmnPrdbGridSeibun = nullptr,
+          *pmnFcgrGridSeibun = nullptr, *pmnNihsGridSeibun = nullptr, *pmnGoogleFfcrGridSeibun = nullptr,
+          *pmnSeibunFixedClm = nullptr, *NpmnSeibunFixedClmOff = nullptr, *actGridSeibunCopyALL = nullptr,
+          *pmnCopyYakuzaiList = nullptr, *pmnCopyYakuzaiListALL = nullptr;
+
+  // Wires the chemical tab (called once from FormCreate).
+  void ConnectYakuzaiTab();
+
+  // ---- search (the chemical tab)
+  void YakuzaiPickup();
+  // YakuzaiPickup with the tab's error handling; the search panels are enabled afterwards.
+  void RunYakuzaiPickup();
+  void eYakuzaiKeyPress(QLineEdit *Edit, int Key, const QString &Text);
+  void eYakuzaiChange();
+  void eYakuzaiTabSakumotsuChange();
+  void pnlYakuzaiSideUpResize();
+  void bYakuzaiTabYakuzaiClearClick();
+  void bYakuzaiTabSakumotsuClearClick();
+  void cbYotoTabYakuzaiChange();
+  void lstTsushoClick();
+  void lstBangoClick();
+  void cbYakuzaiSelect();
+  void cbYakuzaiDropDown(QComboBox *Combo);
+  void bYakuzaiTabSakuSelClick();
+  void btnYakuzaiSelClick();
+  void pmnSendToTabYakuzaiClick();
+  void pmnSendToSqlClick();
+  // The separate result window's send-to: a registration number goes to the number list,
+  // any other term to the common-name list.
+  void SendTermToTabYakuzai(const std::string &Term);
+  void txtGoogleClick();
+  // Clears the common-name and number lists and every ingredient side list.
+  void ClearYakuzaiLists();
+
+  // ---- product detail and ingredient side lists
+  void YakuzaiSelect(const std::string &Bango);
+  void cbSeibunChange();
+  void cbYakuzaiTabKeitoChange();
+  void cbSayotenChange();
+  void cbRacChange();
+  void cbRacKeitoChange();
+  void lstSeibunPluralCkClickCheck();
+  void lstTsushoSeibunClick();
+  void lstTsushoSeibunPluralClick();
+  void lstTsushoKeitoClick();
+  void lstSayotenClick();
+  void lstRacClick();
+  void lstRacKeitoClick();
+  void pmnGridSeibunPopup();
+  void pmnGoogleGridSeibunClick();
+  void pnlSeizaiResize();
+  void pnlYakuzaiTopResize();
+  void gdSeibunDrawCell(TXlsStringGrid &Grid, int Col, int Row, QPainter &P, const QRect &Rect, unsigned State);
+  void gdSeizaiDrawCell(TXlsStringGrid &Grid, int Col, int Row, QPainter &P, const QRect &Rect, unsigned State);
+
+ private:
+  // Fills the ingredient side lists and their combos of the product chosen by common name or
+  // by number.
+  void ConnectYakuzaiDetail();
+  void LoadSideLists(const std::string &Key, bool ByBango, bool WarnIfEmpty);
+  void FillSideCombo(QComboBox *Combo, const std::string &Column, const std::string &Key, bool ByBango,
+                     bool WarnIfEmpty);
+  void FillSideList(TListBoxEx *List, const std::string &Column, QComboBox *Combo, bool DebugOnly);
+  void SideListProductClick(TListBoxEx *List, bool KeyHeld);
+  // The list's selected item, when it is to be loaded.
+  bool NewSideSelection(TListBoxEx *List, bool KeyHeld, std::string &Item) const;
+  void FillProductCombo(bool SelectShortest);
+  void LayoutYakuzaiTop(bool MeasureCount);
+  void SetYakuzaiEditWidth(QLineEdit *Edit, QWidget *ClearButton, int PanelWidth);
+  bool FKeyTsusho = false, FKeyBango = false, FKeySeibun = false, FKeyKeito = false;
+  std::array<int, 4> FSeibunSel{-1, -1, -1, -1}, FSeizaiSel{-1, -1, -1, -1};  // left, top, right, bottom
+  int FSeibunClickCol = -1, FSeibunClickRow = -1;
+  int FSideDragIndex = -1;
+  QWidget *FYakuzaiListPopupOn = nullptr;
+  // ==================================================== end of chemical tab and product detail
+
+ public:
 
  protected:
   void showEvent(QShowEvent *e) override;

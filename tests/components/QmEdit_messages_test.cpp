@@ -44,9 +44,12 @@ TEST(QmEditWordSelection, DoubleClickUsesTheJapaneseCharacterClasses) {
     Editor ed(c.line);
     const std::string line = S(c.line);
     const int x = static_cast<int>(line.find(S(c.click))) + 1;
-    // As the system sends it: a click, then the second press as a double click.
+    // As the system sends it: a click, then the second press as a double click and its
+    // release (without which the button would stay down for the tests after this one).
     QTest::mouseClick(ed.e.viewport(), Qt::LeftButton, Qt::NoModifier, ed.Point({x, 1}));
     QTest::mouseDClick(ed.e.viewport(), Qt::LeftButton, Qt::NoModifier, ed.Point({x, 1}));
+    QTest::mouseRelease(ed.e.viewport(), Qt::LeftButton, Qt::NoModifier, ed.Point({x, 1}));
+    ASSERT_FALSE(QGuiApplication::mouseButtons() & Qt::LeftButton);
     EXPECT_EQ(ed.e.GetSelText(), S(c.word));
     EXPECT_EQ(ed.e.CaretXY(), ed.e.BlockFinish());
   }
@@ -57,7 +60,9 @@ TEST(QmEditWordSelection, GutterDoubleClickSelectsNothing) {
   ed.e.Gutter().SetShowLineNumbers(true);
   ASSERT_GT(ed.e.GutterWidth(), 4);
   QTest::mouseDClick(ed.e.viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(2, 5));
+  QTest::mouseRelease(ed.e.viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(2, 5));
   EXPECT_FALSE(ed.e.HasSelection());
+  EXPECT_FALSE(QGuiApplication::mouseButtons() & Qt::LeftButton);
 }
 
 TEST(QmEditDragDrop, DroppingSelectedTextWithinAndBetweenEditors) {

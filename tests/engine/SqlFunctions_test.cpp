@@ -209,6 +209,8 @@ TEST(SqlFunctions, PreconvExpandsToALiteral) {
       {"WHERE a = PreConv( 'ガーデン' ) OR b = preconv('ＡＢ', 'C')", "WHERE a = 'かてん' OR b = 'ａｂ'"},
       {"SELECT preconv('＄１＼')", "SELECT '$1\\'"},
       {"SELECT preconv('＇ａ＇')", "SELECT '''a'''"},
+      // A quoted user word keeps its doubled quote as one quote of the folded text.
+      {"SELECT preconv('%ｄ''ａ%') AND preconv('b')", "SELECT '%d''a%' AND 'b'"},
       {"SELECT preconv('')", "SELECT preconv('')"},
       {"SELECT preconv('x', 'z')", "SELECT preconv('x', 'z')"},
   };
