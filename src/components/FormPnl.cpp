@@ -4,12 +4,49 @@
 #include <QApplication>
 #include <QMainWindow>
 #include <QMenuBar>
+#include <QPointer>
+#include <vector>
 
 #include "components/qtext.h"
 
 namespace {
 
 const char kHostedProperty[] = "qmHostedForm";
+
+// The windows of the program in the order they were made, as the screen's form list
+// keeps them: a panel looking a window up by name or caption takes the last one made.
+// Every widget announces its making with a Create event, which this filter on the
+// application sees; windows are listed then.
+class TFormList : public QObject {
+ public:
+  static TFormList &Instance() {
+    static TFormList *list = [] {
+      auto *l = new TFormList(QCoreApplication::instance());
+      QCoreApplication::instance()->installEventFilter(l);
+      return l;
+    }();
+    return *list;
+  }
+  const std::vector<QPointer<QWidget>> &Forms() {
+    std::erase_if(forms_, [](const QPointer<QWidget> &w) { return w.isNull(); });
+    return forms_;
+  }
+
+ protected:
+  bool eventFilter(QObject *o, QEvent *e) override {
+    if (e->type() == QEvent::Create && o->isWidgetType() && static_cast<QWidget *>(o)->isWindow())
+      forms_.emplace_back(static_cast<QWidget *>(o));
+    return false;
+  }
+
+ private:
+  using QObject::QObject;
+  std::vector<QPointer<QWidget>> forms_;
+};
+
+// The list starts with the application, before the first window is made.
+void StartFormList() { TFormList::Instance(); }
+Q_COREAPP_STARTUP_FUNCTION(StartFormList)
 
 bool IsAncestorOrSelf(const QWidget *w, const QWidget *of) {
   for (const QWidget *p = of; p; p = p->parentWidget())
@@ -23,10 +60,12 @@ TFormPanel::TFormPanel(QWidget *parent) : QFrame(parent) {}
 
 TFormPanel::~TFormPanel() { Release(); }
 
+// A hosted window shows no menu bar of its own, so its menus always merge into the owner's
+// (made for them when the owner has none): there is no auto-merge switch on a menu bar here.
 QMenuBar *TFormPanel::AutoMergeMenu() const {
   auto *main = qobject_cast<QMainWindow *>(form_.data());
   auto *bar = main ? qobject_cast<QMenuBar *>(main->menuWidget()) : nullptr;
-  return bar && bar->property("AutoMerge").toBool() ? bar : nullptr;
+  return bar && !bar->actions().isEmpty() ? bar : nullptr;
 }
 
 void TFormPanel::Release() {
@@ -103,14 +142,15 @@ void TFormPanel::resizeEvent(QResizeEvent *e) {
 
 void TFormPanel::SetByName(const QString &text, bool by_caption) {
   QWidget *found = nullptr;
-  if (!text.isEmpty())
-    for (QWidget *w : QApplication::allWidgets()) {
+  if (!text.isEmpty()) {
+    const std::vector<QPointer<QWidget>> &forms = TFormList::Instance().Forms();
+    for (auto it = forms.rbegin(); it != forms.rend() && !found; ++it) {
+      QWidget *w = *it;
       if (!w->isWindow() && !w->property(kHostedProperty).toBool()) continue;
       if ((by_caption ? w->windowTitle() : w->objectName()) != text) continue;
-      if (IsAncestorOrSelf(w, this)) continue;
-      found = w;
-      if (w == form_) break;  // the hosted window stays when it still answers
+      if (!IsAncestorOrSelf(w, this)) found = w;
     }
+  }
   if (!found && loading_) {
     pending_ = true;
     return;

@@ -1,7 +1,7 @@
 // A panel that hosts an existing window as a borderless child filling the panel: the main
 // window's fixed-procedure tab shows the fixed-procedure window in one. A hosted main window
-// whose menu bar has the dynamic property "AutoMerge" set lends its menus to the menu bar of
-// the window the panel sits in while it is hosted.
+// lends the menus of its menu bar to the menu bar of the window the panel sits in while it
+// is hosted. Looked up by name or caption, the last window made that answers is hosted.
 #pragma once
 
 #include <QFrame>

@@ -3,11 +3,13 @@
 #include <QAction>
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QFontMetrics>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLocale>
 #include <QMenu>
 #include <QStyle>
+#include <algorithm>
 #include <limits>
 #include <optional>
 
@@ -79,7 +81,15 @@ TWinSpinEdit::TWinSpinEdit(QWidget *parent) : QLineEdit(parent) {
   connect(button_, &TUpDown::Click, this, [this](TUDBtnType b) { Step(b); });
   setAcceptDrops(false);
   setTextMargins(0, 0, kUpDownWidth + 1, 0);
+  setMinimumHeight(MinHeight());
   PlaceButton();
+}
+
+int TWinSpinEdit::MinHeight() const {
+  constexpr int kBorderHeight = 1;  // one border line of a window
+  const int text = fontMetrics().height();
+  const int system = QFontMetrics(QApplication::font()).height();
+  return text + std::min(system, text) / 4 + 4 * kBorderHeight + 2;
 }
 
 qint64 TWinSpinEdit::Value() {
@@ -166,9 +176,17 @@ void TWinSpinEdit::resizeEvent(QResizeEvent *e) {
   PlaceButton();
 }
 
+// A new font asks for a new least height; a smaller height is raised to it.
+void TWinSpinEdit::changeEvent(QEvent *e) {
+  QLineEdit::changeEvent(e);
+  if (e->type() == QEvent::FontChange) setMinimumHeight(MinHeight());
+}
+
+// The up-down stands 3 pixels in from the right edge of the text area, one pixel above
+// it and 2 pixels shorter than the control (positions within the frame).
 void TWinSpinEdit::PlaceButton() {
   const int frame = style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, this);
-  button_->setGeometry(width() - kUpDownWidth - frame, frame, kUpDownWidth, qMax(2, height() - 2 * frame));
+  button_->setGeometry(width() - kUpDownWidth - 3 + frame, frame - 1, kUpDownWidth, qMax(2, height() - 2));
 }
 
 void TWinSpinEdit::contextMenuEvent(QContextMenuEvent *e) {

@@ -69,6 +69,9 @@ class TWinSpinEdit : public QLineEdit {
   virtual void Step(TUDBtnType button);
 
   TUpDown *Button() const { return button_; }
+  // The least height that shows the text whole: the font's text height, a quarter of the
+  // smaller of it and the system font's height, four border heights and 2.
+  int MinHeight() const;
 
  protected:
   virtual void Beep();
@@ -76,6 +79,7 @@ class TWinSpinEdit : public QLineEdit {
   void focusInEvent(QFocusEvent *e) override;
   void focusOutEvent(QFocusEvent *e) override;
   void resizeEvent(QResizeEvent *e) override;
+  void changeEvent(QEvent *e) override;
   void contextMenuEvent(QContextMenuEvent *e) override;
   void mousePressEvent(QMouseEvent *e) override;
   void mouseReleaseEvent(QMouseEvent *e) override;

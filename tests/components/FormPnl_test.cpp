@@ -41,7 +41,6 @@ TEST(FormPanel, HostsAWindowAndGivesItsFrameBack) {
   form->setObjectName("frmTemplate");
   form->setWindowTitle("Template");
   form->menuBar()->addMenu("Tpl");
-  form->menuBar()->setProperty("AutoMerge", true);
   form->setGeometry(50, 60, 200, 100);
   h.main.show();
 
@@ -93,6 +92,37 @@ TEST(FormPanel, AWindowNamedBeforeItExistsIsHostedAtTheFirstPaint) {
   EXPECT_EQ(h.panel->Form(), form.get());
   form.reset();
   EXPECT_EQ(h.panel->Form(), nullptr) << "a destroyed window no longer counts";
+}
+
+TEST(FormPanel, OfWindowsAnsweringAlikeTheLastMadeIsHosted) {
+  Host h;
+  std::vector<std::unique_ptr<QWidget>> forms;
+  for (int i = 0; i < 5; ++i) {
+    forms.push_back(std::make_unique<QWidget>());
+    forms.back()->setObjectName("frmTemplate");
+    forms.back()->setWindowTitle("Template");
+  }
+  h.main.show();
+  h.panel->grab();
+  h.panel->SetFormName("frmTemplate");
+  EXPECT_EQ(h.panel->Form(), forms[4].get());
+  h.panel->SetFormCaption("Template");
+  EXPECT_EQ(h.panel->Form(), forms[4].get()) << "the hosted window is still the last one made";
+  forms[4].reset();
+  h.panel->SetFormCaption("Template");
+  EXPECT_EQ(h.panel->Form(), forms[3].get());
+  // A window without menus adds none; one with menus lends them to a menu-less owner.
+  QMainWindow bare;
+  auto *panel = new TFormPanel;
+  bare.setCentralWidget(panel);
+  QMainWindow withMenu;
+  withMenu.menuBar()->addMenu("Tpl");
+  panel->SetForm(forms[0].get());
+  EXPECT_TRUE(MenuTitles(bare.menuBar()).isEmpty());
+  panel->SetForm(&withMenu);
+  EXPECT_EQ(MenuTitles(bare.menuBar()), QStringList({"Tpl"}));
+  panel->SetForm(nullptr);
+  EXPECT_TRUE(MenuTitles(bare.menuBar()).isEmpty());
 }
 
 TEST(FormPanel, DestroyingThePanelLeavesTheWindowAlive) {

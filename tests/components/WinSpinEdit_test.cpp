@@ -158,6 +158,23 @@ TEST(WinSpinEdit, KeysAndTheUpDown) {
   EXPECT_EQ(s.beeps, 2) << "a read-only edit beeps instead of stepping";
 }
 
+TEST(WinSpinEdit, AHeightTooSmallForTheFontIsRaised) {
+  Spin s(0, 0);
+  s.show();
+  s.resize(80, 4);
+  const int text = QFontMetrics(s.font()).height();
+  const int least = text + std::min(QFontMetrics(QApplication::font()).height(), text) / 4 + 4 + 2;
+  EXPECT_EQ(s.height(), least);
+  QFont big = s.font();
+  big.setPixelSize(40);
+  s.setFont(big);
+  s.resize(80, 30);
+  EXPECT_GT(s.height(), 40) << "a larger font raises the least height";
+  s.resize(80, 100);
+  EXPECT_EQ(s.height(), 100);
+  EXPECT_EQ(s.Button()->height(), 98);
+}
+
 TEST(WinSpinEdit, TheUpDownSitsOnTheRightOfTheText) {
   Spin s(0, 0);
   s.resize(80, 24);
