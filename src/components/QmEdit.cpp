@@ -749,13 +749,8 @@ void TCustomQmEdit::resizeEvent(QResizeEvent *E) {
   // Showing or hiding a scroll bar resizes the text area again; that comes back here.
   if (FInResize) return;
   FInResize = true;
-  try {
-    SizeOrFontChanged(false);
-  } catch (...) {
-    FInResize = false;
-    throw;
-  }
-  FInResize = false;
+  const TQmScopeExit done([this] { FInResize = false; });
+  SizeOrFontChanged(false);
 }
 
 // ---- line-store notifications --------------------------------------------------------------

@@ -255,17 +255,13 @@ void TCustomQmEdit::SetCaretAndSelection(const TBufferPos &Caret, const TBufferP
                                          const TBufferPos &End) {
   const TQmSelectionMode mode = FActiveSelectionMode;
   IncPaintLock();
-  try {
-    InternalSetCaretXY(Caret);
-    SetBlockBegin(Begin);
-    SetBlockEnd(End);
-  } catch (...) {
+  const TQmScopeExit unlock([this, mode] {
     FActiveSelectionMode = mode;
     DecPaintLock();
-    throw;
-  }
-  FActiveSelectionMode = mode;
-  DecPaintLock();
+  });
+  InternalSetCaretXY(Caret);
+  SetBlockBegin(Begin);
+  SetBlockEnd(End);
 }
 
 void TCustomQmEdit::MoveCaretHorz(int DX, bool SelectionCommand) {

@@ -53,13 +53,8 @@ void TCustomQmEdit::DoOnPaintTransient(TTransientType Type, bool Counted) {
   FCanvas->save();
   FCanvas->setFont(ControlFont());
   FCanvas->setBrush(ToQColor(FColor));
-  try {
-    OnPaintTransient(this, FCanvas, Type);
-  } catch (...) {
-    FCanvas->restore();
-    throw;
-  }
-  FCanvas->restore();
+  const TQmScopeExit restore([this] { FCanvas->restore(); });
+  OnPaintTransient(this, FCanvas, Type);
 }
 
 void TCustomQmEdit::PaintTo(QPainter &Canvas, const QRect &Clip) {

@@ -166,13 +166,8 @@ void TCustomQmEdit::HighlighterAttrChanged(TObject *Sender) {
   RecalcCharExtent();
   if (dynamic_cast<TQmCustomHighlighter *>(Sender)) {
     FLines->BeginUpdate();
-    try {
-      ScanRanges();
-    } catch (...) {
-      FLines->EndUpdate();
-      throw;
-    }
-    FLines->EndUpdate();
+    const TQmScopeExit endUpdate([this] { FLines->EndUpdate(); });
+    ScanRanges();
   } else {
     viewport()->update();
   }
