@@ -6,6 +6,7 @@
 #include "engine/acdb.h"
 #include "engine/options.h"
 #include "ui/Mutex.h"
+#include "ui/ProgramStart.h"
 #include "ui/main.h"
 
 int main(int argc, char **argv) {
@@ -13,8 +14,7 @@ int main(int argc, char **argv) {
   TSingleInstance guard;
   if (!guard.Acquire()) return FinalizeOptionData(0);
 
-  QApplication::setApplicationName(QStringLiteral("Quillmar"));
-  QApplication::setApplicationDisplayName(QStringLiteral("Quillmar"));
+  SetUpApplication();
   TQtUiServices ui;
   SetUiServices(&ui);
   InstallReferenceRefresh();

@@ -11,6 +11,8 @@ namespace {
 constexpr int kDataRole = Qt::UserRole;
 constexpr int kImageRole = Qt::UserRole + 1;
 constexpr int kSelectedImageRole = Qt::UserRole + 2;
+constexpr int kSelectedBackgroundRole = Qt::UserRole + 3;
+constexpr int kSelectedTextRole = Qt::UserRole + 4;
 
 // Draws each node with the picture its image indexes choose from the tree's image list.
 class TCheckTreeDelegate : public QStyledItemDelegate {
@@ -25,6 +27,13 @@ class TCheckTreeDelegate : public QStyledItemDelegate {
   void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override {
     QStyledItemDelegate::initStyleOption(option, index);
     const bool selected = option->state & QStyle::State_Selected;
+    const QVariant back = index.data(kSelectedBackgroundRole);
+    if (selected && back.isValid()) {
+      for (QPalette::ColorGroup g : {QPalette::Active, QPalette::Inactive}) {
+        option->palette.setColor(g, QPalette::Highlight, back.value<QColor>());
+        option->palette.setColor(g, QPalette::HighlightedText, index.data(kSelectedTextRole).value<QColor>());
+      }
+    }
     QVariant v = index.data(selected ? kSelectedImageRole : kImageRole);
     const int i = v.isValid() ? v.toInt() : -1;
     const QList<QIcon> &images = tree_->Images();
@@ -116,6 +125,11 @@ QTreeWidgetItem *TCheckTreeView::AddChildObject(QTreeWidgetItem *parent, const s
 
 std::string TCheckTreeView::Caption(const QTreeWidgetItem *node) {
   return node ? FromQ(node->text(0)) : std::string();
+}
+
+void TCheckTreeView::SetSelectedColors(QTreeWidgetItem *node, const QColor &background, const QColor &text) {
+  node->setData(0, kSelectedBackgroundRole, background);
+  node->setData(0, kSelectedTextRole, text);
 }
 
 void *TCheckTreeView::NodeData(const QTreeWidgetItem *node) {

@@ -60,6 +60,8 @@ class TCheckTreeView : public QTreeWidget {
   void SetImages(const QList<QIcon> &images);
   const QList<QIcon> &Images() const { return images_; }
   void SetNodeImages(QTreeWidgetItem *node, int image_index, int selected_index);
+  // The colours a node is drawn in while selected, in place of the highlight colours.
+  static void SetSelectedColors(QTreeWidgetItem *node, const QColor &background, const QColor &text);
   static int ImageIndex(const QTreeWidgetItem *node);
   static int SelectedIndex(const QTreeWidgetItem *node);
 

@@ -33,6 +33,13 @@ constexpr TColor clBtnHighlight = SystemColor(20);
 constexpr TColor clInfoText = SystemColor(23);
 constexpr TColor clInfoBk = SystemColor(24);
 
+// A colour read from the settings file, where a system colour is 0x80000000 plus its index
+// ("80000005" is the window colour), in the form above.
+constexpr TColor ColorFromSettings(std::int32_t stored) {
+  const auto u = static_cast<std::uint32_t>(stored);
+  return (u & 0xFF000000u) == 0x80000000u ? SystemColor(static_cast<int>(u & 0xFF)) : stored;
+}
+
 // Which scroll bars a control shows.
 enum TScrollStyle : std::uint8_t { ssNone, ssHorizontal, ssVertical, ssBoth };
 

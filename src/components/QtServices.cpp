@@ -6,9 +6,15 @@
 #include <QClipboard>
 #include <QCursor>
 #include <QGuiApplication>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMessageBox>
+#include <QProgressDialog>
+#include <QTranslator>
 
 #include "components/qtext.h"
+
+#include <algorithm>
 
 namespace {
 
@@ -20,8 +26,8 @@ QString BoxText(const std::string &text) {
 
 }  // namespace
 
-int TQtUiServices::MessageBox(const std::string &text, const std::string &caption, unsigned flags) {
-  QMessageBox box(QApplication::activeWindow());
+std::vector<TMessageBoxButton> SetUpMessageBox(QMessageBox &box, const std::string &text, const std::string &caption,
+                                               unsigned flags) {
   box.setWindowTitle(ToQ(caption));
   box.setText(BoxText(text));
   switch (flags & 0xF0) {
@@ -31,11 +37,7 @@ int TQtUiServices::MessageBox(const std::string &text, const std::string &captio
     case MB_ICONINFORMATION: box.setIcon(QMessageBox::Information); break;
     default: break;
   }
-  struct Button {
-    QMessageBox::StandardButton button;
-    int id;
-  };
-  std::vector<Button> buttons;
+  std::vector<TMessageBoxButton> buttons;
   switch (flags & 0xF) {
     case MB_OKCANCEL: buttons = {{QMessageBox::Ok, IDOK}, {QMessageBox::Cancel, IDCANCEL}}; break;
     case MB_ABORTRETRYIGNORE:
@@ -53,6 +55,12 @@ int TQtUiServices::MessageBox(const std::string &text, const std::string &captio
   box.setStandardButtons(set);
   std::size_t def = (flags & MB_DEFBUTTON3) ? 2 : (flags & MB_DEFBUTTON2) ? 1 : 0;
   if (def < buttons.size()) box.setDefaultButton(buttons[def].button);
+  return buttons;
+}
+
+int TQtUiServices::MessageBox(const std::string &text, const std::string &caption, unsigned flags) {
+  QMessageBox box(QApplication::activeWindow());
+  const std::vector<TMessageBoxButton> buttons = SetUpMessageBox(box, text, caption, flags);
   int pressed = box.exec();
   for (const auto &b : buttons)
     if (b.button == pressed) return b.id;
@@ -61,6 +69,21 @@ int TQtUiServices::MessageBox(const std::string &text, const std::string &captio
     for (const auto &b : buttons)
       if (b.id == cancel) return b.id;
   return buttons.front().id;
+}
+
+bool InstallQtTranslations() {
+  // Qt's own texts (standard buttons, file and colour dialogs, context menus) in Japanese.
+  static QTranslator *translator = nullptr;
+  if (translator) return true;
+  auto *t = new QTranslator(QCoreApplication::instance());
+  if (!t->load(QLocale(QLocale::Japanese, QLocale::Japan), QStringLiteral("qtbase"), QStringLiteral("_"),
+               QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    delete t;
+    return false;
+  }
+  QCoreApplication::installTranslator(t);
+  translator = t;
+  return true;
 }
 
 void TQtUiServices::ShowReport(const std::string &caption, const std::string &title,
@@ -80,6 +103,43 @@ void TQtUiServices::EndBusy() {
 }
 
 void TQtUiServices::ProcessMessages() { QCoreApplication::processEvents(); }
+
+namespace {
+
+// The copy progress: a bar, the item in work and a cancel button. Short operations end
+// before it shows.
+class TQtProgressWindow : public IProgressWindow {
+ public:
+  explicit TQtProgressWindow(const std::string &title) : dialog_(QApplication::activeWindow()) {
+    dialog_.setWindowTitle(ToQ(title));
+    dialog_.setWindowModality(Qt::ApplicationModal);
+    dialog_.setAutoClose(false);
+    dialog_.setAutoReset(false);
+    dialog_.setMinimumDuration(kShowAfterMs);
+    dialog_.setRange(0, kSteps);
+    dialog_.setValue(0);
+  }
+  bool Progress(std::uint64_t Done, std::uint64_t Total, const std::string &Item) override {
+    const QString item = ToQ(Item);
+    if (dialog_.labelText() != item) dialog_.setLabelText(item);
+    const int step = Total == 0 ? kSteps : static_cast<int>(std::min<std::uint64_t>(Done, Total) * kSteps / Total);
+    dialog_.setValue(step);
+    QCoreApplication::processEvents();
+    return !dialog_.wasCanceled();
+  }
+  QProgressDialog &Dialog() { return dialog_; }
+
+ private:
+  static constexpr int kSteps = 1000;
+  static constexpr int kShowAfterMs = 500;
+  QProgressDialog dialog_;
+};
+
+}  // namespace
+
+std::unique_ptr<IProgressWindow> TQtUiServices::OpenProgress(const std::string &title) {
+  return std::make_unique<TQtProgressWindow>(title);
+}
 
 int MsgBox(const std::string &text, const std::string &caption, unsigned flags) {
   return UiServices().MessageBox(text, caption, flags);

@@ -8,6 +8,9 @@
 
 #include "engine/UiServices.h"
 
+#include <QMessageBox>
+#include <vector>
+
 // IUiServices on Qt widgets. The program installs one at start (SetUiServices).
 class TQtUiServices : public IUiServices {
  public:
@@ -18,10 +21,25 @@ class TQtUiServices : public IUiServices {
   void BeginBusy() override;
   void EndBusy() override;
   void ProcessMessages() override;
+  // A progress dialog over the active window; it appears only when the operation lasts.
+  std::unique_ptr<IProgressWindow> OpenProgress(const std::string &title) override;
 
  private:
   int busy_ = 0;
 };
+
+// One button of a message box and the answer it gives.
+struct TMessageBoxButton {
+  QMessageBox::StandardButton button;
+  int id;
+};
+// Gives box the caption, text, icon and buttons that flags (MB_...) ask for; the buttons in order.
+std::vector<TMessageBoxButton> SetUpMessageBox(QMessageBox &box, const std::string &text,
+                                               const std::string &caption, unsigned flags);
+
+// Loads Qt's Japanese translations, so that standard buttons read "はい", "キャンセル", "中止"
+// and Qt's dialogs speak Japanese; false when the translation files are not installed.
+bool InstallQtTranslations();
 
 // A modal box through the installed services; returns the ID of the answer.
 int MsgBox(const std::string &text, const std::string &caption, unsigned flags);

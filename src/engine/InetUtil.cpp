@@ -338,6 +338,10 @@ bool SetFileTimeFromHttpDate(const std::string &file, const std::string &date) {
   return ok;
 }
 
+bool IsWebAddress(const std::string &address) {
+  return address.rfind("http://", 0) == 0 || address.rfind("https://", 0) == 0;
+}
+
 std::string Base64Encode(const std::string &text) {
   static const char kAlphabet[] =
       "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";

@@ -131,3 +131,5 @@ bool CheckHttpModified(const std::string &url, const std::string &file, std::str
 std::string FileTimeToHttpDate(const std::string &file);
 bool SetFileTimeFromHttpDate(const std::string &file, const std::string &date);
 std::string Base64Encode(const std::string &text);
+// True for an address the downloader fetches: one that begins "http://" or "https://".
+bool IsWebAddress(const std::string &address);

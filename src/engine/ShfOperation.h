@@ -1,6 +1,9 @@
 // File operations in the manner of the shell's copy, move, delete and rename: a list
 // of sources, a target folder (or one target per source), and option flags. Copies keep
 // the source's modification time and replace a target only once the copy is complete.
+// Unless SILENT is set, a progress window (ProgressTitle) shows through the UI services while
+// the operation runs; cancelling it stops the operation (fAbort, SHF_ERROR_CANCELLED) and
+// leaves the file in work as it was.
 #pragma once
 
 #include <string>

@@ -56,3 +56,31 @@ void TRecordingUi::ProcessMessages() {
   ++pumps;
   if (on_pump) on_pump();
 }
+
+std::unique_ptr<IProgressWindow> IUiServices::OpenProgress(const std::string &) { return nullptr; }
+
+namespace {
+
+class TRecordedProgress : public IProgressWindow {
+ public:
+  TRecordedProgress(TRecordingUi &ui, std::size_t index) : ui_(ui), index_(index) {}
+  ~TRecordedProgress() override { ui_.progress[index_].open = false; }
+  bool Progress(std::uint64_t Done, std::uint64_t Total, const std::string &Item) override {
+    TRecordingUi::ProgressRecord &r = ui_.progress[index_];
+    r.done = Done;
+    r.total = Total;
+    if (r.items.empty() || r.items.back() != Item) r.items.push_back(Item);
+    return ui_.cancel_progress_at == 0 || Done < ui_.cancel_progress_at;
+  }
+
+ private:
+  TRecordingUi &ui_;
+  std::size_t index_;
+};
+
+}  // namespace
+
+std::unique_ptr<IProgressWindow> TRecordingUi::OpenProgress(const std::string &title) {
+  progress.push_back({title, {}, 0, 0, true});
+  return std::make_unique<TRecordedProgress>(*this, progress.size() - 1);
+}

@@ -4,7 +4,9 @@
 // recording implementation answers.
 #pragma once
 
+#include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -25,6 +27,15 @@ enum : unsigned {
 };
 enum : int { IDOK = 1, IDCANCEL = 2, IDABORT = 3, IDRETRY = 4, IDIGNORE = 5, IDYES = 6, IDNO = 7 };
 
+// A progress window of a long operation (the shell's copy progress), open while it lives.
+class IProgressWindow {
+ public:
+  virtual ~IProgressWindow() = default;
+  // Done of Total units so far and the item being worked on (program text); false once the
+  // user has cancelled.
+  virtual bool Progress(std::uint64_t Done, std::uint64_t Total, const std::string &Item) = 0;
+};
+
 class IUiServices {
  public:
   virtual ~IUiServices() = default;
@@ -39,6 +50,8 @@ class IUiServices {
   virtual void EndBusy() = 0;
   // Runs the pending events of the user interface once.
   virtual void ProcessMessages() = 0;
+  // Opens a progress window with a cancel button (title: program text); none by default.
+  virtual std::unique_ptr<IProgressWindow> OpenProgress(const std::string &title);
 };
 
 // The installed services (never null). SetUiServices(nullptr) restores the recording default.
@@ -73,6 +86,16 @@ class TRecordingUi : public IUiServices {
   int busy_max = 0;
   int pumps = 0;
   std::function<void()> on_pump;  // runs inside ProcessMessages when set
+  // Progress windows opened, with what they were told; the user cancels a window once its
+  // count reaches cancel_progress_at (never when 0).
+  struct ProgressRecord {
+    std::string title;
+    std::vector<std::string> items;  // the items reported, each once in order
+    std::uint64_t done = 0, total = 0;
+    bool open = true;
+  };
+  std::vector<ProgressRecord> progress;
+  std::uint64_t cancel_progress_at = 0;
 
   int MessageBox(const std::string &text, const std::string &caption, unsigned flags) override;
   void ShowReport(const std::string &caption, const std::string &title,
@@ -80,6 +103,7 @@ class TRecordingUi : public IUiServices {
   void BeginBusy() override;
   void EndBusy() override;
   void ProcessMessages() override;
+  std::unique_ptr<IProgressWindow> OpenProgress(const std::string &title) override;
 };
 
 // Installs a recording implementation for the lifetime of the object (tests).

@@ -2,7 +2,10 @@
 
 #include <QComboBox>
 #include <QEvent>
+#include <QFontMetrics>
+#include <QHeaderView>
 #include <QHelpEvent>
+#include <QStyle>
 #include <QToolTip>
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
@@ -99,6 +102,11 @@ void AddCropSearchItems(QTreeWidget *List, std::vector<std::unique_ptr<TSakumots
     }
     Records.push_back(std::move(rec));
   }
+  // The name column widens to the longest name shown (with its class marks and check box);
+  // it never narrows below the width the user gave it.
+  const int kept = List->columnWidth(0);
+  List->resizeColumnToContents(0);
+  if (List->columnWidth(0) < kept) List->setColumnWidth(0, kept);
 }
 
 TSakumotsu *CropItemRecord(const QTreeWidgetItem *Item) {
@@ -187,11 +195,14 @@ void FillAllCombo(QComboBox *Combo, const std::string &SQL) {
   AcisDB->SetCombo(target, 0, false);
 }
 
-void GreyUnregisteredNodes(QTreeWidget *Tree, int Class) {
+void GreyUnregisteredNodes(QTreeWidget *Tree, int Class, const QColor &SelectedText) {
   const QColor grey = Tree->palette().color(QPalette::Disabled, QPalette::Text);
   for (QTreeWidgetItemIterator it(Tree); *it; ++it) {
     auto *rec = static_cast<TSakumotsu *>(TCheckTreeView::NodeData(*it));
-    if (rec && rec->class_ == Class && rec->toroku == 0) (*it)->setForeground(0, grey);
+    if (rec && rec->class_ == Class && rec->toroku == 0) {
+      (*it)->setForeground(0, grey);
+      TCheckTreeView::SetSelectedColors(*it, QColor(0x80, 0x80, 0x80), SelectedText);
+    }
   }
 }
 
@@ -259,8 +270,15 @@ void SetListInfoTip(QTreeWidget *List, std::function<std::string(QTreeWidgetItem
 
 void ReadColumnWidths(QTreeWidget *List, const TIniFile &Ini, const std::string &Prefix,
                       const std::vector<int> &Defaults) {
-  for (int i = 0; i < List->columnCount() && i < static_cast<int>(Defaults.size()); ++i)
-    List->setColumnWidth(i, Ini.ReadInteger(SEC_WINDOW, Prefix + std::to_string(i), Defaults[i]));
+  // Without a stored width a column is at least as wide as its caption in the list's font.
+  const QHeaderView *header = List->header();
+  const QFontMetrics fm(header->font());
+  const int margins = 2 * header->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header) + 6;
+  for (int i = 0; i < List->columnCount() && i < static_cast<int>(Defaults.size()); ++i) {
+    const QString caption = List->headerItem() ? List->headerItem()->text(i) : QString();
+    const int fitting = std::max(Defaults[i], fm.horizontalAdvance(caption) + margins);
+    List->setColumnWidth(i, Ini.ReadInteger(SEC_WINDOW, Prefix + std::to_string(i), fitting));
+  }
 }
 
 void WriteColumnWidths(const QTreeWidget *List, TIniFile &Ini, const std::string &Prefix) {

@@ -10,6 +10,7 @@
 
 #include "platform/IniFile.h"
 
+class QColor;
 class QComboBox;
 class QHelpEvent;
 class QWidget;
@@ -64,8 +65,9 @@ bool ReplaceFromQuery(QTreeWidget *List, const std::string &SQL, const std::vect
 // Runs the query; when it gives rows the combo gets "全て" and the values of column 0.
 void FillAllCombo(QComboBox *Combo, const std::string &SQL);
 
-// Unregistered crops of the class drawn in the grey-text colour.
-void GreyUnregisteredNodes(QTreeWidget *Tree, int Class);
+// Unregistered crops of the class drawn in the grey-text colour, and while selected in
+// SelectedText on grey.
+void GreyUnregisteredNodes(QTreeWidget *Tree, int Class, const QColor &SelectedText);
 
 // The column indexes 0 to Last.
 std::vector<int> ColumnsUpTo(int Last);

@@ -16,8 +16,10 @@ using namespace cp932::literals;
 
 TLogMemo::TLogMemo(QWidget *parent) : QPlainTextEdit(parent) {
   setReadOnly(true);
-  setLineWrapMode(QPlainTextEdit::NoWrap);
+  // A vertical scroll bar only: long lines (SQL) wrap, so that every line shows its start.
+  setLineWrapMode(QPlainTextEdit::WidgetWidth);
   setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   // The pane's own look until the settings give another: silver, a small Japanese font.
   QPalette pal = palette();
   pal.setColor(QPalette::Base, QColor(0xC0, 0xC0, 0xC0));

@@ -25,6 +25,7 @@
 #include "components/BrwsFldr.h"
 #include "components/PosDlgs.h"
 #include "components/QmEdit.h"
+#include "components/QmEditMiscProcs.h"
 #include "components/QmHighlighterSQL.h"
 #include "components/QtServices.h"
 #include "components/WinSpinEdit.h"
@@ -61,24 +62,7 @@ TFontInfo FontToInfo(const QFont &font, std::int32_t color) {
   return info;
 }
 
-QColor ColorFromCode(std::int32_t code) {
-  const auto u = static_cast<std::uint32_t>(code);
-  if (u & 0x80000000u) {
-    const QPalette pal = QApplication::palette();
-    switch (u & 0xFF) {
-      case 5: return pal.color(QPalette::Base);
-      case 8: return pal.color(QPalette::Text);
-      case 13: return pal.color(QPalette::Highlight);
-      case 14: return pal.color(QPalette::HighlightedText);
-      case 15: return pal.color(QPalette::Button);
-      case 18: return pal.color(QPalette::ButtonText);
-      case 24: return pal.color(QPalette::ToolTipBase);
-      case 23: return pal.color(QPalette::ToolTipText);
-      default: return pal.color(QPalette::Window);
-    }
-  }
-  return QColor(u & 0xFF, (u >> 8) & 0xFF, (u >> 16) & 0xFF);
-}
+QColor ColorFromCode(std::int32_t code) { return ToQColor(ColorFromSettings(code)); }
 
 std::int32_t ColorToCode(const QColor &color) {
   return static_cast<std::int32_t>(static_cast<std::uint32_t>(color.red()) |
@@ -93,12 +77,6 @@ std::string CustomColorText(std::int32_t code) {
 }
 
 namespace {
-
-// The editor's colour code of a stored colour (system colours carry another top byte there).
-TColor EditorColor(std::int32_t code) {
-  const auto u = static_cast<std::uint32_t>(code);
-  return (u & 0x80000000u) ? SystemColor(static_cast<int>(u & 0xFF)) : static_cast<TColor>(u & 0xFFFFFF);
-}
 
 void SetBackground(QWidget *w, std::int32_t code) {
   if (!w) return;
@@ -498,7 +476,7 @@ void TfrmOption::ApplyFonts() {
     if (o.SQLEditFont.Size > 0) f.SetSize(o.SQLEditFont.Size);
     f.SetCharset(o.SQLEditFont.Charset);
     f.SetStyle(static_cast<TFontStyles>(o.SQLEditFont.Style & 0x0F));
-    f.SetColor(EditorColor(o.SQLEditFont.Color));
+    f.SetColor(ColorFromSettings(o.SQLEditFont.Color));
     FTargets.SQLEdit->SetFont(f);
   }
   for (QWidget *g : FTargets.TekiyouFontGrids) SetFontAndColor(g, o.TekiyouFont);
@@ -518,7 +496,7 @@ void TfrmOption::ApplyHighlighter() {
   const TOptionData &o = *OptionData;
   auto set = [](TQmHighlighterAttributes *a, std::int32_t color, TFontStyles style) {
     if (!a) return;
-    a->SetForeground(EditorColor(color));
+    a->SetForeground(ColorFromSettings(color));
     a->SetStyle(style);
   };
   set(h->KeyAttri(), o.SQLKeywordColor, o.SQLKeywordBold ? fsBold : 0);
@@ -582,7 +560,7 @@ void TfrmOption::bUpdateClick(int tag) {
   o.SQLPlusBold = ui->ckSQLWindowFunctionBold->isChecked();
   o.SQLPragmasColor = ColorBoxValue(ui->cbSQLPragmasColor);
   o.SQLPragmasBold = ui->ckSQLPragmasBold->isChecked();
-  if (FTargets.SQLEdit) FTargets.SQLEdit->SetColor(EditorColor(o.SQLEditColor));
+  if (FTargets.SQLEdit) FTargets.SQLEdit->SetColor(ColorFromSettings(o.SQLEditColor));
   ApplyHighlighter();
   // 6. SQL editor options
   o.SQLEditorLineSpace = static_cast<int>(ui->seLineSpacing->Value());
@@ -640,7 +618,7 @@ void TfrmOption::bUpdateClick(int tag) {
   o.TabletMode = ui->ckTabletOn->isChecked();
   o.TabletSplitterWidth = static_cast<int>(ui->seSplitterWidth->Value());
   o.TabletTabHeight = static_cast<int>(ui->seTabHeight->Value());
-  // 13.
+  // 13. OK closes the dialog; Apply keeps it open.
   if (tag == 1) accept();
 }
 

@@ -10,6 +10,7 @@
 #include <QToolButton>
 #include <QToolTip>
 #include <QTreeWidget>
+#include <algorithm>
 #include <exception>
 
 #include "components/CheckTreeView.h"
@@ -23,6 +24,7 @@
 #include "engine/options.h"
 #include "platform/cp932.h"
 #include "ui/CropPicking.h"
+#include "ui/ImageLists.h"
 #include "ui/PickerPlacement.h"
 #include "ui_USakumotsuSel.h"
 
@@ -98,8 +100,7 @@ TDlgSakumotsu::TDlgSakumotsu(QWidget *owner) : QDialog(owner, Qt::Tool), ui(std:
   ui->pgList->setCurrentIndex(page >= 0 && page < ui->pgList->count() ? page : 0);
 
   if (OptionData->SakumotsuTreeIndent > 0) ui->tvSakumotsu->setIndentation(OptionData->SakumotsuTreeIndent);
-  static const int kImageSizes[] = {20, 24, 32, 48};
-  const int size = kImageSizes[OptionData->BtnImageSize <= 3 ? OptionData->BtnImageSize : 0];
+  const int size = TreeImageSize(OptionData->BtnImageSize <= 3 ? OptionData->BtnImageSize : 0);
   ui->tvSakumotsu->SetImages(CropTreeImages(size));
   ui->tvSakumotsu->setIconSize(QSize(size, size));
   TakeMainFormFont(this);
@@ -111,7 +112,7 @@ TDlgSakumotsu::TDlgSakumotsu(QWidget *owner) : QDialog(owner, Qt::Tool), ui(std:
   {
     TUpdating updating(FUpdating);
     if (SakumotsuList) SakumotsuList->FillTree(ui->tvSakumotsu);
-    GreyUnregisteredNodes(ui->tvSakumotsu, 3);
+    GreyUnregisteredNodes(ui->tvSakumotsu, 3, Qt::white);
   }
   LoadBeppyo1();
   LoadCvoFamilies();
@@ -146,7 +147,8 @@ TDlgSakumotsu::TDlgSakumotsu(QWidget *owner) : QDialog(owner, Qt::Tool), ui(std:
   connect(ui->lvCVO, &QTreeWidget::itemClicked, this, &TDlgSakumotsu::lvCVOSelect);
   connect(ui->cbLg, &QComboBox::currentIndexChanged, this, &TDlgSakumotsu::cbLgChange);
   connect(ui->cbMg, &QComboBox::currentIndexChanged, this, &TDlgSakumotsu::cbMgChange);
-  connect(ui->cbFamily, &QComboBox::currentIndexChanged, this, &TDlgSakumotsu::cbFamilyChange);
+  // The user's pick, also of the item already shown: "全て" is current once the list is filled.
+  connect(ui->cbFamily, &QComboBox::activated, this, &TDlgSakumotsu::cbFamilyChange);
 
   ui->tvSakumotsu->setMouseTracking(true);
   ui->tvSakumotsu->viewport()->installEventFilter(this);
@@ -211,9 +213,21 @@ void TDlgSakumotsu::btnAddClick() {
     return;
   }
   // Template texts hold selections in single quotes; such a quoted selection is one item.
-  for (const std::string &item : SplitDelimitedText(target, ',', Mode == 3 ? '\'' : '"'))
-    if (item == s || item == quoted) return;
-  FTarget->setText(ToQ(target + "," + quoted));
+  std::vector<std::string> items = SplitDelimitedText(target, ',', Mode == 3 ? '\'' : '"');
+  auto held = [&items](const std::string &name) { return std::find(items.begin(), items.end(), name) != items.end(); };
+  if (held(s) || held(quoted)) return;
+  if (Mode == 3) {
+    FTarget->setText(ToQ(target + "," + quoted));
+    return;
+  }
+  // A selection of several crops adds only the names the target does not hold yet.
+  std::string added = target;
+  for (const std::string &name : SplitDelimitedText(s))
+    if (!name.empty() && !held(name)) {
+      added += "," + name;
+      items.push_back(name);
+    }
+  FTarget->setText(ToQ(added));
 }
 
 void TDlgSakumotsu::btnReplaceClick() {

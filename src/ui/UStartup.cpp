@@ -85,6 +85,7 @@ void TfrmStartup::btnLANClick() {
 }
 
 void TfrmStartup::bDownSiteSetClick() {
+  FConfirmed = true;
   OptionData->DownSite = static_cast<std::uint8_t>(std::max(DownSiteIndex(), 0));
   OptionData->DownSiteTorvDB = static_cast<std::uint8_t>(std::max(ui->cbTorvDBSite->currentIndex(), 0));
   OptionData->UseLAN = ui->ckUseLAN->isChecked();
@@ -121,4 +122,9 @@ bool TfrmStartup::eventFilter(QObject *o, QEvent *e) {
     }
   }
   return QDialog::eventFilter(o, e);
+}
+
+void TfrmStartup::done(int Result) {
+  if (!FConfirmed) Cancelled = true;
+  QDialog::done(Result);
 }

@@ -24,6 +24,8 @@ class TfrmStartup : public QDialog {
   ~TfrmStartup() override;
 
   bool Cancelled = false;
+  // Escape and the window's close box count as 中止: only 設定 goes on with the start.
+  void done(int Result) override;
   std::unique_ptr<Ui::TfrmStartup> ui;
 
   // The radio group's chosen item, 0 to 3.
@@ -43,4 +45,6 @@ class TfrmStartup : public QDialog {
 
  private:
   QRadioButton *Item(int Index) const;
+
+  bool FConfirmed = false;  // 設定 was pressed
 };

@@ -50,6 +50,7 @@ void TfrmStartup2::ckRelativePathClick() {
 }
 
 void TfrmStartup2::btnOKClick() {
+  FConfirmed = true;
   const std::string text = FromQ(ui->edtSaveFolder->text());
   if (!text.empty()) {
     TOptionData &o = *OptionData;
@@ -69,4 +70,9 @@ void TfrmStartup2::btnOKClick() {
 void TfrmStartup2::Button2Click() {
   Cancelled = true;
   close();
+}
+
+void TfrmStartup2::done(int Result) {
+  if (!FConfirmed) Cancelled = true;
+  QDialog::done(Result);
 }

@@ -17,10 +17,15 @@ class TfrmStartup2 : public QDialog {
   ~TfrmStartup2() override;
 
   bool Cancelled = false;
+  // Escape and the window's close box count as 中止: only 設定 goes on with the start.
+  void done(int Result) override;
   std::unique_ptr<Ui::TfrmStartup2> ui;
 
   void btnSaveFolderClick();
   void ckRelativePathClick();
   void btnOKClick();
   void Button2Click();
+
+ private:
+  bool FConfirmed = false;  // 設定 was pressed
 };

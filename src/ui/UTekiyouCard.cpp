@@ -125,9 +125,10 @@ void TDlgTekiyouCard::FormShow() {
   ui->bOk->setFocus();
 }
 
-void TDlgTekiyouCard::closeEvent(QCloseEvent *e) {
+void TDlgTekiyouCard::done(int Result) {
+  // Every way of closing passes here: OK, Escape and the window's close box.
   FormClose();
-  QDialog::closeEvent(e);
+  QDialog::done(Result);
 }
 
 void TDlgTekiyouCard::FormClose() {

@@ -47,6 +47,8 @@ class TDlgTekiyouCard : public QDialog {
   void FormCreate();
   void FormShow();
   void FormClose();
+  // Keeps the size however the card closes.
+  void done(int Result) override;
   void bPrevClick();
   void bNextClick();
   void bCopyClick();
@@ -58,7 +60,6 @@ class TDlgTekiyouCard : public QDialog {
 
  protected:
   void showEvent(QShowEvent *e) override;
-  void closeEvent(QCloseEvent *e) override;
   bool eventFilter(QObject *watched, QEvent *e) override;
 
  private:

@@ -25,6 +25,7 @@
 #include "engine/options.h"
 #include "platform/cp932.h"
 #include "ui/CropPicking.h"
+#include "ui/ImageLists.h"
 #include "ui/PickerPlacement.h"
 #include "ui_UfraSakumotsu.h"
 
@@ -72,6 +73,7 @@ TfraSakumotsuBase::TfraSakumotsuBase(QWidget *parent)
   ui->tbSakuMode->installEventFilter(this);
 
   ui->tbTree->addAction(ui->actTreeExpand);
+  ui->tbTree->widgetForAction(ui->actTreeExpand)->setObjectName("bExpand");
   FbCollapse = AddButton(ui->tbTree, "bCollapse", "全て折りたたむ"_sj);
   ui->tbTree->addAction(ui->actTreeCheckOff);
   ui->tbTree->addAction(ui->actCheckUpperTree);
@@ -79,6 +81,7 @@ TfraSakumotsuBase::TfraSakumotsuBase(QWidget *parent)
   for (QAction *a : {ui->actForwardMatch, ui->actBroadMatch, ui->actCheckUpperList, ui->actListAutoTekiyoView,
                      ui->actSakumotsuListCheckALL, ui->actSakumotsuListCheckOff})
     ui->tbList->addAction(a);
+  ui->tbList->widgetForAction(ui->actSakumotsuListCheckALL)->setObjectName("bCheckALL");
   ui->pgList->setTabVisible(ui->pgList->indexOf(ui->tsLevel), false);
   ui->cbLg->setToolTip(ToQ("大グループを選択"_sj));
   ui->cbMg->setToolTip(ToQ("中グループを選択"_sj));
@@ -95,10 +98,7 @@ TfraSakumotsuBase::TfraSakumotsuBase(QWidget *parent)
   ui->actBroadMatch->setChecked(!FForwardMatch);
   LoadColumnWidths();
 
-  static const int kImageSizes[] = {20, 24, 32, 48};
-  const int size = kImageSizes[OptionData->BtnImageSize <= 3 ? OptionData->BtnImageSize : 0];
-  ui->tvSakumotsu->SetImages(CropTreeImages(size));
-  ui->tvSakumotsu->setIconSize(QSize(size, size));
+  ApplyImageSize(OptionData->BtnImageSize);
   ui->tvSakumotsu->setMouseTracking(true);
   ui->tvSakumotsu->viewport()->installEventFilter(this);
   ui->tvSakumotsu->installEventFilter(this);
@@ -139,7 +139,8 @@ TfraSakumotsuBase::TfraSakumotsuBase(QWidget *parent)
   connect(ui->lvCVO, &QTreeWidget::itemDoubleClicked, this, &TfraSakumotsuBase::lvCVODblClick);
   connect(ui->cbLg, &QComboBox::currentIndexChanged, this, &TfraSakumotsuBase::cbLgChange);
   connect(ui->cbMg, &QComboBox::currentIndexChanged, this, &TfraSakumotsuBase::cbMgChange);
-  connect(ui->cbFamily, &QComboBox::currentIndexChanged, this, &TfraSakumotsuBase::cbFamilyChange);
+  // The user's pick, also of the item already shown: "全て" is current once the list is filled.
+  connect(ui->cbFamily, &QComboBox::activated, this, &TfraSakumotsuBase::cbFamilyChange);
   connect(ui->actTreeExpand, &QAction::triggered, this, &TfraSakumotsuBase::actTreeExpandExecute);
   connect(ui->actTreeCheckOff, &QAction::triggered, this, &TfraSakumotsuBase::actTreeCheckOffExecute);
   connect(ui->actSakumotsuListCheckALL, &QAction::triggered, this,
@@ -180,6 +181,31 @@ TfraSakumotsuBase::~TfraSakumotsuBase() {
   }
 }
 
+void TfraSakumotsuBase::ApplyImageSize(int BtnImageSize) {
+  const int size = ImageListSize(BtnImageSize);
+  if (size == 0) return;
+  for (QToolBar *bar : {ui->tbTree, ui->tbList}) {
+    bar->setIconSize(QSize(size, size));
+    // The bars are narrow: images, with the captions as hints.
+    bar->setToolButtonStyle(Qt::ToolButtonIconOnly);
+  }
+  for (QAction *a : {ui->actCheckUpperTree, ui->actCheckUpperList, ui->actAutoTekiyoView, ui->actListAutoTekiyoView,
+                     ui->actForwardMatch, ui->actBroadMatch, ui->actTreeExpand, ui->actTreeCheckOff,
+                     ui->actSakumotsuListCheckALL, ui->actSakumotsuListCheckOff})
+    a->setIcon(ActionIcon(a->objectName()));
+  FbCollapse->setIcon(ActionIcon("bCollapse"));
+  FbCollapse->setToolTip(FbCollapse->text());
+  FbCollapse->setToolButtonStyle(Qt::ToolButtonIconOnly);
+  FbCollapse->setIconSize(QSize(size, size));
+  const int tree = TreeImageSize(BtnImageSize);
+  ui->tvSakumotsu->SetImages(CropTreeImages(tree));
+  ui->tvSakumotsu->setIconSize(QSize(tree, tree));
+  ui->tvSakumotsu->setIndentation(OptionData->SakumotsuTreeIndent);
+  static const int kButtonHeights[] = {24, 30, 38, 54};
+  for (const char *name : {"bExpand", "bCheckALL"})
+    if (auto *b = findChild<QToolButton *>(name)) b->setFixedHeight(kButtonHeights[BtnImageSize]);
+}
+
 QLineEdit *TfraSakumotsuBase::TargetEdit() const {
   return FMainMode ? ui->eSakumotsu : ui->eKinsetsuSakumotsu;
 }
@@ -197,7 +223,7 @@ void TfraSakumotsuBase::FillTree() {
   TUpdating busy(FUpdating);
   FHintNode = nullptr;
   SakumotsuList->FillTree(ui->tvSakumotsu);
-  GreyUnregisteredNodes(ui->tvSakumotsu, 4);
+  GreyUnregisteredNodes(ui->tvSakumotsu, 4, ui->tvSakumotsu->palette().color(QPalette::HighlightedText));
 }
 
 void TfraSakumotsuBase::LoadBeppyo1() {

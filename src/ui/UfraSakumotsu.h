@@ -45,6 +45,11 @@ class TfraSakumotsuBase : public QFrame {
   // The edit the picks go into: the main-crop edit while tbMain is down.
   QLineEdit *TargetEdit() const;
 
+  // Images by the setting BtnImageSize (0 to 3): the two tool bars' images, the tree's images
+  // and indent (SakumotsuTreeIndent) and the heights of bExpand and bCheckALL; another value
+  // leaves them alone.
+  void ApplyImageSize(int BtnImageSize);
+
   // Fills after the database has been opened.
   void FillTree();
   void LoadBeppyo1();

@@ -47,6 +47,8 @@ TFileVerInfo::TFileVerInfo(QObject *owner) : QObject(owner) {
   SetPath(std::string());
 }
 
+TFileVerInfo::TFileVerInfo(QObject *owner, TNotLoaded) : QObject(owner) { setObjectName("FileVerInfo"); }
+
 TFileVerInfo::~TFileVerInfo() = default;
 
 void TFileVerInfo::SetPath(const std::string &path) {

@@ -21,6 +21,9 @@ class TFileVerInfo : public QObject {
  public:
   // Reads the program file's block at once; raises EFileVerInfoError when it has none.
   explicit TFileVerInfo(QObject *owner = nullptr);
+  // Reads nothing yet (Loaded false) until SetPath is called.
+  enum TNotLoaded { NotLoaded };
+  TFileVerInfo(QObject *owner, TNotLoaded);
   ~TFileVerInfo() override;
 
   const std::string &Path() const { return FPath; }

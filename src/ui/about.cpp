@@ -15,13 +15,18 @@
 
 using namespace cp932::literals;
 
-TfrmAbout::TfrmAbout(QWidget *owner) : QDialog(owner), ui(new Ui::TfrmAbout) {
+TfrmAbout::TfrmAbout(QWidget *owner, const std::string &VersionFile) : QDialog(owner), ui(new Ui::TfrmAbout) {
   ui->setupUi(this);
   setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
   ui->Image1->setPixmap(style()->standardIcon(QStyle::SP_FileDialogInfoView).pixmap(48, 48));
   connect(ui->btnOk, &QPushButton::clicked, this, &TfrmAbout::btnOkClick);
   ui->lblUrl->installEventFilter(this);
-  FFileVerInfo = new TFileVerInfo(this);
+  FFileVerInfo = new TFileVerInfo(this, TFileVerInfo::NotLoaded);
+  try {
+    FFileVerInfo->SetPath(VersionFile);
+  } catch (const EFileVerInfoError &) {
+    // A program built without its version block still shows the box, with no release number.
+  }
   FormCreate();
 }
 
@@ -35,7 +40,8 @@ void TfrmAbout::FormCreate() {
     u.setPointSizeF(f.pointSizeF());
     ui->lblUrl->setFont(u);
   }
-  ui->lblVersion->setText(ToQ("Release " + FFileVerInfo->GetProductVersion()));
+  ui->lblVersion->setText(FFileVerInfo->Loaded() ? ToQ("Release " + FFileVerInfo->GetProductVersion())
+                                                 : QStringLiteral("Release"));
   ui->SQLiteVer->setText(ToQ(AcisDB ? "sqlite3.dll version : " + AcisDB->SQLiteVersion()
                                     : "sqlite3.dll version : 不明"_sj));
   {

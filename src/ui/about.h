@@ -4,6 +4,7 @@
 
 #include <QDialog>
 #include <memory>
+#include <string>
 
 class TFileVerInfo;
 
@@ -15,8 +16,9 @@ class TfrmAbout : public QDialog {
   Q_OBJECT
 
  public:
-  // Raises EFileVerInfoError when the program file has no version block.
-  explicit TfrmAbout(QWidget *owner);
+  // The release comes from the version block of VersionFile (empty: the program file); a
+  // file without one shows "Release" alone.
+  explicit TfrmAbout(QWidget *owner, const std::string &VersionFile = std::string());
   ~TfrmAbout() override;
 
   TFileVerInfo *FileVerInfo() const { return FFileVerInfo; }

@@ -27,6 +27,7 @@
 #include "platform/IniFile.h"
 #include "platform/cp932.h"
 #include "platform/fspath.h"
+#include "ui/ImageLists.h"
 #include "ui/LogMemo.h"
 #include "ui/UfraSakumotsu.h"
 #include "ui_UfraSakumotsu.h"
@@ -47,7 +48,7 @@ namespace {
 
 void SetBaseColor(QWidget *w, std::int32_t color) {
   QPalette pal = w->palette();
-  pal.setColor(QPalette::Base, SettingsColor(color));
+  pal.setColor(QPalette::Base, ColorFromCode(color));
   w->setPalette(pal);
 }
 
@@ -286,7 +287,8 @@ void TfrmMain::FormCreate() {
                          ui->SplitterYakuzaiTekiyo, ui->SplitterYakuzaiSeibun, ui->SplitterYakuzaiList, ui->SplitterSQL})
       s->setHandleWidth(OptionData->TabletSplitterWidth);
     const QString tab_height = QStringLiteral("QTabBar::tab { height: %1px; }").arg(OptionData->TabletTabHeight);
-    for (QTabWidget *t : {ui->pgSearch, ui->pgYakuzaiSide, ui->pgYakuzaiSideSeibun}) t->setStyleSheet(tab_height);
+    for (QTabWidget *t : {ui->pgSearch, ui->fraSakumotsu->Form().pgList, ui->pgYakuzaiSide, ui->pgYakuzaiSideSeibun})
+      t->setStyleSheet(tab_height);
   }
 
   // 14. Actions.
@@ -344,20 +346,22 @@ void TfrmMain::FormCreate() {
   ConnectResultGrids();
   ConnectSearchTabs();
 
-  // 21. The frame's column widths.
+  // 21. The frame reads its column widths.
   ui->fraSakumotsu->LoadColumnWidths();
 
   // The chemical tab.
   ConnectYakuzaiTab();
 
-  // 23.
+  // 23. The deferred start-up is pending until the window shows.
   IsStartUp = true;
 
   // 24. Data-folder tidying.
   TidyDataFolders();
 
-  // 25.
+  // 25. The program-wide regular expression for the crop-name helpers.
   if (!SharedRegEx) SharedRegEx = new TPcreRegEx();
+
+  ConnectMainCommands();
 }
 
 void TfrmMain::ApplySettingsFonts() {
@@ -394,13 +398,37 @@ void TfrmMain::ApplyToolBarOptions() {
   const bool captions = OptionData->ToolBarCaption;
   ToolBar1->setToolButtonStyle(captions ? Qt::ToolButtonTextUnderIcon : Qt::ToolButtonIconOnly);
   ToolBar1->setStyleSheet(OptionData->ToolBarFlat ? QString() : QStringLiteral("QToolButton { border: 1px solid palette(mid); }"));
-  const QSize button = captions ? QSize(62, 35) : QSize(23, 22);
+  // The buttons grow with larger images, as a tool bar fits its buttons to its image list;
+  // the caption line is as high as the bar's font needs.
+  const int image = ToolBar1->iconSize().height();
+  const int caption_line = captions ? QFontMetrics(ToolBar1->font()).height() : 0;
+  const QSize button = captions ? QSize(std::max(62, image + 8), std::max(35, image + caption_line + 6))
+                                : QSize(std::max(23, image + 7), std::max(22, image + 6));
   for (QAction *a : ToolBar1->actions())
-    if (QWidget *w = ToolBar1->widgetForAction(a))
-      if (qobject_cast<QToolButton *>(w)) w->setFixedSize(button);
+    if (auto *b = qobject_cast<QToolButton *>(ToolBar1->widgetForAction(a))) {
+      // The spreadsheet button is a widget of its own: it follows the bar's look by hand.
+      b->setToolButtonStyle(ToolBar1->toolButtonStyle());
+      b->setIconSize(ToolBar1->iconSize());
+      b->setAutoRaise(true);
+      // A caption or a drop-down arrow wider than the button widens it rather than being cut.
+      b->setMinimumSize(0, 0);
+      b->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+      b->setFixedSize(std::max(button.width(), b->sizeHint().width()), button.height());
+    }
 }
 
 void TfrmMain::FormViewSettings() {
+  // Images: every action has one (also the actions other parts of the window added), menus
+  // draw them at MenuImageSize, the tool bars and the crop frame at BtnImageSize.
+  GiveActionIcons(this);
+  if (const int size = ImageListSize(OptionData->MenuImageSize))
+    for (QMenu *m : findChildren<QMenu *>()) SetMenuImageSize(m, size);
+  if (const int size = ImageListSize(OptionData->BtnImageSize)) {
+    ToolBar1->setIconSize(QSize(size, size));
+    ApplyToolBarOptions();
+  }
+  ui->fraSakumotsu->ApplyImageSize(OptionData->BtnImageSize);
+
   // Button faces and the hidden condition rows.
   for (QWidget *p : {ui->pnlSearchParam, ui->pnlByochuSel, ui->pnlYotoSel, ui->pnlSakuLeft}) {
     p->setAutoFillBackground(true);
@@ -424,7 +452,9 @@ void TfrmMain::FormViewSettings() {
               {ui->pnlFieldCaption, "フィールド", 2}};
   for (const auto &c : caps) {
     const int h = QFontMetrics(c.w->font()).boundingRect(QString::fromUtf8(c.word)).height() + c.extra;
-    c.w->setMinimumHeight(h);
+    // A panel never gets lower than what it holds needs (the use combo in pnlYotoYt).
+    c.w->setMinimumHeight(0);
+    c.w->setMinimumHeight(std::max(h, c.w->minimumSizeHint().height()));
   }
   ui->pnlYakuzaiKohoYt->setMinimumHeight(ui->eYakuzai->sizeHint().height() + 6);
   ui->pnlSakumotsuYt->setMinimumHeight(ui->eYakuzaiTabSakumotsu->sizeHint().height() + 6);
@@ -534,6 +564,9 @@ void TfrmMain::actOptionExecute() {
   t.FormViewSettings = [this] { FormViewSettings(); };
   t.ApplyToolBarOptions = [this] { ApplyToolBarOptions(); };
   t.CurrentGridVisible = [this] { return CurrentGrid && CurrentGrid->isVisible(); };
+  t.AdjustGridColumnWidths = [this] {
+    if (CurrentGrid) AdjustGridColumnWidths(CurrentGrid);
+  };
   TfrmOption dialog(this, t);
   dialog.setFont(font());
   ShowModal(&dialog);

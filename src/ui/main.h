@@ -30,6 +30,25 @@ class TLogMemo;
 class TWinSpinEdit;
 class TXPToolBar;
 class TXlsStringGrid;
+class TfrmTemplate;
+
+// How a web look-up item of the grid popups makes its text from the popup's term and the
+// clicked cell's text.
+enum class TLookupTermKind { Term, CellText, ChuiJiko, ChuiJikoOption, Konyo };
+std::string LookupText(TLookupTermKind Kind, const std::string &Term, const std::string &CellText);
+// One web look-up item of the grid popups (by its component name).
+struct TLookupItem {
+  const char *Name;
+  void (*Open)(QWidget *Window, const std::string &Term);
+  TLookupTermKind Kind;
+  bool Rewrites;  // the text becomes the popup's term
+};
+const std::vector<TLookupItem> &LookupItems();
+// The address of the product's help page (QUILLMAR_HELP_URL overrides it).
+std::string HelpPageAddress();
+// Puts the templates, the result-page script and the style sheets shipped with the program
+// into the two folders, each only when the folder does not exist yet; the count of files.
+int DeployShippedFiles(const std::string &TemplateFolder, const std::string &CssFolder);
 
 // used by the chemical tab's section
 class QComboBox;
@@ -282,6 +301,22 @@ class TfrmMain : public QMainWindow {
   // the ten ingredient-mode items: dmnSv... of the popup dmSeibun, then miSv... of the sub-menu
   std::array<QAction *, 10> SeibunViewItems{};
 
+
+  // ---- the fixed-procedure pane and the small commands (main_commands.cpp)
+  TfrmTemplate *TemplateForm = nullptr;
+  QAction *mnDocOpen = nullptr;
+  void ConnectMainCommands();
+  void ConnectTemplatePane();
+  bool IsOffline() const;
+  void mnOfflineClick();
+  void actSearchStrClearExecute();
+  void mnDocOpenClick();
+  void mnInitDataDownClick();
+  // The SQL goes into the SQL pane's editor and the SQL tab is shown.
+  void SendSqlToSqlPane(const std::string &SQL);
+  // The web look-up items that exist on this window run their look-ups.
+  void ConnectLookups();
+  void RunLookup(const TLookupItem &Item);
 
   // ==================================================== chemical tab and product detail
   // (src/ui/main_tabyakuzai.cpp, src/ui/main_yakuzaidetail.cpp)

@@ -12,6 +12,7 @@
 #include "components/ListBoxEx.h"
 #include "components/QtServices.h"
 #include "engine/AcisSvr.h"
+#include "engine/InetUtil.h"
 #include "engine/TextHelpers.h"
 #include "engine/UiServices.h"
 #include "engine/acdb.h"
@@ -238,7 +239,7 @@ void TfrmMain::GUIStart(int State) {
         }
       } else {
         const std::string &site = OptionData->UserSite;
-        if (site.rfind("http://", 0) == 0) {
+        if (IsWebAddress(site)) {
           try {
             CheckDbUpdate(mLog);
           } catch (const std::exception &e) {

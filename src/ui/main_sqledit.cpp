@@ -5,8 +5,6 @@
 #include "components/QmHighlighterSQL.h"
 #include "engine/options.h"
 
-QColor SettingsColor(std::int32_t Color) { return ToQColor(Color); }
-
 QWidget *CreateSQLEditor(QWidget *Parent) {
   auto *ed = new TQmEdit(Parent);
   ed->setObjectName("SQLEditor");
@@ -30,12 +28,12 @@ void ApplySQLEditorOptions(QWidget *Editor) {
   ed->Gutter().SetShowLineNumbers(o.SQLEditorLineNumber);
   ed->SetRightEdge(o.SQLEditorRightEdge);
   ed->SetWordWrap(o.SQLEditorWordwrap);
-  ed->SetColor(o.SQLEditColor);
+  ed->SetColor(ColorFromSettings(o.SQLEditColor));
 
   auto *h = dynamic_cast<TQmSQLSyn *>(ed->Highlighter());
   if (!h) return;
   auto attr = [](TQmHighlighterAttributes *a, std::int32_t color, bool bold) {
-    a->SetForeground(color);
+    a->SetForeground(ColorFromSettings(color));
     a->SetStyle(bold ? fsBold : TFontStyles(0));
   };
   attr(h->KeyAttri(), o.SQLKeywordColor, o.SQLKeywordBold);
@@ -50,7 +48,7 @@ void ApplySQLEditorOptions(QWidget *Editor) {
   attr(h->PragmasAttri(), o.SQLPragmasColor, o.SQLPragmasBold);
   // The comment keeps its other style bits; bold and italic follow their settings.
   TQmHighlighterAttributes *c = h->CommentAttri();
-  c->SetForeground(o.SQLCommentColor);
+  c->SetForeground(ColorFromSettings(o.SQLCommentColor));
   TFontStyles st = c->Style();
   st = o.SQLCommentBold ? TFontStyles(st | fsBold) : TFontStyles(st & ~fsBold);
   st = o.SQLCommentItalic ? TFontStyles(st | fsItalic) : TFontStyles(st & ~fsItalic);

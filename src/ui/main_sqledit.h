@@ -18,8 +18,6 @@ QWidget *CreateSQLEditor(QWidget *Parent);
 // Font name and size, line spacing, line numbers, right edge, word wrap, background and
 // the highlighter's colours and styles from the settings.
 void ApplySQLEditorOptions(QWidget *Editor);
-// A colour of the settings (a system colour when the top bit is set, else 00BBGGRR).
-QColor SettingsColor(std::int32_t Color);
 // The editor and its highlighter, for the settings dialog (null when Editor is no SQL editor).
 void SQLEditorTargets(QWidget *Editor, TCustomQmEdit *&Edit, TQmSQLSyn *&Highlighter);
 

@@ -92,3 +92,44 @@ TEST(ShfOperation, FailuresLeaveTheTargetAndRaiseTheirTexts) {
     EXPECT_EQ(e.Message(), cp932::FromUtf8("ShfOperation:ﾀｰｹﾞｯﾄが指定されていません."));
   }
 }
+
+// The progress window shows the copy (bytes of the whole operation, each file's name) unless
+// the operation is silent; cancelling it stops the copy and leaves the target as it was.
+TEST(ShfOperation, ProgressWindowShowsTheCopyAndCancelStopsIt) {
+  TempDir d;
+  const std::string big(3 << 20, 'x');  // three blocks of the copy
+  WriteFile(d / "src" / "acis.zip", big);
+  WriteFile(d / "src" / "spec.zip", "spec");
+  fs::create_directories(d / "data");
+  {
+    TScopedRecordingUi ui;
+    TShfOperation op = CopyOf(d / "src" / "acis.zip", P(d / "data"));
+    op.FromFFList.push_back(P(d / "src" / "spec.zip"));
+    EXPECT_EQ(op.Execute(), 0);
+    ASSERT_EQ(ui.progress.size(), 1u);
+    EXPECT_EQ(ui.progress[0].title, op.ProgressTitle);
+    EXPECT_EQ(ui.progress[0].items, (std::vector<std::string>{"acis.zip", "spec.zip"}));
+    EXPECT_EQ(ui.progress[0].total, big.size() + 4);
+    EXPECT_EQ(ui.progress[0].done, big.size() + 4);
+    EXPECT_FALSE(ui.progress[0].open);
+    EXPECT_EQ(ReadFile(d / "data" / "acis.zip"), big);
+  }
+  {
+    TScopedRecordingUi ui;
+    TShfOperation op = CopyOf(d / "src" / "spec.zip", P(d / "data"));
+    op.Options.SILENT = true;
+    EXPECT_EQ(op.Execute(), 0);
+    EXPECT_TRUE(ui.progress.empty());
+  }
+  // Cancelled after the first block: the earlier copy stays, no partial file is left.
+  TScopedRecordingUi ui;
+  ui.cancel_progress_at = 1;
+  WriteFile(d / "src" / "acis.zip", big + "newer");
+  TShfOperation op = CopyOf(d / "src" / "acis.zip", P(d / "data"));
+  EXPECT_EQ(op.Execute(), SHF_ERROR_CANCELLED);
+  EXPECT_TRUE(op.fAbort);
+  EXPECT_EQ(ReadFile(d / "data" / "acis.zip"), big);
+  std::size_t files = 0;
+  for (const auto &e : fs::directory_iterator(d / "data")) files += e.is_regular_file();
+  EXPECT_EQ(files, 2u);  // acis.zip and spec.zip, no temporary copy
+}

@@ -110,6 +110,19 @@ TEST_F(CropDialogTest, AddAppendsOnceAndTheTemplateModeQuotes) {
   d.btnReplace()->click();
   EXPECT_EQ(Text(&target), "トマト");
 
+  // A selection of several crops adds only the names the target lacks.
+  d.btnUpper()->setChecked(true);
+  Select(d, "キャベツ");
+  const std::string group = U(db->UpperGroup(S("キャベツ")));
+  ASSERT_EQ(group.rfind("キャベツ,", 0), 0u) << group;
+  target.setText(QString::fromStdString(group));
+  d.btnAdd()->click();
+  EXPECT_EQ(Text(&target), group);
+  target.setText(QString::fromUtf8("なす,キャベツ"));
+  d.btnAdd()->click();
+  EXPECT_EQ(Text(&target), "なす," + group);
+  d.btnUpper()->setChecked(false);
+
   d.Mode = 3;
   target.clear();
   EXPECT_EQ(U(d.QuoteSakumotsu(S("トマト"))), "'トマト'");
@@ -169,16 +182,21 @@ TEST_F(CropDialogTest, CropGroupAndCvoTables) {
   EXPECT_EQ(d.Selection(), FromQ(f.lvBeppyo1->topLevelItem(0)->text(3)));
 
   EXPECT_EQ(f.lvCVO->topLevelItemCount(), 0);  // until a family is chosen
+  const int cvo_all = Count("SELECT count(*) FROM spec.cvo2 WHERE sakumotsu != ''");
+  // "全て" is already current in the freshly filled list: picking it still fills the table.
+  ASSERT_EQ(f.cbFamily->currentIndex(), 0);
+  PickComboItem(f.cbFamily, "全て");
+  EXPECT_EQ(f.lvCVO->topLevelItemCount(), cvo_all);
   db->ExecSQL(S("UPDATE spec.cvo SET c07 = 'トマト|ミニトマト' WHERE sakumotsu = 'トマト';"));
-  f.cbFamily->setCurrentText(QString::fromUtf8("ナス科"));
+  PickComboItem(f.cbFamily, "ナス科");
   EXPECT_EQ(f.lvCVO->topLevelItemCount(), Count(S("SELECT count(*) FROM spec.cvo WHERE family = 'ナス科'")));
   QTreeWidgetItem *tomato = f.lvCVO->findItems(QString::fromUtf8("トマト"), Qt::MatchExactly, 0).value(0);
   ASSERT_NE(tomato, nullptr);
   f.lvCVO->setCurrentItem(tomato);
   d.lvCVOSelect();
   EXPECT_EQ(U(d.Selection()), "トマト,ミニトマト");
-  f.cbFamily->setCurrentIndex(0);
-  EXPECT_EQ(f.lvCVO->topLevelItemCount(), Count("SELECT count(*) FROM spec.cvo2 WHERE sakumotsu != ''"));
+  PickComboItem(f.cbFamily, "全て");
+  EXPECT_EQ(f.lvCVO->topLevelItemCount(), cvo_all);
   EXPECT_TRUE(ui.reports.empty());
 }
 

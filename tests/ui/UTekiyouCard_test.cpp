@@ -8,6 +8,8 @@
 #include <QToolButton>
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "components/ExcelUtil.h"
 #include "components/QtServices.h"
 #include "components/qtext.h"
@@ -138,6 +140,29 @@ TEST_F(CardTest, StepsThroughTheRowsAndDisablesTheEnds) {
   auto next = Open(1);
   EXPECT_EQ(next->size(), QSize(300, 250));
   next->close();
+}
+
+TEST_F(CardTest, KeepsItsSizeHoweverItCloses) {
+  struct Case {
+    const char *how;
+    std::function<void(TDlgTekiyouCard *)> close;
+  };
+  const std::vector<Case> cases = {
+      {"Escape", [](TDlgTekiyouCard *c) { QTest::keyClick(c, Qt::Key_Escape); }},
+      {"close box", [](TDlgTekiyouCard *c) { c->close(); }},
+      {"OK", [](TDlgTekiyouCard *c) { c->findChild<QPushButton *>("bOk")->click(); }},
+  };
+  int width = 300;
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.how);
+    auto card = Open(1);
+    card->resize(++width, 250);
+    c.close(card);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(card.isNull());
+    TIniFile ini(OptionData->IniFileName);
+    EXPECT_EQ(ini.ReadInteger("WINDOW", "DlgTekiyouCardWidth", 0), width);
+  }
 }
 
 TEST_F(CardTest, OneDataRowDisablesBothSteps) {

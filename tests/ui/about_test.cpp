@@ -50,6 +50,16 @@ TEST(About, ShowsTheVersionTextsAndOpensTheHomePage) {
   EXPECT_EQ(shell.calls[0].show, SW_SHOWDEFAULT);
 }
 
+// A program file without its version block still gives the box, reading "Release" alone.
+TEST(About, WithoutAVersionBlockShowsReleaseAlone) {
+  qmtest::TempDir dir;
+  qmtest::WriteFile(dir / "plain", "no version here");
+  TfrmAbout about(nullptr, dir.str() + "plain");
+  EXPECT_FALSE(about.FileVerInfo()->Loaded());
+  EXPECT_EQ(LabelText(about, "lblVersion"), "Release");
+  EXPECT_EQ(LabelText(about, "SQLiteVer"), "sqlite3.dll version : 不明"_sj);
+}
+
 TEST(About, NamesTheSqliteLibraryVersionWithADatabaseOpen) {
   qmtest::TempDir dir;
   TScopedRecordingUi ui;

@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractItemView>
+#include <QComboBox>
+#include <QTest>
 #include <memory>
 #include <string>
 
@@ -18,6 +21,17 @@ namespace qmtest {
 
 inline std::string U(const std::string &sjis) { return cp932::ToUtf8(sjis); }
 inline std::string S(const char *utf8) { return cp932::FromUtf8(utf8); }
+
+// Picks an item of a drop-down list as a user does: open the list, move to the item, Enter.
+// The list reports the pick also when the item was already the current one.
+inline void PickComboItem(QComboBox *Combo, const char *utf8) {
+  const int i = Combo->findText(QString::fromUtf8(utf8));
+  ASSERT_GE(i, 0) << utf8;
+  Combo->showPopup();
+  QAbstractItemView *view = Combo->view();
+  view->setCurrentIndex(view->model()->index(i, 0));
+  QTest::keyClick(view, Qt::Key_Return);
+}
 
 class CropDbTest : public ::testing::Test {
  protected:

@@ -210,6 +210,69 @@ TEST_F(MainWindowTest, CancellingTheFirstRunDialogStopsWithoutDatabase) {
   for (const auto &b : boxes.boxes) EXPECT_EQ(U8(b.text), "インターネットに接続されていないためデータ取得できません。");
 }
 
+// Escape and the close box count as 中止 in both first-run dialogs; only 設定 goes on.
+TEST_F(MainWindowTest, EscapeOrTheCloseBoxInTheFirstRunDialogsStopsTheStart) {
+  struct Case {
+    const char *name;
+    std::function<void(QDialog *)> leave;
+    bool second;  // in the second dialog
+    bool cancelled;
+  };
+  const auto escape = [](QDialog *d) { QTest::keyClick(d, Qt::Key_Escape); };
+  const auto close_box = [](QDialog *d) { d->close(); };
+  const std::vector<Case> cases = {
+      {"Escape", escape, false, true},
+      {"close box", close_box, false, true},
+      {"設定", [](QDialog *d) { static_cast<TfrmStartup *>(d)->ui->bDownSiteSet->click(); }, false, false},
+      {"Escape in the second", escape, true, true},
+      {"close box in the second", close_box, true, true},
+      {"設定 in the second", [](QDialog *d) { static_cast<TfrmStartup2 *>(d)->ui->btnOK->click(); }, true, false},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.name);
+    if (c.second) {
+      TfrmStartup2 d;
+      d.show();
+      c.leave(&d);
+      EXPECT_EQ(d.Cancelled, c.cancelled);
+    } else {
+      TfrmStartup d;
+      d.show();
+      c.leave(&d);
+      EXPECT_EQ(d.Cancelled, c.cancelled);
+    }
+  }
+  // The start as a user meets it: Escape in the first dialog ends the first run there.
+  on_modal = [](QDialog *d) {
+    if (qobject_cast<TfrmStartup *>(d)) {
+      d->show();
+      QTest::keyClick(d, Qt::Key_Escape);
+    }
+  };
+  auto w = Start();
+  EXPECT_EQ(modal, std::vector<std::string>{"TfrmStartup"});
+  EXPECT_EQ(AcisDB, nullptr);
+}
+
+// A user's site given as an http or https address is checked for newer data; other forms are
+// refused with "<site>が無効".
+TEST_F(MainWindowTest, UserSiteOfEitherWebSchemeIsChecked) {
+  PlaceSampleDb();
+  Ini().WriteBool("NET", "OffLine", false);
+  Ini().WriteInteger("NET", "DownSite", 4);
+  const struct {
+    const char *site;
+    bool refused;
+  } cases[] = {{"http://127.0.0.1:9/db/", false}, {"https://127.0.0.1:9/db/", false}, {"ftp://127.0.0.1/db/", true}};
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.site);
+    Ini().WriteString("NET", "UserSite", c.site);
+    auto w = Start();
+    EXPECT_EQ(HasLine(Utf8Lines(w->mLog), std::string(c.site) + "が無効"), c.refused);
+    EXPECT_NE(AcisDB, nullptr);
+  }
+}
+
 // Newer data in the shared folder: the dates are logged and compared; declining the update
 // deletes the saved page so that the next check fetches it again.
 TEST_F(MainWindowTest, NewerDataAtTheSharedFolder) {
