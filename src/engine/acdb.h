@@ -137,8 +137,15 @@ class TAcisDB {
  public:
 
   // ---- search schema
-  // The connection's temporary search tables and views; run once per connection.
+  // The connection's temporary search tables and views; run once per connection. The
+  // denormalised application table is kept in acis.db under the data date and rebuilt only
+  // when that key changes.
   void CreateViews();
+  // Runs a search script as one unit with the step that shows its result: at the first
+  // failing statement the failure is shown in the SQL error report, and when a statement
+  // fails or Show gives False, the whole script is undone (the previous work tables stay).
+  // True when the script ran and Show (when given) gave True.
+  bool ExecSearchScript(const std::string &Script, const std::function<bool()> &Show = {});
 
   // ---- database build (in build order)
   void CreateTables();
@@ -207,6 +214,7 @@ class TAcisDB {
                    bool UseUpdate);
   void FillGrid(IGridSink &Grid, TSQLiteTbl &Table, bool CaptionRule);
   class TImport;
+  void KeepTekiyoTable();
   // Runs a script of several statements; when it fails, an open transaction is rolled back.
   void RunScript(const std::string &Script);
   // RunScript with a failure shown in the report instead of raised.

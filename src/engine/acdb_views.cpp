@@ -1,8 +1,12 @@
 // The search schema of a connection: temporary tables and views that the search tabs fill
 // and select from (the ingredient short forms, the joined product view, the work tables of
 // the crop and pest searches, the forty result views and the denormalised application table).
+#include <cstdint>
+#include <cstdio>
+#include <memory>
 #include <string>
 
+#include "engine/SakuUtil.h"
 #include "engine/acdb.h"
 #include "platform/cp932.h"
 
@@ -183,9 +187,17 @@ std::string ScriptB() {
     }
   }
 
-  s += Lines({
-      "drop table if exists t_tekiyo;",
-      "create temp table t_tekiyo as",
+  s += "COMMIT TRANSACTION;" + std::string(kCrLf);
+  return s;
+}
+
+// The denormalised application table (with its index) in the given schema: "temp" for the
+// connection alone, "main" to keep it in acis.db.
+std::string TekiyoTableScript(const std::string &schema) {
+  const bool temp = schema == "temp";
+  std::string s = Lines({
+      "drop table if exists " + schema + ".t_tekiyo;",
+      temp ? "create temp table t_tekiyo as" : "create table " + schema + ".t_tekiyo as",
       "with racinfo as (",
       "select ippanmei, ifnull(seibun, ippanmei) as seibun, iso, mid, keito, fgroup, risk",
       "from rac",
@@ -210,9 +222,18 @@ std::string ScriptB() {
     s += "left join racinfo r" + d + " on r" + d + ".ippanmei = seibun" + d + (n == 5 ? ";" : "") + kCrLf;
   }
   s += Lines({
-      "drop index if exists t_tekiyoIdx;",
-      "create index t_tekiyoIdx on t_tekiyo (bango, meisho, tsusho, shurui,sakumotsu, byochu, mokuteki, mid1, mid2, "
-      "mid3, mid4, mid5);",
+      "drop index if exists " + schema + ".t_tekiyoIdx;",
+      "create index " + (temp ? std::string() : schema + ".") +
+          "t_tekiyoIdx on t_tekiyo (bango, meisho, tsusho, shurui,sakumotsu, byochu, mokuteki, mid1, mid2, "
+          "mid3, mid4, mid5);",
+  });
+  return s;
+}
+
+// The two display views over the application table.
+std::string TekiyoViewsScript() {
+  std::string s = Lines({
+      "BEGIN TRANSACTION;",
       "drop view if exists tv_tsushoTekiyo;",
       "create temp view tv_tsushoTekiyo as",
       "select distinct",
@@ -302,16 +323,114 @@ std::string SeibunColumnsRac(int Mode) {
   });
 }
 
+namespace {
+
+// What the application table is made of besides the published data, which the data date
+// stands for: the reference tables a refresh may change without a new date.
+const char *const kTekiyoSources[] = {
+    "SELECT * FROM rac",
+    "SELECT * FROM iso",
+    "SELECT * FROM seizai",
+    "SELECT * FROM t_tokusai",
+    "SELECT DISTINCT ippanmei, seibun FROM seibun",
+};
+
+// The key under which acis.db keeps its application table: the data date and a digest of
+// the reference rows that went into it.
+std::string TekiyoTableKey(TSQLiteDb &db, const std::string &dataDate) {
+  std::uint64_t h = 1469598103934665603ull;  // FNV-1a
+  auto mix = [&h](std::string_view text) {
+    for (unsigned char c : text) {
+      h ^= c;
+      h *= 1099511628211ull;
+    }
+    h ^= 0xff;  // a cell boundary, so that "ab","c" and "a","bc" differ
+    h *= 1099511628211ull;
+  };
+  for (const char *sql : kTekiyoSources) {
+    mix(sql);
+    std::unique_ptr<TSQLiteTbl> t = db.GetTable(sql);
+    for (; !t->Eof(); t->Next())
+      for (int c = 0; c < t->ColCount(); ++c) mix(t->FieldAsString(c));
+  }
+  char digest[17];
+  std::snprintf(digest, sizeof digest, "%016llx", static_cast<unsigned long long>(h));
+  return dataDate + "|" + digest;
+}
+
+std::string StoredTekiyoKey(TSQLiteDb &db) {
+  try {
+    std::unique_ptr<TSQLiteTbl> t =
+        db.GetTable("SELECT k.datakey FROM main.t_tekiyoKey AS k, main.sqlite_master AS m "
+                    "WHERE m.type = 'table' AND m.name = 't_tekiyo'");
+    return t->Eof() ? std::string() : t->FieldAsString(0);
+  } catch (const ESQLiteException &) {
+    return std::string();  // no key table: nothing kept yet
+  }
+}
+
+// Copies of the small resistance-class tables that the per-row look-ups of the searches and
+// of the system columns read, indexed by ingredient and pest category. They take the names
+// of the originals in the connection's temporary schema, so every statement reads the same
+// rows through an index.
+const char *const kIndexedCopies =
+    "DROP TABLE IF EXISTS temp.raccode;\r\n"
+    "CREATE TEMP TABLE raccode AS SELECT * FROM raccode;\r\n"
+    "CREATE INDEX temp.raccodeIdx ON raccode (ippanmei, cid);\r\n"
+    "DROP TABLE IF EXISTS temp.rac2;\r\n"
+    "CREATE TEMP TABLE rac2 AS SELECT * FROM rac2;\r\n"
+    "CREATE INDEX temp.rac2Idx ON rac2 (ippanmei, cid);\r\n";
+
+// Indexes of acis.db that the searches' sub-selects use: the pest search looks rows up by
+// pest and by purpose.
+const char *const kSearchIndexes =
+    "CREATE INDEX IF NOT EXISTS main.idxTekiyoByochu ON m_tekiyo (byochu);\r\n"
+    "CREATE INDEX IF NOT EXISTS main.idxTekiyoMokuteki ON m_tekiyo (mokuteki);\r\n";
+
+}  // namespace
+
 void TAcisDB::CreateViews() {
   // Each script runs on its own; a failure is shown in the report, its transaction is rolled
   // back, and the next script still runs.
   for (const std::string &script : {ScriptA(), ScriptB()}) ExecScriptReported(script);
+  try {
+    FDb->ExecSQL("CREATE INDEX IF NOT EXISTS temp.tSeibunIdx ON tSeibun (ippanmei);");
+  } catch (const ESQLiteException &) {
+    // without script A's table there is nothing to index
+  }
+  KeepTekiyoTable();
+  ExecScriptReported(TekiyoViewsScript());
+  try {
+    RunScript(kIndexedCopies);
+  } catch (const ESQLiteException &) {
+    // without the tables the statements that read them report it themselves
+  }
   bool jpp = false;
   try {
     jpp = FDb->TableExists("JppSeibun");
   } catch (const ESQLiteException &) {
   }
   ExecScriptReported(ScriptC(jpp));
+}
+
+void TAcisDB::KeepTekiyoTable() {
+  // The table is built once per data update and kept in acis.db; a start then only checks
+  // its key. When acis.db cannot take it (read only, locked, full), the connection builds
+  // its own copy as before.
+  std::string key;
+  try {
+    key = TekiyoTableKey(*FDb, FLastUpdate);
+    if (StoredTekiyoKey(*FDb) == key) return;
+    RunScript(std::string("BEGIN TRANSACTION;") + kCrLf + TekiyoTableScript("main") + kSearchIndexes +
+              "DROP TABLE IF EXISTS main.t_tekiyoKey;" + kCrLf +
+              "CREATE TABLE main.t_tekiyoKey (datakey VARCHAR);" + kCrLf +
+              "INSERT INTO main.t_tekiyoKey (datakey) VALUES (" + SqlQuoted(key) + ");" + kCrLf +
+              "COMMIT TRANSACTION;");
+    return;
+  } catch (const ESQLiteException &e) {
+    Log("t_tekiyo: " + e.Message());
+  }
+  ExecScriptReported("BEGIN TRANSACTION;" + std::string(kCrLf) + TekiyoTableScript("temp") + "COMMIT TRANSACTION;");
 }
 
 void TAcisDB::ExecScriptReported(const std::string &Script) {

@@ -343,6 +343,7 @@ void TfrmMain::FormCreate() {
 
   // 21.-22. The result grids' handlers and hints, the SQL pane, the tab change.
   ConnectResultGrids();
+  ConnectSearchTabs();
 
   // 21. The frame reads its column widths.
   ui->fraSakumotsu->LoadColumnWidths();

@@ -270,6 +270,50 @@ class TfrmMain : public QMainWindow {
   // ==================================================== end of result grids and searches
 
  public:
+  // ---- crop and pest/disease searches, view modes, crop-frame forwarding (main_tabsaku.cpp,
+  // main_tabbyochu.cpp, main_viewmode.cpp)
+  void ConnectSearchTabs();
+  // crop tab
+  void SearchSakumotsu();
+  std::string QuerySakumotsu2(const std::string &IdSakuExpr);
+  std::string QuerySakumotsuKinsetsu(const std::string &IdSakuExpr);
+  void FillByochuFilter();
+  void FillMokutekiFilter();
+  void FillZaikeiFilter();
+  void FilterByByochu();
+  void FilterByMokuteki();
+  void FilterByYoto();
+  void FilterByZaikei();
+  void RefreshSakumotsuResult();
+  void btnByochuClick();
+  void btnMokutekiClick();
+  void btnYotoClick();
+  void btnZaikeiClick();
+  void edtYotoEnter();
+  void pnlSearchParamResize();
+  void mnSakumotsuCheckClick();
+  // pest/disease tab
+  void SearchByochu();
+  void edtByochuChange();
+  void btnTabByochuClick();
+  void cbTabByochuSakumotuSelect();
+  void btnTabByochuSakuClick();
+  void RefreshByochuResult();
+  void pnlTabByochuTopResize();
+  // view modes, separate window, crop frame
+  void SetSeibunViewMode(int Mode);
+  void dmnSeibunViewClick(int Tag);
+  void actTsushoExecute();
+  void actRacKeitoExecute();
+  void RefreshViews();
+  void actExportGridExecute();
+  void btnSakumotsuPaneClick();
+  void actSakumotsuTekiyoExecute();
+  void fraSakumotsuSearchTrigger(const std::string &Text);
+  QAction *actSakumotsuTekiyo = nullptr, *mnSakumotsuCheck = nullptr;
+  // the ten ingredient-mode items: dmnSv... of the popup dmSeibun, then miSv... of the sub-menu
+  std::array<QAction *, 10> SeibunViewItems{};
+
 
   // ---- the fixed-procedure pane and the small commands (main_commands.cpp)
   TfrmTemplate *TemplateForm = nullptr;

@@ -24,9 +24,9 @@ void Unpack(const fs::path &archive, const fs::path &to) {
     throw std::runtime_error("cannot unpack " + archive.string());
 }
 
-// Builds acis.db from the kit's makers' files in the update window's order.
-void Build(const fs::path &folder) {
-  const fs::path &kit = SmallKit();
+}  // namespace
+
+void BuildSampleDb(const fs::path &kit, const fs::path &folder) {
   const fs::path unpacked = folder / "x-toroku";
   Unpack(kit / "makers/toroku.zip", unpacked);
 
@@ -56,11 +56,9 @@ void Build(const fs::path &folder) {
   if (!ui.reports.empty()) throw std::runtime_error("the sample database build reported: " + ui.reports[0].text);
 }
 
-}  // namespace
-
 const fs::path &SampleDbFolder() {
   static TempDir dir;
-  static bool built = (Build(dir.path()), true);
+  static bool built = (BuildSampleDb(SmallKit(), dir.path()), true);
   (void)built;
   return dir.path();
 }

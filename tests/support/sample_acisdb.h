@@ -10,6 +10,10 @@ namespace qmtest {
 
 class ScopedEngineState;
 
+// Builds acis.db (with spec.db) in the folder from a sample kit's makers' files and
+// reference scripts, in the update window's order.
+void BuildSampleDb(const std::filesystem::path &kit, const std::filesystem::path &folder);
+
 // The folder holding acis.db and spec.db built from the small sample kit (with the
 // reference tables the windows read), made once per test program.
 const std::filesystem::path &SampleDbFolder();
