@@ -166,6 +166,8 @@ void TfrmMain::actExportGridExecute() {
       break;
   }
   auto *w = new TfrmGrid(this);
+  // The window's send-to-chemical-tab command lands on the chemical tab.
+  connect(w, &TfrmGrid::SendToTabYakuzai, this, [this](const std::string &term) { SendTermToTabYakuzai(term); });
   w->setWindowTitle(ToQ(caption));
   w->GridKind = static_cast<std::uint8_t>(tab);
   if (tab == 2) {
