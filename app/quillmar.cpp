@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <unistd.h>
 #include <cstring>
 #include <strings.h>
 
@@ -36,6 +37,9 @@ int main(int argc, char **argv) {
   // A scheduled run has no display: it needs none, since it shows nothing.
   if (unattended && Empty("QT_QPA_PLATFORM") && Empty("DISPLAY") && Empty("WAYLAND_DISPLAY"))
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  // The browser engine ends the whole process when it starts as root with its sandbox on;
+  // the template pane and the viewer create it, so a root session would never see a window.
+  if (geteuid() == 0 && Empty("QTWEBENGINE_DISABLE_SANDBOX")) setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 1);
 
   QApplication app(argc, argv);
   TSingleInstance guard;
