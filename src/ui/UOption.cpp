@@ -24,9 +24,9 @@
 
 #include "components/BrwsFldr.h"
 #include "components/PosDlgs.h"
-#include "components/QmEdit.h"
-#include "components/QmEditMiscProcs.h"
-#include "components/QmHighlighterSQL.h"
+#include "components/editor/QmEdit.h"
+#include "components/editor/QmEditMiscProcs.h"
+#include "components/editor/QmHighlighterSQL.h"
 #include "components/QtServices.h"
 #include "components/WinSpinEdit.h"
 #include "components/qtext.h"

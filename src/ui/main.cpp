@@ -14,7 +14,7 @@
 #include <filesystem>
 
 #include "components/ComCtrlsXP.h"
-#include "components/ExcelUtil.h"
+#include "components/grid/ExcelUtil.h"
 #include "components/QtServices.h"
 #include "components/WinSpinEdit.h"
 #include "components/qtext.h"

@@ -18,7 +18,7 @@
 #include <cstdint>
 #include <unordered_map>
 
-#include "components/ExcelUtil.h"
+#include "components/grid/ExcelUtil.h"
 #include "components/QtServices.h"
 #include "components/WinSpinEdit.h"
 #include "components/qtext.h"

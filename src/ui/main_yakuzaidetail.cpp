@@ -14,7 +14,7 @@
 #include <array>
 
 #include "components/CheckListBoxEx.h"
-#include "components/ExcelUtil.h"
+#include "components/grid/ExcelUtil.h"
 #include "components/FillAdapters.h"
 #include "components/ListBoxEx.h"
 #include "components/qtext.h"
