@@ -183,7 +183,11 @@ bool TfrmTemplate::LoadTemplateFile(const std::string &path) {
   }
   FDocument = text;
   FFileName = path;
-  ui->wbTemplate->setUrl(QUrl::fromLocalFile(ToQ(path)));
+  // Given by its bytes as an HTML page: the browser would take a ".tpl" file for plain text
+  // and show its markup. The page's own charset declaration still applies, and its scripts
+  // and style sheets are found beside the file.
+  ui->wbTemplate->setContent(QByteArray(text.data(), qsizetype(text.size())), QStringLiteral("text/html"),
+                             QUrl::fromLocalFile(ToQ(path)));
   wbTemplateDocumentComplete(path);
   ui->pagTemplate->setCurrentWidget(ui->tshTplSource);
   for (QWidget *b : {ui->btnTplArgSave, ui->btnTplExec, ui->btnTplEdit}) b->setEnabled(true);

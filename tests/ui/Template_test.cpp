@@ -10,6 +10,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTest>
+#include <QWebEngineView>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -199,6 +201,24 @@ TEST_F(TemplatePaneTest, LoadingShowsTheRowsTheTemplateNamesWithTheirDefaults) {
   AcisDB = nullptr;
   f().btnTplLoad->click();
   EXPECT_EQ(dialogs.files.size(), 2u);
+}
+
+TEST_F(TemplatePaneTest, ATemplateIsShownAsAPageInItsOwnCharset) {
+  // A ".tpl" file is HTML in Shift_JIS: the page shows its text, not its markup.
+  Load(Shipped("seibun.tpl"));
+  QWebEngineView *view = f().wbTemplate;
+  ASSERT_TRUE(QTest::qWaitFor([&] { return view->title() == QStringLiteral("有効成分を含む農薬"); }, 60000))
+      << view->title().toStdString();
+  QString text;
+  bool got = false;
+  view->page()->toPlainText([&](const QString &t) {
+    text = t;
+    got = true;
+  });
+  ASSERT_TRUE(QTest::qWaitFor([&] { return got; }, 30000));
+  EXPECT_TRUE(text.contains(QStringLiteral("設定する項目"))) << text.left(200).toStdString();
+  EXPECT_FALSE(text.contains(QStringLiteral("<h1>")));
+  EXPECT_FALSE(text.contains(QStringLiteral("#template")));  // the procedure block stays out of sight
 }
 
 TEST_F(TemplatePaneTest, ShippedTemplateRunsIntoTheGridAsTheOwnQuerySays) {
