@@ -31,7 +31,7 @@
 #include <string>
 #include <vector>
 
-#include "components/ExcelUtil.h"
+#include "components/grid/ExcelUtil.h"
 #include "components/QtServices.h"
 #include "engine/SqlFunctions.h"
 #include "engine/UiServices.h"

@@ -28,6 +28,7 @@
 #include "engine/options.h"
 #include "platform/IniFile.h"
 #include "platform/fspath.h"
+#include "ui/ImageLists.h"
 #include "ui/QlmExportUtils.h"
 #include "ui/UOption.h"
 #include "ui/UTekiyouCard.h"
@@ -393,6 +394,13 @@ void TfrmGrid::FormCreate() {
 
   if (FOwner) FYakuzaiG = FOwner->findChild<QLineEdit *>(QStringLiteral("eYakuzaiG"));
 
+  // The actions' images, drawn in the sizes the settings choose (another value leaves the
+  // layout's). Before the spreadsheet button takes its caption: a new image re-reads the
+  // caption of the button's action.
+  GiveActionIcons(this);
+  if (const int px = ImageListSize(OptionData->BtnImageSize)) ui->ToolBar1->setIconSize(QSize(px, px));
+  for (QMenu *m : {FPmnGrid, FPmnGridSeibun, FDmCalc}) SetMenuImageSize(m, ImageListSize(OptionData->MenuImageSize));
+
   switch (OptionData->SpreadSheet) {
     case 1:
       SetExcelAction(ui->actExportCalc);
@@ -403,17 +411,6 @@ void TfrmGrid::FormCreate() {
     default: SetExcelAction(ui->actCopyExcelByHTML); break;
   }
 
-  // Image sizes of the menus and the tool bar: 16, 24, 32 or 48 pixels.
-  static const int kSizes[4] = {16, 24, 32, 48};
-  if (OptionData->BtnImageSize < 4) {
-    const int px = kSizes[OptionData->BtnImageSize];
-    ui->ToolBar1->setIconSize(QSize(px, px));
-  }
-  if (OptionData->MenuImageSize < 4) {
-    const int px = kSizes[OptionData->MenuImageSize];
-    for (QMenu *m : {FPmnGrid, FPmnGridSeibun, FDmCalc})
-      m->setStyleSheet(QStringLiteral("QMenu { icon-size: %1px; }").arg(px));
-  }
 }
 
 void TfrmGrid::closeEvent(QCloseEvent *e) {
@@ -446,6 +443,10 @@ void TfrmGrid::CopyFromGrid(const TXlsStringGrid &source, int target) {
     for (int c = 0; c < source.ColCount(); ++c) g->SetCells(c, r, source.CellView(c, r));
   for (int c = 0; c < source.ColCount(); ++c) g->SetColWidths(c, source.ColWidths(c));
   for (int r = 0; r < source.RowCount(); ++r) g->SetRowHeights(r, source.RowHeights(r));
+  // The copy shows from its first column and row: a new grid starts scrolled past its one
+  // fixed column, which a source without fixed columns would otherwise leave hidden.
+  g->SetLeftCol(g->FixedCols());
+  g->SetTopRow(g->FixedRows());
   g->EndUpdate();
   if (g == ui->gdSeizai) pnlSeizaiResize();
 }
@@ -502,7 +503,14 @@ void PaintResultCell(TXlsStringGrid &grid, int col, int row, QPainter &p, const 
     p.drawText(rect.adjusted(2, 2, -2, -2), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text);
     return;
   }
-  const QRect box = rect.adjusted(2, space, -2, -space);
+  // Row heights count the font's em height; lines that are taller than that (those of the
+  // CJK fonts here) would lose their foot in the spaced box, so such a row draws in the
+  // cell's whole height, its first line centred.
+  QRect box = rect.adjusted(2, space, -2, -space);
+  // The line's height as laid out, with the fall-back fonts its characters take.
+  const int line =
+      text.isEmpty() ? 0 : p.boundingRect(QRect(0, 0, 1 << 20, 1 << 20), Qt::TextSingleLine, text).height();
+  if (box.height() < line) box = rect.adjusted(2, std::max(0, (rect.height() - line) / 2), -2, 0);
   const bool number = grid.RowCount() > 0 && grid.CellView(col, 0) == "番号"_sj;
   p.drawText(box, (number ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignTop | Qt::TextWordWrap, text);
 }
@@ -706,7 +714,7 @@ void TfrmGrid::pmnGridPopup() {
                         ui->actGoogleFfcr, ui->actSearchNihs, gene, boujo, send};
   for (QAction *a : lookups) a->setVisible(false);
 
-  // 1. The caption row (or no cell) offers the column commands only.
+  // The caption row (or no cell) offers the column commands only.
   if (!cell || FMouseRow == 0) {
     ui->actCopy->setEnabled(false);
     ui->actDeleteRow->setVisible(false);
@@ -722,7 +730,7 @@ void TfrmGrid::pmnGridPopup() {
   ui->actFixedColOff->setVisible(false);
   bool web = !text.empty();
 
-  // 2. Sending to the chemical tab.
+  // Product, ingredient, group and number cells can be sent to the chemical tab.
   if (!text.empty()) {
     if (CaptionIs(caption, {"農薬の種類", "農薬通称"}) || NumberedCaption(caption, "成分") ||
         NumberedCaption(caption, "系統")) {
@@ -748,13 +756,13 @@ void TfrmGrid::pmnGridPopup() {
     }
   }
 
-  // 3. Product look-ups.
+  // A product name offers its caution, recommendation and retailer look-ups.
   if (CaptionIs(caption, {"農薬の名称", "農薬通称"})) {
     FProductName = text;
     ShowProductLookups(chui, chuiOpt, konyo, nouka, text, crop, online);
   }
 
-  // 4. Ingredient look-ups.
+  // An ingredient name offers the dictionary and residue-limit look-ups.
   if (NumberedCaption(caption, "成分")) {
     const std::string iso = text.empty() ? text : FormatIsoName(text);
     ui->actWeblio->setText(ToQ(ItemCaption(text, "」を Weblio で検索")));
@@ -770,7 +778,7 @@ void TfrmGrid::pmnGridPopup() {
     ui->actSearchNihs->setEnabled(online);
   }
 
-  // 5. Pest, disease and weed look-ups.
+  // Pests, diseases and weeds are looked up together with the crop they were registered for.
   if (CaptionIs(caption, {"適用病害虫雑草名"})) {
     const int cid = AcisDB ? AcisDB->ByochuCid(text) : 0;
     if (cid == 1 || cid == 2) FClickedText = text + " " + crop;
@@ -782,7 +790,7 @@ void TfrmGrid::pmnGridPopup() {
     boujo->setEnabled(online);
   }
 
-  // 6. Counts and amounts are not searched.
+  // Counts and amounts are not searched on the web.
   if (CaptionIs(caption, {"混合数", "本剤の使用回数", "散布液量", "製剤毒性"}) || NumberedCaption(caption, "回数"))
     web = false;
 
