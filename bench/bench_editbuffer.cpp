@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "components/QmEditTextBuffer.h"
-#include "components/QmEditWordWrap.h"
+#include "components/editor/QmEditTextBuffer.h"
+#include "components/editor/QmEditWordWrap.h"
 #include "platform/cp932.h"
 #include "ratio.h"
 

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "components/ExcelUtil.h"
+#include "components/grid/ExcelUtil.h"
 #include "engine/SQLite.h"
 #include "platform/cp932.h"
 #include "ratio.h"

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "components/QmHighlighterSQL.h"
-#include "components/QmTextDrawer.h"
+#include "components/editor/QmHighlighterSQL.h"
+#include "components/editor/QmTextDrawer.h"
 #include "components/qtext.h"
 #include "platform/cp932.h"
 #include "ratio.h"

@@ -23,7 +23,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "components/ExcelUtil.h"
+#include "components/grid/ExcelUtil.h"
 #include "engine/SakuUtil.h"
 #include "engine/UiServices.h"
 #include "engine/acdb.h"

@@ -17,7 +17,7 @@
 #include <filesystem>
 #include <string>
 
-#include "components/ExcelUtil.h"
+#include "components/grid/ExcelUtil.h"
 #include "components/QtServices.h"
 #include "engine/acdb.h"
 #include "engine/options.h"

@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "ratio.h"
-#include "components/ExcelUtil.h"
+#include "components/grid/ExcelUtil.h"
 #include "engine/SakuUtil.h"
 #include "engine/SqlFunctions.h"
 #include "engine/YakuzaiQuery.h"

@@ -10,7 +10,7 @@
 
 #include "components/CheckListBoxEx.h"
 #include "components/DialogServices.h"
-#include "components/ExcelUtil.h"
+#include "components/grid/ExcelUtil.h"
 #include "components/QtServices.h"
 #include "components/qtext.h"
 #include "engine/Exception.h"

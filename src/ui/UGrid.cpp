@@ -707,7 +707,7 @@ void TfrmGrid::pmnGridPopup() {
                         ui->actGoogleFfcr, ui->actSearchNihs, gene, boujo, send};
   for (QAction *a : lookups) a->setVisible(false);
 
-  // 1. The caption row (or no cell) offers the column commands only.
+  // The caption row (or no cell) offers the column commands only.
   if (!cell || FMouseRow == 0) {
     ui->actCopy->setEnabled(false);
     ui->actDeleteRow->setVisible(false);
@@ -723,7 +723,7 @@ void TfrmGrid::pmnGridPopup() {
   ui->actFixedColOff->setVisible(false);
   bool web = !text.empty();
 
-  // 2. Sending to the chemical tab.
+  // Product, ingredient, group and number cells can be sent to the chemical tab.
   if (!text.empty()) {
     if (CaptionIs(caption, {"農薬の種類", "農薬通称"}) || NumberedCaption(caption, "成分") ||
         NumberedCaption(caption, "系統")) {
@@ -749,13 +749,13 @@ void TfrmGrid::pmnGridPopup() {
     }
   }
 
-  // 3. Product look-ups.
+  // A product name offers its caution, recommendation and retailer look-ups.
   if (CaptionIs(caption, {"農薬の名称", "農薬通称"})) {
     FProductName = text;
     ShowProductLookups(chui, chuiOpt, konyo, nouka, text, crop, online);
   }
 
-  // 4. Ingredient look-ups.
+  // An ingredient name offers the dictionary and residue-limit look-ups.
   if (NumberedCaption(caption, "成分")) {
     const std::string iso = text.empty() ? text : FormatIsoName(text);
     ui->actWeblio->setText(ToQ(ItemCaption(text, "」を Weblio で検索")));
@@ -771,7 +771,7 @@ void TfrmGrid::pmnGridPopup() {
     ui->actSearchNihs->setEnabled(online);
   }
 
-  // 5. Pest, disease and weed look-ups.
+  // Pests, diseases and weeds are looked up together with the crop they were registered for.
   if (CaptionIs(caption, {"適用病害虫雑草名"})) {
     const int cid = AcisDB ? AcisDB->ByochuCid(text) : 0;
     if (cid == 1 || cid == 2) FClickedText = text + " " + crop;
@@ -783,7 +783,7 @@ void TfrmGrid::pmnGridPopup() {
     boujo->setEnabled(online);
   }
 
-  // 6. Counts and amounts are not searched.
+  // Counts and amounts are not searched on the web.
   if (CaptionIs(caption, {"混合数", "本剤の使用回数", "散布液量", "製剤毒性"}) || NumberedCaption(caption, "回数"))
     web = false;
 

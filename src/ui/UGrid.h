@@ -12,7 +12,7 @@
 #include <memory>
 #include <string>
 
-#include "components/ExcelUtil.h"
+#include "components/grid/ExcelUtil.h"
 
 class QAction;
 class QDialog;

@@ -24,9 +24,9 @@
 
 #include "components/BrwsFldr.h"
 #include "components/PosDlgs.h"
-#include "components/QmEdit.h"
-#include "components/QmEditMiscProcs.h"
-#include "components/QmHighlighterSQL.h"
+#include "components/editor/QmEdit.h"
+#include "components/editor/QmEditMiscProcs.h"
+#include "components/editor/QmHighlighterSQL.h"
 #include "components/QtServices.h"
 #include "components/WinSpinEdit.h"
 #include "components/qtext.h"
@@ -520,7 +520,7 @@ void TfrmOption::ApplyHighlighter() {
 
 void TfrmOption::bUpdateClick(int tag) {
   TOptionData &o = *OptionData;
-  // 1. fonts
+  // Fonts chosen in the dialog replace the stored ones and apply at once.
   if (FFontsChosen) {
     o.SQLEditFont = FSampleFonts[7];
     o.TekiyouFont = FSampleFonts[1];
@@ -530,24 +530,24 @@ void TfrmOption::bUpdateClick(int tag) {
     o.MainFormFont = FSampleFonts[6];
     ApplyFonts();
   }
-  // 2. grid colours
+  // Grid and log colours.
   o.TekiyouColor = SampleColor(1);
   o.TekiyouGridEveryOtherLine = ui->ckTekiyouEveryOtherLine->isChecked();
   o.TekiyouColor2 = SampleColor(2);
   o.LogColor = SampleColor(4);
   for (QWidget *g : FTargets.ResultGrids) SetBackground(g, o.TekiyouColor);
-  // 3. view
+  // Image sizes and the tree indent apply to the open windows.
   o.MenuImageSize = static_cast<std::uint8_t>(std::max(ui->cbMenuImageSize->currentIndex(), 0));
   o.BtnImageSize = static_cast<std::uint8_t>(std::max(ui->cbBtnImageSize->currentIndex(), 0));
   o.SakumotsuTreeIndent = static_cast<int>(ui->seTreeIndent->Value());
   if (FTargets.FormViewSettings) FTargets.FormViewSettings();
-  // 4. grid sizes
+  // Grid sizes re-fit the visible grid's columns.
   o.GridMaxWidth = static_cast<int>(ui->seGridMaxWidth->Value());
   o.GridLineSpace = static_cast<int>(ui->seGridLineSpace->Value());
   o.GridLineAddSpace = static_cast<int>(ui->seGridLineAddSpace->Value());
   if (FTargets.AdjustGridColumnWidths && (!FTargets.CurrentGridVisible || FTargets.CurrentGridVisible()))
     FTargets.AdjustGridColumnWidths();
-  // 5. SQL editor colours and highlighter
+  // The SQL editor's colour and highlighter.
   o.SQLEditColor = SampleColor(7);
   o.SQLKeywordColor = ColorBoxValue(ui->cbSQLKeywordColor);
   o.SQLKeywordBold = ui->ckSQLKeywordBold->isChecked();
@@ -568,7 +568,7 @@ void TfrmOption::bUpdateClick(int tag) {
   o.SQLPragmasBold = ui->ckSQLPragmasBold->isChecked();
   if (FTargets.SQLEdit) FTargets.SQLEdit->SetColor(ColorFromSettings(o.SQLEditColor));
   ApplyHighlighter();
-  // 6. SQL editor options
+  // The SQL editor's spacing, line numbers, right edge and word wrap.
   o.SQLEditorLineSpace = static_cast<int>(ui->seLineSpacing->Value());
   o.SQLEditorLineNumber = ui->ckShowLineNumber->isChecked();
   o.SQLEditorRightEdge = static_cast<int>(ui->seRightEdge->Value());
@@ -580,13 +580,13 @@ void TfrmOption::bUpdateClick(int tag) {
     FTargets.SQLEdit->SetWordWrap(o.SQLEditorWordwrap);
     FTargets.SQLEdit->viewport()->update();
   }
-  // 7. log pane
+  // The log pane's colour.
   SetBackground(FTargets.LogPane, o.LogColor);
-  // 8. tool bars
+  // Tool-bar style and captions.
   o.ToolBarFlat = ui->ckToolBarFlat->isChecked();
   o.ToolBarCaption = ui->ckToolbarCaption->isChecked();
   if (FTargets.ApplyToolBarOptions) FTargets.ApplyToolBarOptions();
-  // 9. network
+  // Network: time-outs, buffer, data sources.
   bool ok = false;
   o.ReadTimeout = ui->eTimeOut->text().toInt(&ok);
   if (!ok) o.ReadTimeout = 0;
@@ -598,12 +598,12 @@ void TfrmOption::bUpdateClick(int tag) {
   if (ui->cbTorvDBSite->currentIndex() >= 0)
     o.DownSiteTorvDB = static_cast<std::uint8_t>(ui->cbTorvDBSite->currentIndex());
   o.UserSite = FromQ(ui->eUserSite->text());
-  // 10. shared folder
+  // The shared folder is kept only when one is named.
   if (!ui->edtSharedFolder->text().isEmpty()) {
     o.UseLAN = ui->ckUseLAN->isChecked();
     o.dirLAN = FromQ(ui->edtSharedFolder->text());
   }
-  // 11. download folder
+  // The download folder is kept only when one is named.
   if (!ui->edtSaveFolder->text().isEmpty()) {
     o.dirDownloadPath = FromQ(ui->edtSaveFolder->text());
     o.DownloadRelativePath = ui->ckRelativePath->isChecked();
@@ -612,7 +612,7 @@ void TfrmOption::bUpdateClick(int tag) {
     if (!o.DownloadFolder.empty() && o.DownloadFolder.front() != '/')
       o.DownloadFolder = o.ProgramFolder + o.DownloadFolder;
   }
-  // 12. the rest
+  // Style sheet, update check, proxy and tablet mode.
   o.ExportssCssFile = FromQ(ui->edtExportssCss->text());
   o.NoUpdateCheck = ui->ckNoUpdateCheck->isChecked();
   o.UseProxyAuth = ui->ckUseProxyAuth->isChecked();
@@ -624,7 +624,7 @@ void TfrmOption::bUpdateClick(int tag) {
   o.TabletMode = ui->ckTabletOn->isChecked();
   o.TabletSplitterWidth = static_cast<int>(ui->seSplitterWidth->Value());
   o.TabletTabHeight = static_cast<int>(ui->seTabHeight->Value());
-  // 13. OK closes the dialog; Apply keeps it open.
+  // OK closes the dialog; Apply keeps it open.
   if (tag == 1) accept();
 }
 

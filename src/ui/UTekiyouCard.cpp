@@ -6,7 +6,7 @@
 #include <QTextEdit>
 #include <cstring>
 
-#include "components/ExcelUtil.h"
+#include "components/grid/ExcelUtil.h"
 #include "components/QtServices.h"
 #include "components/qtext.h"
 #include "engine/options.h"

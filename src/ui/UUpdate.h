@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "components/ExcelUtil.h"
+#include "components/grid/ExcelUtil.h"
 #include "components/QtServices.h"
 #include "engine/FillTargets.h"
 #include "engine/XBiff.h"

@@ -14,7 +14,7 @@
 #include <filesystem>
 
 #include "components/ComCtrlsXP.h"
-#include "components/ExcelUtil.h"
+#include "components/grid/ExcelUtil.h"
 #include "components/QtServices.h"
 #include "components/WinSpinEdit.h"
 #include "components/qtext.h"
@@ -187,12 +187,12 @@ void TfrmMain::FormCreate() {
   BuildMenus();
   BuildStatusBar();
 
-  // 1. The crop-selection frame with the log pane as its log.
+  // The crop-selection frame writes to the log pane.
   ui->fraSakumotsu->show();
   ui->fraSakumotsu->SetLogMemo(mLog);
   ui->fraSakumotsu->setFont(font());
 
-  // 3. The settings.
+  // Read the settings; a failure is reported and the start goes on.
   try {
     OptionData->Load();
   } catch (const std::exception &e) {
@@ -201,7 +201,7 @@ void TfrmMain::FormCreate() {
   TIniFile ini(OptionData->IniFileName);
   const char *W = SEC_WINDOW;
 
-  // 4. Window placement. A window left on a monitor that is gone (beyond the right edge of
+  // Restore the window placement. A window left on a monitor that is gone (beyond the right edge of
   // the virtual screen) comes back by the width of that screen.
   QRect r = geometry();
   r.setRect(ini.ReadInteger(W, "Left", r.left()), ini.ReadInteger(W, "Top", r.top()),
@@ -217,7 +217,7 @@ void TfrmMain::FormCreate() {
   else if (FWindowState == 1)
     setWindowState(Qt::WindowMinimized);
 
-  // 5. Pane sizes and tab positions.
+  // Restore the pane sizes and the tab positions.
   SetPaneSize(ui->SplitterFraSakumotsu, ui->fraSakumotsu,
               ini.ReadInteger(W, "TabSakumotsuFraSakumotsuWidth", FFraSakumotsuWidth));
   {
@@ -251,18 +251,18 @@ void TfrmMain::FormCreate() {
     if (active >= 0 && active < pg->count()) pg->setCurrentIndex(active);
   }
 
-  // 6. Switches and the tool bar.
+  // Read the command-line switches and set up the tool bar.
   ParseCommandLine();
   ApplyToolBarOptions();
   ToolBar1->setVisible(OptionData->ToolBarVisible);
   mnToolbarOn->setChecked(OptionData->ToolBarVisible);
 
-  // 7. Offline display.
+  // Offline shows in the menu and the title.
   const bool offline = OptionData->OffLine || OfflineSwitch;
   mnOffline->setChecked(offline);
   setWindowTitle(offline ? ToQ("Quillmar - オフライン"_sj) : QStringLiteral("Quillmar"));
 
-  // 8. Visibility and pane sizes from the settings.
+  // Show or hide the panes and size them from the settings.
   ui->pnlSearchParam->setVisible(OptionData->SearchPanelVisible);
   mLog->setVisible(OptionData->LogPaneVisible);
   mnLogPaneOn->setChecked(OptionData->LogPaneVisible);
@@ -274,14 +274,14 @@ void TfrmMain::FormCreate() {
   SetPaneSize(ui->SplitterYakuzaiList, ui->pgYakuzaiSideSeibun, OptionData->YakuzaiSideSeibunListHeight);
   SetPaneSize(ui->SplitterSqlSide, ui->pnlSqlSide, OptionData->SQLSidePanelWidth);
 
-  // 9.-11. Fonts, the SQL editor and colours.
+  // Apply the fonts, the SQL editor options and the colours.
   ApplySettingsFonts();
 
-  // 12. The chemical tab's clear buttons and edits.
+  // The chemical tab's clear buttons start hidden.
   ui->bYakuzaiTabYakuzaiClear->hide();
   ui->bYakuzaiTabSakumotsuClear->hide();
 
-  // 13. Tablet layout.
+  // Tablet mode widens the splitters and heightens the tabs.
   if (OptionData->TabletMode) {
     for (QSplitter *s : {ui->SplitterFraSakumotsu, ui->SplitterYakuzaiSide, ui->SplitterSqlSide, ui->SplitterGrid,
                          ui->SplitterYakuzaiTekiyo, ui->SplitterYakuzaiSeibun, ui->SplitterYakuzaiList, ui->SplitterSQL})
@@ -291,7 +291,7 @@ void TfrmMain::FormCreate() {
       t->setStyleSheet(tab_height);
   }
 
-  // 14. Actions.
+  // Commands that need a result or a search start disabled.
   actCheckUpdate->setEnabled(true);
   for (QAction *a : {actSearchTekiyou, actYakuzaiPDFDown, actStop, actCsvSave, actHtmlSave, actGridCopy,
                      actGridAllCopy, actCrossCheck})
@@ -299,7 +299,7 @@ void TfrmMain::FormCreate() {
   actTsusho->setChecked(OptionData->TushoMode);
   actRacKeito->setChecked(OptionData->KeitoViewMode == 1);
 
-  // 15. The spreadsheet button.
+  // The spreadsheet button runs the program last used.
   switch (OptionData->SpreadSheet) {
     case 1:
       SetExcelAction(actCopyOOoCalc);
@@ -310,7 +310,7 @@ void TfrmMain::FormCreate() {
     default: SetExcelAction(actCopyExcelByHTML); break;
   }
 
-  // 16. The crop tab's condition controls start disabled.
+  // The crop tab's condition controls start disabled.
   for (QWidget *w : std::initializer_list<QWidget *>{ui->btnByochu, ui->cbByochu, ui->btnMokuteki, ui->cbMokuteki,
                                                     ui->btnYoto, ui->edtYoto, ui->btnZaikei, ui->cbZaikei,
                                                     ui->btnTabByochuSaku, ui->cbTabByochuSakumotu})
@@ -320,7 +320,7 @@ void TfrmMain::FormCreate() {
   if (ui->cbTableName->count() > 0) ui->cbTableName->setCurrentIndex(0);
   for (QAction *a : {pmnGridAdjustWidth, pmnFixedClm, pmnFixedClmOff, pmnGoogleTekiyo}) a->setEnabled(false);
 
-  // 18. Grids, hidden until a search fills them.
+  // Result grids stay hidden until a search fills them.
   TXlsStringGrid *grids[5] = {ui->gdTekiyo, ui->gdByochu, ui->gdYakuzai, nullptr, ui->gdSQL};
   for (int i = 0; i < 5; ++i) {
     TabState[i].Grid = grids[i];
@@ -333,32 +333,32 @@ void TfrmMain::FormCreate() {
   CurrentGrid = ui->gdTekiyo;
   ui->pgYakuzaiSide->setCurrentWidget(ui->tabTsusho);
 
-  // 19. The status bar's lines-per-cell spin edit and the per-tab counts.
+  // Each tab keeps its own lines per cell; the status bar's spin edit shows the first tab's.
   const int lines[5] = {OptionData->GridCellLine0, OptionData->GridCellLine1, OptionData->GridCellLine2,
                         OptionData->GridCellLine3, OptionData->GridCellLine4};
   for (int i = 0; i < 5; ++i) TabState[i].CellLine = lines[i];
   seGridCellLine->SetValue(OptionData->GridCellLine0);
 
-  // 20. Row selection.
+  // Row selection from the settings.
   mnRowSelect->setChecked(OptionData->GridRowSelect);
 
-  // 21.-22. The result grids' handlers and hints, the SQL pane, the tab change.
+  // Wire the result grids' handlers and hints, the SQL pane and the tab change.
   ConnectResultGrids();
   ConnectSearchTabs();
 
-  // 21. The frame reads its column widths.
+  // The frame reads its column widths.
   ui->fraSakumotsu->LoadColumnWidths();
 
   // The chemical tab.
   ConnectYakuzaiTab();
 
-  // 23. The deferred start-up is pending until the window shows.
+  // The deferred start-up is pending until the window shows.
   IsStartUp = true;
 
-  // 24. Data-folder tidying.
+  // Tidy the data folders.
   TidyDataFolders();
 
-  // 25. The program-wide regular expression for the crop-name helpers.
+  // Create the program-wide regular expression for the crop-name helpers.
   if (!SharedRegEx) SharedRegEx = std::make_unique<TPcreRegEx>();
 
   ConnectMainCommands();
@@ -382,7 +382,7 @@ void TfrmMain::ApplySettingsFonts() {
   if (!o.SeibunGridFont.Name.empty()) ApplyStoredFont(ui->gdSeibun, o.SeibunGridFont);
   if (!o.LogFont.Name.empty()) ApplyStoredFont(mLog, o.LogFont);
 
-  // 11. Colours.
+  // Result grids and the log pane take their stored background colours.
   for (QWidget *g : std::initializer_list<QWidget *>{ui->gdTekiyo, ui->gdByochu, ui->gdYakuzai, ui->gdSQL})
     SetBaseColor(g, o.TekiyouColor);
   SetBaseColor(mLog, o.LogColor);

@@ -14,7 +14,7 @@
 #include <utility>
 
 #include "components/ComCtrlsXP.h"
-#include "components/ExcelUtil.h"
+#include "components/grid/ExcelUtil.h"
 #include "components/FormPnl.h"
 #include "components/qtext.h"
 #include "engine/options.h"

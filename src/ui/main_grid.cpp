@@ -18,7 +18,7 @@
 #include <cstdint>
 #include <unordered_map>
 
-#include "components/ExcelUtil.h"
+#include "components/grid/ExcelUtil.h"
 #include "components/QtServices.h"
 #include "components/WinSpinEdit.h"
 #include "components/qtext.h"
@@ -602,7 +602,7 @@ void TfrmMain::mnTekiyouGridPopup() {
     const std::string C = crop_col >= 0 ? g->Cells(crop_col, ClickedRow) : std::string();
     const bool online = !Offline();
 
-    // 1. An ingredient cell is looked up by its common name.
+    // An ingredient cell is looked up by its common name, not by the name the view shows.
     if (NumberedHeader(H, "成分")) {
       if (SeibunViewMode == 0 && AcisDB && !T.empty()) {
         if (AcisDB->ExecQuery("select ippanmei from tSeibun where kanryaku = " + SqlQuoted(T)))
@@ -618,12 +618,12 @@ void TfrmMain::mnTekiyouGridPopup() {
     }
     for (QAction *a : lookups) a->setVisible(false);
 
-    // 2. The web search.
+    // The web search is offered for any cell text but "-"; offline it is disabled.
     bool google = !T.empty() && T != "-";
     pmnGoogleTekiyo->setEnabled(online);
     LookupTerm = T;
 
-    // 3. Sending to the chemical tab.
+    // Product, ingredient and group cells can be sent to the chemical tab as a search term.
     SendToTerm.clear();
     SendToSideTab = nullptr;
     if (!T.empty()) {
@@ -647,13 +647,13 @@ void TfrmMain::mnTekiyouGridPopup() {
       pmnSendToTabYakuzai->setVisible(SendToSideTab != nullptr);
     }
 
-    // 4. Product look-ups.
+    // A product name offers its caution, recommendation and retailer look-ups.
     if (HeaderIs(H, {"農薬の名称", "農薬通称"})) {
       ShowProductLookups(pmnGoogleChuiJiko, pmnGoogleChuijikoOption, pmnGoogleKonyo, pmnNoukaWebSearch, T, C,
                          online);
     }
 
-    // 5. Ingredient look-ups.
+    // An ingredient name offers the dictionary and residue-limit look-ups.
     if (NumberedHeader(H, "成分")) {
       const std::string N = T.empty() ? T : FormatIsoName(T);
       pmnWeblio->setText(ToQ(ItemCaption(T, "」を Weblio で検索")));
@@ -665,13 +665,13 @@ void TfrmMain::mnTekiyouGridPopup() {
       }
     }
 
-    // 6. A crop name goes to the SQL tab.
+    // A crop name can be sent to the SQL tab.
     if (HeaderIs(H, {"作物名"})) {
       pmnSendToSql->setText(ToQ(ItemCaption(T, "」をSQLタブで検索")));
       pmnSendToSql->setVisible(true);
     }
 
-    // 7. Pests, diseases and weeds.
+    // Pests, diseases and weeds are looked up together with the crop they were registered for.
     if (HeaderIs(H, {"適用病害虫雑草名"})) {
       const int cid = AcisDB && !T.empty() ? AcisDB->ByochuCid(T) : 0;
       if (cid == 1 || cid == 2) LookupTerm = T + " " + C;
@@ -684,14 +684,14 @@ void TfrmMain::mnTekiyouGridPopup() {
       pmnBoujonet->setEnabled(online);
     }
 
-    // 8. Codes, counts and amounts are not searched on the web.
+    // Codes, counts and amounts are not searched on the web.
     if (NumberedHeader(H, "RAC") || NumberedHeader(H, "回数") ||
         HeaderIs(H, {"混合数", "本剤の使用回数", "散布液量", "製剤毒性"}))
       google = false;
     pmnGoogleTekiyo->setText(ToQ(ItemCaption(T, "」をGoogleで検索")));
     pmnGoogleTekiyo->setVisible(google);
   } catch (...) {
-    // 9. a failure while building leaves the menu as far as it got
+    // A failure while building leaves the menu as far as it got.
   }
   pmnNihsSearch->setVisible(false);
   pmnGoogleFfcr->setVisible(false);

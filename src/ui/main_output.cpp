@@ -9,7 +9,7 @@
 #include <QComboBox>
 
 #include "components/DialogServices.h"
-#include "components/ExcelUtil.h"
+#include "components/grid/ExcelUtil.h"
 #include "components/QtServices.h"
 #include "components/qtext.h"
 #include "engine/acdb.h"

@@ -5,7 +5,7 @@
 #include <QToolButton>
 #include <vector>
 
-#include "components/ExcelUtil.h"
+#include "components/grid/ExcelUtil.h"
 #include "components/WinSpinEdit.h"
 #include "engine/UiServices.h"
 #include "engine/acdb.h"

@@ -1,8 +1,8 @@
 #include "ui/main_sqledit.h"
 
-#include "components/QmEdit.h"
-#include "components/QmEditMiscProcs.h"
-#include "components/QmHighlighterSQL.h"
+#include "components/editor/QmEdit.h"
+#include "components/editor/QmEditMiscProcs.h"
+#include "components/editor/QmHighlighterSQL.h"
 #include "engine/options.h"
 
 QWidget *CreateSQLEditor(QWidget *Parent) {

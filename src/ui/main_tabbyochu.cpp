@@ -7,7 +7,7 @@
 #include <QSignalBlocker>
 
 #include "components/CheckListBoxEx.h"
-#include "components/ExcelUtil.h"
+#include "components/grid/ExcelUtil.h"
 #include "components/qtext.h"
 #include "engine/SakuUtil.h"
 #include "engine/UiServices.h"

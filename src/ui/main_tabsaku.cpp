@@ -10,7 +10,7 @@
 #include <fstream>
 
 #include "components/CheckListBoxEx.h"
-#include "components/ExcelUtil.h"
+#include "components/grid/ExcelUtil.h"
 #include "components/WinSpinEdit.h"
 #include "components/qtext.h"
 #include "engine/Exception.h"

@@ -302,7 +302,7 @@ void TfrmMain::YakuzaiPickup() {
     f.cbYotoTabYakuzai->setCurrentIndex(-1);
   }
 
-  // 2. The crop restriction.
+  // Turn the crop restriction into a crop-code expression.
   std::string expr, names;
   if (!crops.empty()) {
     if (DebugMode) AddLog("YakuzaiPickup Edit.Text -> " + crops);
@@ -346,7 +346,7 @@ void TfrmMain::YakuzaiPickup() {
     }
   }
 
-  // 3a. t_bango; 3b. the names of the restriction; 3c. t_yaku. A failing script stops the
+  // Build the registration numbers, the names of the restriction and the products. A failing script stops the
   // search: the lists must not show the previous search's products as this one's.
   const bool restricted = !crops.empty();
   if (DebugMode && restricted) AddLog("idSaku -> " + expr);
@@ -367,7 +367,7 @@ void TfrmMain::YakuzaiPickup() {
     return;
   }
 
-  // 3d. The lists.
+  // Fill the side lists from the products found.
   AddLog("SQL>" + YakuTsushoListSQL());
   LastSideSelection.clear();
   if (!AcisDB->ExecQuery(YakuTsushoListSQL(), true)) {
@@ -388,7 +388,7 @@ void TfrmMain::YakuzaiPickup() {
   }
   f.pgYakuzaiSide->setCurrentWidget(IsBangoTerm(keyword) ? f.tabBango : f.tabTsusho);
 
-  // 3e. A keyword that is exactly the one common name found shows that product at once.
+  // A keyword that is exactly the one common name found shows that product at once.
   if (f.pgYakuzaiSide->currentWidget() == f.tabTsusho && f.lstTsusho->Count() == 1 &&
       f.lstTsusho->Item(0) == keyword) {
     {

@@ -13,7 +13,7 @@
 #include <QTimer>
 #include <QToolButton>
 
-#include "components/ExcelUtil.h"
+#include "components/grid/ExcelUtil.h"
 #include "components/qtext.h"
 #include "engine/acdb.h"
 #include "engine/options.h"

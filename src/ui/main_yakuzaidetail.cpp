@@ -14,7 +14,7 @@
 #include <array>
 
 #include "components/CheckListBoxEx.h"
-#include "components/ExcelUtil.h"
+#include "components/grid/ExcelUtil.h"
 #include "components/FillAdapters.h"
 #include "components/ListBoxEx.h"
 #include "components/qtext.h"
@@ -162,7 +162,7 @@ void TfrmMain::YakuzaiSelect(const std::string &Bango) {
   if (!AcisDB || !AllDigits(Bango)) return;
   Ui::TfrmMain &f = *ui;
 
-  // 1. The summary.
+  // The product's summary: kind, toxicity, registration date, applicant, formulation, use.
   const std::string seizai_sql = SeizaiSQL(Bango);
   AddLog("SQL>" + seizai_sql);
   if (AcisDB->ExecQuery(seizai_sql, true)) {
@@ -200,7 +200,7 @@ void TfrmMain::YakuzaiSelect(const std::string &Bango) {
     pnlYakuzaiTopResize();
   }
 
-  // 2. Aquatic-life cautions.
+  // The aquatic-life cautions show only where the database holds them.
   bool suisan = false;
   if (AcisDB->TableExists("suisan") && AcisDB->ExecQuery(SuisanSQL(Bango))) {
     f.mSuisan->setPlainText(ToQ(ReplaceAllText(AcisDB->Query()->FieldAsString(0), "#", "\r\n")));
@@ -208,7 +208,7 @@ void TfrmMain::YakuzaiSelect(const std::string &Bango) {
   }
   f.mSuisan->setVisible(suisan);
 
-  // 3. The ingredients.
+  // The product's ingredients fill the ingredient grid.
   const std::string seibun_sql = SeibunGridSQL(Bango);
   if (DebugMode) AddLog("SQL>" + seibun_sql);
   if (AcisDB->SetGrid(*f.gdSeibun, seibun_sql)) {
@@ -217,14 +217,14 @@ void TfrmMain::YakuzaiSelect(const std::string &Bango) {
     SaveSelection(f.gdSeibun, FSeibunSel);
   }
 
-  // 4. The names of the five ingredient slots, as the application table names them.
+  // Read the names of the five ingredient slots, as the application table names them.
   std::array<std::string, 5> names;
   if (AcisDB->ExecQuery(SeibunSlotsSQL(Bango)))
     for (int i = 0; i < 5; ++i) names[i] = AcisDB->Query()->FieldAsString(i);
   for (std::string &v : names)
     if (!v.empty() && AcisDB->ExecQuery(SeibunOfIppanmeiSQL(Bango, v))) v = AcisDB->Query()->FieldAsString(0);
 
-  // 5., 6. The application table.
+  // Rebuild the product's application table and show it in the result grid.
   AcisDB->ExecSQL("DROP TABLE IF EXISTS ttYakuzai");
   if (DebugMode) {
     AddLog("TfrmMain.YakuzaiSelect function IsSakumotsuStr ---");

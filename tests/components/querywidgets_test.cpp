@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "components/CheckListBoxEx.h"
-#include "components/ExcelUtil.h"
+#include "components/grid/ExcelUtil.h"
 #include "components/FillAdapters.h"
 #include "components/MemoDlg.h"
 #include "components/QtServices.h"

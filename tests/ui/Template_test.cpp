@@ -16,8 +16,8 @@
 
 #include "components/CheckListBoxEx.h"
 #include "components/DialogServices.h"
-#include "components/ExcelUtil.h"
-#include "components/QmEdit.h"
+#include "components/grid/ExcelUtil.h"
+#include "components/editor/QmEdit.h"
 #include "components/qtext.h"
 #include "engine/SQLite.h"
 #include "engine/UiServices.h"

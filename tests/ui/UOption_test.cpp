@@ -10,8 +10,8 @@
 #include <gtest/gtest.h>
 
 #include "components/DialogServices.h"
-#include "components/QmEdit.h"
-#include "components/QmHighlighterSQL.h"
+#include "components/editor/QmEdit.h"
+#include "components/editor/QmHighlighterSQL.h"
 #include "components/WinSpinEdit.h"
 #include "components/qtext.h"
 #include "engine/UiServices.h"

@@ -10,7 +10,7 @@
 
 #include <functional>
 
-#include "components/ExcelUtil.h"
+#include "components/grid/ExcelUtil.h"
 #include "components/QtServices.h"
 #include "components/qtext.h"
 #include "engine/options.h"

@@ -11,7 +11,7 @@
 #include <QHelpEvent>
 #include <QToolTip>
 
-#include "components/ExcelUtil.h"
+#include "components/grid/ExcelUtil.h"
 #include "components/QtServices.h"
 #include "components/WinSpinEdit.h"
 #include "platform/cp932.h"

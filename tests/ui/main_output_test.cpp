@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "components/ExcelUtil.h"
+#include "components/grid/ExcelUtil.h"
 #include "platform/cp932.h"
 #include "support/testutil.h"
 #include "ui/UWebBrowser.h"

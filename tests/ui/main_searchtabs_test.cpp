@@ -13,7 +13,7 @@
 #include <set>
 
 #include "components/DialogServices.h"
-#include "components/ExcelUtil.h"
+#include "components/grid/ExcelUtil.h"
 #include "components/qtext.h"
 #include "engine/SQLite.h"
 #include "engine/UiServices.h"

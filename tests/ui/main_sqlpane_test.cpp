@@ -9,7 +9,7 @@
 #include <sqlite3.h>
 
 #include "components/DialogServices.h"
-#include "components/ExcelUtil.h"
+#include "components/grid/ExcelUtil.h"
 #include "engine/UiServices.h"
 #include "engine/acdb.h"
 #include "engine/options.h"

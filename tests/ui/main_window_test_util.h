@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "components/DialogServices.h"
-#include "components/ExcelUtil.h"
+#include "components/grid/ExcelUtil.h"
 #include "engine/UiServices.h"
 #include "engine/acdb.h"
 #include "engine/options.h"

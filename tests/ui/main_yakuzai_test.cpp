@@ -16,7 +16,7 @@
 
 #include "components/CheckListBoxEx.h"
 #include "components/DialogServices.h"
-#include "components/ExcelUtil.h"
+#include "components/grid/ExcelUtil.h"
 #include "components/ListBoxEx.h"
 #include "components/qtext.h"
 #include "engine/SQLite.h"
