@@ -26,7 +26,7 @@
 
 #include "components/CheckTreeView.h"
 #include "components/ComCtrlsXP.h"
-#include "components/ExcelUtil.h"
+#include "components/grid/ExcelUtil.h"
 #include "components/WinSpinEdit.h"
 #include "components/QtServices.h"
 #include "components/qtext.h"
