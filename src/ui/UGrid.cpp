@@ -28,6 +28,7 @@
 #include "engine/options.h"
 #include "platform/IniFile.h"
 #include "platform/fspath.h"
+#include "ui/ImageLists.h"
 #include "ui/QlmExportUtils.h"
 #include "ui/UOption.h"
 #include "ui/UTekiyouCard.h"
@@ -393,6 +394,13 @@ void TfrmGrid::FormCreate() {
 
   if (FOwner) FYakuzaiG = FOwner->findChild<QLineEdit *>(QStringLiteral("eYakuzaiG"));
 
+  // The actions' images, drawn in the sizes the settings choose (another value leaves the
+  // layout's). Before the spreadsheet button takes its caption: a new image re-reads the
+  // caption of the button's action.
+  GiveActionIcons(this);
+  if (const int px = ImageListSize(OptionData->BtnImageSize)) ui->ToolBar1->setIconSize(QSize(px, px));
+  for (QMenu *m : {FPmnGrid, FPmnGridSeibun, FDmCalc}) SetMenuImageSize(m, ImageListSize(OptionData->MenuImageSize));
+
   switch (OptionData->SpreadSheet) {
     case 1:
       SetExcelAction(ui->actExportCalc);
@@ -403,17 +411,6 @@ void TfrmGrid::FormCreate() {
     default: SetExcelAction(ui->actCopyExcelByHTML); break;
   }
 
-  // Image sizes of the menus and the tool bar: 16, 24, 32 or 48 pixels.
-  static const int kSizes[4] = {16, 24, 32, 48};
-  if (OptionData->BtnImageSize < 4) {
-    const int px = kSizes[OptionData->BtnImageSize];
-    ui->ToolBar1->setIconSize(QSize(px, px));
-  }
-  if (OptionData->MenuImageSize < 4) {
-    const int px = kSizes[OptionData->MenuImageSize];
-    for (QMenu *m : {FPmnGrid, FPmnGridSeibun, FDmCalc})
-      m->setStyleSheet(QStringLiteral("QMenu { icon-size: %1px; }").arg(px));
-  }
 }
 
 void TfrmGrid::closeEvent(QCloseEvent *e) {
@@ -446,6 +443,10 @@ void TfrmGrid::CopyFromGrid(const TXlsStringGrid &source, int target) {
     for (int c = 0; c < source.ColCount(); ++c) g->SetCells(c, r, source.CellView(c, r));
   for (int c = 0; c < source.ColCount(); ++c) g->SetColWidths(c, source.ColWidths(c));
   for (int r = 0; r < source.RowCount(); ++r) g->SetRowHeights(r, source.RowHeights(r));
+  // The copy shows from its first column and row: a new grid starts scrolled past its one
+  // fixed column, which a source without fixed columns would otherwise leave hidden.
+  g->SetLeftCol(g->FixedCols());
+  g->SetTopRow(g->FixedRows());
   g->EndUpdate();
   if (g == ui->gdSeizai) pnlSeizaiResize();
 }
@@ -503,7 +504,14 @@ void PaintResultCell(TXlsStringGrid &grid, int col, int row, QPainter &p, const 
     p.drawText(rect.adjusted(2, 2, -2, -2), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text);
     return;
   }
-  const QRect box = rect.adjusted(2, space, -2, -space);
+  // Row heights count the font's em height; lines that are taller than that (those of the
+  // CJK fonts here) would lose their foot in the spaced box, so such a row draws in the
+  // cell's whole height, its first line centred.
+  QRect box = rect.adjusted(2, space, -2, -space);
+  // The line's height as laid out, with the fall-back fonts its characters take.
+  const int line =
+      text.isEmpty() ? 0 : p.boundingRect(QRect(0, 0, 1 << 20, 1 << 20), Qt::TextSingleLine, text).height();
+  if (box.height() < line) box = rect.adjusted(2, std::max(0, (rect.height() - line) / 2), -2, 0);
   const bool number = grid.RowCount() > 0 && grid.CellView(col, 0) == "番号"_sj;
   p.drawText(box, (number ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignTop | Qt::TextWordWrap, text);
 }

@@ -103,6 +103,8 @@ TDlgSakumotsu::TDlgSakumotsu(QWidget *owner) : QDialog(owner, Qt::Tool), ui(std:
   ui->tvSakumotsu->setIconSize(QSize(size, size));
   TakeMainFormFont(this);
   ui->rbPrefix->setChecked(true);
+  ui->pnlBeppyo1->setFixedHeight(ui->cbLg->sizeHint().height() + 2);
+  ui->pnlCvo->setFixedHeight(ui->cbFamily->sizeHint().height() + 2);
   QPalette p = ui->eSakumotsu->palette();
   p.setColor(QPalette::Base, ui->edtInput->palette().color(QPalette::Base));
   ui->eSakumotsu->setPalette(p);

@@ -12,6 +12,7 @@
 #include "engine/options.h"
 #include "platform/IniFile.h"
 #include "platform/cp932.h"
+#include "ui/ImageLists.h"
 #include "ui_UTekiyouCard.h"
 
 namespace {
@@ -104,10 +105,10 @@ void TDlgTekiyouCard::FormCreate() {
   int w = ini.ReadInteger(SEC_WINDOW, "DlgTekiyouCardWidth", width());
   int h = ini.ReadInteger(SEC_WINDOW, "DlgTekiyouCardHeight", height());
   resize(std::max(w, minimumWidth()), std::max(h, 80));
-  static const int kImageSize[3] = {16, 24, 32};
+  // The card's tool bar has no 48-pixel images: 3, like any other value, keeps the layout's.
   if (OptionData->BtnImageSize <= 2) {
-    int s = kImageSize[OptionData->BtnImageSize];
-    ui->ToolBar1->setIconSize(QSize(s, s));
+    const int px = ImageListSize(OptionData->BtnImageSize);
+    ui->ToolBar1->setIconSize(QSize(px, px));
   }
   if (parentWidget()) setFont(parentWidget()->window()->font());
 }

@@ -28,6 +28,7 @@
 #include "engine/options.h"
 #include "platform/IniFile.h"
 #include "platform/fspath.h"
+#include "ui/ImageLists.h"
 #include "ui/QlmExportUtils.h"
 #include "ui_UWebBrowser.h"
 
@@ -115,9 +116,9 @@ TfrmWebBrowser::TfrmWebBrowser(QWidget *owner)
   ui->WebBrowser->setPage(new QWebEnginePage(ViewerProfile(), ui->WebBrowser));
 
   // The tool bar's controls, in their order.
-  ui->bSave->setIcon(style()->standardIcon(QStyle::SP_DialogSaveButton));
-  ui->bPrint->setIcon(style()->standardIcon(QStyle::SP_FileDialogDetailedView));
-  ui->bPreview->setIcon(style()->standardIcon(QStyle::SP_FileDialogContentsView));
+  ui->bSave->setIcon(ActionIcon(QStringLiteral("document-save-as")));
+  ui->bPrint->setIcon(ActionIcon(QStringLiteral("document-print")));
+  ui->bPreview->setIcon(ActionIcon(QStringLiteral("document-print-preview")));
   auto item = [this](QWidget *w) -> QAction * {
     for (QAction *a : ui->ToolBar1->actions())
       if (ui->ToolBar1->widgetForAction(a) == w) return a;
@@ -193,11 +194,11 @@ void TfrmWebBrowser::FormCreate() {
     case 3: SetExcelAction(ui->actExportJustCalc); break;
     default: SetExcelAction(ui->actExportExcel); break;
   }
-  static const int kImageSize[4] = {16, 24, 32, 48};
-  if (OptionData->BtnImageSize <= 3) {
-    int s = kImageSize[OptionData->BtnImageSize];
-    ui->ToolBar1->setIconSize(QSize(s, s));
-  }
+  // The actions' images: the drop-down menu's by MenuImageSize, the tool bar's by
+  // BtnImageSize (another value leaves the layout's).
+  GiveActionIcons(this);
+  SetMenuImageSize(dmCalc, ImageListSize(OptionData->MenuImageSize));
+  if (const int px = ImageListSize(OptionData->BtnImageSize)) ui->ToolBar1->setIconSize(QSize(px, px));
   FillCssList();
   FInnerHtmlViewItem->setVisible(DeveloperSwitch);
 }

@@ -5,6 +5,9 @@
 #include <QContextMenuEvent>
 #include <QImage>
 #include <QMenu>
+#include <QPainter>
+#include <QStyle>
+#include <QToolBar>
 #include <QTest>
 #include <QLineEdit>
 #include <QPointer>
@@ -134,6 +137,20 @@ TEST_F(GridWindowTest, KeepsItsOwnCopyOfTheResult) {
   EXPECT_EQ(w_->gdSeibun()->Cells(1, 0), "殺虫剤"_sj);
   EXPECT_EQ(w_->gdSeizai()->Cells(1, 0), "殺虫剤"_sj);
   EXPECT_EQ(w_->gdResult()->Cells(1, 0), "農薬の名称"_sj);  // the main grid is untouched
+}
+
+TEST_F(GridWindowTest, ACopyWithoutFixedColumnsShowsItsFirstColumn) {
+  // A result wider than the window, as results are.
+  source_.SetFixedCols(0);
+  for (int c = 0; c < source_.ColCount(); ++c) source_.SetColWidths(c, 300);
+  QPointer<TfrmGrid> w = new TfrmGrid(owner_);
+  w->CopyFromGrid(source_, 0);
+  w->show();
+  TXlsStringGrid *g = w->gdResult();
+  EXPECT_EQ(g->FixedCols(), 0);
+  EXPECT_EQ(g->LeftCol(), 0);
+  EXPECT_EQ(g->TopRow(), g->FixedRows());
+  w->close();
 }
 
 TEST_F(GridWindowTest, HtmlPageOfACropResult) {
@@ -389,6 +406,55 @@ TEST_F(GridWindowTest, RowsAreTintedByKeywordAndMarkedRow) {
   w_->MarkedRow = 0;
   EXPECT_EQ(colour(2, 2), QColor(0xE2, 0xF1, 0xF3));  // even row
   EXPECT_EQ(colour(2, 3), QColor(0xFF, 0xFF, 0xFF));
+}
+
+// Rows sized by the font's em height (as the result grids size them) are lower than a line of
+// the CJK font: the text keeps every pixel it has in a cell with room to spare.
+TEST_F(GridWindowTest, TextOfARowSizedByTheEmHeightIsDrawnWhole) {
+  TXlsStringGrid *g = w_->gdResult();
+  g->SetCells(1, 1, "農薬gjy"_sj);
+  const int em = QFontInfo(g->font()).pixelSize();
+  ASSERT_GT(QFontMetrics(g->font()).height(), em) << "the font's lines are no taller than its em height";
+  auto ink = [&](int height) {
+    QImage image(120, 80, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter p(&image);
+    const QRect cell(0, 0, 120, height);
+    p.setClipRect(cell);
+    TResultCellLook look;
+    look.ResultGrid = false;
+    PaintResultCell(*g, 1, 1, p, cell, 0, look);
+    p.end();
+    int dark = 0;
+    for (int y = 0; y < image.height(); ++y)
+      for (int x = 0; x < image.width(); ++x) dark += qGray(image.pixel(x, y)) < 128;
+    return dark;
+  };
+  const int whole = ink(80);
+  EXPECT_GT(whole, 0);
+  EXPECT_EQ(ink(em + OptionData->GridLineSpace), whole);
+}
+
+TEST_F(GridWindowTest, ActionsHaveImagesInTheSizesOfTheSettings) {
+  struct Case {
+    int setting, pixels;  // pixels 0: the layout's size stays
+  };
+  for (const Case &c : {Case{0, 16}, Case{2, 32}, Case{3, 48}, Case{7, 0}}) {
+    OptionData->BtnImageSize = static_cast<std::uint8_t>(c.setting);
+    OptionData->MenuImageSize = static_cast<std::uint8_t>(c.setting);
+    QPointer<TfrmGrid> w = new TfrmGrid(owner_);
+    auto *bar = w->findChild<QToolBar *>("ToolBar1");
+    ASSERT_NE(bar, nullptr);
+    auto *popup = w->findChild<QMenu *>("pmnGrid");
+    ASSERT_NE(popup, nullptr);
+    if (c.pixels > 0) {
+      EXPECT_EQ(bar->iconSize(), QSize(c.pixels, c.pixels)) << c.setting;
+      EXPECT_EQ(popup->style()->pixelMetric(QStyle::PM_SmallIconSize, nullptr, popup), c.pixels) << c.setting;
+    }
+    for (const char *name : {"actCopy", "actCopyAll", "actExportHTML", "actCopyExcelByHTML", "actDeleteRow"})
+      EXPECT_FALSE(w->Action(name)->icon().isNull()) << name;
+    w->close();
+  }
 }
 
 TEST_F(GridWindowTest, RightClickOpensTheMenuOnTheClickedCell) {

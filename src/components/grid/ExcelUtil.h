@@ -1,8 +1,14 @@
 // The result grid: a string grid that holds whole query results (cells as CP932 text kept
 // compactly, only the visible cells painted) and writes them to the clipboard, CSV and
 // HTML files and spreadsheet programs, sorts by a clicked header, and moves and removes
-// rows and columns. TStringListExt (a string list with a CSV field splitter) and
-// TSortedList (the sort entries) live beside it.
+// rows and columns. This header brings its companions too: the cell store (TGridCells),
+// the CSV splitter (TStringListExt), the hand-off steps and the sort entries (TSortedList).
+//
+// Its code is split by concern: ExcelUtil.cpp the grid itself (cells, counts, sizes, rows
+// and columns), ExcelUtilScroll.cpp geometry, scrolling and selection, ExcelUtilPaint.cpp
+// painting, ExcelUtilInput.cpp mouse and keys, ExcelUtilCells the cell store,
+// ExcelUtilCsv the CSV and HTML files, ExcelUtilHandOff the clipboard and spreadsheet
+// hand-off, ExcelUtilSort the header sort.
 #pragma once
 
 #include <QAbstractScrollArea>
@@ -14,14 +20,13 @@
 #include <vector>
 
 #include "components/ControlTypes.h"
+#include "components/grid/ExcelUtilCells.h"
+#include "components/grid/ExcelUtilCsv.h"
+#include "components/grid/ExcelUtilHandOff.h"
+#include "components/grid/ExcelUtilSort.h"
 #include "engine/GridSink.h"
-#include "platform/Automation.h"
 
 class QPainter;
-
-enum TCellBorderWeight { bwNone, bwHairline, bwThin, bwMedium, bwThick };
-enum TPageOrientation { xlPortrait, xlLandscape };
-enum TXlSortOrder { xlSortAsc, xlSortDesc };
 
 using TGridOptions = unsigned;
 enum : unsigned {
@@ -43,88 +48,6 @@ enum : unsigned { gdSelected = 1, gdFocused = 2, gdFixed = 4 };
 struct TGridRect {
   int Left = 0, Top = 0, Right = 0, Bottom = 0;
   bool operator==(const TGridRect &) const = default;
-};
-
-// The font applied to the cells of a spreadsheet.
-struct TCellFont {
-  std::string Name;  // program text
-  int Size = 9;
-  TColor Color = clBlack;
-  bool Bold = false, Italic = false, Underline = false, StrikeOut = false;
-};
-
-// A string list whose SetCsvText splits a whole CSV text into one flat list of fields.
-class TStringListExt {
- public:
-  std::vector<std::string> Strings;
-  int Count() const { return static_cast<int>(Strings.size()); }
-  void Clear() { Strings.clear(); }
-  void SetCsvText(std::string_view text);
-};
-
-struct TXlSortedListEntry {
-  std::string Value;  // cell text of the sort column
-  int Row = 0;        // the row's index before the sort
-};
-
-// The sort entries of one header sort.
-class TSortedList {
- public:
-  std::vector<TXlSortedListEntry> Items;
-  int Count() const { return static_cast<int>(Items.size()); }
-  void Clear() { Items.clear(); }
-  void Add(std::string value, int row) { Items.push_back({std::move(value), row}); }
-};
-
-// Spreadsheet column letters of column c (1-based): A..Z, AA..ZZ.
-std::string XlsColumnName(int c);
-// "A1:C3" for the top-left (row, col) and the offsets to the last row and column.
-std::string XlsRangeName(int row, int col, int row_offset, int col_offset);
-// True when no open workbook of the application has the name.
-bool XlsIsBookNameFree(IOleObject &app, const std::string &name);
-// Leaves the application after a failure: no prompts, then Quit when this call started
-// it, else the active workbook is closed.
-void XlsCloseApp(IOleObject &app, bool started);
-// Pastes the clipboard into the active sheet at (start_row, start_col) and formats the block.
-void XlsPasteAndFormat(IOleObject &app, int start_row, int start_col, bool column_name, bool auto_fit,
-                       const std::string &sheet_name, const TCellFont &cell_font, TColor cell_title_color,
-                       TColor cell_border_color, TColor cell_color, TCellBorderWeight cell_border_weight,
-                       int col_offset, int row_offset);
-
-// Cell texts of a whole grid: one arena of bytes, one (offset, length) pair per cell.
-class TGridCells {
- public:
-  int ColCount() const { return cols_; }
-  int RowCount() const { return rows_; }
-  std::string_view Get(int col, int row) const {
-    const Ref &r = refs_[static_cast<std::size_t>(row) * cols_ + col];
-    return std::string_view(arena_.data() + r.off, r.len);
-  }
-  void Set(int col, int row, std::string_view text);
-  // Keeps every cell at its (col, row) that still exists.
-  void Resize(int cols, int rows);
-  void Clear(int cols, int rows);
-  void Reserve(std::size_t bytes) { arena_.reserve(arena_.size() + bytes); }
-  void SwapRows(int a, int b);
-  void DeleteRow(int row);
-  void DeleteCol(int col);
-  // Rows first..first+order.size()-1 become the rows order[0], order[1] ... of before.
-  void PermuteRows(int first, const std::vector<int> &order);
-  // Releases spare capacity after a fill.
-  void Trim();
-  // Bytes held for the cells (arena and references), and the text bytes they hold.
-  std::size_t BytesHeld() const { return arena_.capacity() + refs_.capacity() * sizeof(Ref); }
-  std::size_t TextBytes() const { return arena_.size() - garbage_; }
-
- private:
-  struct Ref {
-    std::uint32_t off = 0, len = 0;
-  };
-  void Compact();
-  std::string arena_;
-  std::vector<Ref> refs_;
-  int cols_ = 0, rows_ = 0;
-  std::size_t garbage_ = 0;
 };
 
 class TXlsStringGrid : public QAbstractScrollArea, public IGridSink {
@@ -319,7 +242,6 @@ class TXlsStringGrid : public QAbstractScrollArea, public IGridSink {
   void ClampCurrent();
   void OnVScrollAction(int action);
   void OnHScrollAction(int action);
-  bool NumericKey(std::string_view text, double &value) const;
 
   TGridCells cells_;
   std::vector<int> col_widths_;
