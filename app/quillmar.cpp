@@ -14,7 +14,7 @@
 #include "engine/options.h"
 #include "ui/Mutex.h"
 #include "ui/ProgramStart.h"
-#include "ui/UUpdate.h"
+#include "ui/UnattendedRun.h"
 #include "ui/main.h"
 
 namespace {

@@ -1,9 +1,17 @@
 #include "engine/UpdateRun.h"
 
+#include <algorithm>
+#include <ctime>
 #include <filesystem>
+#include <fstream>
 #include <system_error>
 #include <vector>
 
+#include "engine/AcisSvr.h"
+#include "engine/Exception.h"
+#include "engine/UpdateRunCommon.h"
+#include "engine/acdb.h"
+#include "engine/options.h"
 #include "platform/cp932.h"
 #include "platform/fspath.h"
 
@@ -39,3 +47,206 @@ int RemoveStaleBuildFiles(const std::string &db_folder, ILogTarget *log) {
   }
   return removed;
 }
+
+// ---------------------------------------------------------------- the update run
+
+using namespace update_run;
+
+namespace {
+
+// The year/month/day hour:minute form; the program gives the system's own formats.
+std::string DefaultStamp() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  char buffer[32];
+  std::strftime(buffer, sizeof buffer, "%Y/%m/%d %H:%M", &local);
+  return buffer;
+}
+
+// Sets the reference refresh aside while a database that was refreshed moments ago opens.
+class TNoRefresh {
+ public:
+  TNoRefresh() : saved_(TAcisDB::ReferenceRefresh) { TAcisDB::ReferenceRefresh = nullptr; }
+  ~TNoRefresh() { TAcisDB::ReferenceRefresh = saved_; }
+  TNoRefresh(const TNoRefresh &) = delete;
+  TNoRefresh &operator=(const TNoRefresh &) = delete;
+
+ private:
+  TAcisDB::TReferenceRefresh saved_;
+};
+
+}  // namespace
+
+void TUpdateRun::TRunLog::AddLine(const std::string &line) {
+  // One entry per line of text, as a memo shows them.
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t nl = line.find('\n', start);
+    std::string one = line.substr(start, nl == std::string::npos ? std::string::npos : nl - start);
+    if (nl != std::string::npos && !one.empty() && one.back() == '\r') one.pop_back();
+    lines.push_back(std::move(one));
+    if (nl == std::string::npos) break;
+    start = nl + 1;
+  }
+  if (out) out->AddLine(line);
+}
+
+TUpdateRun::TUpdateRun(ILogTarget *log, IProgressTarget *progress, IUpdateView *view)
+    : Stamp(DefaultStamp), FProgress(progress), FView(view ? view : &FNoView) {
+  FLog.out = log;
+  SourceKind = std::min<std::uint8_t>(OptionData->DownSite, 4);
+  MirrorIndex = std::min<std::uint8_t>(OptionData->DownSiteTorvDB, 3);
+}
+
+TUpdateRun::~TUpdateRun() = default;
+
+void TUpdateRun::AddLog(const std::string &line) { FLog.AddLine(line); }
+
+void TUpdateRun::SetPosition(int position) {
+  if (FProgress) FProgress->SetPosition(position);
+}
+
+void TUpdateRun::Controls(bool on) {
+  if (!AutoRunning) FView->EnableControls(on);
+}
+
+// The hourglass of the step under way goes when that step ends.
+void TUpdateRun::Abort() {
+  Aborted = true;
+  AutoRunning = false;
+  AutoStart = false;
+  FView->EnableControls(true);
+}
+
+void SaveUpdateLog(const std::string &path, const std::vector<std::string> &lines) {
+  std::string text;
+  for (const std::string &l : lines) text += l + "\r\n";
+  std::ofstream f(FsPath(path), std::ios::binary | std::ios::trunc);
+  f << text;
+}
+
+std::string TUpdateRun::DataFile(const std::string &name) const { return JoinPath(OptionData->DownloadFolder, name); }
+std::string TUpdateRun::DbFile(const std::string &name) const { return JoinPath(OptionData->DbFolder, name); }
+
+// ---- the query object
+
+bool TUpdateRun::ReleaseDatabase() {
+  if (!AcisDB) return false;
+  FView->DatabaseClosing();
+  FDbLog = AcisDB->LogTarget();
+  FDbProgress = AcisDB->ProgressBar();
+  AcisDBOwner().Close();
+  return true;
+}
+
+// The new object writes what its opening logs into the run's log and then takes the
+// targets of the object it replaces. The reference tables were refreshed moments ago.
+void TUpdateRun::OpenDatabase() {
+  TNoRefresh no_refresh;
+  TAcisDB &db = AcisDBOwner().Reopen(DbFile("acis.db"), &FLog);
+  db.SetLogTarget(FDbLog);
+  db.SetProgressBar(FDbProgress);
+  FView->DatabaseOpened();
+}
+
+void TUpdateRun::ReopenAfterFailure(bool was_open) {
+  if (!was_open || AcisDB || !Exists(DbFile("acis.db"))) return;
+  try {
+    OpenDatabase();
+  } catch (const std::exception &e) {
+    AddLog("AcisDB.Create Error " + ExceptionClassName(e) + "\r\n" + e.what());
+  }
+}
+
+// ---- the runs
+
+bool TUpdateRun::RunAutoUpdate() {
+  Aborted = false;
+  AutoRunning = true;
+  FView->EnableControls(false);
+  if (AutoUpdateSwitch) AddLog("データ更新開始:"_sj + Stamp());
+  try {
+    Fetch();
+    if (!Aborted) Unpack();
+    if (!Aborted && SourceKind <= 2) RebuildDatabase();
+  } catch (const std::exception &e) {
+    // A failed step ends the run as aborted; acis.db is left as it was.
+    AddLog("RunAutoUpdate Error " + ExceptionClassName(e) + "\r\n" + e.what());
+    Aborted = true;
+  }
+  bool result;
+  if (Aborted) {
+    AddLog("データ更新中止!"_sj);
+    FView->EnableControls(true);
+    AutoStart = false;
+    result = false;
+  } else {
+    result = true;
+    Rebuilt = true;
+  }
+  Aborted = false;
+  AutoRunning = false;
+  FView->EnableControls(true);
+  if (AutoUpdateSwitch) {
+    AddLog("データ更新完了:"_sj + Stamp());
+    SaveUpdateLog(DbFile("autoupdate.log"), Lines());
+  } else if (result && AutoStart) {
+    FView->CloseWindow();
+  }
+  return result;
+}
+
+bool TUpdateRun::RunDownloadCheck() {
+  Aborted = false;
+  AutoRunning = false;
+  FView->EnableControls(false);
+  if (DownloadCheckSwitch) AddLog("ダウンロード更新確認開始:"_sj + Stamp());
+  Fetch();
+  FView->EnableControls(true);
+  if (!DownloadCheckSwitch) return false;
+  AddLog("ダウンロード更新確認終了:"_sj + Stamp());
+  SaveUpdateLog(DataFile("autodown.log"), Lines());
+  return !FFetchFailed;
+}
+
+void TUpdateRun::UpdateFromLocalFiles() {
+  switch (SourceKind) {
+    case 0: {
+      ReadAcisCsvInfo();
+      bool csv = true, zip = true;
+      for (const std::string &name : CsvNames) {
+        csv = csv && IsPlainFileName(name) && Exists(DataFile(ChangeFileExt(name, ".csv")));
+        zip = zip && IsPlainFileName(name) && Exists(DataFile(name));
+      }
+      // The build reads the CSV files: archives at hand are unpacked first.
+      if (!csv) {
+        if (!zip) Fetch();
+        if (!Aborted) UnpackAcisCsv();
+      }
+      break;
+    }
+    case 1:
+      Fetch();
+      if (!Aborted) UnpackAcisXls();
+      break;
+    case 2:
+      if (!(Exists(DataFile("kihon.csv")) && Exists(DataFile("toroku.csv")) && Exists(DataFile("update.txt"))) &&
+          !Exists(DataFile("toroku.zip"))) {
+        Fetch();
+        if (!Aborted) UnpackTorvCsv();
+      }
+      break;
+    default:
+      break;
+  }
+  if (!Aborted) RebuildDatabase();
+  FView->CloseWindow();
+}
+
+int RunUnattendedUpdate(TUpdateRun &run) {
+  run.AutoStart = true;
+  return run.RunAutoUpdate() ? kExitRebuilt : kExitFailed;
+}
+
+int RunUnattendedDownloadCheck(TUpdateRun &run) { return run.RunDownloadCheck() ? kExitDownloaded : kExitFailed; }

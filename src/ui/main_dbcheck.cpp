@@ -24,6 +24,7 @@
 #include "ui/UStartup.h"
 #include "ui/UStartup2.h"
 #include "ui/UUpdate.h"
+#include "ui/UnattendedRun.h"
 #include "ui/UfraSakumotsu.h"
 #include "ui/ScriptRun.h"
 #include "ui/main.h"
@@ -402,5 +403,5 @@ int TfrmMain::UnattendedRun(bool Update) {
     return kExitFailed;
   }
   if (state == 3) return kExitUpToDate;
-  return Update ? UnattendedUpdate(this) : UnattendedDownloadCheck(this);
+  return Update ? UnattendedUpdate() : UnattendedDownloadCheck();
 }

@@ -1,11 +1,21 @@
-// What an interrupted update leaves in the database folder, and what the next start or
-// update removes of it.
+// The update run without a window: which files each source offers, a fetch that fails
+// midway and a cancel between build steps (both leave acis.db as it was), and what an
+// interrupted update leaves in the database folder for the next start to remove.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
+#include "engine/AcisSvr.h"
+#include "engine/SQLite.h"
+#include "engine/SqlFunctions.h"
+#include "engine/UiServices.h"
 #include "engine/UpdateRun.h"
+#include "engine/acdb.h"
+#include "engine/options.h"
+#include "platform/cp932.h"
 #include "support/enginefixture.h"
+#include "support/testserver.h"
 #include "support/testutil.h"
 
 namespace fs = std::filesystem;
@@ -51,4 +61,155 @@ TEST(UpdateRun, StaleBuildFilesAndNothingElseAreRemoved) {
   // A second start finds nothing more; a missing folder is no failure.
   EXPECT_EQ(RemoveStaleBuildFiles(dir.str(), nullptr), 0);
   EXPECT_EQ(RemoveStaleBuildFiles((dir / "none").string(), nullptr), 0);
+}
+
+namespace {
+
+std::string Sj(const std::string &utf8) { return cp932::FromUtf8(utf8); }
+
+// A program folder with an old acis.db open as the program keeps it, and a run of the
+// update on it that has no window.
+class UpdateRunTest : public ::testing::Test {
+ protected:
+  qmtest::TempDir home;
+  qmtest::TestServer server;
+  TScopedRecordingUi ui;
+  std::unique_ptr<qmtest::ScopedEngineState> state;
+
+  void SetUp() override {
+    fs::create_directories(home / "DB");
+    fs::create_directories(home / "Download");
+    state = std::make_unique<qmtest::ScopedEngineState>(home / "DB");
+    OptionData->DownloadFolder = (home / "Download").string();
+    OptionData->UseLAN = OptionData->OffLine = false;
+    OptionData->ReadTimeout = OptionData->ReceiveTimeout = 5000;
+    DataSites().PublisherHost = server.Url();
+    TSQLiteDb::FunctionRegistrar = &RegisterSqlFunctions;
+    {
+      TSQLiteDb old(DbPath());
+      old.ExecSQL("CREATE TABLE old_marker (x);");
+      old.ExecSQL("INSERT INTO old_marker VALUES ('kept');");
+    }
+    AcisDBOwner().Reopen(DbPath(), nullptr);
+  }
+  void TearDown() override {
+    state.reset();
+    AutoUpdateSwitch = DownloadCheckSwitch = OfflineSwitch = false;
+  }
+
+  std::string DbPath() { return (home / "DB" / "acis.db").string(); }
+  static bool Has(const TUpdateRun &run, const std::string &utf8) {
+    return std::find(run.Lines().begin(), run.Lines().end(), Sj(utf8)) != run.Lines().end();
+  }
+  static std::string Joined(const TUpdateRun &run) {
+    std::string s;
+    for (const std::string &l : run.Lines()) s += cp932::ToUtf8(l) + "\n";
+    return s;
+  }
+  // The old database is still acis.db and open again; nothing of a build is left.
+  void ExpectOldDatabaseKept() {
+    TSQLiteDb db(DbPath());
+    auto t = db.GetTable("SELECT x FROM old_marker");
+    EXPECT_EQ(t->Eof() ? "<no row>" : t->FieldAsString(0), "kept");
+    ASSERT_NE(AcisDB, nullptr);
+    EXPECT_TRUE(AcisDB->TableExists("old_marker"));
+    for (const auto &e : fs::directory_iterator(home / "DB"))
+      EXPECT_FALSE(IsStaleBuildName(e.path().filename().string())) << e.path();
+  }
+};
+
+}  // namespace
+
+TEST_F(UpdateRunTest, EachSourceOffersItsFiles) {
+  OptionData->dirLAN = "/lan";
+  OptionData->DownSiteTorvDB = 1;
+  DataSites().TorvMirror[1] = "http://mirror1/data/";
+  DataSites().TorvMirror[2] = "http://mirror2/data/";
+  struct Case {
+    int kind;
+    bool shared;
+    const char *user_site;
+    std::vector<std::string> sources;  // UTF-8; the publisher's host as "P"
+    TFetchItem::TWay way;
+  } cases[] = {
+      {1, false, "", {"P/ddata/data/登録基本部.zip", "P/ddata/data/登録適用部一.zip", "P/ddata/data/登録適用部二.zip"},
+       TFetchItem::Http},
+      {1, true, "", {"/lan/登録基本部.zip", "/lan/登録適用部一.zip", "/lan/登録適用部二.zip"}, TFetchItem::Copy},
+      {2, false, "", {"http://mirror1/data/toroku.zip"}, TFetchItem::Http},
+      {3, false, "", {"http://mirror2/data/acis.zip", "http://mirror2/data/spec.zip"}, TFetchItem::Http},
+      {4, false, "http://own/d/", {"http://own/d/acis.zip", "http://own/d/spec.zip"}, TFetchItem::Http},
+      {4, false, "https://own/d/", {"https://own/d/acis.zip", "https://own/d/spec.zip"}, TFetchItem::Http},
+      {4, false, "\\\\srv\\share", {"//srv/share/acis.zip", "//srv/share/spec.zip"}, TFetchItem::ShellCopy},
+      {4, false, "ftp://own/d/", {}, TFetchItem::Http},
+      {4, true, "https://own/d/", {"/lan/acis.zip", "/lan/spec.zip"}, TFetchItem::Copy},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(std::to_string(c.kind) + (c.shared ? " shared " : " ") + c.user_site);
+    OptionData->UserSite = c.user_site;
+    TUpdateRun run(nullptr, nullptr, nullptr);
+    run.SourceKind = static_cast<std::uint8_t>(c.kind);
+    run.MirrorIndex = 2;
+    const std::vector<TFetchItem> items = run.FetchItems(c.shared);
+    ASSERT_EQ(items.size(), c.sources.size());
+    for (std::size_t i = 0; i < items.size(); ++i) {
+      std::string source = c.sources[i];
+      if (source[0] == 'P') source = server.Url() + source.substr(1);
+      EXPECT_EQ(items[i].source, Sj(source));
+      EXPECT_EQ(items[i].way, c.way);
+      // The file lands in the data folder under the name its lines begin with.
+      EXPECT_EQ(items[i].file, JoinPath(OptionData->DownloadFolder, items[i].label));
+      EXPECT_EQ(fs::path(cp932::ToUtf8(items[i].source)).filename().string(), cp932::ToUtf8(items[i].label));
+    }
+  }
+}
+
+TEST_F(UpdateRunTest, FetchFailingMidwayStopsTheRunAndKeepsTheDatabase) {
+  server.Put("/ddata/data/登録基本部.zip", "basic");
+  server.Put("/ddata/data/登録適用部二.zip", "part two");
+  server.SetFaults("/ddata/data/登録適用部一.zip status 404");
+  TUpdateRun run(nullptr, nullptr, nullptr);
+  run.SourceKind = 1;
+  EXPECT_FALSE(run.RunAutoUpdate());
+  EXPECT_FALSE(run.Rebuilt);
+  EXPECT_TRUE(Has(run, "登録基本部.zip ダウンロード完了")) << Joined(run);
+  EXPECT_TRUE(Has(run, "登録適用部一.zip ダウンロード中止")) << Joined(run);
+  // The workbooks come whole or not at all: the third is not asked for, nothing is unpacked.
+  EXPECT_FALSE(Has(run, "登録適用部二.zip ダウンロード開始")) << Joined(run);
+  EXPECT_FALSE(fs::exists(home / "Download" / "登録適用部二.zip"));
+  EXPECT_FALSE(Has(run, "登録基本部.zip を解凍")) << Joined(run);
+  EXPECT_FALSE(Has(run, "テーブル作成")) << Joined(run);
+  EXPECT_TRUE(Has(run, "データ更新中止!")) << Joined(run);
+  ExpectOldDatabaseKept();
+}
+
+TEST_F(UpdateRunTest, CancelBetweenBuildStepsStopsThere) {
+  struct Case {
+    const char *cancel_at;  // the cancel comes while the step of this line works
+    const char *next;       // the step that must not start
+  } cases[] = {
+      {"tekiyo.csv データベース変換中", "登録基本部マスターテーブル(m_kihon)作成"},
+      {"登録基本部マスターテーブル(m_kihon)作成", "m_kihon > 有効成分１～５フィールド作成"},
+  };
+  qmtest::WriteFile(home / "Download" / "kihon.csv",
+                    Sj("bango,shurui,meisho,ryakusho,ippanmei,seibun,nodo,kongo,yoto,zaikei,torokubi\r\n"
+                       "1,'殺虫剤','A乳剤','社','A','A','10%',1,'殺虫剤','乳剤','2020/01/01'\r\n"));
+  qmtest::WriteFile(home / "Download" / "tekiyo.csv", Sj("bango,a,b,c,d,sakumotsu\r\n1,'','','','','稲'\r\n"));
+  qmtest::WriteFile(home / "Download" / "update.txt", Sj("2026/11/30 現在の登録内容を反映\r\n"));
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.cancel_at);
+    TUpdateRun run(nullptr, nullptr, nullptr);
+    run.SourceKind = 2;
+    ui.on_pump = [&] {
+      if (Has(run, c.cancel_at)) run.Abort();
+    };
+    run.RebuildDatabase();
+    ui.on_pump = nullptr;
+    EXPECT_TRUE(run.Aborted);
+    EXPECT_FALSE(run.Rebuilt);
+    EXPECT_TRUE(Has(run, c.cancel_at)) << Joined(run);
+    EXPECT_FALSE(Has(run, c.next)) << Joined(run);
+    EXPECT_FALSE(Has(run, "データ更新完了")) << Joined(run);
+    EXPECT_EQ(OptionData->BuiltFromSite, 0);
+    ExpectOldDatabaseKept();
+  }
 }

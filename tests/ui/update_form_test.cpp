@@ -110,6 +110,11 @@ TEST_F(UpdateFormTest, PageAndSiteChoices) {
   emit mirrors->activated(0);
   EXPECT_EQ(w.MirrorIndex, 0);
   EXPECT_EQ(OptionData->DownSiteTorvDB, 2);  // the choice lasts for this window only
+  // Back from the user's site, the list shows the setting's mirror, and that is fetched from.
+  Get<QRadioButton>(w, "rdCustum")->click();
+  Get<QRadioButton>(w, "rdTorv")->click();
+  EXPECT_EQ(mirrors->currentIndex(), 2);
+  EXPECT_EQ(w.MirrorIndex, 2);
 }
 
 TEST_F(UpdateFormTest, ClosingDuringAnAutomaticRun) {

@@ -25,6 +25,7 @@
 #include "support/testserver.h"
 #include "support/testutil.h"
 #include "ui/UUpdate.h"
+#include "ui/UnattendedRun.h"
 
 namespace fs = std::filesystem;
 using qmtest::ReadFile;
@@ -387,7 +388,7 @@ TEST_F(UpdateTest, UnattendedRunsGiveExitCodesAndLogs) {
     OptionData->DownSite = 2;
     // Offline settings do not hold the unattended update back.
     OptionData->OffLine = c.update;
-    EXPECT_EQ(c.update ? UnattendedUpdate(nullptr) : UnattendedDownloadCheck(nullptr), c.code);
+    EXPECT_EQ(c.update ? UnattendedUpdate() : UnattendedDownloadCheck(), c.code);
     ASSERT_TRUE(fs::exists(home / c.log));
     const std::string text = cp932::ToUtf8(ReadFile(home / c.log));
     EXPECT_NE(text.find(c.line), std::string::npos) << text;
@@ -563,11 +564,14 @@ TEST_F(UpdateTest, UserSiteAddressKinds) {
     bool offline;
     std::string acis;  // what lands in the data folder ("" nothing)
     const char *line;  // a line of the log ("" none expected)
+    bool refused;      // the address is fetched from and nothing answers
   } cases[] = {
-      {server.Url("/own/"), false, "A", "acis.zip ダウンロード完了"},
-      {unc, false, "a", "acis.zip コピー完了"},
-      {"https://127.0.0.1:1/own/", false, "", ""},
-      {server.Url("/own/"), true, "", ""},  // offline: the download step does nothing
+      {server.Url("/own/"), false, "A", "acis.zip ダウンロード完了", false},
+      {unc, false, "a", "acis.zip コピー完了", false},
+      // A secure address is fetched from like a plain one (nothing listens here).
+      {"https://127.0.0.1:1/own/", false, "", "acis.zip ダウンロード開始", true},
+      {"ftp://127.0.0.1:1/own/", false, "", "", false},  // no address the program fetches from
+      {server.Url("/own/"), true, "", "", false},        // offline: the download step does nothing
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.site);
@@ -581,9 +585,11 @@ TEST_F(UpdateTest, UserSiteAddressKinds) {
     EXPECT_EQ(fs::exists(home / "Download" / "acis.zip") ? ReadFile(home / "Download" / "acis.zip") : "", c.acis);
     if (*c.line) {
       EXPECT_TRUE(Has(lines, c.line)) << Joined(lines);
+    } else {
+      EXPECT_FALSE(Has(lines, "acis.zip ダウンロード開始")) << Joined(lines);
     }
     EXPECT_EQ(Has(lines, "ダウンロード開始"), !c.offline) << Joined(lines);
-    EXPECT_FALSE(Has(lines, "acis.zip ダウンロード中止")) << Joined(lines);
+    EXPECT_EQ(Has(lines, "acis.zip ダウンロード中止"), c.refused) << Joined(lines);
     EXPECT_EQ(OptionData->UserSite, Sj(c.site));
   }
 }

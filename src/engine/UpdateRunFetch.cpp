@@ -1,0 +1,306 @@
+// The update run's fetch and unpack steps: which files each source offers, the download or
+// shared-folder copy of them, the publisher's page that names the CSV archives, and the
+// unpacking of the archives into the data folder.
+#include <fstream>
+#include <vector>
+
+#include "engine/AcisSvr.h"
+#include "engine/InetUtil.h"
+#include "engine/SakuUtil.h"
+#include "engine/ShfOperation.h"
+#include "engine/UiServices.h"
+#include "engine/UpdateRun.h"
+#include "engine/UpdateRunCommon.h"
+#include "engine/options.h"
+
+using namespace cp932::literals;
+using namespace update_run;
+
+namespace {
+
+const char *const kDownloadStart = " ダウンロード開始";
+const char *const kCopyStart = " コピー開始";
+
+// A "\\server\share" address as a path of this system: backslashes become slashes.
+std::string SharePath(const std::string &address) { return ReplaceAllText(address, "\\", "/"); }
+
+bool IsShareAddress(const std::string &address) { return address.rfind("\\\\", 0) == 0; }
+
+}  // namespace
+
+void TUpdateRun::Fetch() {
+  if (OptionData->UseLAN)
+    CopyFromSharedFolder();
+  else
+    Download();
+}
+
+// Offline, only the unattended update fetches.
+void TUpdateRun::Download() {
+  if (!AutoUpdateSwitch && (OptionData->OffLine || OfflineSwitch)) return;
+  FetchStep(false);
+}
+
+void TUpdateRun::CopyFromSharedFolder() {
+  if (!AutoUpdateSwitch && (OptionData->OffLine || OfflineSwitch)) return;
+  FetchStep(true);
+}
+
+std::vector<TFetchItem> TUpdateRun::FetchItems(bool shared) {
+  std::vector<TFetchItem> items;
+  auto add = [&](const std::string &name, const std::string &source, TFetchItem::TWay way, const char *start,
+                 int page, int index) { items.push_back({name, DataFile(name), source, way, start, page, index}); };
+  auto lan = [](const std::string &name) { return JoinPath(OptionData->dirLAN, name); };
+  const TFetchItem::TWay copy_or_http = shared ? TFetchItem::Copy : TFetchItem::Http;
+  switch (SourceKind) {
+    case 0:
+      for (int i = 0; i < 3; ++i)
+        add(CsvNames[i], shared ? lan(CsvNames[i]) : GetPublisherUrl("/ddata/datacsv/" + CsvNames[i]), copy_or_http,
+            kDownloadStart, 0, i);
+      break;
+    case 1:
+      for (int i = 0; i < 3; ++i) {
+        const std::string name = Part(i) + ".zip";
+        add(name, shared ? lan(name) : GetPublisherUrl("/ddata/data/" + name), copy_or_http,
+            shared ? kCopyStart : kDownloadStart, 1, i);
+      }
+      break;
+    case 2:
+      add("toroku.zip", shared ? lan("toroku.zip") : GetTorvSiteUrl(OptionData->DownSiteTorvDB) + "toroku.zip",
+          copy_or_http, kDownloadStart, 2, 0);
+      break;
+    default:
+      for (int i = 0; i < 2; ++i) {
+        const std::string name = i == 0 ? "acis.zip" : "spec.zip";
+        if (shared) {
+          add(name, lan(name), TFetchItem::Copy, kCopyStart, 3, i);
+        } else if (SourceKind == 3) {
+          add(name, GetTorvSiteUrl(MirrorIndex) + name, TFetchItem::Http, kDownloadStart, 3, i);
+        } else {
+          // The setting says what kind of address the user gave; the window's edit gives it.
+          std::string address = FView->DownloadAddress();
+          if (address.empty()) address = OptionData->UserSite;
+          if (IsWebAddress(OptionData->UserSite))
+            add(name, address + name, TFetchItem::Http, kDownloadStart, 3, i);
+          else if (IsShareAddress(OptionData->UserSite))
+            // The shell's copy shows its own progress and no line before it.
+            add(name, SharePath(address + "\\" + name), TFetchItem::ShellCopy, nullptr, 3, i);
+          // another kind of address fetches nothing
+        }
+      }
+      break;
+  }
+  return items;
+}
+
+// The publisher's page (kind 0), which names the CSV archives; false when it named none.
+bool TUpdateRun::FetchPublisherPage(bool shared, TAcisSvr &svr, std::string &target, bool &stop) {
+  target = DataFile("update2.htm");
+  if (shared) {
+    if (!CopyFileToFolder(JoinPath(OptionData->dirLAN, "update2.htm"), target)) {
+      FFetchFailed = true;
+      if (!ForceUpdate) stop = true;
+    }
+    AddLog("update2.htm 更新確認"_sj);
+    ReadAcisCsvInfo();
+    return true;
+  }
+  const std::string page = GetPublisherUrl("/ddata/index2.htm");
+  const bool ok = svr.Download(page, target);
+  AddLog(svr.StatusCode + " " + svr.StatusText);
+  if (!ok && svr.StatusCode != "304") FFetchFailed = stop = true;
+  AddLog(page + " 更新確認"_sj);
+  if (ReadAcisCsvInfo()) {
+    if (DebugMode) AddLog("AcisCsvInfoSet > ok");
+    return true;
+  }
+  AddLog("AcisCsvInfoSet failed!");
+  if (DebugMode)
+    for (int i = 0; i < 3; ++i) AddLog("AcisCsv" + std::to_string(i) + " > " + CsvNames[i]);
+  return false;
+}
+
+// The frame shared by the download and the shared-folder copy: each file of the source is
+// a line before, the fetch or copy, and a line after. A fetch is done when it stored a
+// file, or (kinds 0 to 2) when the server had nothing newer; a file of the publisher that
+// is not done stops an automatic run (a copy only when the run is not forced on).
+void TUpdateRun::FetchStep(bool shared) {
+  TBusyCursor busy;
+  Controls(false);
+  TAcisSvr svr;
+  svr.LogMemo = &FLog;
+  svr.ProgressBar = FProgress;
+  FView->ShowProgress(true);
+  FFetchFailed = false;
+  AddLog(shared ? "共有フォルダからコピー開始"_sj : "ダウンロード開始"_sj);
+  const auto start = Clock::now();
+  std::string target;
+  bool stop = false;
+  const bool publisher = SourceKind <= 1;
+  try {
+    bool names_known = true;
+    if (SourceKind == 0)
+      names_known = FetchPublisherPage(shared, svr, target, stop);
+    else if (SourceKind == 2 && !shared)
+      AddLog("TorvCsv 取得: "_sj + GetTorvSiteUrl(OptionData->DownSiteTorvDB));
+    else if (SourceKind == 3 && !shared)
+      AddLog("SQLiteDB取得: "_sj + GetTorvSiteUrl(MirrorIndex));
+    const std::vector<TFetchItem> items = names_known ? FetchItems(shared) : std::vector<TFetchItem>();
+    for (const TFetchItem &item : items) {
+      TMarkFile mark(FView, item.page, item.index);
+      if (item.start_utf8) AddLog(item.label + cp932::FromUtf8(item.start_utf8));
+      if (SourceKind == 0 && !shared && DebugMode) AddLog("AcisCsv: " + item.label);
+      target = item.file;
+      bool ok = false;
+      if (SourceKind == 0 && !IsPlainFileName(item.label)) {
+        // Archive names read from the page stand for files of the data folder only.
+        FFetchFailed = true;
+        if (!shared || !ForceUpdate) stop = true;
+      } else if (item.way == TFetchItem::Http) {
+        ok = svr.Download(item.source, item.file);
+        AddLog(svr.StatusCode + " " + svr.StatusText);
+        if (!ok && svr.StatusCode != "304") FFetchFailed = true;
+        ok = ok || (SourceKind <= 2 && svr.StatusCode == "304");
+        if (!ok && publisher) stop = true;
+      } else if (item.way == TFetchItem::Copy) {
+        ok = CopyFileToFolder(item.source, item.file);
+        if (!ok) {
+          FFetchFailed = true;
+          if (publisher && !ForceUpdate) stop = true;
+        }
+      } else {
+        TShfOperation op;
+        op.OperationF = foCOPY;
+        op.Options.FILESONLY = true;
+        op.Options.NOCONFIRMATION = true;
+        op.FromFFList = {item.source};
+        op.ToFolder = item.file;
+        op.ProgressTitle = item.label + " をコピーしています"_sj;
+        ok = op.Execute() == 0;
+        if (!ok) FFetchFailed = true;
+      }
+      const bool copied = item.way != TFetchItem::Http;
+      AddLog(item.label + (ok ? (copied ? " コピー完了"_sj : " ダウンロード完了"_sj)
+                              : (copied ? " コピー中止"_sj : " ダウンロード中止"_sj)));
+      // The address that served acis.zip becomes the user's site.
+      if (ok && item.index == 0 && SourceKind == 4 && !shared) {
+        const std::string address = FView->DownloadAddress();
+        if (!address.empty()) OptionData->UserSite = address;
+      }
+      // The publisher's workbooks come whole or not at all.
+      if (!ok && SourceKind == 1 && !shared) break;
+    }
+    AddLog(shared ? Timing("コピー時間 %5.1f秒", Seconds(start)) : Timing("ダウンロード時間 %5.1f秒", Seconds(start)));
+    if (stop && AutoRunning) Abort();
+  } catch (const std::exception &) {
+    FFetchFailed = true;
+    AddLog(target + (shared ? " コピー失敗"_sj : " ダウンロード失敗"_sj));
+  }
+  FView->ShowProgress(false);
+  Controls(true);
+}
+
+// ---- the publisher's CSV page
+
+bool TUpdateRun::ReadAcisCsvInfo() {
+  const std::string path = DataFile("update2.htm");
+  if (DebugMode) AddLog(path);
+  if (!Exists(path)) {
+    AddLog(path + " LoadFromFile Failed!");
+    return false;
+  }
+  if (DebugMode) AddLog("FileExists > true");
+  std::ifstream f(FsPath(path), std::ios::binary);
+  std::vector<std::string> lines;
+  std::string line;
+  while (std::getline(f, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (lines.empty() && line.compare(0, 3, "\xEF\xBB\xBF") == 0) {
+      line.erase(0, 3);
+      if (DebugMode) AddLog("bom cut");
+    }
+    lines.push_back(cp932::FromUtf8(line));
+  }
+  if (DebugMode) {
+    std::string all;
+    for (const std::string &l : lines) all += l + "\r\n";
+    AddLog("sl.Text > " + all);
+  }
+  const std::string link = "\" target =\"_blank\">";
+  bool result = false;
+  for (const std::string &l : lines) {
+    if (Contains(l, "反映分"_sj) && !Contains(l, "<!--")) {
+      DataAsOf = ExtractDataAsOfText(l);
+      if (DebugMode) AddLog("UpdateDate:" + DataAsOf);
+      result = true;
+    }
+    if (!Contains(DataAsOf, "反映"_sj)) continue;
+    for (int i = 0; i < 3; ++i) {
+      const std::size_t hit = FindSjis(l, "zip" + link + Part(i));
+      if (hit == std::string::npos) continue;
+      std::size_t name_start = l.rfind("datacsv/", hit);
+      if (name_start == std::string::npos) continue;
+      name_start += 8;
+      std::string name = l.substr(name_start, hit + 3 - name_start);
+      // The name becomes a path and an address: only a plain file name is taken.
+      if (IsPlainFileName(name)) CsvNames[i] = name;
+    }
+  }
+  return result;
+}
+
+// ---- unpacking
+
+void TUpdateRun::UnpackStep(const std::vector<std::pair<std::string, int>> &archives, int page,
+                            bool stop_at_missing, const char *unpack_utf8) {
+  TBusyCursor busy;
+  Controls(false);
+  bool bad = false;
+  for (const auto &[name, index] : archives) {
+    TMarkFile mark(FView, page, index);
+    const std::string path = DataFile(name);
+    if (!Exists(path)) {
+      AddLog(path + "> なし"_sj);
+      bad = true;
+      if (stop_at_missing) break;
+      continue;
+    }
+    AddLog(name + cp932::FromUtf8(unpack_utf8));
+    std::string output;
+    const bool ok = ExtractArchive(path, OptionData->DownloadFolder, output);
+    AddLog(path + ": " + output);
+    if (!ok) {
+      Abort();
+      AddLog("解凍作業中止"_sj);
+      bad = true;
+      break;
+    }
+  }
+  AddLog(bad ? "解凍作業中止"_sj : "解凍作業完了"_sj);
+  Controls(true);
+}
+
+void TUpdateRun::Unpack() {
+  switch (SourceKind) {
+    case 0: UnpackAcisCsv(); break;
+    case 1: UnpackAcisXls(); break;
+    case 2: UnpackTorvCsv(); break;
+    default: UnpackDatabases(); break;
+  }
+}
+
+void TUpdateRun::UnpackAcisCsv() {
+  if (CsvNames[0].empty()) ReadAcisCsvInfo();
+  std::vector<std::pair<std::string, int>> archives;
+  // A name that is no plain file name stands for no file here.
+  for (int i = 0; i < 3; ++i) archives.emplace_back(IsPlainFileName(CsvNames[i]) ? CsvNames[i] : std::string("?"), i);
+  UnpackStep(archives, 0, false, "を解凍");
+}
+
+void TUpdateRun::UnpackAcisXls() {
+  std::vector<std::pair<std::string, int>> archives;
+  for (int i = 0; i < 3; ++i) archives.emplace_back(Part(i) + ".zip", i);
+  UnpackStep(archives, 1, true, " を解凍");
+}
+
+void TUpdateRun::UnpackTorvCsv() { UnpackStep({{"toroku.zip", 0}}, 2, true, " を解凍"); }

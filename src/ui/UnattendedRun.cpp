@@ -1,0 +1,58 @@
+#include "ui/UnattendedRun.h"
+
+#include <QDateTime>
+#include <QLocale>
+#include <cstdio>
+
+#include "components/qtext.h"
+#include "engine/UiServices.h"
+#include "engine/UpdateRun.h"
+#include "platform/cp932.h"
+
+namespace {
+
+// A run without a window: its lines go to its log file only, the text of a box among them.
+int RunWithoutWindow(int (*step)(TUpdateRun &)) {
+  TUpdateRun run(nullptr, nullptr, nullptr);
+  run.Stamp = UpdateLogStamp;
+  TUnattendedUi::TLogScope box_log(run.Log());
+  return step(run);
+}
+
+}  // namespace
+
+int UnattendedUpdate() { return RunWithoutWindow(&RunUnattendedUpdate); }
+
+int UnattendedDownloadCheck() { return RunWithoutWindow(&RunUnattendedDownloadCheck); }
+
+std::string UpdateLogStamp() {
+  QLocale locale = QLocale::system();
+  QDateTime now = QDateTime::currentDateTime();
+  return FromQ(locale.toString(now.date(), QLocale::ShortFormat) + " " +
+               locale.toString(now.time(), QLocale::ShortFormat));
+}
+
+// ---------------------------------------------------------------- services of unattended runs
+
+void TUnattendedUi::Write(const std::string &text) {
+  if (Log) {
+    Log->AddLine(text);
+  } else {
+    const std::string utf8 = cp932::ToUtf8(text) + "\n";
+    std::fwrite(utf8.data(), 1, utf8.size(), stderr);
+  }
+}
+
+int TUnattendedUi::MessageBox(const std::string &text, const std::string &, unsigned flags) {
+  Write(text);
+  switch (flags & 0xF) {
+    case MB_OK: return IDOK;
+    case MB_YESNO: return IDNO;
+    case MB_ABORTRETRYIGNORE: return IDABORT;
+    default: return IDCANCEL;
+  }
+}
+
+void TUnattendedUi::ShowReport(const std::string &caption, const std::string &title, const std::string &text) {
+  Write(caption + " " + title + "\r\n" + text);
+}
