@@ -399,15 +399,21 @@ void TUpdateRun::ConvertTorvCsv() {
 bool TUpdateRun::ImportJpp(const std::string &file, bool ingredients) {
   if (!AcisDB || !Exists(file)) return false;
   TBusyCursor busy;
-  // The program's query object moves the run's bar for this import only.
+  // The program's query object moves the run's bar for this import only; the bar shows
+  // while it lasts.
   struct TLend {
+    TUpdateRun &run;
     TAcisDB &db;
     IProgressTarget *saved;
-    ~TLend() { db.SetProgressBar(saved); }
-  } lend{*AcisDB, AcisDB->ProgressBar()};
+    ~TLend() {
+      db.SetProgressBar(saved);
+      run.SetPosition(0);
+      run.FView->ShowProgress(false);
+    }
+  } lend{*this, *AcisDB, AcisDB->ProgressBar()};
+  FView->ShowProgress(true);
   AcisDB->SetProgressBar(FProgress);
   const bool ok = ingredients ? AcisDB->ImportJppSeibun(file) : AcisDB->ImportJppSeizai(file);
   if (ok) AddLog(ingredients ? "テーブル作成 jpp.tJppSeibun"_sj : "テーブル作成 jpp.tJppSeizai"_sj);
-  SetPosition(0);
   return ok;
 }

@@ -343,16 +343,7 @@ void TfrmUpdate::ImportJppFile(const char *title_utf8, const char *pattern, bool
   if (!AcisDB) return;
   const std::string file =
       ChooseFile(this, cp932::FromUtf8(title_utf8), "ﾃｷｽﾄﾌｧｲﾙ"_sj + " (" + pattern + ")", OptionData->ProgramFolder);
-  if (file.empty()) return;
-  ui->ProgressBar->show();
-  struct THide {
-    QProgressBar *bar;
-    ~THide() {
-      bar->setValue(0);
-      bar->hide();
-    }
-  } hide{ui->ProgressBar};
-  run_->ImportJpp(file, ingredients);
+  if (!file.empty()) run_->ImportJpp(file, ingredients);
 }
 
 void TfrmUpdate::btnDokuseiClick() {

@@ -20,13 +20,13 @@ constexpr int kColumnLetters = 26;
 constexpr char kBeforeA = 'A' - 1;
 
 // The values the spreadsheet programs' automation takes for the formatting set here.
-constexpr std::int64_t kXlUnderlineSingle = 2;       // Font.Underline
-constexpr std::int64_t kXlHAlignGeneral = 1;         // Range.HorizontalAlignment
-constexpr std::int64_t kXlVAlignTop = -4160;         // Range.VerticalAlignment
+constexpr std::int64_t kXlUnderlineSingle = 2;          // Font.Underline
+constexpr std::int64_t kXlHAlignGeneral = 1;            // Range.HorizontalAlignment
+constexpr std::int64_t kXlVAlignTop = -4160;            // Range.VerticalAlignment
 constexpr std::int64_t kXlOrientationVertical = -4166;  // Range.Orientation: characters stacked
-constexpr std::int64_t kXlNoIndent = 0;              // Range.IndentLevel
+constexpr std::int64_t kXlNoIndent = 0;                 // Range.IndentLevel
 constexpr std::int64_t kXlReadingOrderContext = -5002;  // Range.ReadingOrder: as the text reads
-constexpr std::int64_t kXlPagePortrait = 1;          // PageSetup.Orientation
+constexpr std::int64_t kXlPagePortrait = 1;             // PageSetup.Orientation
 constexpr std::int64_t kXlPageLandscape = 2;
 // The window state given to a program that was already running, so that it shows its window.
 constexpr std::int64_t kShownWindowState = 1;
