@@ -59,22 +59,28 @@ TDlgSakumotsu::TDlgSakumotsu(QWidget *owner) : QDialog(owner, Qt::Tool), ui(std:
   ui->setupUi(this);
   ui->tvSakumotsu->SetCheckboxes(false);
 
-  auto add = [this](const char *name, const std::string &text, const std::string &hint) {
+  // The tree commands are images with hints (their texts stand in where an image is
+  // missing); the commands on the caller's edit are captions.
+  auto add = [this](const char *name, const std::string &text, const std::string &hint, const char *image) {
     auto *b = new QToolButton(ui->ToolBar);
     b->setObjectName(name);
     b->setText(ToQ(text));
     if (!hint.empty()) b->setToolTip(ToQ(hint));
+    if (image) {
+      b->setIcon(ActionIcon(QString::fromLatin1(image)));
+      if (!b->icon().isNull()) b->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    }
     b->setAutoRaise(true);
     ui->ToolBar->addWidget(b);
     return b;
   };
-  FbExpand = add("bExpand", "展開"_sj, "ツリーを全て展開"_sj);
-  FbCollapse = add("bCollapse", "縮小"_sj, "ツリーを全て縮小"_sj);
-  FbtnUpper = add("btnUpper", "上位"_sj, "上位作物群を含む"_sj);
+  FbExpand = add("bExpand", "展開"_sj, "ツリーを全て展開"_sj, "list-add");
+  FbCollapse = add("bCollapse", "縮小"_sj, "ツリーを全て縮小"_sj, "list-remove");
+  FbtnUpper = add("btnUpper", "上位"_sj, "上位作物群を含む"_sj, "go-up");
   FbtnUpper->setCheckable(true);
-  FbtnAdd = add("btnAdd", "追加"_sj, "");
-  FbtnReplace = add("btnReplace", "置換"_sj, "");
-  FbCancel = add("bCancel", "閉じる"_sj, "");
+  FbtnAdd = add("btnAdd", "追加"_sj, "", nullptr);
+  FbtnReplace = add("btnReplace", "置換"_sj, "", nullptr);
+  FbCancel = add("bCancel", "閉じる"_sj, "", nullptr);
   FbtnAdd->setEnabled(false);
   FbtnReplace->setEnabled(false);
   ui->cbLg->setToolTip(ToQ("大グループを選択"_sj));

@@ -76,7 +76,11 @@ TDlgYakuzaiSel::TDlgYakuzaiSel(QWidget *owner)
     connect(list, &QListWidget::itemSelectionChanged, this, [this, list] { lstTsushoClick(list); });
     connect(list, &QListWidget::itemDoubleClicked, this, &TDlgYakuzaiSel::lstTsushoDblClick);
   }
-  connect(ui->lstSeibun, &QListWidget::itemChanged, this, &TDlgYakuzaiSel::lstSeibunClickCheck);
+  // A click on an ingredient's check box also makes it the selected entry, so OK follows.
+  connect(ui->lstSeibun, &QListWidget::itemChanged, this, [this](QListWidgetItem *item) {
+    if (item && ui->lstSeibun->currentItem() != item) ui->lstSeibun->setCurrentItem(item);
+    lstSeibunClickCheck();
+  });
 
   // The refill buttons carry their tags; each tool bar has its handler.
   auto bindTagged = [this](QWidget *toolBar, void (TDlgYakuzaiSel::*handler)(int)) {

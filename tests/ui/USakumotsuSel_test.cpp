@@ -225,6 +225,21 @@ TEST_F(CropDialogTest, CloseTellsWhetherASelectionWasShown) {
   EXPECT_EQ(Text(&target), "トマト");
 }
 
+TEST_F(CropDialogTest, TreeCommandsAreImagesWithHintsAndTheEditCommandsCaptions) {
+  TDlgSakumotsu d(nullptr);
+  for (QToolButton *b : {d.bExpand(), d.bCollapse(), d.btnUpper()}) {
+    EXPECT_FALSE(b->icon().isNull()) << b->objectName().toStdString();
+    EXPECT_EQ(b->toolButtonStyle(), Qt::ToolButtonIconOnly) << b->objectName().toStdString();
+    EXPECT_FALSE(b->toolTip().isEmpty()) << b->objectName().toStdString();
+  }
+  EXPECT_EQ(U(FromQ(d.btnUpper()->toolTip())), "上位作物群を含む");
+  EXPECT_EQ(U(FromQ(d.btnAdd()->text())), "追加");
+  EXPECT_EQ(U(FromQ(d.btnReplace()->text())), "置換");
+  EXPECT_EQ(U(FromQ(d.bCancel()->text())), "閉じる");
+  // The group tables' combo panels are the combo's height and two pixels.
+  EXPECT_EQ(d.Form().pnlBeppyo1->height(), d.Form().cbLg->sizeHint().height() + 2);
+}
+
 TEST_F(CropDialogTest, SettingsRoundTripPerMode) {
   {
     TDlgSakumotsu d(nullptr);

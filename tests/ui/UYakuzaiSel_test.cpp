@@ -142,6 +142,28 @@ TEST_F(YakuzaiSelTest, OkWritesTheSelectedEntryOrTheCheckedIngredients) {
   EXPECT_EQ(target.text().toStdString(), "2,4-PA");
 }
 
+TEST_F(YakuzaiSelTest, TickingIngredientsByTheirCheckBoxesEnablesOk) {
+  QLineEdit target;
+  TDlgYakuzaiSel dlg(nullptr);
+  dlg.TargetEdit = &target;
+  auto &f = dlg.Form();
+  f.pgYakuzai->setCurrentWidget(f.tabSeibun);
+  dlg.show();
+  QApplication::processEvents();
+  auto tick = [&](int row) {
+    const QRect r = f.lstSeibun->visualItemRect(f.lstSeibun->item(row));
+    QTest::mouseClick(f.lstSeibun->viewport(), Qt::LeftButton, {}, QPoint(r.left() + 10, r.center().y()));
+  };
+  EXPECT_FALSE(f.btnOK->isEnabled());
+  tick(3);
+  ASSERT_EQ(f.lstSeibun->item(3)->checkState(), Qt::Checked) << "the click missed the check box";
+  EXPECT_TRUE(f.btnOK->isEnabled());
+  tick(1);
+  ExecWith(dlg, [&] { f.btnOK->click(); });
+  EXPECT_EQ(dlg.result(), QDialog::Accepted);
+  EXPECT_EQ(target.text(), f.lstSeibun->item(1)->text() + " " + f.lstSeibun->item(3)->text());
+}
+
 TEST(YakuzaiSelNoDb, OpensEmpty) {
   TTempSettings settings;
   TScopedRecordingUi ui;
