@@ -46,6 +46,9 @@ std::vector<TMessageBoxButton> SetUpMessageBox(QMessageBox &box, const std::stri
     case MB_YESNOCANCEL:
       buttons = {{QMessageBox::Yes, IDYES}, {QMessageBox::No, IDNO}, {QMessageBox::Cancel, IDCANCEL}};
       break;
+    case MB_YESNOABORT:
+      buttons = {{QMessageBox::Yes, IDYES}, {QMessageBox::No, IDNO}, {QMessageBox::Abort, IDABORT}};
+      break;
     case MB_YESNO: buttons = {{QMessageBox::Yes, IDYES}, {QMessageBox::No, IDNO}}; break;
     case MB_RETRYCANCEL: buttons = {{QMessageBox::Retry, IDRETRY}, {QMessageBox::Cancel, IDCANCEL}}; break;
     default: buttons = {{QMessageBox::Ok, IDOK}}; break;
@@ -65,7 +68,7 @@ int TQtUiServices::MessageBox(const std::string &text, const std::string &captio
   for (const auto &b : buttons)
     if (b.button == pressed) return b.id;
   // Closed with Escape or the window's close box: the cancelling answer.
-  for (int cancel : {IDCANCEL, IDNO})
+  for (int cancel : {IDCANCEL, IDABORT, IDNO})
     for (const auto &b : buttons)
       if (b.id == cancel) return b.id;
   return buttons.front().id;

@@ -4,6 +4,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <algorithm>
 #include <cstring>
 
 #include "engine/SqlFunctions.h"
@@ -98,7 +99,10 @@ TSQLiteDb::TSqlTextFilter TSQLiteDb::SqlTextFilter = &ToSqliteText;
 TSQLiteDb::TSQLiteDb(const std::string &FileName) {
   std::string name_utf8 = cp932::ToUtf8(FileName);
   sqlite3 *handle = nullptr;
-  if (sqlite3_open(name_utf8.c_str(), &handle) != SQLITE_OK) {
+  // A connection serves one thread only (the program has no other), so SQLite need not
+  // lock it on every call; reading a large result calls it for every cell.
+  if (sqlite3_open_v2(name_utf8.c_str(), &handle, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
+                      nullptr) != SQLITE_OK) {
     std::string reason = "unknown error";
     if (handle) {
       reason = FromSqlite(sqlite3_errmsg(handle));
@@ -221,11 +225,59 @@ void TSQLiteTbl::DecideColumns(sqlite3_stmt *s) {
   }
 }
 
+namespace {
+// Blocks start small, so that the many one-row look-ups stay cheap, and double up to a size
+// at which a new block costs little against filling it.
+constexpr std::size_t kFirstBlock = 4096;
+constexpr std::size_t kLargestBlock = std::size_t{4} << 20;
+constexpr uint64_t kOffsetMask = (uint64_t{1} << 40) - 1;
+}  // namespace
+
+char *TSQLiteTbl::Room(std::size_t n, uint64_t &row_start) {
+  if (!FBlocks.empty() && FBlocks.back().capacity - FBlocks.back().size >= n)
+    return FBlocks.back().data.get() + FBlocks.back().size;
+  // The row so far moves to a fresh block, which holds at least the whole row.
+  std::size_t row_offset = 0, row_bytes = 0, capacity = kFirstBlock;
+  if (!FBlocks.empty()) {
+    const Block &last = FBlocks.back();
+    row_offset = static_cast<std::size_t>(row_start & kOffsetMask);
+    row_bytes = last.size - row_offset;
+    capacity = std::min(last.capacity * 2, kLargestBlock);
+  }
+  capacity = std::max(capacity, row_bytes + n);
+  Block fresh;
+  fresh.data.reset(new char[capacity]);
+  fresh.capacity = capacity;
+  if (!FBlocks.empty()) {
+    Block &last = FBlocks.back();
+    if (row_bytes) std::memcpy(fresh.data.get(), last.data.get() + row_offset, row_bytes);
+    last.size = row_offset;
+  }
+  fresh.size = row_bytes;
+  FBlocks.push_back(std::move(fresh));
+  row_start = static_cast<uint64_t>(FBlocks.size() - 1) << kBlockShift;
+  return FBlocks.back().data.get() + FBlocks.back().size;
+}
+
+void TSQLiteTbl::Put(const void *p, std::size_t n, uint64_t &row_start) {
+  char *to = Room(n, row_start);
+  if (n) std::memcpy(to, p, n);
+  FBlocks.back().size += n;
+  FBytes += n;
+}
+
 void TSQLiteTbl::AddRow(sqlite3_stmt *s) {
   if (FCount == 0) DecideColumns(s);
   const int n = ColCount();
-  const std::size_t row_start = FArena.size();
-  FRowStart.push_back(row_start);
+  uint64_t row_start = 0;
+  if (!FBlocks.empty())
+    row_start = (static_cast<uint64_t>(FBlocks.size() - 1) << kBlockShift) | FBlocks.back().size;
+  // The row's head: the end of each cell's bytes, then each cell's kind.
+  const std::size_t head = HeadBytes();
+  Room(head, row_start);
+  FBlocks.back().size += head;
+  // The length of the row's cells so far, wherever Room has moved the row.
+  auto cells_length = [&] { return FBlocks.back().size - (row_start & kOffsetMask) - head; };
   for (int c = 0; c < n; ++c) {
     const int sqlite_type = sqlite3_column_type(s, c);
     uint8_t kind = 0;
@@ -239,60 +291,71 @@ void TSQLiteTbl::AddRow(sqlite3_stmt *s) {
         kind |= kConverted;
         if (col == dtInt) {
           int64_t v = sqlite3_column_int64(s, c);
-          FArena.append(reinterpret_cast<const char *>(&v), sizeof v);
+          Put(&v, sizeof v, row_start);
         } else {
           double v = sqlite3_column_double(s, c);
-          FArena.append(reinterpret_cast<const char *>(&v), sizeof v);
+          Put(&v, sizeof v, row_start);
         }
       }
       switch (kind & 0x0F) {
         case dtInt: {
           int64_t v = sqlite3_column_int64(s, c);
-          FArena.append(reinterpret_cast<const char *>(&v), sizeof v);
+          Put(&v, sizeof v, row_start);
           break;
         }
         case dtNumeric: {
           double v = sqlite3_column_double(s, c);
-          FArena.append(reinterpret_cast<const char *>(&v), sizeof v);
+          Put(&v, sizeof v, row_start);
           break;
         }
         case dtStr: {
           auto p = reinterpret_cast<const char *>(sqlite3_column_text(s, c));
           std::string_view utf8(p ? p : "", static_cast<std::size_t>(sqlite3_column_bytes(s, c)));
-          bool ascii = true;
-          for (char ch : utf8)
-            if (static_cast<unsigned char>(ch) >= 0x80) {
-              ascii = false;
-              break;
-            }
-          if (ascii)
-            FArena.append(utf8);
-          else
-            FArena += cp932::FromUtf8(utf8);
+          const std::size_t written = cp932::FromUtf8To(utf8, Room(utf8.size(), row_start));
+          FBlocks.back().size += written;
+          FBytes += written;
           break;
         }
         default: {
           auto p = static_cast<const char *>(sqlite3_column_blob(s, c));
-          FArena.append(p ? p : "", static_cast<std::size_t>(sqlite3_column_bytes(s, c)));
+          Put(p, static_cast<std::size_t>(sqlite3_column_bytes(s, c)), row_start);
           break;
         }
       }
     }
-    const std::size_t end = FArena.size() - row_start;
-    if (end > UINT32_MAX) throw ESQLiteException("Could not retrieve data: row too large");
-    FCellEnd.push_back(static_cast<uint32_t>(end));
-    FKinds.push_back(kind);
+    const std::size_t length = cells_length();
+    if (length > UINT32_MAX) throw ESQLiteException("Could not retrieve data: row too large");
+    const uint32_t end = static_cast<uint32_t>(length);
+    char *row = RowAt(row_start);
+    std::memcpy(row + sizeof end * c, &end, sizeof end);
+    row[sizeof end * n + c] = static_cast<char>(kind);
   }
+  FRowStart.push_back(row_start);
   ++FCount;
+}
+
+const char *TSQLiteTbl::RowAt(uint64_t start) const {
+  return FBlocks[static_cast<std::size_t>(start >> kBlockShift)].data.get() + (start & kOffsetMask);
+}
+
+char *TSQLiteTbl::RowAt(uint64_t start) {
+  return FBlocks[static_cast<std::size_t>(start >> kBlockShift)].data.get() + (start & kOffsetMask);
+}
+
+uint8_t TSQLiteTbl::Kind(std::size_t cell) const {
+  const std::size_t n = FColTypes.size();
+  return static_cast<uint8_t>(RowAt(FRowStart[cell / n])[sizeof(uint32_t) * n + cell % n]);
 }
 
 std::string_view TSQLiteTbl::Bytes(std::size_t cell) const {
   const std::size_t n = FColTypes.size();
   const std::size_t col = cell % n;
-  const uint64_t base = FRowStart[cell / n];
-  const uint32_t begin = col == 0 ? 0 : FCellEnd[cell - 1];
-  std::string_view v(FArena.data() + base + begin, FCellEnd[cell] - begin);
-  if (FKinds[cell] & kConverted) v.remove_prefix(8);
+  const char *row = RowAt(FRowStart[cell / n]);
+  uint32_t begin = 0, end;
+  if (col > 0) std::memcpy(&begin, row + sizeof begin * (col - 1), sizeof begin);
+  std::memcpy(&end, row + sizeof end * col, sizeof end);
+  std::string_view v(row + HeadBytes() + begin, end - begin);
+  if (static_cast<uint8_t>(row[sizeof end * n + col]) & kConverted) v.remove_prefix(8);
   return v;
 }
 
@@ -311,7 +374,7 @@ int TSQLiteTbl::FieldIndex(const std::string &FieldName) const {
 std::string TSQLiteTbl::Fields(int i) const {
   CheckEOF();
   const std::size_t cell = static_cast<std::size_t>(Row) * FColTypes.size() + i;
-  const uint8_t kind = FKinds[cell] & 0x0F;
+  const uint8_t kind = Kind(cell) & 0x0F;
   if (kind == 0) return (FColTypes[i] == dtInt || FColTypes[i] == dtNumeric) ? "0" : "";
   std::string_view b = Bytes(cell);
   switch (kind) {
@@ -323,7 +386,7 @@ std::string TSQLiteTbl::Fields(int i) const {
 
 std::string TSQLiteTbl::FieldAsString(int i) const {
   CheckEOF();
-  if (FKinds[static_cast<std::size_t>(Row) * FColTypes.size() + i] == 0) return {};
+  if (Kind(static_cast<std::size_t>(Row) * FColTypes.size() + i) == 0) return {};
   return Fields(i);
 }
 
@@ -333,7 +396,7 @@ TSQLiteTbl::Number TSQLiteTbl::NumberAt(int i) const {
   CheckEOF();
   const int col = FColTypes[i];
   const std::size_t cell = static_cast<std::size_t>(Row) * FColTypes.size() + i;
-  const uint8_t kind = FKinds[cell];
+  const uint8_t kind = Kind(cell);
   if (kind == 0) return {true, 0, 0};
   if (col != dtInt && col != dtNumeric) throw ESQLiteException("Not an integer or numeric field");
   std::string_view b = Bytes(cell);
@@ -359,12 +422,33 @@ double TSQLiteTbl::FieldAsDouble(int i) const {
 std::optional<std::string_view> TSQLiteTbl::FieldAsBlob(int i) const {
   CheckEOF();
   const std::size_t cell = static_cast<std::size_t>(Row) * FColTypes.size() + i;
-  if (FKinds[cell] == 0) return std::nullopt;
+  if (Kind(cell) == 0) return std::nullopt;
   if (FColTypes[i] != dtBlob) throw ESQLiteException("Not a Blob field");
   return Bytes(cell);
 }
 
 std::string TSQLiteTbl::FieldAsBlobText(int i) const { return FieldAsString(i); }
+
+std::string_view TSQLiteTbl::FieldView(int i, std::string &scratch) const {
+  CheckEOF();
+  const std::size_t cell = static_cast<std::size_t>(Row) * FColTypes.size() + i;
+  const uint8_t kind = Kind(cell) & 0x0F;
+  if (kind == 0) return {};
+  const std::string_view b = Bytes(cell);
+  switch (kind) {
+    case dtInt: {
+      char buf[24];
+      const auto res = std::to_chars(buf, buf + sizeof buf, Load<int64_t>(b));
+      scratch.assign(buf, res.ptr);
+      return scratch;
+    }
+    case dtNumeric:
+      scratch = FloatToStr(Load<double>(b));
+      return scratch;
+    default:
+      return b;
+  }
+}
 
 // ---------------------------------------------------------------- TSQLiteStmt
 

@@ -133,6 +133,11 @@ class TSQLiteTbl {
   std::optional<std::string_view> FieldAsBlob(int i) const;
   // The blob's bytes as text ('' for NULL or an empty blob); other values as FieldAsString.
   std::string FieldAsBlobText(int i) const;
+  // FieldAsString without a copy: the text of column i in the current row, valid while the
+  // table lives; a number is written into scratch and the view points there.
+  std::string_view FieldView(int i, std::string &scratch) const;
+  // Bytes the cells hold (numbers counted as their 8 stored bytes): a size hint for a copy.
+  std::size_t TextBytes() const { return FBytes; }
 
   void Next() {
     if (Row < FCount) ++Row;
@@ -157,18 +162,33 @@ class TSQLiteTbl {
   Number NumberAt(int i) const;
   std::string_view Bytes(std::size_t cell) const;
   void CheckEOF() const;
+  // Room for n more bytes of the row being added, which starts at row_start in the last
+  // block; a row that does not fit moves whole to a new block. Returns the write position.
+  char *Room(std::size_t n, uint64_t &row_start);
+  void Put(const void *p, std::size_t n, uint64_t &row_start);
 
   int FCount = 0;
   std::vector<int> FColTypes;
   std::vector<std::string> FColNames;
-  // Every cell's bytes sit in one arena, row after row: a row starts at FRowStart[r] and its
-  // cells end at FCellEnd (relative to the row start). FKinds holds each cell's own storage
-  // class (0 for NULL), with kConverted set when the bytes begin with the number SQLite
-  // gave for a text or blob value in a numeric column.
-  std::string FArena;
+  // The rows sit in blocks, one after the other, a row never split: a row starts at
+  // FRowStart[r] (block number in the bits above kBlockShift, offset below) with its head,
+  // the end of each cell's bytes (4 bytes each, relative to the end of the head) and each
+  // cell's own storage class (1 byte each, 0 for NULL, with kConverted set when the bytes
+  // begin with the number SQLite gave for a text or blob value in a numeric column); the
+  // cells' bytes follow. Full blocks stay where they are, so a large result is never copied
+  // to grow.
+  struct Block {
+    std::unique_ptr<char[]> data;
+    std::size_t size = 0, capacity = 0;
+  };
+  static constexpr int kBlockShift = 40;
+  std::size_t HeadBytes() const { return FColTypes.size() * (sizeof(uint32_t) + 1); }
+  const char *RowAt(uint64_t start) const;
+  char *RowAt(uint64_t start);
+  uint8_t Kind(std::size_t cell) const;
+  std::vector<Block> FBlocks;
+  std::size_t FBytes = 0;
   std::vector<uint64_t> FRowStart;
-  std::vector<uint32_t> FCellEnd;
-  std::vector<uint8_t> FKinds;
 };
 
 // The one way to put a text into SQL as a literal: in single quotes, each single quote inside

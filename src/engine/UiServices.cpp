@@ -14,6 +14,7 @@ int DefaultAnswer(unsigned flags) {
     case MB_OKCANCEL: return (flags & MB_DEFBUTTON2) ? IDCANCEL : IDOK;
     case MB_ABORTRETRYIGNORE: return IDABORT;
     case MB_YESNOCANCEL:
+    case MB_YESNOABORT:
     case MB_YESNO: return (flags & MB_DEFBUTTON2) ? IDNO : IDYES;
     case MB_RETRYCANCEL: return IDRETRY;
     default: return IDOK;

@@ -18,6 +18,7 @@ enum : unsigned {
   MB_YESNOCANCEL = 0x3,
   MB_YESNO = 0x4,
   MB_RETRYCANCEL = 0x5,
+  MB_YESNOABORT = 0x7,  // Yes, No and Abort ("中止"), a choice the platform's boxes lack
   MB_ICONERROR = 0x10,
   MB_ICONQUESTION = 0x20,
   MB_ICONWARNING = 0x30,

@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <array>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <unordered_map>
@@ -137,6 +138,24 @@ void ForEachRow(const std::shared_ptr<TSQLiteTbl> &keep, RowFn row) {
     UiServices().ProcessMessages();
   }
 }
+
+// Lets the window's events run while a grid fills: each time kInterval has passed since
+// the last run rather than after every row, so the window still answers and a large
+// result does not spend its time in the event loop.
+class TEventPump {
+ public:
+  void Tick() {
+    const auto now = Clock::now();
+    if (now - last_ < kInterval) return;
+    UiServices().ProcessMessages();
+    last_ = Clock::now();
+  }
+
+ private:
+  using Clock = std::chrono::steady_clock;
+  static constexpr std::chrono::milliseconds kInterval{50};
+  Clock::time_point last_ = Clock::now();
+};
 
 // Restores the target's update state whatever happens.
 class UpdateScope {
@@ -376,6 +395,7 @@ void TAcisDB::FillGrid(IGridSink &Grid, TSQLiteTbl &Table, bool CaptionRule) {
   Grid.SetGridVisible(false);
   const int cols = Table.ColCount();
   Grid.SetShape(cols, Table.Count() + 1, 1, 0);
+  Grid.ReserveText(Table.TextBytes());
   const bool seizai = CaptionRule && Grid.GridName() == "gdSeizai";
   const std::string dokusei = "毒性"_sj;
   for (int c = 0; c < cols; ++c) {
@@ -383,18 +403,17 @@ void TAcisDB::FillGrid(IGridSink &Grid, TSQLiteTbl &Table, bool CaptionRule) {
     if (seizai && caption == dokusei) caption = "製剤毒性"_sj;
     Grid.SetCell(c, 0, caption);
   }
-  std::vector<std::string> texts(static_cast<std::size_t>(cols));
+  // The cells go over as views of the table's own bytes; only numbers are written out.
+  std::vector<std::string> numbers(static_cast<std::size_t>(cols));
   std::vector<std::string_view> views(static_cast<std::size_t>(cols));
+  TEventPump pump;
   int row = 1;
   while (!Table.Eof()) {
-    for (int c = 0; c < cols; ++c) {
-      texts[c] = Table.FieldAsString(c);
-      views[c] = texts[c];
-    }
+    for (int c = 0; c < cols; ++c) views[c] = Table.FieldView(c, numbers[c]);
     Grid.SetRowCells(row, views.data(), cols);
     ++row;
     Table.Next();
-    UiServices().ProcessMessages();
+    pump.Tick();
   }
 }
 
@@ -430,6 +449,8 @@ bool TAcisDB::SetGrid(IGridSink &Grid, const std::string &SQL) {
 
 void TAcisDB::SetGridFromTable(IGridSink &Grid, TSQLiteTbl &Table) {
   if (Table.Count() == 0) return;
+  // A query started while the events run replaces the current result; the fill keeps it.
+  const std::shared_ptr<TSQLiteTbl> keep = &Table == FQuery.get() ? FQuery : nullptr;
   FillGrid(Grid, Table, false);
 }
 

@@ -284,19 +284,35 @@ std::string ToUtf8(std::string_view s) {
   return out;
 }
 
-std::string FromUtf8(std::string_view s) {
-  std::string out;
-  out.reserve(s.size());
+std::size_t FromUtf8To(std::string_view s, char *out) {
+  char *p = out;
   std::size_t i = 0;
   while (i < s.size()) {
     unsigned char c = static_cast<unsigned char>(s[i]);
     if (c < 0x80) {
-      out.push_back(static_cast<char>(c));
+      *p++ = static_cast<char>(c);
       ++i;
       continue;
     }
-    AppendChar(out, ReadUtf8(s, i));
+    // A code point takes two to four UTF-8 bytes (a malformed byte one) and at most two
+    // CP932 bytes ("?" one), so the output never overtakes the input.
+    const char32_t cp = ReadUtf8(s, i);
+    const unsigned code = EncodeChar(cp);
+    if (!code) {
+      *p++ = '?';
+    } else if (code < 0x100) {
+      *p++ = static_cast<char>(code);
+    } else {
+      *p++ = static_cast<char>(code >> 8);
+      *p++ = static_cast<char>(code & 0xFF);
+    }
   }
+  return static_cast<std::size_t>(p - out);
+}
+
+std::string FromUtf8(std::string_view s) {
+  std::string out(s.size(), '\0');
+  out.resize(FromUtf8To(s, out.data()));
   return out;
 }
 

@@ -51,6 +51,9 @@ std::size_t ClampToChar(std::string_view s, std::size_t max_bytes);
 // a malformed UTF-8 or UTF-16 sequence, or a character CP932 cannot hold becomes "?".
 std::string ToUtf8(std::string_view sjis);
 std::string FromUtf8(std::string_view utf8);
+// FromUtf8 into a buffer of at least utf8.size() bytes (CP932 never takes more bytes than
+// UTF-8); returns the bytes written.
+std::size_t FromUtf8To(std::string_view utf8, char *out);
 std::u16string ToUtf16(std::string_view sjis);
 std::string FromUtf16(std::u16string_view utf16);
 

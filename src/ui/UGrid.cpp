@@ -484,6 +484,7 @@ void PaintResultCell(TXlsStringGrid &grid, int col, int row, QPainter &p, const 
       } else {
         back = ColorFromCode(OptionData->TekiyouColor2);
         if (look.AltFont) font = *look.AltFont;
+        if (look.AltColor.isValid()) fore = look.AltColor;
       }
     }
     if (!in_selection && look.Tinted) back = QColor(0xC0, 0xDC, 0xC0);

@@ -6,6 +6,7 @@
 
 #include <QMainWindow>
 #include <QPointer>
+#include <QColor>
 #include <QFont>
 #include <functional>
 #include <memory>
@@ -62,6 +63,7 @@ struct TResultCellLook {
   bool Marked = false;           // drawn in the selection colours
   bool SelectionShown = true;    // false: a selected cell is drawn as unselected
   const QFont *AltFont = nullptr;  // the even-row font
+  QColor AltColor;                 // its colour; invalid: the grid's text colour
 };
 // Fills the cell and draws its text: data cells word-wrapped (right-aligned under "番号"),
 // the header row on one line, vertically centred.

@@ -76,6 +76,21 @@ std::string CustomColorText(std::int32_t code) {
   return buf;
 }
 
+QColor StoredFontColor(const TFontInfo &info) { return ColorFromCode(info.Color); }
+
+void SetTextColor(QWidget *w, const QColor &color) {
+  QPalette pal = w->palette();
+  for (QPalette::ColorGroup g : {QPalette::Active, QPalette::Inactive})
+    for (QPalette::ColorRole r : {QPalette::Text, QPalette::WindowText}) pal.setColor(g, r, color);
+  w->setPalette(pal);
+}
+
+void ApplyStoredFont(QWidget *w, const TFontInfo &info) {
+  if (!w) return;
+  w->setFont(FontFromInfo(info, w->font()));
+  SetTextColor(w, StoredFontColor(info));
+}
+
 namespace {
 
 void SetBackground(QWidget *w, std::int32_t code) {
@@ -84,14 +99,6 @@ void SetBackground(QWidget *w, std::int32_t code) {
   pal.setColor(QPalette::Base, ColorFromCode(code));
   w->setPalette(pal);
   w->update();
-}
-
-void SetFontAndColor(QWidget *w, const TFontInfo &info) {
-  if (!w) return;
-  w->setFont(FontFromInfo(info, w->font()));
-  QPalette pal = w->palette();
-  pal.setColor(QPalette::Text, ColorFromCode(info.Color));
-  w->setPalette(pal);
 }
 
 // ---- the Qt pickers
@@ -255,7 +262,7 @@ std::int32_t TfrmOption::SampleColor(int tag) const {
 
 void TfrmOption::SetSampleFont(int tag, const TFontInfo &info) {
   FSampleFonts[tag] = info;
-  SetFontAndColor(Sample(tag), info);
+  ApplyStoredFont(Sample(tag), info);
 }
 
 void TfrmOption::SetSampleColor(int tag, std::int32_t code) {
@@ -458,7 +465,7 @@ void TfrmOption::btnDefaultViewClick() {
 void TfrmOption::ApplyFonts() {
   const TOptionData &o = *OptionData;
   for (QWidget *w : {FTargets.MainForm, FTargets.TemplatePane, FTargets.CropFrame})
-    SetFontAndColor(w, o.MainFormFont);
+    ApplyStoredFont(w, o.MainFormFont);
   if (FTargets.WebSearchLabel) {
     QFont f = FTargets.WebSearchLabel->font();
     const QFont main = FontFromInfo(o.MainFormFont, f);
@@ -477,15 +484,16 @@ void TfrmOption::ApplyFonts() {
     f.SetColor(ColorFromSettings(o.SQLEditFont.Color));
     FTargets.SQLEdit->SetFont(f);
   }
-  for (QWidget *g : FTargets.TekiyouFontGrids) SetFontAndColor(g, o.TekiyouFont);
+  for (QWidget *g : FTargets.TekiyouFontGrids) ApplyStoredFont(g, o.TekiyouFont);
   if (FTargets.EvenRowFont) *FTargets.EvenRowFont = FontFromInfo(o.Tekiyou2Font, *FTargets.EvenRowFont);
+  if (FTargets.EvenRowColor) *FTargets.EvenRowColor = StoredFontColor(o.Tekiyou2Font);
   if (FTargets.SeibunGrid) {
-    SetFontAndColor(FTargets.SeibunGrid, o.SeibunGridFont);
+    ApplyStoredFont(FTargets.SeibunGrid, o.SeibunGridFont);
     const int h = QFontMetrics(FTargets.SeibunGrid->font()).boundingRect(QString::fromUtf8("あ")).height() +
                   o.GridLineSpace;
     FTargets.SeibunGrid->setProperty("DefaultRowHeight", h);
   }
-  SetFontAndColor(FTargets.LogPane, o.LogFont);
+  ApplyStoredFont(FTargets.LogPane, o.LogFont);
 }
 
 void TfrmOption::ApplyHighlighter() {

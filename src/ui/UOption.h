@@ -43,6 +43,13 @@ QColor ColorFromCode(std::int32_t code);
 std::int32_t ColorToCode(const QColor &color);
 // "ColorA=" and the code as eight upper-case hexadecimal digits.
 std::string CustomColorText(std::int32_t code);
+// A widget's text colour in its enabled states: disabled text keeps the style's own colour.
+void SetTextColor(QWidget *w, const QColor &color);
+// A stored font on a widget, its colour with it as the text colour. At start-up and from the
+// settings dialog alike.
+void ApplyStoredFont(QWidget *w, const TFontInfo &info);
+// The stored font's colour as a Qt colour (a system colour by the palette colour it names).
+QColor StoredFontColor(const TFontInfo &info);
 
 // Runs a handler at a window's edge: a failure is shown in the error box ("エラー", the
 // exception's class name and message), never passed on.
@@ -99,6 +106,7 @@ struct TOptionTargets {
   std::vector<QWidget *> TekiyouFontGrids;
   QWidget *SeibunGrid = nullptr;  // SeibunGridFont; default row height from it
   QFont *EvenRowFont = nullptr;   // Tekiyou2Font
+  QColor *EvenRowColor = nullptr; // Tekiyou2Font's colour
   QWidget *LogPane = nullptr;     // LogFont, LogColor
   TCustomQmEdit *SQLEdit = nullptr;
   TQmSQLSyn *Highlighter = nullptr;

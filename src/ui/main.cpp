@@ -31,6 +31,7 @@
 #include "ui/LogMemo.h"
 #include "ui/UfraSakumotsu.h"
 #include "ui_UfraSakumotsu.h"
+#include "ui/Template.h"
 #include "ui/UOption.h"
 #include "ui/UUpdate.h"
 #include "ui/about.h"
@@ -365,16 +366,21 @@ void TfrmMain::FormCreate() {
 
 void TfrmMain::ApplySettingsFonts() {
   TOptionData &o = *OptionData;
-  if (!o.MainFormFont.Name.empty()) setFont(FontFromInfo(o.MainFormFont, font()));
+  // A named font comes with its colour, as the settings dialog applies it.
+  if (!o.MainFormFont.Name.empty()) ApplyStoredFont(this, o.MainFormFont);
   // The SQL editor always takes the stored name and size; its options and highlighting.
   ApplySQLEditorOptions(SQLEditor);
   if (!o.TekiyouFont.Name.empty())
     for (QWidget *g : std::initializer_list<QWidget *>{ui->gdTekiyo, ui->gdByochu, ui->gdYakuzai, ui->gdSQL, ui->gdSeibun})
-      g->setFont(FontFromInfo(o.TekiyouFont, g->font()));
+      ApplyStoredFont(g, o.TekiyouFont);
   EvenRowFont = std::make_unique<QFont>(ui->gdTekiyo->font());
-  if (!o.Tekiyou2Font.Name.empty()) *EvenRowFont = FontFromInfo(o.Tekiyou2Font, *EvenRowFont);
-  if (!o.SeibunGridFont.Name.empty()) ui->gdSeibun->setFont(FontFromInfo(o.SeibunGridFont, ui->gdSeibun->font()));
-  if (!o.LogFont.Name.empty()) mLog->setFont(FontFromInfo(o.LogFont, mLog->font()));
+  EvenRowColor = QColor();
+  if (!o.Tekiyou2Font.Name.empty()) {
+    *EvenRowFont = FontFromInfo(o.Tekiyou2Font, *EvenRowFont);
+    EvenRowColor = StoredFontColor(o.Tekiyou2Font);
+  }
+  if (!o.SeibunGridFont.Name.empty()) ApplyStoredFont(ui->gdSeibun, o.SeibunGridFont);
+  if (!o.LogFont.Name.empty()) ApplyStoredFont(mLog, o.LogFont);
 
   // Result grids and the log pane take their stored background colours.
   for (QWidget *g : std::initializer_list<QWidget *>{ui->gdTekiyo, ui->gdByochu, ui->gdYakuzai, ui->gdSQL})
@@ -551,9 +557,12 @@ void TfrmMain::actOptionExecute() {
   t.CropFrame = ui->fraSakumotsu;
   t.WebSearchLabel = ui->lblGoogle;
   t.ResultGrids = {ui->gdTekiyo, ui->gdByochu, ui->gdYakuzai, ui->gdSQL};
+  t.TemplatePane = TemplateForm;
   t.TekiyouFontGrids = {ui->gdTekiyo, ui->gdByochu, ui->gdYakuzai, ui->gdSQL, ui->gdSeibun};
+  if (TemplateForm) t.TekiyouFontGrids.push_back(TemplateForm->gdTemplate());
   t.SeibunGrid = ui->gdSeibun;
   t.EvenRowFont = EvenRowFont.get();
+  t.EvenRowColor = &EvenRowColor;
   t.LogPane = mLog;
   SQLEditorTargets(SQLEditor, t.SQLEdit, t.Highlighter);
   t.FormViewSettings = [this] { FormViewSettings(); };

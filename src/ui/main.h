@@ -5,6 +5,7 @@
 // settings when it closes.
 #pragma once
 
+#include <QColor>
 #include <QMainWindow>
 #include <QStringList>
 #include <array>
@@ -72,6 +73,7 @@ class TfrmMain : public QMainWindow {
   // ---- state
   bool IsStartUp = false;
   std::unique_ptr<QFont> EvenRowFont;  // the even-row font of the result grids
+  QColor EvenRowColor;                 // its colour (invalid: the grid's text colour)
   std::string ServerDataDate;    // the data date the last update check found
   struct TTabState {
     TXlsStringGrid *Grid = nullptr;

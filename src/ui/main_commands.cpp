@@ -148,6 +148,7 @@ void TfrmMain::ConnectTemplatePane() {
   ui->fplTemplate->SetForm(TemplateForm);
   TXlsStringGrid *gd = TemplateForm->gdTemplate();
   gd->setFont(ui->gdTekiyo->font());
+  SetTextColor(gd, ui->gdTekiyo->palette().color(QPalette::Active, QPalette::Text));
   TabState[3].Grid = gd;
   TemplateForm->Host.SendToSqlPane = [this](const std::string &SQL) { SendSqlToSqlPane(SQL); };
   ConnectResultGrid(gd);

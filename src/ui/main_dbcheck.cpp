@@ -82,19 +82,19 @@ bool TfrmMain::CheckDataUpdate() {
   svr.LogMemo = mLog;
   SetStatusText(0, "データ更新をチェックしています"_sj);
   struct Site {
-    const char *heading, *lan_page, *saved, *failure;
+    const char *heading, *saved, *failure;
   };
   static const Site sites[3] = {
-      {"データ更新チェック FAMIC CSV データ", "\\update2.htm", "update2.htm", "FAMIC CSVダウンロードページへ接続できません"},
-      {"データ更新チェック FAMIC Excel データ", "\\update.htm", "update.htm",
+      {"データ更新チェック FAMIC CSV データ", "update2.htm", "FAMIC CSVダウンロードページへ接続できません"},
+      {"データ更新チェック FAMIC Excel データ", "update.htm",
        "FAMIC EXCELデータダウンロードページへ接続できません"},
-      {"データ更新チェック TORV CSV データ", "\\update.txt", "update.txt", "トルヴ資料館ダウンロードページへ接続できません"},
+      {"データ更新チェック TORV CSV データ", "update.txt", "トルヴ資料館ダウンロードページへ接続できません"},
   };
   const int kind = OptionData->DownSite <= 2 ? OptionData->DownSite : 2;
   const Site &site = sites[kind];
   AddLog(cp932::FromUtf8(site.heading));
   if (OptionData->UseLAN)
-    AddLog(OptionData->dirLAN + site.lan_page);
+    AddLog(JoinPath(OptionData->dirLAN, site.saved));
   else if (kind == 0)
     AddLog(GetPublisherUrl("/ddata/index2.htm"));
   else if (kind == 1)
@@ -328,12 +328,12 @@ void TfrmMain::SharedFolderStart() {
 
 bool TfrmMain::ShowUpdateDialog(bool AutoStart, bool ForceUpdate) {
   if (!AcisDB) {
-    // Yes starts the update at once, No opens the window to start by hand, the third
-    // answer leaves without the window.
+    // Yes starts the update at once, No opens the window to start by hand, 中止 (Escape
+    // and the close box too) leaves without the window.
     const int answer = MsgBox("自動更新処理を実行します。"_sj + "\r\n" + OptionData->DbFolder + "\r\n" +
                                   "にデータベースを作成します"_sj,
-                              "確認"_sj, MB_YESNOCANCEL | MB_ICONQUESTION);
-    if (answer == IDCANCEL || answer == IDABORT) return false;
+                              "確認"_sj, MB_YESNOABORT | MB_ICONQUESTION);
+    if (answer != IDYES && answer != IDNO) return false;
     AutoStart = answer == IDYES;
   }
   bool rebuilt = false;
@@ -374,10 +374,10 @@ void TfrmMain::LoadInitialLists() {
       AcisDB->SetListBoxNumbered(target, true);
     }
   }
+  LoadSqlTableLists();
   ui->fraSakumotsu->FillTree();
   ui->fraSakumotsu->LoadBeppyo1();
   ui->fraSakumotsu->LoadCvoFamilies();
-  LoadSqlTableLists();
 }
 
 void TfrmMain::actCheckUpdateExecute() {

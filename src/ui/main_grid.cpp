@@ -326,6 +326,7 @@ void TfrmMain::gdTekiyoDrawCell(TXlsStringGrid &Grid, int Col, int Row, QPainter
   try {
     TResultCellLook look;
     look.AltFont = EvenRowFont.get();
+    look.AltColor = EvenRowColor;
     look.Tinted = &Grid == ui->gdTekiyo && Row >= Grid.FixedRows() && Grid.RowObject(Row) == 1;
     PaintResultCell(Grid, Col, Row, P, Rect, State, look);
   } catch (...) {

@@ -235,6 +235,47 @@ TEST_F(SQLiteTest, AValueOfAnotherClassKeepsItsOwnText) {
   EXPECT_EQ(texts, (std::vector<std::string>{"a", "5", "0.5"}));
 }
 
+TEST_F(SQLiteTest, ALargeResultReadsBackCellForCell) {
+  // Enough rows to fill many storage blocks, one row larger than any block, and every kind
+  // of value, each cell judged against SQLite's own reading of the same query.
+  auto db = Open();
+  db->MultiStatement = true;
+  db->ExecSQL(S("create table big(i integer, t text, r real, v, b blob);"
+                "with recursive n(i) as (select 1 union all select i + 1 from n where i < 30000) "
+                "insert into big select i, substr('トマト、きゅうり、なす', 1, i % 11) || i, "
+                "iif(i % 3 = 0, null, i / 7.0), iif(i % 2, i, 'x' || i), iif(i % 5 = 0, null, randomblob(i % 9)) "
+                "from n;"
+                "insert into big values (30001, replace(hex(zeroblob(1500000)), '0', 'ア'), 1, 2, x'00');"));
+  const char *query = "select i, t, r, v, b from big order by i";
+  auto t = db->GetTable(query);
+  ASSERT_EQ(t->Count(), 30001);
+
+  sqlite3 *raw = nullptr;
+  ASSERT_EQ(sqlite3_open(path.c_str(), &raw), SQLITE_OK);
+  sqlite3_stmt *st = nullptr;
+  ASSERT_EQ(sqlite3_prepare_v2(raw, query, -1, &st, nullptr), SQLITE_OK);
+  std::string scratch;
+  int mismatches = 0;
+  for (; sqlite3_step(st) == SQLITE_ROW; t->Next()) {
+    ASSERT_FALSE(t->Eof());
+    for (int c = 0; c < 5; ++c) {
+      const auto *p = static_cast<const char *>(sqlite3_column_blob(st, c));
+      std::string expected(p ? p : "", static_cast<std::size_t>(sqlite3_column_bytes(st, c)));
+      if (c == 1 || c == 3) expected = cp932::FromUtf8(expected);
+      if (c == 2 && sqlite3_column_type(st, c) != SQLITE_NULL) expected = FloatToStr(sqlite3_column_double(st, c));
+      if (t->FieldAsString(c) != expected || t->FieldView(c, scratch) != expected) ++mismatches;
+    }
+  }
+  sqlite3_finalize(st);
+  sqlite3_close(raw);
+  EXPECT_TRUE(t->Eof());
+  EXPECT_EQ(mismatches, 0);
+  t->MoveFirst();
+  EXPECT_EQ(t->FieldAsInteger(3), 1);  // a number in the column its first value decided
+  t->Next();
+  EXPECT_EQ(t->FieldAsString(3), "x2");
+}
+
 TEST_F(SQLiteTest, JapaneseTextCrossesAsUtf8) {
   const std::string folder = dir.str() + S("データ/");
   std::filesystem::create_directories(std::filesystem::path(cp932::ToUtf8(folder)));

@@ -143,7 +143,7 @@ TEST_F(MainWindowTest, StartUpOnEachDatabaseState) {
       {"without info", true, "DROP TABLE info;", 0, "", {}, true, {"TfrmUpdate"}},
       // No database: the first-run dialogs, then the question before the update window;
       // the third answer leaves without the window.
-      {"missing", false, "", 5, "自動更新処理を実行します。", {IDCANCEL}, false, {"TfrmStartup", "TfrmStartup2"}},
+      {"missing", false, "", 5, "自動更新処理を実行します。", {IDABORT}, false, {"TfrmStartup", "TfrmStartup2"}},
       {"missing, started by hand", false, "", 5, "自動更新処理を実行します。", {IDNO}, false,
        {"TfrmStartup", "TfrmStartup2", "TfrmUpdate"}},
   };
@@ -165,6 +165,10 @@ TEST_F(MainWindowTest, StartUpOnEachDatabaseState) {
       if (*c.box) {
         ASSERT_EQ(boxes.boxes.size(), 1u);
         EXPECT_TRUE(BoxSaid(c.box)) << U8(boxes.boxes[0].text);
+        // The question before the first update offers はい, いいえ and 中止.
+        if (c.state == 5) {
+          EXPECT_EQ(boxes.boxes[0].flags & 0xF, unsigned(MB_YESNOABORT));
+        }
       } else {
         EXPECT_TRUE(boxes.boxes.empty());
       }
@@ -288,6 +292,8 @@ TEST_F(MainWindowTest, NewerDataAtTheSharedFolder) {
   auto w = Start();
   const auto lines = Utf8Lines(w->mLog);
   EXPECT_TRUE(HasLine(lines, "データ更新チェック TORV CSV データ"));
+  // The page looked at, in the shared folder (one separator, whether the folder ends in one or not).
+  EXPECT_TRUE(HasLine(lines, (share.path() / "update.txt").string()));
   EXPECT_TRUE(HasLine(lines, "DB更新日付    :2026.11.30"));
   EXPECT_TRUE(HasLine(lines, "サーバ更新日付:2026年11月30日反映(サンプルデータ)"));
   ASSERT_EQ(boxes.boxes.size(), 1u);

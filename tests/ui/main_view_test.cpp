@@ -26,6 +26,7 @@
 
 #include "components/CheckTreeView.h"
 #include "components/ComCtrlsXP.h"
+#include "components/grid/ExcelUtil.h"
 #include "components/WinSpinEdit.h"
 #include "components/QtServices.h"
 #include "components/qtext.h"
@@ -38,6 +39,8 @@
 #include "ui/ImageLists.h"
 #include "ui/LogMemo.h"
 #include "ui/ProgramStart.h"
+#include "ui/Template.h"
+#include "ui/UOption.h"
 #include "ui/UStartup.h"
 #include "ui/UStartup2.h"
 #include "ui/UfraSakumotsu.h"
@@ -45,6 +48,8 @@
 #include "ui/main.h"
 #include "ui_UfraSakumotsu.h"
 #include "ui_main.h"
+
+using namespace cp932::literals;
 
 namespace {
 
@@ -100,6 +105,57 @@ TEST_F(MainViewTest, StoredSystemColoursAreThePaletteColoursTheyName) {
   EXPECT_EQ(MiddlePixel(w->SQLEditor), QApplication::palette().color(QPalette::Button));
 }
 
+// Whether an image holds a pixel of exactly the colour (the inside of a drawn "■").
+bool HasPixelOf(const QImage &image, const QColor &color) {
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x)
+      if (image.pixelColor(x, y) == color) return true;
+  return false;
+}
+
+// A stored font brings its colour from the start, where the window applies it: the log pane,
+// the result grids with their even rows, the template pane's grid and the window itself. A
+// system colour is the palette colour it names; disabled text keeps the style's own colour.
+TEST_F(MainViewTest, StoredFontsShowInTheirColoursFromTheStart) {
+  const QColor red(0xC0, 0, 0), green(0, 0x80, 0), navy(0, 0, 0x80);
+  const auto font = [](std::int32_t color) { return FontInfoToText({"DejaVu Sans", 0, -20, 0, 0, color}); };
+  Ini().WriteBool("WINDOW", "LogPaneVisible", true);
+  Ini().WriteInteger("WINDOW", "LogPaneHeight", 80);
+  Ini().WriteBool("VIEW", "TekiyouGridEveryOtherLine", true);
+  Ini().WriteString("COLOR", "TekiyouColor", "00FFFFFF");
+  Ini().WriteString("COLOR", "TekiyouColor2", "00FFFFFF");
+  Ini().WriteString("VIEW", "LogFont", font(0x0000C0));
+  Ini().WriteString("VIEW", "TekiyouFont", font(0x008000));
+  Ini().WriteString("VIEW", "Tekiyou2Font", font(0x800000));
+  Ini().WriteString("VIEW", "MainFormFont", font(static_cast<std::int32_t>(0x8000000D)));  // highlight
+  auto w = Shown();
+  w->AddLog("■■■■"_sj);
+  QCoreApplication::processEvents();
+  w->mLog->resize(400, 80);
+  EXPECT_TRUE(HasPixelOf(w->mLog->grab().toImage(), red));
+
+  TXlsStringGrid *g = w->ui->gdTekiyo;
+  g->SetColCount(2);
+  g->SetRowCount(4);
+  for (int c = 0; c < 2; ++c) g->SetColWidths(c, 120);
+  for (int r = 0; r < 4; ++r) {
+    g->SetRowHeights(r, 30);
+    for (int c = 0; c < 2; ++c) g->SetCells(c, r, "■■"_sj);
+  }
+  g->show();
+  const QImage grid = g->viewport()->grab().toImage();
+  EXPECT_TRUE(HasPixelOf(grid.copy(g->CellRect(1, 3)), green));  // odd row: TekiyouFont
+  EXPECT_TRUE(HasPixelOf(grid.copy(g->CellRect(1, 2)), navy));   // even row: Tekiyou2Font
+  EXPECT_FALSE(HasPixelOf(grid.copy(g->CellRect(1, 2)), green));
+
+  EXPECT_EQ(w->TemplateForm->gdTemplate()->palette().color(QPalette::Active, QPalette::Text), green);
+  const QColor highlight = QApplication::palette().color(QPalette::Highlight);
+  EXPECT_EQ(w->palette().color(QPalette::Active, QPalette::WindowText), highlight);
+  EXPECT_EQ(w->ui->eYakuzai->palette().color(QPalette::Active, QPalette::Text), highlight);
+  EXPECT_EQ(w->palette().color(QPalette::Disabled, QPalette::WindowText),
+            QApplication::palette().color(QPalette::Disabled, QPalette::WindowText));
+}
+
 TEST_F(MainViewTest, LogPaneShowsTheStartOfEveryLine) {
   Ini().WriteBool("WINDOW", "LogPaneVisible", true);
   Ini().WriteInteger("WINDOW", "LogPaneHeight", 80);
@@ -147,6 +203,7 @@ TEST(MessageBoxButtons, ReadInJapanese) {
       {MB_YESNOCANCEL, {"はい", "いいえ", "キャンセル"}},
       {MB_OKCANCEL, {"OK", "キャンセル"}},
       {MB_ABORTRETRYIGNORE, {"中止", "再試行", "無視"}},
+      {MB_YESNOABORT, {"はい", "いいえ", "中止"}},
   };
   for (const Case &c : cases) {
     QMessageBox box;
@@ -298,6 +355,30 @@ TEST_F(MainViewTest, SettingsDialogAppliesImageSizesAndTreeIndent) {
   EXPECT_EQ(w->mnTekiyouGrid->style()->pixelMetric(QStyle::PM_SmallIconSize, nullptr, w->mnTekiyouGrid), 24);
   EXPECT_EQ(w->ui->fraSakumotsu->Form().tvSakumotsu->indentation(), 40);
   EXPECT_EQ(w->ui->fraSakumotsu->Form().tvSakumotsu->iconSize(), QSize(32, 32));
+}
+
+// The settings dialog reaches the template pane: the base font goes to the pane, the result
+// grids' font (with its colour) to its grid, as to the other result grids.
+TEST_F(MainViewTest, SettingsDialogReachesTheTemplatePane) {
+  auto w = Shown();
+  TScopedRecordingPickers pickers;
+  pickers.font_answers = {{"DejaVu Serif", 0, -17, 0, 0, 0x008000}, {"DejaVu Sans Mono", 0, -15, 0, 1, 0}};
+  TfrmMain::ShowModal = [](QDialog *d) {
+    d->findChild<QPushButton *>("bFont1_")->click();    // result grids
+    d->findChild<QPushButton *>("bFontMain")->click();  // base font
+    d->findChild<QPushButton *>("bOk")->click();
+    return 1;
+  };
+  w->actOptionExecute();
+  ASSERT_EQ(pickers.fonts.size(), 2u);
+  TXlsStringGrid *template_grid = w->TemplateForm->gdTemplate();
+  for (QWidget *g : std::initializer_list<QWidget *>{template_grid, w->ui->gdTekiyo}) {
+    EXPECT_EQ(g->font().family(), QStringLiteral("DejaVu Serif")) << g->objectName().toStdString();
+    EXPECT_EQ(g->font().pixelSize(), 17);
+    EXPECT_EQ(g->palette().color(QPalette::Active, QPalette::Text), QColor(0, 0x80, 0));
+  }
+  EXPECT_EQ(w->TemplateForm->font().family(), QStringLiteral("DejaVu Sans Mono"));
+  EXPECT_TRUE(w->TemplateForm->font().bold());
 }
 
 }  // namespace

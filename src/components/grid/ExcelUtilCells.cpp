@@ -85,17 +85,18 @@ void TGridCells::DeleteRow(int row) {
 }
 
 void TGridCells::DeleteCol(int col) {
-  std::vector<Ref> fresh;
-  fresh.reserve(static_cast<std::size_t>(rows_) * (cols_ - 1));
+  // In place: each kept reference moves down over the removed ones, so a large grid is not
+  // copied into fresh memory for every column the width computation removes.
+  std::size_t to = 0;
   for (int r = 0; r < rows_; ++r)
     for (int c = 0; c < cols_; ++c) {
-      const Ref &old = refs_[static_cast<std::size_t>(r) * cols_ + c];
+      const Ref old = refs_[static_cast<std::size_t>(r) * cols_ + c];
       if (c == col)
         garbage_ += old.len;
       else
-        fresh.push_back(old);
+        refs_[to++] = old;
     }
-  refs_.swap(fresh);
+  refs_.resize(to);
   --cols_;
 }
 
