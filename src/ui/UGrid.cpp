@@ -377,11 +377,21 @@ void TfrmGrid::FormCreate() {
   resize(std::max(ini.ReadInteger(SEC_WINDOW, "GridWindowWidth", width()), 200),
          std::max(ini.ReadInteger(SEC_WINDOW, "GridWindowHeight", height()), 120));
 
-  setFont(FontFromInfo(OptionData->MainFormFont, font()));
-  ui->gdResult->setFont(FontFromInfo(OptionData->TekiyouFont, ui->gdResult->font()));
-  ui->gdSeibun->setFont(FontFromInfo(OptionData->SeibunGridFont, ui->gdSeibun->font()));
-  ui->gdSeizai->setFont(FontFromInfo(OptionData->SeibunGridFont, ui->gdSeizai->font()));
-  FAltFont = FontFromInfo(OptionData->Tekiyou2Font, ui->gdResult->font());
+  const TOptionData &o = *OptionData;
+  setFont(FontFromInfo(o.MainFormFont, font()));
+  ui->gdResult->setFont(FontFromInfo(o.TekiyouFont, ui->gdResult->font()));
+  ui->gdSeibun->setFont(FontFromInfo(o.SeibunGridFont, ui->gdSeibun->font()));
+  ui->gdSeizai->setFont(FontFromInfo(o.SeibunGridFont, ui->gdSeizai->font()));
+  // A named font comes with its colour, as in the main window.
+  const auto color = [](QWidget *w, const TFontInfo &info) {
+    if (!info.Name.empty()) SetTextColor(w, StoredFontColor(info));
+  };
+  color(this, o.MainFormFont);
+  color(ui->gdResult, o.TekiyouFont);
+  color(ui->gdSeibun, o.SeibunGridFont);
+  color(ui->gdSeizai, o.SeibunGridFont);
+  FAltFont = FontFromInfo(o.Tekiyou2Font, ui->gdResult->font());
+  FAltColor = o.Tekiyou2Font.Name.empty() ? QColor() : StoredFontColor(o.Tekiyou2Font);
 
   ui->lblGoogle->setEnabled(true);
   QFont link = ui->lblGoogle->font();
@@ -551,6 +561,7 @@ void TfrmGrid::DrawGridCell(TXlsStringGrid &grid, int col, int row, QPainter &p,
   TResultCellLook look;
   look.ResultGrid = result_grid;
   look.AltFont = &FAltFont;
+  look.AltColor = FAltColor;
   if (result_grid) {
     look.Tinted = KeywordHit(grid, row);
     look.Marked = MarkedRow > 0 && row == MarkedRow;

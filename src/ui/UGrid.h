@@ -234,6 +234,7 @@ class TfrmGrid : public QMainWindow {
   bool FSeibunSelectionShown = true;
   int FLastSortCol = -1;
   TXlSortOrder FLastSortOrder = xlSortAsc;
-  QFont FAltFont;  // the even-row font
+  QFont FAltFont;    // the even-row font
+  QColor FAltColor;  // its colour (invalid: the grid's text colour)
   QPointer<TfrmWebBrowser> FLastViewer;
 };

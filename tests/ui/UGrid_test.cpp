@@ -435,6 +435,41 @@ TEST_F(GridWindowTest, TextOfARowSizedByTheEmHeightIsDrawnWhole) {
   EXPECT_EQ(ink(em + OptionData->GridLineSpace), whole);
 }
 
+TEST_F(GridWindowTest, StoredFontsDrawInTheirColours) {
+  // Odd rows in TekiyouFont's colour, even rows in Tekiyou2Font's; an unnamed font keeps the
+  // grid's own text colour.
+  const QColor green(0, 0x80, 0), navy(0, 0, 0x80);
+  const TOptionData saved = *OptionData;
+  OptionData->TekiyouGridEveryOtherLine = true;
+  OptionData->TekiyouColor = OptionData->TekiyouColor2 = 0x00FFFFFF;
+  OptionData->TekiyouFont = {"DejaVu Sans", 0, -20, 0, 0, 0x008000};
+  OptionData->Tekiyou2Font = {"DejaVu Sans", 0, -20, 0, 0, 0x800000};
+  OptionData->SeibunGridFont = {};
+  TTestGrid w(owner_);
+  w.CopyFromGrid(source_, 0);
+  w.resize(700, 400);
+  w.show();
+  TXlsStringGrid *g = w.gdResult();
+  for (int r = 1; r < g->RowCount(); ++r) {
+    g->SetRowHeights(r, 30);
+    g->SetCells(1, r, "■■"_sj);
+  }
+  const QImage image = g->viewport()->grab().toImage();
+  const auto has = [&](int row, const QColor &color) {
+    const QImage cell = image.copy(g->CellRect(1, row));
+    for (int y = 0; y < cell.height(); ++y)
+      for (int x = 0; x < cell.width(); ++x)
+        if (QColor(cell.pixel(x, y)) == color) return true;
+    return false;
+  };
+  EXPECT_TRUE(has(3, green));  // row 1 holds the current cell
+  EXPECT_TRUE(has(2, navy));
+  EXPECT_FALSE(has(2, green));
+  EXPECT_EQ(w.gdSeibun()->palette().color(QPalette::Active, QPalette::Text),
+            w_->gdSeibun()->palette().color(QPalette::Active, QPalette::Text));
+  *OptionData = saved;
+}
+
 TEST_F(GridWindowTest, ActionsHaveImagesInTheSizesOfTheSettings) {
   struct Case {
     int setting, pixels;  // pixels 0: the layout's size stays
