@@ -24,6 +24,7 @@
 #include "platform/cp932.h"
 #include "support/enginefixture.h"
 #include "support/testutil.h"
+#include "ui/pixel_test_util.h"
 #include "ui/QlmExportUtils.h"
 #include "ui/ShellServices.h"
 #include "ui/UTekiyouCard.h"
@@ -456,11 +457,7 @@ TEST_F(GridWindowTest, StoredFontsDrawInTheirColours) {
   }
   const QImage image = g->viewport()->grab().toImage();
   const auto has = [&](int row, const QColor &color) {
-    const QImage cell = image.copy(g->CellRect(1, row));
-    for (int y = 0; y < cell.height(); ++y)
-      for (int x = 0; x < cell.width(); ++x)
-        if (QColor(cell.pixel(x, y)) == color) return true;
-    return false;
+    return qmtest::HasPixelOf(image.copy(g->CellRect(1, row)), color);
   };
   EXPECT_TRUE(has(3, green));  // row 1 holds the current cell
   EXPECT_TRUE(has(2, navy));

@@ -36,6 +36,7 @@
 #include "platform/cp932.h"
 #include "support/enginefixture.h"
 #include "support/testutil.h"
+#include "ui/pixel_test_util.h"
 #include "ui/ImageLists.h"
 #include "ui/LogMemo.h"
 #include "ui/ProgramStart.h"
@@ -105,14 +106,6 @@ TEST_F(MainViewTest, StoredSystemColoursAreThePaletteColoursTheyName) {
   EXPECT_EQ(MiddlePixel(w->SQLEditor), QApplication::palette().color(QPalette::Button));
 }
 
-// Whether an image holds a pixel of exactly the colour (the inside of a drawn "■").
-bool HasPixelOf(const QImage &image, const QColor &color) {
-  for (int y = 0; y < image.height(); ++y)
-    for (int x = 0; x < image.width(); ++x)
-      if (image.pixelColor(x, y) == color) return true;
-  return false;
-}
-
 // A stored font brings its colour from the start, where the window applies it: the log pane,
 // the result grids with their even rows, the template pane's grid and the window itself. A
 // system colour is the palette colour it names; disabled text keeps the style's own colour.
@@ -132,7 +125,7 @@ TEST_F(MainViewTest, StoredFontsShowInTheirColoursFromTheStart) {
   w->AddLog("■■■■"_sj);
   QCoreApplication::processEvents();
   w->mLog->resize(400, 80);
-  EXPECT_TRUE(HasPixelOf(w->mLog->grab().toImage(), red));
+  EXPECT_TRUE(qmtest::HasPixelOf(w->mLog->grab().toImage(), red));
 
   TXlsStringGrid *g = w->ui->gdTekiyo;
   g->SetColCount(2);
@@ -144,9 +137,9 @@ TEST_F(MainViewTest, StoredFontsShowInTheirColoursFromTheStart) {
   }
   g->show();
   const QImage grid = g->viewport()->grab().toImage();
-  EXPECT_TRUE(HasPixelOf(grid.copy(g->CellRect(1, 3)), green));  // odd row: TekiyouFont
-  EXPECT_TRUE(HasPixelOf(grid.copy(g->CellRect(1, 2)), navy));   // even row: Tekiyou2Font
-  EXPECT_FALSE(HasPixelOf(grid.copy(g->CellRect(1, 2)), green));
+  EXPECT_TRUE(qmtest::HasPixelOf(grid.copy(g->CellRect(1, 3)), green));  // odd row: TekiyouFont
+  EXPECT_TRUE(qmtest::HasPixelOf(grid.copy(g->CellRect(1, 2)), navy));   // even row: Tekiyou2Font
+  EXPECT_FALSE(qmtest::HasPixelOf(grid.copy(g->CellRect(1, 2)), green));
 
   EXPECT_EQ(w->TemplateForm->gdTemplate()->palette().color(QPalette::Active, QPalette::Text), green);
   const QColor highlight = QApplication::palette().color(QPalette::Highlight);
