@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "components/QtServices.h"
 #include "engine/FillTargets.h"
@@ -11,6 +12,10 @@
 // The update gives 1 when it succeeded, else 3; the download check 2, else 3.
 int UnattendedUpdate();
 int UnattendedDownloadCheck();
+
+// A failed unattended run says on its error output what failed and what the user can do
+// (a scheduler mails it), and where its log is. Program text.
+void WriteFailures(const std::vector<std::string> &lines, const std::string &log_path);
 
 // The date and time that open and close the log of an unattended run (the system's short
 // formats).

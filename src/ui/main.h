@@ -141,6 +141,8 @@ class TfrmMain : public QMainWindow {
   // The last CheckDataUpdate could read no update page (an error status, a broken, empty
   // or stalled answer, no connection, no page in the shared folder).
   bool UpdateCheckFailed = false;
+  // What made it fail and the cause, for the error output of an unattended run.
+  std::string CheckFailure;
   // The whole unattended run of "/u" (Update) or "/r": its exit code (engine/UpdateRun.h).
   int UnattendedRun(bool Update);
 
