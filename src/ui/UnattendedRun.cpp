@@ -2,7 +2,11 @@
 
 #include <QDateTime>
 #include <QLocale>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include "components/qtext.h"
 #include "engine/AcisSvr.h"
@@ -11,6 +15,9 @@
 #include "engine/UpdateRun.h"
 #include "engine/options.h"
 #include "platform/cp932.h"
+#include "platform/fspath.h"
+
+using namespace cp932::literals;
 
 using namespace cp932::literals;
 
@@ -44,6 +51,27 @@ void WriteFailures(const std::vector<std::string> &lines, const std::string &log
   utf8 += cp932::ToUtf8("詳しくはログをご覧ください: "_sj + log_path) + "\n";
   std::fwrite(utf8.data(), 1, utf8.size(), stderr);
   std::fflush(stderr);
+}
+
+std::string WriteFailure(const std::string &folder) {
+  // The name is one that the next start removes, should this process die before it does.
+  const std::filesystem::path probe = TempBeside(FsPath(folder) / ".write");
+  const int fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+  if (fd >= 0) {
+    ::close(fd);
+    ::unlink(probe.c_str());
+    return {};
+  }
+  switch (errno) {
+    case EACCES:
+    case EPERM: return "書き込み権限がありません"_sj;
+    case EROFS: return "読み取り専用です"_sj;
+    case ENOENT:
+    case ENOTDIR: return "フォルダがありません"_sj;
+    case ENOSPC:
+    case EDQUOT: return "空き容量がありません"_sj;
+    default: return cp932::FromUtf8(std::strerror(errno));
+  }
 }
 
 std::string UpdateLogStamp() {
