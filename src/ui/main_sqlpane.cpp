@@ -74,6 +74,7 @@ void TfrmMain::ExecuteSQLEditor() {
     AddLog("DebugMode OFF");
     return;
   }
+  CompleteByochuRows();  // a statement may read the pest tab's work table
   const bool multi = DeveloperSwitch || StartsWithComment(T);
   TScriptRun run(AcisDB->Db(), multi);
   if (!multi && !IsQueryStatement(T)) {
