@@ -248,6 +248,8 @@ class TfrmMain : public QMainWindow {
   QMenu *pmSQLEdit = nullptr, *pmnSqlField = nullptr;
   QAction *mnCopySQL = nullptr, *mnCutSQL = nullptr;
   void ExecuteSQLEditor();
+  // Set by 中止 while the SQL pane's statement runs.
+  bool FSqlStopRequested = false;
   void SQLEditorStatusChange();
   void pmnSqlFieldPopup();
   void btnQueryExecClick();
