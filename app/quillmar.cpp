@@ -1,8 +1,7 @@
-// The program: one instance per user, the application titled "Quillmar", the main window
+// The program: one instance per program folder, the application titled "Quillmar", the main window
 // and its message loop; the exit code after an unattended run ("/u", "/r").
 #include <QApplication>
 
-#include <cstdio>
 #include <cstdlib>
 #include <unistd.h>
 #include <cstring>
@@ -12,6 +11,7 @@
 #include "engine/UpdateRun.h"
 #include "engine/acdb.h"
 #include "engine/options.h"
+#include "platform/cp932.h"
 #include "ui/Mutex.h"
 #include "ui/ProgramStart.h"
 #include "ui/UnattendedRun.h"
@@ -42,17 +42,23 @@ int main(int argc, char **argv) {
   if (geteuid() == 0 && Empty("QTWEBENGINE_DISABLE_SANDBOX")) setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 1);
 
   QApplication app(argc, argv);
-  TSingleInstance guard;
-  if (!guard.Acquire()) {
-    // A scheduler must not read "another instance runs" as "up to date".
-    if (unattended) std::fputs("Quillmar は実行中です。無人更新は何もせずに終了します。\n", stderr);
-    return FinalizeOptionData(unattended ? kExitOtherInstance : 0);
-  }
+  // The guard belongs to the program folder, whatever the environment's temporary folder.
+  // (It is taken before the application is named: the lock records the name the process
+  // runs under, by which a later start tells a live holder from a dead one.)
+  TSingleInstance guard(QString::fromStdString(cp932::ToUtf8(OptionData->ProgramFolder)), unattended);
+  const bool first = guard.Acquire();
+  // Without the guard (a folder that cannot be written) another instance may be at work.
+  HoldsInstanceGuard = guard.Held();
 
   SetUpApplication();
   TQtUiServices interactive;
   TUnattendedUi unattended_ui;
   SetUiServices(unattended ? static_cast<IUiServices *>(&unattended_ui) : &interactive);
+  if (!first) {
+    const int code = OtherInstanceRuns(guard.Running(), unattended);
+    SetUiServices(nullptr);
+    return FinalizeOptionData(code);
+  }
   InstallReferenceRefresh();
 
   int code;

@@ -18,6 +18,40 @@
 using namespace cp932::literals;
 namespace fs = std::filesystem;
 
+bool HoldsInstanceGuard = true;
+
+namespace {
+
+// The length of the "." + digits + ".part" at the end of name; 0 when it has none.
+std::size_t PartSuffix(const std::string &name) {
+  const std::string part = ".part";
+  if (name.size() < part.size() || name.compare(name.size() - part.size(), part.size(), part) != 0) return 0;
+  std::size_t at = name.size() - part.size();
+  const std::size_t digits_end = at;
+  while (at > 0 && name[at - 1] >= '0' && name[at - 1] <= '9') --at;
+  if (at == digits_end || at == 0 || name[at - 1] != '.') return 0;
+  return name.size() - (at - 1);
+}
+
+int RemoveStale(const std::string &folder, bool (*stale)(const fs::directory_entry &), ILogTarget *log) {
+  if (!HoldsInstanceGuard) return 0;
+  std::error_code ec;
+  std::vector<fs::path> found;
+  for (fs::directory_iterator it(FsPath(folder), ec), end; !ec && it != end; it.increment(ec))
+    if (stale(*it)) found.push_back(it->path());
+  int removed = 0;
+  for (const fs::path &p : found) {
+    std::error_code remove_error;
+    fs::remove_all(p, remove_error);
+    if (remove_error) continue;
+    ++removed;
+    if (log) log->AddLine("中断された更新の作業ファイルを削除: "_sj + FromFsPath(p.filename()));
+  }
+  return removed;
+}
+
+}  // namespace
+
 bool IsStaleBuildName(const std::string &name) {
   std::string rest;
   for (const char *base : {".acis.db.", ".spec.db."})
@@ -33,19 +67,29 @@ bool IsStaleBuildName(const std::string &name) {
 }
 
 int RemoveStaleBuildFiles(const std::string &db_folder, ILogTarget *log) {
-  std::error_code ec;
-  std::vector<fs::path> stale;
-  for (fs::directory_iterator it(FsPath(db_folder), ec), end; !ec && it != end; it.increment(ec))
-    if (IsStaleBuildName(it->path().filename().string())) stale.push_back(it->path());
-  int removed = 0;
-  for (const fs::path &p : stale) {
-    std::error_code remove_error;
-    fs::remove_all(p, remove_error);
-    if (remove_error) continue;
-    ++removed;
-    if (log) log->AddLine("中断された更新の作業ファイルを削除: "_sj + FromFsPath(p.filename()));
-  }
-  return removed;
+  return RemoveStale(db_folder, [](const fs::directory_entry &e) { return IsStaleBuildName(e.path().filename().string()); },
+                     log);
+}
+
+bool IsStaleDataName(const std::string &name) {
+  // "." + a name of at least one character + "." + digits + ".part"
+  const std::size_t suffix = PartSuffix(name);
+  return suffix > 0 && name[0] == '.' && name.size() > suffix + 1;
+}
+
+int RemoveStaleDataFiles(const std::string &data_folder, ILogTarget *log) {
+  return RemoveStale(
+      data_folder,
+      [](const fs::directory_entry &e) {
+        std::error_code ec;
+        return e.is_regular_file(ec) && !e.is_symlink(ec) && IsStaleDataName(e.path().filename().string());
+      },
+      log);
+}
+
+void RemoveStaleUpdateFiles(ILogTarget *log) {
+  RemoveStaleBuildFiles(OptionData->DbFolder, log);
+  RemoveStaleDataFiles(OptionData->DownloadFolder, log);
 }
 
 // ---------------------------------------------------------------- the update run

@@ -21,15 +21,31 @@
 class TAcisDB;
 class TAcisSvr;
 
+// Whether this process holds the single-instance guard of its program folder (the program
+// sets it at start). Without the guard another instance may be writing the files that look
+// left behind, so the removals below leave everything alone.
+extern bool HoldsInstanceGuard;
+
 // Removes the files and folders of killed builds and unpacks from the database folder:
 // ".acis.db.<number>.part" and ".spec.db.<number>.part" with their "-journal", "-wal" and
-// "-shm" companions, and nothing else. Only the instance that holds the single-instance
-// guard may call it, since another running instance could be writing them. Each removal
-// is logged (when there is a log); the number removed is returned.
+// "-shm" companions, and nothing else. Each removal is logged (when there is a log); the
+// number removed is returned.
 int RemoveStaleBuildFiles(const std::string &db_folder, ILogTarget *log);
 
 // True for a name of that pattern.
 bool IsStaleBuildName(const std::string &name);
+
+// Removes from the data folder the files that a killed download, copy or unpack was
+// writing: "." + the file's name + "." + a number + ".part", plain files only, nothing else.
+// Logged and counted as above.
+int RemoveStaleDataFiles(const std::string &data_folder, ILogTarget *log);
+
+// True for a name of that pattern.
+bool IsStaleDataName(const std::string &name);
+
+// What a killed update left in the database and data folders goes; for the start of the
+// program and of an unattended run.
+void RemoveStaleUpdateFiles(ILogTarget *log);
 
 // The exit codes of the unattended runs ("/u" update, "/r" download check).
 enum TUnattendedExit : int {

@@ -114,7 +114,12 @@ class TAcisDB {
                         bool UseDeployIdsaku = false);
   // The codes of the crops that name one of the crops or belong to one of them (through
   // the auxiliary crop table) as "'code|code'", "'^$'" when none; Flag has no effect.
-  std::string IdSakuRegexpLineTest(const std::string &Crops, bool Flag = false);
+  // The names of Crops that are also in UpperOnly (comma text) entered the list only as
+  // upper groups of a picked crop: each of them selects its own entry, and its qualified
+  // entries (the group's name with a bracketed condition) that exclude none of the crops,
+  // never the other crops filed under it.
+  std::string IdSakuRegexpLineTest(const std::string &Crops, bool Flag = false,
+                                   const std::string &UpperOnly = std::string());
   // True when the crop is a deciduous fruit tree of the fruit group.
   bool IsRakuyokaju(const std::string &Name);
   // Adds to Except the codes of the deciduous-fruit sub-entries that the crops do not ask for.

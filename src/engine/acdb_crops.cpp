@@ -406,18 +406,47 @@ void TAcisDB::IdSakuRegexpLine(const std::string &Crops, bool MatchByPattern,
   }
 }
 
-std::string TAcisDB::IdSakuRegexpLineTest(const std::string &Crops, bool /*Flag*/) {
+namespace {
+
+// The condition on the crop master (joined with the auxiliary crop table) of a crop search.
+// A picked crop brings the crops filed under it; a name that came in only as the upper group
+// of a picked crop brings its own entry, and the entries of the group that exclude some crops
+// when they exclude none of the searched ones, but never the other crops filed under it (a
+// grower of トマト wants the uses registered for 野菜類, not those of every vegetable). An entry
+// that names the crops it includes comes in when it names one of them.
+std::string CropSearchCondition(const std::string &Crops, const std::string &UpperOnly) {
+  const std::string all = CropRegexLiteral(Crops, ':', false);
+  std::vector<std::string> picked, groups;
+  const std::vector<std::string> upper = SplitDelimitedText(UpperOnly);
+  for (const std::string &name : SplitDelimitedText(Crops))
+    (std::find(upper.begin(), upper.end(), name) == upper.end() ? picked : groups).push_back(name);
+  if (groups.empty())
+    return JoinLines({
+        "\"、\"||concat(\"、\",sakumotsu,shozoku)||\"、\" regexp "_sj + all,
+        "and nozoku not regexp " + all,
+        "or fukumu regexp " + all,
+    });
+  const std::string own = CropRegexLiteral(JoinCommaText(groups), ':', false);
+  std::vector<std::string> lines;
+  if (!picked.empty())
+    lines.push_back("(\"、\"||concat(\"、\",sakumotsu,shozoku)||\"、\" regexp "_sj +
+                    CropRegexLiteral(JoinCommaText(picked), ':', false) + " and nozoku not regexp " + all + ") or");
+  lines.push_back("fukumu regexp " + all);
+  lines.push_back("or \"、\"||sakumotsu||\"、\" regexp "_sj + own);
+  lines.push_back("or ifnull(nozoku,'') != '' and \"、\"||re_replace('[(（].*$',sakumotsu,'')||\"、\" regexp "_sj + own +
+                  " and nozoku not regexp " + all);
+  return JoinLines(lines);
+}
+
+}  // namespace
+
+std::string TAcisDB::IdSakuRegexpLineTest(const std::string &Crops, bool /*Flag*/, const std::string &UpperOnly) {
   if (DebugMode) Log("---- acdb: IdSakuRegexpLine test ----");
   std::string result;
   try {
-    const std::string s = CropRegexLiteral(Crops, ':', false);
-    if (DebugMode) Log("s -> " + s);
-    const std::string where = JoinLines({
-        " from m_sakumotsu left join sakuhojo using(idsaku) where",
-        "\"、\"||concat(\"、\",sakumotsu,shozoku)||\"、\" regexp "_sj + s,
-        "and nozoku not regexp " + s,
-        "or fukumu regexp " + s,
-    });
+    if (DebugMode) Log("s -> " + CropRegexLiteral(Crops, ':', false));
+    const std::string where =
+        " from m_sakumotsu left join sakuhojo using(idsaku) where" + kCrLf + CropSearchCondition(Crops, UpperOnly);
     const std::string sql = "select ifnull(concat(\"|\",idsaku),\"^$\")" + where;
     if (DebugMode) Log(sql);
     if (!ExecQuery(sql)) return result;

@@ -9,6 +9,7 @@
 #include <QToolTip>
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
+#include <algorithm>
 #include <memory>
 
 #include "components/CheckTreeView.h"
@@ -60,6 +61,43 @@ std::string UniqueCommaText(const std::string &Collected) {
     if (!seen) taken.push_back(*it);
   }
   return JoinCommaText(std::vector<std::string>(taken.rbegin(), taken.rend()));
+}
+
+void TCropPicks::Append(const std::string &Names) {
+  if (!Names.empty()) FCollected += (FCollected.empty() ? "" : ",") + Names;
+}
+
+void TCropPicks::Pick(const std::string &Names) {
+  Append(Names);
+  for (const std::string &name : SplitDelimitedText(Names)) FPicked.push_back(name);
+}
+
+void TCropPicks::AddUpper(const std::string &Of, const std::string &Groups) {
+  const std::vector<std::string> held = SplitDelimitedText(FCollected);
+  const bool shown = std::find(held.begin(), held.end(), Of) != held.end();
+  FPicked.push_back(Of);
+  if (Groups.empty()) return;
+  Append(Groups);
+  const std::vector<std::string> names = SplitDelimitedText(Groups);
+  if (!shown && std::find(names.begin(), names.end(), Of) == names.end()) FPicked.push_back(names.front());
+  for (const std::string &name : names) FUpper.push_back(name);
+}
+
+std::string TCropPicks::UpperOnly() const {
+  std::vector<std::string> out;
+  for (const std::string &name : FUpper)
+    if (std::find(FPicked.begin(), FPicked.end(), name) == FPicked.end() &&
+        std::find(out.begin(), out.end(), name) == out.end())
+      out.push_back(name);
+  return JoinCommaText(out);
+}
+
+std::string UpperOnlyIn(const std::string &UpperOnly, const std::string &Names) {
+  const std::vector<std::string> held = SplitDelimitedText(Names);
+  std::vector<std::string> out;
+  for (const std::string &name : SplitDelimitedText(UpperOnly))
+    if (std::find(held.begin(), held.end(), name) != held.end()) out.push_back(name);
+  return JoinCommaText(out);
 }
 
 std::unique_ptr<TSakumotsu> CropRecordFromRow(const TSQLiteTbl &Row) {
@@ -115,26 +153,27 @@ TSakumotsu *CropItemRecord(const QTreeWidgetItem *Item) {
 
 std::string CheckedCropsText(const QTreeWidget *List, bool Upper,
                              const std::function<std::string(const TSakumotsu &)> &Own,
-                             const std::function<void(const std::string &)> &Trace) {
+                             const std::function<void(const std::string &)> &Trace, std::string *UpperOnly) {
   if (!AcisDB) return std::string();
-  std::string collected;
-  auto append = [&collected](const std::string &text) {
-    if (!text.empty()) collected += (collected.empty() ? "" : ",") + text;
-  };
+  TCropPicks picks;
   for (int i = 0; i < List->topLevelItemCount(); ++i) {
     const QTreeWidgetItem *item = List->topLevelItem(i);
     const TSakumotsu *rec = CropItemRecord(item);
     if (!rec || item->checkState(0) != Qt::Checked) continue;
     if (Upper) {
       const std::string up = AcisDB->UpperGroup(rec->sakumotsu);
-      append(up.empty() ? rec->sakumotsu : up);
-      if (Trace) Trace(collected);
+      if (up.empty())
+        picks.Pick(rec->sakumotsu);
+      else
+        picks.AddUpper(rec->sakumotsu, up);
+      if (Trace) Trace(picks.Collected());
     } else {
-      append(Own(*rec));
-      if (rec->toroku == 2) append(AcisDB->UpperGroup(rec->sakumotsu));
+      picks.Pick(Own(*rec));
+      if (rec->toroku == 2) picks.AddUpper(rec->sakumotsu, AcisDB->UpperGroup(rec->sakumotsu));
     }
   }
-  return UniqueCommaText(collected);
+  if (UpperOnly) *UpperOnly = picks.UpperOnly();
+  return picks.Text();
 }
 
 std::string CropSearchTerm(const std::string &Input) { return NormalizeCropList(Input); }

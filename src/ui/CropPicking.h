@@ -23,6 +23,36 @@ class QTreeWidgetItem;
 // last occurrence, as comma text.
 std::string UniqueCommaText(const std::string &Collected);
 
+// The names a picker collects, in order: the crops the user picked and the upper groups
+// added for them. The search widens a picked crop to the crops filed under it, and takes an
+// added upper group by its own entry only; a name the user picked keeps its widening even
+// when it is also the upper group of another pick.
+class TCropPicks {
+ public:
+  // Names (comma text) the user picked.
+  void Pick(const std::string &Names);
+  // The upper groups (comma text, as UpperGroup gives them, the deepest first) added for the
+  // picked crop Of; nothing is added when there are none. When neither the groups nor the
+  // names collected before hold the crop itself (a crop registered only through its
+  // groups), the deepest group stands for the pick and keeps its widening, so that the
+  // crops filed under the pick still come in.
+  void AddUpper(const std::string &Of, const std::string &Groups);
+  // Every collected name once, at the place of its last occurrence, as comma text.
+  std::string Text() const { return UniqueCommaText(FCollected); }
+  // The collected so far, as collected.
+  const std::string &Collected() const { return FCollected; }
+  // The added upper groups the user did not pick, as comma text.
+  std::string UpperOnly() const;
+
+ private:
+  void Append(const std::string &Names);
+  std::string FCollected;
+  std::vector<std::string> FPicked, FUpper;
+};
+
+// The names of UpperOnly (comma text) that the comma text Names still holds.
+std::string UpperOnlyIn(const std::string &UpperOnly, const std::string &Names);
+
 // The crop record of the current row of a crop query (columns class, idsaku, toroku,
 // harvested part, name, other names and the seventh column as the group name).
 std::unique_ptr<TSakumotsu> CropRecordFromRow(const TSQLiteTbl &Row);
@@ -38,10 +68,12 @@ TSakumotsu *CropItemRecord(const QTreeWidgetItem *Item);
 // The picks of the checked crop search items as unique comma text: with Upper each crop's
 // upper group (the name itself when it has none); otherwise Own of the crop, followed for
 // a crop registered through an upper group by that group. Trace (when set) gets the text
-// collected so far after each upper-group pick.
+// collected so far after each upper-group pick; UpperOnly (when set) gets the added upper
+// groups the user did not pick (TCropPicks).
 std::string CheckedCropsText(const QTreeWidget *List, bool Upper,
                              const std::function<std::string(const TSakumotsu &)> &Own,
-                             const std::function<void(const std::string &)> &Trace = nullptr);
+                             const std::function<void(const std::string &)> &Trace = nullptr,
+                             std::string *UpperOnly = nullptr);
 
 // The search term of the name search: the input as a normalised comma list of reading
 // keys, with single quotes doubled so that it stays one SQL literal.

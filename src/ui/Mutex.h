@@ -1,7 +1,13 @@
-// The single-instance guard: one Quillmar runs per user at a time. The first process holds
-// a lock file named after the guard and listens on a local socket of the same name; a later
-// start finds the lock held, asks the running process (through the socket) to bring its main
-// window forward, and ends without touching the settings.
+// The single-instance guard: one Quillmar runs on a program folder at a time. The first
+// process holds a lock file in the program folder and listens on a local socket named after
+// that folder; a later start finds the lock held, knocks on the socket and ends without
+// touching the settings. The running process answers the knock at once with what it is
+// doing (its window, or an unattended run) and, when it has a window, brings it forward.
+//
+// Both the lock and the socket belong to the folder, not to the environment: two starts
+// with different temporary folders still meet. A program folder that cannot be written
+// holds no lock; the program then runs without the guard, as it does when the guard
+// cannot be made at all: such a process cannot write any file of the folder either.
 #pragma once
 
 #include <QObject>
@@ -10,8 +16,9 @@
 #include <memory>
 
 class QLockFile;
-class QLocalServer;
+class QThread;
 class QWidget;
+class TKnockServer;
 
 // The program's guard name.
 inline constexpr const char *kMutexName = "mtxQuillmar";
@@ -20,15 +27,30 @@ class TSingleInstance : public QObject {
   Q_OBJECT
 
  public:
-  explicit TSingleInstance(const QString &name = QString::fromLatin1(kMutexName), QObject *parent = nullptr);
+  // What the process that holds the guard is doing, as a later start learns it.
+  enum TRunning {
+    RunningUnknown,     // no answer (it ended meanwhile, or is not listening)
+    RunningWindow,      // the program with its window
+    RunningUnattended,  // an unattended update or download check
+  };
+
+  // The guard of the program folder folder (a local path). An unattended process tells
+  // later starts so when they knock.
+  explicit TSingleInstance(const QString &folder, bool unattended = false,
+                           const QString &name = QString::fromLatin1(kMutexName), QObject *parent = nullptr);
   // Releases the guard when this process holds it.
   ~TSingleInstance() override;
 
   // True when this process is the first: the guard is now held and the process listens for
   // later starts. False when another process holds it; that process has been asked to bring
-  // its main window forward. A guard that cannot be made at all lets the program run.
+  // its main window forward, and Running() tells what it answered. A guard that cannot be
+  // made (a folder that cannot be written) lets the program run.
   bool Acquire();
   bool Held() const { return held_; }
+  TRunning Running() const { return running_; }
+
+  // The lock file of the guard.
+  QString LockPath() const;
 
   // Called in the first process with the main window that was brought forward (or null when
   // none was found) each time a later start knocked; for tests and traces.
@@ -40,9 +62,15 @@ class TSingleInstance : public QObject {
 
  private:
   void Knocked();
+  QString SocketName() const;
 
-  QString name_;
+  QString folder_, name_;
+  bool unattended_;
   std::unique_ptr<QLockFile> lock_;
-  std::unique_ptr<QLocalServer> server_;
+  // The socket is served by a thread of its own, so that a knock is answered at once even
+  // while this process is busy (an unattended run never returns to its event loop).
+  std::unique_ptr<QThread> thread_;
+  TKnockServer *server_ = nullptr;
   bool held_ = false;
+  TRunning running_ = RunningUnknown;
 };

@@ -214,7 +214,10 @@ void TfraSakumotsuBase::Log(const std::string &Line) const {
   if (FLogMemo) FLogMemo->AddLine(Line);
 }
 
-void TfraSakumotsuBase::SetTarget(const std::string &Text) { TargetEdit()->setText(ToQ(Text)); }
+void TfraSakumotsuBase::SetTarget(const std::string &Text, const std::string &UpperOnly) {
+  (FMainMode ? FSakumotsuUpperOnly : FKinsetsuSakumotsuUpperOnly) = UpperOnlyIn(UpperOnly, Text);
+  TargetEdit()->setText(ToQ(Text));
+}
 
 // ---- fills
 
@@ -327,8 +330,8 @@ void TfraSakumotsuBase::CollectTreeChecks() {
     if (rec && rec->toroku == 0) ui->tvSakumotsu->SetNodeChecked(node, false);
     if (ui->tvSakumotsu->GetChecked(node)) names.emplace_back(TCheckTreeView::Caption(node), rec);
   }
-  std::string collected;
-  for (const auto &n : names) collected += (collected.empty() ? "" : ",") + n.first;
+  TCropPicks picks;
+  for (const auto &n : names) picks.Pick(n.first);
   for (const auto &[name, rec] : names) {
     const int status = rec ? rec->toroku : -1;
     if (DebugMode) {
@@ -337,13 +340,12 @@ void TfraSakumotsuBase::CollectTreeChecks() {
       Log(IsRakuyokaju(rec) ? "IsRakuyokaju -> true" : "IsRakuyokaju -> false");
     }
     if (!upper && status != 2) continue;
-    const std::string up = AcisDB->UpperGroup(name);
-    if (!up.empty()) collected += "," + up;
-    if (DebugMode) Log("flgUpper==> tmpsk -> " + collected);
+    picks.AddUpper(name, AcisDB->UpperGroup(name));
+    if (DebugMode) Log("flgUpper==> tmpsk -> " + picks.Collected());
   }
-  if (DebugMode) Log("tmpsk -> " + collected);
-  FTreeSelection = UniqueCommaText(collected);
-  SetTarget(FTreeSelection);
+  if (DebugMode) Log("tmpsk -> " + picks.Collected());
+  FTreeSelection = picks.Text();
+  SetTarget(FTreeSelection, picks.UpperOnly());
 }
 
 void TfraSakumotsuBase::lvSakumotsuCheck() {
@@ -353,8 +355,10 @@ void TfraSakumotsuBase::lvSakumotsuCheck() {
   if (DebugMode) Log("上位グループ検索開始-----"_sj);
   std::function<void(const std::string &)> trace;
   if (DebugMode) trace = [this](const std::string &text) { Log("tmpsk -> " + text); };
-  SetTarget(CheckedCropsText(ui->lvSakumotsu, ui->actCheckUpperList->isChecked(),
-                             [](const TSakumotsu &crop) { return crop.sakumotsu; }, trace));
+  std::string upperOnly;
+  const std::string text = CheckedCropsText(ui->lvSakumotsu, ui->actCheckUpperList->isChecked(),
+                                            [](const TSakumotsu &crop) { return crop.sakumotsu; }, trace, &upperOnly);
+  SetTarget(text, upperOnly);
 }
 
 // ---- crop-group and CVO tables
@@ -372,9 +376,14 @@ void TfraSakumotsuBase::lvBeppyo1Click() {
 
 void TfraSakumotsuBase::lvBeppyo1DblClick() {
   QTreeWidgetItem *row = ui->lvBeppyo1->currentItem();
-  std::string name = row ? FromQ(row->text(3)) : std::string();
-  if (!name.empty() && ui->tbUpperB->isChecked() && AcisDB) name = AcisDB->UpperGroup(name);
-  SetTarget(name);
+  const std::string name = row ? FromQ(row->text(3)) : std::string();
+  if (!name.empty() && ui->tbUpperB->isChecked() && AcisDB) {
+    TCropPicks picks;
+    picks.AddUpper(name, AcisDB->UpperGroup(name));
+    SetTarget(picks.Text(), picks.UpperOnly());
+  } else {
+    SetTarget(name);
+  }
   emit OnBeppyo1DblClick();
 }
 
@@ -521,12 +530,14 @@ void TfraSakumotsuBase::eSakumotsuChange() {
   FtbKinsetsu->setEnabled(!text.empty());
   ui->eKinsetsuSakumotsu->setEnabled(!text.empty());
   FSakumotsu = text;
+  FSakumotsuUpperOnly = UpperOnlyIn(FSakumotsuUpperOnly, text);
   ui->eSakumotsu->setToolTip(ToQ(text));
   emit OnSakumotsuChange();
 }
 
 void TfraSakumotsuBase::eKinsetsuSakumotsuChange() {
   FKinsetsuSakumotsu = FromQ(ui->eKinsetsuSakumotsu->text());
+  FKinsetsuSakumotsuUpperOnly = UpperOnlyIn(FKinsetsuSakumotsuUpperOnly, FKinsetsuSakumotsu);
   ui->eKinsetsuSakumotsu->setToolTip(ToQ(FKinsetsuSakumotsu));
   emit OnKinsetsuSakumotsuChange();
 }

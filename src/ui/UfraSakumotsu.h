@@ -39,6 +39,10 @@ class TfraSakumotsuBase : public QFrame {
   // The texts of the main-crop and the adjacent-crop edit, as their change handlers kept them.
   const std::string &Sakumotsu() const { return FSakumotsu; }
   const std::string &KinsetsuSakumotsu() const { return FKinsetsuSakumotsu; }
+  // The names of each edit that the frame added only as upper groups of a pick (comma text),
+  // as long as the edit still holds them; the search takes them by their own entry only.
+  const std::string &SakumotsuUpperOnly() const { return FSakumotsuUpperOnly; }
+  const std::string &KinsetsuSakumotsuUpperOnly() const { return FKinsetsuSakumotsuUpperOnly; }
   // The last comma text made from the tree's checks.
   const std::string &TreeSelection() const { return FTreeSelection; }
   bool ForwardMatch() const { return FForwardMatch; }
@@ -115,7 +119,8 @@ class TfraSakumotsuBase : public QFrame {
   void SetMode(bool Main);
   void UncheckTree();
   void SetAllListChecks(bool On);
-  void SetTarget(const std::string &Text);
+  // The text into the target edit, with the names of it that came in only as upper groups.
+  void SetTarget(const std::string &Text, const std::string &UpperOnly = std::string());
   void FreeSearchRecords();
 
   std::unique_ptr<Ui::fraSakumotsuBase> ui;
@@ -129,6 +134,8 @@ class TfraSakumotsuBase : public QFrame {
   std::string FTreeSelection;
   std::string FSakumotsu;
   std::string FKinsetsuSakumotsu;
+  std::string FSakumotsuUpperOnly;
+  std::string FKinsetsuSakumotsuUpperOnly;
   QTreeWidgetItem *FHintNode = nullptr;
   ILogTarget *FLogMemo = nullptr;
   bool FOwnsList = false;

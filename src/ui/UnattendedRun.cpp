@@ -2,12 +2,19 @@
 
 #include <QDateTime>
 #include <QLocale>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include "components/qtext.h"
 #include "engine/UiServices.h"
 #include "engine/UpdateRun.h"
 #include "platform/cp932.h"
+#include "platform/fspath.h"
+
+using namespace cp932::literals;
 
 namespace {
 
@@ -24,6 +31,27 @@ int RunWithoutWindow(int (*step)(TUpdateRun &)) {
 int UnattendedUpdate() { return RunWithoutWindow(&RunUnattendedUpdate); }
 
 int UnattendedDownloadCheck() { return RunWithoutWindow(&RunUnattendedDownloadCheck); }
+
+std::string WriteFailure(const std::string &folder) {
+  // The name is one that the next start removes, should this process die before it does.
+  const std::filesystem::path probe = TempBeside(FsPath(folder) / ".write");
+  const int fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+  if (fd >= 0) {
+    ::close(fd);
+    ::unlink(probe.c_str());
+    return {};
+  }
+  switch (errno) {
+    case EACCES:
+    case EPERM: return "書き込み権限がありません"_sj;
+    case EROFS: return "読み取り専用です"_sj;
+    case ENOENT:
+    case ENOTDIR: return "フォルダがありません"_sj;
+    case ENOSPC:
+    case EDQUOT: return "空き容量がありません"_sj;
+    default: return cp932::FromUtf8(std::strerror(errno));
+  }
+}
 
 std::string UpdateLogStamp() {
   QLocale locale = QLocale::system();

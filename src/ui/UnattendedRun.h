@@ -12,6 +12,11 @@
 int UnattendedUpdate();
 int UnattendedDownloadCheck();
 
+// Empty when a file can be made in folder (program text); else the reason it cannot, as the
+// user reads it. Tried by making one, so that permissions, a read-only mount and a missing
+// folder all show.
+std::string WriteFailure(const std::string &folder);
+
 // The date and time that open and close the log of an unattended run (the system's short
 // formats).
 std::string UpdateLogStamp();

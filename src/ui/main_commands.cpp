@@ -142,6 +142,9 @@ void TfrmMain::RunLookup(const TLookupItem &Item) {
 }
 
 void TfrmMain::ConnectTemplatePane() {
+  // The pane holds a browser view, whose engine an unattended run never needs: started, it
+  // only writes its start-up complaints to the error output of every scheduled run.
+  if (AutoUpdateSwitch || DownloadCheckSwitch) return;
   TemplateForm = new TfrmTemplate(this);
   TemplateForm->setObjectName("frmTemplate");
   TemplateForm->setFont(font());

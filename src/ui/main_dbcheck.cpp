@@ -4,6 +4,7 @@
 
 #include <QComboBox>
 #include <QStatusBar>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 
@@ -50,8 +51,8 @@ std::string ErrorLine(const std::string &operation, const std::exception &e) {
 
 int TfrmMain::CheckDatabaseState() {
   UpdateCheckFailed = false;
-  // What an interrupted update left behind goes first; this instance holds the guard.
-  RemoveStaleBuildFiles(OptionData->DbFolder, mLog);
+  // What an interrupted update left behind goes first, when no other instance runs.
+  RemoveStaleUpdateFiles(mLog);
   if (!fs::exists(FsPath(DbFile("acis.db")))) return 5;
   if (OptionData->DownSite == 3 || OptionData->DownSite == 4) return 6;
   if (!AcisDB) {
@@ -293,7 +294,7 @@ void TfrmMain::GUIStart(int State) {
 }
 
 void TfrmMain::SharedFolderStart() {
-  RemoveStaleBuildFiles(OptionData->DbFolder, mLog);
+  RemoveStaleUpdateFiles(mLog);
   AddLog("共有フォルダデータ更新確認"_sj);
   AddLog(OptionData->dirLAN);
   auto open = [this] {
@@ -391,15 +392,38 @@ void TfrmMain::actCheckUpdateExecute() {
 
 int TfrmMain::UnattendedRun(bool Update) {
   TUnattendedUi::TLogScope log_scope(mLog);
-  const int state = CheckDatabaseState();
-  if (UpdateCheckFailed) {
-    // A check that could not read the source's page is a failure, never "up to date".
+  const std::string log_folder = Update ? OptionData->DbFolder : OptionData->DownloadFolder;
+  // The log of a run that ended before the update could start: the lines so far between
+  // the run's first and last lines.
+  auto save_failed_run = [&] {
     std::vector<std::string> lines;
     lines.push_back((Update ? "データ更新開始:"_sj : "ダウンロード更新確認開始:"_sj) + UpdateLogStamp());
     for (const std::string &l : mLog->Lines()) lines.push_back(l);
     if (Update) lines.push_back("データ更新中止!"_sj);
     lines.push_back((Update ? "データ更新完了:"_sj : "ダウンロード更新確認終了:"_sj) + UpdateLogStamp());
-    SaveUpdateLog(Update ? DbFile("autoupdate.log") : JoinPath(OptionData->DownloadFolder, "autodown.log"), lines);
+    SaveUpdateLog(JoinPath(log_folder, Update ? "autoupdate.log" : "autodown.log"), lines);
+  };
+  // A folder the run has to write in that cannot be written fails it before anything is
+  // fetched: said on the error output, which a scheduler passes on, and in the log when the
+  // log's own folder can be written.
+  std::vector<std::string> folders{OptionData->DownloadFolder};
+  if (Update) folders.insert(folders.begin(), OptionData->DbFolder);
+  for (const std::string &folder : folders) {
+    const std::string why = WriteFailure(folder);
+    if (why.empty()) continue;
+    const std::string line = folder + " に書き込めません("_sj + why + ")。"_sj +
+                             "フォルダの書き込み権限を確認するか、書き込めるフォルダを環境変数 QUILLMAR_HOME に指定してください。"_sj;
+    std::fputs((cp932::ToUtf8(line) + "\n").c_str(), stderr);
+    if (folder != log_folder && WriteFailure(log_folder).empty()) {
+      AddLog(line);
+      save_failed_run();
+    }
+    return kExitFailed;
+  }
+  const int state = CheckDatabaseState();
+  if (UpdateCheckFailed) {
+    // A check that could not read the source's page is a failure, never "up to date".
+    save_failed_run();
     return kExitFailed;
   }
   if (state == 3) return kExitUpToDate;

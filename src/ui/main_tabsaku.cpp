@@ -95,7 +95,9 @@ std::string TfrmMain::QuerySakumotsu2(const std::string &IdSakuExpr) {
 }
 
 std::string TfrmMain::QuerySakumotsuKinsetsu(const std::string &IdSakuExpr) {
-  return SakumotsuKinsetsuScript(IdSakuExpr, AcisDB->IdSakuRegexpLineTest(KinsetsuNames));
+  return SakumotsuKinsetsuScript(
+      IdSakuExpr,
+      AcisDB->IdSakuRegexpLineTest(KinsetsuNames, false, ui->fraSakumotsu->KinsetsuSakumotsuUpperOnly()));
 }
 
 void TfrmMain::SearchSakumotsu() {
@@ -106,7 +108,9 @@ void TfrmMain::SearchSakumotsu() {
   SakumotsuNames = ui->fraSakumotsu->Sakumotsu();
   KinsetsuNames = ui->fraSakumotsu->KinsetsuSakumotsu();
   if (SakumotsuNames.empty()) return;
-  const std::string expr = AcisDB->IdSakuRegexpLineTest(SakumotsuNames);
+  // The upper groups the frame added for a pick stand for their own entries only.
+  const std::string upperOnly = ui->fraSakumotsu->SakumotsuUpperOnly();
+  const std::string expr = AcisDB->IdSakuRegexpLineTest(SakumotsuNames, false, upperOnly);
   if (expr.empty()) return;  // the crop query failed and has said so
   if (expr == "''") {
     UiServices().MessageBox("選択した検索条件に矛盾があるためデータを取得できません。"_sj, "Quillmar",
@@ -138,7 +142,7 @@ void TfrmMain::SearchSakumotsu() {
     if (DebugMode) {
       try {
         AddLog("IdSakuRegexpLine(" + SakumotsuNames + ")");
-        AddLog(AcisDB->IdSakuRegexpLineTest(SakumotsuNames));
+        AddLog(AcisDB->IdSakuRegexpLineTest(SakumotsuNames, false, upperOnly));
         AddLog("-- end --");
         AddLog("-- end --");
       } catch (const std::exception &e) {

@@ -128,6 +128,42 @@ TEST_F(CropQueries, SearchExpressionsSelectTheCropAndWhatBelongsToIt) {
   EXPECT_TRUE(ui_.reports.empty());
 }
 
+TEST_F(CropQueries, UpperGroupsAddedForAPickSelectTheirOwnEntriesOnly) {
+  struct Case {
+    const char *crops, *upperOnly;
+    Names selected;
+  } cases[] = {
+      // The groups of トマト bring their own entries, never なす, ピーマン or the cabbages.
+      {"トマト,なす科野菜,野菜類", "なす科野菜,野菜類",
+       {"トマト", "ミニトマト", "ミニトマト(施設栽培)", "ミニトマト(養液栽培)", "なす科野菜", "野菜類"}},
+      // Picked by the user, a group still brings every crop filed under it.
+      {"トマト,なす科野菜", "",
+       {"トマト", "ミニトマト", "ミニトマト(施設栽培)", "ミニトマト(養液栽培)", "なす科野菜", "なす", "ピーマン"}},
+      {"トマト,なす科野菜,野菜類", "野菜類",
+       {"トマト", "ミニトマト", "ミニトマト(施設栽培)", "ミニトマト(養液栽培)", "なす科野菜", "なす", "ピーマン",
+        "野菜類"}},
+      // The cross group 落葉果樹 of りんご: its entry that excludes なし applies to りんご, the
+      // one that names りんご as well; なし and もも stay out.
+      {"りんご,仁果類,果樹類,落葉果樹", "仁果類,果樹類,落葉果樹",
+       {"りんご", "仁果類", "果樹類", "落葉果樹", "落葉果樹(りんご、なし、もも)", "落葉果樹(なしを除く)"}},
+      {"なし,仁果類,果樹類,落葉果樹", "仁果類,果樹類,落葉果樹",
+       {"なし", "仁果類", "果樹類", "落葉果樹", "落葉果樹(りんご、なし、もも)"}},
+      {"みかん,かんきつ,果樹類", "かんきつ,果樹類",
+       {"みかん", "温州みかん", "早生温州みかん", "極早生温州みかん(施設栽培)", "かんきつ", "かんきつ(なつみかんを除く)",
+        "果樹類"}},
+      {"なつみかん,かんきつ,果樹類", "かんきつ,果樹類", {"なつみかん", "かんきつ", "果樹類"}},
+      // Only groups; a name of the list of groups that the crops do not hold changes nothing.
+      {"なす科野菜,野菜類", "なす科野菜,野菜類", {"なす科野菜", "野菜類"}},
+      {"トマト", "野菜類", {"トマト", "ミニトマト", "ミニトマト(施設栽培)", "ミニトマト(養液栽培)"}},
+  };
+  for (const auto &c : cases) {
+    const std::string e = db_->IdSakuRegexpLineTest(S(c.crops), false, S(c.upperOnly));
+    EXPECT_EQ(Selected(e), c.selected) << c.crops << " / " << c.upperOnly << " -> " << U(e);
+  }
+  EXPECT_TRUE(ui_.boxes.empty());
+  EXPECT_TRUE(ui_.reports.empty());
+}
+
 TEST_F(CropQueries, DeployIdsakuSelectsTheCropItsUpperGroupsAndItsExtraEntries) {
   struct Case {
     const char *names;

@@ -63,6 +63,57 @@ TEST(UpdateRun, StaleBuildFilesAndNothingElseAreRemoved) {
   EXPECT_EQ(RemoveStaleBuildFiles((dir / "none").string(), nullptr), 0);
 }
 
+// What a killed download, copy or unpack was writing in the data folder goes, and nothing
+// else; while another instance may be running, nothing at all.
+TEST(UpdateRun, StaleDataFilesAndNothingElseAreRemoved) {
+  qmtest::TempDir dir;
+  struct Case {
+    const char *name;
+    bool folder;
+    bool stale;
+  } cases[] = {
+      {".登録適用部一.csv.3141592653.part", false, true},  // a killed unpack
+      {".update2.htm.17.part", false, true},              // a killed fetch of the page
+      {".toroku.zip.0.part", false, true},
+      {".acis.db.5.part", false, true},      // a data folder that is also the database folder
+      {"登録適用部一.csv", false, false},
+      {"update2.htm", false, false},
+      {"autodown.log", false, false},
+      {"report.part", false, false},         // a browser's partial download
+      {".report.part", false, false},        // no number
+      {"..12.part", false, false},           // no name
+      {".x.12a.part", false, false},
+      {"x.csv.12.part", false, false},       // not hidden: not ours
+      {".x.csv.12.part.bak", false, false},
+      {".x.csv.12.part-journal", false, false},
+      {".unpacked.12.part", true, false},    // only files are ours here
+  };
+  for (const Case &c : cases) {
+    if (!c.folder) {
+      EXPECT_EQ(IsStaleDataName(cp932::FromUtf8(c.name)), c.stale) << c.name;
+    }
+    if (c.folder)
+      fs::create_directories(dir / c.name);
+    else
+      qmtest::WriteFile(dir / c.name, "x");
+  }
+  int stale = 0;
+  for (const Case &c : cases) stale += c.stale;
+  {
+    // Held by another instance: its files may be in the making.
+    const bool saved = HoldsInstanceGuard;
+    HoldsInstanceGuard = false;
+    EXPECT_EQ(RemoveStaleDataFiles(dir.str(), nullptr), 0);
+    HoldsInstanceGuard = saved;
+    for (const Case &c : cases) EXPECT_TRUE(fs::exists(dir / c.name)) << c.name;
+  }
+  qmtest::LogLines log;
+  EXPECT_EQ(RemoveStaleDataFiles(cp932::FromUtf8(dir.str()), &log), stale);
+  for (const Case &c : cases) EXPECT_EQ(fs::exists(dir / c.name), !c.stale) << c.name;
+  EXPECT_EQ(static_cast<int>(log.lines.size()), stale);
+  EXPECT_EQ(RemoveStaleDataFiles((dir / "none").string(), nullptr), 0);
+}
+
 namespace {
 
 std::string Sj(const std::string &utf8) { return cp932::FromUtf8(utf8); }

@@ -89,13 +89,20 @@ TEST_F(CropFrameTest, TreeChecksGiveEachNameOnceWithTheUpperGroups) {
   EXPECT_EQ(Text(ui_.eSakumotsu), expected);
   EXPECT_EQ(U(f.Sakumotsu()), expected);
   EXPECT_EQ(U(f.TreeSelection()), expected);
+  // The checked crops are the picks; the groups added for them are searched by their own entries.
+  EXPECT_EQ(U(f.SakumotsuUpperOnly()), "なす科野菜,野菜類");
 
   // Upper groups off: a crop of status 1 stands alone, one of status 2 still brings its groups.
   ui_.actCheckUpperTree->trigger();
   EXPECT_FALSE(ui_.actCheckUpperTree->isChecked());
   EXPECT_EQ(Text(ui_.eSakumotsu), "トマト,ミニトマト");
+  EXPECT_EQ(U(f.SakumotsuUpperOnly()), "");
   CheckNode(f, "温州みかん");
   EXPECT_EQ(Text(ui_.eSakumotsu), "温州みかん,トマト,ミニトマト,みかん,かんきつ,果樹類");  // tree order
+  EXPECT_EQ(U(f.SakumotsuUpperOnly()), "みかん,かんきつ,果樹類");
+  // A group the user checks as well is a pick of its own.
+  CheckNode(f, "かんきつ");
+  EXPECT_EQ(U(f.SakumotsuUpperOnly()), "みかん,果樹類");
 
   // A crop without registration cannot stay checked.
   CheckNode(f, "早生温州みかん");
@@ -104,6 +111,7 @@ TEST_F(CropFrameTest, TreeChecksGiveEachNameOnceWithTheUpperGroups) {
 
   ui_.actTreeCheckOff->trigger();
   EXPECT_EQ(Text(ui_.eSakumotsu), "");
+  EXPECT_EQ(U(f.SakumotsuUpperOnly()), "");
   for (QTreeWidgetItem *n : ui_.tvSakumotsu->AllNodes()) ASSERT_FALSE(ui_.tvSakumotsu->GetChecked(n));
   EXPECT_TRUE(ui.reports.empty());
 }
@@ -159,6 +167,14 @@ TEST_F(CropFrameTest, NameSearchChecksTheTypedCropAndWritesItsUpperGroups) {
   }
   EXPECT_EQ(checked, (std::vector<std::string>{">> トマト"}));
   EXPECT_EQ(Text(ui_.eSakumotsu), "トマト,なす科野菜,野菜類");
+  EXPECT_EQ(U(f.SakumotsuUpperOnly()), "なす科野菜,野菜類");
+  // A name the user takes out of the edit is no upper group any more, also when typed back.
+  ui_.eSakumotsu->setText("トマト,なす科野菜");
+  EXPECT_EQ(U(f.SakumotsuUpperOnly()), "なす科野菜");
+  ui_.eSakumotsu->setText("トマト,なす科野菜,野菜類");
+  EXPECT_EQ(U(f.SakumotsuUpperOnly()), "なす科野菜");
+  QTest::keyClick(ui_.edtInput, Qt::Key_Return);
+  EXPECT_EQ(U(f.SakumotsuUpperOnly()), "なす科野菜,野菜類");
   EXPECT_GT(changes, 0);
   ASSERT_FALSE(log.lines.empty());
   EXPECT_EQ(U(log.lines.back()),
@@ -237,6 +253,22 @@ TEST_F(CropFrameTest, CropGroupTableFiltersByGroupAndShowsTheWholeTableOnce) {
   ui_.lvBeppyo1->setCurrentItem(nullptr);
   f.lvBeppyo1Click();
   EXPECT_EQ(Text(ui_.eSakumotsu), "");
+
+  // A double click with the upper button down adds the row's upper groups, which the search
+  // takes by their own entries; the row's crop stays a pick.
+  QTreeWidgetItem *tomato = nullptr;
+  for (int i = 0; i < ui_.lvBeppyo1->topLevelItemCount(); ++i)
+    if (ui_.lvBeppyo1->topLevelItem(i)->text(3) == QString::fromUtf8("トマト")) tomato = ui_.lvBeppyo1->topLevelItem(i);
+  ASSERT_NE(tomato, nullptr);
+  ui_.lvBeppyo1->setCurrentItem(tomato);
+  ui_.tbUpperB->setChecked(true);
+  f.lvBeppyo1DblClick();
+  EXPECT_EQ(Text(ui_.eSakumotsu), "トマト,なす科野菜,野菜類");
+  EXPECT_EQ(U(f.SakumotsuUpperOnly()), "なす科野菜,野菜類");
+  ui_.tbUpperB->setChecked(false);
+  f.lvBeppyo1DblClick();
+  EXPECT_EQ(Text(ui_.eSakumotsu), "トマト");
+  EXPECT_EQ(U(f.SakumotsuUpperOnly()), "");
   EXPECT_TRUE(ui.reports.empty());
 }
 

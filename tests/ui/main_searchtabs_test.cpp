@@ -7,11 +7,14 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QMenu>
+#include <QTest>
 #include <QTabWidget>
 #include <QToolButton>
+#include <algorithm>
 #include <filesystem>
 #include <set>
 
+#include "components/CheckTreeView.h"
 #include "components/DialogServices.h"
 #include "components/grid/ExcelUtil.h"
 #include "components/qtext.h"
@@ -25,6 +28,7 @@
 #include "support/sample_acisdb.h"
 #include "support/testutil.h"
 #include "ui/UGrid.h"
+#include "ui/picker_test_util.h"
 #include "ui/UfraSakumotsu.h"
 #include "ui/main.h"
 #include "ui_UfraSakumotsu.h"
@@ -156,6 +160,66 @@ TEST_F(SearchTabsTest, CropSearchOfALeafAndOfAGroupCrop) {
   EXPECT_GT(group.size(), leaf.size());
   EXPECT_EQ(Shown(g), group);
   EXPECT_EQ(w->StatusText(3), Count(g));
+  EXPECT_TRUE(boxes.reports.empty());
+}
+
+// The rows of the crop's groups that apply to it, in the test's own words: the groups its
+// auxiliary entry lists and its cross group by their own entries, the entries that name the
+// crop among the crops they include, and the entries of its groups with an exclusion list
+// that leaves the crop in.
+std::string GroupRowsOf(const char *crop) {
+  const std::string c = S(crop);
+  const std::string groups = "SELECT g.sakumotsu FROM m_sakumotsu AS g, m_sakumotsu AS t LEFT JOIN sakuhojo AS h "
+                             "ON h.idsaku = t.idsaku WHERE t.sakumotsu = '" + c + S("' AND ('、'||h.shozoku||'、' LIKE '%、'||g.sakumotsu||'、%'") +
+                             " OR g.sakumotsu = t.gunmei)";
+  return "SELECT bango, sakumotsu, byochu FROM m_tekiyo WHERE sakumotsu IN (" + groups +
+         ") OR sakumotsu IN (SELECT m.sakumotsu FROM m_sakumotsu AS m JOIN sakuhojo AS h USING(idsaku) WHERE h.fukumu "
+         "LIKE '%" + S("、") + c + S("、") + "%' OR h.nozoku NOT LIKE '%" + S("、") + c + S("、") +
+         "%' AND (SELECT count(*) FROM (" + groups + ") AS u WHERE m.sakumotsu LIKE u.sakumotsu||'(%') > 0)";
+}
+
+TEST_F(SearchTabsTest, UpperGroupsOfAPickBringTheirOwnRowsNeverTheOtherCropsOfTheGroup) {
+  TXlsStringGrid *g = w->ui->gdTekiyo;
+  Ui::fraSakumotsuBase &f = w->ui->fraSakumotsu->Form();
+  ASSERT_TRUE(f.actCheckUpperList->isChecked());  // "上位グループを含む", the default
+  struct Case {
+    const char *typed, *names;
+  } cases[] = {
+      {"トマト", "トマト,なす科野菜,野菜類"},
+      {"りんご", "落葉果樹,りんご,仁果類,果樹類"},  // with its cross group 落葉果樹
+  };
+  for (const auto &c : cases) {
+    // As a user does: the crop typed into the name search, Enter, then 検索.
+    f.pgList->setCurrentWidget(f.tsSakuSearch);
+    f.edtInput->clear();
+    f.edtInput->setFocus();
+    qmtest::TypeJapanese(f.edtInput, c.typed);
+    QTest::keyClick(f.edtInput, Qt::Key_Return);
+    ASSERT_EQ(f.eSakumotsu->text().toStdString(), c.names);
+    Search(0);
+    const Rows expected = Own(CropRows(c.typed) + " UNION ALL " + GroupRowsOf(c.typed));
+    EXPECT_EQ(Shown(g), expected) << c.typed;
+    EXPECT_EQ(w->StatusText(3), Count(g));
+  }
+  // What the wider reading would have shown: the other crops of the groups have rows.
+  ASSERT_FALSE(Own(S("SELECT bango FROM m_tekiyo WHERE sakumotsu IN ('なす', 'キャベツ', 'なし')")).empty());
+  // The cross group's entry that excludes なし applies to りんご.
+  const Rows apple = Shown(g);
+  const Rows butPear = Own(S("SELECT bango, sakumotsu, byochu FROM m_tekiyo WHERE sakumotsu = '落葉果樹(なしを除く)'"));
+  ASSERT_FALSE(butPear.empty());
+  EXPECT_TRUE(std::includes(apple.begin(), apple.end(), butPear.begin(), butPear.end()));
+
+  // A group the user checks in the tree still brings its members; its own upper group does not.
+  f.pgList->setCurrentWidget(f.tsSakuTree);
+  w->ui->fraSakumotsu->actTreeCheckOffExecute();
+  for (QTreeWidgetItem *n : f.tvSakumotsu->AllNodes())
+    if (TCheckTreeView::Caption(n) == S("なす科野菜")) n->setCheckState(0, Qt::Checked);
+  ASSERT_EQ(f.eSakumotsu->text().toStdString(), "なす科野菜,野菜類");
+  Search(0);
+  const Rows group = Own(CropRows("なす科野菜") + S(" UNION ALL SELECT bango, sakumotsu, byochu FROM m_tekiyo WHERE "
+                                                  "sakumotsu = '野菜類'"));
+  EXPECT_GT(group.size(), Own(CropRows("トマト")).size());
+  EXPECT_EQ(Shown(g), group);
   EXPECT_TRUE(boxes.reports.empty());
 }
 

@@ -15,6 +15,7 @@
 #include <QTest>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <unistd.h>
 #include <utime.h>
 
@@ -33,6 +34,7 @@
 #include "support/testutil.h"
 #include "ui/LogMemo.h"
 #include "ui/Mutex.h"
+#include "ui/ProgramStart.h"
 #include "ui/UStartup.h"
 #include "ui/UStartup2.h"
 #include "ui/UUpdate.h"
@@ -542,14 +544,14 @@ TEST(SingleInstance, SecondStartFindsTheFirst) {
   *OptionData = TOptionData(home.str());
   TScopedRecordingUi boxes;
   std::vector<QWidget *> knocks;
-  auto first = std::make_unique<TSingleInstance>(name);
+  auto first = std::make_unique<TSingleInstance>(QString::fromStdString(home.path().string()), false, name);
   first->OnKnock = [&](QWidget *w) { knocks.push_back(w); };
   ASSERT_TRUE(first->Acquire());
   EXPECT_TRUE(first->Held());
 
   const auto knock_once = [&] {
     const std::size_t before = knocks.size();
-    TSingleInstance second(name);
+    TSingleInstance second(QString::fromStdString(home.path().string()), false, name);
     EXPECT_FALSE(second.Acquire());
     EXPECT_FALSE(second.Held());
     for (int i = 0; i < 200 && knocks.size() == before; ++i) QTest::qWait(5);
@@ -566,8 +568,57 @@ TEST(SingleInstance, SecondStartFindsTheFirst) {
   }
   // Once the first has ended, a new start runs.
   first.reset();
-  TSingleInstance again(name);
+  TSingleInstance again(QString::fromStdString(home.path().string()), false, name);
   EXPECT_TRUE(again.Acquire());
+}
+
+// The guard is the program folder's: a start with another temporary folder still meets the
+// running instance and learns what it does. A window start meeting an unattended run is
+// told so in a box; an unattended start meeting anything ends with its own code.
+TEST(SingleInstance, StartsMeetTheRunningInstanceWhateverTheirTemporaryFolder) {
+  TempDir home, other_tmp;
+  const QString folder = QString::fromStdString(home.path().string());
+  const std::string told = "Quillmar はデータ更新を実行中です。\r\n更新が終わってからもう一度起動してください。";
+  struct Case {
+    bool running_unattended, start_unattended;
+    TSingleInstance::TRunning learnt;
+    int code;
+    bool box;
+  } cases[] = {
+      {false, false, TSingleInstance::RunningWindow, 0, false},  // the window came forward instead
+      {true, false, TSingleInstance::RunningUnattended, 0, true},
+      {false, true, TSingleInstance::RunningWindow, 4, false},
+      {true, true, TSingleInstance::RunningUnattended, 4, false},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(std::to_string(c.running_unattended) + " " + std::to_string(c.start_unattended));
+    TSingleInstance running(folder, c.running_unattended);
+    ASSERT_TRUE(running.Acquire());
+    EXPECT_TRUE(fs::exists(running.LockPath().toStdString()));
+    const std::optional<std::string> saved_tmp =
+        std::getenv("TMPDIR") ? std::optional<std::string>(std::getenv("TMPDIR")) : std::nullopt;
+    setenv("TMPDIR", other_tmp.path().c_str(), 1);
+    TSingleInstance start(folder, c.start_unattended);
+    const bool first = start.Acquire();
+    if (saved_tmp)
+      setenv("TMPDIR", saved_tmp->c_str(), 1);
+    else
+      unsetenv("TMPDIR");
+    ASSERT_FALSE(first);
+    EXPECT_EQ(start.Running(), c.learnt);
+    TScopedRecordingUi boxes;
+    EXPECT_EQ(OtherInstanceRuns(start.Running(), c.start_unattended), c.code);
+    ASSERT_EQ(boxes.boxes.size(), c.box ? 1u : 0u);
+    if (c.box) {
+      EXPECT_EQ(cp932::ToUtf8(boxes.boxes[0].text), told);
+    }
+  }
+  // Another program folder is another guard.
+  TempDir elsewhere;
+  TSingleInstance running(folder);
+  ASSERT_TRUE(running.Acquire());
+  TSingleInstance start(QString::fromStdString(elsewhere.path().string()));
+  EXPECT_TRUE(start.Acquire());
 }
 
 // ---------------------------------------------------------------- first-run dialogs

@@ -104,6 +104,24 @@ void FillShare(const fs::path &share, bool old) {
   qmtest::SetMTime(share / "update2.htm", old ? kOldPageTime : kNewPageTime);
 }
 
+// Rewrites the shared folder's archive of the second application part: its CSV becomes
+// what the Python statements make of its bytes, data.
+void RewriteSecondApplicationPart(const fs::path &share, const std::string &python) {
+  Shell("cd '" + share.string() + "' && python3 - '" + (qmtest::SourceDir() / "scripts/samplekit").string() +
+        "' <<'EOF'\n"
+        "import glob, sys, zipfile\n"
+        "sys.path.insert(0, sys.argv[1])\n"
+        "from make import Cp932ZipInfo\n"
+        "path = [p for p in glob.glob('*.zip') if '適用部二' in p][0]\n"
+        "with zipfile.ZipFile(path) as z:\n"
+        "    info = z.infolist()[0]\n"
+        "    name, data = info.filename.encode('cp437').decode('cp932'), z.read(info)\n" +
+        python +
+        "with zipfile.ZipFile(path, 'w', compression=zipfile.ZIP_DEFLATED) as z:\n"
+        "    z.writestr(Cp932ZipInfo(name, (2026, 11, 30, 0, 0, 0)), data)\n"
+        "EOF");
+}
+
 struct RunResult {
   int code = -1;       // the exit code; -1 when the run was killed
   bool hung = false;   // killed because it outlived its time
@@ -113,8 +131,9 @@ struct RunResult {
 // A program folder with its settings, and the program run on it in a process of its own.
 class ProgramHome {
  public:
-  TempDir home, tmp;  // tmp: the process's temporary folder, where its single-instance guard lives
+  TempDir home, tmp;  // tmp: the process's temporary folder
   std::map<std::string, std::optional<std::string>> env;
+  std::vector<std::string> wrapper;  // a program the run is started through, with its arguments
 
   ProgramHome() {
     env["QUILLMAR_HOME"] = home.path().string();
@@ -151,9 +170,10 @@ class ProgramHome {
     std::vector<char *> envp, argv;
     for (std::string &s : envs) envp.push_back(s.data());
     envp.push_back(nullptr);
-    std::string program = QM_PROGRAM;
-    std::vector<std::string> all = {program};
+    std::vector<std::string> all = wrapper;
+    all.push_back(QM_PROGRAM);
     all.insert(all.end(), args.begin(), args.end());
+    const std::string program = all.front();
     for (std::string &s : all) argv.push_back(s.data());
     argv.push_back(nullptr);
     posix_spawn_file_actions_t actions;
@@ -250,6 +270,13 @@ class UnattendedTest : public ::testing::Test {
  protected:
   ProgramHome p;
   TempDir share;
+
+  // The program folder holds the old database; the shared folder offers the new data.
+  void OldDataNewShare() {
+    FillShare(share.path(), false);
+    p.Settings(share.path());
+    StartFromOldState(p);
+  }
 };
 
 }  // namespace
@@ -358,22 +385,11 @@ TEST_F(UnattendedTest, FailedPageChecksExitWithTheFailureCode) {
 TEST_F(UnattendedTest, CutApplicationFileFailsTheUpdate) {
   FillShare(share.path(), false);
   // The second application part with its last entry cut after a lead byte inside quotes.
-  Shell("cd '" + share.str() + "' && python3 - '" + (qmtest::SourceDir() / "scripts/samplekit").string() +
-        "' <<'EOF'\n"
-        "import glob, sys, zipfile\n"
-        "sys.path.insert(0, sys.argv[1])\n"
-        "from make import Cp932ZipInfo\n"
-        "path = [p for p in glob.glob('*.zip') if '適用部二' in p][0]\n"
-        "with zipfile.ZipFile(path) as z:\n"
-        "    info = z.infolist()[0]\n"
-        "    name, data = info.filename.encode('cp437').decode('cp932'), z.read(info)\n"
-        "last = data.rstrip(b'\\r\\n').rfind(b'\\n') + 1\n"
-        "cut = data.find(b'\"', last) + 1\n"
-        "while data[cut] < 0x81: cut += 1\n"
-        "data = data[:cut + 1]\n"
-        "with zipfile.ZipFile(path, 'w', compression=zipfile.ZIP_DEFLATED) as z:\n"
-        "    z.writestr(Cp932ZipInfo(name, (2026, 11, 30, 0, 0, 0)), data)\n"
-        "EOF");
+  RewriteSecondApplicationPart(share.path(),
+                               "last = data.rstrip(b'\\r\\n').rfind(b'\\n') + 1\n"
+                               "cut = data.find(b'\"', last) + 1\n"
+                               "while data[cut] < 0x81: cut += 1\n"
+                               "data = data[:cut + 1]\n");
   p.Settings(share.path());
   StartFromOldState(p);
   const RunResult r = p.Run({"/u"});
@@ -416,17 +432,9 @@ TEST_F(UnattendedTest, OtherInstanceAndStaleBuildFiles) {
   WriteFile(p.home / "DB" / "notes.part.txt", "kept");
   const std::string old_log = p.Log("DB/autoupdate.log");
   {
-    // The guard of the running instance, in the program's temporary folder.
-    const std::optional<std::string> saved =
-        std::getenv("TMPDIR") ? std::optional<std::string>(std::getenv("TMPDIR")) : std::nullopt;
-    setenv("TMPDIR", p.tmp.path().c_str(), 1);
-    TSingleInstance running;
-    const bool held = running.Acquire();
-    if (saved)
-      setenv("TMPDIR", saved->c_str(), 1);
-    else
-      unsetenv("TMPDIR");
-    ASSERT_TRUE(held);
+    // The guard of the running instance, in the program folder.
+    TSingleInstance running(QString::fromStdString(p.home.path().string()));
+    ASSERT_TRUE(running.Acquire());
     for (const char *sw : {"/u", "/r"}) {
       SCOPED_TRACE(sw);
       const RunResult r = p.Run({sw}, 30);
@@ -441,4 +449,132 @@ TEST_F(UnattendedTest, OtherInstanceAndStaleBuildFiles) {
   EXPECT_EQ(p.Run({"/u"}).code, 1) << p.Log("DB/autoupdate.log");
   EXPECT_EQ(p.Data(), "new");
   EXPECT_EQ(p.BuildFiles(), std::vector<std::string>{"notes.part.txt"});
+}
+
+namespace {
+
+// The files of the pattern a killed fetch, copy or unpack leaves in the data folder.
+std::vector<std::string> PartFiles(const fs::path &folder) {
+  std::vector<std::string> found;
+  std::error_code ec;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    if (name.front() == '.' && name.size() > 5 && name.compare(name.size() - 5, 5, ".part") == 0)
+      found.push_back(name);
+  }
+  return found;
+}
+
+}  // namespace
+
+// An unpack killed while it writes a CSV leaves its partial file; the next run removes it
+// (and brings the new data). The second application part is padded with empty lines so
+// that its unpack lasts long enough to be caught: the kill comes the moment its partial file
+// shows.
+TEST_F(UnattendedTest, UnpackKilledMidwayLeavesNoPartialFile) {
+  FillShare(share.path(), false);
+  TempDir kit_share;
+  FillShare(kit_share.path(), false);
+  RewriteSecondApplicationPart(share.path(), "data += b'\\r\\n' * (12 << 20)\n");
+  p.Settings(share.path());
+  bool caught = false;
+  for (int attempt = 0; attempt < 3 && !caught; ++attempt) {
+    StartFromOldState(p);
+    const ProgramHome::Process run = p.Start({"/u"});
+    for (;;) {
+      int status = 0;
+      if (waitpid(run.pid, &status, WNOHANG) == run.pid) break;  // ended before it was caught
+      bool writing = false;
+      for (const std::string &name : PartFiles(p.home / "Download"))
+        writing = writing || (name.find("適用部二") != std::string::npos && name.find(".csv.") != std::string::npos);
+      if (writing) {
+        kill(run.pid, SIGKILL);
+        waitpid(run.pid, &status, 0);
+        caught = true;
+        break;
+      }
+      if (std::chrono::duration<double>(Clock::now() - run.start).count() > 60) {
+        kill(run.pid, SIGKILL);
+        waitpid(run.pid, &status, 0);
+        break;
+      }
+      std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+  }
+  ASSERT_TRUE(caught) << "no unpack was caught writing";
+  ASSERT_FALSE(PartFiles(p.home / "Download").empty());
+  EXPECT_EQ(p.Data(), "old");
+  // The next run, from the publisher's real files.
+  p.Settings(kit_share.path());
+  const RunResult next = p.Run({"/u"});
+  EXPECT_EQ(next.code, 1) << p.Log("DB/autoupdate.log");
+  EXPECT_EQ(p.Data(), "new");
+  EXPECT_TRUE(PartFiles(p.home / "Download").empty()) << PartFiles(p.home / "Download").front();
+  EXPECT_TRUE(p.BuildFiles().empty());
+}
+
+// Two updates on one program folder, started side by side with different temporary
+// folders: the guard is the folder's, so one runs and the other ends at once with its code.
+TEST_F(UnattendedTest, TwoRunsWithDifferentTemporaryFoldersMeet) {
+  OldDataNewShare();
+  TempDir other_tmp;
+  const ProgramHome::Process first = p.Start({"/u"});
+  p.env["TMPDIR"] = other_tmp.path().string();
+  const ProgramHome::Process second = p.Start({"/u"});
+  const int codes[2] = {ProgramHome::Wait(first).code, ProgramHome::Wait(second).code};
+  EXPECT_EQ(std::min(codes[0], codes[1]), 1) << p.Log("DB/autoupdate.log");
+  EXPECT_EQ(std::max(codes[0], codes[1]), 4);
+  EXPECT_EQ(p.Data(), "new");
+  EXPECT_EQ(One(p.Db(), "PRAGMA integrity_check"), "ok");
+  EXPECT_TRUE(p.BuildFiles().empty());
+}
+
+// A scheduler mails whatever "/u" and "/r" write to the error output: runs that succeed
+// write none of the browser engine's start-up complaints there, and their logs end each
+// line, the last one too.
+TEST_F(UnattendedTest, UnattendedRunsKeepTheErrorOutputForFailures) {
+  OldDataNewShare();
+  for (const char *sw : {"/r", "/u"}) {
+    SCOPED_TRACE(sw);
+    const bool update = std::string(sw) == "/u";
+    const RunResult r = p.Run({sw});
+    EXPECT_EQ(r.code, update ? 1 : 2);
+    const std::string err = p.Stderr();
+    for (const char *complaint : {"WebEngineContext", "No suitable graphics backend", "qt.webenginecontext"})
+      EXPECT_EQ(err.find(complaint), std::string::npos) << err;
+    const std::string log = p.Log(update ? "DB/autoupdate.log" : "Download/autodown.log");
+    ASSERT_GT(log.size(), 2u);
+    EXPECT_EQ(log.substr(log.size() - 2), "\r\n");
+  }
+  EXPECT_EQ(p.Data(), "new");
+}
+
+// A program folder this user cannot write: "/u" fails at once, saying which folder and what
+// to do about it on the error output; the database stays as it was. (Run as an unprivileged
+// user when the tests run as the superuser, who may write anywhere.)
+TEST_F(UnattendedTest, ReadOnlyProgramFolderFailsWithAReason) {
+  OldDataNewShare();
+  if (geteuid() == 0) {
+    if (!fs::exists("/usr/bin/setpriv")) GTEST_SKIP() << "no setpriv to run as an unprivileged user";
+    p.wrapper = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
+  }
+  // The share and the temporary folder stay open to the run.
+  for (const fs::path &dir : {share.path(), p.tmp.path()})
+    fs::permissions(dir, fs::perms::all, fs::perm_options::add);
+  const auto read_only = [&](bool on) {
+    for (const auto &e : fs::recursive_directory_iterator(p.home.path()))
+      fs::permissions(e.path(), fs::perms::owner_write, on ? fs::perm_options::remove : fs::perm_options::add);
+    fs::permissions(p.home.path(), fs::perms::owner_write, on ? fs::perm_options::remove : fs::perm_options::add);
+    if (on) fs::permissions(p.home.path(), fs::perms::others_read | fs::perms::others_exec, fs::perm_options::add);
+  };
+  const std::string db_before = ReadFile(p.Db());
+  read_only(true);
+  const RunResult r = p.Run({"/u"}, 60);
+  read_only(false);
+  EXPECT_EQ(r.code, 3);
+  const std::string err = p.Stderr();
+  EXPECT_NE(err.find((p.home / "DB").string() + " に書き込めません(書き込み権限がありません)。"), std::string::npos)
+      << err;
+  EXPECT_NE(err.find("環境変数 QUILLMAR_HOME"), std::string::npos) << err;
+  EXPECT_EQ(ReadFile(p.Db()), db_before);
 }
