@@ -291,6 +291,9 @@ void TUpdateRun::RebuildDatabase() {
         {nullptr, [&] {
            AddLog("ビュー作成終了"_sj);
            db.SetLastUpdate(DataAsOf);
+           // The search schema keeps its application table in the new file under the new
+           // date, so the first start after the update finds it ready.
+           db.CreateViews();
          }, 100},
     };
     for (const TPhase &p : phases) {

@@ -76,7 +76,9 @@ std::string YakuzaiKeywordCond(const std::string &Keyword) {
 
 std::string YotoCond(const std::string &Yoto) {
   if (Yoto.empty() || Yoto == "全て"_sj) return "";
-  return " AND yoto = " + SqlQuoted(Yoto);
+  // The product's own use: kihon's "yoto" is the use of each ingredient, which would list a
+  // product under the use of any one of its ingredients.
+  return " AND seizaiyoto = " + SqlQuoted(Yoto);
 }
 
 std::string BangoRestriction(bool Active) {

@@ -24,7 +24,8 @@ bool IsBangoTerm(const std::string &Keyword);
 // preconv('%w1%') AND strconv(kws) LIKE preconv('%w2%')".
 std::string YakuzaiKeywordCond(const std::string &Keyword);
 
-// " AND yoto = 'use'", empty for no use and for "全て".
+// " AND seizaiyoto = 'use'" (the product's use, a column of kihon), empty for no use and
+// for "全て".
 std::string YotoCond(const std::string &Yoto);
 
 // " AND bango IN (SELECT DISTINCT bango FROM t_bango)" while the crop restriction is active.

@@ -60,69 +60,131 @@ std::string DataFile(const std::string &name) {
   return folder + name;
 }
 
-// The column-name captions of the result grids, keyed by lower-case column name.
+// The column-name captions of the result grids, keyed by lower-case column name. A key
+// written with "#" stands for the five slots key1 .. key5, captioned caption1 .. caption5.
+struct TCaptionEntry {
+  const char *key, *caption_utf8;
+};
+constexpr TCaptionEntry kCaptionTable[] = {
+    // The columns of the application and product tables, which every result shows.
+    {"ippanmei", "有効成分"},
+    {"seibun", "総使用回数における有効成分"},
+    {"nodo", "濃度"},
+    {"zaikei", "剤型"},
+    {"torokubi", "登録年月日"},
+    {"kigen", "有効期限"},
+    {"bango", "番号"},
+    {"yoto", "用途"},
+    {"shurui", "農薬の種類"},
+    {"meisho", "農薬の名称"},
+    {"tsusho", "農薬通称"},
+    {"ryakusho", "申請者"},
+    {"xidsaku", "旧作物コード"},
+    {"idsaku", "作物コード"},
+    {"sakumotsu", "作物名"},
+    {"basho", "適用場所"},
+    {"idbyochu", "病害虫コード"},
+    {"byochu", "適用病害虫雑草名"},
+    {"mokuteki", "使用目的"},
+    {"baisu", "希釈倍数使用量"},
+    {"ekiryo", "散布液量"},
+    {"jiki", "使用時期"},
+    {"kaisu", "本剤の使用回数"},
+    {"hoho", "使用方法"},
+    {"jikan", "くん蒸時間"},
+    {"ondo", "くん蒸温度"},
+    {"dojo", "適用土壌"},
+    {"chitai", "適用地帯名"},
+    {"tekiyaku", "適用農薬名"},
+    {"kongo", "混合数"},
+    {"kaisu#", "回数"},
+    {"seibun#", "成分"},
+    {"keito#", "系統"},
+    // Toxicity, groups and modes of action of products and ingredients.
+    {"gyodoku", "魚毒性"},
+    {"dokusei", "毒性"},
+    {"seizaieikyo", "製剤の影響"},
+    {"seibuneikyo", "成分の影響"},
+    {"biko", "備考"},
+    {"dokuseimei", "毒性名"},
+    {"seibunmei", "成分名"},
+    {"koka", "効果"},
+    {"chuijiko", "使用上の注意事項"},
+    {"koshin", "更新日"},
+    {"keito", "系統名"},
+    {"kagakumei", "化学名"},
+    {"nodochu", "含有量(注釈)"},
+    {"jogai", "毒劇除外"},
+    {"jyogai1", "毒劇除外1"},
+    {"jyogai2", "毒劇除外2"},
+    {"mid", "RACコード"},
+    {"sayoten", "作用点"},
+    {"sayokiko", "作用機構"},
+    {"fgroup", "備考"},
+    {"risk", "耐性リスク"},
+    {"mid#", "RAC"},
+    {"hatsutoroku", "初登録年月日"},
+    // Rice growing stages and the exclusions of the toxicity classes.
+    {"nai", "苗"},
+    {"ishoku", "移植"},
+    {"chokuha", "直播"},
+    {"ine", "稲"},
+    {"momi", "籾"},
+    {"jogaiseibun", "除外成分"},
+    {"jogainodo", "除外濃度"},
+    {"jogaisiki", "除外式"},
+    {"kousin", "更新日"},
+    {"seizaidokusei", "製剤毒性"},
+    // The crop vocabulary table, as its list in the crop dialog heads it.
+    {"superior", "上位作物"},
+    {"crop", "農作物名"},
+    {"family", "科名"},
+    {"synonym", "別名"},
+    {"kana", "ひらがな"},
+    {"nomen", "学名"},
+    {"english", "英名"},
+    {"harvest", "収穫部位"},
+    {"cultivate", "栽培方法"},
+    {"use", "用途"},
+    {"maturity", "成熟度"},
+    {"note", "備考"},
+    {"itgl", "ITガイドライン小分類"},
+    {"bunruihyo", "食品分類表食品名"},
+    {"seibunhyo", "食品標準成分表食品名"},
+    {"wamei", "品種登録DB植物種類"},
+    {"hinshu", "品種登録DB品種名称"},
+    {"ncbi", "NCBI"},
+    {"wikipedia", "WikiPedia"},
+    {"agrovac", "AGROVAC"},
+    // The ingredient slots of the kept application table and its views.
+    {"yuko#", "有効成分"},
+    {"rem#", "備考"},
+    {"risk#", "耐性リスク"},
+    {"rackeito", "RAC系統"},
+    {"seizaiyoto", "製剤用途"},
+    {"seizaikoka", "製剤効果"},
+    {"seizaiojas", "有機JAS"},
+    {"ojas", "有機JAS"},
+    // Crop groups and readings.
+    {"gunmei", "群横断作物名"},
+    {"shozoku", "所属作物群名"},
+    {"nozoku", "除外作物名"},
+    {"fukumu", "包含作物名"},
+    {"betsumei", "別名"},
+    {"ruby", "よみがな"},
+};
+
 const std::unordered_map<std::string, std::string> &Captions() {
   static const std::unordered_map<std::string, std::string> table = [] {
     std::unordered_map<std::string, std::string> m;
-    auto add = [&m](const char *key, const char *caption_utf8) {
-      m.emplace(key, cp932::FromUtf8(caption_utf8));
-    };
-    // The columns of the application and product tables, which every result shows.
-    add("bango", "番号");
-    add("shurui", "農薬の種類");
-    add("meisho", "農薬の名称");
-    add("tsusho", "農薬通称");
-    add("ryakusho", "申請者");
-    add("ippanmei", "有効成分");
-    add("seibun", "総使用回数における有効成分");
-    add("nodo", "濃度");
-    add("kongo", "混合数");
-    add("yoto", "用途");
-    add("zaikei", "剤型");
-    add("torokubi", "登録年月日");
-    add("kigen", "有効期限");
-    add("idsaku", "作物コード");
-    add("xidsaku", "旧作物コード");
-    add("sakumotsu", "作物名");
-    add("basho", "適用場所");
-    add("byochu", "適用病害虫雑草名");
-    add("mokuteki", "使用目的");
-    add("baisu", "希釈倍数使用量");
-    add("ekiryo", "散布液量");
-    add("jiki", "使用時期");
-    add("kaisu", "本剤の使用回数");
-    add("hoho", "使用方法");
-    add("jikan", "くん蒸時間");
-    add("ondo", "くん蒸温度");
-    add("dojo", "適用土壌");
-    add("chitai", "適用地帯名");
-    add("tekiyaku", "適用農薬名");
-    add("idbyochu", "病害虫コード");
-    for (int i = 1; i <= 5; ++i) {
-      std::string n = std::to_string(i);
-      m.emplace("seibun" + n, cp932::FromUtf8("成分") + n);
-      m.emplace("kaisu" + n, cp932::FromUtf8("回数") + n);
-      m.emplace("keito" + n, cp932::FromUtf8("系統") + n);
-      m.emplace("mid" + n, "RAC" + n);
+    for (const TCaptionEntry &e : kCaptionTable) {
+      const std::string key = e.key, caption = cp932::FromUtf8(e.caption_utf8);
+      if (key.back() != '#') {
+        m.emplace(key, caption);
+        continue;
+      }
+      for (char n = '1'; n <= '5'; ++n) m.emplace(key.substr(0, key.size() - 1) + n, caption + n);
     }
-    add("keito", "系統名");
-    add("koka", "効果");
-    add("dokusei", "毒性");
-    add("seizaidokusei", "製剤毒性");
-    add("gyodoku", "魚毒性");
-    add("mid", "RACコード");
-    add("gunmei", "群横断作物名");
-    add("betsumei", "別名");
-    add("ruby", "よみがな");
-    add("shozoku", "所属作物群名");
-    add("nozoku", "除外作物名");
-    add("fukumu", "包含作物名");
-    add("biko", "備考");
-    add("fgroup", "備考");
-    add("note", "備考");
-    add("use", "用途");
-    add("synonym", "別名");
-    add("hatsutoroku", "初登録年月日");
     return m;
   }();
   return table;
@@ -204,6 +266,9 @@ void ShowSqlErrorReport(const std::string &title, const Exception &e) {
 
 TAcisDB::TAcisDB(const std::string &Path, ILogTarget *LogTo) : FLog(LogTo) {
   FDb = std::make_unique<TSQLiteDb>(Path);
+  // The searches read their rows at random places of a file of a few hundred megabytes; a
+  // page cache of 64 MB keeps the pages a search touched for the next one.
+  FDb->ExecSQL("PRAGMA cache_size = -65536;");
   Log("acis.db open");
   SetMultiStatement(true);
   ReadLastUpdate();

@@ -19,13 +19,12 @@ const char *const kLeadColumns =
 
 // One ingredient slot: the ingredient, its system and count, and its resistance group for
 // the pest category of the row (the first character of idbyochu), or, when the ingredient
-// has none there, its highest group in any category.
+// has none there, its highest group in any category. The groups come from the two small
+// look-up tables the search schema makes (racmid, racmidmax), joined by RacJoins.
 std::string SlotLine(int n) {
-  const std::string s = "seibun" + std::to_string(n);
-  return s + ",keito" + std::to_string(n) + ",kaisu" + std::to_string(n) +
-         ",(select if(count(*) > 0, mid, (select max(mid) from raccode where ippanmei = " + s +
-         " group by ippanmei)) from raccode where ippanmei = " + s +
-         " and cid = substr(idbyochu, 1, 1)) as mid" + std::to_string(n) + ",";
+  const std::string d = std::to_string(n);
+  return "seibun" + d + ",keito" + d + ",kaisu" + d + ",iif(c" + d + ".ippanmei IS NULL, x" + d + ".mid, c" + d +
+         ".mid) as mid" + d + ",";
 }
 
 // The five slot lines; the first follows the text before it, each other after a line end.
@@ -42,6 +41,17 @@ std::string SlotLinesEachOnALine() {
   return out;
 }
 
+// The application rows with their products' formulation and the look-ups of the slots' groups.
+std::string FromRows() {
+  std::string s = "FROM tekiyo left join seizai using(bango)";
+  for (int n = 1; n <= 5; ++n) {
+    const std::string d = std::to_string(n);
+    s += std::string(kCrLf) + "left join racmid c" + d + " on c" + d + ".ippanmei = seibun" + d + " and c" + d +
+         ".cid = substr(idbyochu, 1, 1) left join racmidmax x" + d + " on x" + d + ".ippanmei = seibun" + d;
+  }
+  return s + kCrLf;
+}
+
 // The application rows of the crops whose codes match the expression, in the order of the
 // registration numbers. The crop names of those codes come first, so that the rows are looked
 // up by name through the index of the applications instead of all of them being joined to
@@ -56,7 +66,7 @@ std::string CropRowsCondition(const std::string &expr) {
 std::string Select(const std::string &table, const std::string &expr) {
   return "DROP TABLE IF EXISTS " + table + ";" + kCrLf + "CREATE TEMP TABLE " + table + " AS " + kCrLf + "SELECT " +
          kLeadColumns + SlotLinesEachOnALine() + kCrLf + "dokusei as seizaidokusei,yoto,koka,zaikei,ryakusho " +
-         kCrLf + "FROM tekiyo left join seizai using(bango)" + kCrLf + CropRowsCondition(expr) + ";";
+         kCrLf + FromRows() + CropRowsCondition(expr) + ";";
 }
 
 std::string SqlText(const std::string &text) { return ReplaceAllText(text, "'", "''"); }
@@ -66,8 +76,7 @@ std::string SqlText(const std::string &text) { return ReplaceAllText(text, "'", 
 std::string SakumotsuSearchScript(const std::string &IdSakuExpr) {
   return std::string("DROP TABLE IF EXISTS ttTekiyoSaku;") + kCrLf + "CREATE TEMP TABLE ttTekiyoSaku AS " + kCrLf +
          "SELECT " + kLeadColumns + SlotLines() + kCrLf +
-         "dokusei as seizaidokusei,yoto,koka,zaikei,ryakusho FROM tekiyo left join seizai using(bango)" + kCrLf +
-         CropRowsCondition(IdSakuExpr) + ";";
+         "dokusei as seizaidokusei,yoto,koka,zaikei,ryakusho " + FromRows() + CropRowsCondition(IdSakuExpr) + ";";
 }
 
 std::string SakumotsuKinsetsuScript(const std::string &IdSakuExpr, const std::string &KinsetsuExpr) {
@@ -99,42 +108,78 @@ std::string PestWords(const std::string &Text) {
   return out;
 }
 
+namespace {
+
+// A row's pest or purpose of use is one of the found pests.
+const char *const kPestRow = "byochu IN (SELECT byochu FROM tByochu) OR mokuteki IN (SELECT byochu FROM tByochu)";
+
+// The rows come in the order the indexes of pest and purpose give them (by pest, then as
+// registered); sorting the wide rows would cost as much as finding them.
+std::string PestRows(const std::string &where) {
+  return std::string("SELECT ") + kLeadColumns + SlotLines() + kCrLf + "dokusei as seizaidokusei," +
+         "yoto,koka,zaikei,ryakusho " + FromRows() + "WHERE " + where + ";";
+}
+
+}  // namespace
+
 std::string ByochuSearchScript(const std::string &Words) {
   const std::string match = SakumotsuBetsumeiMatchOr(PestWords(Words), "byochu");
   if (match.empty()) return std::string();
   return "DROP TABLE IF EXISTS tByochu;CREATE TEMP TABLE tByochu AS SELECT byochu FROM m_byochu WHERE " + match +
-         ";" + "DROP TABLE IF EXISTS ttTekiyoByochu;" + "CREATE TEMP TABLE ttTekiyoByochu AS " + "SELECT " +
-         kLeadColumns + SlotLines() + kCrLf + "dokusei as seizaidokusei," + "yoto,koka,zaikei,ryakusho " +
-         "FROM tekiyo left join seizai using(bango)" +
-         "WHERE bango IN (SELECT bango FROM m_tekiyo WHERE byochu IN (SELECT byochu FROM tByochu) " +
-         "OR mokuteki IN (SELECT byochu FROM tByochu));";
+         ";" + "DROP TABLE IF EXISTS ttTekiyoByochu;" + "CREATE TEMP TABLE ttTekiyoByochu AS " +
+         PestRows(std::string("(") + kPestRow + ")");
+}
+
+std::string ByochuRestScript() {
+  // The rows of the found products whose pest is another one; coalesce, since a row
+  // without a pest or purpose gives NULL for the test.
+  return "INSERT INTO ttTekiyoByochu " +
+         PestRows("bango IN (SELECT DISTINCT bango FROM ttTekiyoByochu) AND NOT coalesce(" + std::string(kPestRow) +
+                  ", 0)");
 }
 
 std::string ByochuCropListSQL() {
-  return "SELECT DISTINCT sakumotsu FROM ttTekiyoByochu WHERE sakumotsu NOT REGEXP '(、.*)?を除く' ORDER BY idsaku;"_sj;
+  // Read from the application table, so that the list holds the crops of every row of the
+  // found products whether or not the work table has taken the rest of them yet.
+  return "SELECT c.sakumotsu FROM (SELECT DISTINCT sakumotsu FROM m_tekiyo WHERE bango IN (SELECT DISTINCT bango "
+         "FROM ttTekiyoByochu)) AS c LEFT JOIN m_sakumotsu AS m ON m.sakumotsu = c.sakumotsu "
+         "WHERE c.sakumotsu NOT REGEXP '(、.*)?を除く' ORDER BY m.idsaku;"_sj;
 }
 
 std::string ByochuResultSQL(const std::string &ViewName) {
-  return "SELECT * FROM " + ViewName +
-         " WHERE byochu IN (SELECT byochu FROM tByochu) OR mokuteki IN (SELECT byochu FROM tByochu);";
+  return "SELECT * FROM " + ViewName + " WHERE " + kPestRow + ";";
 }
 
-std::string ByochuCropFilterSQL(const std::vector<std::string> &CropLists) {
-  std::string clauses;
-  for (const std::string &list : CropLists) {
-    std::string alternation;
-    for (const std::string &name : SplitDelimitedText(list)) {
-      if (!alternation.empty()) alternation += "|";
-      alternation += RegexEscape(name);
+std::string ByochuCropFilterSQL(const std::string &ViewName, const std::vector<TCropAndGroups> &Crops) {
+  auto alternation = [](const std::vector<std::string> &names) {
+    std::string a;
+    for (const std::string &name : names) {
+      if (name.empty()) continue;
+      if (!a.empty()) a += "|";
+      a += RegexEscape(name);
     }
-    const std::string l = SqlText(alternation);
-    clauses += "('、'||concat('、', sakumotsu, shozoku)||'、' regexp '、("_sj + l +
-               ")、' and nozoku not regexp '、("_sj + l + ")、' or fukumu regexp '、("_sj + l + ")、') or"_sj + kCrLf;
+    return SqlText(a);
+  };
+  auto quotedList = [](const std::vector<std::string> &names) {
+    std::string l;
+    for (const std::string &name : names) l += (l.empty() ? "'" : ",'") + SqlText(name) + "'";
+    return l;
+  };
+  std::string clauses;
+  for (const TCropAndGroups &c : Crops) {
+    // The crop itself and its groups by their own entries; the crops filed under it unless
+    // their exclusion list names it; a crop whose inclusion list names it or one of its groups.
+    std::vector<std::string> own{c.crop};
+    for (const std::string &g : SplitDelimitedText(c.groups))
+      if (!g.empty()) own.push_back(g);
+    const std::string self = alternation({c.crop}), all = alternation(own);
+    clauses += "(m.sakumotsu IN (" + quotedList(own) + ")" + kCrLf + " or '、'||ifnull(h.shozoku, '')||'、' regexp '、("_sj +
+               self + ")、' and ifnull(h.nozoku, '') not regexp '、("_sj + self + ")、'"_sj + kCrLf +
+               " or ifnull(h.fukumu, '') regexp '、("_sj + all + ")、') or"_sj + kCrLf;
   }
-  return std::string(
-             "select * from tvTsushoTekiyoByochu1 where sakumotsu in (select sakumotsu from m_sakumotsu left join "
-             "sakuhojo using(idsaku) where ") +
-         kCrLf + clauses + "0" + ")";
+  return "SELECT * FROM " + ViewName +
+         " WHERE sakumotsu IN (SELECT m.sakumotsu FROM m_sakumotsu AS m LEFT JOIN sakuhojo AS h USING(idsaku) WHERE " +
+         kCrLf + clauses + "0);";
 }
 
 std::string RegexEscape(const std::string &Text) {

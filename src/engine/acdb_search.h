@@ -17,16 +17,23 @@ std::string SakumotsuKinsetsuScript(const std::string &IdSakuExpr, const std::st
 // separators leave, as comma text; empty when the text holds no word.
 std::string PestWords(const std::string &Text);
 // The pest table and the work table of the pest tab for the words (comma text of
-// PestWords); empty when there is no word.
+// PestWords); empty when there is no word. The work table then holds the rows whose pest or
+// purpose of use is a found pest; ByochuRestScript adds the other rows of the found products.
 std::string ByochuSearchScript(const std::string &Words);
-// The crop list of the found pest rows, without the exclusion entries.
+std::string ByochuRestScript();
+// The crop list of the rows of the found products, without the exclusion entries.
 std::string ByochuCropListSQL();
 // The found pest rows of the view.
 std::string ByochuResultSQL(const std::string &ViewName);
-// The rows of the found products for the crops, each crop given with its registered
-// ancestors (the comma text DeployCrops gives in mode "~"). The names are matched as they
-// are: signs of regular expressions and quotes in them are escaped.
-std::string ByochuCropFilterSQL(const std::vector<std::string> &CropLists);
+// A crop chosen to narrow the pest result, with its registered groups (comma text, as
+// DeployCrops gives it in mode "~"; the crop itself may be among them).
+struct TCropAndGroups {
+  std::string crop, groups;
+};
+// The rows of the found products in the view for the crops: of each crop, of what is filed
+// under it (unless it excludes the crop) and of its groups' own entries. The names are
+// matched as they are: signs of regular expressions and quotes in them are escaped.
+std::string ByochuCropFilterSQL(const std::string &ViewName, const std::vector<TCropAndGroups> &Crops);
 
 // The text with the signs of regular expressions escaped (double-byte characters kept).
 std::string RegexEscape(const std::string &Text);

@@ -325,18 +325,29 @@ std::string SeibunColumnsRac(int Mode) {
 
 namespace {
 
-// What the application table is made of besides the published data, which the data date
-// stands for: the reference tables a refresh may change without a new date.
+// What the application table is made of. The published application rows change only with
+// a new data date (their count and last row stand for them, as reading 300,000 rows at
+// every start would cost more than the table saves); every other table, which a reference
+// refresh or the effect-class rewrite may change under the same date, is read whole.
 const char *const kTekiyoSources[] = {
-    "SELECT * FROM rac",
-    "SELECT * FROM iso",
+    "SELECT count(*), max(rowid) FROM m_tekiyo",
+    "SELECT * FROM m_kihon",
     "SELECT * FROM seizai",
     "SELECT * FROM t_tokusai",
+    "SELECT * FROM rac",
+    "SELECT * FROM iso",
     "SELECT DISTINCT ippanmei, seibun FROM seibun",
 };
 
+// Indexes of acis.db that the searches' sub-selects use: the pest search looks rows up by
+// pest and by purpose, and reads the crops of its products from the index alone.
+const char *const kSearchIndexes =
+    "CREATE INDEX IF NOT EXISTS main.idxTekiyoByochu ON m_tekiyo (byochu);\r\n"
+    "CREATE INDEX IF NOT EXISTS main.idxTekiyoMokuteki ON m_tekiyo (mokuteki);\r\n"
+    "CREATE INDEX IF NOT EXISTS main.idxTekiyoBangoSakumotsu ON m_tekiyo (bango, sakumotsu);\r\n";
+
 // The key under which acis.db keeps its application table: the data date and a digest of
-// the reference rows that went into it.
+// the table's own definition and of the rows that went into it.
 std::string TekiyoTableKey(TSQLiteDb &db, const std::string &dataDate) {
   std::uint64_t h = 1469598103934665603ull;  // FNV-1a
   auto mix = [&h](std::string_view text) {
@@ -347,6 +358,8 @@ std::string TekiyoTableKey(TSQLiteDb &db, const std::string &dataDate) {
     h ^= 0xff;  // a cell boundary, so that "ab","c" and "a","bc" differ
     h *= 1099511628211ull;
   };
+  mix(TekiyoTableScript("main"));
+  mix(kSearchIndexes);
   for (const char *sql : kTekiyoSources) {
     mix(sql);
     std::unique_ptr<TSQLiteTbl> t = db.GetTable(sql);
@@ -379,13 +392,14 @@ const char *const kIndexedCopies =
     "CREATE INDEX temp.raccodeIdx ON raccode (ippanmei, cid);\r\n"
     "DROP TABLE IF EXISTS temp.rac2;\r\n"
     "CREATE TEMP TABLE rac2 AS SELECT * FROM rac2;\r\n"
-    "CREATE INDEX temp.rac2Idx ON rac2 (ippanmei, cid);\r\n";
-
-// Indexes of acis.db that the searches' sub-selects use: the pest search looks rows up by
-// pest and by purpose.
-const char *const kSearchIndexes =
-    "CREATE INDEX IF NOT EXISTS main.idxTekiyoByochu ON m_tekiyo (byochu);\r\n"
-    "CREATE INDEX IF NOT EXISTS main.idxTekiyoMokuteki ON m_tekiyo (mokuteki);\r\n";
+    "CREATE INDEX temp.rac2Idx ON rac2 (ippanmei, cid);\r\n"
+    // The searches' resistance group of an ingredient: for a pest category, and its highest.
+    "DROP TABLE IF EXISTS temp.racmid;\r\n"
+    "CREATE TEMP TABLE racmid AS SELECT ippanmei, cid, mid FROM raccode GROUP BY ippanmei, cid;\r\n"
+    "CREATE INDEX temp.racmidIdx ON racmid (ippanmei, cid);\r\n"
+    "DROP TABLE IF EXISTS temp.racmidmax;\r\n"
+    "CREATE TEMP TABLE racmidmax AS SELECT ippanmei, max(mid) AS mid FROM raccode GROUP BY ippanmei;\r\n"
+    "CREATE INDEX temp.racmidmaxIdx ON racmidmax (ippanmei);\r\n";
 
 }  // namespace
 

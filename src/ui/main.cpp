@@ -11,7 +11,9 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolButton>
+#include <algorithm>
 #include <filesystem>
+#include <limits>
 
 #include "components/ComCtrlsXP.h"
 #include "components/grid/ExcelUtil.h"
@@ -605,14 +607,19 @@ void TfrmMain::mnToolbarOnClick() {
 void TfrmMain::mnExitClick() { close(); }
 
 void TfrmMain::StatusBarResize() {
-  const QFontMetrics fm(ui->StatusBar->font());
   StatusPanels[1]->setFixedWidth(0);
-  StatusPanels[3]->setFixedWidth(fm.horizontalAdvance(ToQ("00000件"_sj)) + 4);
+  // Room for the widest count a result grid can hold (its rows are counted in an int), each
+  // digit as wide as the font's widest.
+  const QFontMetrics fm(ui->StatusBar->font());
+  int digit = 0;
+  for (char c = '0'; c <= '9'; ++c) digit = std::max(digit, fm.horizontalAdvance(QChar(c)));
+  const int digits = static_cast<int>(std::to_string(std::numeric_limits<int>::max()).size());
+  StatusPanels[3]->setFixedWidth(digits * digit + fm.horizontalAdvance(ToQ("件"_sj)) + 4);
   // Panel 0 takes the rest through its stretch; a fixed width here would widen the window.
 }
 
 bool TfrmMain::eventFilter(QObject *o, QEvent *e) {
-  if (o == ui->StatusBar && e->type() == QEvent::Resize) StatusBarResize();
+  if (o == ui->StatusBar && (e->type() == QEvent::Resize || e->type() == QEvent::FontChange)) StatusBarResize();
   return QMainWindow::eventFilter(o, e);
 }
 

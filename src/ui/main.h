@@ -189,7 +189,8 @@ class TfrmMain : public QMainWindow {
   // gives Current back unchanged.
   static std::string ResultViewName(int Tab, bool Tsusho, int SeibunMode, int RacMode,
                                     const std::string &Current = std::string());
-  void ShowQueryInGrid(TXlsStringGrid *Grid, const std::string &Sql);
+  // True when the grid took the rows (the query ran and found some).
+  bool ShowQueryInGrid(TXlsStringGrid *Grid, const std::string &Sql);
   void AdjustGridColumnWidths(TXlsStringGrid *Grid);
   // Marks gdTekiyo's rows whose crop-name cell is one of AdjacentCropNames (row object 1).
   void MarkAdjacentCropRows(TXlsStringGrid *Grid);
@@ -307,6 +308,11 @@ class TfrmMain : public QMainWindow {
   void btnTabByochuSakuClick();
   void RefreshByochuResult();
   void pnlTabByochuTopResize();
+  // Adds the rows of the found products that the pest search left out to its work table,
+  // once per search; the crop filter, its picker and the SQL pane read the whole table.
+  void CompleteByochuRows();
+  bool ByochuRowsPending = false;   // the work table holds only the found pests' rows yet
+  bool ByochuFilterShown = false;   // gdByochu shows the crop filter's rows, not the search's
   // view modes, separate window, crop frame
   void SetSeibunViewMode(int Mode);
   void dmnSeibunViewClick(int Tag);

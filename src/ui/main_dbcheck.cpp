@@ -382,7 +382,9 @@ void TfrmMain::LoadInitialLists() {
 }
 
 void TfrmMain::actCheckUpdateExecute() {
-  if (ShowUpdateDialog(false, false) && AcisDB) {
+  const bool rebuilt = ShowUpdateDialog(false, false);
+  ByochuRowsPending = false;  // the update window opened a new connection without the work tables
+  if (rebuilt && AcisDB) {
     AcisDB->CreateViews();
     LoadInitialLists();
   }

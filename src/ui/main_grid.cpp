@@ -194,8 +194,8 @@ int TfrmMain::TabIndexOfGrid(const TXlsStringGrid *Grid) const {
 
 // ---------------------------------------------------------------- queries into grids
 
-void TfrmMain::ShowQueryInGrid(TXlsStringGrid *Grid, const std::string &Sql) {
-  if (Sql.empty() || !Grid) return;
+bool TfrmMain::ShowQueryInGrid(TXlsStringGrid *Grid, const std::string &Sql) {
+  if (Sql.empty() || !Grid) return false;
   AddLog("SQL>" + Sql);
   TBusyCursor busy;
   SetOutputEnabled(false);
@@ -207,11 +207,11 @@ void TfrmMain::ShowQueryInGrid(TXlsStringGrid *Grid, const std::string &Sql) {
       w->SetSearchPanelsEnabled(true);
     }
   } restore{this};
-  if (!AcisDB || !AcisDB->SetGrid(*Grid, Sql)) return;
+  if (!AcisDB || !AcisDB->SetGrid(*Grid, Sql)) return false;
   AdjustGridColumnWidths(Grid);
   Grid->show();
   const int tab = TabIndexOfGrid(Grid);
-  if (tab < 0) return;
+  if (tab < 0) return true;
   TTabState &t = TabState[static_cast<std::size_t>(tab)];
   t.CountText = std::to_string(AcisDB->Query() ? AcisDB->Query()->Count() : 0) + "件"_sj;
   t.StatusText.clear();
@@ -219,6 +219,7 @@ void TfrmMain::ShowQueryInGrid(TXlsStringGrid *Grid, const std::string &Sql) {
     SetStatusText(3, t.CountText);
     SetStatusText(2, t.StatusText);
   }
+  return true;
 }
 
 void TfrmMain::MarkAdjacentCropRows(TXlsStringGrid *Grid) {

@@ -76,6 +76,7 @@ void TfrmMain::ExecuteSQLEditor() {
     AddLog("DebugMode OFF");
     return;
   }
+  CompleteByochuRows();  // a statement may read the pest tab's work table
   const bool multi = DeveloperSwitch || StartsWithComment(T);
   TScriptRun run(AcisDB->Db(), multi);
   // Outside a script only statements that SQLite finds read-only run: the first word alone

@@ -37,7 +37,7 @@ void TfrmMain::SearchByochu() {
   } finally{this};
   AcisDB->SetMultiStatement(true);
   AddLog("SQL>" + script);
-  AcisDB->ExecSearchScript(script, [&] {
+  const bool ran = AcisDB->ExecSearchScript(script, [&] {
     const std::string crops = ByochuCropListSQL();
     AddLog("SQL>" + crops);
     if (!AcisDB->ExecQuery(crops, true)) return false;  // nothing found: the previous result stays
@@ -55,9 +55,20 @@ void TfrmMain::SearchByochu() {
     if (AcisDB->SetGrid(*ui->gdByochu, sql)) {
       ShowFilledGrid(this, 1, ui->gdByochu);
       SetOutputEnabled(true);
+      ByochuFilterShown = false;
     }
     return true;
   });
+  // The rest of the found products' rows waits until something reads them.
+  if (ran) ByochuRowsPending = true;
+}
+
+void TfrmMain::CompleteByochuRows() {
+  if (!AcisDB || !ByochuRowsPending) return;
+  ByochuRowsPending = false;
+  const std::string script = ByochuRestScript();
+  AddLog("SQL>" + script);
+  AcisDB->ExecSearchScript(script);
 }
 
 void TfrmMain::edtByochuChange() { actSearchTekiyou->setEnabled(!ui->edtByochu->text().isEmpty()); }
@@ -76,23 +87,29 @@ void TfrmMain::btnTabByochuClick() {
 
 void TfrmMain::cbTabByochuSakumotuSelect() {
   if (!AcisDB) return;
+  CompleteByochuRows();
   const std::string text = FromQ(ui->cbTabByochuSakumotu->currentText());
   std::string sql;
   if (text.empty() || text == kAll()) {
     sql = "SELECT * FROM " + ViewName;
   } else {
-    std::vector<std::string> lists;
+    std::vector<TCropAndGroups> crops;
     for (const std::string &crop : SplitDelimitedText(text))
-      if (!crop.empty()) lists.push_back(AcisDB->DeployCrops(crop, '~'));
-    sql = ByochuCropFilterSQL(lists);
+      if (!crop.empty()) crops.push_back({crop, AcisDB->DeployCrops(crop, '~')});
+    sql = ByochuCropFilterSQL(ViewName, crops);
   }
-  ShowQueryInGrid(ui->gdByochu, sql);
+  if (ShowQueryInGrid(ui->gdByochu, sql)) ByochuFilterShown = true;
 }
 
-void TfrmMain::RefreshByochuResult() { cbTabByochuSakumotuSelect(); }
+void TfrmMain::RefreshByochuResult() {
+  // The rows the grid shows, in the current view: the search's or the crop filter's.
+  if (ByochuFilterShown) return cbTabByochuSakumotuSelect();
+  if (AcisDB) ShowQueryInGrid(ui->gdByochu, ByochuResultSQL(ViewName));
+}
 
 void TfrmMain::btnTabByochuSakuClick() {
   if (!AcisDB || ui->cbTabByochuSakumotu->count() == 0) return;
+  CompleteByochuRows();
   std::string chosen;
   {
     auto dlg = std::make_unique<TfrmTabByochuSaku>(this);

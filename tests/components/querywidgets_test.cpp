@@ -5,6 +5,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QPointer>
+#include <QTextBlock>
+#include <QTextLayout>
 #include <gtest/gtest.h>
 
 #include "components/CheckListBoxEx.h"
@@ -105,6 +107,35 @@ TEST(MemoDialog, ShowsTheSqlReportCopiesAllAndFreesItselfOnClose) {
   EXPECT_EQ(ClipboardText(), expected);
 
   dlg->findChild<QPushButton *>("Button1")->click();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_TRUE(dlg.isNull());
+}
+
+TEST(MemoDialog, LongMessagesWrapToTheWindowWidth) {
+  // SQLite's message names the whole statement on one line; a long name has no blank to
+  // break at.
+  std::string sql = "SELECT";
+  for (int i = 0; i < 40; ++i) sql += " column_" + std::to_string(i) + ",";
+  const std::string message = "ESQLiteException\r\n---------\r\nError executing SQL \"" + sql +
+                              " x FROM t\" : no such column: " + std::string(150, 'x');
+  QPointer<TDlgMemo> dlg = new TDlgMemo(nullptr);
+  dlg->SetMessage(message);
+  dlg->show();
+  QApplication::processEvents();
+  auto *memo = dlg->findChild<QPlainTextEdit *>("mMessage");
+  ASSERT_NE(memo, nullptr);
+  const int width = memo->viewport()->width();
+  int lines = 0;
+  for (QTextBlock b = memo->document()->begin(); b.isValid(); b = b.next()) {
+    const QTextLayout *layout = b.layout();
+    ASSERT_NE(layout, nullptr);
+    lines += layout->lineCount();
+    for (int i = 0; i < layout->lineCount(); ++i)
+      EXPECT_LE(layout->lineAt(i).naturalTextWidth(), width) << "line " << i << " of block " << b.blockNumber();
+  }
+  EXPECT_GT(lines, 4);  // the message goes on over several lines
+  EXPECT_EQ(dlg->Message(), message);  // wrapping adds no line breaks to the text
+  dlg->close();
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   EXPECT_TRUE(dlg.isNull());
 }

@@ -65,8 +65,8 @@ TEST(YakuzaiQuery, KeywordSelectsNumbersOrProductsHavingEveryWord) {
 TEST(YakuzaiQuery, UseAndCropConditionsQuoteTheirValues) {
   EXPECT_EQ(YotoCond(""), "");
   EXPECT_EQ(YotoCond(S("全て")), "");
-  EXPECT_EQ(YotoCond(S("殺菌剤")), S(" AND yoto = '殺菌剤'"));
-  EXPECT_EQ(YotoCond("a'b"), " AND yoto = 'a''b'");
+  EXPECT_EQ(YotoCond(S("殺菌剤")), S(" AND seizaiyoto = '殺菌剤'"));
+  EXPECT_EQ(YotoCond("a'b"), " AND seizaiyoto = 'a''b'");
   EXPECT_EQ(IsSakumotsuStr(""), "");
   EXPECT_EQ(IsSakumotsuStr(S("トマト,ミニトマト")), S(" AND sakumotsu IN ('トマト','ミニトマト')"));
   EXPECT_EQ(KaisuCaption(""), "");

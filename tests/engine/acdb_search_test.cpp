@@ -107,14 +107,19 @@ TEST_F(SearchScriptTest, PestWordsSkipEmptyWordsAndMatchOtherNamesAndPurposes) {
   const std::string products =
       "SELECT bango, sakumotsu, byochu FROM m_tekiyo WHERE bango IN (SELECT bango FROM m_tekiyo WHERE byochu IN "
       "(SELECT byochu FROM tByochu) OR mokuteki IN (SELECT byochu FROM tByochu))";
+  // The search takes the found pests' rows; the rest of the found products' rows follow.
+  EXPECT_EQ(Read(db, "SELECT bango, sakumotsu, byochu FROM ttTekiyoByochu"),
+            Read(db, products + " AND (byochu IN (SELECT byochu FROM tByochu) OR mokuteki IN (SELECT byochu FROM "
+                                "tByochu))"));
+  ASSERT_TRUE(db.ExecSearchScript(ByochuRestScript()));
   const Rows two = Read(db, products);
   EXPECT_EQ(Read(db, "SELECT bango, sakumotsu, byochu FROM ttTekiyoByochu"), two);
 
   // A trailing blank searches the same; the other name アリマキ finds the aphids.
-  ASSERT_TRUE(db.ExecSearchScript(ByochuSearchScript(S("アブラムシ "))));
+  ASSERT_TRUE(db.ExecSearchScript(ByochuSearchScript(S("アブラムシ ")) + ByochuRestScript()));
   const Rows one = Read(db, "SELECT bango, sakumotsu, byochu FROM ttTekiyoByochu");
   EXPECT_LT(one.size(), two.size());
-  ASSERT_TRUE(db.ExecSearchScript(ByochuSearchScript(S("アリマキ"))));
+  ASSERT_TRUE(db.ExecSearchScript(ByochuSearchScript(S("アリマキ")) + ByochuRestScript()));
   EXPECT_EQ(Read(db, "SELECT bango, sakumotsu, byochu FROM ttTekiyoByochu"), one);
 
   // A name found only as a purpose of use still gives its rows.
@@ -146,13 +151,13 @@ TEST_F(SearchScriptTest, CropFilterMatchesNamesLiterally) {
   ASSERT_TRUE(db.ExecSearchScript(ByochuSearchScript(S("アブラムシ"))));
   const std::string tomato = db.DeployCrops(S("トマト"), '~');
   ASSERT_FALSE(tomato.empty());
-  const Rows rows = Read(db, ByochuCropFilterSQL({tomato}));
+  const Rows rows = Read(db, ByochuCropFilterSQL("tvTsushoTekiyoByochu1", {{S("トマト"), tomato}}));
   EXPECT_FALSE(rows.empty());
   // Quotes and signs of regular expressions in a typed name neither break the statement nor
   // widen it.
   for (const char *typed : {"x' OR 1=1 --", ".*", "トマト|.*", "(", "ソ\\"}) {
     ui.reports.clear();
-    EXPECT_TRUE(Read(db, ByochuCropFilterSQL({S(typed)})).empty()) << typed;
+    EXPECT_TRUE(Read(db, ByochuCropFilterSQL("tvTsushoTekiyoByochu1", {{S(typed), S(typed)}})).empty()) << typed;
     EXPECT_TRUE(ui.reports.empty()) << typed;
   }
   EXPECT_EQ(RegexEscape(S("ソ(a).")), S("ソ\\(a\\)\\."));
@@ -203,6 +208,38 @@ TEST_F(KeptTableTest, BuiltOncePerDataDateAndEqualToTheConnectionsOwnCopy) {
   }
   auto db = Open();
   EXPECT_EQ(One(*db, "SELECT count(*) FROM t_tekiyo WHERE bango = -1"), "0");
+  EXPECT_TRUE(ui.reports.empty());
+}
+
+TEST_F(KeptTableTest, AnEffectClassRefreshUnderTheSameDateBuildsAgain) {
+  // The effect of each row, as the test reads it from the products themselves.
+  const std::string stale = "SELECT count(*) FROM t_tekiyo AS t JOIN m_kihon AS k USING(bango) "
+                            "WHERE t.seizaikoka IS NOT k.koka";
+  {
+    auto db = Open();
+    ASSERT_EQ(One(*db, stale), "0");
+    // A newer effect-class script gives one class another effect; its rewrite of the
+    // products' effects keeps the data date.
+    const std::string id = One(*db, "SELECT kokaid FROM spec.bunrui WHERE seibun IN (SELECT seibun1 FROM m_kihon) "
+                                    "AND kokaid > 0 LIMIT 1");
+    db->Db().ExecSQL("UPDATE spec.bunrui SET kokaid = (SELECT min(kokaid) FROM spec.koka WHERE kokaid != " + id +
+                     " AND kokaid > 2) WHERE kokaid = " + id + ";");
+    db->UpdateKoka();
+    ASSERT_NE(One(*db, stale), "0");
+  }
+  Rows kept;
+  {
+    auto db = Open();
+    EXPECT_EQ(One(*db, stale), "0");
+    kept = Read(*db, "SELECT * FROM main.t_tekiyo");
+  }
+  // And the whole table is what a fresh build gives.
+  {
+    TSQLiteDb raw((dir / "acis.db").string());
+    raw.ExecSQL("DROP TABLE t_tekiyo; DROP TABLE t_tekiyoKey;");
+  }
+  auto db = Open();
+  EXPECT_EQ(Read(*db, "SELECT * FROM main.t_tekiyo"), kept);
   EXPECT_TRUE(ui.reports.empty());
 }
 

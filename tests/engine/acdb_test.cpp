@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <sstream>
 #include <vector>
 
 #include "engine/UiServices.h"
@@ -297,10 +298,42 @@ TEST(FieldCaption, TableLookups) {
       {"fgroup", "備考"_sj},
       {"note", "備考"_sj},
       {"hatsutoroku", "初登録年月日"_sj},
+      {"SAYOTEN", "作用点"_sj},  // the headers the ingredient popup offers its look-up on
+      {"sayokiko", "作用機構"_sj},
+      {"rackeito", "RAC系統"_sj},
+      {"yuko4", "有効成分4"_sj},
       {"Foo", "Foo"},
       {"seibun6", "seibun6"},
+      {"yuko", "yuko"},
   };
   for (const Case &c : cases) EXPECT_EQ(TAcisDB::FieldCaption(c.column), c.caption) << c.column;
+}
+
+TEST(FieldCaption, EveryKnownColumnHasACaption) {
+  // The column names the program's tables and views use; "#" stands for the slots 1 to 5.
+  const char *keys =
+      "ippanmei seibun nodo zaikei torokubi kigen bango yoto shurui meisho tsusho ryakusho xidsaku idsaku "
+      "sakumotsu basho idbyochu byochu mokuteki baisu ekiryo jiki kaisu hoho jikan ondo dojo chitai tekiyaku "
+      "kongo kaisu# seibun# keito# gyodoku dokusei seizaieikyo seibuneikyo biko dokuseimei seibunmei koka "
+      "chuijiko koshin keito kagakumei nodochu jogai jyogai1 jyogai2 mid sayoten sayokiko fgroup risk mid# "
+      "hatsutoroku nai ishoku chokuha ine momi jogaiseibun jogainodo jogaisiki kousin seizaidokusei superior "
+      "crop family synonym kana nomen english harvest cultivate use maturity note itgl bunruihyo seibunhyo "
+      "wamei hinshu ncbi wikipedia agrovac yuko# rem# risk# rackeito seizaiyoto seizaikoka seizaiojas ojas "
+      "gunmei shozoku nozoku fukumu betsumei ruby";
+  std::vector<std::string> columns;
+  std::istringstream words(keys);
+  for (std::string w; words >> w;) {
+    if (w.back() != '#') {
+      columns.push_back(w);
+      continue;
+    }
+    for (char n = '1'; n <= '5'; ++n) columns.push_back(w.substr(0, w.size() - 1) + n);
+  }
+  ASSERT_EQ(columns.size(), 128u);
+  for (const std::string &c : columns) {
+    // A name without a caption comes back as it went in.
+    EXPECT_NE(TAcisDB::FieldCaption(c), c) << c << " shows as its raw name";
+  }
 }
 
 TEST_F(AcisDbTest, LookUps) {

@@ -372,6 +372,91 @@ TEST_F(SearchTabsTest, PestSearch) {
                           "tByochu))"));
 }
 
+TEST_F(SearchTabsTest, PestCropFilterKeepsTheCropWhatIsFiledUnderItAndItsGroupsOnly) {
+  Ui::TfrmMain &u = *w->ui;
+  TXlsStringGrid *g = u.gdByochu;
+  u.edtByochu->setText(Q("アブラムシ"));
+  Search(1);
+  const std::string products = "SELECT bango, sakumotsu, byochu FROM m_tekiyo WHERE bango IN (SELECT bango FROM "
+                               "m_tekiyo WHERE byochu IN (SELECT byochu FROM tByochu) OR mokuteki IN (SELECT byochu "
+                               "FROM tByochu)) AND sakumotsu IN ";
+  // The crop, the crops whose groups name it (unless they exclude it), and the groups its
+  // own entry names, each by its own entry.
+  auto kept = [&](const std::vector<const char *> &crops) {
+    std::string any;
+    for (const char *crop : crops) {
+      const std::string c = S(crop);
+      any += std::string(any.empty() ? "" : " OR ") + "m.sakumotsu = '" + c + "' OR '、'||h.shozoku||'、' LIKE '%、"_sj + c +
+             "、%' AND ifnull(h.nozoku, '') NOT LIKE '%、"_sj + c + "、%' OR (SELECT '、'||shozoku||'、' FROM "_sj +
+             "sakuhojo JOIN m_sakumotsu USING(idsaku) WHERE sakumotsu = '" + c +
+             "') LIKE '%、'||m.sakumotsu||'、%'"_sj;
+    }
+    return Own(products + "(SELECT m.sakumotsu FROM m_sakumotsu AS m LEFT JOIN sakuhojo AS h USING(idsaku) WHERE " +
+               any + ")");
+  };
+  struct Case {
+    const char *chosen;  // the combo's text
+    std::vector<const char *> crops;
+  } cases[] = {{"トマト", {"トマト"}}, {"なす科野菜", {"なす科野菜"}}, {"トマト,キャベツ", {"トマト", "キャベツ"}}};
+  for (const Case &c : cases) {
+    u.cbTabByochuSakumotu->setEditText(Q(c.chosen));
+    w->cbTabByochuSakumotuSelect();
+    const Rows expected = kept(c.crops);
+    ASSERT_FALSE(expected.empty()) << c.chosen;
+    EXPECT_EQ(Shown(g), expected) << c.chosen;
+    EXPECT_EQ(w->StatusText(3), Count(g));
+  }
+  // Sibling crops under the same group stay out: no なす or キャベツ row for トマト, while
+  // the group's own rows are there.
+  u.cbTabByochuSakumotu->setEditText(Q("トマト"));
+  w->cbTabByochuSakumotuSelect();
+  std::set<std::string> crops;
+  for (const std::string &row : Shown(g, {"作物名"})) crops.insert(row);
+  EXPECT_FALSE(crops.count(S("なす")));
+  EXPECT_FALSE(crops.count(S("キャベツ")));
+  EXPECT_TRUE(crops.count(S("野菜類")));
+  EXPECT_TRUE(crops.count(S("ミニトマト")));
+}
+
+TEST_F(SearchTabsTest, AViewToggleKeepsTheRowsShown) {
+  Ui::TfrmMain &u = *w->ui;
+  QAction *kaisu = w->findChild<QAction *>("miSvKaisu");
+  ASSERT_TRUE(kaisu);
+  // Each toggle shows the same rows in another view; every view keeps these columns.
+  const std::vector<const char *> cols = {"作物名", "適用病害虫雑草名", "使用時期", "希釈倍数使用量"};
+  auto toggles = [&](TXlsStringGrid *g) {
+    const Rows before = Shown(g, cols);
+    const std::string count = w->StatusText(3);
+    for (QAction *a : {w->actRacKeito, kaisu, w->actRacKeito}) {
+      a->trigger();
+      EXPECT_EQ(Shown(g, cols), before) << a->objectName().toStdString();
+    }
+    w->actTsusho->trigger();  // the common names fold rows that differ only in the product
+    const Rows folded = Shown(g, cols);
+    EXPECT_EQ(std::set<std::string>(folded.begin(), folded.end()), std::set<std::string>(before.begin(), before.end()));
+    w->actTsusho->trigger();
+    EXPECT_EQ(Shown(g, cols), before);
+    EXPECT_EQ(w->StatusText(3), count);
+  };
+  // The pest result, then the same narrowed to a crop.
+  u.edtByochu->setText(Q("コナガ"));
+  Search(1);
+  ASSERT_LT(Shown(u.gdByochu).size(),
+            Own("SELECT bango FROM m_tekiyo WHERE bango IN (SELECT bango FROM m_tekiyo WHERE byochu IN (SELECT byochu "
+                "FROM tByochu))").size());
+  toggles(u.gdByochu);
+  u.cbTabByochuSakumotu->setEditText(Q("キャベツ"));
+  w->cbTabByochuSakumotuSelect();
+  toggles(u.gdByochu);
+  // The crop result, and the same narrowed to a pest.
+  Crops("トマト");
+  Search(0);
+  toggles(u.gdTekiyo);
+  u.cbByochu->setEditText(ToQ(Items(u.cbByochu).at(1)));
+  w->FilterByByochu();
+  toggles(u.gdTekiyo);
+}
+
 TEST_F(SearchTabsTest, ViewModesRefreshBothGridsAndTheSeparateWindowCopiesTheResult) {
   Ui::TfrmMain &u = *w->ui;
   Crops("トマト");

@@ -6,11 +6,13 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
 #include <QSplitter>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QTest>
 #include <filesystem>
@@ -533,6 +535,24 @@ TEST_F(MainWindowTest, HiddenLogPaneKeepsItsHeightAndViewToggles) {
   EXPECT_EQ(Ini().ReadInteger("WINDOW", "LogPaneHeight", -1), 16);
   EXPECT_TRUE(Ini().ReadBool("WINDOW", "LogPaneVisible", false));
   EXPECT_NE(Ini().ReadBool("WINDOW", "StatusBarVisible", false), OptionData->StatusBarVisible == false);
+}
+
+TEST_F(MainWindowTest, CountPanelShowsTheWholeCount) {
+  PlaceSampleDb();
+  auto w = Start();
+  QLabel *count = w->StatusPanels[3];
+  QStatusBar *bar = w->ui->StatusBar;
+  for (const int scale : {1, 2}) {
+    QFont font = bar->font();
+    font.setPointSizeF(font.pointSizeF() * scale);
+    bar->setFont(font);
+    QCoreApplication::processEvents();
+    for (const char *text : {"104982件", "2147483647件"}) {
+      SCOPED_TRACE(std::string(text) + " at scale " + std::to_string(scale));
+      w->SetStatusText(3, cp932::FromUtf8(text));
+      EXPECT_LE(count->fontMetrics().horizontalAdvance(count->text()), count->contentsRect().width());
+    }
+  }
 }
 
 // ---------------------------------------------------------------- the single-instance guard

@@ -6,6 +6,7 @@
 #include <sqlite3.h>
 
 #include <QApplication>
+#include <QMenu>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QTabWidget>
@@ -250,6 +251,87 @@ TEST_F(YakuzaiTabTest, CropRestrictsProductsAndApplications) {
   Search(f().eYakuzai, word);
   EXPECT_EQ(f().lstTsusho->Count(), 0);
   EXPECT_TRUE(f().pnlYakuzaiSide->isEnabled());
+}
+
+TEST_F(YakuzaiTabTest, UseWithACropListsTheProductsOfThatUse) {
+  Start();
+  // A crop one of whose products holds an ingredient filed under another use than the
+  // product's own: the lists follow the product's use.
+  const std::string crop = Value(std::string("SELECT t.sakumotsu FROM m_tekiyo t JOIN m_kihon k USING(bango) JOIN "
+                                             "seibun s USING(bango) JOIN dokusei d ON d.ippanmei = s.ippanmei "
+                                             "WHERE d.yoto <> k.yoto AND t.sakumotsu IN (") +
+                                 kLoneCrop + ") LIMIT 1");
+  ASSERT_FALSE(crop.empty());
+  const std::string on_crop = " bango IN (SELECT bango FROM m_tekiyo WHERE sakumotsu = " + Quoted(crop) + ")";
+  QComboBox *use = f().cbYotoTabYakuzai;
+  ASSERT_EQ(U8(FromQ(use->itemText(0))), "全て");
+  int differ = 0;
+  for (int i = 1; i < use->count(); ++i) {
+    const std::string u = FromQ(use->itemText(i));
+    SCOPED_TRACE(U8(u));
+    const std::set<std::string> want =
+        AsSet(Column("SELECT DISTINCT tsusho FROM m_kihon WHERE yoto = " + Quoted(u) + " AND" + on_crop));
+    // The products with an ingredient of that use, which the lists must not follow.
+    differ += want != AsSet(Column("SELECT DISTINCT k.tsusho FROM m_kihon k JOIN seibun s USING(bango) JOIN dokusei d "
+                                   "ON d.ippanmei = s.ippanmei WHERE d.yoto = " + Quoted(u) + " AND k." +
+                                   on_crop.substr(1)));
+    w->CropNamesExact = true;  // as the crop dialog leaves it
+    f().eYakuzaiTabSakumotsu->setText(ToQ(crop));
+    use->setCurrentIndex(i - 1);
+    QTest::keyClick(use, Qt::Key_Down);  // the user picks the use
+    ASSERT_EQ(use->currentIndex(), i);
+    EXPECT_EQ(AsSet(Items(f().lstTsusho)), want);
+    EXPECT_EQ(f().lstBango->Count(),
+              static_cast<int>(Column("SELECT DISTINCT bango FROM m_kihon WHERE yoto = " + Quoted(u) + " AND" +
+                                      on_crop).size()));
+  }
+  EXPECT_GT(differ, 0) << "the sample has no product whose ingredient's use differs from its own on the crop";
+}
+
+TEST_F(YakuzaiTabTest, IngredientGridHeadsItsColumnsInJapanese) {
+  Start();
+  judge->ExecSQL("ATTACH " + Quoted((home / "DB" / "spec.db").string()) + " AS spec;");
+  // A product with an ingredient whose site and mode of action are known.
+  const std::string bango =
+      Value("SELECT s.bango FROM seibun s JOIN spec.rac r USING(ippanmei) WHERE ifnull(r.sayoten, '') <> '' "
+            "AND ifnull(r.sayokiko, '') <> '' ORDER BY s.bango LIMIT 1");
+  ASSERT_FALSE(bango.empty());
+  Search(f().eYakuzai, bango);
+  ASSERT_EQ(f().lstBango->Count(), 1);
+  f().lstBango->SetItemIndex(0);
+  w->lstBangoClick();
+  TXlsStringGrid *g = f().gdSeibun;
+  ASSERT_TRUE(g->isVisible());
+  ASSERT_GT(g->RowCount(), 1);
+  for (int c = 0; c < g->ColCount(); ++c) {
+    const std::string h = g->Cells(c, 0);
+    EXPECT_FALSE(std::all_of(h.begin(), h.end(), [](unsigned char ch) {
+      return (ch >= 'a' && ch <= 'z') || (ch >= '0' && ch <= '9') || ch == '_';
+    })) << "column " << c << " is headed by its raw name " << h;
+  }
+  // A right click on a site or mode of action offers its web search; the grid gets room
+  // for a data row.
+  w->resize(1400, 1000);
+  g->setMinimumHeight(120);
+  QApplication::processEvents();
+  for (const std::string &header : {"作用点"_sj, "作用機構"_sj}) {
+    SCOPED_TRACE(U8(header));
+    const std::vector<std::string> heads = g->Rows(0);
+    const int col = static_cast<int>(std::find(heads.begin(), heads.end(), header) - heads.begin());
+    ASSERT_LT(col, g->ColCount());
+    int row = 1;
+    while (row < g->RowCount() && g->Cells(col, row).empty()) ++row;
+    ASSERT_LT(row, g->RowCount());
+    g->SetLeftCol(col);  // moved as far as the grid lets it
+    QApplication::processEvents();
+    const QRect cell = g->CellRect(col, row);
+    ASSERT_FALSE(cell.isEmpty()) << g->width() << "x" << g->height() << " left " << g->LeftCol() << " col " << col << " row " << row;
+    emit g->customContextMenuRequested(cell.center());
+    w->pmnGridSeibun->hide();
+    EXPECT_TRUE(w->pmnGoogleGridSeibun->isVisible());
+    EXPECT_EQ(U8(FromQ(w->pmnGoogleGridSeibun->text())), U8("「"_sj + g->Cells(col, row) + "」を Google で検索"_sj));
+    EXPECT_FALSE(w->pmnWeblioGridSeibun->isVisible());
+  }
 }
 
 TEST_F(YakuzaiTabTest, CheckedIngredientsListProductsHavingAll) {

@@ -685,6 +685,7 @@ class TCustomQmEdit : public QAbstractScrollArea, public TObject, public IQmWord
   // Where an insertion at P starts for undo: at a position past the end of its line the
   // insertion pads the line with blanks first, and those go when it is undone.
   TBufferPos PaddedInsertStart(TBufferPos P) const;
+  void CollapseBlockOnCaret();
   // The display column of a column block's left edge, the block running between A and B.
   int BlockLeftColumn(const TBufferPos &A, const TBufferPos &B) const;
   // The selected text; a column block's rows short of its right edge are padded with

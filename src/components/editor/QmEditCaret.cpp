@@ -660,6 +660,7 @@ void TCustomQmEdit::SetSelTextPrimitive(TQmSelectionMode PasteMode, const std::s
 
 void TCustomQmEdit::ReplaceSelection(const std::string &Value) {
   const TQmUndoBlock block(*this);
+  CollapseBlockOnCaret();
   if (HasSelection())
     FUndoList->RecordChange(urDelete, FBlockBegin, FBlockEnd, UndoSelText(), FActiveSelectionMode);
   else
@@ -671,6 +672,13 @@ void TCustomQmEdit::ReplaceSelection(const std::string &Value) {
   SetSelTextPrimitive(FActiveSelectionMode, Value, FActiveSelectionMode == smColumn);
   if (!Value.empty() && FActiveSelectionMode != smColumn)
     FUndoList->RecordChange(urInsert, start, BlockFinish(), "", FActiveSelectionMode);
+}
+
+// A line change puts the collapsed block on the caret as it stood before the change, so
+// after typing it lags behind the caret. Text put in without a selection goes in at the
+// caret, and its undo item must start there, not over the last typed character.
+void TCustomQmEdit::CollapseBlockOnCaret() {
+  if (FBlockBegin == FBlockEnd) FBlockBegin = FBlockEnd = CaretXY();
 }
 
 TBufferPos TCustomQmEdit::PaddedInsertStart(TBufferPos P) const {
@@ -699,6 +707,7 @@ void TCustomQmEdit::PasteFromClipboard() {
   const TQmScopeExit after([this] { DoOnPaintTransient(ttAfter); });
   {
     const TQmUndoBlock block(*this);
+    CollapseBlockOnCaret();
     bool begun = false;
     // The paste-end item closes the pair however the paste ends.
     const TQmScopeExit end([&] {

@@ -58,6 +58,36 @@ TEST(QmEditUndoRepro, UndoingAPasteStopsAtItsBegin) {
   ExpectUndoRedoChain(chain, {"", "abc", "abcP", "abcPde"});
 }
 
+TEST(QmEditUndoRepro, UndoingAPasteRightAfterTypingKeepsTheTyping) {
+  // Typed text, then at once a paste from another program (plain text), a paste from the
+  // editor itself (its own block format, copied from an earlier line), or a text the
+  // window puts in at the caret (a field name from the SQL pane's lists).
+  enum Source { kPlain, kOwn, kInserted };
+  for (const Source source : {kPlain, kOwn, kInserted}) {
+    SCOPED_TRACE(source);
+    // Grouped undo would take an insertion together with the typing before it.
+    Editor ed({"P", "xyz"}, source == kInserted ? QM_DEFAULT_OPTIONS & ~OptionBit(eoGroupUndo) : QM_DEFAULT_OPTIONS);
+    if (source == kOwn) {
+      ed.e.SetCaretAndSelection({2, 1}, {1, 1}, {2, 1});
+      ed.Cmd(ecCopy);
+    } else {
+      QGuiApplication::clipboard()->setText("P");
+    }
+    ed.At(4, 2);
+    ed.Type("abc");
+    if (source == kInserted)
+      ed.e.ReplaceSelection("P");
+    else
+      ed.Cmd(ecPaste);
+    EXPECT_EQ(ed.Text(), Join({"P", "xyzabcP"}));
+    if (source == kInserted)  // an insertion is of the typing's kind: each its own step here
+      ExpectUndoRedoChain(ed, {Join({"P", "xyz"}), Join({"P", "xyza"}), Join({"P", "xyzab"}), Join({"P", "xyzabc"}),
+                               Join({"P", "xyzabcP"})});
+    else
+      ExpectUndoRedoChain(ed, {Join({"P", "xyz"}), Join({"P", "xyzabc"}), Join({"P", "xyzabcP"})});
+  }
+}
+
 TEST(QmEditUndoRepro, ColumnCutOverATabUndoesInPlace) {
   Editor ed({"abcdefghijkl", "\twhere x = 1"});
   ed.e.SetSelectionMode(smColumn);
