@@ -53,14 +53,16 @@ std::string FromRows() {
 }
 
 // The application rows of the crops whose codes match the expression, in the order of the
-// registration numbers. The crop names of those codes come first, so that the rows are looked
-// up by name through the index of the applications instead of all of them being joined to
-// the crop master and tested; the "+" keeps the planner from walking the number index
-// through every row just to save the sort.
+// registration numbers and, within a number, in the order the applications are stored. The
+// crop names of those codes are tested on each application row before it is joined to the
+// product and crop tables, and the rows are read along the number index, which gives them in
+// that order with no sort: as quick as the name index for a small selection, and for a third
+// of the table much quicker than the name index and a sort of what it finds. The "+" keeps
+// the planner off the name index.
 std::string CropRowsCondition(const std::string &expr) {
-  return "WHERE sakumotsu IN (SELECT sakumotsu FROM m_sakumotsu WHERE idsaku REGEXP " + expr + ")" + kCrLf +
+  return "WHERE +sakumotsu IN (SELECT sakumotsu FROM m_sakumotsu WHERE idsaku REGEXP " + expr + ")" + kCrLf +
          "AND idsaku IN (SELECT idsaku FROM m_sakumotsu WHERE idsaku REGEXP " + expr + kCrLf + ")" + kCrLf +
-         " ORDER BY +bango";
+         " ORDER BY bango";
 }
 
 std::string Select(const std::string &table, const std::string &expr) {

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <vector>
 
 #include "engine/SakuUtil.h"
 #include "engine/UiServices.h"
@@ -25,15 +26,21 @@ using Rows = std::multiset<std::string>;
 
 std::string S(const char *utf8) { return cp932::FromUtf8(utf8); }
 
-// The rows of the statement, each as its cells joined by "|".
-Rows Read(TAcisDB &db, const std::string &sql) {
-  Rows rows;
+// The rows of the statement in the order it gives them, each as its cells joined by "|".
+std::vector<std::string> InOrder(TAcisDB &db, const std::string &sql) {
+  std::vector<std::string> rows;
   for (auto t = db.Db().GetTable(sql); !t->Eof(); t->Next()) {
     std::string r;
     for (int c = 0; c < t->ColCount(); ++c) r += (c ? "|" : "") + t->FieldAsString(c);
-    rows.insert(r);
+    rows.push_back(r);
   }
   return rows;
+}
+
+// The rows of the statement, in any order.
+Rows Read(TAcisDB &db, const std::string &sql) {
+  const std::vector<std::string> rows = InOrder(db, sql);
+  return Rows(rows.begin(), rows.end());
 }
 
 class SearchScriptTest : public ::testing::Test {
@@ -76,6 +83,20 @@ TEST_F(SearchScriptTest, CropScriptsFindTheRowsOfTheCropsAndOfProductsRegistered
   EXPECT_LT(expected.size(), group.size());
   EXPECT_EQ(Read(db, "SELECT bango, sakumotsu, byochu FROM ttTekiyoSaku"), expected);
   EXPECT_EQ(Read(db, "SELECT DISTINCT sakumotsu FROM t_sub"), Rows{cabbage});
+}
+
+TEST_F(SearchScriptTest, CropRowsComeByRegistrationNumberAndWithinOneAsStored) {
+  // One crop with what is filed under it, and whole groups of crops: each gives every stored
+  // row of its crops, by number, and the rows of one number in the order they are stored,
+  // whichever crop they are for.
+  for (const char *crops : {"トマト", "トマト,なす科野菜,野菜類"}) {
+    CropSearch(S(crops));
+    const std::vector<std::string> shown = InOrder(db, "SELECT bango, sakumotsu, byochu, mokuteki FROM ttTekiyoSaku");
+    ASSERT_FALSE(shown.empty()) << crops;
+    EXPECT_EQ(shown, InOrder(db, "SELECT bango, sakumotsu, byochu, mokuteki FROM m_tekiyo WHERE sakumotsu IN "
+                                 "(SELECT sakumotsu FROM ttTekiyoSaku) ORDER BY bango, rowid"))
+        << crops;
+  }
 }
 
 TEST_F(SearchScriptTest, ResistanceGroupsFollowThePestCategoryOfTheRow) {
