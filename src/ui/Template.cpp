@@ -71,7 +71,11 @@ TfrmTemplate::TfrmTemplate(QWidget *owner) : QWidget(owner), ui(std::make_unique
   connect(ui->btnTplLoad, &QPushButton::clicked, this, [this] { RunGuarded([this] { btnTplLoadClick(); }); });
   connect(ui->btnTplArgLoad, &QPushButton::clicked, this, [this] { RunGuarded([this] { btnTplArgLoadClick(); }); });
   connect(ui->btnTplArgSave, &QPushButton::clicked, this, [this] { RunGuarded([this] { btnTplArgSaveClick(); }); });
-  connect(ui->btnTplExec, &QPushButton::clicked, this, [this] { RunGuarded([this] { btnTplExecClick(); }); });
+  connect(ui->btnTplExec, &QPushButton::clicked, this, [this] {
+    const auto run = [this] { RunGuarded([this] { btnTplExecClick(); }); };
+    if (Host.RunExclusive) Host.RunExclusive(run);
+    else run();
+  });
   connect(ui->btnTplEdit, &QPushButton::clicked, this, [this] { RunGuarded([this] { btnTplEditClick(); }); });
   connect(ui->btnTplSakumotsu, &QPushButton::clicked, this,
           [this] { RunGuarded([this] { btnTplSakumotsuClick(); }); });
@@ -231,9 +235,10 @@ void TfrmTemplate::btnTplExecClick() {
     TXlsStringGrid *gd = ui->gdTemplate;
     if (!AcisDB->SetGrid(*gd, sql)) return;  // the failure or the empty result has been shown
     const int rows = gd->RowCount() - gd->FixedRows();
-    if (Host.AdjustGridColumnWidths) Host.AdjustGridColumnWidths(*gd);
+    // The result page is shown first: the widths are judged against the grid's size on it.
     ui->pagTemplate->setTabEnabled(ui->pagTemplate->indexOf(ui->tshTplResult), true);
     ui->pagTemplate->setCurrentWidget(ui->tshTplResult);
+    if (Host.AdjustGridColumnWidths) Host.AdjustGridColumnWidths(*gd);
     gd->show();
     if (Host.ShowResultCount) Host.ShowResultCount(std::to_string(rows) + "件"_sj);
   } catch (const Exception &e) {

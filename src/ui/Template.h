@@ -43,6 +43,8 @@ class TfrmTemplate : public QWidget {
     std::function<void(const std::string &countText)> ShowResultCount;
     // The SQL goes into the SQL pane's editor and the SQL tab is shown.
     std::function<void(const std::string &sql)> SendToSqlPane;
+    // Runs a command that fills the grid, unless a search or fill of the window is under way.
+    std::function<void(const std::function<void()> &command)> RunExclusive;
   } Host;
 
   // The loaded template file's text (CR LF line ends) and name; empty before a load.

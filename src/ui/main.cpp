@@ -62,7 +62,8 @@ constexpr const char *kPaneSizeProperty = "qmPaneSize";
 TfrmMain::TfrmMain(QWidget *parent) : TfrmMain(QCoreApplication::arguments().mid(1), parent) {}
 
 TfrmMain::TfrmMain(const QStringList &CommandLine, QWidget *parent)
-    : QMainWindow(parent), ui(std::make_unique<Ui::TfrmMain>()), FCommandLine(CommandLine) {
+    : QMainWindow(parent), ui(std::make_unique<Ui::TfrmMain>()), FCommandLine(CommandLine),
+      FHooks(new QObject(this)) {
   ui->setupUi(this);
   mLog = ui->mLog;
   mLog->setMinimumHeight(1);  // the pane may be as low as the user drags it
@@ -73,6 +74,10 @@ TfrmMain::TfrmMain(const QStringList &CommandLine, QWidget *parent)
 }
 
 TfrmMain::~TfrmMain() {
+  // Events still reach the parts while they are destroyed; nothing may call into the
+  // window then.
+  delete FHooks;
+  ui->StatusBar->removeEventFilter(this);
   FormDestroy();
   if (frmMain == this) frmMain = nullptr;
 }
@@ -109,7 +114,7 @@ void TfrmMain::BuildMenus() {
   mnOffline->setCheckable(true);
   mnAbout = action("mnAbout", "バージョン情報(&A)");
   connect(mnAbout, &QAction::triggered, this, &TfrmMain::mnAboutClick);
-  connect(actCheckUpdate, &QAction::triggered, this, &TfrmMain::actCheckUpdateExecute);
+  connect(actCheckUpdate, &QAction::triggered, this, [this] { RunExclusive([this] { actCheckUpdateExecute(); }); });
   actOption = action("actOption", "設定(&O)...");
   connect(actOption, &QAction::triggered, this, &TfrmMain::actOptionExecute);
 

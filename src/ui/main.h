@@ -67,6 +67,8 @@ class TfrmMain : public QMainWindow {
   explicit TfrmMain(QWidget *parent = nullptr);
   TfrmMain(const QStringList &CommandLine, QWidget *parent);
   ~TfrmMain() override;
+  // The parent of an event filter or hook that calls into the window.
+  QObject *HookOwner() const { return FHooks; }
 
   std::unique_ptr<Ui::TfrmMain> ui;
 
@@ -225,8 +227,32 @@ class TfrmMain : public QMainWindow {
   // The hint of a result-grid cell whose text is wider than its column.
   bool ApplicationShowHint(QObject *Target, QEvent *Event);
 
+  // ---- one run at a time
+  // A search or a grid fill lets the window's events run. While one is under way nothing
+  // that starts another or changes a result grid may run: such commands go through
+  // RunExclusive, and every search and fill holds a TRunScope. Runs nest (a search holds one
+  // and so does the fill inside it); what a run disabled is enabled again only when the
+  // outermost run ends, never by the end of one inside it.
+  class TRunScope {
+   public:
+    explicit TRunScope(TfrmMain &Window);
+    ~TRunScope();
+    TRunScope(const TRunScope &) = delete;
+    TRunScope &operator=(const TRunScope &) = delete;
+
+   private:
+    TfrmMain &FWindow;
+  };
+  bool Running() const { return FRunDepth > 0; }
+  // Runs a command that starts a search or changes a result grid, holding a run; while
+  // another run is under way it does nothing and gives false.
+  bool RunExclusive(const std::function<void()> &Command);
+
   // ---- searches
+  // Output commands, search panels and the tool bar's search on or off; during a run, "on"
+  // waits for its end.
   void SetOutputEnabled(bool Enabled);
+  void SetSearchEnabled(bool Enabled);
   void SetSearchPanelsEnabled(bool Enabled);
   void actSearchTekiyouExecute();
   void pgSearchChange();
@@ -272,6 +298,9 @@ class TfrmMain : public QMainWindow {
   std::vector<QAction *> FFieldItems;  // the field-list items that need a checked field
   TXlsStringGrid *FPopupGrid = nullptr;  // the grid the popup was opened on
   QObject *FHintFilter = nullptr;
+  // The runs under way, and what their outermost end enables again.
+  int FRunDepth = 0;
+  bool FOutputOnAtEnd = false, FPanelsOnAtEnd = false, FSearchOnAtEnd = false;
   // ==================================================== end of result grids and searches
 
  public:
@@ -447,6 +476,9 @@ class TfrmMain : public QMainWindow {
   static void SetPaneSize(QSplitter *Splitter, QWidget *Pane, int Size);
 
   QStringList FCommandLine;
+  // Owns the event filters and hooks that call into the window; they go first when the
+  // window is taken down, while all they reach still stands.
+  QObject *FHooks = nullptr;
   int FWindowState = 0;
   int FFraSakumotsuWidth = 249;
   bool FClosed = false;

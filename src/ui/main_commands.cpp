@@ -154,6 +154,7 @@ void TfrmMain::ConnectTemplatePane() {
   SetTextColor(gd, ui->gdTekiyo->palette().color(QPalette::Active, QPalette::Text));
   TabState[3].Grid = gd;
   TemplateForm->Host.SendToSqlPane = [this](const std::string &SQL) { SendSqlToSqlPane(SQL); };
+  TemplateForm->Host.RunExclusive = [this](const std::function<void()> &Command) { RunExclusive(Command); };
   ConnectResultGrid(gd);
   TemplateForm->Host.AdjustGridColumnWidths = [this](TXlsStringGrid &Grid) { AdjustGridColumnWidths(&Grid); };
   TemplateForm->Host.ShowResultCount = [this](const std::string &Count) {

@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <unordered_map>
+#include <vector>
 
 #include "components/grid/ExcelUtil.h"
 #include "components/QtServices.h"
@@ -123,10 +124,22 @@ class TTextWidths {
   std::unordered_map<std::string_view, int> cache_;
 };
 
+// A grid shown for the first time still has the size it was made with until its layout
+// places it: it is shown and laid out at once, so that its widths are judged against its
+// size on screen. A grid on a page that is not shown keeps its size.
+void ShowLaidOut(QWidget *grid) {
+  if (!grid->isHidden() || !grid->parentWidget() || !grid->parentWidget()->isVisible()) return;
+  grid->show();
+  std::vector<QWidget *> containers;
+  for (QWidget *p = grid->parentWidget(); p; p = p->isWindow() ? nullptr : p->parentWidget()) containers.push_back(p);
+  for (auto it = containers.rbegin(); it != containers.rend(); ++it)
+    if ((*it)->layout()) (*it)->layout()->activate();
+}
+
 // The hints of the result-grid cells.
 class TGridHintFilter : public QObject {
  public:
-  TGridHintFilter(TfrmMain *w) : QObject(w), w_(w) {}
+  explicit TGridHintFilter(TfrmMain *w) : QObject(w->HookOwner()), w_(w) {}
   bool eventFilter(QObject *o, QEvent *e) override { return w_->ApplicationShowHint(o, e); }
 
  private:
@@ -144,20 +157,23 @@ void TfrmMain::ConnectResultGrid(TXlsStringGrid *Grid) {
   Grid->setContextMenuPolicy(Qt::CustomContextMenu);
   Grid->OnMouseMove = [this](TXlsStringGrid &g, TShiftState, int x, int y) { gdTekiyoMouseMove(g, x, y); };
   Grid->OnMouseDown = [this](TXlsStringGrid &g, TMouseButton b, TShiftState s, int x, int y) {
-    RunGuarded([&] { gdTekiyoMouseDown(g, b, s, x, y); });
+    RunExclusive([&] { RunGuarded([&] { gdTekiyoMouseDown(g, b, s, x, y); }); });
   };
   Grid->OnKeyDown = [this](TXlsStringGrid &g, int &key, TShiftState s) {
-    RunGuarded([&] { gdTekiyoKeyDown(g, key, s); });
+    RunExclusive([&] { RunGuarded([&] { gdTekiyoKeyDown(g, key, s); }); });
   };
   Grid->OnDrawCell = [this](TXlsStringGrid &g, int c, int r, QPainter &p, const QRect &rc, TGridDrawState s) {
     gdTekiyoDrawCell(g, c, r, p, rc, s);
   };
-  Grid->OnDblClick = [this](TXlsStringGrid &g) { RunGuarded([&] { gdTekiyoDblClick(g); }); };
+  Grid->OnDblClick = [this](TXlsStringGrid &g) { RunExclusive([&] { RunGuarded([&] { gdTekiyoDblClick(g); }); }); };
   Grid->OnClick = [](TXlsStringGrid &) {};  // gdTekiyoClick does nothing
   connect(Grid, &QWidget::customContextMenuRequested, this, [this, Grid](const QPoint &pos) {
-    FPopupGrid = Grid;
-    mnTekiyouGridPopup();
-    mnTekiyouGrid->popup(Grid->viewport()->mapToGlobal(pos));
+    // The popup looks cells up in the database: not while a result fills.
+    RunExclusive([&] {
+      FPopupGrid = Grid;
+      mnTekiyouGridPopup();
+      mnTekiyouGrid->popup(Grid->viewport()->mapToGlobal(pos));
+    });
   });
   Grid->viewport()->installEventFilter(FHintFilter);
 }
@@ -168,15 +184,18 @@ void TfrmMain::ConnectResultGrids() {
   for (TXlsStringGrid *g : {ui->gdTekiyo, ui->gdByochu, ui->gdYakuzai, ui->gdSQL}) ConnectResultGrid(g);
   TXlsStringGrid *s = ui->gdSeibun;
   s->setContextMenuPolicy(Qt::CustomContextMenu);
-  s->OnKeyDown = [this](TXlsStringGrid &g, int &key, TShiftState sh) { RunGuarded([&] { gdSeibunKeyDown(g, key, sh); }); };
+  s->OnKeyDown = [this](TXlsStringGrid &g, int &key, TShiftState sh) {
+    RunExclusive([&] { RunGuarded([&] { gdSeibunKeyDown(g, key, sh); }); });
+  };
   s->OnMouseDown = [this](TXlsStringGrid &g, TMouseButton b, TShiftState sh, int x, int y) {
     gdSeibunMouseDown(g, b, sh, x, y);
   };
   s->viewport()->installEventFilter(FHintFilter);
   ui->gdSeizai->viewport()->installEventFilter(FHintFilter);
 
-  connect(actSearchTekiyou, &QAction::triggered, this, [this] { RunGuarded([this] { actSearchTekiyouExecute(); }); });
-  connect(seGridCellLine, &QLineEdit::textChanged, this, [this] { seGridCellLineChange(); });
+  connect(actSearchTekiyou, &QAction::triggered, this,
+          [this] { RunExclusive([this] { RunGuarded([this] { actSearchTekiyouExecute(); }); }); });
+  connect(seGridCellLine, &QLineEdit::textChanged, this, [this] { RunExclusive([this] { seGridCellLineChange(); }); });
   connect(mnRowSelect, &QAction::triggered, this, [this] { mnRowSelectClick(); });
   connect(ui->pgSearch, &QTabWidget::currentChanged, this, [this] { pgSearchChange(); });
   SetRowSelect(OptionData->GridRowSelect);
@@ -198,6 +217,7 @@ bool TfrmMain::ShowQueryInGrid(TXlsStringGrid *Grid, const std::string &Sql) {
   if (Sql.empty() || !Grid) return false;
   AddLog("SQL>" + Sql);
   TBusyCursor busy;
+  TRunScope run(*this);
   SetOutputEnabled(false);
   SetSearchPanelsEnabled(false);
   struct Restore {
@@ -238,6 +258,7 @@ void TfrmMain::MarkAdjacentCropRows(TXlsStringGrid *Grid) {
 void TfrmMain::AdjustGridColumnWidths(TXlsStringGrid *Grid) {
   if (!Grid) return;
   TBusyCursor busy;
+  ShowLaidOut(Grid);
   // Every fill of the crop grid ends here, so its neighbouring-crop rows are marked here
   // once, from each row's crop name; painting and the HTML page read the mark.
   if (Grid == ui->gdTekiyo) MarkAdjacentCropRows(Grid);
@@ -522,7 +543,8 @@ void TfrmMain::BuildGridPopup() {
     return a;
   };
   auto on = [this](QAction *a, void (TfrmMain::*handler)()) {
-    connect(a, &QAction::triggered, this, [this, handler] { RunGuarded([this, handler] { (this->*handler)(); }); });
+    connect(a, &QAction::triggered, this,
+            [this, handler] { RunExclusive([this, handler] { RunGuarded([this, handler] { (this->*handler)(); }); }); });
   };
   m->addAction(actGridCopy);
   m->addAction(actGridAllCopy);

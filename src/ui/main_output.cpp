@@ -30,7 +30,8 @@ void TfrmMain::BuildResultActions() {
     auto *a = new QAction(QString::fromUtf8(caption_utf8), this);
     a->setObjectName(QString::fromLatin1(name));
     if (handler)
-      connect(a, &QAction::triggered, this, [this, handler] { RunGuarded([this, handler] { (this->*handler)(); }); });
+      connect(a, &QAction::triggered, this,
+              [this, handler] { RunExclusive([this, handler] { RunGuarded([this, handler] { (this->*handler)(); }); }); });
     return a;
   };
   actCopyExcel = action("actCopyExcel", "Excel出力", &TfrmMain::actCopyExcelExecute);
@@ -48,7 +49,8 @@ void TfrmMain::BuildResultActions() {
   actGridSeibunCopy = action("actGridSeibunCopy", "コピー", &TfrmMain::actGridSeibunCopyExecute);
   actCopyMobile = action("actCopyMobile", "PortaBase用コピー", &TfrmMain::actCopyMobileExecute);
   actGridAdjustWidth = action("actGridAdjustWidth", "列幅自動設定");
-  connect(actGridAdjustWidth, &QAction::triggered, this, [this] { AdjustGridColumnWidths(CurrentGrid); });
+  connect(actGridAdjustWidth, &QAction::triggered, this,
+          [this] { RunExclusive([this] { AdjustGridColumnWidths(CurrentGrid); }); });
   actSearchStrClear = action("actSearchStrClear", "条件消去");
   actTsusho = action("actTsusho", "通称モード");
   actTsusho->setCheckable(true);

@@ -27,7 +27,34 @@ std::string TfrmMain::ResultViewName(int Tab, bool Tsusho, int SeibunMode, int R
   return name;
 }
 
+TfrmMain::TRunScope::TRunScope(TfrmMain &Window) : FWindow(Window) {
+  if (FWindow.FRunDepth++ > 0) return;
+  FWindow.FOutputOnAtEnd = FWindow.FPanelsOnAtEnd = false;
+  // The tool bar's search starts a run from any tab: it waits for this one's end.
+  QAction *search = FWindow.actSearchTekiyou;
+  FWindow.FSearchOnAtEnd = search && search->isEnabled();
+  if (search) search->setEnabled(false);
+}
+
+TfrmMain::TRunScope::~TRunScope() {
+  if (--FWindow.FRunDepth > 0) return;
+  if (FWindow.FSearchOnAtEnd) FWindow.SetSearchEnabled(true);
+  if (FWindow.FPanelsOnAtEnd) FWindow.SetSearchPanelsEnabled(true);
+  if (FWindow.FOutputOnAtEnd) FWindow.SetOutputEnabled(true);
+}
+
+bool TfrmMain::RunExclusive(const std::function<void()> &Command) {
+  if (Running()) return false;
+  TRunScope run(*this);
+  Command();
+  return true;
+}
+
 void TfrmMain::SetOutputEnabled(bool Enabled) {
+  if (Running()) {
+    FOutputOnAtEnd = Enabled;
+    if (Enabled) return;
+  }
   for (QAction *a : {actCopyExcel, actCopyExcelByHTML, actCopyOOoCalc, actCopyWPS, actCopyJustCalc,
                      actCopyJustCalcByHTML, actCsvSave, actHtmlSave, actExportGrid, actGridCopy, actGridAllCopy,
                      mnPortaBase, pmnGridAdjustWidth, pmnFixedClm, pmnFixedClmOff, pmnGoogleTekiyo})
@@ -41,7 +68,19 @@ void TfrmMain::SetOutputEnabled(bool Enabled) {
   if (mnSearchSeibunView) mnSearchSeibunView->setEnabled(btnSeibunView ? btnSeibunView->isEnabled() : views);
 }
 
+void TfrmMain::SetSearchEnabled(bool Enabled) {
+  if (Running()) {
+    FSearchOnAtEnd = Enabled;
+    if (Enabled) return;
+  }
+  actSearchTekiyou->setEnabled(Enabled);
+}
+
 void TfrmMain::SetSearchPanelsEnabled(bool Enabled) {
+  if (Running()) {
+    FPanelsOnAtEnd = Enabled;
+    if (Enabled) return;
+  }
   ui->pgSearch->setEnabled(Enabled);
   std::vector<QWidget *> controls;
   switch (ui->pgSearch->currentIndex()) {
@@ -62,12 +101,12 @@ void TfrmMain::SetSearchPanelsEnabled(bool Enabled) {
 void TfrmMain::actSearchTekiyouExecute() {
   if (!AcisDB) return;
   TBusyCursor busy;
-  actSearchTekiyou->setEnabled(false);
+  TRunScope run(*this);
   // The finally step: runs whether the search returns or raises.
   struct Finally {
     TfrmMain *w;
     ~Finally() {
-      w->actSearchTekiyou->setEnabled(true);
+      w->SetSearchEnabled(true);
       if (w->actSearchStrClear) w->actSearchStrClear->setEnabled(true);
       w->actStop->setEnabled(false);
     }

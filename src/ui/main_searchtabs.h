@@ -16,6 +16,8 @@ std::string ComboCondition(const QComboBox *combo);
 // Runs a step of a handler: an exception is shown in an error box, and in every case the
 // search panels and the output commands are enabled again.
 void RunGuarded(TfrmMain *w, const std::function<void()> &step);
+// A command of the search tabs: RunGuarded, unless a run is under way (then nothing).
+void RunCommand(TfrmMain *w, const std::function<void()> &step);
 // Refills a filter combo (and enables its button) from the query: "全て" and the non-empty
 // values; a query without rows warns and keeps the previous items.
 void FillFilterCombo(TfrmMain *w, QComboBox *combo, QWidget *button, const std::string &sql);

@@ -81,6 +81,7 @@ void TfrmMain::ExecuteSQLEditor() {
     MsgBox("実行できない文です"_sj, "Quillmar", MB_OK | MB_ICONERROR);
     return;
   }
+  TRunScope running(*this);
   SetSearchPanelsEnabled(false);
   SetOutputEnabled(false);
   struct Restore {
@@ -133,20 +134,21 @@ void TfrmMain::SQLEditorChange() {
   const bool text = !SQLEditorText(SQLEditor).empty();
   ui->btnQuerySave->setEnabled(text);
   ui->btnQueryExec->setEnabled(text);
-  actSearchTekiyou->setEnabled(text);
+  SetSearchEnabled(text);
 }
 
 void TfrmMain::ConnectSqlPane() {
   SearchOfTab[4] = [this] { ExecuteSQLEditor(); };
   auto on = [this](QPushButton *b, void (TfrmMain::*handler)()) {
-    connect(b, &QPushButton::clicked, this, [this, handler] { RunGuarded([this, handler] { (this->*handler)(); }); });
+    connect(b, &QPushButton::clicked, this,
+            [this, handler] { RunExclusive([this, handler] { RunGuarded([this, handler] { (this->*handler)(); }); }); });
   };
   on(ui->btnQueryExec, &TfrmMain::btnQueryExecClick);
   on(ui->btnQuerySave, &TfrmMain::btnQuerySaveClick);
   on(ui->btnQueryLoad, &TfrmMain::btnQueryLoadClick);
   if (ui->cbDB->count() == 0) ui->cbDB->addItems({QStringLiteral("acis.db"), QStringLiteral("spec.db")});
   ui->cbDB->setCurrentIndex(0);
-  connect(ui->cbDB, &QComboBox::activated, this, [this] { RunGuarded([this] { cbDBSelect(); }); });
+  connect(ui->cbDB, &QComboBox::activated, this, [this] { RunExclusive([this] { RunGuarded([this] { cbDBSelect(); }); }); });
   connect(ui->cbTableName, &QComboBox::currentIndexChanged, this,
           [this] { RunGuarded([this] { cbTableNameSelect(); }); });
   BuildSqlPopups();
@@ -309,7 +311,7 @@ void TfrmMain::BuildSqlPopups() {
   auto item = [this](QMenu *m, const char *name, const char *caption_utf8, std::function<void()> run) {
     QAction *a = m->addAction(QString::fromUtf8(caption_utf8));
     a->setObjectName(QString::fromLatin1(name));
-    connect(a, &QAction::triggered, this, [run] { RunGuarded(run); });
+    connect(a, &QAction::triggered, this, [this, run] { RunExclusive([&] { RunGuarded(run); }); });
     return a;
   };
   auto insert = [this](std::string text) {

@@ -30,6 +30,7 @@ void TfrmMain::SearchByochu() {
   const std::string script = ByochuSearchScript(FromQ(ui->edtByochu->text()));
   if (script.empty()) return;
   TBusyCursor busy;
+  TRunScope run(*this);
   SetSearchPanelsEnabled(false);
   struct Finally {
     TfrmMain *w;
@@ -71,7 +72,7 @@ void TfrmMain::CompleteByochuRows() {
   AcisDB->ExecSearchScript(script);
 }
 
-void TfrmMain::edtByochuChange() { actSearchTekiyou->setEnabled(!ui->edtByochu->text().isEmpty()); }
+void TfrmMain::edtByochuChange() { SetSearchEnabled(!ui->edtByochu->text().isEmpty()); }
 
 void TfrmMain::btnTabByochuClick() {
   if (!AcisDB) return;

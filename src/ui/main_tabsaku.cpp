@@ -77,6 +77,10 @@ void RunGuarded(TfrmMain *w, const std::function<void()> &step) {
   w->SetOutputEnabled(w->CurrentGrid && w->CurrentGrid->isVisible());
 }
 
+void RunCommand(TfrmMain *w, const std::function<void()> &step) {
+  w->RunExclusive([&] { RunGuarded(w, step); });
+}
+
 void ShowFilledGrid(TfrmMain *w, int tab, TXlsStringGrid *grid) {
   w->AdjustGridColumnWidths(grid);
   grid->show();
@@ -118,6 +122,7 @@ void TfrmMain::SearchSakumotsu() {
     return;
   }
 
+  TRunScope run(*this);
   SetOutputEnabled(false);
   SetSearchPanelsEnabled(false);
   const auto start = std::chrono::steady_clock::now();

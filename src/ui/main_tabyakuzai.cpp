@@ -87,11 +87,11 @@ void TfrmMain::ConnectYakuzaiTab() {
   connect(f.lstBango, &QListWidget::currentRowChanged, this, [this] { lstBangoClick(); });
   connect(f.lstBango, &QListWidget::itemClicked, this, [this] { lstBangoClick(); });
   connect(f.cbYakuzai, &QComboBox::activated, this, [this] { cbYakuzaiSelect(); });
-  connect(pmnSendToTabYakuzai, &QAction::triggered, this, [this] { pmnSendToTabYakuzaiClick(); });
-  connect(pmnSendToSql, &QAction::triggered, this, [this] { pmnSendToSqlClick(); });
+  connect(pmnSendToTabYakuzai, &QAction::triggered, this, [this] { RunExclusive([this] { pmnSendToTabYakuzaiClick(); }); });
+  connect(pmnSendToSql, &QAction::triggered, this, [this] { RunExclusive([this] { pmnSendToSqlClick(); }); });
 
   // Keys of the edits, the lists and the product combo; clicks of the "G" label; resizes.
-  auto *hook = new TEventHook(this, [this](QObject *o, QEvent *e) {
+  auto *hook = new TEventHook(HookOwner(), [this](QObject *o, QEvent *e) {
     Ui::TfrmMain &f = *ui;
     const QEvent::Type t = e->type();
     if (t == QEvent::KeyPress && (o == f.eYakuzai || o == f.eYakuzaiTabSakumotsu)) {
@@ -217,14 +217,14 @@ void TfrmMain::SetYakuzaiEditWidth(QLineEdit *Edit, QWidget *ClearButton, int Pa
 
 void TfrmMain::eYakuzaiChange() {
   const bool has_text = !ui->eYakuzai->text().isEmpty();
-  actSearchTekiyou->setEnabled(has_text || !ui->eYakuzaiTabSakumotsu->text().isEmpty());
+  SetSearchEnabled(has_text || !ui->eYakuzaiTabSakumotsu->text().isEmpty());
   ui->bYakuzaiTabYakuzaiClear->setVisible(has_text);
   SetYakuzaiEditWidth(ui->eYakuzai, ui->bYakuzaiTabYakuzaiClear, ui->pnlYakuzaiSideUp->width() - 1);
 }
 
 void TfrmMain::eYakuzaiTabSakumotsuChange() {
   const bool has_text = !ui->eYakuzaiTabSakumotsu->text().isEmpty();
-  actSearchTekiyou->setEnabled(has_text || !ui->eYakuzai->text().isEmpty());
+  SetSearchEnabled(has_text || !ui->eYakuzai->text().isEmpty());
   ui->bYakuzaiTabSakumotsuClear->setVisible(has_text);
   SetYakuzaiEditWidth(ui->eYakuzaiTabSakumotsu, ui->bYakuzaiTabSakumotsuClear, ui->pnlYakuzaiSideUp->width() - 1);
   if (!has_text) YakuzaiSakumotsuNames.clear();
@@ -292,6 +292,7 @@ void TfrmMain::YakuzaiPickup() {
   const std::string keyword = FromQ(f.eYakuzai->text());
   const std::string crops = FromQ(f.eYakuzaiTabSakumotsu->text());
   if (keyword.empty() && crops.empty()) return;
+  TRunScope run(*this);
   SetSearchPanelsEnabled(false);
   struct PanelsBack {
     TfrmMain *w;

@@ -70,8 +70,8 @@ class TKeyUpHook : public QObject {
   std::function<void()> FOnEnter;
 };
 
-void OnKeyUpEnter(QWidget *w, std::function<void()> onEnter) {
-  w->installEventFilter(new TKeyUpHook(w, std::move(onEnter)));
+void OnKeyUpEnter(TfrmMain *owner, QWidget *w, std::function<void()> onEnter) {
+  w->installEventFilter(new TKeyUpHook(owner->HookOwner(), std::move(onEnter)));
 }
 
 // A resize of a panel runs the handler.
@@ -89,8 +89,8 @@ class TResizeHook : public QObject {
   std::function<void()> FOnResize;
 };
 
-void OnResize(QWidget *w, std::function<void()> onResize) {
-  w->installEventFilter(new TResizeHook(w, std::move(onResize)));
+void OnResize(TfrmMain *owner, QWidget *w, std::function<void()> onResize) {
+  w->installEventFilter(new TResizeHook(owner->HookOwner(), std::move(onResize)));
 }
 
 }  // namespace
@@ -219,11 +219,11 @@ void TfrmMain::actSakumotsuTekiyoExecute() {
 }
 
 void TfrmMain::fraSakumotsuSearchTrigger(const std::string &Text) {
-  actSearchTekiyou->setEnabled(!Text.empty());
+  SetSearchEnabled(!Text.empty());
   Ui::fraSakumotsuBase &f = ui->fraSakumotsu->Form();
   const int page = f.pgList->currentIndex();
   if ((page == 0 && f.actAutoTekiyoView->isChecked()) || (page == 1 && f.actListAutoTekiyoView->isChecked()))
-    actSakumotsuTekiyoExecute();
+    RunExclusive([this] { actSakumotsuTekiyoExecute(); });
 }
 
 // ---------------------------------------------------------------- wiring
@@ -233,21 +233,21 @@ void TfrmMain::ConnectSearchTabs() {
   SearchOfTab[1] = [this] { SearchByochu(); };
 
   // crop tab
-  connect(ui->cbByochu, &QComboBox::activated, this, [this] { RunGuarded(this, [this] { FilterByByochu(); }); });
-  connect(ui->cbMokuteki, &QComboBox::activated, this, [this] { RunGuarded(this, [this] { FilterByMokuteki(); }); });
-  connect(ui->cbZaikei, &QComboBox::activated, this, [this] { RunGuarded(this, [this] { FilterByZaikei(); }); });
-  OnEnterKey(ui->cbByochu->lineEdit(), [this] { RunGuarded(this, [this] { FilterByByochu(); }); });
-  OnEnterKey(ui->cbMokuteki->lineEdit(), [this] { RunGuarded(this, [this] { FilterByMokuteki(); }); });
-  OnEnterKey(ui->cbZaikei->lineEdit(), [this] { RunGuarded(this, [this] { FilterByZaikei(); }); });
-  OnEnterKey(ui->edtYoto, [this] { RunGuarded(this, [this] { edtYotoEnter(); }); });
+  connect(ui->cbByochu, &QComboBox::activated, this, [this] { RunCommand(this, [this] { FilterByByochu(); }); });
+  connect(ui->cbMokuteki, &QComboBox::activated, this, [this] { RunCommand(this, [this] { FilterByMokuteki(); }); });
+  connect(ui->cbZaikei, &QComboBox::activated, this, [this] { RunCommand(this, [this] { FilterByZaikei(); }); });
+  OnEnterKey(ui->cbByochu->lineEdit(), [this] { RunCommand(this, [this] { FilterByByochu(); }); });
+  OnEnterKey(ui->cbMokuteki->lineEdit(), [this] { RunCommand(this, [this] { FilterByMokuteki(); }); });
+  OnEnterKey(ui->cbZaikei->lineEdit(), [this] { RunCommand(this, [this] { FilterByZaikei(); }); });
+  OnEnterKey(ui->edtYoto, [this] { RunCommand(this, [this] { edtYotoEnter(); }); });
   for (QComboBox *cb : {ui->cbByochu, ui->cbMokuteki}) cb->setCompleter(nullptr);
-  connect(ui->btnByochu, &QPushButton::clicked, this, [this] { RunGuarded(this, [this] { btnByochuClick(); }); });
-  connect(ui->btnMokuteki, &QPushButton::clicked, this, [this] { RunGuarded(this, [this] { btnMokutekiClick(); }); });
-  connect(ui->btnYoto, &QPushButton::clicked, this, [this] { RunGuarded(this, [this] { btnYotoClick(); }); });
-  connect(ui->btnZaikei, &QPushButton::clicked, this, [this] { RunGuarded(this, [this] { btnZaikeiClick(); }); });
+  connect(ui->btnByochu, &QPushButton::clicked, this, [this] { RunCommand(this, [this] { btnByochuClick(); }); });
+  connect(ui->btnMokuteki, &QPushButton::clicked, this, [this] { RunCommand(this, [this] { btnMokutekiClick(); }); });
+  connect(ui->btnYoto, &QPushButton::clicked, this, [this] { RunCommand(this, [this] { btnYotoClick(); }); });
+  connect(ui->btnZaikei, &QPushButton::clicked, this, [this] { RunCommand(this, [this] { btnZaikeiClick(); }); });
   connect(ui->btnSakumotsuPane, &QToolButton::clicked, this, &TfrmMain::btnSakumotsuPaneClick);
-  OnResize(ui->pnlSearchParam, [this] { pnlSearchParamResize(); });
-  OnResize(ui->pnlTabByochuTop, [this] { pnlTabByochuTopResize(); });
+  OnResize(this, ui->pnlSearchParam, [this] { pnlSearchParamResize(); });
+  OnResize(this, ui->pnlTabByochuTop, [this] { pnlTabByochuTopResize(); });
   mnSakumotsuCheck = new QAction(U("作物名辞書変換チェック"), this);
   mnSakumotsuCheck->setObjectName("mnSakumotsuCheck");
   mnSakumotsuCheck->setVisible(false);
@@ -256,14 +256,14 @@ void TfrmMain::ConnectSearchTabs() {
 
   // pest/disease tab
   connect(ui->edtByochu, &QLineEdit::textChanged, this, &TfrmMain::edtByochuChange);
-  OnEnterKey(ui->edtByochu, [this] { RunGuarded(this, [this] { SearchByochu(); }); });
-  connect(ui->btnTabByochu, &QPushButton::clicked, this, [this] { RunGuarded(this, [this] { btnTabByochuClick(); }); });
+  OnEnterKey(ui->edtByochu, [this] { RunCommand(this, [this] { SearchByochu(); }); });
+  connect(ui->btnTabByochu, &QPushButton::clicked, this, [this] { RunCommand(this, [this] { btnTabByochuClick(); }); });
   connect(ui->btnTabByochuSaku, &QPushButton::clicked, this,
-          [this] { RunGuarded(this, [this] { btnTabByochuSakuClick(); }); });
+          [this] { RunCommand(this, [this] { btnTabByochuSakuClick(); }); });
   connect(ui->cbTabByochuSakumotu, &QComboBox::activated, this,
-          [this] { RunGuarded(this, [this] { cbTabByochuSakumotuSelect(); }); });
+          [this] { RunCommand(this, [this] { cbTabByochuSakumotuSelect(); }); });
   ui->cbTabByochuSakumotu->setCompleter(nullptr);
-  OnKeyUpEnter(ui->cbTabByochuSakumotu, [this] { RunGuarded(this, [this] { cbTabByochuSakumotuSelect(); }); });
+  OnKeyUpEnter(this, ui->cbTabByochuSakumotu, [this] { RunCommand(this, [this] { cbTabByochuSakumotuSelect(); }); });
 
   // view modes: the ten items of the button's popup and of the sub-menu carry Tags 1 to 5
   for (int i = 0; i < 10; ++i) {
@@ -273,7 +273,7 @@ void TfrmMain::ConnectSearchTabs() {
     a->setCheckable(true);
     a->setData(i % 5 + 1);
     (i < 5 ? dmSeibun : mnSearchSeibunView->menu())->addAction(a);
-    connect(a, &QAction::triggered, this, [this, tag = i % 5 + 1] { dmnSeibunViewClick(tag); });
+    connect(a, &QAction::triggered, this, [this, tag = i % 5 + 1] { RunExclusive([&] { dmnSeibunViewClick(tag); }); });
     SeibunViewItems[i] = a;
   }
   actTsusho->setText(U("通称モード"));
@@ -281,13 +281,19 @@ void TfrmMain::ConnectSearchTabs() {
   actRacKeito->setToolTip(U("RAC系統を表示"));
   actExportGrid->setText(U("別窓"));
   actExportGrid->setToolTip(U("検索結果を別ウインドウで表示"));
-  connect(actTsusho, &QAction::triggered, this, &TfrmMain::actTsushoExecute);
-  connect(actRacKeito, &QAction::triggered, this, &TfrmMain::actRacKeitoExecute);
+  // A mode switched while a run is under way is switched back: the grid keeps its view.
+  auto mode_switch = [this](QAction *a, void (TfrmMain::*handler)()) {
+    connect(a, &QAction::triggered, this, [this, a, handler] {
+      if (!RunExclusive([&] { (this->*handler)(); })) a->setChecked(!a->isChecked());
+    });
+  };
+  mode_switch(actTsusho, &TfrmMain::actTsushoExecute);
+  mode_switch(actRacKeito, &TfrmMain::actRacKeitoExecute);
   // The menu item is the same command as the action.
   connect(mnSearchKeitoView, &QAction::triggered, actRacKeito, &QAction::trigger);
   connect(actRacKeito, &QAction::toggled, mnSearchKeitoView, &QAction::setChecked);
   mnSearchKeitoView->setChecked(actRacKeito->isChecked());
-  connect(actExportGrid, &QAction::triggered, this, &TfrmMain::actExportGridExecute);
+  connect(actExportGrid, &QAction::triggered, this, [this] { RunExclusive([this] { actExportGridExecute(); }); });
   RacKeitoMode = actRacKeito->isChecked() ? 1 : 0;
   SetSeibunViewMode(OptionData->SeibunViewMode);
 
@@ -295,7 +301,7 @@ void TfrmMain::ConnectSearchTabs() {
   actSakumotsuTekiyo = new QAction(U("適用検索"), this);
   actSakumotsuTekiyo->setObjectName("actSakumotsuTekiyo");
   actSakumotsuTekiyo->setToolTip(U("適用検索"));
-  connect(actSakumotsuTekiyo, &QAction::triggered, this, &TfrmMain::actSakumotsuTekiyoExecute);
+  connect(actSakumotsuTekiyo, &QAction::triggered, this, [this] { RunExclusive([this] { actSakumotsuTekiyoExecute(); }); });
   TfraSakumotsuBase *fra = ui->fraSakumotsu;
   Ui::fraSakumotsuBase &f = fra->Form();
   connect(fra, &TfraSakumotsuBase::OnTekiyoClick, actSakumotsuTekiyo, &QAction::trigger);
@@ -304,16 +310,16 @@ void TfrmMain::ConnectSearchTabs() {
   connect(fra, &TfraSakumotsuBase::OnKinsetsuSakumotsuChange, this,
           [this, fra] { fraSakumotsuSearchTrigger(fra->KinsetsuSakumotsu()); });
   connect(fra, &TfraSakumotsuBase::OnBeppyo1DblClick, this, [this] {
-    if (!ui->fraSakumotsu->Sakumotsu().empty()) RunGuarded(this, [this] { SearchSakumotsu(); });
+    if (!ui->fraSakumotsu->Sakumotsu().empty()) RunCommand(this, [this] { SearchSakumotsu(); });
   });
   connect(fra, &TfraSakumotsuBase::OnCVODblClick, this, [this] {
-    if (!ui->fraSakumotsu->Sakumotsu().empty()) RunGuarded(this, [this] { SearchSakumotsu(); });
+    if (!ui->fraSakumotsu->Sakumotsu().empty()) RunCommand(this, [this] { SearchSakumotsu(); });
   });
   connect(fra, &TfraSakumotsuBase::OnTreeKeyPress, this, [this](int key) {
     if (key != Qt::Key_Return && key != Qt::Key_Enter) return;
-    actSakumotsuTekiyoExecute();
+    RunExclusive([this] { actSakumotsuTekiyoExecute(); });
     ui->fraSakumotsu->Form().tvSakumotsu->setFocus();
   });
   // the crop list of the frame's list page
-  OnKeyUpEnter(f.lvSakumotsu, [this] { actSakumotsuTekiyoExecute(); });
+  OnKeyUpEnter(this, f.lvSakumotsu, [this] { RunExclusive([this] { actSakumotsuTekiyoExecute(); }); });
 }

@@ -67,7 +67,7 @@ void SaveSelection(TXlsStringGrid *g, std::array<int, 4> &kept) {
 void TfrmMain::ConnectYakuzaiDetail() {
   Ui::TfrmMain &f = *ui;
   // Grids without focus show no selection; coming back restores it.
-  auto *focus = new TFocusHook(this, [this](QObject *o, bool in) {
+  auto *focus = new TFocusHook(HookOwner(), [this](QObject *o, bool in) {
     TXlsStringGrid *g = o == ui->gdSeibun ? ui->gdSeibun : ui->gdSeizai;
     std::array<int, 4> &kept = g == ui->gdSeibun ? FSeibunSel : FSeizaiSel;
     if (!in) {
@@ -161,6 +161,7 @@ void TfrmMain::YakuzaiSelect(const std::string &Bango) {
   // A registration number is digits only; anything else selects nothing.
   if (!AcisDB || !AllDigits(Bango)) return;
   Ui::TfrmMain &f = *ui;
+  TRunScope run(*this);
 
   // The product's summary: kind, toxicity, registration date, applicant, formulation, use.
   const std::string seizai_sql = SeizaiSQL(Bango);

@@ -8,6 +8,8 @@
 #include <QMenu>
 #include <QTabWidget>
 #include <QTest>
+#include <QTimer>
+#include <functional>
 #include <QHelpEvent>
 #include <QToolTip>
 
@@ -115,6 +117,74 @@ TEST_F(ResultGridTest, ColumnWidths) {
   Fill(s, {{"項目", "内容"}, {"x", long_text + long_text}});
   w->AdjustGridColumnWidths(s);
   EXPECT_EQ(s->ColWidths(1), s->width() - s->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, s) - 4);
+}
+
+// A result fills with the window's events running. A search, a header sort or a column
+// removal pressed then (here from a timer that fires while the rows are written) does
+// nothing: the grid holds exactly the query's rows, and the commands work again after it.
+TEST_F(ResultGridTest, CommandsPressedDuringAFillDoNothing) {
+  TXlsStringGrid *g = w->ui->gdSQL;
+  constexpr int kRows = 600000;
+  const std::string sql = "WITH RECURSIVE k(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM k WHERE i < " +
+                          std::to_string(kRows) + ") SELECT i AS 番号, 'r' || (i % 1000) AS t1, i % 7 AS n2 FROM k";
+  // Row i of the result holds i, "r" + (i mod 1000) and i mod 7 (compared in place: they are
+  // many). Few distinct texts keep the width computation short.
+  auto holds_the_query_rows = [&] {
+    if (g->RowCount() != kRows + 1 || g->ColCount() != 3) return false;
+    for (int i = 1; i <= kRows; ++i) {
+      const std::string n = std::to_string(i);
+      if (g->CellView(0, i) != n || g->CellView(1, i) != "r" + std::to_string(i % 1000) ||
+          g->CellView(2, i) != std::to_string(i % 7))
+        return false;
+    }
+    return true;
+  };
+  struct Case {
+    const char *name;
+    std::function<void()> press;
+  } cases[] = {
+      {"search",
+       [&] {
+         SetSQLEditorText(w->SQLEditor, cp932::FromUtf8("SELECT 'x' AS 番号, 'y' AS t1, 'z' AS n2"));
+         w->actSearchTekiyou->trigger();
+       }},
+      {"header sort",
+       [&] {
+         const QPoint at = g->CellRect(1, 0).center();
+         g->OnMouseDown(*g, mbLeft, 0, at.x(), at.y());
+       }},
+      {"column removal",
+       [&] {
+         w->ClickedCol = 0;
+         w->pmnRemoveClm->trigger();
+       }},
+  };
+  for (const Case &c : cases) {
+    bool pressed = false;
+    QTimer during;
+    QObject::connect(&during, &QTimer::timeout, [&] {
+      // Between the first and the last row written.
+      if (g->RowCount() != kRows + 1 || g->CellView(0, 1).empty() || !g->CellView(0, kRows).empty()) return;
+      during.stop();
+      c.press();
+      pressed = true;
+    });
+    during.start(0);
+    // The window's pump (the test's recording services stand in for the real ones).
+    ui_.on_pump = [] { QCoreApplication::processEvents(); };
+    RunSql(sql);
+    ui_.on_pump = nullptr;
+    during.stop();
+    ASSERT_TRUE(pressed) << c.name << ": the fill ran no events";
+    EXPECT_TRUE(holds_the_query_rows()) << c.name;
+    EXPECT_EQ(U8(g->Cells(1, 0)), "T1") << c.name;
+    EXPECT_TRUE(w->actSearchTekiyou->isEnabled()) << c.name;
+    EXPECT_TRUE(w->ui->btnQueryExec->isEnabled()) << c.name;
+  }
+  // After the fill the same commands act again.
+  w->ClickedCol = 0;
+  w->pmnRemoveClm->trigger();
+  EXPECT_EQ(U8(g->Cells(0, 0)), "T1");
 }
 
 TEST_F(ResultGridTest, NumberHeaderSortsNumericallyUpThenDown) {

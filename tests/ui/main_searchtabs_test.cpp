@@ -372,6 +372,29 @@ TEST_F(SearchTabsTest, PestSearch) {
                           "tByochu))"));
 }
 
+// The grid of a tab is hidden until its first result: that result's widths are judged
+// against the size the grid has once shown, so they equal those of the same search again.
+TEST_F(SearchTabsTest, FirstResultGetsTheWidthsOfASecondRun) {
+  Ui::TfrmMain &u = *w->ui;
+  w->resize(1000, 700);
+  Crops("キャベツ");
+  u.edtByochu->setText(Q("コナガ"));
+  for (TXlsStringGrid *g : {u.gdTekiyo, u.gdByochu}) {
+    const int tab = g == u.gdTekiyo ? 0 : 1;
+    ASSERT_TRUE(g->isHidden());
+    Search(tab);
+    ASSERT_TRUE(g->isVisible());
+    std::vector<int> first, second;
+    for (int c = 0; c < g->ColCount(); ++c) first.push_back(g->ColWidths(c));
+    QCoreApplication::processEvents();
+    Search(tab);
+    for (int c = 0; c < g->ColCount(); ++c) second.push_back(g->ColWidths(c));
+    EXPECT_EQ(first, second) << "tab " << tab;
+    // Some column asks more than a hidden grid's width would allow.
+    EXPECT_GT(*std::max_element(second.begin(), second.end()), 120) << "tab " << tab;
+  }
+}
+
 TEST_F(SearchTabsTest, PestCropFilterKeepsTheCropWhatIsFiledUnderItAndItsGroupsOnly) {
   Ui::TfrmMain &u = *w->ui;
   TXlsStringGrid *g = u.gdByochu;

@@ -555,10 +555,12 @@ void TQmEditFileWriter::Append(std::string_view Text, std::string_view LineEnd) 
     Flush();
     if (need > FBuffer.size()) FBuffer.resize(need);
   }
-  std::memcpy(FBuffer.data() + FBufPos, Text.data(), Text.size());
-  FBufPos += Text.size();
-  std::memcpy(FBuffer.data() + FBufPos, LineEnd.data(), LineEnd.size());
-  FBufPos += LineEnd.size();
+  // An empty view may have no data at all, which memcpy must not be given.
+  for (std::string_view part : {Text, LineEnd}) {
+    if (part.empty()) continue;
+    std::memcpy(FBuffer.data() + FBufPos, part.data(), part.size());
+    FBufPos += part.size();
+  }
 }
 
 void TQmEditFileWriter::Write(std::string_view Text) { Append(Text, {}); }
