@@ -166,6 +166,7 @@ bool TAcisSvr::Download(const std::string &url, const std::string &file) {
   d.SetFileName(file);
   bool result = d.Execute();
   LastError = d.LastError;
+  ErrorText = d.ErrorText;
   StatusCode = d.ResponseHeaders.Values("StatusCode");
   StatusText = d.ResponseHeaders.Values("StatusText");
   LastModified = d.ResponseHeaders.Values("Last-Modified");
@@ -199,11 +200,17 @@ bool TAcisSvr::CheckUpdate() {
   struct PageResult {
     TAcisSvr &svr;
     std::uint32_t error;
-    std::string code, text, modified;
+    std::string code, text, modified, cause;
     explicit PageResult(TAcisSvr &s)
-        : svr(s), error(s.LastError), code(s.StatusCode), text(s.StatusText), modified(s.LastModified) {}
+        : svr(s),
+          error(s.LastError),
+          code(s.StatusCode),
+          text(s.StatusText),
+          modified(s.LastModified),
+          cause(s.ErrorText) {}
     ~PageResult() {
       svr.LastError = error;
+      svr.ErrorText = cause;
       svr.StatusCode = code;
       svr.StatusText = text;
       svr.LastModified = modified;

@@ -52,6 +52,8 @@ class TAcisSvr {
   // Results of the last Download.
   std::uint32_t LastError = 0;
   std::string StatusCode, StatusText, LastModified;
+  // Why it failed, where the status line does not say (the download's ErrorText).
+  std::string ErrorText;
 
   // One conditional download of url into file: True only when a new copy was stored.
   bool Download(const std::string &url, const std::string &file);

@@ -4,9 +4,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 
 #include "platform/cp932.h"
@@ -125,27 +127,60 @@ bool THttpDownload::DoProgress(std::uint32_t progress, std::uint32_t kind) {
   return cancel;
 }
 
+namespace {
+
+// Why a file could not be written, with what the user can do about it (program text).
+std::string WriteFailure(const std::string &file, int error) {
+  std::string text = file + cp932::FromUtf8(" を保存できません: ") + std::strerror(error);
+  if (error == ENOSPC || error == EFBIG || error == EDQUOT)
+    text += cp932::FromUtf8(" (ディスクの空きが足りません。空きを作ってから再実行してください)");
+  else
+    text += cp932::FromUtf8(" (フォルダの書き込み権を確かめてから再実行してください)");
+  return text;
+}
+
+bool WriteAll(int fd, const std::string &bytes) {
+  for (std::size_t done = 0; done < bytes.size();) {
+    const ssize_t w = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (w < 0 && errno == EINTR) continue;
+    if (w <= 0) {
+      if (w == 0) errno = ENOSPC;
+      return false;
+    }
+    done += static_cast<std::size_t>(w);
+  }
+  return true;
+}
+
+}  // namespace
+
 // The body goes to a fresh file beside the target, which then replaces the target in
 // one step: a failed write never leaves a half-written file under the target's name.
 bool THttpDownload::SaveBody(const std::string &body) {
   fs::path target = FsPath(FFileName);
   std::error_code ec;
   fs::path temp = TempBeside(target);
-  {
-    std::ofstream f(temp, std::ios::binary | std::ios::trunc);
-    if (!f) return false;
-    f.write(body.data(), static_cast<std::streamsize>(body.size()));
-    f.flush();
-    if (!f) {
-      f.close();
-      fs::remove(temp, ec);
-      return false;
-    }
+  const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+  if (fd < 0) {
+    ErrorText = WriteFailure(FFileName, errno);
+    return false;
+  }
+  bool ok = WriteAll(fd, body);
+  int error = ok ? 0 : errno;
+  if (::close(fd) != 0 && ok) {
+    ok = false;
+    error = errno;
+  }
+  if (!ok) {
+    ErrorText = WriteFailure(FFileName, error);
+    fs::remove(temp, ec);
+    return false;
   }
   if (AdjustTimeStamp)
     SetFileTimeFromHttpDate(FromFsPath(temp), ResponseHeaders.Values("Last-Modified"));
   fs::rename(temp, target, ec);
   if (ec) {
+    ErrorText = WriteFailure(FFileName, ec.value());
     fs::remove(temp, ec);
     return false;
   }
@@ -153,6 +188,7 @@ bool THttpDownload::SaveBody(const std::string &body) {
 }
 
 bool THttpDownload::Execute() {
+  ErrorText.clear();
   LastError = INET_ERROR_NOT_CONNECTED;
   unsigned flags = 0;
   if (!inet::GetConnectedState(flags)) return false;
@@ -185,9 +221,13 @@ bool THttpDownload::Execute() {
   std::string headers = BuildHeaders();
 
   LastError = INET_ERROR_OPEN_URL;
+  std::string open_error;
   std::unique_ptr<inet::Request> request =
-      inet::OpenUrl(*session, cp932::ToUtf8(FUrl), cp932::ToUtf8(headers), request_flags);
-  if (!request) return false;
+      inet::OpenUrl(*session, cp932::ToUtf8(FUrl), cp932::ToUtf8(headers), request_flags, &open_error);
+  if (!request) {
+    ErrorText = cp932::FromUtf8("応答がありません: " + open_error);
+    return false;
+  }
 
   LastError = INET_ERROR_HTTP_QUERY_INFO;
   std::string raw;
@@ -208,6 +248,8 @@ bool THttpDownload::Execute() {
     std::size_t n = 0;
     if (!request->ReadFile(buf.data(), buf.size(), n)) {
       LastError = INET_ERROR_READ_FILE;
+      ErrorText = cp932::FromUtf8("受信が途中で止まりました: " + request->ErrorText() + " (" +
+                                  std::to_string(body.size()) + " バイト受信)");
       return false;
     }
     if (n == 0) break;
@@ -220,6 +262,9 @@ bool THttpDownload::Execute() {
   // old one, and leave it without the server's date so that it is fetched again.
   if (body.empty() || (has_length && static_cast<std::int64_t>(body.size()) != ContentLength)) {
     LastError = INET_ERROR_READ_FILE;
+    ErrorText = cp932::FromUtf8(body.empty() ? std::string("応答の本体が空です")
+                                             : "応答の本体が " + std::to_string(body.size()) + " バイトで、予告の " +
+                                                   std::to_string(ContentLength) + " バイトに足りません");
     return false;
   }
   ContentLength = static_cast<std::int64_t>(body.size());

@@ -93,6 +93,10 @@ class THttpDownload : public TInetDownload {
   TNameValueList ResponseHeaders;
   std::int64_t ContentLength = 0;
   std::uint32_t LastError = 0;
+  // Why the last Execute failed, beyond its phase in LastError (program text): what the
+  // transfer library said, a body cut short, a file that could not be written. Empty
+  // after success and when the status line says it all.
+  std::string ErrorText;
 
   // Also clears the response headers and ContentLength.
   void SetUrl(const std::string &value) override;

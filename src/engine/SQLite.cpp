@@ -150,6 +150,9 @@ void TSQLiteDb::RaiseError(const std::string &Msg, const std::string &SQL) {
 // goes on to the next statement while MultiStatement is on and Step returns true.
 template <typename F>
 void TSQLiteDb::ForEachStatement(const std::string &SQL, F Step) {
+  // A statement started from the events a running one lets through would be a misuse of
+  // the connection.
+  if (FPolling) throw ESQLiteException("Could not prepare SQL statement \"" + SQL + "\" : SQLite is Busy");
   const std::string text = SqlTextFilter(SQL);
   const char *p = text.c_str();
   while (*p) {
@@ -172,14 +175,61 @@ void TSQLiteDb::ExecSQL(const std::string &SQL) {
   });
 }
 
-std::unique_ptr<TSQLiteTbl> TSQLiteDb::GetTable(const std::string &SQL) {
+std::unique_ptr<TSQLiteTbl> TSQLiteDb::GetTable(const std::string &SQL) { return GetTable(SQL, TReadLimits()); }
+
+namespace {
+
+// Runs the read's poll from SQLite's progress handler, and takes the handler off again.
+class TPollScope {
+ public:
+  TPollScope(sqlite3 *handle, const std::function<bool()> &poll, bool &polling)
+      : handle_(handle), poll_(poll), polling_(polling) {
+    if (poll_) sqlite3_progress_handler(handle_, kSteps, &TPollScope::Call, this);
+  }
+  ~TPollScope() {
+    if (poll_) sqlite3_progress_handler(handle_, 0, nullptr, nullptr);
+  }
+  TPollScope(const TPollScope &) = delete;
+  TPollScope &operator=(const TPollScope &) = delete;
+
+ private:
+  static constexpr int kSteps = 1000;
+  static int Call(void *self) {
+    auto *s = static_cast<TPollScope *>(self);
+    s->polling_ = true;
+    bool stop = false;
+    try {
+      stop = s->poll_();
+    } catch (...) {
+      stop = true;  // nothing may unwind through SQLite
+    }
+    s->polling_ = false;
+    return stop ? 1 : 0;
+  }
+  sqlite3 *handle_;
+  const std::function<bool()> &poll_;
+  bool &polling_;
+};
+
+}  // namespace
+
+std::unique_ptr<TSQLiteTbl> TSQLiteDb::GetTable(const std::string &SQL, const TReadLimits &Limits) {
   std::unique_ptr<TSQLiteTbl> table(new TSQLiteTbl);
   ForEachStatement(SQL, [&](sqlite3_stmt *st) {
+    TPollScope poll(FHandle, Limits.Poll, FPolling);
     for (;;) {
       int rc = sqlite3_step(st);
       if (rc == SQLITE_ROW) {
+        const std::size_t cols = static_cast<std::size_t>(sqlite3_column_count(st));
+        if (Limits.MaxCells && (static_cast<std::size_t>(table->FCount) + 1) * cols > Limits.MaxCells) {
+          table->FEnd = TReadEnd::CellBound;
+          break;
+        }
         table->AddRow(st);
       } else if (rc == SQLITE_DONE) {
+        break;
+      } else if (rc == SQLITE_INTERRUPT && Limits.Poll) {
+        table->FEnd = TReadEnd::Stopped;
         break;
       } else if (rc == SQLITE_BUSY) {
         throw ESQLiteException("Could not prepare SQL statement \"" + SQL + "\" : SQLite is Busy");
@@ -188,9 +238,16 @@ std::unique_ptr<TSQLiteTbl> TSQLiteDb::GetTable(const std::string &SQL) {
       }
     }
     table->Row = 0;
-    return table->FCount == 0;
+    return table->FCount == 0 && table->FEnd == TReadEnd::Complete;
   });
   return table;
+}
+
+bool TSQLiteDb::IsReadOnly(const std::string &SQL) {
+  const std::string text = SqlTextFilter(SQL);
+  StmtGuard st;
+  if (sqlite3_prepare_v2(FHandle, text.c_str(), -1, &st.st, nullptr) != SQLITE_OK || !st.st) return true;
+  return sqlite3_stmt_readonly(st.st) != 0;
 }
 
 void TSQLiteDb::BeginTransaction() {

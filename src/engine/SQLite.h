@@ -14,6 +14,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -32,6 +33,18 @@ class ESQLiteException : public Exception {
   using Exception::Exception;
   const char *ClassName() const override { return "ESQLiteException"; }
 };
+
+// How far one read may go. Poll, when set, is called every few thousand steps of a running
+// statement (so a caller can let the window's events run); its answer true ends the read.
+// MaxCells, when not 0, ends the read before a row would take the result past that many
+// cells. Either way the rows read so far stay in the result, which says why it ended.
+struct TReadLimits {
+  std::function<bool()> Poll;
+  std::size_t MaxCells = 0;
+};
+
+// How a read ended.
+enum class TReadEnd { Complete, Stopped, CellBound };
 
 class TSQLiteDb {
  public:
@@ -54,6 +67,14 @@ class TSQLiteDb {
   // Runs the text and returns the buffered rows. With MultiStatement, the statements up to
   // and including the first one that returns rows run; that one's rows are the result.
   std::unique_ptr<TSQLiteTbl> GetTable(const std::string &SQL);
+  // The same within the limits (see TReadLimits). While Poll runs, the connection refuses
+  // every other statement ("SQLite is Busy"): SQLite forbids using it from there.
+  std::unique_ptr<TSQLiteTbl> GetTable(const std::string &SQL, const TReadLimits &Limits);
+  // False when the first statement of the text would change a database or the schema, as
+  // SQLite judges it: "WITH ... DELETE" and "PRAGMA user_version = 1" are writes, a query or
+  // "PRAGMA table_info(...)" is not. A text that does not prepare counts as read-only;
+  // running it reports the error.
+  bool IsReadOnly(const std::string &SQL);
 
   void BeginTransaction();
   void Commit();
@@ -76,6 +97,7 @@ class TSQLiteDb {
 
   sqlite3 *FHandle = nullptr;
   bool FInTransaction = false;
+  bool FPolling = false;
   std::unique_ptr<TPcreRegEx> FRegEx;
 };
 
@@ -114,6 +136,8 @@ class TSQLiteTbl {
   TSQLiteTbl &operator=(const TSQLiteTbl &) = delete;
 
   int Count() const { return FCount; }
+  // Complete unless the read was stopped or reached its bound on cells (TReadLimits).
+  TReadEnd End() const { return FEnd; }
   int ColCount() const { return static_cast<int>(FColTypes.size()); }
   // True when the cursor is past the last row.
   bool Eof() const { return Row >= FCount; }
@@ -168,6 +192,7 @@ class TSQLiteTbl {
   void Put(const void *p, std::size_t n, uint64_t &row_start);
 
   int FCount = 0;
+  TReadEnd FEnd = TReadEnd::Complete;
   std::vector<int> FColTypes;
   std::vector<std::string> FColNames;
   // The rows sit in blocks, one after the other, a row never split: a row starts at

@@ -147,6 +147,11 @@ TUpdateRun::~TUpdateRun() = default;
 
 void TUpdateRun::AddLog(const std::string &line) { FLog.AddLine(line); }
 
+void TUpdateRun::AddFailure(const std::string &line) {
+  AddLog(line);
+  FFailures.push_back(line);
+}
+
 void TUpdateRun::SetPosition(int position) {
   if (FProgress) FProgress->SetPosition(position);
 }
@@ -216,12 +221,14 @@ bool TUpdateRun::RunAutoUpdate() {
     if (!Aborted && SourceKind <= 2) RebuildDatabase();
   } catch (const std::exception &e) {
     // A failed step ends the run as aborted; acis.db is left as it was.
-    AddLog("RunAutoUpdate Error " + ExceptionClassName(e) + "\r\n" + e.what());
+    AddLog("RunAutoUpdate Error " + ExceptionClassName(e));
+    AddFailure(e.what());
     Aborted = true;
   }
   bool result;
+  const bool aborted = Aborted;
   if (Aborted) {
-    AddLog("データ更新中止!"_sj);
+    AddFailure("データ更新中止!"_sj);
     FView->EnableControls(true);
     AutoStart = false;
     result = false;
@@ -233,7 +240,8 @@ bool TUpdateRun::RunAutoUpdate() {
   AutoRunning = false;
   FView->EnableControls(true);
   if (AutoUpdateSwitch) {
-    AddLog("データ更新完了:"_sj + Stamp());
+    // The last line says how the run ended.
+    AddLog((aborted ? "データ更新中止:"_sj : "データ更新完了:"_sj) + Stamp());
     SaveUpdateLog(DbFile("autoupdate.log"), Lines());
   } else if (result && AutoStart) {
     FView->CloseWindow();

@@ -148,6 +148,10 @@ class TUpdateRun {
   bool ImportJpp(const std::string &file, bool ingredients);
 
   void AddLog(const std::string &line);
+  // A line that says what failed and what the user can do: logged, and kept for the error
+  // output of an unattended run.
+  void AddFailure(const std::string &line);
+  const std::vector<std::string> &Failures() const { return FFailures; }
   // Every line this run's log received (program text), one per line of text.
   const std::vector<std::string> &Lines() const { return FLog.lines; }
   // The run's log, for those who write into it.
@@ -173,6 +177,7 @@ class TUpdateRun {
   bool FetchPublisherPage(bool shared, TAcisSvr &svr, std::string &target, bool &stop);
   void UnpackStep(const std::vector<std::pair<std::string, int>> &archives, int page, bool stop_at_missing,
                   const char *unpack_utf8);
+  void ExtractFailed(const std::string &archive, const std::string &output);
   void ConvertAcisCsv();
   void ConvertAcisXls();
   void ConvertTorvCsv();
@@ -190,6 +195,7 @@ class TUpdateRun {
   std::unique_ptr<TAcisDB> FBuildDB;
   std::string FBuildPath;
   bool FFetchFailed = false;  // a fetch of the last fetch step failed (not done, not unchanged)
+  std::vector<std::string> FFailures;
 };
 
 // The exit code of an unattended run made on run (without a window): the update gives

@@ -134,7 +134,10 @@ void TUpdateRun::UnpackDatabases() {
     std::string output;
     const bool ok = ExtractArchive(archive, FromFsPath(staging), output);
     AddLog(archive + ": " + output);
-    if (ok) ++unpacked;
+    if (ok)
+      ++unpacked;
+    else
+      ExtractFailed(archive, output);
   }
   bool placed = false;
   if (unpacked == 2 && fs::exists(staging / "acis.db", ec)) {
@@ -190,7 +193,7 @@ bool TUpdateRun::ReplaceDatabase(const std::string &fresh) {
   }
   if (!ec) return true;
   if (!AutoUpdateSwitch) UiServices().MessageBox("acis.dbを削除できません"_sj, "エラー"_sj, MB_OK | MB_ICONERROR);
-  AddLog("acis.db 削除失敗"_sj);
+  AddFailure("acis.db 削除失敗"_sj);
   return false;
 }
 
@@ -198,7 +201,7 @@ void TUpdateRun::RebuildDatabase() {
   // What the build reads must be there; the first file missing is logged and stops it.
   auto present = [this](const std::string &label, bool exists) {
     if (exists) return true;
-    AddLog(label + "なし"_sj);
+    AddFailure(label + "なし"_sj);
     AddLog("データ更新中止!"_sj);
     return false;
   };
@@ -334,7 +337,7 @@ void TUpdateRun::ConvertAcisCsv() {
   std::string basic = DataFile(ChangeFileExt(CsvNames[0], ".csv"));
   if (!Exists(basic)) basic = ReplaceAllText(basic, "登録基本部csv"_sj, "登録基本部"_sj);
   if (!Exists(basic)) {
-    AddLog(basic + "オープン失敗"_sj);
+    AddFailure(basic + "オープン失敗"_sj);
     Aborted = true;
     return;
   }
@@ -367,6 +370,10 @@ void TUpdateRun::ConvertAcisXls() {
     part.Read(*this, DataFile(name), i);
     // A workbook without the part's sheet would build an empty table in place of the data.
     if (part.TargetSheet == 0) throw EInOutError(DataFile(name) + ": " + Part(i) + " sheet not found");
+    // A sheet with its header and nothing else is damage, not data.
+    if (part.MaxRow == 0)
+      throw EInOutError(DataFile(name) + ": " + Part(i) +
+                        " シートに見出し行だけでレコードがありません。取り直してから再実行してください"_sj);
     if (FProgress) FProgress->SetRange(0, std::max(part.MaxRow, 1));
     AddLog(Part(i) + " データベース変換中"_sj);
     if (i == 0)

@@ -26,6 +26,26 @@ std::string SharePath(const std::string &address) { return ReplaceAllText(addres
 
 bool IsShareAddress(const std::string &address) { return address.rfind("\\\\", 0) == 0; }
 
+// What failed in a fetch that was not done, and what the user can do.
+std::string FetchFailure(const std::string &source, const TAcisSvr &svr) {
+  if (!svr.ErrorText.empty()) return source + ": " + svr.ErrorText;
+  if (!svr.StatusCode.empty())
+    return source + ": サーバの応答が "_sj + svr.StatusCode + " " + svr.StatusText +
+           " でした。ダウンロード元を確かめ、しばらくしてから再実行してください"_sj;
+  return source + ": " + InetErrorName(svr.LastError) + "。ネットワーク接続を確かめてから再実行してください"_sj;
+}
+
+std::string CopyFailure(const std::string &source, const std::string &target) {
+  return source + " を "_sj + target +
+         " へコピーできません。共有フォルダのファイルとディスクの空きを確かめてから再実行してください"_sj;
+}
+
+// The publisher's page that named no data (another page in its place, a broken copy).
+std::string PageFailure(const std::string &page) {
+  return page + ": 更新ページにデータの日付(反映分)とCSVファイル名が見つかりません。"_sj +
+         "ページが別物か壊れています。しばらくしてから再実行してください"_sj;
+}
+
 }  // namespace
 
 void TUpdateRun::Fetch() {
@@ -97,19 +117,23 @@ std::vector<TFetchItem> TUpdateRun::FetchItems(bool shared) {
 bool TUpdateRun::FetchPublisherPage(bool shared, TAcisSvr &svr, std::string &target, bool &stop) {
   target = DataFile("update2.htm");
   if (shared) {
-    if (!CopyFileToFolder(JoinPath(OptionData->dirLAN, "update2.htm"), target)) {
+    const std::string source = JoinPath(OptionData->dirLAN, "update2.htm");
+    if (!CopyFileToFolder(source, target)) {
       FFetchFailed = true;
       if (!ForceUpdate) stop = true;
+      AddFailure(CopyFailure(source, target));
     }
     AddLog("update2.htm 更新確認"_sj);
-    ReadAcisCsvInfo();
-    return true;
+  } else {
+    const std::string page = GetPublisherUrl("/ddata/index2.htm");
+    const bool ok = svr.Download(page, target);
+    AddLog(svr.StatusCode + " " + svr.StatusText);
+    if (!ok && svr.StatusCode != "304") {
+      FFetchFailed = stop = true;
+      AddFailure(FetchFailure(page, svr));
+    }
+    AddLog(page + " 更新確認"_sj);
   }
-  const std::string page = GetPublisherUrl("/ddata/index2.htm");
-  const bool ok = svr.Download(page, target);
-  AddLog(svr.StatusCode + " " + svr.StatusText);
-  if (!ok && svr.StatusCode != "304") FFetchFailed = stop = true;
-  AddLog(page + " 更新確認"_sj);
   if (ReadAcisCsvInfo()) {
     if (DebugMode) AddLog("AcisCsvInfoSet > ok");
     return true;
@@ -117,6 +141,9 @@ bool TUpdateRun::FetchPublisherPage(bool shared, TAcisSvr &svr, std::string &tar
   AddLog("AcisCsvInfoSet failed!");
   if (DebugMode)
     for (int i = 0; i < 3; ++i) AddLog("AcisCsv" + std::to_string(i) + " > " + CsvNames[i]);
+  // Without the archives' names there is nothing to fetch, unpack or build.
+  if (Exists(target)) AddFailure(PageFailure(target));
+  FFetchFailed = stop = true;
   return false;
 }
 
@@ -152,21 +179,26 @@ void TUpdateRun::FetchStep(bool shared) {
       if (SourceKind == 0 && !shared && DebugMode) AddLog("AcisCsv: " + item.label);
       target = item.file;
       bool ok = false;
+      std::string failure;
       if (SourceKind == 0 && !IsPlainFileName(item.label)) {
         // Archive names read from the page stand for files of the data folder only.
         FFetchFailed = true;
         if (!shared || !ForceUpdate) stop = true;
+        AddFailure(PageFailure(DataFile("update2.htm")));
       } else if (item.way == TFetchItem::Http) {
         ok = svr.Download(item.source, item.file);
         AddLog(svr.StatusCode + " " + svr.StatusText);
-        if (!ok && svr.StatusCode != "304") FFetchFailed = true;
+        const bool failed = !ok && svr.StatusCode != "304";
+        if (failed) FFetchFailed = true;
         ok = ok || (SourceKind <= 2 && svr.StatusCode == "304");
         if (!ok && publisher) stop = true;
+        if (failed) failure = FetchFailure(item.source, svr);
       } else if (item.way == TFetchItem::Copy) {
         ok = CopyFileToFolder(item.source, item.file);
         if (!ok) {
           FFetchFailed = true;
           if (publisher && !ForceUpdate) stop = true;
+          failure = CopyFailure(item.source, item.file);
         }
       } else {
         TShfOperation op;
@@ -177,11 +209,16 @@ void TUpdateRun::FetchStep(bool shared) {
         op.ToFolder = item.file;
         op.ProgressTitle = item.label + " をコピーしています"_sj;
         ok = op.Execute() == 0;
-        if (!ok) FFetchFailed = true;
+        if (!ok) {
+          FFetchFailed = true;
+          failure = CopyFailure(item.source, item.file);
+        }
       }
       const bool copied = item.way != TFetchItem::Http;
       AddLog(item.label + (ok ? (copied ? " コピー完了"_sj : " ダウンロード完了"_sj)
                               : (copied ? " コピー中止"_sj : " ダウンロード中止"_sj)));
+      // The cause follows the line that says the fetch stopped.
+      if (!failure.empty()) AddFailure(failure);
       // The address that served acis.zip becomes the user's site.
       if (ok && item.index == 0 && SourceKind == 4 && !shared) {
         const std::string address = FView->DownloadAddress();
@@ -192,9 +229,10 @@ void TUpdateRun::FetchStep(bool shared) {
     }
     AddLog(shared ? Timing("コピー時間 %5.1f秒", Seconds(start)) : Timing("ダウンロード時間 %5.1f秒", Seconds(start)));
     if (stop && AutoRunning) Abort();
-  } catch (const std::exception &) {
+  } catch (const std::exception &e) {
     FFetchFailed = true;
     AddLog(target + (shared ? " コピー失敗"_sj : " ダウンロード失敗"_sj));
+    AddFailure(target + ": " + e.what());
   }
   FView->ShowProgress(false);
   Controls(true);
@@ -251,6 +289,25 @@ bool TUpdateRun::ReadAcisCsvInfo() {
 
 // ---- unpacking
 
+// The archive library's own error lines, each with the archive's path, say what failed.
+void TUpdateRun::ExtractFailed(const std::string &archive, const std::string &output) {
+  const std::string mark = "ERROR: ";
+  bool any = false;
+  std::size_t start = 0;
+  while (start < output.size()) {
+    std::size_t end = output.find('\n', start);
+    if (end == std::string::npos) end = output.size();
+    std::string line = output.substr(start, end - start);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.rfind(mark, 0) == 0) {
+      AddFailure(archive + ": " + line.substr(mark.size()));
+      any = true;
+    }
+    start = end + 1;
+  }
+  if (!any) AddFailure(archive + " を展開できません。取り直してから再実行してください"_sj);
+}
+
 void TUpdateRun::UnpackStep(const std::vector<std::pair<std::string, int>> &archives, int page,
                             bool stop_at_missing, const char *unpack_utf8) {
   TBusyCursor busy;
@@ -270,6 +327,7 @@ void TUpdateRun::UnpackStep(const std::vector<std::pair<std::string, int>> &arch
     const bool ok = ExtractArchive(path, OptionData->DownloadFolder, output);
     AddLog(path + ": " + output);
     if (!ok) {
+      ExtractFailed(path, output);
       Abort();
       AddLog("解凍作業中止"_sj);
       bad = true;

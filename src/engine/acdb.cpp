@@ -392,17 +392,23 @@ void TAcisDB::ExecSQL(const std::string &SQL) {
 }
 
 bool TAcisDB::ExecQuery(const std::string &SQL, bool WarnIfEmpty) {
+  const std::shared_ptr<TSQLiteTbl> before = FQuery;
+  if (ExecQuery(SQL, TReadLimits())) return true;
+  if (FQuery == before) return false;  // the failure is reported
+  if (WarnIfEmpty)
+    UiServices().MessageBox("検索条件に一致するデータはありません"_sj, "Quillmar", MB_OK | MB_ICONWARNING);
+  return false;
+}
+
+bool TAcisDB::ExecQuery(const std::string &SQL, const TReadLimits &Limits) {
   TBusyCursor busy;
   try {
-    FQuery = std::shared_ptr<TSQLiteTbl>(FDb->GetTable(SQL));
+    FQuery = std::shared_ptr<TSQLiteTbl>(FDb->GetTable(SQL, Limits));
   } catch (const ESQLiteException &e) {
     ShowSqlErrorReport("", e);
     return false;
   }
-  if (FQuery->Count() > 0) return true;
-  if (WarnIfEmpty)
-    UiServices().MessageBox("検索条件に一致するデータはありません"_sj, "Quillmar", MB_OK | MB_ICONWARNING);
-  return false;
+  return FQuery->Count() > 0;
 }
 
 // ---------------------------------------------------------------- fills

@@ -49,6 +49,9 @@ class TAcisDB {
   // Runs the query into the current result table; True when it has rows. With WarnIfEmpty
   // an empty result shows "検索条件に一致するデータはありません".
   bool ExecQuery(const std::string &SQL, bool WarnIfEmpty = false);
+  // The same within the limits: a read that was stopped or reached its bound keeps the rows
+  // read so far as the current result (its End() says which).
+  bool ExecQuery(const std::string &SQL, const TReadLimits &Limits);
 
   // ---- fills from the current result (each reads from the cursor to the end)
   void SetCombo(IStringsTarget &Combo, int Column, bool Clear);

@@ -93,18 +93,75 @@ std::size_t LastDataLine(const std::vector<std::string> &lines) {
 
 bool OddQuotes(const std::string &line) { return std::count(line.begin(), line.end(), '"') % 2 == 1; }
 
-// The last line of a publisher's file may be cut short by a damaged archive or a broken
-// copy: it then ends inside a quoted field, or holds fewer fields than the header. Such a
-// file is no whole copy of the data, and the build stops instead of importing a broken row.
-// Lines are counted from 1.
-void CheckLastLine(const std::string &path, std::size_t line_no, bool open_quote, std::size_t items,
-                   std::size_t header_items) {
-  const std::string where = path + " " + std::to_string(line_no) + "行目: "_sj;
-  if (open_quote) throw EInOutError(where + "引用符で囲まれた項目の途中でファイルが終わっています"_sj);
-  if (items < header_items)
-    throw EInOutError(where + "項目数 "_sj + std::to_string(items) + " が見出しの "_sj + std::to_string(header_items) +
-                      " より少なく、ファイルが途中で切れています"_sj);
+// What the user can do about a damaged published file.
+const char *const kFetchAgain = "。ファイルが壊れているか不完全です。取り直してから再実行してください";
+
+// A published file that is no whole copy of the data: named with its line (from 1; 0 for
+// the file as a whole) and what was wrong, so the user sees which file to fetch again.
+[[noreturn]] void Damaged(const std::string &path, std::size_t line_no, const std::string &what) {
+  const std::string where = line_no ? path + " " + std::to_string(line_no) + "行目: "_sj : path + ": ";
+  throw EInOutError(where + what + cp932::FromUtf8(kFetchAgain));
 }
+
+// A published file is damage, not data, unless its header and every record hold exactly
+// the columns the build reads: a file without records would replace the whole table with
+// nothing, and a column missing or added shifts or drops values. The header is the first
+// line; a record may end inside a quoted field only where it goes on in the next line.
+class TCsvShape {
+ public:
+  TCsvShape(const std::string &path, const std::vector<std::string> &lines, std::size_t columns)
+      : path_(path), columns_(columns) {
+    if (lines.empty()) Damaged(path_, 0, "ファイルが空です(0 バイト)"_sj);
+    last_ = LastDataLine(lines);
+    if (last_ == 0) Damaged(path_, 0, "見出し行だけでレコードがありません"_sj);
+  }
+  std::size_t Last() const { return last_; }
+  // The columns of the line with its number (from 1); the header is line 1. A record may
+  // hold fewer, down to at_least, where the file's form leaves trailing fields out.
+  void Check(std::size_t line_no, std::size_t items, bool open_quote, std::size_t at_least = 0) const {
+    if (open_quote) Damaged(path_, line_no, "引用符で囲まれた項目の途中でファイルが終わっています"_sj);
+    if (items > columns_ || items < std::max(at_least ? at_least : columns_, std::size_t{1}))
+      Damaged(path_, line_no,
+              (line_no == 1 ? "見出しの項目数が "_sj : "項目数が "_sj) + std::to_string(items) + " です("_sj +
+                  std::to_string(columns_) + " 項目のはず)"_sj);
+  }
+  // A byte sequence that no CP932 text holds (a lone lead byte, a byte no character begins
+  // with): the line was damaged, and its text would come out altered.
+  void CheckText(std::size_t line_no, const std::string &line) const {
+    for (std::size_t i = 0; i < line.size(); ++i) {
+      const auto c = static_cast<unsigned char>(line[i]);
+      bool ok = c < 0x80 || (c >= 0xA1 && c <= 0xDF);
+      if (cp932::IsLeadByte(c) && i + 1 < line.size()) {
+        const auto t = static_cast<unsigned char>(line[i + 1]);
+        ok = t >= 0x40 && t <= 0xFC && t != 0x7F;
+        ++i;
+      }
+      if (!ok) {
+        char hex[8];
+        std::snprintf(hex, sizeof hex, "0x%02X", c);
+        Damaged(path_, line_no, "CP932 の文字として読めないバイト "_sj + hex + " があります"_sj);
+      }
+    }
+  }
+  // A failure while a record's values are converted (a date that is none) names the record.
+  template <class F>
+  void Record(std::size_t line_no, F &&f) const {
+    try {
+      f();
+    } catch (const ESQLiteException &) {
+      throw;
+    } catch (const EInOutError &) {
+      throw;
+    } catch (const std::exception &e) {
+      Damaged(path_, line_no, e.what());
+    }
+  }
+
+ private:
+  const std::string &path_;
+  std::size_t columns_;
+  std::size_t last_ = 0;
+};
 
 std::string Item(const std::vector<std::string> &items, std::size_t i) {
   return i < items.size() ? items[i] : std::string();
@@ -326,20 +383,43 @@ void TAcisDB::ImportTekiyoXls(const ICellSource &Grid) {
   imp.Finish();
 }
 
+namespace {
+
+// The publisher leaves out the trailing total-use counts of the ingredient slots a product
+// does not have: an application line may end after the count of its last ingredient, its
+// number of ingredients (0 to 5) being the item before the counts. Any other short line is
+// damage.
+std::size_t RequiredItems(const std::vector<std::string> &items, bool access_no) {
+  const std::size_t count_at = access_no ? 20 : 19;
+  const std::string count = Item(items, count_at);
+  const std::size_t all = count_at + 6;
+  if (count.size() != 1 || count[0] < '0' || count[0] > '5') return all;
+  return count_at + 1 + static_cast<std::size_t>(count[0] - '0');
+}
+
+// The columns of the two files of each CSV form: products, and applications (the
+// publisher's second part has "アクセスＮＯ" as one more, which the build drops).
+constexpr std::size_t kKihonColumns = 11, kTekiyoColumns = 25;
+
+}  // namespace
+
 void TAcisDB::ImportKihonRawCsv(const std::string &Path) {
   std::vector<std::string> lines = ReadLines(Path);
+  const TCsvShape shape(Path, lines, kKihonColumns);
+  shape.Check(1, SplitCsvLine(lines[0], '"').size(), false);
   TImport imp(*this, kKihonInsert, static_cast<int>(lines.size()), false);
-  const std::size_t header_items = lines.empty() ? 0 : SplitCsvLine(lines[0], '"').size();
-  const std::size_t last = LastDataLine(lines);
   for (std::size_t l = 1; l < lines.size(); ++l) {
     if (!lines[l].empty()) {
       std::vector<std::string> i = SplitCsvLine(lines[l], '"');
-      if (l == last) CheckLastLine(Path, l + 1, OddQuotes(lines[l]), i.size(), header_items);
-      std::string meisho = ToHankakuAscii(Item(i, 2));
-      imp.Insert({RawValue(Item(i, 0)), ToHankakuAscii(Item(i, 1)), meisho, CommonName(meisho),
-                  ToHankakuAscii(Item(i, 3)), ToHankakuAscii(Item(i, 4)), OrNull(ToHankakuAscii(Item(i, 5))),
-                  Item(i, 6), RawValue(Item(i, 7)), Item(i, 8), ToHankakuAscii(Item(i, 9)),
-                  DateTextNormalize(Item(i, 10))});
+      shape.Check(l + 1, i.size(), l == shape.Last() && OddQuotes(lines[l]));
+      shape.CheckText(l + 1, lines[l]);
+      shape.Record(l + 1, [&] {
+        std::string meisho = ToHankakuAscii(Item(i, 2));
+        imp.Insert({RawValue(Item(i, 0)), ToHankakuAscii(Item(i, 1)), meisho, CommonName(meisho),
+                    ToHankakuAscii(Item(i, 3)), ToHankakuAscii(Item(i, 4)), OrNull(ToHankakuAscii(Item(i, 5))),
+                    Item(i, 6), RawValue(Item(i, 7)), Item(i, 8), ToHankakuAscii(Item(i, 9)),
+                    DateTextNormalize(Item(i, 10))});
+      });
     }
     imp.Row(static_cast<int>(l));
   }
@@ -348,15 +428,11 @@ void TAcisDB::ImportKihonRawCsv(const std::string &Path) {
 
 void TAcisDB::ImportTekiyoRawCsv(const std::string &Path) {
   std::vector<std::string> lines = ReadLines(Path);
+  const std::vector<std::string> header = lines.empty() ? std::vector<std::string>() : SplitCsvLine(lines[0], '"');
+  const bool access_no = Item(header, 19) == "アクセスＮＯ"_sj;
+  const TCsvShape shape(Path, lines, kTekiyoColumns + (access_no ? 1 : 0));
+  shape.Check(1, header.size(), false);
   TImport imp(*this, kTekiyoInsert, static_cast<int>(lines.size()), true);
-  bool access_no = false;
-  std::size_t header_items = 0;
-  if (!lines.empty()) {
-    const std::vector<std::string> header = SplitCsvLine(lines[0], '"');
-    access_no = Item(header, 19) == "アクセスＮＯ"_sj;
-    header_items = header.size();
-  }
-  const std::size_t last = LastDataLine(lines);
   int n = 0;
   for (std::size_t l = 1; l < lines.size(); ++l) {
     const std::size_t first = l;
@@ -370,15 +446,17 @@ void TAcisDB::ImportTekiyoRawCsv(const std::string &Path) {
       line = Replace(std::move(line), "ｍ", "m");
       line = Replace(std::move(line), "ｇ", "g");
       std::vector<std::string> i = SplitCsvLine(line, '"');
-      if (l >= last) CheckLastLine(Path, first + 1, open_quote, i.size(), header_items);
-      if (access_no && i.size() > 19) i.erase(i.begin() + 19);
-      if (i.size() < 25) i.resize(26, "NULL");
-      std::vector<Value> v;
-      v.reserve(20);
-      v.push_back(RawValue(Item(i, 0)));
-      for (int k = 5; k <= 18; ++k) v.push_back(RawField(Item(i, k)));
-      for (int k = 20; k <= 24; ++k) v.push_back(RawField(Item(i, k)));
-      imp.Insert(v);
+      shape.Check(first + 1, i.size(), l >= shape.Last() && open_quote, RequiredItems(i, access_no));
+      shape.CheckText(first + 1, line);
+      if (access_no) i.erase(i.begin() + 19);
+      shape.Record(first + 1, [&] {
+        std::vector<Value> v;
+        v.reserve(20);
+        v.push_back(RawValue(Item(i, 0)));
+        for (int k = 5; k <= 18; ++k) v.push_back(RawField(Item(i, k)));
+        for (int k = 20; k <= 24; ++k) v.push_back(RawField(Item(i, k)));
+        imp.Insert(v);
+      });
     }
     imp.Row(++n);
   }
@@ -387,19 +465,25 @@ void TAcisDB::ImportTekiyoRawCsv(const std::string &Path) {
 
 void TAcisDB::ImportKihonCsv(const std::string &Path) {
   std::vector<std::string> lines = ReadLines(Path);
+  const TCsvShape shape(Path, lines, kKihonColumns);
+  shape.Check(1, SplitCsvLine(lines[0], '\'').size(), false);
   TImport imp(*this, kKihonInsert, static_cast<int>(lines.size()), false);
   for (std::size_t l = 1; l < lines.size(); ++l) {
     if (!lines[l].empty()) {
       std::vector<std::string> i = SplitCsvLine(lines[l], '\'');
-      try {
-        imp.Insert({RawValue(Item(i, 0)), Item(i, 1), Item(i, 2), CommonName(Item(i, 2)), Item(i, 3),
-                    Item(i, 4), UnlessNull(Item(i, 5)), Item(i, 6), RawValue(Item(i, 7)), Item(i, 8), Item(i, 9),
-                    DateTextNormalize(Item(i, 10))});
-      } catch (const ESQLiteException &e) {
-        // No row is dropped silently: the failure is shown and ends the import.
-        UiServices().ShowReport("SQL エラー"_sj, Path + " SQL実行"_sj, SqlErrorText(e));
-        throw;
-      }
+      shape.Check(l + 1, i.size(), false);
+      shape.CheckText(l + 1, lines[l]);
+      shape.Record(l + 1, [&] {
+        try {
+          imp.Insert({RawValue(Item(i, 0)), Item(i, 1), Item(i, 2), CommonName(Item(i, 2)), Item(i, 3),
+                      Item(i, 4), UnlessNull(Item(i, 5)), Item(i, 6), RawValue(Item(i, 7)), Item(i, 8), Item(i, 9),
+                      DateTextNormalize(Item(i, 10))});
+        } catch (const ESQLiteException &e) {
+          // No row is dropped silently: the failure is shown and ends the import.
+          UiServices().ShowReport("SQL エラー"_sj, Path + " SQL実行"_sj, SqlErrorText(e));
+          throw;
+        }
+      });
     }
     imp.Row(static_cast<int>(l));
   }
@@ -408,6 +492,8 @@ void TAcisDB::ImportKihonCsv(const std::string &Path) {
 
 void TAcisDB::ImportTekiyoCsv(const std::string &Path) {
   std::vector<std::string> lines = ReadLines(Path);
+  const TCsvShape shape(Path, lines, kTekiyoColumns);
+  shape.Check(1, SplitCsvLine(lines[0], '\'').size(), false);
   TImport imp(*this, kTekiyoInsert, static_cast<int>(lines.size()), true);
   for (std::size_t l = 1; l < lines.size(); ++l) {
     std::string line = lines[l];
@@ -415,14 +501,18 @@ void TAcisDB::ImportTekiyoCsv(const std::string &Path) {
       line = Replace(std::move(line), "平方メートル", "㎡");
       line = Replace(std::move(line), "メートル", "m");
       std::vector<std::string> i = SplitCsvLine(line, '\'');
-      std::vector<Value> v;
-      v.reserve(20);
-      v.push_back(RawValue(Item(i, 0)));
-      for (int k = 5; k <= 12; ++k) v.push_back(UnlessNull(Item(i, k)));
-      v.push_back(UnlessNull(SquareMetreSign(Item(i, 13))));
-      for (int k = 14; k <= 18; ++k) v.push_back(UnlessNull(Item(i, k)));
-      for (int k = 20; k <= 24; ++k) v.push_back(UnlessNull(Item(i, k)));
-      imp.Insert(v);
+      shape.Check(l + 1, i.size(), false);
+      shape.CheckText(l + 1, line);
+      shape.Record(l + 1, [&] {
+        std::vector<Value> v;
+        v.reserve(20);
+        v.push_back(RawValue(Item(i, 0)));
+        for (int k = 5; k <= 12; ++k) v.push_back(UnlessNull(Item(i, k)));
+        v.push_back(UnlessNull(SquareMetreSign(Item(i, 13))));
+        for (int k = 14; k <= 18; ++k) v.push_back(UnlessNull(Item(i, k)));
+        for (int k = 20; k <= 24; ++k) v.push_back(UnlessNull(Item(i, k)));
+        imp.Insert(v);
+      });
     }
     imp.Row(static_cast<int>(l));
   }

@@ -170,13 +170,17 @@ std::string ByochuCropFilterSQL(const std::string &ViewName, const std::vector<T
   std::string clauses;
   for (const TCropAndGroups &c : Crops) {
     // The crop itself and its groups by their own entries; the crops filed under it unless
-    // their exclusion list names it; a crop whose inclusion list names it or one of its groups.
+    // their exclusion list names it; an entry of one of its groups that excludes some crops
+    // (かんきつ(なつみかんを除く) for みかん) unless it excludes this one; a crop whose
+    // inclusion list names it or one of its groups.
     std::vector<std::string> own{c.crop};
     for (const std::string &g : SplitDelimitedText(c.groups))
       if (!g.empty()) own.push_back(g);
     const std::string self = alternation({c.crop}), all = alternation(own);
     clauses += "(m.sakumotsu IN (" + quotedList(own) + ")" + kCrLf + " or '、'||ifnull(h.shozoku, '')||'、' regexp '、("_sj +
                self + ")、' and ifnull(h.nozoku, '') not regexp '、("_sj + self + ")、'"_sj + kCrLf +
+               " or ifnull(h.nozoku, '') != '' and '、'||re_replace('[(（].*$', m.sakumotsu, '')||'、' regexp '、("_sj + all +
+               ")、' and h.nozoku not regexp '、("_sj + self + ")、'"_sj + kCrLf +
                " or ifnull(h.fukumu, '') regexp '、("_sj + all + ")、') or"_sj + kCrLf;
   }
   return "SELECT * FROM " + ViewName +

@@ -31,7 +31,8 @@ struct TCropAndGroups {
   std::string crop, groups;
 };
 // The rows of the found products in the view for the crops: of each crop, of what is filed
-// under it (unless it excludes the crop) and of its groups' own entries. The names are
+// under it (unless it excludes the crop), of its groups' own entries and of their entries that
+// exclude other crops. The names are
 // matched as they are: signs of regular expressions and quotes in them are escaped.
 std::string ByochuCropFilterSQL(const std::string &ViewName, const std::vector<TCropAndGroups> &Crops);
 

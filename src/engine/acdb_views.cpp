@@ -340,11 +340,11 @@ const char *const kTekiyoSources[] = {
 };
 
 // Indexes of acis.db that the searches' sub-selects use: the pest search looks rows up by
-// pest and by purpose, and reads the crops of its products from the index alone.
+// pest and by purpose. (No index may lead with the number besides the number's own: the crop
+// search reads its rows along that one to get the rows of a number in their stored order.)
 const char *const kSearchIndexes =
     "CREATE INDEX IF NOT EXISTS main.idxTekiyoByochu ON m_tekiyo (byochu);\r\n"
-    "CREATE INDEX IF NOT EXISTS main.idxTekiyoMokuteki ON m_tekiyo (mokuteki);\r\n"
-    "CREATE INDEX IF NOT EXISTS main.idxTekiyoBangoSakumotsu ON m_tekiyo (bango, sakumotsu);\r\n";
+    "CREATE INDEX IF NOT EXISTS main.idxTekiyoMokuteki ON m_tekiyo (mokuteki);\r\n";
 
 // The key under which acis.db keeps its application table: the data date and a digest of
 // the table's own definition and of the rows that went into it.

@@ -8,7 +8,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -21,6 +23,8 @@ namespace fs = std::filesystem;
 
 namespace sevenzip {
 namespace {
+
+std::atomic<std::uint64_t> g_unpack_limit{kMaxUnpackBytes};
 
 struct Command {
   std::string archive, folder;  // UTF-8
@@ -146,9 +150,7 @@ class Extractor {
         Fail(ARC_ERROR_DATA, Err(a));
         break;
       }
-      if (!Entry(a, entry)) {
-        if (rc == ARC_ERROR_DATA) break;
-      }
+      if (!Entry(a, entry) && stop_) break;
     }
     archive_read_free(a);
     Line(std::to_string(files_) + " file(s), " + std::to_string(bytes_) + " byte(s)");
@@ -158,6 +160,25 @@ class Extractor {
  private:
   fs::path root_;
   long long files_ = 0, bytes_ = 0;
+  std::uint64_t limit_ = g_unpack_limit.load();
+  bool stop_ = false;  // the rest of the archive is not read
+
+  // The entry would pass the limit: it is refused and the archive stops.
+  bool TooLarge(const std::string &name) {
+    stop_ = true;
+    Fail(ARC_ERROR_SIZE, name + ": 展開すると上限の " + std::to_string(limit_) +
+                             " バイトを超えます。公開されるファイルの大きさではないため展開を中止しました。"
+                             "取り直してから再実行してください");
+    return false;
+  }
+  // Why a file could not be written, with what the user can do about a full disk.
+  static std::string WriteError(const std::string &name, int error) {
+    std::string text = "cannot write " + name;
+    if (error) text += ": " + std::string(std::strerror(error));
+    if (error == ENOSPC || error == EFBIG || error == EDQUOT)
+      text += " (ディスクの空きが足りません。空きを作ってから再実行してください)";
+    return text;
+  }
 
   static std::string Err(archive *a) {
     const char *e = archive_error_string(a);
@@ -196,33 +217,52 @@ class Extractor {
       Fail(ARC_ERROR_ENTRY, "cannot write " + name);
       return false;
     }
+    // What the headers announce is refused before a byte is written; what they hide is
+    // counted as it comes.
+    const std::uint64_t room = limit_ - std::min<std::uint64_t>(limit_, static_cast<std::uint64_t>(bytes_));
+    if (archive_entry_size_is_set(entry) && static_cast<std::uint64_t>(archive_entry_size(entry)) > room)
+      return TooLarge(name);
     fs::path temp = TempBeside(target);
     int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
     if (fd < 0) {
-      Fail(ARC_ERROR_ENTRY, "cannot write " + name);
+      Fail(ARC_ERROR_ENTRY, WriteError(name, errno));
       return false;
     }
     char buf[65536];
     long long size = 0;
     bool ok = true;
+    int write_error = 0;
     for (;;) {
       la_ssize_t got = archive_read_data(a, buf, sizeof buf);
       if (got == 0) break;
+      if (got > 0 && static_cast<std::uint64_t>(size + got) > room) {
+        ::close(fd);
+        fs::remove(temp, ec);
+        return TooLarge(name);
+      }
       if (got < 0) {
         ::close(fd);
         fs::remove(temp, ec);
+        stop_ = true;
         Fail(ARC_ERROR_DATA, name + ": " + Err(a));
         return false;
       }
       for (la_ssize_t done = 0; done < got && ok;) {
         ssize_t w = ::write(fd, buf + done, static_cast<std::size_t>(got - done));
-        if (w <= 0) ok = false;
-        else done += w;
+        if (w <= 0) {
+          ok = false;
+          write_error = w < 0 ? errno : ENOSPC;
+        } else {
+          done += w;
+        }
       }
       if (!ok) break;
       size += got;
     }
-    if (::close(fd) != 0) ok = false;
+    if (::close(fd) != 0 && ok) {
+      ok = false;
+      write_error = errno;
+    }
     if (ok && archive_entry_mtime_is_set(entry)) {
       struct timespec times[2];
       times[0].tv_sec = 0;
@@ -234,10 +274,12 @@ class Extractor {
     if (ok) {
       fs::rename(temp, target, ec);
       ok = !ec;
+      if (ec) write_error = ec.value();
     }
     if (!ok) {
-      fs::remove(temp, ec);
-      Fail(ARC_ERROR_ENTRY, "cannot write " + name);
+      std::error_code remove_error;
+      fs::remove(temp, remove_error);
+      Fail(ARC_ERROR_ENTRY, WriteError(name, write_error));
       return false;
     }
     ++files_;
@@ -296,5 +338,7 @@ std::uint16_t SevenZipGetSubVersion() {
 }
 
 bool SevenZipSetOwnerWindow(void *) { return true; }
+
+std::uint64_t SetUnpackLimit(std::uint64_t bytes) { return g_unpack_limit.exchange(bytes); }
 
 }  // namespace sevenzip

@@ -8,7 +8,8 @@
 //   x [-r] [-hide] [-aoa] [-y] "<archive>" -o"<folder>"
 // Existing files are replaced; each file is written beside its target first and then
 // put in place, so a file is either the old or the new one. Entries that would land
-// outside the folder (absolute names, "..", drive letters) and links are refused.
+// outside the folder (absolute names, "..", drive letters) and links are refused, and so is
+// what would pass the size limit below.
 //
 // Commands, paths and output are program text (CP932).
 #pragma once
@@ -26,7 +27,20 @@ enum : int {
   ARC_ERROR_FOLDER = 0x8003,    // target folder cannot be made
   ARC_ERROR_ENTRY = 0x8004,     // an entry was refused or could not be written
   ARC_ERROR_DATA = 0x8005,      // the archive is damaged
+  ARC_ERROR_SIZE = 0x8006,      // an entry, or all entries together, would pass the size limit
 };
+
+// No published file comes near this size: the largest, the makers' ready-made acis.db,
+// holds about 280 MB at the full register's 300,000 applications, and the largest CSV file
+// about 80 MB. An entry that would pass it, or an archive whose entries together would, is
+// refused and the extraction stops there, whatever the archive's headers announce: a
+// damaged or hostile archive (a stored giant, a compression bomb) would otherwise fill the
+// disk and hold up the update for ever. Nothing past the limit is written.
+inline constexpr std::uint64_t kMaxUnpackBytes = std::uint64_t{768} << 20;
+
+// The limit extraction applies: kMaxUnpackBytes unless set otherwise (a test sets a small
+// one). Returns the limit before.
+std::uint64_t SetUnpackLimit(std::uint64_t bytes);
 
 // Runs one command; output receives at most size-1 bytes of text and a NUL.
 int SevenZip(void *owner_window, const char *command, char *output, std::size_t size);

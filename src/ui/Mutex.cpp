@@ -17,6 +17,7 @@ namespace {
 constexpr char kAnswerWindow[] = "window\n";
 constexpr char kAnswerUnattended[] = "unattended\n";
 constexpr int kKnockWaitMs = 2000;
+constexpr int kKnockTries = 5;
 
 }  // namespace
 
@@ -85,15 +86,21 @@ bool TSingleInstance::Acquire() {
   lock_->setStaleLockTime(0);
   if (!lock_->tryLock(0)) {
     if (lock_->error() != QLockFile::LockFailedError) return true;  // no guard possible: run without it
-    QLocalSocket knock;
-    knock.setSocketOptions(QLocalSocket::AbstractNamespaceOption);
-    knock.connectToServer(SocketName());
-    if (knock.waitForConnected(kKnockWaitMs)) {
+    // A knock that gets no answer (the other instance still setting up or just going) is
+    // tried again a few times before the start ends without knowing what runs.
+    for (int attempt = 0; attempt < kKnockTries && running_ == RunningUnknown; ++attempt) {
+      if (attempt > 0) QThread::msleep(100);
+      QLocalSocket knock;
+      knock.setSocketOptions(QLocalSocket::AbstractNamespaceOption);
+      knock.connectToServer(SocketName());
+      if (!knock.waitForConnected(kKnockWaitMs)) continue;
       knock.write("show");
       knock.waitForBytesWritten(kKnockWaitMs);
       QByteArray answer;
       while (!answer.endsWith('\n') && (knock.bytesAvailable() > 0 || knock.waitForReadyRead(kKnockWaitMs)))
         answer += knock.readAll();
+      // The answer may have come in with the close that ended the last wait.
+      answer += knock.readAll();
       running_ = answer == kAnswerUnattended ? RunningUnattended : answer == kAnswerWindow ? RunningWindow : RunningUnknown;
       knock.disconnectFromServer();
     }

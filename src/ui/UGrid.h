@@ -48,7 +48,17 @@ struct TResultPage {
   std::string Html;    // the whole page
   std::string Body;    // from the body tag to "</body>" and its line end
   std::string Script;  // the script block, empty without "results.js"
+  int Rows = 0;          // data rows of the result table
+  long long Cells = 0;   // its cells in shown columns
 };
+
+// The largest result table a page is opened with in the browser: beyond it the browser takes
+// minutes and gigabytes to lay the page out. Tests lower it.
+struct TShownPageLimit {
+  int Rows;
+  long long Cells;
+};
+extern TShownPageLimit ShownPageLimit;
 
 // Every line ends with CR LF except the closing "</html>". The script comes from
 // "results.js" in the template folder when it is there.
@@ -88,10 +98,15 @@ void OpenTekiyouCard(QWidget *owner, TXlsStringGrid &grid, const std::function<v
 // The style sheet named by a setting: a bare file name lies in the style-sheet folder, a
 // name with a folder is used as it is.
 std::string StyleSheetPath(const std::string &css_file);
-// A new modeless HTML viewer owned by owner, showing the page.
+// A page larger than ShownPageLimit is not opened: the user is asked (with the row count)
+// whether to save it as an HTML file instead. True when the page was too large.
+bool OfferLargePageAsFile(QWidget *owner, const TResultPage &page);
+// A new modeless HTML viewer owned by owner, showing the page; none for a page too large
+// (OfferLargePageAsFile).
 TfrmWebBrowser *ShowPageInViewer(QWidget *owner, const TResultPage &page, const QString &caption);
 // The page handed to a spreadsheet program (kind 0 Excel, 1 Calc, 2 WPS, 3 JustCalc)
-// through a minimised viewer, which is freed afterwards.
+// through a minimised viewer, which is freed afterwards; a page too large is offered as a
+// file instead.
 void HandPageToSpreadsheet(QWidget *owner, const TResultPage &page, const QString &caption, int kind);
 // The direct hand-off of a grid: frozen panes at row 2, column 1, landscape, hairline
 // borders, then CopyExcel or CopyJustCalc; their result.

@@ -153,6 +153,10 @@ TfrmWebBrowser::TfrmWebBrowser(QWidget *owner)
   connect(page, &QWebEnginePage::titleChanged, this, &TfrmWebBrowser::WebBrowserTitleChange);
   connect(page, &QWebEnginePage::urlChanged, this, &TfrmWebBrowser::WebBrowserNavigateComplete2);
   connect(page, &QWebEnginePage::loadFinished, this, &TfrmWebBrowser::WebBrowserDocumentComplete);
+  connect(page, &QWebEnginePage::renderProcessTerminated, this,
+          [this](QWebEnginePage::RenderProcessTerminationStatus status, int) {
+            WebBrowserRenderProcessTerminated(static_cast<int>(status));
+          });
 
   FormCreate();
 }
@@ -251,8 +255,29 @@ void TfrmWebBrowser::ShowHtml(const std::string &text) {
   WebBrowserBeforeNavigate2();
   FLoading = true;
   ui->WebBrowser->load(LocalUrl(FTempFile));
+}
+
+bool TfrmWebBrowser::WaitForPage() {
   QPointer<TfrmWebBrowser> self(this);
-  while (self && !self->FDone) QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+  while (self && !self->FDone && !self->FPageProcessGone)
+    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+  return self && self->FDone;
+}
+
+void TfrmWebBrowser::WebBrowserRenderProcessTerminated(int status) {
+  if (status == QWebEnginePage::NormalTerminationStatus) return;
+  FPageProcessGone = true;
+  FLoading = false;
+  // Reported once the browser's own signal has returned; a box inside it would stall it.
+  QPointer<TfrmWebBrowser> self(this);
+  QMetaObject::invokeMethod(
+      this,
+      [self] {
+        ErrorBox("ブラウザーがページの表示を続けられなくなりました(メモリー不足の可能性があります)。\r\n"
+                 "ページを閉じます。検索結果はそのまま残っています。"_sj);
+        if (self) self->close();
+      },
+      Qt::QueuedConnection);
 }
 
 void TfrmWebBrowser::PostRequest() {
@@ -267,6 +292,7 @@ void TfrmWebBrowser::PostRequest() {
 void TfrmWebBrowser::WebBrowserBeforeNavigate2() {
   FDocument = QUrl();
   FDone = false;
+  FPageProcessGone = false;  // a new navigation starts a new page process
 }
 
 void TfrmWebBrowser::WebBrowserNavigateComplete2(const QUrl &url) {
@@ -437,18 +463,21 @@ void TfrmWebBrowser::SetExcelAction(QAction *action) {
 
 void TfrmWebBrowser::actExportExcelExecute() {
   SetExcelAction(ui->actExportExcel);
+  if (!WaitForPage()) return;
   SetClipboardText(FInnerHtml);
   PasteClipboardToSpreadsheet(ssExcel);
 }
 
 void TfrmWebBrowser::actExportWPSExecute() {
   SetExcelAction(ui->actExportWPS);
+  if (!WaitForPage()) return;
   SetClipboardText(FInnerHtml);
   PasteClipboardToSpreadsheet(ssWPS);
 }
 
 void TfrmWebBrowser::actExportJustCalcExecute() {
   SetExcelAction(ui->actExportJustCalc);
+  if (!WaitForPage()) return;
   std::error_code ec;
   if (FTempFile.empty() || !std::filesystem::exists(FsPath(FTempFile), ec)) return;
   WriteOrThrow(FTempFile, "<html>\r\n" + FInnerHtml + "\r\n</html>\r\n");
@@ -457,10 +486,12 @@ void TfrmWebBrowser::actExportJustCalcExecute() {
 
 void TfrmWebBrowser::actExportCalcExecute() {
   SetExcelAction(ui->actExportCalc);
+  if (!WaitForPage()) return;
   ExportHtmlToOfficeCalc(FInnerHtml, "Quillmar");
 }
 
 void TfrmWebBrowser::btnInnerHTMLViewClick() {
+  if (!WaitForPage()) return;
   RemoveFile(FInnerHtmlFile);
   const std::string temp = GetTempDir();
   FInnerHtmlFile = temp + MakeTempFileName(".html", temp);

@@ -45,9 +45,12 @@ class TfrmWebBrowser : public QMainWindow {
   const std::string &InnerHtml() const { return FInnerHtml; }
   QWebEngineView *WebBrowser() const;
 
-  // Writes the page to a new temporary file, navigates to it and processes events until
-  // the document has completed.
+  // Writes the page to a new temporary file and navigates to it; the browser loads it while
+  // the program goes on (nothing waits for it to be laid out).
   void ShowHtml(const std::string &text);
+  // Processes events until the current document has completed; false when it cannot any
+  // more (the browser's page process ended, or the window went).
+  bool WaitForPage();
   void PostRequest();
   void FillCssList();
   // Writes the shown page to file_name: the page file's bytes as they are, or the
@@ -76,6 +79,9 @@ class TfrmWebBrowser : public QMainWindow {
   void WebBrowserBeforeNavigate2();
   void WebBrowserNavigateComplete2(const QUrl &url);
   void WebBrowserDocumentComplete(bool ok);
+  // The browser's page process ended (out of memory, killed, crashed): reported, and the
+  // viewer closes; whatever the program showed elsewhere stays as it was.
+  void WebBrowserRenderProcessTerminated(int status);
   void bCloseClick();
   void bSearchClick();
   void bCopyClick();
@@ -102,5 +108,6 @@ class TfrmWebBrowser : public QMainWindow {
   QUrl FDocument;  // top-level document of the current navigation
   bool FDone = false;
   bool FLoading = false;
+  bool FPageProcessGone = false;
   QPrinter FPrinter;
 };

@@ -9,28 +9,49 @@
 #include <unistd.h>
 
 #include "components/qtext.h"
+#include "engine/AcisSvr.h"
+#include "engine/SakuUtil.h"
 #include "engine/UiServices.h"
 #include "engine/UpdateRun.h"
+#include "engine/options.h"
 #include "platform/cp932.h"
 #include "platform/fspath.h"
 
 using namespace cp932::literals;
 
+using namespace cp932::literals;
+
 namespace {
 
-// A run without a window: its lines go to its log file only, the text of a box among them.
-int RunWithoutWindow(int (*step)(TUpdateRun &)) {
+// A run without a window: its lines go to its log file, the text of a box among them; what
+// made it fail goes to the error output as well.
+int RunWithoutWindow(int (*step)(TUpdateRun &), const std::string &log_path) {
   TUpdateRun run(nullptr, nullptr, nullptr);
   run.Stamp = UpdateLogStamp;
-  TUnattendedUi::TLogScope box_log(run.Log());
-  return step(run);
+  int code;
+  {
+    TUnattendedUi::TLogScope box_log(run.Log());
+    code = step(run);
+  }
+  if (code == kExitFailed) WriteFailures(run.Failures(), log_path);
+  return code;
 }
 
 }  // namespace
 
-int UnattendedUpdate() { return RunWithoutWindow(&RunUnattendedUpdate); }
+int UnattendedUpdate() { return RunWithoutWindow(&RunUnattendedUpdate, JoinPath(OptionData->DbFolder, "autoupdate.log")); }
 
-int UnattendedDownloadCheck() { return RunWithoutWindow(&RunUnattendedDownloadCheck); }
+int UnattendedDownloadCheck() {
+  return RunWithoutWindow(&RunUnattendedDownloadCheck, JoinPath(OptionData->DownloadFolder, "autodown.log"));
+}
+
+void WriteFailures(const std::vector<std::string> &lines, const std::string &log_path) {
+  std::string utf8;
+  for (const std::string &line : lines) utf8 += cp932::ToUtf8(ReplaceAllText(line, "\r\n", "\n")) + "\n";
+  utf8 += cp932::ToUtf8("詳しくはログをご覧ください: "_sj + log_path) + "\n";
+  std::fwrite(utf8.data(), 1, utf8.size(), stderr);
+  std::fflush(stderr);
+}
 
 std::string WriteFailure(const std::string &folder) {
   // The name is one that the next start removes, should this process die before it does.

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "components/QtServices.h"
 #include "engine/FillTargets.h"
@@ -11,6 +12,10 @@
 // The update gives 1 when it succeeded, else 3; the download check 2, else 3.
 int UnattendedUpdate();
 int UnattendedDownloadCheck();
+
+// A failed unattended run says on its error output what failed and what the user can do
+// (a scheduler mails it), and where its log is. Program text.
+void WriteFailures(const std::vector<std::string> &lines, const std::string &log_path);
 
 // Empty when a file can be made in folder (program text); else the reason it cannot, as the
 // user reads it. Tried by making one, so that permissions, a read-only mount and a missing

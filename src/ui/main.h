@@ -32,6 +32,7 @@ class TWinSpinEdit;
 class TXPToolBar;
 class TXlsStringGrid;
 class TfrmTemplate;
+struct TResultPage;
 
 // How a web look-up item of the grid popups makes its text from the popup's term and the
 // clicked cell's text.
@@ -143,6 +144,8 @@ class TfrmMain : public QMainWindow {
   // The last CheckDataUpdate could read no update page (an error status, a broken, empty
   // or stalled answer, no connection, no page in the shared folder).
   bool UpdateCheckFailed = false;
+  // What made it fail and the cause, for the error output of an unattended run.
+  std::string CheckFailure;
   // The whole unattended run of "/u" (Update) or "/r": its exit code (engine/UpdateRun.h).
   int UnattendedRun(bool Update);
 
@@ -268,6 +271,8 @@ class TfrmMain : public QMainWindow {
   // page, 1 Calc, 2 WPS, 3 JustCalc).
   void BuildResultHtml(int Target, const std::string &CssFile, std::string &Html, std::string &Body,
                        std::string &Script);
+  // The same page whole, with the size of its result table.
+  TResultPage ResultPage(int Target, const std::string &CssFile);
   // The current grid, when it is shown and holds data rows (else a box or nothing).
   TXlsStringGrid *OutputGrid();
 
@@ -275,6 +280,8 @@ class TfrmMain : public QMainWindow {
   QMenu *pmSQLEdit = nullptr, *pmnSqlField = nullptr;
   QAction *mnCopySQL = nullptr, *mnCutSQL = nullptr;
   void ExecuteSQLEditor();
+  // Set by 中止 while the SQL pane's statement runs.
+  bool FSqlStopRequested = false;
   void SQLEditorStatusChange();
   void pmnSqlFieldPopup();
   void btnQueryExecClick();

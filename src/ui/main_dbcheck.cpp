@@ -75,6 +75,7 @@ int TfrmMain::CheckDatabaseState() {
 
 bool TfrmMain::CheckDataUpdate() {
   UpdateCheckFailed = false;
+  CheckFailure.clear();
   if (Offline()) {
     AddLog("オフラインモード データ更新確認省略"_sj);
     return false;
@@ -122,8 +123,9 @@ bool TfrmMain::CheckDataUpdate() {
       result = db_date != PageDataAsOf(saved, kind);
   } else {
     UpdateCheckFailed = true;
-    const std::string text = "データ更新の確認ができません"_sj + "\r\n" + cp932::FromUtf8(site.failure) + "\r\n" +
+    CheckFailure = "データ更新の確認ができません"_sj + "\r\n" + cp932::FromUtf8(site.failure) + "\r\n" +
                              "StatusCode: " + svr.StatusCode + "\r\n" + "StatusText: " + svr.StatusText;
+    const std::string &text = CheckFailure;
     if (AutoUpdateSwitch || DownloadCheckSwitch) {
       // Nobody answers a box in an unattended run: the message goes to its log.
       AddLog(text);
@@ -143,6 +145,9 @@ bool TfrmMain::CheckDataUpdate() {
     AddLog("StatusCode: " + svr.StatusCode + "\r\n" + "StatusText: " + svr.StatusText);
   }
   if (svr.StatusCode.empty() && svr.StatusText.empty()) AddLog("StuatusCode: なし -> インターネット接続不可"_sj);
+  // The phase's name alone can mislead (a full disk reads as a lost connection): the cause.
+  if (!svr.ErrorText.empty()) AddLog(svr.ErrorText);
+  if (UpdateCheckFailed && !svr.ErrorText.empty()) CheckFailure += "\r\n" + svr.ErrorText;
   return result;
 }
 
@@ -402,7 +407,8 @@ int TfrmMain::UnattendedRun(bool Update) {
     lines.push_back((Update ? "データ更新開始:"_sj : "ダウンロード更新確認開始:"_sj) + UpdateLogStamp());
     for (const std::string &l : mLog->Lines()) lines.push_back(l);
     if (Update) lines.push_back("データ更新中止!"_sj);
-    lines.push_back((Update ? "データ更新完了:"_sj : "ダウンロード更新確認終了:"_sj) + UpdateLogStamp());
+    // The last line says how the run ended.
+    lines.push_back((Update ? "データ更新中止:"_sj : "ダウンロード更新確認終了:"_sj) + UpdateLogStamp());
     SaveUpdateLog(JoinPath(log_folder, Update ? "autoupdate.log" : "autodown.log"), lines);
   };
   // A folder the run has to write in that cannot be written fails it before anything is
@@ -426,6 +432,7 @@ int TfrmMain::UnattendedRun(bool Update) {
   if (UpdateCheckFailed) {
     // A check that could not read the source's page is a failure, never "up to date".
     save_failed_run();
+    WriteFailures({CheckFailure}, JoinPath(log_folder, Update ? "autoupdate.log" : "autodown.log"));
     return kExitFailed;
   }
   if (state == 3) return kExitUpToDate;

@@ -106,6 +106,13 @@ void TfrmMain::SetExcelAction(QAction *Action) {
 
 void TfrmMain::BuildResultHtml(int Target, const std::string &CssFile, std::string &Html, std::string &Body,
                                std::string &Script) {
+  TResultPage page = ResultPage(Target, CssFile);
+  Html = std::move(page.Html);
+  Body = std::move(page.Body);
+  Script = std::move(page.Script);
+}
+
+TResultPage TfrmMain::ResultPage(int Target, const std::string &CssFile) {
   TResultPageParts parts;
   parts.Kind = Target;
   parts.CssFile = CssFile;
@@ -120,10 +127,7 @@ void TfrmMain::BuildResultHtml(int Target, const std::string &CssFile, std::stri
     parts.Seibun = ui->gdSeibun;
     parts.Suisan = FromQ(ui->mSuisan->toPlainText());
   }
-  TResultPage page = BuildResultPage(parts);
-  Html = std::move(page.Html);
-  Body = std::move(page.Body);
-  Script = std::move(page.Script);
+  return BuildResultPage(parts);
 }
 
 // ---------------------------------------------------------------- outputs
@@ -158,10 +162,8 @@ void TfrmMain::actCopyJustCalcExecute() { DirectHandOff(true); }
 
 void TfrmMain::HandOffByHtml(int Target, QAction *Action) {
   if (OutputGrid()) {
-    TResultPage page;
-    BuildResultHtml(Target, OptionData->CssFolder + "/" + OptionData->ExportssCssFile, page.Html, page.Body,
-                    page.Script);
-    HandPageToSpreadsheet(this, page, windowTitle() + QStringLiteral("(HTML)"), Target);
+    HandPageToSpreadsheet(this, ResultPage(Target, OptionData->CssFolder + "/" + OptionData->ExportssCssFile),
+                          windowTitle() + QStringLiteral("(HTML)"), Target);
   }
   SetExcelAction(Action);
   OptionData->SpreadSheet = static_cast<std::uint8_t>(Target);
@@ -181,9 +183,7 @@ void TfrmMain::actCopyOOoCalcExecute() {
 
 void TfrmMain::actHtmlSaveExecute() {
   if (!OutputGrid()) return;
-  TResultPage page;
-  BuildResultHtml(0, StyleSheetPath(OptionData->CssFile), page.Html, page.Body, page.Script);
-  ShowPageInViewer(this, page, windowTitle() + QStringLiteral("(HTML)"));
+  ShowPageInViewer(this, ResultPage(0, StyleSheetPath(OptionData->CssFile)), windowTitle() + QStringLiteral("(HTML)"));
 }
 
 void TfrmMain::actCsvSaveExecute() {

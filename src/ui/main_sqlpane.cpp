@@ -48,6 +48,8 @@ bool StartsWith(const std::string &s, std::string_view prefix) { return s.compar
 
 }  // namespace
 
+std::size_t SqlResultCellBound = 50'000'000;
+
 bool IsQueryStatement(const std::string &Text) {
   const std::string s = LowerLeftTrimmed(Text);
   return StartsWith(s, "select") || StartsWith(s, "with") || StartsWith(s, "pragma");
@@ -77,16 +79,22 @@ void TfrmMain::ExecuteSQLEditor() {
   CompleteByochuRows();  // a statement may read the pest tab's work table
   const bool multi = DeveloperSwitch || StartsWithComment(T);
   TScriptRun run(AcisDB->Db(), multi);
-  if (!multi && !IsQueryStatement(T)) {
+  // Outside a script only statements that SQLite finds read-only run: the first word alone
+  // lets "WITH ... DELETE" and a writing PRAGMA through.
+  if (!multi && (!IsQueryStatement(T) || !AcisDB->Db().IsReadOnly(T))) {
     MsgBox("実行できない文です"_sj, "Quillmar", MB_OK | MB_ICONERROR);
     return;
   }
   TRunScope running(*this);
   SetSearchPanelsEnabled(false);
   SetOutputEnabled(false);
+  // 中止 is offered for this run only.
+  FSqlStopRequested = false;
+  actStop->setEnabled(true);
   struct Restore {
     TfrmMain *w;
     ~Restore() {
+      w->actStop->setEnabled(false);
       w->SetSearchPanelsEnabled(true);
       w->SetOutputEnabled(true);
     }
@@ -99,8 +107,20 @@ void TfrmMain::ExecuteSQLEditor() {
   // ExecQuery answers False both for a failure (already shown in the SQL error report) and
   // for a statement without rows; a new result table tells the two apart.
   const std::shared_ptr<TSQLiteTbl> before = AcisDB->QueryShared();
-  const bool rows = AcisDB->ExecQuery(T);
+  // The window's events run while the statement does, so that 中止 can end it.
+  TReadLimits limits;
+  limits.MaxCells = SqlResultCellBound;
+  limits.Poll = [this, last = clock::now()]() mutable {
+    if (clock::now() - last >= std::chrono::milliseconds(50)) {
+      UiServices().ProcessMessages();
+      last = clock::now();
+    }
+    return FSqlStopRequested;
+  };
+  const bool rows = AcisDB->ExecQuery(T, limits);
   const bool ran = rows || AcisDB->QueryShared() != before;
+  const TReadEnd end = ran ? AcisDB->Query()->End() : TReadEnd::Complete;
+  if (end == TReadEnd::Stopped) AddLog("SQL>中止しました"_sj);
   if (ran) run.Completed();
   if (rows) {
     done = clock::now();
@@ -115,9 +135,13 @@ void TfrmMain::ExecuteSQLEditor() {
     t.StatusText.clear();
     SetStatusText(3, t.CountText);
     SetStatusText(2, std::string());
+    if (end == TReadEnd::CellBound)
+      MsgBox("結果が大きすぎるため、"_sj + std::to_string(AcisDB->Query()->Count()) +
+                 "件で読み込みを打ち切りました"_sj,
+             "Quillmar", MB_OK | MB_ICONWARNING);
   } else {
     done = clock::now();
-    if (ran && IsQueryStatement(T))
+    if (ran && end == TReadEnd::Complete && IsQueryStatement(T))
       MsgBox("検索条件に一致するデータはありません"_sj, "Quillmar", MB_OK | MB_ICONWARNING);
   }
   const double seconds = std::chrono::duration<double>(done - start).count();
@@ -146,6 +170,7 @@ void TfrmMain::ConnectSqlPane() {
   on(ui->btnQueryExec, &TfrmMain::btnQueryExecClick);
   on(ui->btnQuerySave, &TfrmMain::btnQuerySaveClick);
   on(ui->btnQueryLoad, &TfrmMain::btnQueryLoadClick);
+  connect(actStop, &QAction::triggered, this, [this] { FSqlStopRequested = true; });
   if (ui->cbDB->count() == 0) ui->cbDB->addItems({QStringLiteral("acis.db"), QStringLiteral("spec.db")});
   ui->cbDB->setCurrentIndex(0);
   connect(ui->cbDB, &QComboBox::activated, this, [this] { RunExclusive([this] { RunGuarded([this] { cbDBSelect(); }); }); });

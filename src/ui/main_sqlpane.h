@@ -1,6 +1,7 @@
 // The statement tests and SQL fragments of the SQL pane (program text).
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -8,6 +9,10 @@
 bool IsQueryStatement(const std::string &Text);
 // The text, lower-cased and trimmed on the left, begins with "--/d", "/*" or "--".
 bool StartsWithComment(const std::string &Text);
+
+// The most cells one result of the SQL pane may hold: far above every table of the database,
+// low enough that a runaway query stops long before memory runs out. Tests lower it.
+extern std::size_t SqlResultCellBound;
 
 class TCheckListBoxEx;
 

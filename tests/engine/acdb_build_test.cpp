@@ -3,6 +3,8 @@
 // search schema on the built database.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include <cstdlib>
 #include <fstream>
 #include <map>
@@ -322,8 +324,10 @@ TEST_F(BuildTest, BatchBoundariesAndHostileValues) {
   // Application lines of the makers' form with quotes, blanks, underscores, a preconv call
   // and a backslash: every value arrives as written.
   const std::string weird = "O''Brien_s  preconv(''x'') \\ $1";  // as written in the file
+  std::string header = "h0";
+  for (int k = 1; k < 25; ++k) header += ",h" + std::to_string(k);
   for (int lines : {10, 11, 20}) {
-    std::string csv = "header\r\n";
+    std::string csv = header + "\r\n";
     for (int i = 0; i < lines; ++i)
       csv += std::to_string(i + 1) + ",'a','b','c','d','" + weird + "','-','x','y','z','1','2','3','4','5','6','7',"
              "'8','9','10','11','12','13','14','15'\r\n";
@@ -369,7 +373,7 @@ TEST_F(BuildTest, AFailingMakersRowIsReportedAndFailsTheImport) {
   db_->CreateTables();
   db_->Db().ExecSQL("CREATE TEMP TRIGGER refuse BEFORE INSERT ON kihon WHEN NEW.bango = 3 "
                     "BEGIN SELECT RAISE(ABORT, 'row refused'); END;");
-  std::string csv = "header\r\n";
+  std::string csv = "a,b,c,d,e,f,g,h,i,j,k\r\n";
   for (int i = 1; i <= 5; ++i)
     csv += std::to_string(i) + ",'A','B','C','D','E','1%',1,'U','Z','2020/01/0" + std::to_string(i) + "'\r\n";
   qmtest::WriteFile(dir_ / "kihon.csv", csv);
@@ -386,58 +390,103 @@ TEST_F(BuildTest, AFailingMakersRowIsReportedAndFailsTheImport) {
 
 namespace {
 
-// A publisher's file cut short at its end (a damaged archive, a broken copy) fails its
-// import, naming the file and the line; a short line inside the file is still padded and
-// a quoted field over two lines still joins.
-TEST_F(BuildTest, APublisherFileCutShortFailsItsImport) {
+// A published file that is no whole copy of the data fails its import, naming the file
+// and the line (or the file alone when it holds no record at all), before a row of the
+// damaged line is taken: a file cut short, without records, with a column missing or one
+// too many on any line (the header first), with bytes no CP932 text holds, or with a value
+// that does not convert. A quoted field over two lines still joins, and an application line
+// may leave out the trailing counts of ingredient slots its product does not have, as the
+// publisher's files do.
+TEST_F(BuildTest, ADamagedPublishedFileFailsItsImport) {
   db_ = std::make_unique<TAcisDB>((dir_ / "acis.db").string(), nullptr);
   db_->CreateTables();
   std::string tekiyo_header = "bango";
   for (int k = 1; k < 25; ++k) tekiyo_header += ",h" + std::to_string(k);
-  auto tekiyo_row = [](int bango, const std::string &crop, int items) {
+  // Item 19 is the product's number of ingredients.
+  auto tekiyo_row = [](int bango, const std::string &crop, int items, int ingredients = 5) {
     std::string row = std::to_string(bango);
-    for (int k = 1; k < items; ++k) row += k == 5 ? ",\"" + crop + "\"" : ",x";
+    for (int k = 1; k < items; ++k)
+      row += k == 5 ? ",\"" + crop + "\"" : k == 19 ? ",\"" + std::to_string(ingredients) + "\"" : ",x";
     return row;
   };
   const std::string kihon_header = "a,b,c,d,e,f,g,h,i,j,k";
   const std::string kihon_row = "1,\"DEP乳剤\",\"A乳剤\",\"社\",\"DEP\",\"DEP\",\"10%\",1,\"殺虫剤\",\"乳剤\",\"2020/01/01\"";
+  const std::string makers_kihon_row = "1,'DEP乳剤','A乳剤','社','DEP','DEP','10%',1,'殺虫剤','乳剤','2020/01/01'";
+  enum Form { RawKihon, RawTekiyo, MakersKihon, MakersTekiyo };
+  const char *const kNone = "<none>";  // no header line: the file is the body alone
   struct Case {
     const char *what;
-    bool tekiyo;
+    Form form;
     std::string body;   // UTF-8, after the header line
-    int failing_line;   // 0: the import succeeds
+    int failing_line;   // 0: the import succeeds; -1: fails for the whole file
     int rows;           // rows imported when it succeeds
+    std::string header = {};  // in place of the form's own
   } cases[] = {
-      {"cut after a lead byte inside quotes", true,
+      {"cut after a lead byte inside quotes", RawTekiyo,
        tekiyo_row(10032, "稲", 25) + "\r\n" + "10033,x,x,x,x,\"稲" + "\x88", 3, 0},
-      {"last line short of the header's fields", true,
+      {"last line short of the header's fields", RawTekiyo,
        tekiyo_row(1, "稲", 25) + "\r\n" + tekiyo_row(2, "麦", 12) + "\r\n", 3, 0},
-      {"short line inside the file is padded", true,
-       tekiyo_row(1, "稲", 22) + "\r\n" + tekiyo_row(2, "麦", 25) + "\r\n\r\n", 0, 2},
-      {"quoted field over two lines at the end", true,
+      {"short line without the counts of slots the product lacks is padded", RawTekiyo,
+       tekiyo_row(1, "稲", 22, 2) + "\r\n" + tekiyo_row(2, "麦", 25) + "\r\n\r\n", 0, 2},
+      {"short line without a count the product needs", RawTekiyo,
+       tekiyo_row(1, "稲", 22, 3) + "\r\n" + tekiyo_row(2, "麦", 25) + "\r\n\r\n", 2, 0},
+      {"short line cut before the number of ingredients", RawTekiyo,
+       tekiyo_row(1, "稲", 25) + "\r\n" + tekiyo_row(2, "麦", 19) + "\r\n" + tekiyo_row(3, "粟", 25) + "\r\n", 3, 0},
+      {"extra trailing field on one record", RawTekiyo,
+       tekiyo_row(1, "稲", 25) + "\r\n" + tekiyo_row(2, "麦", 26) + "\r\n" + tekiyo_row(3, "粟", 25) + "\r\n", 3, 0},
+      {"last column dropped on every line, the header too", RawTekiyo,
+       tekiyo_row(1, "稲", 24) + "\r\n" + tekiyo_row(2, "麦", 24) + "\r\n", 1, 0,
+       tekiyo_header.substr(0, tekiyo_header.rfind(','))},
+      {"second part's header with its access number", RawTekiyo,
+       tekiyo_row(1, "稲", 26) + "\r\n", 0, 1,
+       tekiyo_header.substr(0, tekiyo_header.find(",h19")) + ",アクセスＮＯ" +
+           tekiyo_header.substr(tekiyo_header.find(",h19") + 4) + ",h25"},
+      {"header only", RawTekiyo, "", -1, 0},
+      {"header and blank lines only", RawTekiyo, "\r\n\r\n", -1, 0},
+      {"empty file", RawKihon, "", -1, 0, kNone},
+      {"quoted field over two lines at the end", RawTekiyo,
        tekiyo_row(1, "稲", 25) + "\r\n" + tekiyo_row(2, "麦\r\nの続き", 25) + "\r\n", 0, 2},
-      {"basic part cut inside quotes", false, kihon_row + "\r\n" + kihon_row.substr(0, 28), 3, 0},
-      {"basic part short of fields", false, kihon_row + "\r\n2,\"A\",\"B\"\r\n", 3, 0},
-      {"whole basic part", false, kihon_row + "\r\n", 0, 1},
+      {"basic part cut inside quotes", RawKihon, kihon_row + "\r\n" + kihon_row.substr(0, 28), 3, 0},
+      {"basic part short of fields", RawKihon, kihon_row + "\r\n2,\"A\",\"B\"\r\n", 3, 0},
+      {"a byte no CP932 text holds", RawKihon, kihon_row + "\r\n" + kihon_row + "\x80\r\n", 3, 0},
+      {"a date that is none", RawKihon,
+       kihon_row + "\r\n" + kihon_row.substr(0, kihon_row.rfind(',')) + ",\"\"\r\n", 3, 0},
+      {"whole basic part", RawKihon, kihon_row + "\r\n", 0, 1},
+      {"makers' products with a field too many", MakersKihon, makers_kihon_row + ",'x'\r\n", 2, 0},
+      {"makers' products header only", MakersKihon, "", -1, 0},
+      {"makers' applications short on every line", MakersTekiyo, "1,'a','b','c','d','稲'\r\n", 2, 0},
+      {"whole makers' products", MakersKihon, makers_kihon_row + "\r\n", 0, 1},
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.what);
     db_->Db().ExecSQL("DELETE FROM m_tekiyo; DELETE FROM kihon;");
     const fs::path file = dir_ / "part.csv";
-    std::string bytes = cp932::FromUtf8((c.tekiyo ? tekiyo_header : kihon_header) + "\r\n");
-    // The cut case ends in a lone lead byte that no conversion may repair.
-    const std::string body = c.body;
-    if (!body.empty() && static_cast<unsigned char>(body.back()) == 0x88)
-      bytes += cp932::FromUtf8(body.substr(0, body.size() - 1)) + "\x88";
-    else
-      bytes += cp932::FromUtf8(body);
+    const bool tekiyo = c.form == RawTekiyo || c.form == MakersTekiyo;
+    std::string header = c.header.empty() ? (tekiyo ? tekiyo_header : kihon_header) : c.header;
+    std::string bytes = header == kNone ? "" : cp932::FromUtf8(header + "\r\n");
+    // A lone byte at the end (a cut after a lead byte, a stray byte) no conversion may repair.
+    std::string body = c.body, tail;
+    for (const char *stray : {"\x88", "\x80\r\n"})
+      if (body.size() > std::strlen(stray) && body.compare(body.size() - std::strlen(stray), std::string::npos, stray) == 0) {
+        tail = stray;
+        body.erase(body.size() - tail.size());
+      }
+    bytes += cp932::FromUtf8(body) + tail;
     qmtest::WriteFile(file, bytes);
     const std::string path = file.string();
-    auto run = [&] { c.tekiyo ? db_->ImportTekiyoRawCsv(path) : db_->ImportKihonRawCsv(path); };
+    auto run = [&] {
+      switch (c.form) {
+        case RawKihon: db_->ImportKihonRawCsv(path); break;
+        case RawTekiyo: db_->ImportTekiyoRawCsv(path); break;
+        case MakersKihon: db_->ImportKihonCsv(path); break;
+        case MakersTekiyo: db_->ImportTekiyoCsv(path); break;
+      }
+    };
+    const char *table = tekiyo ? "m_tekiyo" : "kihon";
     if (c.failing_line == 0) {
       run();
-      EXPECT_EQ(Count(c.tekiyo ? "m_tekiyo" : "kihon"), c.rows);
-      if (c.tekiyo) {
+      EXPECT_EQ(Count(table), c.rows);
+      if (tekiyo) {
         EXPECT_EQ(One("SELECT count(*) FROM m_tekiyo WHERE sakumotsu IS NULL"), "0");
       }
       continue;
@@ -446,11 +495,14 @@ TEST_F(BuildTest, APublisherFileCutShortFailsItsImport) {
       run();
       ADD_FAILURE() << "no failure";
     } catch (const EInOutError &e) {
-      EXPECT_EQ(std::string(e.what()).rfind(path + " " + std::to_string(c.failing_line) + "行目: "_sj, 0), 0u)
-          << cp932::ToUtf8(e.what());
+      const std::string where =
+          c.failing_line < 0 ? path + ": " : path + " " + std::to_string(c.failing_line) + "行目: "_sj;
+      EXPECT_EQ(std::string(e.what()).rfind(where, 0), 0u) << cp932::ToUtf8(e.what());
+      EXPECT_NE(std::string(e.what()).find("取り直してから再実行してください"_sj), std::string::npos);
     }
     EXPECT_FALSE(db_->Db().InTransaction());
-    // No row of the cut line, and none made of nothing but its number.
+    // No row of the damaged line, none after it, and none made of nothing but its number.
+    EXPECT_LT(Count(table), std::max(c.failing_line - 1, 1));
     EXPECT_EQ(One("SELECT count(*) FROM m_tekiyo WHERE sakumotsu IS NULL AND byochu IS NULL"), "0");
   }
 }

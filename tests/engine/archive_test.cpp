@@ -5,8 +5,10 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <vector>
 
 #include "engine/plArchiever7ZIP.h"
+#include "platform/archive.h"
 #include "platform/cp932.h"
 #include "support/testutil.h"
 
@@ -154,6 +156,59 @@ TEST(Archiver, DamagedOrMissingArchiveFailsAndKeepsOldFiles) {
   EXPECT_FALSE(arc.Extract(P(work / "missing.zip"), P(work / "out"), output));
   EXPECT_FALSE(output.empty());
   EXPECT_FALSE(arc.Execute("a \"x.zip\" *", output)) << "only extraction is understood";
+}
+
+// Nothing past the size limit is unpacked, whatever the archive's headers announce: an
+// entry that would pass it, or would take the archive's entries together past it, is
+// refused, nothing of it stays behind, and the archive stops there. The real limit refuses
+// the announced 1 GiB entry from its headers alone; the small limits show the edges, a bomb
+// whose headers lie, and the running total.
+TEST(Archiver, RefusesWhatWouldPassTheSizeLimit) {
+  TempDir work;
+  const std::string script = (qmtest::SourceDir() / "tests/support/oversized_zip.py").string();
+  const std::uint64_t kSmall = 1 << 20;
+  auto zeros = [&](const char *name, const std::vector<std::pair<std::string, std::size_t>> &entries) {
+    std::string code = "import zipfile\nz = zipfile.ZipFile('" + (work / name).string() + "', 'w')\n";
+    for (const auto &[entry, size] : entries)
+      code += "z.writestr('" + entry + "', bytes(" + std::to_string(size) + "))\n";
+    Shell("python3 -c \"" + code + "z.close()\"");
+    return work / name;
+  };
+  Shell("python3 '" + script + "' '" + (work / "announced.zip").string() + "' big.csv announce 1073741824");
+  Shell("python3 '" + script + "' '" + (work / "bomb.zip").string() + "' big.csv bomb 8388608");
+  struct Case {
+    const char *what;
+    fs::path archive;
+    std::uint64_t limit;
+    std::vector<std::string> unpacked, refused;  // entries after the first refusal are not read
+  } cases[] = {
+      {"announced 1 GiB, the real limit", work / "announced.zip", sevenzip::kMaxUnpackBytes, {}, {"big.csv"}},
+      {"a bomb whose headers say 1000 bytes", work / "bomb.zip", kSmall, {}, {"big.csv"}},
+      {"exactly the limit", zeros("edge.zip", {{"a.bin", kSmall}}), kSmall, {"a.bin"}, {}},
+      {"one byte past it", zeros("past.zip", {{"a.bin", kSmall + 1}, {"b.txt", 1}}), kSmall, {}, {"a.bin", "b.txt"}},
+      {"together past it", zeros("sum.zip", {{"a.bin", 600 << 10}, {"b.bin", 600 << 10}, {"c.txt", 1}}), kSmall,
+       {"a.bin"}, {"b.bin", "c.txt"}},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::uint64_t saved = sevenzip::SetUnpackLimit(c.limit);
+    const fs::path out = work / (std::string("out-") + c.what);
+    TplArchiever7ZIP arc;
+    std::string output;
+    const bool ok = arc.Extract(P(c.archive), P(out), output);
+    sevenzip::SetUnpackLimit(saved);
+    EXPECT_EQ(ok, c.refused.empty()) << cp932::ToUtf8(output);
+    for (const std::string &name : c.unpacked) EXPECT_TRUE(fs::exists(out / name)) << name;
+    for (const std::string &name : c.refused) EXPECT_FALSE(fs::exists(out / name)) << name;
+    std::size_t files = 0;
+    for (auto &e : fs::recursive_directory_iterator(out)) files += e.is_regular_file();
+    EXPECT_EQ(files, c.unpacked.size()) << "nothing half-written";
+    if (!c.refused.empty()) {
+      EXPECT_NE(output.find(cp932::FromUtf8(c.refused[0] + ": 展開すると上限の " + std::to_string(c.limit))),
+                std::string::npos)
+          << cp932::ToUtf8(output);
+    }
+  }
 }
 
 TEST(Archiver, VersionTextAndQuote) {

@@ -327,6 +327,57 @@ TEST_F(SQLiteTest, QuotedTextsReadBackAsTheirValue) {
   sqlite3_finalize(st);
 }
 
+TEST_F(SQLiteTest, AReadEndsWhenItsPollSaysSoOrAtItsBoundOnCells) {
+  auto db = Open();
+  const std::string endless = "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c) SELECT x, x * 2 FROM c";
+  // The poll is asked while the statement runs; its "stop" keeps the rows read so far. A
+  // statement started from inside the poll is refused: SQLite forbids it there.
+  int polls = 0;
+  std::string nested;
+  TReadLimits stop;
+  stop.Poll = [&] {
+    if (++polls == 1) nested = Failure([&] { db->GetTable("SELECT 1"); });
+    return polls == 20;
+  };
+  auto t = db->GetTable(endless, stop);
+  EXPECT_EQ(polls, 20);
+  EXPECT_EQ(t->End(), TReadEnd::Stopped);
+  ASSERT_GT(t->Count(), 0);
+  for (int r = 0; !t->Eof(); t->Next(), ++r) ASSERT_EQ(t->FieldAsInteger(1), 2 * (r + 1));
+  EXPECT_EQ(nested, "Could not prepare SQL statement \"SELECT 1\" : SQLite is Busy");
+  EXPECT_EQ(db->GetTable("SELECT 1")->End(), TReadEnd::Complete);  // usable again
+
+  // At most MaxCells cells: 7 cells hold three rows of two.
+  TReadLimits bound;
+  bound.MaxCells = 7;
+  t = db->GetTable(endless, bound);
+  EXPECT_EQ(t->End(), TReadEnd::CellBound);
+  EXPECT_EQ(t->Count(), 3);
+  bound.MaxCells = 8;
+  t = db->GetTable("SELECT 1, 2 UNION ALL SELECT 3, 4", bound);
+  EXPECT_EQ(t->End(), TReadEnd::Complete);
+  EXPECT_EQ(t->Count(), 2);
+}
+
+TEST_F(SQLiteTest, ReadOnlyIsSQLitesJudgementOfTheFirstStatement) {
+  auto db = Open();
+  db->ExecSQL("CREATE TABLE t(a)");
+  const struct {
+    const char *sql;
+    bool read_only;
+  } cases[] = {
+      {"SELECT * FROM t", true},
+      {"PRAGMA table_info('t')", true},
+      {"PRAGMA user_version", true},
+      {"SELECT 1; DELETE FROM t", true},  // only the first statement runs outside a script
+      {"WITH x AS (SELECT 1) DELETE FROM t", false},
+      {"with x(v) as (select 2) insert into t select v from x", false},
+      {"PRAGMA user_version = 77", false},
+      {"SELECT * FROM no_such_table", true},  // fails when it runs, and says why
+  };
+  for (const auto &c : cases) EXPECT_EQ(db->IsReadOnly(c.sql), c.read_only) << c.sql;
+}
+
 TEST(SQLiteFloatText, GeneralFormWithFifteenDigits) {
   struct Case {
     double value;

@@ -244,7 +244,8 @@ TEST_F(UpdateRunTest, CancelBetweenBuildStepsStopsThere) {
   qmtest::WriteFile(home / "Download" / "kihon.csv",
                     Sj("bango,shurui,meisho,ryakusho,ippanmei,seibun,nodo,kongo,yoto,zaikei,torokubi\r\n"
                        "1,'殺虫剤','A乳剤','社','A','A','10%',1,'殺虫剤','乳剤','2020/01/01'\r\n"));
-  qmtest::WriteFile(home / "Download" / "tekiyo.csv", Sj("bango,a,b,c,d,sakumotsu\r\n1,'','','','','稲'\r\n"));
+  qmtest::WriteFile(home / "Download" / "tekiyo.csv", Sj("bango,a,b,c,d,sakumotsu,h6,h7,h8,h9,h10,h11,h12,h13,h14,h15,h16,h17,h18,h19,h20,h21,h22,h23,h24\r\n"
+                       "1,'','','','','稲',NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL\r\n"));
   qmtest::WriteFile(home / "Download" / "update.txt", Sj("2026/11/30 現在の登録内容を反映\r\n"));
   for (const Case &c : cases) {
     SCOPED_TRACE(c.cancel_at);

@@ -14,6 +14,7 @@
 #include <QScreen>
 #include <gtest/gtest.h>
 
+#include "components/DialogServices.h"
 #include "components/QtServices.h"
 #include "components/qtext.h"
 #include "engine/SQLite.h"
@@ -619,6 +620,24 @@ TEST_F(GridWindowTest, HtmlExportOpensAViewerWithTheWindowsPage) {
   viewer->close();
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   EXPECT_FALSE(viewer);
+}
+
+TEST_F(GridWindowTest, ALargePageIsOfferedAsAFileInsteadOfAViewer) {
+  TScopedRecordingDialogs dialogs;
+  const TShownPageLimit saved = ShownPageLimit;
+  ShownPageLimit = {2, 1000};
+  const std::string file = home_.str() + "result.html";
+  boxes_.answers = {IDNO, IDYES};
+  dialogs.answers.push_back({true, file, ""});
+  w_->actExportHTMLExecute();  // "いいえ": nothing
+  EXPECT_FALSE(w_->LastViewer());
+  EXPECT_TRUE(dialogs.files.empty());
+  w_->actExportHTMLExecute();  // "はい": the page goes to the file
+  ShownPageLimit = saved;
+  ASSERT_EQ(boxes_.boxes.size(), 2u);
+  EXPECT_NE(boxes_.boxes[1].text.find("検索結果が3件と多いため"_sj), std::string::npos);
+  EXPECT_FALSE(w_->LastViewer());
+  EXPECT_EQ(qmtest::ReadFile(file), w_->BuildHtml(0, StyleSheetPath(OptionData->CssFile)).Html);
 }
 
 }  // namespace

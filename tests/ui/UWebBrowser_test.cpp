@@ -4,6 +4,7 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <csignal>
 #include <unistd.h>
 
 #include <QAction>
@@ -100,7 +101,8 @@ TEST_F(ViewerTest, ShowsAPageSavesItByteForByteAndLeavesNoFileBehind) {
             "</td></tr></table></body>\r</html>";
   const std::string file_bytes = "<html>\r\n<head>" + kMeta + "</head>\r\n<body><table><tr><td>" + "農薬①ソ"_sj +
                                  "</td></tr></table></body>\r\n</html>\r\n";
-  v->show();  // returns when the page has completed
+  v->show();  // returns at once; the page loads meanwhile
+  ASSERT_TRUE(v->WaitForPage());
   const std::string temp = v->TempFile();
   ASSERT_FALSE(temp.empty());
   EXPECT_EQ(qmtest::ReadFile(cp932::ToUtf8(temp)), file_bytes);
@@ -164,6 +166,7 @@ TEST_F(ViewerTest, AStyleSheetChoiceRebuildsThePageFromScriptAndBody) {
 
   cb->setCurrentIndex(0);
   emit cb->activated(0);
+  ASSERT_TRUE(v->WaitForPage());
   const std::string page = "<html>\r\n<head>\r\n" + kMeta + "\r\n<style type=\"text/css\">\r\n<!--\r\n" +
                            "td {color: red}\r\np {margin: 0}\r\n-->\r\n</style>\r\n" + v->ScriptHtml +
                            "\r\n</head>\r\n" + v->BodyHtml + "</html>";
@@ -178,6 +181,7 @@ TEST_F(ViewerTest, AStyleSheetChoiceRebuildsThePageFromScriptAndBody) {
   v->ScriptHtml.clear();
   v->BodyHtml.clear();
   emit cb->activated(0);
+  ASSERT_TRUE(v->WaitForPage());
   EXPECT_NE(v->InnerHtml().find("td {color: red}"), std::string::npos);
   EXPECT_EQ(v->InnerHtml().find("本文"_sj), std::string::npos);
 
@@ -292,6 +296,7 @@ TEST_F(ViewerTest, MinimisedViewerHandsItsPageToTheSpreadsheets) {
   EXPECT_EQ(btn->defaultAction(), Part<QAction>(v, "actExportJustCalc"));
   v->Html = "<html><head>" + kMeta + "</head><body><table><tr><td>" + "稲"_sj + "</td></tr></table></body></html>";
   v->showMinimized();
+  ASSERT_TRUE(v->WaitForPage());
   const std::string temp = v->TempFile(), inner = v->InnerHtml();
   ASSERT_NE(inner.find("<td>"_sj + "稲"_sj + "</td>"), std::string::npos) << inner;
 
@@ -323,6 +328,7 @@ TEST_F(ViewerTest, ExportsWithoutAPageFileOrProgram) {
   auto *v = new TfrmWebBrowser(nullptr);
   v->Html = "<html><body>x</body></html>";
   v->showMinimized();
+  ASSERT_TRUE(v->WaitForPage());
   std::filesystem::remove(cp932::ToUtf8(v->TempFile()));
   v->actExportJustCalcExecute();  // the page file is gone: nothing to open
   EXPECT_TRUE(ole.lines.empty());
@@ -332,6 +338,25 @@ TEST_F(ViewerTest, ExportsWithoutAPageFileOrProgram) {
   EXPECT_EQ(ui_.boxes.size(), 1u);
   EXPECT_EQ(ui_.busy_depth, 0);
   delete v;
+}
+
+TEST_F(ViewerTest, APageProcessThatEndsIsReportedAndTheViewerCloses) {
+  QPointer<TfrmWebBrowser> v = new TfrmWebBrowser(nullptr);
+  v->Html = "<html><body>x</body></html>";
+  v->show();
+  ASSERT_TRUE(v->WaitForPage());
+  const std::string temp = v->TempFile();
+  const qint64 pid = v->WebBrowser()->page()->renderProcessPid();
+  ASSERT_GT(pid, 0);
+  ::kill(static_cast<pid_t>(pid), SIGKILL);
+  ASSERT_TRUE(WaitFor([&] { return !ui_.boxes.empty(); }));
+  ASSERT_EQ(ui_.boxes.size(), 1u);
+  EXPECT_EQ(cp932::ToUtf8(ui_.boxes[0].text),
+            "ブラウザーがページの表示を続けられなくなりました(メモリー不足の可能性があります)。\r\n"
+            "ページを閉じます。検索結果はそのまま残っています。");
+  FlushDeletes();
+  EXPECT_TRUE(v.isNull());
+  EXPECT_FALSE(std::filesystem::exists(cp932::ToUtf8(temp)));
 }
 
 TEST_F(ViewerTest, IsATopLevelWindowFreedWithItsOwner) {
@@ -358,6 +383,7 @@ TEST_F(ViewerTest, DeveloperInnerHtmlViewKeepsOneFile) {
   QPointer<TfrmWebBrowser> v = new TfrmWebBrowser(nullptr);
   v->Html = "<html><body><b>"_sj + "稲"_sj + "</b></body></html>";  // no encoding named
   v->show();
+  ASSERT_TRUE(v->WaitForPage());
   EXPECT_NE(v->InnerHtml().find("<b>"_sj + "稲"_sj + "</b>"), std::string::npos) << v->InnerHtml();
   EXPECT_TRUE(Part<QToolButton>(v, "btnInnerHTMLView")->isVisible());
   v->btnInnerHTMLViewClick();

@@ -11,6 +11,7 @@
 #include "components/grid/ExcelUtil.h"
 #include "platform/cp932.h"
 #include "support/testutil.h"
+#include "ui/UGrid.h"
 #include "ui/UWebBrowser.h"
 #include "ui/main.h"
 #include "ui/main_sqledit.h"
@@ -180,6 +181,61 @@ TEST_F(OutputTest, HtmlOutputFindsABareStyleSheetNameInTheStyleFolder) {
   EXPECT_NE(viewers[0]->Html.find(".marker {}"), std::string::npos);
   EXPECT_TRUE(viewers[0]->isVisible());
   EXPECT_FALSE(viewers[0]->isMinimized());
+  delete viewers[0];
+}
+
+TEST_F(OutputTest, ALargePageIsOfferedAsAFileAndNothingWaitsForTheBrowser) {
+  w->ui->pgSearch->setCurrentWidget(w->ui->tabSQL);
+  const std::string sql = "SELECT bango, sakumotsu, byochu FROM tekiyo ORDER BY bango, sakumotsu, byochu LIMIT 5";
+  SetSQLEditorText(w->SQLEditor, cp932::FromUtf8(sql));
+  w->ui->btnQueryExec->click();
+  ASSERT_EQ(w->ui->gdSQL->RowCount(), 6);
+  const TShownPageLimit saved = ShownPageLimit;
+  struct Restore {
+    TShownPageLimit saved;
+    ~Restore() { ShownPageLimit = saved; }
+  } restore{saved};
+  const std::string question =
+      "検索結果が5件と多いため、HTMLページとして開くと長い時間応答しなくなるおそれがあります。\r\n"
+      "開かずにHTMLファイルとして保存しますか？";
+
+  // Too many rows, or too many cells: asked; "はい" saves the page, "いいえ" leaves it.
+  const TShownPageLimit limits[] = {{4, 1000}, {100, 14}};
+  for (const TShownPageLimit &limit : limits) {
+    ShownPageLimit = limit;
+    ui_.boxes.clear();
+    dialogs_.files.clear();
+    const std::string file = (folders_ / "big.html").string();
+    fs::remove(file);
+    ui_.answers = {IDYES};
+    dialogs_.answers.push_back({true, file, ""});
+    w->actHtmlSave->trigger();
+    ASSERT_EQ(ui_.boxes.size(), 1u);
+    EXPECT_EQ(cp932::ToUtf8(ui_.boxes[0].text), question);
+    EXPECT_TRUE(Viewers().empty());
+    ASSERT_EQ(dialogs_.files.size(), 1u);
+    EXPECT_TRUE(dialogs_.files[0].request.Save);
+    EXPECT_TRUE(dialogs_.files[0].request.OverwritePrompt);
+    EXPECT_EQ(qmtest::ReadFile(file), Build(0, StyleSheetPath(OptionData->CssFile)).html);
+
+    fs::remove(file);
+    ui_.answers = {IDNO};
+    w->actHtmlSave->trigger();
+    EXPECT_FALSE(fs::exists(file));
+    EXPECT_EQ(dialogs_.files.size(), 1u);
+    EXPECT_TRUE(Viewers().empty());
+  }
+
+  // Within the limit the viewer opens at once; the page loads while the program goes on.
+  ShownPageLimit = {5, 15};
+  ui_.boxes.clear();
+  w->actHtmlSave->trigger();
+  EXPECT_TRUE(ui_.boxes.empty());
+  const auto viewers = Viewers();
+  ASSERT_EQ(viewers.size(), 1);
+  EXPECT_TRUE(viewers[0]->InnerHtml().empty());
+  EXPECT_TRUE(viewers[0]->WaitForPage());
+  EXPECT_NE(viewers[0]->InnerHtml().find("<th>"), std::string::npos);
   delete viewers[0];
 }
 

@@ -403,16 +403,20 @@ TEST_F(SearchTabsTest, PestCropFilterKeepsTheCropWhatIsFiledUnderItAndItsGroupsO
   const std::string products = "SELECT bango, sakumotsu, byochu FROM m_tekiyo WHERE bango IN (SELECT bango FROM "
                                "m_tekiyo WHERE byochu IN (SELECT byochu FROM tByochu) OR mokuteki IN (SELECT byochu "
                                "FROM tByochu)) AND sakumotsu IN ";
-  // The crop, the crops whose groups name it (unless they exclude it), and the groups its
-  // own entry names, each by its own entry.
+  // The crop, the crops whose groups name it (unless they exclude it), the groups its own
+  // entry names, each by its own entry, and a group's entry that excludes other crops
+  // ("G(...を除く)" for a group G of the crop) unless it excludes this one.
   auto kept = [&](const std::vector<const char *> &crops) {
     std::string any;
     for (const char *crop : crops) {
       const std::string c = S(crop);
+      const std::string groups = "(SELECT '、'||shozoku||'、' FROM sakuhojo JOIN m_sakumotsu USING(idsaku) WHERE "_sj
+                                 "sakumotsu = '" + c + "')";
       any += std::string(any.empty() ? "" : " OR ") + "m.sakumotsu = '" + c + "' OR '、'||h.shozoku||'、' LIKE '%、"_sj + c +
-             "、%' AND ifnull(h.nozoku, '') NOT LIKE '%、"_sj + c + "、%' OR (SELECT '、'||shozoku||'、' FROM "_sj +
-             "sakuhojo JOIN m_sakumotsu USING(idsaku) WHERE sakumotsu = '" + c +
-             "') LIKE '%、'||m.sakumotsu||'、%'"_sj;
+             "、%' AND ifnull(h.nozoku, '') NOT LIKE '%、"_sj + c + "、%' OR "_sj + groups +
+             " LIKE '%、'||m.sakumotsu||'、%' OR ifnull(h.nozoku, '') != '' AND instr(h.nozoku, '、"_sj + c +
+             "、') = 0 AND instr(m.sakumotsu, '(') > 0 AND instr("_sj + groups +
+             ", '、'||substr(m.sakumotsu, 1, instr(m.sakumotsu, '(') - 1)||'、') > 0"_sj;
     }
     return Own(products + "(SELECT m.sakumotsu FROM m_sakumotsu AS m LEFT JOIN sakuhojo AS h USING(idsaku) WHERE " +
                any + ")");
@@ -420,7 +424,11 @@ TEST_F(SearchTabsTest, PestCropFilterKeepsTheCropWhatIsFiledUnderItAndItsGroupsO
   struct Case {
     const char *chosen;  // the combo's text
     std::vector<const char *> crops;
-  } cases[] = {{"トマト", {"トマト"}}, {"なす科野菜", {"なす科野菜"}}, {"トマト,キャベツ", {"トマト", "キャベツ"}}};
+  } cases[] = {{"トマト", {"トマト"}},
+               {"なす科野菜", {"なす科野菜"}},
+               {"トマト,キャベツ", {"トマト", "キャベツ"}},
+               {"みかん", {"みかん"}},
+               {"なつみかん", {"なつみかん"}}};
   for (const Case &c : cases) {
     u.cbTabByochuSakumotu->setEditText(Q(c.chosen));
     w->cbTabByochuSakumotuSelect();
@@ -439,6 +447,17 @@ TEST_F(SearchTabsTest, PestCropFilterKeepsTheCropWhatIsFiledUnderItAndItsGroupsO
   EXPECT_FALSE(crops.count(S("キャベツ")));
   EXPECT_TRUE(crops.count(S("野菜類")));
   EXPECT_TRUE(crops.count(S("ミニトマト")));
+  // A group's entry that leaves out some crops applies to the others: みかん keeps the rows of
+  // かんきつ(なつみかんを除く), なつみかん does not, and neither gets 落葉果樹(なしを除く).
+  for (const auto &[chosen, wanted] : {std::pair{"みかん", true}, std::pair{"なつみかん", false}}) {
+    u.cbTabByochuSakumotu->setEditText(Q(chosen));
+    w->cbTabByochuSakumotuSelect();
+    crops.clear();
+    for (const std::string &row : Shown(g, {"作物名"})) crops.insert(row);
+    EXPECT_EQ(crops.count(S("かんきつ(なつみかんを除く)")), wanted ? 1u : 0u) << chosen;
+    EXPECT_FALSE(crops.count(S("落葉果樹(なしを除く)"))) << chosen;
+    EXPECT_TRUE(crops.count(S("かんきつ"))) << chosen;
+  }
 }
 
 TEST_F(SearchTabsTest, AViewToggleKeepsTheRowsShown) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <algorithm>
 #include <QPushButton>
 #include <QTabWidget>
 #include <sqlite3.h>
@@ -91,6 +92,67 @@ TEST_F(SqlPaneTest, StatementGate) {
   // The commented script ran every statement.
   EXPECT_EQ(ConnectionRows("SELECT a FROM gate_t"), (Rows{{"7"}}));
   EXPECT_EQ(cp932::ToUtf8(w->ui->gdSQL->Cells(0, 1)), "2");
+}
+
+TEST_F(SqlPaneTest, WritesAreRefusedWhateverTheirFirstWord) {
+  AcisDB->SetMultiStatement(true);
+  AcisDB->ExecSQL("CREATE TEMP TABLE kept_t(a); INSERT INTO kept_t VALUES (1);");
+  AcisDB->SetMultiStatement(false);
+  const Rows version = QueryRows("PRAGMA user_version");
+  for (const char *text : {"WITH x AS (SELECT 1) DELETE FROM kept_t", "  with x(v) as (select 2) insert into kept_t select v from x",
+                           "PRAGMA user_version = 77"}) {
+    SCOPED_TRACE(text);
+    ui_.boxes.clear();
+    Run(text);
+    ASSERT_EQ(ui_.boxes.size(), 1u);
+    EXPECT_EQ(cp932::ToUtf8(ui_.boxes[0].text), "実行できない文です");
+  }
+  EXPECT_EQ(ConnectionRows("SELECT a FROM kept_t"), (Rows{{"1"}}));
+  EXPECT_EQ(QueryRows("PRAGMA user_version"), version);
+  EXPECT_TRUE(ui_.reports.empty());
+}
+
+TEST_F(SqlPaneTest, StopEndsARunningQueryAndKeepsWhatWasRead) {
+  EXPECT_FALSE(w->actStop->isEnabled());
+  bool offered = false;
+  int pumps = 0;
+  ui_.on_pump = [&] {
+    if (++pumps == 3) {
+      offered = w->actStop->isEnabled();
+      w->actStop->trigger();
+    }
+  };
+  Run("WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c) SELECT x FROM c");
+  ui_.on_pump = nullptr;
+  EXPECT_TRUE(offered);
+  EXPECT_FALSE(w->actStop->isEnabled());
+  TXlsStringGrid *g = w->ui->gdSQL;
+  ASSERT_TRUE(g->isVisible());
+  ASSERT_GT(g->RowCount(), 2);
+  EXPECT_EQ(g->Cells(0, 1), "1");
+  EXPECT_EQ(g->Cells(0, g->RowCount() - 1), std::to_string(g->RowCount() - 1));
+  EXPECT_EQ(cp932::ToUtf8(w->StatusText(3)), std::to_string(g->RowCount() - 1) + "件");
+  EXPECT_TRUE(ui_.boxes.empty());
+  EXPECT_TRUE(ui_.reports.empty());
+  const auto log = LogUtf8();
+  EXPECT_NE(std::find(log.begin(), log.end(), "SQL>中止しました"), log.end());
+  // The next run is not stopped by the last one's 中止.
+  Run("SELECT 1 AS a UNION ALL SELECT 2");
+  EXPECT_EQ(g->RowCount(), 3);
+}
+
+TEST_F(SqlPaneTest, AResultPastTheCellBoundStopsWithAMessage) {
+  const std::string sql = "SELECT bango, meisho, sakumotsu FROM tekiyo ORDER BY bango, sakumotsu, byochu";
+  const Rows all = QueryRows(sql);
+  ASSERT_GT(all.size(), 10u);
+  const std::size_t saved = SqlResultCellBound;
+  SqlResultCellBound = 31;  // ten rows of three cells
+  Run(sql);
+  SqlResultCellBound = saved;
+  EXPECT_EQ(GridRows(*w->ui->gdSQL), Rows(all.begin(), all.begin() + 10));
+  EXPECT_EQ(cp932::ToUtf8(w->StatusText(3)), "10件");
+  ASSERT_EQ(ui_.boxes.size(), 1u);
+  EXPECT_EQ(cp932::ToUtf8(ui_.boxes[0].text), "結果が大きすぎるため、10件で読み込みを打ち切りました");
 }
 
 TEST_F(SqlPaneTest, FailingSelectIsReportedOnce) {

@@ -207,6 +207,23 @@ TEST_F(MainWindowTest, GoodDatabaseFillsTheInitialLists) {
   EXPECT_EQ(w->ui->lstBango->count(), n->FieldAsInteger(0));
   // The search schema of the connection is there.
   EXPECT_TRUE(AcisDB->TableExists("ttTekiyoSaku"));
+  // The SQL tab lists the tables of acis.db and of the connection, and the first one's fields.
+  std::vector<std::string> tables, expected_tables;
+  for (int i = 0; i < w->ui->cbTableName->count(); ++i) tables.push_back(U8(FromQ(w->ui->cbTableName->itemText(i))));
+  for (const char *master : {"sqlite_master", "sqlite_temp_master"})
+    for (auto t = AcisDB->Db().GetTable(std::string("SELECT name FROM ") + master +
+                                        " WHERE type IN ('table', 'view') AND name <> 'info'");
+         !t->Eof(); t->Next())
+      expected_tables.push_back(U8(t->FieldAsString(0)));
+  ASSERT_FALSE(expected_tables.empty());
+  EXPECT_EQ(tables, expected_tables);
+  EXPECT_EQ(w->ui->cbTableName->currentIndex(), 0);
+  std::vector<std::string> fields, expected_fields;
+  for (int i = 0; i < w->ui->lstSqlField->Count(); ++i) fields.push_back(U8(w->ui->lstSqlField->Item(i)));
+  for (auto t = db.GetTable("PRAGMA table_info(" + SqlQuoted(cp932::FromUtf8(expected_tables[0])) + ")"); !t->Eof();
+       t->Next())
+    expected_fields.push_back(U8(t->FieldAsString(1)));
+  EXPECT_EQ(fields, expected_fields);
 }
 
 TEST_F(MainWindowTest, CancellingTheFirstRunDialogStopsWithoutDatabase) {

@@ -15,6 +15,8 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <ctime>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -232,6 +234,31 @@ class ProgramHome {
   }
 };
 
+// The publisher's archive of a part in a folder (the part's name in UTF-8).
+fs::path PartArchive(const fs::path &folder, const std::string &part) {
+  for (const auto &e : fs::directory_iterator(folder))
+    if (e.path().filename().string().rfind(part, 0) == 0 && e.path().extension() == ".zip") return e.path();
+  throw std::runtime_error("no archive of " + part);
+}
+
+// Rewrites the CSV file inside a part's archive with a Python expression over its bytes
+// ("data"; "lines" are its lines without their line ends).
+void RewritePartCsv(const fs::path &share, const std::string &part, const std::string &expression) {
+  Shell("python3 - '" + PartArchive(share, part).string() + "' '" + (qmtest::SourceDir() / "scripts/samplekit").string() +
+        "' <<'EOF'\n"
+        "import sys, zipfile\n"
+        "sys.path.insert(0, sys.argv[2])\n"
+        "from make import Cp932ZipInfo\n"
+        "with zipfile.ZipFile(sys.argv[1]) as z:\n"
+        "    info = z.infolist()[0]\n"
+        "    name, data = info.filename.encode('cp437').decode('cp932'), z.read(info)\n"
+        "lines = data.split(b'\\r\\n')[:-1]\n"
+        "data = " + expression + "\n"
+        "with zipfile.ZipFile(sys.argv[1], 'w', compression=zipfile.ZIP_DEFLATED) as z:\n"
+        "    z.writestr(Cp932ZipInfo(name, (2026, 11, 30, 0, 0, 0)), data)\n"
+        "EOF");
+}
+
 // Copies a folder with everything in it, keeping the files' modification times (which
 // decide what the program takes as newer).
 void CopyTree(const fs::path &from, const fs::path &to) {
@@ -402,6 +429,119 @@ TEST_F(UnattendedTest, CutApplicationFileFailsTheUpdate) {
   EXPECT_EQ(p.Data(), "old");
   EXPECT_EQ(One(p.Db(), "PRAGMA integrity_check"), "ok");
   EXPECT_TRUE(p.BuildFiles().empty());
+}
+
+// Damaged input never replaces the data: whatever the shared folder or the server hands
+// over (a CSV file empty, with its header only, a column short on every line, a field too
+// many on one record; an entry far larger than any published file; a web page in place of
+// the update page; a disk too full to take a download), "/u" fails with 3, acis.db stays
+// byte for byte as it was, and the log and the error output name the file and what was
+// wrong; the log ends with the abort. The cases run side by side.
+TEST_F(UnattendedTest, DamagedInputsLeaveTheDatabaseAsItWas) {
+  const std::string entry_one = "登録適用部一_20261130.csv", entry_two = "登録適用部二_20261130.csv";
+  struct Case {
+    const char *what;
+    std::function<void(const fs::path &share)> damage;  // none: served online, on a full disk
+    std::string file, why;                              // UTF-8: on one line of the log
+  } cases[] = {
+      {"empty CSV", [](const fs::path &s) { RewritePartCsv(s, "登録基本部", "b''"); },
+       "登録基本部_20261130.csv", "ファイルが空です"},
+      {"header only", [](const fs::path &s) { RewritePartCsv(s, "登録適用部一", "lines[0] + b'\\r\\n'"); },
+       entry_one, "見出し行だけでレコードがありません"},
+      {"a column short on every line",
+       [](const fs::path &s) {
+         RewritePartCsv(s, "登録適用部一", "b''.join(l[:l.rfind(b',')] + b'\\r\\n' for l in lines)");
+       },
+       entry_one + " 1行目", "見出しの項目数が 24 です(25 項目のはず)"},
+      {"a field too many on one record",
+       [](const fs::path &s) {
+         RewritePartCsv(s, "登録適用部一",
+                        "b''.join(l + (b',\"x\"' if n == 4 else b'') + b'\\r\\n' for n, l in enumerate(lines))");
+       },
+       entry_one + " 5行目", "項目数が 26 です(25 項目のはず)"},
+      {"an entry far past any published file's size",
+       [&](const fs::path &s) {
+         const fs::path zip = PartArchive(s, "登録適用部二");
+         Shell("python3 '" + (qmtest::SourceDir() / "tests/support/oversized_zip.py").string() + "' '" + zip.string() +
+               "' '" + entry_two + "' announce 1073741824");
+       },
+       entry_two, "展開すると上限の 805306368 バイトを超えます"},
+      {"a web page in place of the update page",
+       [](const fs::path &s) {
+         WriteFile(s / "update2.htm", "<html><body><h1>メンテナンス中</h1><p>しばらくお待ちください</p></body></html>\r\n");
+         qmtest::SetMTime(s / "update2.htm", kNewPageTime);
+       },
+       "update2.htm", "更新ページにデータの日付(反映分)とCSVファイル名が見つかりません"},
+      {"a disk too full for a download", nullptr, "登録適用部一_20261130.zip", "を保存できません: File too large"},
+  };
+  TestServer server;
+  const long long later = std::time(nullptr) + 86400;  // newer than any file here
+  for (const auto &e : fs::directory_iterator(qmtest::SmallKit() / "publisher")) {
+    const std::string name = e.path().filename().string();
+    server.Put(name == "update2.htm" ? "/ddata/index2.htm" : "/ddata/datacsv/" + name, ReadFile(e.path()),
+               name == "update2.htm" ? kNewPageTime : later);
+  }
+  // The reference scripts are no newer than the program folder's copies: their refresh,
+  // which rewrites tables of acis.db whenever a script changed, has nothing to do.
+  for (const auto &e : fs::directory_iterator(qmtest::SmallKit() / "scripts"))
+    server.Put("/torv/data/" + e.path().filename().string(), ReadFile(e.path()), kOldPageTime);
+  std::vector<std::unique_ptr<ProgramHome>> homes;
+  std::vector<std::unique_ptr<TempDir>> shares;
+  std::vector<std::string> before;
+  std::vector<ProgramHome::Process> running;
+  for (const Case &c : cases) {
+    auto home = std::make_unique<ProgramHome>();
+    auto dir = std::make_unique<TempDir>();
+    if (c.damage) {
+      FillShare(dir->path(), false);
+      for (const auto &e : fs::directory_iterator(qmtest::SmallKit() / "scripts"))
+        qmtest::SetMTime(dir->path() / e.path().filename(), kOldPageTime);
+      c.damage(dir->path());
+      home->Settings(dir->path());
+    } else {
+      home->env["QUILLMAR_PUBLISHER_HOST"] = server.Url();
+      home->env["QUILLMAR_TORV_MIRRORS"] = server.Url("/torv/data/");
+      home->Settings({});
+      // The page (844 bytes), the settings and the log fit; the first application part's
+      // archive (5524 bytes) does not. A write past the limit fails as on a full disk (the
+      // signal it would raise is ignored, and stays so in the program).
+      signal(SIGXFSZ, SIG_IGN);
+      home->wrapper = {"/usr/bin/prlimit", "--fsize=5000:5000", "--"};
+    }
+    StartFromOldState(*home);
+    before.push_back(ReadFile(home->Db()));
+    running.push_back(home->Start({"/u"}));
+    homes.push_back(std::move(home));
+    shares.push_back(std::move(dir));
+  }
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    const Case &c = cases[i];
+    SCOPED_TRACE(c.what);
+    const ProgramHome &p = *homes[i];
+    const RunResult r = ProgramHome::Wait(running[i], 60);
+    EXPECT_FALSE(r.hung);
+    const std::string log = cp932::ToUtf8(p.Log("DB/autoupdate.log"));
+    EXPECT_EQ(r.code, 3) << log;
+    EXPECT_TRUE(ReadFile(p.Db()) == before[i]) << "acis.db changed";
+    // One line of the log names the file and says what was wrong; so does the error output.
+    bool named = false;
+    std::istringstream lines(log);
+    for (std::string line; std::getline(lines, line);)
+      named = named || (line.find(c.file) != std::string::npos && line.find(c.why) != std::string::npos);
+    EXPECT_TRUE(named) << log;
+    EXPECT_NE(p.Stderr().find(c.why), std::string::npos) << p.Stderr();
+    EXPECT_NE(p.Stderr().find("再実行してください"), std::string::npos) << p.Stderr();
+    // The log ends with the abort, and never says the update was done.
+    EXPECT_EQ(log.find("データ更新完了"), std::string::npos) << log;
+    const std::string abort_line = "データ更新中止:";
+    const std::size_t last = log.size() < 3 ? std::string::npos : log.rfind("\r\n", log.size() - 3);
+    EXPECT_EQ(log.compare(last == std::string::npos ? 0 : last + 2, abort_line.size(), abort_line), 0) << log;
+    // Nothing half-written or oversized is left in the data folder.
+    for (const auto &e : fs::directory_iterator(p.home / "Download")) {
+      EXPECT_EQ(e.path().filename().string().find(".part"), std::string::npos) << e.path();
+      EXPECT_LT(fs::file_size(e.path()), 1u << 20) << e.path();
+    }
+  }
 }
 
 // "/r" fetches the newer page and files; the "/u" after it still sees that the database is

@@ -307,7 +307,8 @@ TEST_F(UpdateTest, FailedBuildKeepsTheDatabase) {
     SCOPED_TRACE(c.what);
     qmtest::WriteFile(home / "Download" / "kihon.csv", Sj(c.kihon));
     qmtest::WriteFile(home / "Download" / "tekiyo.csv",
-                      Sj("bango,a,b,c,d,sakumotsu\r\n1,'','','','','稲'\r\n"));
+                      Sj("bango,a,b,c,d,sakumotsu,h6,h7,h8,h9,h10,h11,h12,h13,h14,h15,h16,h17,h18,h19,h20,h21,h22,h23,h24\r\n"
+                       "1,'','','','','稲',NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL\r\n"));
     fs::remove(home / "Download" / "update.txt");
     if (c.update_txt) qmtest::WriteFile(home / "Download" / "update.txt", good);
     TfrmUpdate w;
