@@ -85,16 +85,16 @@ TEST_F(SearchScriptTest, CropScriptsFindTheRowsOfTheCropsAndOfProductsRegistered
   EXPECT_EQ(Read(db, "SELECT DISTINCT sakumotsu FROM t_sub"), Rows{cabbage});
 }
 
-TEST_F(SearchScriptTest, CropRowsComeByNumberThenCropThenAsStored) {
+TEST_F(SearchScriptTest, CropRowsComeByRegistrationNumberAndWithinOneAsStored) {
   // One crop with what is filed under it, and whole groups of crops: each gives every stored
-  // row of its crops, by registration number, the rows of one number by crop name, and the
-  // rows of one number and crop in the order they are stored, whatever plan reads them.
+  // row of its crops, by number, and the rows of one number in the order they are stored,
+  // whichever crop they are for.
   for (const char *crops : {"トマト", "トマト,なす科野菜,野菜類"}) {
     CropSearch(S(crops));
     const std::vector<std::string> shown = InOrder(db, "SELECT bango, sakumotsu, byochu, mokuteki FROM ttTekiyoSaku");
     ASSERT_FALSE(shown.empty()) << crops;
     EXPECT_EQ(shown, InOrder(db, "SELECT bango, sakumotsu, byochu, mokuteki FROM m_tekiyo WHERE sakumotsu IN "
-                                 "(SELECT sakumotsu FROM ttTekiyoSaku) ORDER BY bango, sakumotsu, rowid"))
+                                 "(SELECT sakumotsu FROM ttTekiyoSaku) ORDER BY bango, rowid"))
         << crops;
   }
 }
