@@ -8,6 +8,7 @@
 #include <QLocalSocket>
 #include <QLockFile>
 #include <QThread>
+#include <QTimer>
 #include <QWidget>
 #include <functional>
 
@@ -46,7 +47,9 @@ class TKnockServer : public QObject {
       connect(s, &QLocalSocket::disconnected, s, &QObject::deleteLater);
       s->write(answer_);
       s->flush();
-      s->disconnectFromServer();
+      // The caller closes once it has read the answer: a close from this end could reach it
+      // before the answer and lose it. One that never closes is let go after a while.
+      QTimer::singleShot(kKnockWaitMs * 2, s, [s] { s->disconnectFromServer(); });
       // The window belongs to the user interface thread.
       QMetaObject::invokeMethod(owner_, knocked_, Qt::QueuedConnection);
     }
