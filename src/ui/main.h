@@ -245,9 +245,6 @@ class TfrmMain : public QMainWindow {
     TfrmMain &FWindow;
   };
   bool Running() const { return FRunDepth > 0; }
-  // A close that came during a run: the run was told to stop, and the window closes once
-  // the outermost run has ended.
-  bool ClosePending() const { return FClosePending; }
   // Runs a command that starts a search or changes a result grid, holding a run; while
   // another run is under way it does nothing and gives false.
   bool RunExclusive(const std::function<void()> &Command);
@@ -491,6 +488,8 @@ class TfrmMain : public QMainWindow {
   int FFraSakumotsuWidth = 249;
   bool FClosed = false;
   bool FShown = false;
+  // A close came during a run: the run was told to stop, and the window closes once the
+  // outermost run has ended.
   bool FClosePending = false;
   // The outermost run has ended (TRunScope): a close that waited for it goes ahead.
   void RunsEnded();
