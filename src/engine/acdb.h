@@ -61,6 +61,8 @@ class TAcisDB {
   void SetCheckListBox(IStringsTarget &CheckListBox);
 
   // ---- result grids
+  // True when the grid took the rows: false after a failure (reported), an empty result
+  // (with its box) or a fill stopped before its end (RunStopRequested).
   bool SetGrid(IGridSink &Grid, const std::string &SQL);
   void SetGridFromTable(IGridSink &Grid, TSQLiteTbl &Table);
   static std::string FieldCaption(const std::string &ColumnName);

@@ -41,6 +41,7 @@ TfrmMain::TRunScope::~TRunScope() {
   if (FWindow.FSearchOnAtEnd) FWindow.SetSearchEnabled(true);
   if (FWindow.FPanelsOnAtEnd) FWindow.SetSearchPanelsEnabled(true);
   if (FWindow.FOutputOnAtEnd) FWindow.SetOutputEnabled(true);
+  FWindow.RunsEnded();
 }
 
 bool TfrmMain::RunExclusive(const std::function<void()> &Command) {
