@@ -36,6 +36,7 @@ fs::path g_kihon, g_tekiyo1, g_tekiyo2;
 void MakeKit(const std::string &size) {
   g_kit = qmbench::MakeKit(size, "build");
   g_dir = g_kit.dir;
+  qmbench::RemoveOnFailure(g_dir);
   g_kihon = g_kit.kihon;
   g_tekiyo1 = g_kit.tekiyo1;
   g_tekiyo2 = g_kit.tekiyo2;
