@@ -4,6 +4,7 @@
 // recording implementation answers.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -73,6 +74,24 @@ class TBusyCursor {
   ~TBusyCursor() { UiServices().EndBusy(); }
   TBusyCursor(const TBusyCursor &) = delete;
   TBusyCursor &operator=(const TBusyCursor &) = delete;
+};
+
+// Lets the window's events run during a long step (a grid fill, the column widths): each
+// time kInterval has passed since the last run rather than at every call, so the window
+// still answers and a large result does not spend its time in the event loop.
+class TEventPump {
+ public:
+  void Tick() {
+    const auto now = Clock::now();
+    if (now - last_ < kInterval) return;
+    UiServices().ProcessMessages();
+    last_ = Clock::now();
+  }
+
+ private:
+  using Clock = std::chrono::steady_clock;
+  static constexpr std::chrono::milliseconds kInterval{50};
+  Clock::time_point last_ = Clock::now();
 };
 
 // Records every call as a line and answers message boxes from a queue (IDOK, or the

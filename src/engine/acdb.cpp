@@ -201,24 +201,6 @@ void ForEachRow(const std::shared_ptr<TSQLiteTbl> &keep, RowFn row) {
   }
 }
 
-// Lets the window's events run while a grid fills: each time kInterval has passed since
-// the last run rather than after every row, so the window still answers and a large
-// result does not spend its time in the event loop.
-class TEventPump {
- public:
-  void Tick() {
-    const auto now = Clock::now();
-    if (now - last_ < kInterval) return;
-    UiServices().ProcessMessages();
-    last_ = Clock::now();
-  }
-
- private:
-  using Clock = std::chrono::steady_clock;
-  static constexpr std::chrono::milliseconds kInterval{50};
-  Clock::time_point last_ = Clock::now();
-};
-
 // Restores the target's update state whatever happens.
 class UpdateScope {
  public:

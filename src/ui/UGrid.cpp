@@ -96,7 +96,21 @@ void TableRows(std::string &out, const TXlsStringGrid &grid, bool every_data_row
 
 }  // namespace
 
+int ResultPagesBuilt = 0;
+
+void ResultTableSize(const TXlsStringGrid *grid, int &rows, long long &cells) {
+  rows = 0;
+  cells = 0;
+  if (!grid) return;
+  rows = std::max(0, grid->RowCount() - grid->FixedRows());
+  int shown = 0;
+  for (int c = 0; c < grid->ColCount(); ++c)
+    if (grid->ColWidths(c) > 0) ++shown;
+  cells = static_cast<long long>(rows) * shown;
+}
+
 TResultPage BuildResultPage(const TResultPageParts &parts) {
+  ++ResultPagesBuilt;
   TResultPage page;
   std::string head;
   if (parts.Doctype) head += "<!DOCTYPE HTML>" + kCrLf + "<html lang=\"ja\">" + kCrLf;
@@ -148,11 +162,7 @@ TResultPage BuildResultPage(const TResultPageParts &parts) {
   body += "<table border=\"1\">" + kCrLf;
   if (parts.Grid) {
     TableRows(body, *parts.Grid, false, parts.MarkNeighbors);
-    page.Rows = std::max(0, parts.Grid->RowCount() - parts.Grid->FixedRows());
-    int shown = 0;
-    for (int c = 0; c < parts.Grid->ColCount(); ++c)
-      if (parts.Grid->ColWidths(c) > 0) ++shown;
-    page.Cells = static_cast<long long>(page.Rows) * shown;
+    ResultTableSize(parts.Grid, page.Rows, page.Cells);
   }
   body += "</table>" + kCrLf;
   body += "</body>" + kCrLf;
@@ -890,7 +900,7 @@ void TfrmGrid::actSendToTabYakuzaiExecute() {
 
 // ---------------------------------------------------------------- exports
 
-TResultPage TfrmGrid::BuildHtml(int kind, const std::string &css_file) const {
+TResultPageParts TfrmGrid::PageParts(int kind, const std::string &css_file) const {
   TResultPageParts parts;
   parts.Kind = kind;
   parts.CssFile = css_file;
@@ -905,7 +915,11 @@ TResultPage TfrmGrid::BuildHtml(int kind, const std::string &css_file) const {
     parts.Seibun = ui->gdSeibun;
     parts.Suisan = SuisanText();
   }
-  return BuildResultPage(parts);
+  return parts;
+}
+
+TResultPage TfrmGrid::BuildHtml(int kind, const std::string &css_file) const {
+  return BuildResultPage(PageParts(kind, css_file));
 }
 
 std::string StyleSheetPath(const std::string &css_file) {
@@ -918,12 +932,18 @@ std::string StyleSheetPath(const std::string &css_file) {
 // 40,000 rows the browser's page process died.
 TShownPageLimit ShownPageLimit = {10000, 150000};
 
-bool OfferLargePageAsFile(QWidget *owner, const TResultPage &page) {
-  if (page.Rows <= ShownPageLimit.Rows && page.Cells <= ShownPageLimit.Cells) return false;
-  const int answer = MsgBox("検索結果が"_sj + std::to_string(page.Rows) +
-                                "件と多いため、HTMLページとして開くと長い時間応答しなくなるおそれがあります。"_sj +
-                                "\r\n" + "開かずにHTMLファイルとして保存しますか？"_sj,
-                            "確認"_sj, MB_YESNO | MB_ICONQUESTION);
+bool OfferLargePageAsFile(QWidget *owner, const TResultPageParts &parts, bool for_spreadsheet) {
+  int rows = 0;
+  long long cells = 0;
+  ResultTableSize(parts.Grid, rows, cells);
+  if (rows <= ShownPageLimit.Rows && cells <= ShownPageLimit.Cells) return false;
+  const std::string risk = for_spreadsheet
+                               ? "件と多いため、表計算ソフトへ出力すると長い時間応答しなくなるおそれがあります。"_sj +
+                                     "\r\n" + "出力せずにHTMLファイルとして保存しますか？"_sj
+                               : "件と多いため、HTMLページとして開くと長い時間応答しなくなるおそれがあります。"_sj +
+                                     "\r\n" + "開かずにHTMLファイルとして保存しますか？"_sj;
+  const int answer =
+      MsgBox("検索結果が"_sj + std::to_string(rows) + risk, "確認"_sj, MB_YESNO | MB_ICONQUESTION);
   if (answer != IDYES) return true;
   TFileDialogRequest r;
   r.Save = true;
@@ -934,6 +954,7 @@ bool OfferLargePageAsFile(QWidget *owner, const TResultPage &page) {
   r.OverwritePrompt = true;
   const TDialogAnswer a = DialogServices().FileDialog(r);
   if (!a.Ok || a.Path.empty()) return true;
+  const TResultPage page = BuildResultPage(parts);
   std::ofstream out(FsPath(a.Path), std::ios::binary | std::ios::trunc);
   out.write(page.Html.data(), static_cast<std::streamsize>(page.Html.size()));
   out.close();
@@ -941,8 +962,9 @@ bool OfferLargePageAsFile(QWidget *owner, const TResultPage &page) {
   return true;
 }
 
-TfrmWebBrowser *ShowPageInViewer(QWidget *owner, const TResultPage &page, const QString &caption) {
-  if (OfferLargePageAsFile(owner, page)) return nullptr;
+TfrmWebBrowser *ShowPageInViewer(QWidget *owner, const TResultPageParts &parts, const QString &caption) {
+  if (OfferLargePageAsFile(owner, parts, false)) return nullptr;
+  const TResultPage page = BuildResultPage(parts);
   auto *viewer = new TfrmWebBrowser(owner);
   viewer->Html = page.Html;
   viewer->BodyHtml = page.Body;
@@ -952,11 +974,12 @@ TfrmWebBrowser *ShowPageInViewer(QWidget *owner, const TResultPage &page, const 
   return viewer;
 }
 
-void HandPageToSpreadsheet(QWidget *owner, const TResultPage &page, const QString &caption, int kind) {
+void HandPageToSpreadsheet(QWidget *owner, const TResultPageParts &parts, const QString &caption, int kind) {
   static void (TfrmWebBrowser::*const kExport[4])() = {
       &TfrmWebBrowser::actExportExcelExecute, &TfrmWebBrowser::actExportCalcExecute,
       &TfrmWebBrowser::actExportWPSExecute, &TfrmWebBrowser::actExportJustCalcExecute};
-  if (OfferLargePageAsFile(owner, page)) return;
+  if (OfferLargePageAsFile(owner, parts, true)) return;
+  const TResultPage page = BuildResultPage(parts);
   std::unique_ptr<TfrmWebBrowser> viewer(new TfrmWebBrowser(owner));
   viewer->setAttribute(Qt::WA_DeleteOnClose, false);
   viewer->Html = page.Html;
@@ -978,13 +1001,13 @@ int RunDirectHandOff(TXlsStringGrid &g, bool just_calc) {
 }
 
 void TfrmGrid::actExportHTMLExecute() {
-  const TResultPage page = BuildHtml(0, StyleSheetPath(OptionData->CssFile));
-  FLastViewer = ShowPageInViewer(this, page, windowTitle() + QStringLiteral("(HTML)"));
+  FLastViewer = ShowPageInViewer(this, PageParts(0, StyleSheetPath(OptionData->CssFile)),
+                                 windowTitle() + QStringLiteral("(HTML)"));
 }
 
 void TfrmGrid::HandOffByHtml(int kind) {
-  const TResultPage page = BuildHtml(kind, OptionData->CssFolder + "/" + OptionData->ExportssCssFile);
-  HandPageToSpreadsheet(this, page, windowTitle() + QStringLiteral("(HTML)"), kind);
+  HandPageToSpreadsheet(this, PageParts(kind, OptionData->CssFolder + "/" + OptionData->ExportssCssFile),
+                        windowTitle() + QStringLiteral("(HTML)"), kind);
 }
 
 void TfrmGrid::actCopyExcelByHTMLExecute() {

@@ -63,6 +63,11 @@ extern TShownPageLimit ShownPageLimit;
 // Every line ends with CR LF except the closing "</html>". The script comes from
 // "results.js" in the template folder when it is there.
 TResultPage BuildResultPage(const TResultPageParts &parts);
+// The data rows and the cells in shown columns of the grid's table, as its page would hold
+// them: judged from the grid, without building the page.
+void ResultTableSize(const TXlsStringGrid *grid, int &rows, long long &cells);
+// Pages built so far (the tests see that a page is built only once it is used).
+extern int ResultPagesBuilt;
 
 // ---- What the main window's result grids and this window share ----
 
@@ -99,15 +104,17 @@ void OpenTekiyouCard(QWidget *owner, TXlsStringGrid &grid, const std::function<v
 // name with a folder is used as it is.
 std::string StyleSheetPath(const std::string &css_file);
 // A page larger than ShownPageLimit is not opened: the user is asked (with the row count)
-// whether to save it as an HTML file instead. True when the page was too large.
-bool OfferLargePageAsFile(QWidget *owner, const TResultPage &page);
-// A new modeless HTML viewer owned by owner, showing the page; none for a page too large
-// (OfferLargePageAsFile).
-TfrmWebBrowser *ShowPageInViewer(QWidget *owner, const TResultPage &page, const QString &caption);
+// whether to save it as an HTML file instead, the question worded for the viewer or, with
+// for_spreadsheet, for the spreadsheet hand-off. The size is judged from the grid, and the
+// page is built only when it is saved. True when the page was too large.
+bool OfferLargePageAsFile(QWidget *owner, const TResultPageParts &parts, bool for_spreadsheet);
+// A new modeless HTML viewer owned by owner, showing the page of the parts; none for a page
+// too large (OfferLargePageAsFile).
+TfrmWebBrowser *ShowPageInViewer(QWidget *owner, const TResultPageParts &parts, const QString &caption);
 // The page handed to a spreadsheet program (kind 0 Excel, 1 Calc, 2 WPS, 3 JustCalc)
 // through a minimised viewer, which is freed afterwards; a page too large is offered as a
 // file instead.
-void HandPageToSpreadsheet(QWidget *owner, const TResultPage &page, const QString &caption, int kind);
+void HandPageToSpreadsheet(QWidget *owner, const TResultPageParts &parts, const QString &caption, int kind);
 // The direct hand-off of a grid: frozen panes at row 2, column 1, landscape, hairline
 // borders, then CopyExcel or CopyJustCalc; their result.
 int RunDirectHandOff(TXlsStringGrid &grid, bool just_calc);
@@ -155,8 +162,9 @@ class TfrmGrid : public QMainWindow {
   int MouseCol() const { return FMouseCol; }
   int MouseRow() const { return FMouseRow; }
 
-  // The page of this window for the spreadsheet kind and style sheet.
+  // The page of this window for the spreadsheet kind and style sheet, and what it is made of.
   TResultPage BuildHtml(int kind, const std::string &css_file) const;
+  TResultPageParts PageParts(int kind, const std::string &css_file) const;
 
   // Handlers.
   void FormCreate();

@@ -33,6 +33,7 @@ class TXPToolBar;
 class TXlsStringGrid;
 class TfrmTemplate;
 struct TResultPage;
+struct TResultPageParts;
 
 // How a web look-up item of the grid popups makes its text from the popup's term and the
 // clicked cell's text.
@@ -273,6 +274,8 @@ class TfrmMain : public QMainWindow {
                        std::string &Script);
   // The same page whole, with the size of its result table.
   TResultPage ResultPage(int Target, const std::string &CssFile);
+  // What that page is made of, so that its size is judged before it is built.
+  TResultPageParts ResultPageParts(int Target, const std::string &CssFile);
   // The current grid, when it is shown and holds data rows (else a box or nothing).
   TXlsStringGrid *OutputGrid();
 

@@ -66,6 +66,32 @@ int ColumnHeaded(const TXlsStringGrid &g, const char *header_utf8) {
   return -1;
 }
 
+// The data rows a grid's widths are judged from. A result of up to kWidthSampleCells cells
+// is measured whole; a larger one by its first rows and by rows spread evenly over the rest,
+// so that a result of millions of rows costs no more than a large ordinary one.
+constexpr long long kWidthSampleCells = 1'000'000;
+
+std::vector<int> WidthSampleRows(const TXlsStringGrid &g) {
+  const int first = 1, end = g.RowCount();
+  std::vector<int> rows;
+  if (end <= first) return rows;
+  const long long count = end - first;
+  const long long cols = std::max(1, g.ColCount());
+  const long long budget = std::max<long long>(2, kWidthSampleCells / cols);
+  if (count <= budget) {
+    rows.resize(static_cast<std::size_t>(count));
+    for (std::size_t i = 0; i < rows.size(); ++i) rows[i] = first + static_cast<int>(i);
+    return rows;
+  }
+  const long long head = budget / 2, spread = budget - head;
+  rows.reserve(static_cast<std::size_t>(budget));
+  for (long long i = 0; i < head; ++i) rows.push_back(first + static_cast<int>(i));
+  // The spread rows run from just after the head to the last row.
+  const long long rest = count - head;
+  for (long long i = 1; i <= spread; ++i) rows.push_back(first + static_cast<int>(head - 1 + i * rest / spread));
+  return rows;
+}
+
 // Text widths of one font. A text's width is first estimated as the sum of its characters'
 // advances (each character measured once); only the texts that may be the widest of their
 // column are then measured whole, each distinct text once.
@@ -94,23 +120,38 @@ class TTextWidths {
     }
     return w;
   }
-  // The width of the widest text of a column's data rows, measured whole; -1 when all are empty.
-  int WidestOfColumn(const TXlsStringGrid &g, int col) {
-    estimates_.assign(static_cast<std::size_t>(g.RowCount()), -1);
+  // The width of the widest text of a column over the given rows, measured whole; -1 when
+  // all are empty.
+  int WidestOfColumn(const TXlsStringGrid &g, int col, const std::vector<int> &rows, TEventPump &pump) {
+    estimates_.assign(rows.size(), -1);
     int most = -1;
-    for (int r = 1; r < g.RowCount(); ++r) {
-      const std::string_view cell = g.CellView(col, r);
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+      if (i % 64 == 0) pump.Tick();
+      const std::string_view cell = g.CellView(col, rows[i]);
       if (cell.empty()) continue;
       const int e = Estimate(cell);
-      estimates_[static_cast<std::size_t>(r)] = e;
+      estimates_[i] = e;
       most = std::max(most, e);
     }
-    if (most < 0) return -1;
+    if (most < 0) {
+      // A column is removed only when it is empty indeed: one the sample finds empty is
+      // judged from the cells the sample passed over.
+      if (static_cast<long long>(rows.size()) >= g.RowCount() - 1) return -1;
+      std::vector<int> filled;
+      for (int r = 1; r < g.RowCount() && filled.size() < rows.size(); ++r) {
+        if (r % 64 == 0) pump.Tick();
+        if (!g.CellView(col, r).empty()) filled.push_back(r);
+      }
+      return filled.empty() ? -1 : WidestOfColumn(g, col, filled, pump);
+    }
     // Shaping may make a whole text a little narrower or wider than its characters.
     const int floor = most - std::max(8, most / 20);
     int widest = 0;
-    for (int r = 1; r < g.RowCount(); ++r)
-      if (estimates_[static_cast<std::size_t>(r)] >= floor) widest = std::max(widest, Exact(g.CellView(col, r)));
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+      if (estimates_[i] < floor) continue;
+      pump.Tick();
+      widest = std::max(widest, Exact(g.CellView(col, rows[i])));
+    }
     return widest;
   }
   int OfUtf8(const char *text) { return fm_.horizontalAdvance(QString::fromUtf8(text)); }
@@ -120,7 +161,8 @@ class TTextWidths {
   QFontMetrics fm_;
   std::vector<std::int32_t> advances_;  // by CP932 code: one byte, or lead byte * 256 + trail byte
   std::vector<int> estimates_;
-  // Keys point into the grid's cells, which stay put while the widths are computed.
+  // Keys point into the grid's cells, which stay put while the widths are computed (the run
+  // held meanwhile keeps every command that changes a grid out).
   std::unordered_map<std::string_view, int> cache_;
 };
 
@@ -258,6 +300,8 @@ void TfrmMain::MarkAdjacentCropRows(TXlsStringGrid *Grid) {
 void TfrmMain::AdjustGridColumnWidths(TXlsStringGrid *Grid) {
   if (!Grid) return;
   TBusyCursor busy;
+  // The events run while the widths are measured: no command may change a grid meanwhile.
+  TRunScope run(*this);
   ShowLaidOut(Grid);
   // Every fill of the crop grid ends here, so its neighbouring-crop rows are marked here
   // once, from each row's crop name; painting and the HTML page read the mark.
@@ -272,6 +316,8 @@ void TfrmMain::AdjustGridColumnWidths(TXlsStringGrid *Grid) {
   const int max_width = OptionData->GridMaxWidth;
   const int scroll_bar = Grid->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, Grid);
   std::vector<int> removals;
+  const std::vector<int> sample = WidthSampleRows(*Grid);
+  TEventPump pump;  // a large result never holds the window still
 
   Grid->BeginUpdate();
   for (int c = 0; c < Grid->ColCount(); ++c) {
@@ -281,7 +327,7 @@ void TfrmMain::AdjustGridColumnWidths(TXlsStringGrid *Grid) {
       a = 10;
     } else {
       // Each non-empty cell asks (its width / n) + W; the widest text asks the most.
-      const int widest = widths.WidestOfColumn(*Grid, c);
+      const int widest = widths.WidestOfColumn(*Grid, c, sample, pump);
       if (widest >= 0) a = widest / n + W;
     }
     if (max_width > 0 && a > max_width && Grid != ui->gdSeizai) a = max_width;

@@ -113,6 +113,10 @@ void TfrmMain::BuildResultHtml(int Target, const std::string &CssFile, std::stri
 }
 
 TResultPage TfrmMain::ResultPage(int Target, const std::string &CssFile) {
+  return BuildResultPage(ResultPageParts(Target, CssFile));
+}
+
+TResultPageParts TfrmMain::ResultPageParts(int Target, const std::string &CssFile) {
   TResultPageParts parts;
   parts.Kind = Target;
   parts.CssFile = CssFile;
@@ -127,7 +131,7 @@ TResultPage TfrmMain::ResultPage(int Target, const std::string &CssFile) {
     parts.Seibun = ui->gdSeibun;
     parts.Suisan = FromQ(ui->mSuisan->toPlainText());
   }
-  return BuildResultPage(parts);
+  return parts;
 }
 
 // ---------------------------------------------------------------- outputs
@@ -162,7 +166,7 @@ void TfrmMain::actCopyJustCalcExecute() { DirectHandOff(true); }
 
 void TfrmMain::HandOffByHtml(int Target, QAction *Action) {
   if (OutputGrid()) {
-    HandPageToSpreadsheet(this, ResultPage(Target, OptionData->CssFolder + "/" + OptionData->ExportssCssFile),
+    HandPageToSpreadsheet(this, ResultPageParts(Target, OptionData->CssFolder + "/" + OptionData->ExportssCssFile),
                           windowTitle() + QStringLiteral("(HTML)"), Target);
   }
   SetExcelAction(Action);
@@ -183,7 +187,8 @@ void TfrmMain::actCopyOOoCalcExecute() {
 
 void TfrmMain::actHtmlSaveExecute() {
   if (!OutputGrid()) return;
-  ShowPageInViewer(this, ResultPage(0, StyleSheetPath(OptionData->CssFile)), windowTitle() + QStringLiteral("(HTML)"));
+  ShowPageInViewer(this, ResultPageParts(0, StyleSheetPath(OptionData->CssFile)),
+                   windowTitle() + QStringLiteral("(HTML)"));
 }
 
 void TfrmMain::actCsvSaveExecute() {

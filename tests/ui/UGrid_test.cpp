@@ -627,15 +627,19 @@ TEST_F(GridWindowTest, ALargePageIsOfferedAsAFileInsteadOfAViewer) {
   const TShownPageLimit saved = ShownPageLimit;
   ShownPageLimit = {2, 1000};
   const std::string file = home_.str() + "result.html";
-  boxes_.answers = {IDNO, IDYES};
+  boxes_.answers = {IDNO, IDNO, IDYES};
   dialogs.answers.push_back({true, file, ""});
-  w_->actExportHTMLExecute();  // "いいえ": nothing
+  const int built = ResultPagesBuilt;
+  w_->actExportHTMLExecute();  // "いいえ": nothing, not even a page built
+  w_->actExportWPSExecute();
+  EXPECT_EQ(ResultPagesBuilt, built);
   EXPECT_FALSE(w_->LastViewer());
   EXPECT_TRUE(dialogs.files.empty());
   w_->actExportHTMLExecute();  // "はい": the page goes to the file
   ShownPageLimit = saved;
-  ASSERT_EQ(boxes_.boxes.size(), 2u);
-  EXPECT_NE(boxes_.boxes[1].text.find("検索結果が3件と多いため"_sj), std::string::npos);
+  ASSERT_EQ(boxes_.boxes.size(), 3u);
+  EXPECT_NE(boxes_.boxes[1].text.find("件と多いため、表計算ソフトへ出力すると"_sj), std::string::npos);
+  EXPECT_NE(boxes_.boxes[2].text.find("検索結果が3件と多いため、HTMLページとして開くと"_sj), std::string::npos);
   EXPECT_FALSE(w_->LastViewer());
   EXPECT_EQ(qmtest::ReadFile(file), w_->BuildHtml(0, StyleSheetPath(OptionData->CssFile)).Html);
 }

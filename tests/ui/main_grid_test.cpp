@@ -119,6 +119,31 @@ TEST_F(ResultGridTest, ColumnWidths) {
   EXPECT_EQ(s->ColWidths(1), s->width() - s->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, s) - 4);
 }
 
+// A result of millions of cells is sized from a sample of its rows; a column is removed only
+// when it is empty indeed, not when the sample passed over its one text.
+TEST_F(ResultGridTest, ALargeResultIsSizedFromASampleAndKeepsASparseColumn) {
+  TXlsStringGrid *g = w->ui->gdTekiyo;
+  w->ui->pgSearch->setCurrentWidget(w->ui->tabDefault);
+  w->TabState[0].CellLine = 1;
+  constexpr int kRows = 600'000;
+  g->SetShape(2, kRows + 1, 1, 0);
+  g->SetCells(0, 0, "a");
+  g->SetCells(1, 0, "b");
+  for (int r = 1; r <= kRows; ++r) g->SetCells(0, r, "n");
+  g->SetCells(1, 250'003, "i");
+  const QFontMetrics fm(g->font());
+  const int W = fm.horizontalAdvance(QString::fromUtf8("あ"));
+  w->AdjustGridColumnWidths(g);
+  ASSERT_EQ(g->ColCount(), 2);
+  EXPECT_EQ(g->ColWidths(0), 5 * W + 5);
+  EXPECT_EQ(g->ColWidths(1), 5 * W + 5);
+  EXPECT_EQ(g->Cells(1, 250'003), "i");
+  // An empty column is still removed.
+  g->SetCells(1, 250'003, "");
+  w->AdjustGridColumnWidths(g);
+  EXPECT_EQ(g->ColCount(), 1);
+}
+
 // A result fills with the window's events running. A search, a header sort or a column
 // removal pressed then (here from a timer that fires while the rows are written) does
 // nothing: the grid holds exactly the query's rows, and the commands work again after it.

@@ -209,7 +209,9 @@ TEST_F(OutputTest, ALargePageIsOfferedAsAFileAndNothingWaitsForTheBrowser) {
     fs::remove(file);
     ui_.answers = {IDYES};
     dialogs_.answers.push_back({true, file, ""});
+    int built = ResultPagesBuilt;
     w->actHtmlSave->trigger();
+    EXPECT_EQ(ResultPagesBuilt, built + 1);  // the page saved
     ASSERT_EQ(ui_.boxes.size(), 1u);
     EXPECT_EQ(cp932::ToUtf8(ui_.boxes[0].text), question);
     EXPECT_TRUE(Viewers().empty());
@@ -218,13 +220,29 @@ TEST_F(OutputTest, ALargePageIsOfferedAsAFileAndNothingWaitsForTheBrowser) {
     EXPECT_TRUE(dialogs_.files[0].request.OverwritePrompt);
     EXPECT_EQ(qmtest::ReadFile(file), Build(0, StyleSheetPath(OptionData->CssFile)).html);
 
+    // The question comes first: on "いいえ" no page is built at all.
     fs::remove(file);
     ui_.answers = {IDNO};
+    built = ResultPagesBuilt;
     w->actHtmlSave->trigger();
+    EXPECT_EQ(ResultPagesBuilt, built);
     EXPECT_FALSE(fs::exists(file));
     EXPECT_EQ(dialogs_.files.size(), 1u);
     EXPECT_TRUE(Viewers().empty());
   }
+
+  // The spreadsheet hand-off asks in its own words, and builds no page on "いいえ" either.
+  ShownPageLimit = {4, 1000};
+  ui_.boxes.clear();
+  ui_.answers = {IDNO};
+  const int built = ResultPagesBuilt;
+  w->actCopyExcelByHTML->trigger();
+  EXPECT_EQ(ResultPagesBuilt, built);
+  ASSERT_EQ(ui_.boxes.size(), 1u);
+  EXPECT_EQ(cp932::ToUtf8(ui_.boxes[0].text),
+            "検索結果が5件と多いため、表計算ソフトへ出力すると長い時間応答しなくなるおそれがあります。\r\n"
+            "出力せずにHTMLファイルとして保存しますか？");
+  EXPECT_TRUE(Viewers().empty());
 
   // Within the limit the viewer opens at once; the page loads while the program goes on.
   ShownPageLimit = {5, 15};

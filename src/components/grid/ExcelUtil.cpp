@@ -27,8 +27,7 @@ TXlsStringGrid::TXlsStringGrid(QWidget *parent) : QAbstractScrollArea(parent) {
   cell_font_.Name = cp932::FromUtf8("ＭＳ Ｐゴシック");
   cells_.Clear(kNewGridLines, kNewGridLines);
   col_widths_.assign(kNewGridLines, default_col_width_);
-  row_heights_.assign(kNewGridLines, default_row_height_);
-  row_objects_.assign(kNewGridLines, 0);
+  row_heights_.Reset(default_row_height_);
   setFocusPolicy(Qt::StrongFocus);
   viewport()->setMouseTracking(true);
   viewport()->setBackgroundRole(QPalette::Base);
@@ -84,8 +83,8 @@ void TXlsStringGrid::SetColCount(int n) {
 void TXlsStringGrid::SetRowCount(int n) {
   n = std::max(n, 0);
   cells_.Resize(ColCount(), n);
-  row_heights_.resize(static_cast<std::size_t>(n), default_row_height_);
-  row_objects_.resize(static_cast<std::size_t>(n), 0);
+  row_heights_.Truncate(n);
+  row_objects_.Truncate(n);
   fixed_rows_ = std::min(fixed_rows_, n);
   Changed();
 }
@@ -110,7 +109,7 @@ void TXlsStringGrid::SetDefaultColWidth(int w) {
 
 void TXlsStringGrid::SetDefaultRowHeight(int h) {
   default_row_height_ = h;
-  std::fill(row_heights_.begin(), row_heights_.end(), h);
+  row_heights_.Reset(h);
   RowHeightsChanged();
 }
 
@@ -121,8 +120,8 @@ void TXlsStringGrid::SetColWidths(int col, int w) {
 }
 
 void TXlsStringGrid::SetRowHeights(int row, int h) {
-  if (row < 0 || row >= RowCount() || row_heights_[static_cast<std::size_t>(row)] == h) return;
-  row_heights_[static_cast<std::size_t>(row)] = h;
+  if (row < 0 || row >= RowCount() || row_heights_.Get(row) == h) return;
+  row_heights_.Set(row, h);
   RowHeightsChanged();
 }
 
@@ -174,11 +173,11 @@ std::vector<std::string> TXlsStringGrid::Rows(int row) const {
 }
 
 std::intptr_t TXlsStringGrid::RowObject(int row) const {
-  return (row >= 0 && row < RowCount()) ? row_objects_[static_cast<std::size_t>(row)] : 0;
+  return (row >= 0 && row < RowCount()) ? row_objects_.Get(row) : 0;
 }
 
 void TXlsStringGrid::SetRowObject(int row, std::intptr_t v) {
-  if (row >= 0 && row < RowCount()) row_objects_[static_cast<std::size_t>(row)] = v;
+  if (row >= 0 && row < RowCount()) row_objects_.Set(row, v);
 }
 
 void TXlsStringGrid::SetShape(int col_count, int row_count, int fixed_rows, int fixed_cols) {
@@ -186,8 +185,8 @@ void TXlsStringGrid::SetShape(int col_count, int row_count, int fixed_rows, int 
   row_count = std::max(row_count, 0);
   cells_.Clear(col_count, row_count);
   col_widths_.assign(static_cast<std::size_t>(col_count), default_col_width_);
-  row_heights_.assign(static_cast<std::size_t>(row_count), default_row_height_);
-  row_objects_.assign(static_cast<std::size_t>(row_count), 0);
+  row_heights_.Reset(default_row_height_);
+  row_objects_.Reset(0);
   fixed_rows_ = std::clamp(fixed_rows, 0, row_count);
   fixed_cols_ = std::clamp(fixed_cols, 0, col_count);
   top_row_ = fixed_rows_;
@@ -241,7 +240,7 @@ int TXlsStringGrid::MoveDown() {
 
 void TXlsStringGrid::SwapCurrentRowWith(int other) {
   cells_.SwapRows(row_, other);
-  std::swap(row_objects_[static_cast<std::size_t>(row_)], row_objects_[static_cast<std::size_t>(other)]);
+  row_objects_.Swap(row_, other);
   FocusCell(col_, other, true);
 }
 
@@ -265,8 +264,8 @@ void TXlsStringGrid::RemoveRow(int index) {
   BeginUpdate();
   const int row = row_, top = top_row_;
   cells_.DeleteRow(index);
-  row_heights_.erase(row_heights_.begin() + index);
-  row_objects_.erase(row_objects_.begin() + index);
+  row_heights_.Erase(index);
+  row_objects_.Erase(index);
   if (fixed_rows_ > RowCount()) fixed_rows_ = RowCount();
   row_ = anchor_row_ = std::min(row, RowCount() - 1);
   anchor_col_ = col_;

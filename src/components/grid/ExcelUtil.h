@@ -138,7 +138,7 @@ class TXlsStringGrid : public QAbstractScrollArea, public IGridSink {
   void SetDefaultRowHeight(int h);  // every row takes it
   int ColWidths(int col) const { return col_widths_[static_cast<std::size_t>(col)]; }
   void SetColWidths(int col, int w);
-  int RowHeights(int row) const { return row_heights_[static_cast<std::size_t>(row)]; }
+  int RowHeights(int row) const { return row_heights_.Get(row); }
   void SetRowHeights(int row, int h);
   int GridLineWidth() const { return line_width_; }
   void SetGridLineWidth(int w);
@@ -245,8 +245,8 @@ class TXlsStringGrid : public QAbstractScrollArea, public IGridSink {
 
   TGridCells cells_;
   std::vector<int> col_widths_;
-  std::vector<int> row_heights_;
-  std::vector<std::intptr_t> row_objects_;
+  TSparseRows<int> row_heights_;  // its common value is default_row_height_
+  TSparseRows<std::intptr_t> row_objects_;
   int fixed_cols_ = 1, fixed_rows_ = 1;
   int default_col_width_ = 64, default_row_height_ = 24;
   int line_width_ = 1;

@@ -63,8 +63,10 @@ void TGridCells::Resize(int cols, int rows) {
 }
 
 void TGridCells::Clear(int cols, int rows) {
-  arena_.clear();
-  refs_.clear();
+  // The storage of the last result goes with it: a new result of another size is allocated
+  // to its own size, never grown out of the old (and copied again to trim it).
+  std::string().swap(arena_);
+  std::vector<Ref>().swap(refs_);
   garbage_ = 0;
   cols_ = std::max(cols, 0);
   rows_ = std::max(rows, 0);

@@ -33,7 +33,7 @@ void TXlsStringGrid::paintEvent(QPaintEvent *) {
   for (int r = 0; r < RowCount() && y < height; r = (r + 1 == fixed_rows_) ? std::max(r + 1, top_row_) : r + 1) {
     if (r == 0 && fixed_rows_ == 0) r = top_row_;
     if (r >= RowCount()) break;
-    int h = row_heights_[static_cast<std::size_t>(r)];
+    int h = row_heights_.Get(r);
     if (h <= 0) continue;
     rows.push_back(r);
     ys.push_back(y);
@@ -43,7 +43,7 @@ void TXlsStringGrid::paintEvent(QPaintEvent *) {
   for (std::size_t i = 0; i < rows.size(); ++i)
     for (std::size_t j = 0; j < cols.size(); ++j) {
       const int c = cols[j], r = rows[i];
-      QRect rect(xs[j], ys[i], col_widths_[static_cast<std::size_t>(c)], row_heights_[static_cast<std::size_t>(r)]);
+      QRect rect(xs[j], ys[i], col_widths_[static_cast<std::size_t>(c)], row_heights_.Get(r));
       p.save();
       p.setClipRect(rect);
       DrawCell(p, c, r, rect);

@@ -33,14 +33,14 @@ int TXlsStringGrid::RowTop(int row) const {
   if (row < 0 || row >= RowCount()) return -1;
   int y = 0;
   if (row < fixed_rows_) {
-    for (int r = 0; r < row; ++r) y += row_heights_[static_cast<std::size_t>(r)] + line_width_;
+    for (int r = 0; r < row; ++r) y += row_heights_.Get(r) + line_width_;
     return y;
   }
   if (row < top_row_) return -1;
-  for (int r = 0; r < fixed_rows_; ++r) y += row_heights_[static_cast<std::size_t>(r)] + line_width_;
+  for (int r = 0; r < fixed_rows_; ++r) y += row_heights_.Get(r) + line_width_;
   const int height = viewport()->height();
   for (int r = top_row_; r < row; ++r) {
-    y += row_heights_[static_cast<std::size_t>(r)] + line_width_;
+    y += row_heights_.Get(r) + line_width_;
     if (y > height) return -1;
   }
   return y;
@@ -51,7 +51,7 @@ QRect TXlsStringGrid::CellRect(int col, int row) const {
   if (x < 0 || y < 0) return {};
   int w = col_widths_[static_cast<std::size_t>(col)];
   if (w <= 0 || x >= viewport()->width() || y >= viewport()->height()) return {};
-  return QRect(x, y, w, row_heights_[static_cast<std::size_t>(row)]);
+  return QRect(x, y, w, row_heights_.Get(row));
 }
 
 namespace {
@@ -80,17 +80,17 @@ void TXlsStringGrid::MouseToCell(int x, int y, int &col, int &row) const {
   if (x < 0 || y < 0) return;
   col = LineAt(ColCount(), fixed_cols_, left_col_, [this](int c) { return col_widths_[static_cast<std::size_t>(c)]; },
                line_width_, viewport()->width(), x);
-  row = LineAt(RowCount(), fixed_rows_, top_row_, [this](int r) { return row_heights_[static_cast<std::size_t>(r)]; },
+  row = LineAt(RowCount(), fixed_rows_, top_row_, [this](int r) { return row_heights_.Get(r); },
                line_width_, viewport()->height(), y);
 }
 
 int TXlsStringGrid::VisibleRowCount() const {
   const int height = viewport()->height();
   int y = 0;
-  for (int r = 0; r < fixed_rows_; ++r) y += row_heights_[static_cast<std::size_t>(r)] + line_width_;
+  for (int r = 0; r < fixed_rows_; ++r) y += row_heights_.Get(r) + line_width_;
   int n = 0;
   for (int r = top_row_; r < RowCount(); ++r) {
-    int h = row_heights_[static_cast<std::size_t>(r)];
+    int h = row_heights_.Get(r);
     if (y + h > height) break;
     y += h + line_width_;
     ++n;
@@ -122,10 +122,10 @@ int TXlsStringGrid::VisibleColCount() const {
 int TXlsStringGrid::MaxTopRow() const {
   const int height = viewport()->height();
   int y = 0;
-  for (int r = 0; r < fixed_rows_; ++r) y += row_heights_[static_cast<std::size_t>(r)] + line_width_;
+  for (int r = 0; r < fixed_rows_; ++r) y += row_heights_.Get(r) + line_width_;
   int top = RowCount();
   for (int r = RowCount() - 1; r >= fixed_rows_; --r) {
-    int h = row_heights_[static_cast<std::size_t>(r)];
+    int h = row_heights_.Get(r);
     if (y + h > height && top != RowCount()) break;
     y += h + line_width_;
     top = r;
@@ -285,10 +285,10 @@ void TXlsStringGrid::FocusCell(int col, int row, bool move_anchor) {
       // walk back from the current row until the client is full
       const int height = viewport()->height();
       int y = 0;
-      for (int r = 0; r < fixed_rows_; ++r) y += row_heights_[static_cast<std::size_t>(r)] + line_width_;
+      for (int r = 0; r < fixed_rows_; ++r) y += row_heights_.Get(r) + line_width_;
       top = row_;
       for (int r = row_; r >= fixed_rows_; --r) {
-        int h = row_heights_[static_cast<std::size_t>(r)];
+        int h = row_heights_.Get(r);
         if (y + h > height && r != row_) break;
         y += h + line_width_;
         top = r;

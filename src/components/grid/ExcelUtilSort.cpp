@@ -99,13 +99,9 @@ void TXlsStringGrid::SortGrid(TMouseButton button, TShiftState shift, int x, int
   bool bad = false;
   const std::vector<int> idx = SortedOrder(list, order, numeric, bad);
   std::vector<int> rows(idx.size());
-  std::vector<std::intptr_t> objects(idx.size());
-  for (std::size_t i = 0; i < idx.size(); ++i) {
-    rows[i] = list.Items[static_cast<std::size_t>(idx[i])].Row;
-    objects[i] = row_objects_[static_cast<std::size_t>(rows[i])];
-  }
+  for (std::size_t i = 0; i < idx.size(); ++i) rows[i] = list.Items[static_cast<std::size_t>(idx[i])].Row;
   cells_.PermuteRows(fixed_rows_, rows);
-  std::copy(objects.begin(), objects.end(), row_objects_.begin() + fixed_rows_);
+  row_objects_.Permute(fixed_rows_, rows);
   viewport()->update();
   if (bad && ShowErrDlg) ErrorBox(Text(kBadSort));
 }

@@ -473,6 +473,32 @@ TEST(XlsStringGrid, RefillThroughTheFillInterfaceOverAnEarlierResult) {
   EXPECT_EQ(g.CellTextBytes(), (4 + 4 + 8) + (1 + 2 + 3) + (1 + 0 + 18)) << "bytes of the live cells";
 }
 
+// Heights and row objects are kept only for the rows that differ; they still follow their
+// rows when a row goes, and rows cut off and added again come back plain.
+TEST(XlsStringGrid, RowHeightsAndObjectsFollowTheirRows) {
+  TXlsStringGrid g;
+  Fill(g, {{"h"}, {"1"}, {"2"}, {"3"}, {"4"}, {"5"}});
+  const int plain = g.DefaultRowHeight();
+  g.SetRowHeights(0, plain + 6);
+  g.SetRowHeights(3, plain + 16);
+  g.SetRowObject(2, 7);
+  g.SetRowObject(4, 9);
+  g.RemoveRow(2);
+  const std::vector<int> heights = {plain + 6, plain, plain + 16, plain, plain};
+  const std::vector<std::intptr_t> objects = {0, 0, 0, 9, 0};
+  for (int r = 0; r < 5; ++r) {
+    EXPECT_EQ(g.RowHeights(r), heights[static_cast<std::size_t>(r)]) << r;
+    EXPECT_EQ(g.RowObject(r), objects[static_cast<std::size_t>(r)]) << r;
+  }
+  g.SetRowCount(3);
+  g.SetRowCount(5);
+  EXPECT_EQ(g.RowHeights(2), plain + 16);
+  EXPECT_EQ(g.RowHeights(3), plain);
+  EXPECT_EQ(g.RowObject(3), 0);
+  g.SetDefaultRowHeight(plain + 2);
+  for (int r = 0; r < 5; ++r) EXPECT_EQ(g.RowHeights(r), plain + 2) << r;
+}
+
 TEST(XlsStringGrid, PaintsJapaneseText) {
   TXlsStringGrid g;
   Fill(g, {{"作物名", "農薬の名称"}, {"だいこん", "ダイアジノン粒剤５"}, {"はくさい", "①㍑ソ\\"}});
