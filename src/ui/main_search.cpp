@@ -10,6 +10,7 @@
 #include "engine/UiServices.h"
 #include "engine/acdb.h"
 #include "ui/main.h"
+#include "ui/main_searchtabs.h"
 #include "ui_main.h"
 
 std::string TfrmMain::ResultViewName(int Tab, bool Tsusho, int SeibunMode, int RacMode,
@@ -30,17 +31,28 @@ std::string TfrmMain::ResultViewName(int Tab, bool Tsusho, int SeibunMode, int R
 TfrmMain::TRunScope::TRunScope(TfrmMain &Window) : FWindow(Window) {
   if (FWindow.FRunDepth++ > 0) return;
   FWindow.FOutputOnAtEnd = FWindow.FPanelsOnAtEnd = false;
-  // The tool bar's search starts a run from any tab: it waits for this one's end.
-  QAction *search = FWindow.actSearchTekiyou;
-  FWindow.FSearchOnAtEnd = search && search->isEnabled();
-  if (search) search->setEnabled(false);
+  // The tool bar's search starts a run from any tab, 条件消去 empties the conditions the
+  // result was found by, データ更新 replaces the database under it: they wait for this run's end.
+  const struct {
+    QAction *action;
+    bool &on_at_end;
+  } held[] = {{FWindow.actSearchTekiyou, FWindow.FSearchOnAtEnd},
+              {FWindow.actSearchStrClear, FWindow.FClearOnAtEnd},
+              {FWindow.actCheckUpdate, FWindow.FUpdateOnAtEnd}};
+  for (const auto &h : held) {
+    h.on_at_end = h.action && h.action->isEnabled();
+    if (h.action) h.action->setEnabled(false);
+  }
 }
 
 TfrmMain::TRunScope::~TRunScope() {
   if (--FWindow.FRunDepth > 0) return;
   if (FWindow.FSearchOnAtEnd) FWindow.SetSearchEnabled(true);
+  if (FWindow.FClearOnAtEnd && FWindow.actSearchStrClear) FWindow.actSearchStrClear->setEnabled(true);
+  if (FWindow.FUpdateOnAtEnd && FWindow.actCheckUpdate) FWindow.actCheckUpdate->setEnabled(true);
   if (FWindow.FPanelsOnAtEnd) FWindow.SetSearchPanelsEnabled(true);
   if (FWindow.FOutputOnAtEnd) FWindow.SetOutputEnabled(true);
+  FWindow.PostDeferredRuns();
 }
 
 bool TfrmMain::RunExclusive(const std::function<void()> &Command) {
@@ -48,6 +60,40 @@ bool TfrmMain::RunExclusive(const std::function<void()> &Command) {
   TRunScope run(*this);
   Command();
   return true;
+}
+
+void TfrmMain::RunLatest(const std::string &Kind, std::function<void()> Command) {
+  // Requests that came earlier and still wait go first.
+  if (!Running() && FDeferredRuns.empty()) {
+    TRunScope run(*this);
+    RunGuarded(this, Command);
+    return;
+  }
+  std::erase_if(FDeferredRuns, [&Kind](const auto &r) { return r.first == Kind; });
+  FDeferredRuns.emplace_back(Kind, std::move(Command));
+  if (!Running()) PostDeferredRuns();
+}
+
+void TfrmMain::PostDeferredRuns() {
+  // The run that ended may still be unwinding in its caller: the next one starts from the
+  // event loop.
+  if (FDeferredRuns.empty() || FDeferredPosted) return;
+  FDeferredPosted = true;
+  QMetaObject::invokeMethod(this, [this] { RunDeferred(); }, Qt::QueuedConnection);
+}
+
+void TfrmMain::RunDeferred() {
+  FDeferredPosted = false;
+  if (Running() || FDeferredRuns.empty()) return;  // that run's end posts again
+  // A window that has closed takes no more requests.
+  if (!isVisible()) {
+    FDeferredRuns.clear();
+    return;
+  }
+  const std::function<void()> command = std::move(FDeferredRuns.front().second);
+  FDeferredRuns.erase(FDeferredRuns.begin());
+  TRunScope run(*this);  // its end posts the next request
+  RunGuarded(this, command);
 }
 
 void TfrmMain::SetOutputEnabled(bool Enabled) {
@@ -81,9 +127,17 @@ void TfrmMain::SetSearchPanelsEnabled(bool Enabled) {
     FPanelsOnAtEnd = Enabled;
     if (Enabled) return;
   }
-  ui->pgSearch->setEnabled(Enabled);
+  QTabWidget *pages = ui->pgSearch;
+  const bool turning_off = !Enabled && pages->isEnabled();
+  if (turning_off) {
+    // Turning the panels off moves the focus out of them: it comes back with them, so the
+    // user goes on with the arrow keys in the list where the run began.
+    QWidget *had = focusWidget();
+    FFocusBeforeRun = had && pages->isAncestorOf(had) ? had : nullptr;
+  }
+  pages->setEnabled(Enabled);
   std::vector<QWidget *> controls;
-  switch (ui->pgSearch->currentIndex()) {
+  switch (pages->currentIndex()) {
     case 0:
       controls = {ui->pnlSearchParam, ui->pnlSakuLeft, ui->btnByochu, ui->cbByochu, ui->btnYoto, ui->btnMokuteki,
                   ui->cbMokuteki, ui->btnZaikei, ui->cbZaikei, ui->btnKeito, ui->cbKeito};
@@ -96,6 +150,13 @@ void TfrmMain::SetSearchPanelsEnabled(bool Enabled) {
     default: break;
   }
   for (QWidget *w : controls) w->setEnabled(Enabled);
+  if (turning_off) {
+    FFocusDuringRun = focusWidget();
+  } else if (Enabled) {
+    QWidget *back = FFocusBeforeRun;
+    if (back && focusWidget() == FFocusDuringRun && back->isEnabled() && back->isVisible()) back->setFocus();
+    FFocusBeforeRun = FFocusDuringRun = nullptr;
+  }
 }
 
 void TfrmMain::actSearchTekiyouExecute() {
@@ -107,7 +168,7 @@ void TfrmMain::actSearchTekiyouExecute() {
     TfrmMain *w;
     ~Finally() {
       w->SetSearchEnabled(true);
-      if (w->actSearchStrClear) w->actSearchStrClear->setEnabled(true);
+      w->FClearOnAtEnd = w->actSearchStrClear != nullptr;
       w->actStop->setEnabled(false);
     }
   } finally{this};
