@@ -323,6 +323,8 @@ class TfrmMain : public QMainWindow {
   // The control that had the focus when the search panels went off, and the one Qt gave it
   // to then: the focus goes back when the panels come on, unless the user has moved it.
   QPointer<QWidget> FFocusBeforeRun, FFocusDuringRun;
+  // The tabs whose conditions the search panels turned off, one bit each.
+  unsigned FPanelsOffTabs = 0;
   // ==================================================== end of result grids and searches
 
  public:

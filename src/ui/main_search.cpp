@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QTabWidget>
 #include <QToolButton>
+#include <utility>
 #include <vector>
 
 #include "components/grid/ExcelUtil.h"
@@ -136,20 +137,30 @@ void TfrmMain::SetSearchPanelsEnabled(bool Enabled) {
     FFocusBeforeRun = had && pages->isAncestorOf(had) ? had : nullptr;
   }
   pages->setEnabled(Enabled);
-  std::vector<QWidget *> controls;
-  switch (pages->currentIndex()) {
-    case 0:
-      controls = {ui->pnlSearchParam, ui->pnlSakuLeft, ui->btnByochu, ui->cbByochu, ui->btnYoto, ui->btnMokuteki,
-                  ui->cbMokuteki, ui->btnZaikei, ui->cbZaikei, ui->btnKeito, ui->cbKeito};
-      break;
-    case 1: controls = {ui->pnlTabByochuTop, ui->btnTabByochu, ui->btnTabByochuSaku, ui->cbTabByochuSakumotu}; break;
-    case 2: controls = {ui->cbYakuzai, ui->cbYotoTabYakuzai, ui->bYakuzaiTabSakuSel}; break;
-    case 4:
-      controls = {ui->pnlSqlSide, ui->pnlSQL, ui->btnQueryExec, ui->btnQuerySave, ui->btnQueryLoad};
-      break;
-    default: break;
+  // The conditions of every tab they were turned off on come back, also when a run has
+  // moved to another tab meanwhile (a send-to from a result grid).
+  const int current = pages->currentIndex();
+  unsigned tabs = current >= 0 ? 1u << current : 0u;
+  if (!Enabled) {
+    FPanelsOffTabs |= tabs;
+  } else if (FPanelsOffTabs != 0) {
+    tabs = std::exchange(FPanelsOffTabs, 0u);
   }
-  for (QWidget *w : controls) w->setEnabled(Enabled);
+  for (int tab = 0; tab < 5; ++tab) {
+    if (!(tabs & (1u << tab))) continue;
+    std::vector<QWidget *> controls;
+    switch (tab) {
+      case 0:
+        controls = {ui->pnlSearchParam, ui->pnlSakuLeft, ui->btnByochu, ui->cbByochu, ui->btnYoto, ui->btnMokuteki,
+                    ui->cbMokuteki, ui->btnZaikei, ui->cbZaikei, ui->btnKeito, ui->cbKeito};
+        break;
+      case 1: controls = {ui->pnlTabByochuTop, ui->btnTabByochu, ui->btnTabByochuSaku, ui->cbTabByochuSakumotu}; break;
+      case 2: controls = {ui->cbYakuzai, ui->cbYotoTabYakuzai, ui->bYakuzaiTabSakuSel}; break;
+      case 4: controls = {ui->pnlSqlSide, ui->pnlSQL, ui->btnQueryExec, ui->btnQuerySave, ui->btnQueryLoad}; break;
+      default: break;
+    }
+    for (QWidget *w : controls) w->setEnabled(Enabled);
+  }
   if (turning_off) {
     FFocusDuringRun = focusWidget();
   } else if (Enabled) {

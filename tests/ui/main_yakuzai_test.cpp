@@ -436,6 +436,9 @@ TEST_F(YakuzaiTabTest, SendToFromAResultGridSelectsTheProduct) {
   EXPECT_EQ(f().pgSearch->currentWidget(), f().tabYakuzai);
   EXPECT_EQ(f().pgYakuzaiSide->currentWidget(), f().tabBango);
   EXPECT_EQ(U8(ComboItemCode(FromQ(f().cbYakuzai->currentText()))), bango);
+  // The crop tab's conditions, off while the send ran from there, are on again.
+  EXPECT_TRUE(f().pnlSearchParam->isEnabled());
+  EXPECT_TRUE(f().pnlSakuLeft->isEnabled());
 
   // A common name that no other product's keywords contain, so that it is the first found.
   std::string tsusho;
