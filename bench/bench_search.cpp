@@ -19,9 +19,10 @@
 // of its own (no function of the program, only the indexes the program itself creates),
 // reading every cell as text. Before anything is timed, the row count of the program's
 // grid must equal the reference's, and the rows are compared cell by cell on the columns
-// the grid shows. A toggle is measured against the reference of the search it follows.
-// The ratios use wall-clock times and, for a busy machine, the CPU times of the thread
-// that runs both.
+// the grid shows; a case whose rows differ ends the program with a failure, before anything
+// is timed. A toggle is measured against the reference of the search it follows. The
+// ratios use wall-clock times and, for a busy machine, the CPU times of the thread that
+// runs both.
 #include <QApplication>
 #include <sqlite3.h>
 #include <unistd.h>
@@ -59,10 +60,7 @@ TfrmMain *g_window = nullptr;
 sqlite3 *g_ref = nullptr;  // the reference's own connection
 
 void Run(const std::string &cmd) {
-  if (std::system(cmd.c_str()) != 0) {
-    std::cerr << "failed: " << cmd << "\n";
-    std::exit(2);
-  }
+  if (std::system(cmd.c_str()) != 0) qmbench::Fail(cmd);
 }
 
 // ---------------------------------------------------------------- the reference
@@ -238,6 +236,7 @@ bool SameRows(const TXlsStringGrid *g, const TRefResult &ref) {
 
 void DefineCases() {
   const std::string tomato = "トマト";
+  std::string differ;  // the cases whose rows differ from their reference's
   struct Def {
     const char *name;
     int tab;
@@ -259,12 +258,16 @@ void DefineCases() {
     Search(c);
     const TRefResult ref = RunReference(c.reference, true);
     c.rows = Grid(c.tab)->RowCount() - 1;
+    const char *verdict = c.rows != static_cast<int>(ref.rows.size()) ? "  ROW COUNTS DIFFER"
+                          : SameRows(Grid(c.tab), ref)                 ? nullptr
+                                                                       : "  ROWS DIFFER";
     std::printf("%-22s grid %7d rows, reference %7zu rows%s\n", c.name.c_str(), c.rows, ref.rows.size(),
-                c.rows != static_cast<int>(ref.rows.size()) ? "  ROW COUNTS DIFFER"
-                : SameRows(Grid(c.tab), ref)                 ? ", the same rows"
-                                                             : "  ROWS DIFFER");
+                verdict ? verdict : ", the same rows");
+    if (verdict) differ += " " + c.name + ";";
     Cases().push_back(c);
   }
+  // A search timed against a reference that returns other rows has no ratio.
+  if (!differ.empty()) qmbench::Fail("the grid and the reference hold other rows on:" + differ);
 }
 
 void BM_Search(benchmark::State &state) {
@@ -301,7 +304,10 @@ int main(int argc, char **argv) {
     if (std::string(argv[i]) == "--keep") g_dir = argv[i + 1];
   }
   const bool keep = !g_dir.empty();
-  if (!keep) g_dir = fs::temp_directory_path() / ("qmbench-search-" + std::to_string(::getpid()));
+  if (!keep) {
+    g_dir = fs::temp_directory_path() / ("qmbench-search-" + std::to_string(::getpid()));
+    qmbench::RemoveOnFailure(g_dir);
+  }
   {
     TScopedRecordingUi quiet;  // the build reports nothing to a window
     OptionData->DbFolder = g_dir.string();

@@ -133,6 +133,7 @@ int main(int argc, char **argv) {
     OptionData->IniFileName = (g_kit.dir / "quillmar.ini").string();
   } else {
     g_kit = qmbench::MakeKit(size, "sqlpane");
+    qmbench::RemoveOnFailure(g_kit.dir);
     *OptionData = TOptionData(g_kit.dir.string());
     OptionData->IniFileName = (g_kit.dir / "quillmar.ini").string();
     {

@@ -15,6 +15,7 @@
 #include <string>
 
 #include "engine/XBiff.h"
+#include "ratio.h"
 
 namespace {
 
@@ -121,30 +122,13 @@ void BM_CopyFile(benchmark::State &state) {
 }
 BENCHMARK(BM_CopyFile)->Unit(benchmark::kMillisecond);
 
-class TRatioReporter : public benchmark::ConsoleReporter {
- public:
-  std::map<std::string, double> real, cpu;
-  void ReportRuns(const std::vector<Run> &runs) override {
-    for (const Run &r : runs)
-      if (r.run_type == Run::RT_Iteration) {
-        real[r.benchmark_name()] = r.GetAdjustedRealTime();
-        cpu[r.benchmark_name()] = r.GetAdjustedCPUTime();
-      }
-    ConsoleReporter::ReportRuns(runs);
-  }
-};
-
 }  // namespace
 
 int main(int argc, char **argv) {
-  benchmark::Initialize(&argc, argv);
-  TRatioReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  if (reporter.real.count("BM_ReadWorkbook") && reporter.real.count("BM_CopyFile")) {
+  auto t = qmbench::RunBenchmarksWithCpu(&argc, argv);
+  if (t.count("BM_ReadWorkbook") && t.count("BM_CopyFile")) {
     std::printf("read / copy per cell: %.1fx real time, %.1fx CPU time (target within 10x)\n",
-                reporter.real["BM_ReadWorkbook"] / reporter.real["BM_CopyFile"],
-                reporter.cpu["BM_ReadWorkbook"] / reporter.cpu["BM_CopyFile"]);
+                t["BM_ReadWorkbook"].real / t["BM_CopyFile"].real, t["BM_ReadWorkbook"].cpu / t["BM_CopyFile"].cpu);
   }
-  benchmark::Shutdown();
   return 0;
 }

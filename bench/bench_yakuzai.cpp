@@ -44,15 +44,13 @@ std::string ReadAll(const fs::path &p) {
   return std::string((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
 }
 
-void Fail(const std::string &what) {
-  std::cerr << what << "\n";
-  std::exit(2);
-}
+using qmbench::Fail;
 
 // The kit, and acis.db built from the makers' files with the reference tables the tab reads.
 void BuildDb(const std::string &size) {
   g_dir = fs::temp_directory_path() / ("qmbench-yakuzai-" + std::to_string(::getpid()));
   fs::create_directories(g_dir);
+  if (!std::getenv("QM_BENCH_KEEP")) qmbench::RemoveOnFailure(g_dir);
   const fs::path kit = g_dir / "kit";
   std::string cmd = "python3 \"" + std::string(QM_SOURCE_DIR) + "/scripts/samplekit/make.py\" --size " + size +
                     " --out \"" + kit.string() + "\" >/dev/null";

@@ -6,6 +6,8 @@
 #include <cmath>
 #include <algorithm>
 #include <cstring>
+#include <exception>
+#include <utility>
 
 #include "engine/SqlFunctions.h"
 #include "platform/cp932.h"
@@ -180,6 +182,8 @@ std::unique_ptr<TSQLiteTbl> TSQLiteDb::GetTable(const std::string &SQL) { return
 namespace {
 
 // Runs the read's poll from SQLite's progress handler, and takes the handler off again.
+// Nothing may unwind through SQLite: a poll that raises interrupts the statement, and its
+// exception is kept for the read to raise once the statement has returned.
 class TPollScope {
  public:
   TPollScope(sqlite3 *handle, const std::function<bool()> &poll, bool &polling)
@@ -192,16 +196,23 @@ class TPollScope {
   TPollScope(const TPollScope &) = delete;
   TPollScope &operator=(const TPollScope &) = delete;
 
+  // Raises what the poll raised, if it did.
+  void RaiseFailure() {
+    if (failure_) std::rethrow_exception(std::exchange(failure_, nullptr));
+  }
+
  private:
   static constexpr int kSteps = 1000;
   static int Call(void *self) {
     auto *s = static_cast<TPollScope *>(self);
+    if (s->failure_) return 1;
     s->polling_ = true;
     bool stop = false;
     try {
       stop = s->poll_();
     } catch (...) {
-      stop = true;  // nothing may unwind through SQLite
+      s->failure_ = std::current_exception();
+      stop = true;
     }
     s->polling_ = false;
     return stop ? 1 : 0;
@@ -209,6 +220,7 @@ class TPollScope {
   sqlite3 *handle_;
   const std::function<bool()> &poll_;
   bool &polling_;
+  std::exception_ptr failure_;
 };
 
 }  // namespace
@@ -219,6 +231,7 @@ std::unique_ptr<TSQLiteTbl> TSQLiteDb::GetTable(const std::string &SQL, const TR
     TPollScope poll(FHandle, Limits.Poll, FPolling);
     for (;;) {
       int rc = sqlite3_step(st);
+      poll.RaiseFailure();
       if (rc == SQLITE_ROW) {
         const std::size_t cols = static_cast<std::size_t>(sqlite3_column_count(st));
         if (Limits.MaxCells && (static_cast<std::size_t>(table->FCount) + 1) * cols > Limits.MaxCells) {

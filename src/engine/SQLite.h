@@ -37,7 +37,9 @@ class ESQLiteException : public Exception {
 // How far one read may go. Poll, when set, is called every few thousand steps of a running
 // statement (so a caller can let the window's events run); its answer true ends the read.
 // MaxCells, when not 0, ends the read before a row would take the result past that many
-// cells. Either way the rows read so far stay in the result, which says why it ended.
+// cells. Either way the rows read so far stay in the result, which says why it ended. A
+// poll that raises ends the read too, but as a failure: its exception comes out of the read
+// once the statement has returned, and nothing that was read is kept.
 struct TReadLimits {
   std::function<bool()> Poll;
   std::size_t MaxCells = 0;

@@ -8,6 +8,7 @@ TRecordingUi &Fallback() {
 }
 
 IUiServices *g_ui = nullptr;
+bool g_run_stop = false;
 
 int DefaultAnswer(unsigned flags) {
   switch (flags & 0xF) {
@@ -26,6 +27,10 @@ int DefaultAnswer(unsigned flags) {
 IUiServices &UiServices() { return g_ui ? *g_ui : Fallback(); }
 
 void SetUiServices(IUiServices *services) { g_ui = services; }
+
+void SetRunStopRequested(bool On) { g_run_stop = On; }
+
+bool RunStopRequested() { return g_run_stop; }
 
 IUiServices &TScopedRecordingUi::DefaultUi() { return Fallback(); }
 

@@ -60,6 +60,12 @@ class IUiServices {
 IUiServices &UiServices();
 void SetUiServices(IUiServices *services);
 
+// The work under way is to end at once: the user interface closes while it runs. Every loop
+// that lets the events run ends its work at its next turn once this is set; the rows it has
+// not reached stay unread. Set and cleared by the user interface.
+void SetRunStopRequested(bool On);
+bool RunStopRequested();
+
 // Sets the busy cursor for its lifetime.
 class TBusyCursor {
  public:

@@ -194,7 +194,7 @@ const std::unordered_map<std::string, std::string> &Captions() {
 template <typename RowFn>
 void ForEachRow(const std::shared_ptr<TSQLiteTbl> &keep, RowFn row) {
   TSQLiteTbl &t = *keep;
-  while (!t.Eof()) {
+  while (!t.Eof() && !RunStopRequested()) {
     row(t);
     t.Next();
     UiServices().ProcessMessages();
@@ -479,7 +479,8 @@ void TAcisDB::FillGrid(IGridSink &Grid, TSQLiteTbl &Table, bool CaptionRule) {
   std::vector<std::string_view> views(static_cast<std::size_t>(cols));
   TEventPump pump;
   int row = 1;
-  while (!Table.Eof()) {
+  // A stop leaves the rows not reached empty.
+  while (!Table.Eof() && !RunStopRequested()) {
     for (int c = 0; c < cols; ++c) views[c] = Table.FieldView(c, numbers[c]);
     Grid.SetRowCells(row, views.data(), cols);
     ++row;
@@ -515,7 +516,8 @@ bool TAcisDB::SetGrid(IGridSink &Grid, const std::string &SQL) {
     ~RedrawOn() { g.EndUpdate(); }
   } redraw_on{Grid};
   FillGrid(Grid, *table, true);
-  return true;
+  // A fill stopped before its end did not take the rows: nothing is to be shown.
+  return !RunStopRequested();
 }
 
 void TAcisDB::SetGridFromTable(IGridSink &Grid, TSQLiteTbl &Table) {

@@ -61,6 +61,8 @@ class TAcisDB {
   void SetCheckListBox(IStringsTarget &CheckListBox);
 
   // ---- result grids
+  // True when the grid took the rows: false after a failure (reported), an empty result
+  // (with its box) or a fill stopped before its end (RunStopRequested).
   bool SetGrid(IGridSink &Grid, const std::string &SQL);
   void SetGridFromTable(IGridSink &Grid, TSQLiteTbl &Table);
   static std::string FieldCaption(const std::string &ColumnName);
@@ -163,6 +165,8 @@ class TAcisDB {
   void ImportTekiyoRawCsv(const std::string &Path);
   void ImportKihonCsv(const std::string &Path);
   void ImportTekiyoCsv(const std::string &Path);
+  // Also writes to the log how many applications have a number that is no product's (they
+  // stay), naming the first few numbers.
   void FillTmKihon();
   void BuildMKihon();
   void CreateSeibun();
@@ -222,6 +226,7 @@ class TAcisDB {
                    bool UseUpdate);
   void FillGrid(IGridSink &Grid, TSQLiteTbl &Table, bool CaptionRule);
   class TImport;
+  void LogTekiyoWithoutProduct();
   void KeepTekiyoTable();
   // Runs a script of several statements; when it fails, an open transaction is rolled back.
   void RunScript(const std::string &Script);

@@ -79,6 +79,7 @@ TfrmMain::~TfrmMain() {
   delete FHooks;
   ui->StatusBar->removeEventFilter(this);
   FormDestroy();
+  SetRunStopRequested(false);
   if (frmMain == this) frmMain = nullptr;
 }
 
@@ -660,11 +661,34 @@ void TfrmMain::TidyDataFolders() {
 // ---------------------------------------------------------------- shut-down
 
 void TfrmMain::closeEvent(QCloseEvent *e) {
+  if (Running()) {
+    // The close arrived through the events a run lets through, and the run is still on the
+    // stack: it is stopped as 中止 stops it, and the window closes once it has ended.
+    FClosePending = true;
+    FSqlStopRequested = true;
+    SetRunStopRequested(true);
+    e->ignore();
+    return;
+  }
+  FClosePending = false;
+  SetRunStopRequested(false);
   if (!FClosed) {
     FClosed = true;
     FormClose();
   }
   e->accept();
+}
+
+void TfrmMain::RunsEnded() {
+  if (!FClosePending) return;
+  // Queued, so that what the ended run's handler still does runs first.
+  // A run started meanwhile defers the close again.
+  QMetaObject::invokeMethod(
+      this,
+      [this] {
+        if (FClosePending) close();
+      },
+      Qt::QueuedConnection);
 }
 
 void TfrmMain::FormClose() {

@@ -509,6 +509,11 @@ class TfrmMain : public QMainWindow {
   int FFraSakumotsuWidth = 249;
   bool FClosed = false;
   bool FShown = false;
+  // A close came during a run: the run was told to stop, and the window closes once the
+  // outermost run has ended.
+  bool FClosePending = false;
+  // The outermost run has ended (TRunScope): a close that waited for it goes ahead.
+  void RunsEnded();
 };
 
 extern TfrmMain *frmMain;

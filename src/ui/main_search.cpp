@@ -53,6 +53,7 @@ TfrmMain::TRunScope::~TRunScope() {
   if (FWindow.FUpdateOnAtEnd && FWindow.actCheckUpdate) FWindow.actCheckUpdate->setEnabled(true);
   if (FWindow.FPanelsOnAtEnd) FWindow.SetSearchPanelsEnabled(true);
   if (FWindow.FOutputOnAtEnd) FWindow.SetOutputEnabled(true);
+  FWindow.RunsEnded();
   FWindow.PostDeferredRuns();
 }
 
@@ -86,8 +87,8 @@ void TfrmMain::PostDeferredRuns() {
 void TfrmMain::RunDeferred() {
   FDeferredPosted = false;
   if (Running() || FDeferredRuns.empty()) return;  // that run's end posts again
-  // A window that has closed takes no more requests.
-  if (!isVisible()) {
+  // A window that closes or has closed takes no more requests.
+  if (FClosePending || !isVisible()) {
     FDeferredRuns.clear();
     return;
   }

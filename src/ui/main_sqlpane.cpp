@@ -107,7 +107,8 @@ void TfrmMain::ExecuteSQLEditor() {
   // ExecQuery answers False both for a failure (already shown in the SQL error report) and
   // for a statement without rows; a new result table tells the two apart.
   const std::shared_ptr<TSQLiteTbl> before = AcisDB->QueryShared();
-  // The window's events run while the statement does, so that 中止 can end it.
+  // The window's events run while the statement does, so that 中止 (or closing the window)
+  // can end it. A failure inside them is not a stop: it comes out of ExecQuery as itself.
   TReadLimits limits;
   limits.MaxCells = SqlResultCellBound;
   limits.Poll = [this, last = clock::now()]() mutable {
@@ -115,13 +116,16 @@ void TfrmMain::ExecuteSQLEditor() {
       UiServices().ProcessMessages();
       last = clock::now();
     }
-    return FSqlStopRequested;
+    return FSqlStopRequested || RunStopRequested();
   };
   const bool rows = AcisDB->ExecQuery(T, limits);
   const bool ran = rows || AcisDB->QueryShared() != before;
   const TReadEnd end = ran ? AcisDB->Query()->End() : TReadEnd::Complete;
   if (end == TReadEnd::Stopped) AddLog("SQL>中止しました"_sj);
-  if (ran) run.Completed();
+  // A script that was stopped did not run to its end: what it began is rolled back.
+  if (ran && end != TReadEnd::Stopped) run.Completed();
+  // The window is closing: nothing read is shown.
+  if (RunStopRequested()) return;
   if (rows) {
     done = clock::now();
     TXlsStringGrid *g = ui->gdSQL;

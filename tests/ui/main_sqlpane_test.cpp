@@ -11,6 +11,7 @@
 
 #include "components/DialogServices.h"
 #include "components/grid/ExcelUtil.h"
+#include "engine/Exception.h"
 #include "engine/UiServices.h"
 #include "engine/acdb.h"
 #include "engine/options.h"
@@ -139,6 +140,48 @@ TEST_F(SqlPaneTest, StopEndsARunningQueryAndKeepsWhatWasRead) {
   // The next run is not stopped by the last one's 中止.
   Run("SELECT 1 AS a UNION ALL SELECT 2");
   EXPECT_EQ(g->RowCount(), 3);
+}
+
+// A script stopped by 中止 or ended by a failure inside the events its statement lets through
+// rolls back what it began; the failure is shown as itself, not taken for 中止.
+TEST_F(SqlPaneTest, AStoppedOrFailedScriptIsRolledBackAndAFailureIsNoStop) {
+  const struct {
+    const char *name;
+    bool raise;  // else 中止
+  } cases[] = {{"failure in the pump", true}, {"stop", false}};  // the grid is still hidden for the first
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.name);
+    ui_.boxes.clear();
+    ui_.reports.clear();
+    w->mLog->Clear();
+    int pumps = 0;
+    ui_.on_pump = [&] {
+      if (++pumps != 3) return;
+      if (c.raise) throw EInOutError(cp932::FromUtf8("読み込めません: 作業領域"));
+      w->actStop->trigger();
+    };
+    Run("--\r\nBEGIN TRANSACTION; CREATE TEMP TABLE begun_t(a); INSERT INTO begun_t VALUES (1);\r\n"
+        "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c) SELECT x FROM c;");
+    ui_.on_pump = nullptr;
+    EXPECT_GE(pumps, 3);
+    EXPECT_TRUE(sqlite3_get_autocommit(AcisDB->Db().Handle()));
+    EXPECT_TRUE(ConnectionRows("SELECT name FROM sqlite_temp_master WHERE name = 'begun_t'").empty());
+    const auto log = LogUtf8();
+    const bool stopped = std::find(log.begin(), log.end(), "SQL>中止しました") != log.end();
+    EXPECT_EQ(stopped, !c.raise);
+    EXPECT_TRUE(ui_.reports.empty());
+    if (c.raise) {
+      ASSERT_EQ(ui_.boxes.size(), 1u);
+      EXPECT_EQ(cp932::ToUtf8(ui_.boxes[0].text), "EInOutError\r\n読み込めません: 作業領域");
+      EXPECT_TRUE(w->ui->gdSQL->isHidden());  // nothing of the failed run is shown
+    } else {
+      EXPECT_TRUE(ui_.boxes.empty());
+      EXPECT_TRUE(w->ui->gdSQL->isVisible());
+    }
+  }
+  // The connection serves the next run.
+  Run("SELECT 1 AS a UNION ALL SELECT 2");
+  EXPECT_EQ(GridRows(*w->ui->gdSQL), (Rows{{"1"}, {"2"}}));
 }
 
 TEST_F(SqlPaneTest, AResultPastTheCellBoundStopsWithAMessage) {
