@@ -224,9 +224,13 @@ void TfrmTemplate::btnTplExecClick() {
   const std::string sql = ExpandTemplate();
   if (sql.empty()) return;
   SetControlsEnabled(false);
+  if (Host.SetSearchPanelsEnabled) Host.SetSearchPanelsEnabled(false);
   struct Restore {
     TfrmTemplate *pane;
-    ~Restore() { pane->SetControlsEnabled(true); }
+    ~Restore() {
+      pane->SetControlsEnabled(true);
+      if (pane->Host.SetSearchPanelsEnabled) pane->Host.SetSearchPanelsEnabled(true);
+    }
   } restore{this};
   Log("SQL>" + sql);
   TBusyCursor busy;

@@ -45,6 +45,8 @@ class TfrmTemplate : public QWidget {
     std::function<void(const std::string &sql)> SendToSqlPane;
     // Runs a command that fills the grid, unless a search or fill of the window is under way.
     std::function<void(const std::function<void()> &command)> RunExclusive;
+    // The window's search panels and output commands off while the grid fills, and on again.
+    std::function<void(bool enabled)> SetSearchPanelsEnabled;
   } Host;
 
   // The loaded template file's text (CR LF line ends) and name; empty before a load.

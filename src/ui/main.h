@@ -7,11 +7,13 @@
 
 #include <QColor>
 #include <QMainWindow>
+#include <QPointer>
 #include <QStringList>
 #include <array>
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace Ui {
@@ -249,6 +251,12 @@ class TfrmMain : public QMainWindow {
   // Runs a command that starts a search or changes a result grid, holding a run; while
   // another run is under way it does nothing and gives false.
   bool RunExclusive(const std::function<void()> &Command);
+  // A request that must not be lost (a list's new row, a combo's choice, Enter, a term sent
+  // to the chemical tab): it runs at once, holding a run, when none is under way; else it
+  // waits and runs once the outermost run has ended. Of each kind only the latest waits, and
+  // the kinds run in the order they came; the command reads the controls when it runs, so
+  // what it shows is what they show then.
+  void RunLatest(const std::string &Kind, std::function<void()> Command);
 
   // ---- searches
   // Output commands, search panels and the tool bar's search on or off; during a run, "on"
@@ -309,6 +317,17 @@ class TfrmMain : public QMainWindow {
   // The runs under way, and what their outermost end enables again.
   int FRunDepth = 0;
   bool FOutputOnAtEnd = false, FPanelsOnAtEnd = false, FSearchOnAtEnd = false;
+  // 条件消去 and データ更新 are off for the length of a run too; whether each is on at its end.
+  bool FClearOnAtEnd = false, FUpdateOnAtEnd = false;
+  std::vector<std::pair<std::string, std::function<void()>>> FDeferredRuns;
+  bool FDeferredPosted = false;
+  void PostDeferredRuns();
+  void RunDeferred();
+  // The control that had the focus when the search panels went off, and the one Qt gave it
+  // to then: the focus goes back when the panels come on, unless the user has moved it.
+  QPointer<QWidget> FFocusBeforeRun, FFocusDuringRun;
+  // The tabs whose conditions the search panels turned off, one bit each.
+  unsigned FPanelsOffTabs = 0;
   // ==================================================== end of result grids and searches
 
  public:
@@ -459,6 +478,8 @@ class TfrmMain : public QMainWindow {
   void FillProductCombo(bool SelectShortest);
   void LayoutYakuzaiTop(bool MeasureCount);
   void SetYakuzaiEditWidth(QLineEdit *Edit, QWidget *ClearButton, int PanelWidth);
+  // A handler of the tab's lists and combos, through RunLatest under the name of its control.
+  void Latest(const QObject *Source, void (TfrmMain::*Handler)());
   bool FKeyTsusho = false, FKeyBango = false, FKeySeibun = false, FKeyKeito = false;
   std::array<int, 4> FSeibunSel{-1, -1, -1, -1}, FSeizaiSel{-1, -1, -1, -1};  // left, top, right, bottom
   int FSeibunClickCol = -1, FSeibunClickRow = -1;

@@ -85,7 +85,9 @@ void TfrmMain::ConnectMainCommands() {
   connect(mnOffline, &QAction::triggered, this, [this] { RunGuarded([this] { mnOfflineClick(); }); });
 
   // Clearing the conditions, beside the search commands.
-  connect(actSearchStrClear, &QAction::triggered, this, [this] { RunGuarded([this] { actSearchStrClearExecute(); }); });
+  // The conditions stay as they were while a run finds their result.
+  connect(actSearchStrClear, &QAction::triggered, this,
+          [this] { RunExclusive([this] { RunGuarded([this] { actSearchStrClearExecute(); }); }); });
   ToolBar1->insertAction(actStop, actSearchStrClear);
 
   // The online help, first in the help menu.
@@ -155,6 +157,10 @@ void TfrmMain::ConnectTemplatePane() {
   TabState[3].Grid = gd;
   TemplateForm->Host.SendToSqlPane = [this](const std::string &SQL) { SendSqlToSqlPane(SQL); };
   TemplateForm->Host.RunExclusive = [this](const std::function<void()> &Command) { RunExclusive(Command); };
+  TemplateForm->Host.SetSearchPanelsEnabled = [this](bool Enabled) {
+    SetSearchPanelsEnabled(Enabled);
+    SetOutputEnabled(Enabled && CurrentGrid && CurrentGrid->isVisible());
+  };
   ConnectResultGrid(gd);
   TemplateForm->Host.AdjustGridColumnWidths = [this](TXlsStringGrid &Grid) { AdjustGridColumnWidths(&Grid); };
   TemplateForm->Host.ShowResultCount = [this](const std::string &Count) {

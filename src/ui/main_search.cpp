@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QTabWidget>
 #include <QToolButton>
+#include <utility>
 #include <vector>
 
 #include "components/grid/ExcelUtil.h"
@@ -10,6 +11,7 @@
 #include "engine/UiServices.h"
 #include "engine/acdb.h"
 #include "ui/main.h"
+#include "ui/main_searchtabs.h"
 #include "ui_main.h"
 
 std::string TfrmMain::ResultViewName(int Tab, bool Tsusho, int SeibunMode, int RacMode,
@@ -30,18 +32,29 @@ std::string TfrmMain::ResultViewName(int Tab, bool Tsusho, int SeibunMode, int R
 TfrmMain::TRunScope::TRunScope(TfrmMain &Window) : FWindow(Window) {
   if (FWindow.FRunDepth++ > 0) return;
   FWindow.FOutputOnAtEnd = FWindow.FPanelsOnAtEnd = false;
-  // The tool bar's search starts a run from any tab: it waits for this one's end.
-  QAction *search = FWindow.actSearchTekiyou;
-  FWindow.FSearchOnAtEnd = search && search->isEnabled();
-  if (search) search->setEnabled(false);
+  // The tool bar's search starts a run from any tab, 条件消去 empties the conditions the
+  // result was found by, データ更新 replaces the database under it: they wait for this run's end.
+  const struct {
+    QAction *action;
+    bool &on_at_end;
+  } held[] = {{FWindow.actSearchTekiyou, FWindow.FSearchOnAtEnd},
+              {FWindow.actSearchStrClear, FWindow.FClearOnAtEnd},
+              {FWindow.actCheckUpdate, FWindow.FUpdateOnAtEnd}};
+  for (const auto &h : held) {
+    h.on_at_end = h.action && h.action->isEnabled();
+    if (h.action) h.action->setEnabled(false);
+  }
 }
 
 TfrmMain::TRunScope::~TRunScope() {
   if (--FWindow.FRunDepth > 0) return;
   if (FWindow.FSearchOnAtEnd) FWindow.SetSearchEnabled(true);
+  if (FWindow.FClearOnAtEnd && FWindow.actSearchStrClear) FWindow.actSearchStrClear->setEnabled(true);
+  if (FWindow.FUpdateOnAtEnd && FWindow.actCheckUpdate) FWindow.actCheckUpdate->setEnabled(true);
   if (FWindow.FPanelsOnAtEnd) FWindow.SetSearchPanelsEnabled(true);
   if (FWindow.FOutputOnAtEnd) FWindow.SetOutputEnabled(true);
   FWindow.RunsEnded();
+  FWindow.PostDeferredRuns();
 }
 
 bool TfrmMain::RunExclusive(const std::function<void()> &Command) {
@@ -49,6 +62,40 @@ bool TfrmMain::RunExclusive(const std::function<void()> &Command) {
   TRunScope run(*this);
   Command();
   return true;
+}
+
+void TfrmMain::RunLatest(const std::string &Kind, std::function<void()> Command) {
+  // Requests that came earlier and still wait go first.
+  if (!Running() && FDeferredRuns.empty()) {
+    TRunScope run(*this);
+    RunGuarded(this, Command);
+    return;
+  }
+  std::erase_if(FDeferredRuns, [&Kind](const auto &r) { return r.first == Kind; });
+  FDeferredRuns.emplace_back(Kind, std::move(Command));
+  if (!Running()) PostDeferredRuns();
+}
+
+void TfrmMain::PostDeferredRuns() {
+  // The run that ended may still be unwinding in its caller: the next one starts from the
+  // event loop.
+  if (FDeferredRuns.empty() || FDeferredPosted) return;
+  FDeferredPosted = true;
+  QMetaObject::invokeMethod(this, [this] { RunDeferred(); }, Qt::QueuedConnection);
+}
+
+void TfrmMain::RunDeferred() {
+  FDeferredPosted = false;
+  if (Running() || FDeferredRuns.empty()) return;  // that run's end posts again
+  // A window that closes or has closed takes no more requests.
+  if (FClosePending || !isVisible()) {
+    FDeferredRuns.clear();
+    return;
+  }
+  const std::function<void()> command = std::move(FDeferredRuns.front().second);
+  FDeferredRuns.erase(FDeferredRuns.begin());
+  TRunScope run(*this);  // its end posts the next request
+  RunGuarded(this, command);
 }
 
 void TfrmMain::SetOutputEnabled(bool Enabled) {
@@ -82,21 +129,46 @@ void TfrmMain::SetSearchPanelsEnabled(bool Enabled) {
     FPanelsOnAtEnd = Enabled;
     if (Enabled) return;
   }
-  ui->pgSearch->setEnabled(Enabled);
-  std::vector<QWidget *> controls;
-  switch (ui->pgSearch->currentIndex()) {
-    case 0:
-      controls = {ui->pnlSearchParam, ui->pnlSakuLeft, ui->btnByochu, ui->cbByochu, ui->btnYoto, ui->btnMokuteki,
-                  ui->cbMokuteki, ui->btnZaikei, ui->cbZaikei, ui->btnKeito, ui->cbKeito};
-      break;
-    case 1: controls = {ui->pnlTabByochuTop, ui->btnTabByochu, ui->btnTabByochuSaku, ui->cbTabByochuSakumotu}; break;
-    case 2: controls = {ui->cbYakuzai, ui->cbYotoTabYakuzai, ui->bYakuzaiTabSakuSel}; break;
-    case 4:
-      controls = {ui->pnlSqlSide, ui->pnlSQL, ui->btnQueryExec, ui->btnQuerySave, ui->btnQueryLoad};
-      break;
-    default: break;
+  QTabWidget *pages = ui->pgSearch;
+  const bool turning_off = !Enabled && pages->isEnabled();
+  if (turning_off) {
+    // Turning the panels off moves the focus out of them: it comes back with them, so the
+    // user goes on with the arrow keys in the list where the run began.
+    QWidget *had = focusWidget();
+    FFocusBeforeRun = had && pages->isAncestorOf(had) ? had : nullptr;
   }
-  for (QWidget *w : controls) w->setEnabled(Enabled);
+  pages->setEnabled(Enabled);
+  // The conditions of every tab they were turned off on come back, also when a run has
+  // moved to another tab meanwhile (a send-to from a result grid).
+  const int current = pages->currentIndex();
+  unsigned tabs = current >= 0 ? 1u << current : 0u;
+  if (!Enabled) {
+    FPanelsOffTabs |= tabs;
+  } else if (FPanelsOffTabs != 0) {
+    tabs = std::exchange(FPanelsOffTabs, 0u);
+  }
+  for (int tab = 0; tab < 5; ++tab) {
+    if (!(tabs & (1u << tab))) continue;
+    std::vector<QWidget *> controls;
+    switch (tab) {
+      case 0:
+        controls = {ui->pnlSearchParam, ui->pnlSakuLeft, ui->btnByochu, ui->cbByochu, ui->btnYoto, ui->btnMokuteki,
+                    ui->cbMokuteki, ui->btnZaikei, ui->cbZaikei, ui->btnKeito, ui->cbKeito};
+        break;
+      case 1: controls = {ui->pnlTabByochuTop, ui->btnTabByochu, ui->btnTabByochuSaku, ui->cbTabByochuSakumotu}; break;
+      case 2: controls = {ui->cbYakuzai, ui->cbYotoTabYakuzai, ui->bYakuzaiTabSakuSel}; break;
+      case 4: controls = {ui->pnlSqlSide, ui->pnlSQL, ui->btnQueryExec, ui->btnQuerySave, ui->btnQueryLoad}; break;
+      default: break;
+    }
+    for (QWidget *w : controls) w->setEnabled(Enabled);
+  }
+  if (turning_off) {
+    FFocusDuringRun = focusWidget();
+  } else if (Enabled) {
+    QWidget *back = FFocusBeforeRun;
+    if (back && focusWidget() == FFocusDuringRun && back->isEnabled() && back->isVisible()) back->setFocus();
+    FFocusBeforeRun = FFocusDuringRun = nullptr;
+  }
 }
 
 void TfrmMain::actSearchTekiyouExecute() {
@@ -108,7 +180,7 @@ void TfrmMain::actSearchTekiyouExecute() {
     TfrmMain *w;
     ~Finally() {
       w->SetSearchEnabled(true);
-      if (w->actSearchStrClear) w->actSearchStrClear->setEnabled(true);
+      w->FClearOnAtEnd = w->actSearchStrClear != nullptr;
       w->actStop->setEnabled(false);
     }
   } finally{this};

@@ -36,6 +36,7 @@
 #include "ui/USakumotsuSel.h"
 #include "ui/UYakuzaiSel.h"
 #include "ui/main.h"
+#include "ui/main_searchtabs.h"
 #include "ui/main_sqledit.h"
 #include "ui_main.h"
 
@@ -65,6 +66,10 @@ bool IsEnterKey(int key) { return key == Qt::Key_Return || key == Qt::Key_Enter;
 
 // ---------------------------------------------------------------- wiring
 
+void TfrmMain::Latest(const QObject *Source, void (TfrmMain::*Handler)()) {
+  RunLatest(Source->objectName().toStdString(), [this, Handler] { (this->*Handler)(); });
+}
+
 void TfrmMain::ConnectYakuzaiTab() {
   Ui::TfrmMain &f = *ui;
   SearchOfTab[2] = [this] { RunYakuzaiPickup(); };
@@ -79,14 +84,20 @@ void TfrmMain::ConnectYakuzaiTab() {
   connect(f.eYakuzaiTabSakumotsu, &QLineEdit::textChanged, this, [this] { eYakuzaiTabSakumotsuChange(); });
   connect(f.bYakuzaiTabYakuzaiClear, &QToolButton::clicked, this, [this] { bYakuzaiTabYakuzaiClearClick(); });
   connect(f.bYakuzaiTabSakumotsuClear, &QToolButton::clicked, this, [this] { bYakuzaiTabSakumotsuClearClick(); });
-  connect(f.bYakuzaiTabSakuSel, &QToolButton::clicked, this, [this] { bYakuzaiTabSakuSelClick(); });
-  connect(f.btnYakuzaiSel, &QToolButton::clicked, this, [this] { btnYakuzaiSelClick(); });
-  connect(f.cbYotoTabYakuzai, &QComboBox::activated, this, [this] { cbYotoTabYakuzaiChange(); });
-  connect(f.lstTsusho, &QListWidget::currentRowChanged, this, [this] { lstTsushoClick(); });
-  connect(f.lstTsusho, &QListWidget::itemClicked, this, [this] { lstTsushoClick(); });
-  connect(f.lstBango, &QListWidget::currentRowChanged, this, [this] { lstBangoClick(); });
-  connect(f.lstBango, &QListWidget::itemClicked, this, [this] { lstBangoClick(); });
-  connect(f.cbYakuzai, &QComboBox::activated, this, [this] { cbYakuzaiSelect(); });
+  // Everything here that searches or shows a product goes through the run guard: the
+  // pickers are refused while a run is under way, the lists, combos and Enter wait for its end.
+  connect(f.bYakuzaiTabSakuSel, &QToolButton::clicked, this,
+          [this] { RunCommand(this, [this] { bYakuzaiTabSakuSelClick(); }); });
+  connect(f.btnYakuzaiSel, &QToolButton::clicked, this, [this] { RunCommand(this, [this] { btnYakuzaiSelClick(); }); });
+  connect(f.cbYotoTabYakuzai, &QComboBox::activated, this,
+          [this] { Latest(ui->cbYotoTabYakuzai, &TfrmMain::cbYotoTabYakuzaiChange); });
+  connect(f.lstTsusho, &QListWidget::currentRowChanged, this,
+          [this] { Latest(ui->lstTsusho, &TfrmMain::lstTsushoClick); });
+  connect(f.lstTsusho, &QListWidget::itemClicked, this, [this] { Latest(ui->lstTsusho, &TfrmMain::lstTsushoClick); });
+  connect(f.lstBango, &QListWidget::currentRowChanged, this,
+          [this] { Latest(ui->lstBango, &TfrmMain::lstBangoClick); });
+  connect(f.lstBango, &QListWidget::itemClicked, this, [this] { Latest(ui->lstBango, &TfrmMain::lstBangoClick); });
+  connect(f.cbYakuzai, &QComboBox::activated, this, [this] { Latest(ui->cbYakuzai, &TfrmMain::cbYakuzaiSelect); });
   connect(pmnSendToTabYakuzai, &QAction::triggered, this, [this] { RunExclusive([this] { pmnSendToTabYakuzaiClick(); }); });
   connect(pmnSendToSql, &QAction::triggered, this, [this] { RunExclusive([this] { pmnSendToSqlClick(); }); });
 
@@ -104,19 +115,20 @@ void TfrmMain::ConnectYakuzaiTab() {
       struct {
         QObject *list;
         bool *flag;
-        std::function<void()> click;
-      } const lists[] = {{f.lstTsusho, &FKeyTsusho, [this] { lstTsushoClick(); }},
-                         {f.lstBango, &FKeyBango, [this] { lstBangoClick(); }},
-                         {f.lstTsushoSeibun, &FKeySeibun, [this] { lstTsushoSeibunClick(); }},
-                         {f.lstTsushoSeibunPlural, &FKeySeibun, [this] { lstTsushoSeibunPluralClick(); }},
-                         {f.lstTsushoKeito, &FKeyKeito, [this] { lstTsushoKeitoClick(); }}};
+        void (TfrmMain::*click)();
+      } const lists[] = {{f.lstTsusho, &FKeyTsusho, &TfrmMain::lstTsushoClick},
+                         {f.lstBango, &FKeyBango, &TfrmMain::lstBangoClick},
+                         {f.lstTsushoSeibun, &FKeySeibun, &TfrmMain::lstTsushoSeibunClick},
+                         {f.lstTsushoSeibunPlural, &FKeySeibun, &TfrmMain::lstTsushoSeibunPluralClick},
+                         {f.lstTsushoKeito, &FKeyKeito, &TfrmMain::lstTsushoKeitoClick}};
       for (const auto &l : lists) {
         if (o != l.list) continue;
         *l.flag = down;
-        if (!down) l.click();
+        if (!down) Latest(l.list, l.click);
         return false;
       }
-      if (o == f.cbYakuzai && !down && IsEnterKey(static_cast<QKeyEvent *>(e)->key())) cbYakuzaiSelect();
+      if (o == f.cbYakuzai && !down && IsEnterKey(static_cast<QKeyEvent *>(e)->key()))
+        Latest(f.cbYakuzai, &TfrmMain::cbYakuzaiSelect);
       return false;
     }
     if (t == QEvent::MouseButtonPress) {
@@ -141,12 +153,17 @@ void TfrmMain::ConnectYakuzaiTab() {
     o->installEventFilter(hook);
 
   // The side lists and the detail.
-  connect(f.cbSeibun, &QComboBox::currentIndexChanged, this, [this] { cbSeibunChange(); });
-  connect(f.cbYakuzaiTabKeito, &QComboBox::currentIndexChanged, this, [this] { cbYakuzaiTabKeitoChange(); });
-  connect(f.cbSayoten, &QComboBox::currentIndexChanged, this, [this] { cbSayotenChange(); });
-  connect(f.cbRac, &QComboBox::currentIndexChanged, this, [this] { cbRacChange(); });
-  connect(f.cbRacKeito, &QComboBox::currentIndexChanged, this, [this] { cbRacKeitoChange(); });
-  connect(f.lstSeibunPluralCk, &QListWidget::itemChanged, this, [this] { lstSeibunPluralCkClickCheck(); });
+  connect(f.cbSeibun, &QComboBox::currentIndexChanged, this,
+          [this] { Latest(ui->cbSeibun, &TfrmMain::cbSeibunChange); });
+  connect(f.cbYakuzaiTabKeito, &QComboBox::currentIndexChanged, this,
+          [this] { Latest(ui->cbYakuzaiTabKeito, &TfrmMain::cbYakuzaiTabKeitoChange); });
+  connect(f.cbSayoten, &QComboBox::currentIndexChanged, this,
+          [this] { Latest(ui->cbSayoten, &TfrmMain::cbSayotenChange); });
+  connect(f.cbRac, &QComboBox::currentIndexChanged, this, [this] { Latest(ui->cbRac, &TfrmMain::cbRacChange); });
+  connect(f.cbRacKeito, &QComboBox::currentIndexChanged, this,
+          [this] { Latest(ui->cbRacKeito, &TfrmMain::cbRacKeitoChange); });
+  connect(f.lstSeibunPluralCk, &QListWidget::itemChanged, this,
+          [this] { Latest(ui->lstSeibunPluralCk, &TfrmMain::lstSeibunPluralCkClickCheck); });
   const struct {
     TListBoxEx *list;
     void (TfrmMain::*click)();
@@ -174,8 +191,8 @@ void TfrmMain::ConnectYakuzaiTab() {
     QApplication::clipboard()->setText(ToQ(text));
   });
   for (const auto &p : products) {
-    connect(p.list, &QListWidget::currentRowChanged, this, p.click);
-    connect(p.list, &QListWidget::itemClicked, this, p.click);
+    connect(p.list, &QListWidget::currentRowChanged, this, [this, p] { Latest(p.list, p.click); });
+    connect(p.list, &QListWidget::itemClicked, this, [this, p] { Latest(p.list, p.click); });
     p.list->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(p.list, &QWidget::customContextMenuRequested, this, [this, l = p.list](const QPoint &at) {
       FYakuzaiListPopupOn = l;
@@ -192,8 +209,11 @@ void TfrmMain::ConnectYakuzaiTab() {
 
 void TfrmMain::eYakuzaiKeyPress(QLineEdit *Edit, int Key, const QString &Text) {
   if (IsEnterKey(Key)) {
-    RunYakuzaiPickup();
-    (Edit->property("Tag").toInt() == 1 ? ui->eYakuzaiTabSakumotsu : ui->eYakuzai)->setFocus();
+    QLineEdit *back = Edit->property("Tag").toInt() == 1 ? ui->eYakuzaiTabSakumotsu : ui->eYakuzai;
+    RunLatest("YakuzaiPickup", [this, back] {
+      RunYakuzaiPickup();
+      back->setFocus();
+    });
     return;
   }
   // A character typed into the crop edit makes its text the user's own again: the next
@@ -579,11 +599,15 @@ void TfrmMain::pmnSendToTabYakuzaiClick() {
 
 void TfrmMain::SendTermToTabYakuzai(const std::string &Term) {
   if (Term.empty()) return;
-  std::string digits = ToHankaku(Term);
-  const bool number = IsBangoTerm(digits) && digits.find_first_of("<>") == std::string::npos;
-  SendToTerm = number ? digits : Term;
-  SendToSideTab = number ? ui->tabBango : ui->tabTsusho;
-  pmnSendToTabYakuzaiClick();
+  // A separate result window sends whenever its user likes; a run under way shows its
+  // result first, and the term is searched after it.
+  RunLatest("SendToTabYakuzai", [this, Term] {
+    std::string digits = ToHankaku(Term);
+    const bool number = IsBangoTerm(digits) && digits.find_first_of("<>") == std::string::npos;
+    SendToTerm = number ? digits : Term;
+    SendToSideTab = number ? ui->tabBango : ui->tabTsusho;
+    pmnSendToTabYakuzaiClick();
+  });
 }
 
 void TfrmMain::pmnSendToSqlClick() {

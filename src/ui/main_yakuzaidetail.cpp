@@ -161,7 +161,18 @@ void TfrmMain::YakuzaiSelect(const std::string &Bango) {
   // A registration number is digits only; anything else selects nothing.
   if (!AcisDB || !AllDigits(Bango)) return;
   Ui::TfrmMain &f = *ui;
+  TBusyCursor busy;
   TRunScope run(*this);
+  // Nothing may search or show another product while this one's grids fill.
+  SetOutputEnabled(false);
+  SetSearchPanelsEnabled(false);
+  struct Restore {
+    TfrmMain *w;
+    ~Restore() {
+      w->SetSearchPanelsEnabled(true);
+      w->SetOutputEnabled(w->CurrentGrid && w->CurrentGrid->isVisible());
+    }
+  } restore{this};
 
   // The product's summary: kind, toxicity, registration date, applicant, formulation, use.
   const std::string seizai_sql = SeizaiSQL(Bango);
@@ -240,7 +251,8 @@ void TfrmMain::YakuzaiSelect(const std::string &Bango) {
     if (ui->pgSearch->currentWidget() == ui->tabYakuzai) SetStatusText(3, "");
     return;
   }
-  const int rows = AcisDB->Query()->Count();
+  // The grid's own rows: the query object's last result may be another statement's.
+  const int rows = f.gdYakuzai->RowCount() - f.gdYakuzai->FixedRows();
   for (int i = 0; i < 5 && 14 + i < f.gdYakuzai->ColCount(); ++i)
     f.gdYakuzai->SetCells(14 + i, 0, KaisuCaption(names[i]));
   AdjustGridColumnWidths(f.gdYakuzai);

@@ -258,6 +258,36 @@ TEST_F(TemplatePaneTest, ShippedTemplateRunsIntoTheGridAsTheOwnQuerySays) {
   EXPECT_EQ(GridRows(), before);
 }
 
+// While its grid fills, the run holds the window's search panels, output commands and
+// 条件消去 off: the arguments shown stay the ones the result was found by.
+TEST_F(TemplatePaneTest, ARunHoldsTheSearchPanelsOffWhileItsGridFills) {
+  w->show();
+  w->ui->pgSearch->setCurrentWidget(w->ui->tabTemplate);
+  const int rows = 400000;
+  Load(Own("WITH RECURSIVE c(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM c WHERE i < " + std::to_string(rows) +
+           ") SELECT i, 'row ' || i FROM c WHERE <yoto> IS NOT NULL"));
+  pane->SetInputText(2, S("殺虫剤"));
+  bool landed = false, panels_off = false, outputs_off = false, clear_off = false;
+  boxes.on_pump = [&] {
+    TXlsStringGrid *g = pane->gdTemplate();
+    if (landed || g->RowCount() != rows + 1 || !g->CellView(0, rows).empty()) return;  // not in the fill
+    landed = true;
+    panels_off = !w->ui->pgSearch->isEnabled();
+    outputs_off = !w->actHtmlSave->isEnabled();
+    clear_off = !w->actSearchStrClear->isEnabled();
+    w->actSearchStrClear->trigger();
+  };
+  f().btnTplExec->click();
+  boxes.on_pump = nullptr;
+  EXPECT_TRUE(landed) << "no events ran during the fill";
+  EXPECT_TRUE(panels_off && outputs_off && clear_off) << panels_off << outputs_off << clear_off;
+  EXPECT_EQ(U(pane->InputText(2)), "殺虫剤");
+  EXPECT_EQ(pane->gdTemplate()->RowCount() - 1, rows);
+  EXPECT_TRUE(w->ui->pgSearch->isEnabled());
+  EXPECT_TRUE(w->actHtmlSave->isEnabled());
+  EXPECT_TRUE(w->actSearchStrClear->isEnabled());
+}
+
 TEST_F(TemplatePaneTest, RacAndCropTableTemplatesMatchTheirOwnQueries) {
   Load(Shipped("rac_keito.tpl"));
   qmtest::TypeJapanese(f().edtTplSakumotsu, "キャベツ");

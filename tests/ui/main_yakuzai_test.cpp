@@ -8,11 +8,13 @@
 #include <QApplication>
 #include <QMenu>
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QTabWidget>
 #include <QTest>
 #include <algorithm>
 #include <filesystem>
+#include <map>
 #include <set>
 
 #include "components/CheckListBoxEx.h"
@@ -32,6 +34,7 @@
 #include "support/sample_acisdb.h"
 #include "support/testutil.h"
 #include "components/CheckTreeView.h"
+#include "ui/UGrid.h"
 #include "ui/USakumotsuSel.h"
 #include "ui/main.h"
 #include "ui/main_sqledit.h"
@@ -154,12 +157,16 @@ TEST_F(YakuzaiTabTest, KeywordsAndNumbersFillTheLists) {
   // An arrow key held down moves through the list without loading; its release loads the item.
   ASSERT_EQ(f().cbYakuzai->count(), 0);
   QTest::keyPress(f().lstTsusho, Qt::Key_Down);
+  f().lstTsusho->setFocus();
   ASSERT_GE(f().lstTsusho->ItemIndex(), 0);
   EXPECT_EQ(f().cbYakuzai->count(), 0);
   QTest::keyRelease(f().lstTsusho, Qt::Key_Down);
   const std::string chosen = f().lstTsusho->Item(f().lstTsusho->ItemIndex());
   EXPECT_EQ(f().cbYakuzai->count(),
             static_cast<int>(Column("SELECT bango FROM m_kihon WHERE tsusho = " + Quoted(chosen)).size()));
+  // The panels were off while the product loaded; the arrow keys go on in the list.
+  EXPECT_TRUE(f().pgSearch->isEnabled());
+  EXPECT_EQ(w->focusWidget(), f().lstTsusho);
 
   // A registration number, and the numbers from 100 up, go to the number list.
   const std::string bango = Value("SELECT bango FROM m_kihon ORDER BY bango DESC LIMIT 1");
@@ -429,6 +436,9 @@ TEST_F(YakuzaiTabTest, SendToFromAResultGridSelectsTheProduct) {
   EXPECT_EQ(f().pgSearch->currentWidget(), f().tabYakuzai);
   EXPECT_EQ(f().pgYakuzaiSide->currentWidget(), f().tabBango);
   EXPECT_EQ(U8(ComboItemCode(FromQ(f().cbYakuzai->currentText()))), bango);
+  // The crop tab's conditions, off while the send ran from there, are on again.
+  EXPECT_TRUE(f().pnlSearchParam->isEnabled());
+  EXPECT_TRUE(f().pnlSakuLeft->isEnabled());
 
   // A common name that no other product's keywords contain, so that it is the first found.
   std::string tsusho;
@@ -475,4 +485,163 @@ TEST_F(YakuzaiTabTest, CropDialogWritesExactNamesAndSearches) {
   EXPECT_TRUE(w->CropNamesExact);
   QTest::keyClick(f().eYakuzaiTabSakumotsu, Qt::Key_A);
   EXPECT_FALSE(w->CropNamesExact);
+}
+
+namespace {
+
+// Rows of an application table: the cells of a row joined, and how often the row occurs.
+using RowCounts = std::map<std::string, int>;
+
+// A product's applications as stored, without the columns that hold nothing, which the
+// window drops.
+RowCounts StoredApplications(TSQLiteDb &db, const std::string &bango) {
+  const std::string columns =
+      "sakumotsu,byochu,mokuteki,baisu,ekiryo,jiki,kaisu,hoho,basho,jikan,ondo,dojo,chitai,tekiyaku,kaisu1,kaisu2,"
+      "kaisu3,kaisu4,kaisu5";
+  auto t = db.GetTable("SELECT " + columns + ", count(*) FROM m_tekiyo WHERE bango = " + bango + " GROUP BY " + columns);
+  const int cols = t->ColCount() - 1;
+  std::vector<std::pair<std::vector<std::string>, int>> rows;
+  std::vector<bool> used(static_cast<std::size_t>(cols), false);
+  for (; !t->Eof(); t->Next()) {
+    std::vector<std::string> row;
+    for (int c = 0; c < cols; ++c) row.push_back(t->FieldAsString(c));
+    for (std::size_t c = 0; c < row.size(); ++c) used[c] = used[c] || !row[c].empty();
+    rows.emplace_back(std::move(row), static_cast<int>(t->FieldAsInteger(cols)));
+  }
+  RowCounts out;
+  for (const auto &[row, count] : rows) {
+    std::string line;
+    for (std::size_t c = 0; c < row.size(); ++c)
+      if (used[c]) line += row[c] + '\x1f';
+    out[line] += count;
+  }
+  return out;
+}
+
+RowCounts GridRowCounts(const TXlsStringGrid &g) {
+  RowCounts out;
+  for (int r = 1; r < g.RowCount(); ++r) {
+    std::string line;
+    for (int c = 0; c < g.ColCount(); ++c) (line += g.CellView(c, r)) += '\x1f';
+    ++out[line];
+  }
+  return out;
+}
+
+int Total(const RowCounts &rows) {
+  int n = 0;
+  for (const auto &r : rows) n += r.second;
+  return n;
+}
+
+int ListRowOf(const TListBoxEx *list, const std::string &bango) {
+  for (int i = 0; i < list->Count(); ++i)
+    if (ComboItemCode(list->Item(i)) == bango) return i;
+  return -1;
+}
+
+std::vector<TfrmGrid *> SeparateWindows() {
+  std::vector<TfrmGrid *> out;
+  for (QWidget *top : QApplication::topLevelWidgets())
+    if (auto *g = qobject_cast<TfrmGrid *>(top)) out.push_back(g);
+  return out;
+}
+
+// What lands in the middle of the big product's fill, and whether the grid shows the other
+// product at the end (the request's) or still the big one (a request that shows none).
+struct NestedCase {
+  const char *name;
+  std::function<void()> inject;
+  bool shows_other;
+};
+
+}  // namespace
+
+// Requests that arrive while a product's application table fills never nest into the fill:
+// the latest runs after it, and the grid, its count and the lists speak of one product.
+TEST_F(YakuzaiTabTest, ARequestDuringAFillRunsAfterItAndTheGridShowsOneProduct) {
+  // The product with the most applications, copied until its table takes several pumps of
+  // the window's events to fill.
+  const char *most = "(SELECT bango FROM m_tekiyo GROUP BY bango ORDER BY count(*) DESC, bango LIMIT 1)";
+  Start(std::string("WITH RECURSIVE c(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM c WHERE i < 5000) "
+                    "INSERT INTO m_tekiyo SELECT m.* FROM m_tekiyo m, c WHERE m.bango = ") + most + ";");
+  const std::string big = Value(std::string("SELECT ") + most);
+  const std::string other = Value("SELECT t.bango FROM m_tekiyo t JOIN m_kihon k USING(bango) WHERE k.tsusho <> "
+                                  "(SELECT tsusho FROM m_kihon WHERE bango = " + big + ") ORDER BY t.bango LIMIT 1");
+  ASSERT_FALSE(other.empty());
+  const RowCounts big_stored = StoredApplications(*judge, big);
+  const int big_rows = Total(big_stored);
+  ASSERT_GT(big_rows, 100000);
+  w->resize(1000, 700);
+
+  const std::vector<NestedCase> cases = {
+      {"row change of the number list", [&] { f().lstBango->setCurrentRow(ListRowOf(f().lstBango, other)); }, true},
+      {"Enter in the keyword edit", [&] {
+         f().eYakuzai->setText(ToQ(other));
+         QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
+         QCoreApplication::sendEvent(f().eYakuzai, &press);
+       }, false},
+      {"a use chosen", [&] {
+         f().cbYotoTabYakuzai->setCurrentIndex(1);
+         emit f().cbYotoTabYakuzai->activated(1);
+       }, false},
+      {"a term sent from a separate result window", [&] {
+         const std::vector<TfrmGrid *> separate = SeparateWindows();
+         ASSERT_EQ(separate.size(), 1u);
+         emit separate[0]->SendToTabYakuzai(other);
+       }, true},
+      {"条件消去", [&] { w->actSearchStrClear->trigger(); }, false},
+  };
+  for (const NestedCase &c : cases) {
+    SCOPED_TRACE(c.name);
+    // Every product in the number list, the other product shown, and a separate window of it.
+    f().cbYotoTabYakuzai->setCurrentIndex(0);
+    emit f().cbYotoTabYakuzai->activated(0);
+    f().eYakuzai->setText(ToQ("keep"));
+    f().lstBango->setCurrentRow(ListRowOf(f().lstBango, other));
+    ASSERT_EQ(GridRowCounts(*f().gdYakuzai), StoredApplications(*judge, other));
+    w->actExportGridExecute();
+
+    bool landed = false, clear_off = false, update_off = false, panels_off = false;
+    boxes.on_pump = [&] {
+      const TXlsStringGrid *g = f().gdYakuzai;
+      // In the big product's fill: its shape is set and its last row not yet written.
+      if (landed || !w->Running() || g->RowCount() != big_rows + 1 || !g->CellView(0, big_rows).empty()) return;
+      landed = true;
+      clear_off = !w->actSearchStrClear->isEnabled();
+      update_off = !w->actCheckUpdate->isEnabled();
+      panels_off = !f().pgSearch->isEnabled();
+      c.inject();
+    };
+    f().lstBango->setCurrentRow(ListRowOf(f().lstBango, big));
+    boxes.on_pump = nullptr;
+    for (int i = 0; i < 20; ++i) QCoreApplication::processEvents();  // what waited for the run
+    EXPECT_TRUE(landed) << "the request never came during the fill";
+    EXPECT_TRUE(clear_off && update_off && panels_off) << clear_off << update_off << panels_off;
+    EXPECT_FALSE(w->Running());
+    EXPECT_TRUE(w->actSearchStrClear->isEnabled());
+    EXPECT_TRUE(w->actCheckUpdate->isEnabled());
+    EXPECT_TRUE(f().pgSearch->isEnabled());
+
+    // The grid holds exactly the applications of the product the combo names, and its count.
+    const std::string shown = ComboItemCode(FromQ(f().cbYakuzai->currentText()));
+    EXPECT_EQ(shown, c.shows_other ? other : big);
+    const RowCounts want = shown == big ? big_stored : StoredApplications(*judge, shown);
+    EXPECT_EQ(f().gdYakuzai->RowCount() - 1, Total(want));
+    EXPECT_TRUE(GridRowCounts(*f().gdYakuzai) == want) << "the grid mixes rows";
+    EXPECT_EQ(U8(f().gdYakuzai->Cells(0, 0)), "作物名");
+    EXPECT_EQ(U8(w->StatusText(3)), std::to_string(Total(want)) + "件");
+    // No list claims another product.
+    if (f().lstBango->ItemIndex() >= 0) {
+      EXPECT_EQ(ComboItemCode(f().lstBango->Item(f().lstBango->ItemIndex())), shown);
+    }
+    if (f().lstTsusho->ItemIndex() >= 0) {
+      EXPECT_EQ(f().lstTsusho->Item(f().lstTsusho->ItemIndex()), Value("SELECT tsusho FROM m_kihon WHERE bango = " + shown));
+    }
+    if (std::string(c.name) == "条件消去") {
+      EXPECT_EQ(FromQ(f().eYakuzai->text()), "keep");
+    }
+    for (TfrmGrid *separate : SeparateWindows()) delete separate;
+  }
+  EXPECT_TRUE(boxes.reports.empty()) << (boxes.reports.empty() ? "" : U8(boxes.reports[0].text));
 }
