@@ -47,7 +47,7 @@ int main(int argc, char **argv) {
   // runs under, by which a later start tells a live holder from a dead one.)
   TSingleInstance guard(QString::fromStdString(cp932::ToUtf8(OptionData->ProgramFolder)), unattended);
   const bool first = guard.Acquire();
-  // Without the guard (a folder that cannot be written) another instance may be at work.
+  // Without the guard (a folder that cannot be made or written) another instance may be at work.
   HoldsInstanceGuard = guard.Held();
 
   SetUpApplication();

@@ -163,6 +163,8 @@ class TAcisDB {
   void ImportTekiyoRawCsv(const std::string &Path);
   void ImportKihonCsv(const std::string &Path);
   void ImportTekiyoCsv(const std::string &Path);
+  // Also writes to the log how many applications have a number that is no product's (they
+  // stay), naming the first few numbers.
   void FillTmKihon();
   void BuildMKihon();
   void CreateSeibun();
@@ -222,6 +224,7 @@ class TAcisDB {
                    bool UseUpdate);
   void FillGrid(IGridSink &Grid, TSQLiteTbl &Table, bool CaptionRule);
   class TImport;
+  void LogTekiyoWithoutProduct();
   void KeepTekiyoTable();
   // Runs a script of several statements; when it fails, an open transaction is rolled back.
   void RunScript(const std::string &Script);

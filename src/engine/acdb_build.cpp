@@ -7,6 +7,8 @@
 // quote, a blank, an underscore or any other character in the data arrives exactly as
 // published and can never break or change a statement.
 #include <algorithm>
+#include <climits>
+#include <cstring>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -32,11 +34,22 @@ const char *const kCrLf = "\r\n";
 using Value = std::optional<std::string>;  // no value is SQL NULL
 
 // Splits one CSV line: items are separated by commas; an item may be enclosed in the quote
-// character, a doubled quote inside standing for one. Blanks belong to the item.
-std::vector<std::string> SplitCsvLine(std::string_view line, char quote) {
+// character, a doubled quote inside standing for one. Blanks belong to the item. Items past
+// the first `keep` are counted, not kept (a line of nothing but commas costs no memory).
+struct TSplit {
   std::vector<std::string> items;
+  std::size_t count = 0;  // all items of the line
+  bool open = false;      // the line ends inside a quoted item
+};
+TSplit SplitCsvLine(std::string_view line, char quote, std::size_t keep) {
+  TSplit r;
   std::string cur;
   bool quoted = false, was_quoted = false;
+  auto end_item = [&] {
+    if (r.count++ < keep) r.items.push_back(std::move(cur));
+    cur.clear();
+    was_quoted = false;
+  };
   for (std::size_t i = 0; i < line.size(); ++i) {
     char c = line[i];
     if (quoted) {
@@ -51,45 +64,102 @@ std::vector<std::string> SplitCsvLine(std::string_view line, char quote) {
         cur.push_back(c);
       }
     } else if (c == ',') {
-      items.push_back(std::move(cur));
-      cur.clear();
-      was_quoted = false;
+      end_item();
     } else if (c == quote && cur.empty() && !was_quoted) {
       quoted = was_quoted = true;
     } else {
       cur.push_back(c);
     }
   }
-  items.push_back(std::move(cur));
-  return items;
+  end_item();
+  r.open = quoted;
+  return r;
 }
 
-// The lines of a text file, without their line ends. A missing or unreadable file raises.
-std::vector<std::string> ReadLines(const std::string &path) {
-  std::ifstream f(FsPath(path), std::ios::binary);
-  if (!f) throw EInOutError("Cannot open file \"" + path + "\"");
-  std::string data((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
-  if (f.bad()) throw EInOutError("Cannot read file \"" + path + "\"");
-  std::vector<std::string> lines;
-  std::size_t start = 0;
-  while (start < data.size()) {
-    std::size_t nl = data.find('\n', start);
-    std::size_t end = nl == std::string::npos ? data.size() : nl;
-    std::size_t stop = end;
-    if (stop > start && data[stop - 1] == '\r') --stop;
-    lines.emplace_back(data, start, stop - start);
-    if (nl == std::string::npos) break;
-    start = nl + 1;
+// The items of a record with columns expected (one more is kept, so that a line with too
+// many still shows as such). A file written twice over with CR LF line ends has a stray CR
+// before each line's own CR LF: CRs at the end of a record belong to its line end, unless
+// the record ends inside a quoted item (a value that goes on in the next line keeps it).
+TSplit SplitRecord(std::string &line, char quote, std::size_t columns) {
+  TSplit r = SplitCsvLine(line, quote, columns + 1);
+  if (r.open || line.empty() || line.back() != '\r') return r;
+  line.erase(line.find_last_not_of('\r') + 1);
+  return SplitCsvLine(line, quote, columns + 1);
+}
+
+// A line of nothing but its line end.
+bool Blank(std::string_view line) { return line.find_first_not_of('\r') == std::string_view::npos; }
+
+// A text file read line by line through a buffer of fixed size: what is kept is the line at
+// hand, never the file, so blank lines (however many) cost nothing but the time to pass
+// them. The lines are counted first, for the progress bar and to know the last line that
+// holds anything. A missing or unreadable file raises.
+class TLineReader {
+ public:
+  explicit TLineReader(const std::string &path) : path_(path), f_(FsPath(path), std::ios::binary), buf_(kBuffer) {
+    if (!f_) throw EInOutError("Cannot open file \"" + path + "\"");
+    // The count: a last line without its line end counts; a line holding only CRs is blank.
+    bool filled = false, any = false;
+    while (Fill()) {
+      for (std::size_t i = 0; i < len_; ++i) {
+        const char c = buf_[i];
+        any = true;
+        if (c == '\n') {
+          if (filled) last_filled_ = count_;
+          ++count_;
+          filled = any = false;
+        } else if (c != '\r') {
+          filled = true;
+        }
+      }
+    }
+    if (any) {
+      if (filled) last_filled_ = count_;
+      ++count_;
+    }
+    f_.clear();
+    f_.seekg(0);
+    if (!f_) Unreadable();
+    pos_ = len_ = 0;
   }
-  return lines;
-}
+  // The lines of the file.
+  std::size_t Count() const { return count_; }
+  // The index (from 0) of the last line that is not blank; 0 when none is.
+  std::size_t LastFilled() const { return last_filled_; }
+  // The next line without its LF and a CR before it; false after the last line.
+  bool Next(std::string &line) {
+    line.clear();
+    bool any = false;
+    for (;;) {
+      if (pos_ == len_ && !Fill()) break;
+      any = true;
+      const char *begin = buf_.data() + pos_, *end = buf_.data() + len_;
+      const char *nl = static_cast<const char *>(std::memchr(begin, '\n', static_cast<std::size_t>(end - begin)));
+      line.append(begin, nl ? nl : end);
+      pos_ = static_cast<std::size_t>((nl ? nl + 1 : end) - buf_.data());
+      if (nl) break;
+    }
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return any;
+  }
 
-// The index of the last line that holds anything (0 when none does).
-std::size_t LastDataLine(const std::vector<std::string> &lines) {
-  std::size_t last = lines.size();
-  while (last > 0 && lines[last - 1].empty()) --last;
-  return last > 0 ? last - 1 : 0;
-}
+ private:
+  static constexpr std::size_t kBuffer = 1 << 20;
+  bool Fill() {
+    f_.read(buf_.data(), static_cast<std::streamsize>(buf_.size()));
+    if (f_.bad()) Unreadable();
+    len_ = static_cast<std::size_t>(f_.gcount());
+    pos_ = 0;
+    return len_ > 0;
+  }
+  [[noreturn]] void Unreadable() const { throw EInOutError("Cannot read file \"" + path_ + "\""); }
+
+  std::string path_;
+  std::ifstream f_;
+  std::vector<char> buf_;
+  std::size_t pos_ = 0, len_ = 0;
+  std::size_t count_ = 0, last_filled_ = 0;
+};
 
 bool OddQuotes(const std::string &line) { return std::count(line.begin(), line.end(), '"') % 2 == 1; }
 
@@ -109,10 +179,10 @@ const char *const kFetchAgain = "。ファイルが壊れているか不完全�
 // line; a record may end inside a quoted field only where it goes on in the next line.
 class TCsvShape {
  public:
-  TCsvShape(const std::string &path, const std::vector<std::string> &lines, std::size_t columns)
+  TCsvShape(const std::string &path, const TLineReader &lines, std::size_t columns)
       : path_(path), columns_(columns) {
-    if (lines.empty()) Damaged(path_, 0, "ファイルが空です(0 バイト)"_sj);
-    last_ = LastDataLine(lines);
+    if (lines.Count() == 0) Damaged(path_, 0, "ファイルが空です(0 バイト)"_sj);
+    last_ = lines.LastFilled();
     if (last_ == 0) Damaged(path_, 0, "見出し行だけでレコードがありません"_sj);
   }
   std::size_t Last() const { return last_; }
@@ -142,6 +212,20 @@ class TCsvShape {
         Damaged(path_, line_no, "CP932 の文字として読めないバイト "_sj + hex + " があります"_sj);
       }
     }
+  }
+  // The registration number of a record: a positive integer. A record without one would be
+  // stored under no product (or, in the products, make its product vanish), and one with a
+  // text there stops the build at a statement that names no line.
+  const std::string &Number(std::size_t line_no, const std::string &item) const {
+    const bool digits = !item.empty() && item.find_first_not_of("0123456789") == std::string::npos;
+    const std::size_t first = item.find_first_not_of('0');
+    if (digits && first != std::string::npos && item.size() - first <= 18) return item;
+    if (item.empty() || item == "NULL") Damaged(path_, line_no, "登録番号がありません"_sj);
+    // A long text is shown by its beginning, cut between characters.
+    std::size_t cut = 0;
+    while (cut < item.size() && cut < 24) cut = cp932::NextChar(item, cut);
+    Damaged(path_, line_no,
+            "登録番号 '"_sj + item.substr(0, cut) + (cut < item.size() ? "..." : "") + "' が正の整数ではありません"_sj);
   }
   // A failure while a record's values are converted (a date that is none) names the record.
   template <class F>
@@ -221,11 +305,11 @@ const char *const kTekiyoInsert =
 // message queue run once per row, and the prepared insert.
 class TAcisDB::TImport {
  public:
-  TImport(TAcisDB &db, const char *insert, int total, bool progress_from_zero)
-      : db_(db), stmt_(*db.FDb, insert), total_(total) {
+  TImport(TAcisDB &db, const char *insert, std::size_t total, bool progress_from_zero)
+      : db_(db), stmt_(*db.FDb, insert), total_(std::min<std::size_t>(total, INT_MAX)) {
     step_ = total_ >= 20 ? total_ / 20 : 1;
     if (IProgressTarget *bar = db_.FProgressBar) {
-      bar->SetRange(0, total_);
+      bar->SetRange(0, static_cast<int>(total_));
       if (progress_from_zero) bar->SetPosition(0);
     }
     db_.FDb->BeginTransaction();
@@ -249,17 +333,27 @@ class TAcisDB::TImport {
     stmt_.Exec();
   }
   // After row n (counted from 1).
-  void Row(int n) {
-    if (db_.FProgressBar && n % step_ == 0) db_.FProgressBar->SetPosition(n);
+  void Row(std::size_t n) {
+    Progress(n);
     UiServices().ProcessMessages();
+  }
+  // After line n, a blank one: the queue runs now and then, not at every line, so that a
+  // file padded with blank lines passes quickly.
+  void Blank(std::size_t n) {
+    Progress(n);
+    if (n % 4096 == 0) UiServices().ProcessMessages();
   }
   void Finish() { db_.FDb->Commit(); }
 
  private:
+  void Progress(std::size_t n) {
+    if (db_.FProgressBar && n % step_ == 0 && n <= total_) db_.FProgressBar->SetPosition(static_cast<int>(n));
+  }
+
   TAcisDB &db_;
   TSQLiteStmt stmt_;
-  int total_;
-  int step_;
+  std::size_t total_;
+  std::size_t step_;
 };
 
 // ---------------------------------------------------------------- value helpers
@@ -401,122 +495,137 @@ std::size_t RequiredItems(const std::vector<std::string> &items, bool access_no)
 // publisher's second part has "アクセスＮＯ" as one more, which the build drops).
 constexpr std::size_t kKihonColumns = 11, kTekiyoColumns = 25;
 
+// A published CSV file of one record per line, read after its header has been checked.
+struct TCsvFile {
+  TLineReader lines;
+  TCsvShape shape;
+  char quote;
+  std::size_t columns;
+  TCsvFile(const std::string &path, char quote_char, std::size_t column_count)
+      : lines(path), shape(path, lines, column_count), quote(quote_char), columns(column_count) {
+    std::string header;
+    lines.Next(header);
+    shape.Check(1, SplitRecord(header, quote, columns).count, false);
+  }
+  // Each record after the header, its line first changed by prepare, then split and
+  // checked (with cut_at_end, the last one may not end inside quotes); take gets its items
+  // and its registration number. Blank lines are passed over, counted.
+  template <class Import, class Prepare, class Take>
+  void Records(Import &imp, bool cut_at_end, Prepare &&prepare, Take &&take) {
+    std::string line;
+    for (std::size_t l = 1; lines.Next(line); ++l) {
+      if (Blank(line)) {
+        imp.Blank(l);
+        continue;
+      }
+      prepare(line);
+      const TSplit record = SplitRecord(line, quote, columns);
+      shape.Check(l + 1, record.count, cut_at_end && l == shape.Last() && OddQuotes(line));
+      shape.CheckText(l + 1, line);
+      const std::string &bango = shape.Number(l + 1, record.items[0]);
+      shape.Record(l + 1, [&] { take(record.items, bango); });
+      imp.Row(l);
+    }
+    imp.Finish();
+  }
+};
+
+void Unchanged(std::string &) {}
+
 }  // namespace
 
 void TAcisDB::ImportKihonRawCsv(const std::string &Path) {
-  std::vector<std::string> lines = ReadLines(Path);
-  const TCsvShape shape(Path, lines, kKihonColumns);
-  shape.Check(1, SplitCsvLine(lines[0], '"').size(), false);
-  TImport imp(*this, kKihonInsert, static_cast<int>(lines.size()), false);
-  for (std::size_t l = 1; l < lines.size(); ++l) {
-    if (!lines[l].empty()) {
-      std::vector<std::string> i = SplitCsvLine(lines[l], '"');
-      shape.Check(l + 1, i.size(), l == shape.Last() && OddQuotes(lines[l]));
-      shape.CheckText(l + 1, lines[l]);
-      shape.Record(l + 1, [&] {
-        std::string meisho = ToHankakuAscii(Item(i, 2));
-        imp.Insert({RawValue(Item(i, 0)), ToHankakuAscii(Item(i, 1)), meisho, CommonName(meisho),
-                    ToHankakuAscii(Item(i, 3)), ToHankakuAscii(Item(i, 4)), OrNull(ToHankakuAscii(Item(i, 5))),
-                    Item(i, 6), RawValue(Item(i, 7)), Item(i, 8), ToHankakuAscii(Item(i, 9)),
-                    DateTextNormalize(Item(i, 10))});
-      });
-    }
-    imp.Row(static_cast<int>(l));
-  }
-  imp.Finish();
+  TCsvFile file(Path, '"', kKihonColumns);
+  TImport imp(*this, kKihonInsert, file.lines.Count(), false);
+  file.Records(imp, true, Unchanged, [&](const std::vector<std::string> &i, const std::string &bango) {
+    std::string meisho = ToHankakuAscii(Item(i, 2));
+    imp.Insert({bango, ToHankakuAscii(Item(i, 1)), meisho, CommonName(meisho), ToHankakuAscii(Item(i, 3)),
+                ToHankakuAscii(Item(i, 4)), OrNull(ToHankakuAscii(Item(i, 5))), Item(i, 6), RawValue(Item(i, 7)),
+                Item(i, 8), ToHankakuAscii(Item(i, 9)), DateTextNormalize(Item(i, 10))});
+  });
 }
 
 void TAcisDB::ImportTekiyoRawCsv(const std::string &Path) {
-  std::vector<std::string> lines = ReadLines(Path);
-  const std::vector<std::string> header = lines.empty() ? std::vector<std::string>() : SplitCsvLine(lines[0], '"');
-  const bool access_no = Item(header, 19) == "アクセスＮＯ"_sj;
-  const TCsvShape shape(Path, lines, kTekiyoColumns + (access_no ? 1 : 0));
-  shape.Check(1, header.size(), false);
-  TImport imp(*this, kTekiyoInsert, static_cast<int>(lines.size()), true);
-  int n = 0;
-  for (std::size_t l = 1; l < lines.size(); ++l) {
+  TLineReader lines(Path);
+  std::string line;
+  lines.Next(line);
+  const TSplit header = SplitRecord(line, '"', kTekiyoColumns + 1);
+  const bool access_no = Item(header.items, 19) == "アクセスＮＯ"_sj;
+  const std::size_t columns = kTekiyoColumns + (access_no ? 1 : 0);
+  const TCsvShape shape(Path, lines, columns);
+  shape.Check(1, header.count, false);
+  TImport imp(*this, kTekiyoInsert, lines.Count(), true);
+  std::size_t n = 0;
+  std::string next;
+  for (std::size_t l = 1; lines.Next(line); ++l) {
     const std::size_t first = l;
-    std::string line = lines[l];
     // A quoted field over two lines: the next line belongs to this one.
-    if (OddQuotes(line) && l + 1 < lines.size()) line += lines[++l];
-    if (!line.empty()) {
-      const bool open_quote = OddQuotes(line);
-      line = Replace(std::move(line), "㍑", "L");
-      line = Replace(std::move(line), "㍍", "m");
-      line = Replace(std::move(line), "ｍ", "m");
-      line = Replace(std::move(line), "ｇ", "g");
-      std::vector<std::string> i = SplitCsvLine(line, '"');
-      shape.Check(first + 1, i.size(), l >= shape.Last() && open_quote, RequiredItems(i, access_no));
-      shape.CheckText(first + 1, line);
-      if (access_no) i.erase(i.begin() + 19);
-      shape.Record(first + 1, [&] {
-        std::vector<Value> v;
-        v.reserve(20);
-        v.push_back(RawValue(Item(i, 0)));
-        for (int k = 5; k <= 18; ++k) v.push_back(RawField(Item(i, k)));
-        for (int k = 20; k <= 24; ++k) v.push_back(RawField(Item(i, k)));
-        imp.Insert(v);
-      });
+    if (OddQuotes(line) && l + 1 < lines.Count() && lines.Next(next)) {
+      line += next;
+      ++l;
     }
-    imp.Row(++n);
+    ++n;
+    if (Blank(line)) {
+      imp.Blank(n);
+      continue;
+    }
+    const bool open_quote = OddQuotes(line);
+    line = Replace(std::move(line), "㍑", "L");
+    line = Replace(std::move(line), "㍍", "m");
+    line = Replace(std::move(line), "ｍ", "m");
+    line = Replace(std::move(line), "ｇ", "g");
+    TSplit record = SplitRecord(line, '"', columns);
+    std::vector<std::string> &i = record.items;
+    shape.Check(first + 1, record.count, l >= shape.Last() && open_quote, RequiredItems(i, access_no));
+    shape.CheckText(first + 1, line);
+    if (access_no) i.erase(i.begin() + 19);
+    const std::string &bango = shape.Number(first + 1, i[0]);
+    shape.Record(first + 1, [&] {
+      std::vector<Value> v;
+      v.reserve(20);
+      v.push_back(bango);
+      for (int k = 5; k <= 18; ++k) v.push_back(RawField(Item(i, k)));
+      for (int k = 20; k <= 24; ++k) v.push_back(RawField(Item(i, k)));
+      imp.Insert(v);
+    });
+    imp.Row(n);
   }
   imp.Finish();
 }
 
 void TAcisDB::ImportKihonCsv(const std::string &Path) {
-  std::vector<std::string> lines = ReadLines(Path);
-  const TCsvShape shape(Path, lines, kKihonColumns);
-  shape.Check(1, SplitCsvLine(lines[0], '\'').size(), false);
-  TImport imp(*this, kKihonInsert, static_cast<int>(lines.size()), false);
-  for (std::size_t l = 1; l < lines.size(); ++l) {
-    if (!lines[l].empty()) {
-      std::vector<std::string> i = SplitCsvLine(lines[l], '\'');
-      shape.Check(l + 1, i.size(), false);
-      shape.CheckText(l + 1, lines[l]);
-      shape.Record(l + 1, [&] {
-        try {
-          imp.Insert({RawValue(Item(i, 0)), Item(i, 1), Item(i, 2), CommonName(Item(i, 2)), Item(i, 3),
-                      Item(i, 4), UnlessNull(Item(i, 5)), Item(i, 6), RawValue(Item(i, 7)), Item(i, 8), Item(i, 9),
-                      DateTextNormalize(Item(i, 10))});
-        } catch (const ESQLiteException &e) {
-          // No row is dropped silently: the failure is shown and ends the import.
-          UiServices().ShowReport("SQL エラー"_sj, Path + " SQL実行"_sj, SqlErrorText(e));
-          throw;
-        }
-      });
+  TCsvFile file(Path, '\'', kKihonColumns);
+  TImport imp(*this, kKihonInsert, file.lines.Count(), false);
+  file.Records(imp, false, Unchanged, [&](const std::vector<std::string> &i, const std::string &bango) {
+    try {
+      imp.Insert({bango, Item(i, 1), Item(i, 2), CommonName(Item(i, 2)), Item(i, 3), Item(i, 4),
+                  UnlessNull(Item(i, 5)), Item(i, 6), RawValue(Item(i, 7)), Item(i, 8), Item(i, 9),
+                  DateTextNormalize(Item(i, 10))});
+    } catch (const ESQLiteException &e) {
+      // No row is dropped silently: the failure is shown and ends the import.
+      UiServices().ShowReport("SQL エラー"_sj, Path + " SQL実行"_sj, SqlErrorText(e));
+      throw;
     }
-    imp.Row(static_cast<int>(l));
-  }
-  imp.Finish();
+  });
 }
 
 void TAcisDB::ImportTekiyoCsv(const std::string &Path) {
-  std::vector<std::string> lines = ReadLines(Path);
-  const TCsvShape shape(Path, lines, kTekiyoColumns);
-  shape.Check(1, SplitCsvLine(lines[0], '\'').size(), false);
-  TImport imp(*this, kTekiyoInsert, static_cast<int>(lines.size()), true);
-  for (std::size_t l = 1; l < lines.size(); ++l) {
-    std::string line = lines[l];
-    if (!line.empty()) {
-      line = Replace(std::move(line), "平方メートル", "㎡");
-      line = Replace(std::move(line), "メートル", "m");
-      std::vector<std::string> i = SplitCsvLine(line, '\'');
-      shape.Check(l + 1, i.size(), false);
-      shape.CheckText(l + 1, line);
-      shape.Record(l + 1, [&] {
-        std::vector<Value> v;
-        v.reserve(20);
-        v.push_back(RawValue(Item(i, 0)));
-        for (int k = 5; k <= 12; ++k) v.push_back(UnlessNull(Item(i, k)));
-        v.push_back(UnlessNull(SquareMetreSign(Item(i, 13))));
-        for (int k = 14; k <= 18; ++k) v.push_back(UnlessNull(Item(i, k)));
-        for (int k = 20; k <= 24; ++k) v.push_back(UnlessNull(Item(i, k)));
-        imp.Insert(v);
-      });
-    }
-    imp.Row(static_cast<int>(l));
-  }
-  imp.Finish();
+  TCsvFile file(Path, '\'', kTekiyoColumns);
+  TImport imp(*this, kTekiyoInsert, file.lines.Count(), true);
+  auto units = [](std::string &line) {
+    line = Replace(std::move(line), "平方メートル", "㎡");
+    line = Replace(std::move(line), "メートル", "m");
+  };
+  file.Records(imp, false, units, [&](const std::vector<std::string> &i, const std::string &bango) {
+    std::vector<Value> v;
+    v.reserve(20);
+    v.push_back(bango);
+    for (int k = 5; k <= 12; ++k) v.push_back(UnlessNull(Item(i, k)));
+    v.push_back(UnlessNull(SquareMetreSign(Item(i, 13))));
+    for (int k = 14; k <= 18; ++k) v.push_back(UnlessNull(Item(i, k)));
+    for (int k = 20; k <= 24; ++k) v.push_back(UnlessNull(Item(i, k)));
+    imp.Insert(v);
+  });
 }
 
 // ---------------------------------------------------------------- products and ingredients
@@ -533,6 +642,24 @@ void TAcisDB::FillTmKihon() {
   }
   FDb->Commit();
   UiServices().ProcessMessages();
+  LogTekiyoWithoutProduct();
+}
+
+// Applications whose number is no product's stay in the table (the search shows them
+// without a product), but the log says how many there are and names the first numbers,
+// so a published set that does not fit together is seen.
+void TAcisDB::LogTekiyoWithoutProduct() {
+  const std::string orphans = "FROM m_tekiyo WHERE bango NOT IN (SELECT bango FROM tm_kihon)";
+  std::unique_ptr<TSQLiteTbl> t = FDb->GetTable("SELECT count(*) " + orphans);
+  const std::string count = t->Eof() ? "0" : t->FieldAsString(0);
+  if (count == "0") return;
+  constexpr int kShown = 5;
+  t = FDb->GetTable("SELECT DISTINCT bango " + orphans + " ORDER BY bango LIMIT " + std::to_string(kShown + 1));
+  std::string numbers;
+  int shown = 0;
+  for (; !t->Eof() && shown < kShown; t->Next(), ++shown) numbers += (shown ? ", " : "") + t->FieldAsString(0);
+  if (!t->Eof()) numbers += " ...";
+  Log("登録基本部にない登録番号の適用: "_sj + count + " 件 (登録番号 "_sj + numbers + ")");
 }
 
 namespace {

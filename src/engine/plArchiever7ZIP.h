@@ -18,7 +18,8 @@ class TplArchiever7ZIP {
   bool Loaded() const { return FLoaded; }
 
   // Unpacks archive into folder, keeping the folder paths inside it and replacing
-  // existing files. True only when every entry was extracted.
+  // existing files. True only when every entry was extracted; otherwise the folder is left
+  // as it was (what the extraction wrote is removed again).
   bool Extract(const std::string &archive, const std::string &folder, std::string &output);
   // Runs one library command; output is its text (empty when the call failed).
   bool Execute(const std::string &command, std::string &output);

@@ -126,8 +126,9 @@ class Extractor {
   void Run(const Command &cmd) {
     Line(cmd.archive);
     std::error_code ec;
-    fs::create_directories(cmd.folder, ec);
+    MakeFolders(cmd.folder);
     if (!fs::is_directory(cmd.folder)) {
+      Discard();
       Fail(ARC_ERROR_FOLDER, "cannot make folder " + cmd.folder);
       return;
     }
@@ -153,13 +154,26 @@ class Extractor {
       if (!Entry(a, entry) && stop_) break;
     }
     archive_read_free(a);
+    if (rc == ARC_OK)
+      Commit();
+    else
+      Discard();
     Line(std::to_string(files_) + " file(s), " + std::to_string(bytes_) + " byte(s)");
     Line(rc == ARC_OK ? "OK" : "ERROR");
   }
 
  private:
+  // An entry unpacked beside its target, put in place when the whole archive has been read.
+  struct Pending {
+    fs::path temp, target, rel;
+    bool existed;  // target was there before this extraction
+  };
+
   fs::path root_;
-  long long files_ = 0, bytes_ = 0;
+  std::vector<Pending> pending_;
+  std::vector<fs::path> made_;  // folders this extraction created, outer ones first
+  long long files_ = 0, bytes_ = 0;  // placed
+  long long unpacked_ = 0;           // bytes unpacked so far, for the limit
   std::uint64_t limit_ = g_unpack_limit.load();
   bool stop_ = false;  // the rest of the archive is not read
 
@@ -185,6 +199,57 @@ class Extractor {
     return e ? e : "archive error";
   }
 
+  // Makes dir with the folders above it, noting each one made.
+  void MakeFolders(fs::path dir) {
+    if (!dir.has_filename()) dir = dir.parent_path();  // "out/" is "out"
+    std::vector<fs::path> missing;
+    std::error_code ec;
+    for (fs::path at = dir; !at.empty() && !fs::exists(fs::symlink_status(at, ec)); at = at.parent_path()) {
+      missing.push_back(at);
+      if (at == at.parent_path()) break;
+    }
+    for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
+      if (!fs::create_directory(*it, ec)) return;
+      made_.push_back(*it);
+    }
+  }
+
+  // Every entry goes in place only when the whole archive was read and written: an
+  // extraction that fails leaves the folder as it found it, the files it would have replaced
+  // included, so that no later step takes a part of a refused archive for data.
+  void Commit() {
+    for (std::size_t i = 0; i < pending_.size(); ++i) {
+      const Pending &p = pending_[i];
+      std::error_code ec;
+      fs::rename(p.temp, p.target, ec);
+      if (ec) {
+        Fail(ARC_ERROR_ENTRY, WriteError(p.rel.string(), ec.value()));
+        // What is already in place goes again where it is new; a file it replaced is gone
+        // already, and its successor is whole, so it stays.
+        for (std::size_t j = 0; j < i; ++j)
+          if (!pending_[j].existed) fs::remove(pending_[j].target, ec);
+        pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(i));
+        Discard();
+        return;
+      }
+      ++files_;
+      Line("- " + p.rel.string());
+    }
+    bytes_ = unpacked_;
+    pending_.clear();
+  }
+
+  // Removes what this extraction wrote: the unpacked entries not yet in place and the
+  // folders it made, as far as they are empty. Nothing else is touched.
+  void Discard() {
+    std::error_code ec;
+    for (const Pending &p : pending_) fs::remove(p.temp, ec);
+    pending_.clear();
+    for (auto it = made_.rbegin(); it != made_.rend(); ++it) fs::remove(*it, ec);
+    made_.clear();
+    files_ = bytes_ = 0;
+  }
+
   bool Entry(archive *a, archive_entry *entry) {
     const char *n = archive_entry_pathname_utf8(entry);
     if (!n) n = archive_entry_pathname(entry);
@@ -203,7 +268,7 @@ class Extractor {
     }
     std::error_code ec;
     if (type == AE_IFDIR) {
-      fs::create_directories(target, ec);
+      MakeFolders(target);
       if (!fs::is_directory(target) || !Within(root_, target)) {
         Fail(ARC_ERROR_ENTRY, "cannot make folder " + name);
         return false;
@@ -211,7 +276,7 @@ class Extractor {
       return true;
     }
     fs::path folder = target.parent_path();
-    fs::create_directories(folder, ec);
+    MakeFolders(folder);
     if (!fs::is_directory(folder) || !Within(root_, folder) || fs::is_symlink(target) ||
         fs::is_directory(target)) {
       Fail(ARC_ERROR_ENTRY, "cannot write " + name);
@@ -219,7 +284,7 @@ class Extractor {
     }
     // What the headers announce is refused before a byte is written; what they hide is
     // counted as it comes.
-    const std::uint64_t room = limit_ - std::min<std::uint64_t>(limit_, static_cast<std::uint64_t>(bytes_));
+    const std::uint64_t room = limit_ - std::min<std::uint64_t>(limit_, static_cast<std::uint64_t>(unpacked_));
     if (archive_entry_size_is_set(entry) && static_cast<std::uint64_t>(archive_entry_size(entry)) > room)
       return TooLarge(name);
     fs::path temp = TempBeside(target);
@@ -271,20 +336,21 @@ class Extractor {
       times[1].tv_nsec = archive_entry_mtime_nsec(entry);
       utimensat(AT_FDCWD, temp.c_str(), times, 0);
     }
-    if (ok) {
-      fs::rename(temp, target, ec);
-      ok = !ec;
-      if (ec) write_error = ec.value();
-    }
     if (!ok) {
       std::error_code remove_error;
       fs::remove(temp, remove_error);
       Fail(ARC_ERROR_ENTRY, WriteError(name, write_error));
       return false;
     }
-    ++files_;
-    bytes_ += size;
-    Line("- " + rel.string());
+    unpacked_ += size;
+    // An entry named twice: the later one is the one kept.
+    auto same = std::find_if(pending_.begin(), pending_.end(), [&](const Pending &p) { return p.target == target; });
+    if (same != pending_.end()) {
+      fs::remove(same->temp, ec);
+      same->temp = temp;
+    } else {
+      pending_.push_back({temp, target, rel, fs::exists(fs::symlink_status(target, ec))});
+    }
     return true;
   }
 };

@@ -6,10 +6,12 @@
 //
 // The one command understood is extraction with the folder paths kept:
 //   x [-r] [-hide] [-aoa] [-y] "<archive>" -o"<folder>"
-// Existing files are replaced; each file is written beside its target first and then
-// put in place, so a file is either the old or the new one. Entries that would land
-// outside the folder (absolute names, "..", drive letters) and links are refused, and so is
-// what would pass the size limit below.
+// Existing files are replaced. Each file is written beside its target first, and the files
+// are put in place only once the whole archive has been read: an extraction that fails
+// leaves the folder as it was, removing what it wrote and the folders it made, and keeping
+// the files it would have replaced. Entries that would land outside the folder (absolute
+// names, "..", drive letters) and links are refused, and so is what would pass the size
+// limit below.
 //
 // Commands, paths and output are program text (CP932).
 #pragma once
@@ -35,7 +37,8 @@ enum : int {
 // about 80 MB. An entry that would pass it, or an archive whose entries together would, is
 // refused and the extraction stops there, whatever the archive's headers announce: a
 // damaged or hostile archive (a stored giant, a compression bomb) would otherwise fill the
-// disk and hold up the update for ever. Nothing past the limit is written.
+// disk and hold up the update for ever. Nothing past the limit is written, and what the
+// archive's entries before it gave is removed again.
 inline constexpr std::uint64_t kMaxUnpackBytes = std::uint64_t{768} << 20;
 
 // The limit extraction applies: kMaxUnpackBytes unless set otherwise (a test sets a small

@@ -81,31 +81,41 @@ QString TSingleInstance::SocketName() const {
 }
 
 bool TSingleInstance::Acquire() {
+  // The lock lives in the program folder, so a folder that is not there yet (the first run
+  // on it) is made now: the settings would make it a moment later, unguarded.
+  QDir().mkpath(folder_);
   lock_ = std::make_unique<QLockFile>(LockPath());
   // A lock left by a process that died is taken over at once.
   lock_->setStaleLockTime(0);
-  if (!lock_->tryLock(0)) {
-    if (lock_->error() != QLockFile::LockFailedError) return true;  // no guard possible: run without it
-    // A knock that gets no answer (the other instance still setting up or just going) is
-    // tried again a few times before the start ends without knowing what runs.
-    for (int attempt = 0; attempt < kKnockTries && running_ == RunningUnknown; ++attempt) {
-      if (attempt > 0) QThread::msleep(100);
-      QLocalSocket knock;
-      knock.setSocketOptions(QLocalSocket::AbstractNamespaceOption);
-      knock.connectToServer(SocketName());
-      if (!knock.waitForConnected(kKnockWaitMs)) continue;
-      knock.write("show");
-      knock.waitForBytesWritten(kKnockWaitMs);
-      QByteArray answer;
-      while (!answer.endsWith('\n') && (knock.bytesAvailable() > 0 || knock.waitForReadyRead(kKnockWaitMs)))
-        answer += knock.readAll();
-      // The answer may have come in with the close that ended the last wait.
-      answer += knock.readAll();
-      running_ = answer == kAnswerUnattended ? RunningUnattended : answer == kAnswerWindow ? RunningWindow : RunningUnknown;
-      knock.disconnectFromServer();
+  if (lock_->tryLock(0)) return Hold();
+  if (lock_->error() != QLockFile::LockFailedError) return true;  // no guard possible: run without it
+  // A knock that gets no answer (the other instance still setting up or just going) is
+  // tried again a few times before the start ends without knowing what runs; an instance
+  // that has ended meanwhile has let go of the lock.
+  for (int attempt = 0; attempt < kKnockTries && running_ == RunningUnknown; ++attempt) {
+    if (attempt > 0) {
+      QThread::msleep(100);
+      if (lock_->tryLock(0)) return Hold();
     }
-    return false;
+    QLocalSocket knock;
+    knock.setSocketOptions(QLocalSocket::AbstractNamespaceOption);
+    knock.connectToServer(SocketName());
+    if (!knock.waitForConnected(kKnockWaitMs)) continue;
+    knock.write("show");
+    knock.waitForBytesWritten(kKnockWaitMs);
+    QByteArray answer;
+    while (!answer.endsWith('\n') && (knock.bytesAvailable() > 0 || knock.waitForReadyRead(kKnockWaitMs)))
+      answer += knock.readAll();
+    // The answer may have come in with the close that ended the last wait.
+    answer += knock.readAll();
+    running_ = answer == kAnswerUnattended ? RunningUnattended : answer == kAnswerWindow ? RunningWindow : RunningUnknown;
+    knock.disconnectFromServer();
   }
+  return false;
+}
+
+// This process holds the lock: it listens for later starts.
+bool TSingleInstance::Hold() {
   held_ = true;
   thread_ = std::make_unique<QThread>();
   server_ = new TKnockServer(unattended_ ? kAnswerUnattended : kAnswerWindow, this, [this] { Knocked(); });

@@ -5,9 +5,10 @@
 // doing (its window, or an unattended run) and, when it has a window, brings it forward.
 //
 // Both the lock and the socket belong to the folder, not to the environment: two starts
-// with different temporary folders still meet. A program folder that cannot be written
-// holds no lock; the program then runs without the guard, as it does when the guard
-// cannot be made at all: such a process cannot write any file of the folder either.
+// with different temporary folders still meet. A program folder that is not there yet is
+// made for the lock. One that cannot be made or written holds no lock; the program then
+// runs without the guard, as it does when the guard cannot be made at all: such a process
+// cannot write any file of the folder either.
 #pragma once
 
 #include <QObject>
@@ -44,7 +45,7 @@ class TSingleInstance : public QObject {
   // True when this process is the first: the guard is now held and the process listens for
   // later starts. False when another process holds it; that process has been asked to bring
   // its main window forward, and Running() tells what it answered. A guard that cannot be
-  // made (a folder that cannot be written) lets the program run.
+  // made (a folder that cannot be made or written) lets the program run.
   bool Acquire();
   bool Held() const { return held_; }
   TRunning Running() const { return running_; }
@@ -61,6 +62,7 @@ class TSingleInstance : public QObject {
   static QWidget *FindMainWindow();
 
  private:
+  bool Hold();
   void Knocked();
   QString SocketName() const;
 

@@ -29,5 +29,9 @@ int OtherInstanceRuns(TSingleInstance::TRunning running, bool unattended) {
   if (running == TSingleInstance::RunningUnattended)
     UiServices().MessageBox("Quillmar はデータ更新を実行中です。"_sj + "\r\n" + "更新が終わってからもう一度起動してください。"_sj,
                             "Quillmar", MB_OK | MB_ICONINFORMATION);
+  else if (running == TSingleInstance::RunningUnknown)
+    UiServices().MessageBox("Quillmar は実行中ですが、応答がありません。"_sj + "\r\n" +
+                                "実行中の Quillmar を終了してからもう一度起動してください。"_sj,
+                            "Quillmar", MB_OK | MB_ICONWARNING);
   return 0;
 }

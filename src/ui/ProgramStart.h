@@ -13,6 +13,7 @@ void SetUpApplication();
 // that instance answered: an unattended run ("/u", "/r") says on the error output that it
 // did nothing and ends with its own code, since a scheduler must not read that as "up to
 // date"; a start with a window while an unattended run works tells the user in a box to try
-// again later; otherwise the running window was brought forward and the start ends
-// silently. Returns the exit code.
+// again later, and so does one that got no answer (the running instance hangs, or cannot
+// be reached from here); otherwise the running window was brought forward and the start
+// ends silently. Returns the exit code.
 int OtherInstanceRuns(TSingleInstance::TRunning running, bool unattended);

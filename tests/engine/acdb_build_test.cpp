@@ -393,10 +393,12 @@ namespace {
 // A published file that is no whole copy of the data fails its import, naming the file
 // and the line (or the file alone when it holds no record at all), before a row of the
 // damaged line is taken: a file cut short, without records, with a column missing or one
-// too many on any line (the header first), with bytes no CP932 text holds, or with a value
-// that does not convert. A quoted field over two lines still joins, and an application line
-// may leave out the trailing counts of ingredient slots its product does not have, as the
-// publisher's files do.
+// too many on any line (the header first), with bytes no CP932 text holds, with a value
+// that does not convert, or with a registration number that is no positive integer. A
+// quoted field over two lines still joins, and an application line may leave out the
+// trailing counts of ingredient slots its product does not have, as the publisher's files
+// do. Blank lines are passed over but counted, and a stray CR before a line's CR LF is
+// part of the line end, not of the last value.
 TEST_F(BuildTest, ADamagedPublishedFileFailsItsImport) {
   db_ = std::make_unique<TAcisDB>((dir_ / "acis.db").string(), nullptr);
   db_->CreateTables();
@@ -409,9 +411,13 @@ TEST_F(BuildTest, ADamagedPublishedFileFailsItsImport) {
       row += k == 5 ? ",\"" + crop + "\"" : k == 19 ? ",\"" + std::to_string(ingredients) + "\"" : ",x";
     return row;
   };
+  // The same line with another registration number.
+  auto renumber = [](const std::string &row, const std::string &bango) { return bango + row.substr(row.find(',')); };
   const std::string kihon_header = "a,b,c,d,e,f,g,h,i,j,k";
   const std::string kihon_row = "1,\"DEP乳剤\",\"A乳剤\",\"社\",\"DEP\",\"DEP\",\"10%\",1,\"殺虫剤\",\"乳剤\",\"2020/01/01\"";
   const std::string makers_kihon_row = "1,'DEP乳剤','A乳剤','社','DEP','DEP','10%',1,'殺虫剤','乳剤','2020/01/01'";
+  std::string makers_tekiyo_row = "1";
+  for (int k = 1; k < 25; ++k) makers_tekiyo_row += k == 5 ? ",'稲'" : k == 24 ? ",NULL" : ",'x'";
   enum Form { RawKihon, RawTekiyo, MakersKihon, MakersTekiyo };
   const char *const kNone = "<none>";  // no header line: the file is the body alone
   struct Case {
@@ -421,6 +427,8 @@ TEST_F(BuildTest, ADamagedPublishedFileFailsItsImport) {
     int failing_line;   // 0: the import succeeds; -1: fails for the whole file
     int rows;           // rows imported when it succeeds
     std::string header = {};  // in place of the form's own
+    std::string says = {};    // what the failure names (UTF-8), or for an import that
+                              // succeeds a condition every row it imports meets (SQL)
   } cases[] = {
       {"cut after a lead byte inside quotes", RawTekiyo,
        tekiyo_row(10032, "稲", 25) + "\r\n" + "10033,x,x,x,x,\"稲" + "\x88", 3, 0},
@@ -456,6 +464,51 @@ TEST_F(BuildTest, ADamagedPublishedFileFailsItsImport) {
       {"makers' products header only", MakersKihon, "", -1, 0},
       {"makers' applications short on every line", MakersTekiyo, "1,'a','b','c','d','稲'\r\n", 2, 0},
       {"whole makers' products", MakersKihon, makers_kihon_row + "\r\n", 0, 1},
+      // Registration numbers.
+      {"application line without its number", RawTekiyo,
+       tekiyo_row(1, "稲", 25) + "\r\n" + renumber(tekiyo_row(2, "麦", 25), "") + "\r\n", 3, 0, {},
+       "行目: 登録番号がありません"},
+      {"application number NULL", RawTekiyo, renumber(tekiyo_row(1, "稲", 25), "NULL") + "\r\n", 2, 0, {},
+       "登録番号がありません"},
+      {"application number with a sign", RawTekiyo, renumber(tekiyo_row(1, "稲", 25), "-3") + "\r\n", 2, 0, {},
+       "登録番号 '-3' が正の整数ではありません"},
+      {"product number zero", RawKihon, renumber(kihon_row, "000") + "\r\n", 2, 0, {}, "'000'"},
+      {"product number with a fraction", RawKihon, kihon_row + "\r\n" + renumber(kihon_row, "2.5") + "\r\n", 3, 0,
+       {}, "'2.5'"},
+      {"product number in full-width digits", RawKihon, renumber(kihon_row, "１２") + "\r\n", 2, 0, {}, "'１２'"},
+      {"product number too large for an integer", RawKihon, renumber(kihon_row, "1234567890123456789") + "\r\n",
+       2, 0, {}, "'1234567890123456789'"},
+      {"makers' product with an empty key", MakersKihon,
+       makers_kihon_row + "\r\n" + renumber(makers_kihon_row, "") + "\r\n", 3, 0, {}, "登録番号がありません"},
+      {"makers' product with a text key", MakersKihon, renumber(makers_kihon_row, "'A12'") + "\r\n", 2, 0, {},
+       "登録番号 'A12' が正の整数ではありません"},
+      {"makers' application number NULL", MakersTekiyo, renumber(makers_tekiyo_row, "NULL") + "\r\n", 2, 0, {},
+       "登録番号がありません"},
+      {"a long number shown by its beginning", MakersTekiyo,
+       renumber(makers_tekiyo_row, "ああああああああああああああああああああ") + "\r\n", 2, 0, {},
+       "'ああああああああああああ...'"},
+      {"numbers with leading zeros", RawKihon, renumber(kihon_row, "0042") + "\r\n", 0, 1, {}, "bango = 42"},
+      {"a line of nothing but commas", MakersKihon, makers_kihon_row + "\r\n" + std::string(100000, ',') + "\r\n", 3, 0,
+       {}, "項目数が 100001 です"},
+      // Blank lines and line ends.
+      {"blank lines between records still count", MakersKihon,
+       makers_kihon_row + "\r\n\r\n\n\r\r\n" + renumber(makers_kihon_row, "x") + "\r\n", 6, 0, {}, "'x'"},
+      {"blank lines of every line end, between and after the records", MakersTekiyo,
+       makers_tekiyo_row + "\r\n\n\r\r\n" + renumber(makers_tekiyo_row, "2") + "\r\n\n\n\r\r\n", 0, 2},
+      {"makers' applications with a stray CR before each CR LF", MakersTekiyo,
+       makers_tekiyo_row + "\r\r\n" + renumber(makers_tekiyo_row, "2") + "\r\r\n", 0, 2, {},
+       "kaisu5 IS NULL AND kaisu4 = 'x'"},
+      {"makers' products with a stray CR before each CR LF", MakersKihon,
+       makers_kihon_row + "\r\r\n" + renumber(makers_kihon_row, "2") + "\r\r\n", 0, 2, {},
+       "torokubi = '2020.01.01'"},
+      {"publisher's products with a stray CR, the header too", RawKihon, kihon_row + "\r\r\n", 0, 1,
+       kihon_header + "\r", "torokubi = '2020.01.01'"},
+      {"a CR inside a quoted value stays", MakersTekiyo,
+       makers_tekiyo_row.substr(0, makers_tekiyo_row.rfind(',')) + ",'5\r'\r\r\n", 0, 1, {},
+       "kaisu5 = '5' || char(13)"},
+      {"a quoted value over two lines keeps a CR before its line end", RawTekiyo,
+       tekiyo_row(1, "麦\r\r\nの続き", 25) + "\r\r\n", 0, 1, {},
+       "sakumotsu = '麦' || char(13) || 'の続き' AND kaisu5 = 'x'"},
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.what);
@@ -484,10 +537,18 @@ TEST_F(BuildTest, ADamagedPublishedFileFailsItsImport) {
     };
     const char *table = tekiyo ? "m_tekiyo" : "kihon";
     if (c.failing_line == 0) {
-      run();
+      try {
+        run();
+      } catch (const std::exception &e) {
+        ADD_FAILURE() << cp932::ToUtf8(e.what());
+        continue;
+      }
       EXPECT_EQ(Count(table), c.rows);
       if (tekiyo) {
         EXPECT_EQ(One("SELECT count(*) FROM m_tekiyo WHERE sakumotsu IS NULL"), "0");
+      }
+      if (!c.says.empty()) {
+        EXPECT_EQ(Count(std::string(table) + " WHERE " + cp932::FromUtf8(c.says)), c.rows);
       }
       continue;
     }
@@ -499,12 +560,63 @@ TEST_F(BuildTest, ADamagedPublishedFileFailsItsImport) {
           c.failing_line < 0 ? path + ": " : path + " " + std::to_string(c.failing_line) + "行目: "_sj;
       EXPECT_EQ(std::string(e.what()).rfind(where, 0), 0u) << cp932::ToUtf8(e.what());
       EXPECT_NE(std::string(e.what()).find("取り直してから再実行してください"_sj), std::string::npos);
+      EXPECT_NE(std::string(e.what()).find(cp932::FromUtf8(c.says)), std::string::npos) << cp932::ToUtf8(e.what());
     }
     EXPECT_FALSE(db_->Db().InTransaction());
     // No row of the damaged line, none after it, and none made of nothing but its number.
     EXPECT_LT(Count(table), std::max(c.failing_line - 1, 1));
     EXPECT_EQ(One("SELECT count(*) FROM m_tekiyo WHERE sakumotsu IS NULL AND byochu IS NULL"), "0");
   }
+}
+
+}  // namespace
+
+namespace {
+
+// Applications whose number is no product's stay, and the log counts them and names the
+// first numbers; a set whose numbers all fit logs nothing of the kind.
+TEST_F(BuildTest, ApplicationsWithoutTheirProductAreKeptAndLogged) {
+  qmtest::LogLines log;
+  db_ = std::make_unique<TAcisDB>((dir_ / "acis.db").string(), &log);
+  db_->CreateTables();
+  std::string kihon = "a,b,c,d,e,f,g,h,i,j,k\r\n";
+  for (int bango : {1, 2})
+    kihon += std::to_string(bango) + ",'DEP乳剤','A乳剤','社','DEP','DEP','10%',1,'殺虫剤','乳剤','2020/01/01'\r\n";
+  qmtest::WriteFile(dir_ / "kihon.csv", cp932::FromUtf8(kihon));
+  auto tekiyo = [](std::initializer_list<int> numbers) {
+    std::string csv = "h0";
+    for (int k = 1; k < 25; ++k) csv += ",h" + std::to_string(k);
+    csv += "\r\n";
+    for (int bango : numbers) {
+      csv += std::to_string(bango);
+      for (int k = 1; k < 25; ++k) csv += ",'x'";
+      csv += "\r\n";
+    }
+    return csv;
+  };
+  const std::string line_start = "登録基本部にない登録番号の適用"_sj;
+  auto logged = [&] {
+    for (const std::string &l : log.lines)
+      if (l.rfind(line_start, 0) == 0) return l;
+    return std::string();
+  };
+
+  qmtest::WriteFile(dir_ / "tekiyo.csv", tekiyo({9, 1, 7, 9, 3, 2, 4, 5, 6, 8}));
+  db_->ImportKihonCsv((dir_ / "kihon.csv").string());
+  db_->ImportTekiyoCsv((dir_ / "tekiyo.csv").string());
+  db_->FillTmKihon();
+  EXPECT_EQ(cp932::ToUtf8(logged()), "登録基本部にない登録番号の適用: 8 件 (登録番号 3, 4, 5, 6, 7 ...)");
+  EXPECT_EQ(Count("m_tekiyo"), 10);
+
+  log.lines.clear();
+  db_ = std::make_unique<TAcisDB>((dir_ / "acis2.db").string(), &log);
+  db_->CreateTables();
+  qmtest::WriteFile(dir_ / "tekiyo.csv", tekiyo({2, 1, 2}));
+  db_->ImportKihonCsv((dir_ / "kihon.csv").string());
+  db_->ImportTekiyoCsv((dir_ / "tekiyo.csv").string());
+  db_->FillTmKihon();
+  EXPECT_EQ(logged(), "");
+  EXPECT_EQ(Count("m_tekiyo WHERE bango IN (SELECT bango FROM tm_kihon)"), 3);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <vector>
@@ -115,7 +116,7 @@ TEST(Archiver, RefusesEntriesOutsideTheFolderAndLinks) {
   TplArchiever7ZIP arc;
   std::string output;
   EXPECT_FALSE(arc.Extract(P(evil), P(out), output));
-  EXPECT_EQ(ReadFile(out / "ok.txt"), "fine");
+  EXPECT_FALSE(fs::exists(out / "ok.txt")) << "nothing of a refused archive is kept";
   EXPECT_FALSE(fs::exists(work / "deep" / "up.txt"));
   EXPECT_FALSE(fs::exists(work / "deep" / "up2.txt"));
   EXPECT_FALSE(fs::exists(work / "deep" / "up3.txt"));
@@ -180,15 +181,16 @@ TEST(Archiver, RefusesWhatWouldPassTheSizeLimit) {
     const char *what;
     fs::path archive;
     std::uint64_t limit;
-    std::vector<std::string> unpacked, refused;  // entries after the first refusal are not read
+    std::vector<std::string> unpacked, refused;  // a refused archive keeps none of its entries
   } cases[] = {
       {"announced 1 GiB, the real limit", work / "announced.zip", sevenzip::kMaxUnpackBytes, {}, {"big.csv"}},
       {"a bomb whose headers say 1000 bytes", work / "bomb.zip", kSmall, {}, {"big.csv"}},
       {"exactly the limit", zeros("edge.zip", {{"a.bin", kSmall}}), kSmall, {"a.bin"}, {}},
       {"one byte past it", zeros("past.zip", {{"a.bin", kSmall + 1}, {"b.txt", 1}}), kSmall, {}, {"a.bin", "b.txt"}},
       {"together past it", zeros("sum.zip", {{"a.bin", 600 << 10}, {"b.bin", 600 << 10}, {"c.txt", 1}}), kSmall,
-       {"a.bin"}, {"b.bin", "c.txt"}},
+       {}, {"b.bin", "c.txt"}},
   };
+  std::error_code ec;  // a refused archive leaves no folder to look into
   for (const Case &c : cases) {
     SCOPED_TRACE(c.what);
     const std::uint64_t saved = sevenzip::SetUnpackLimit(c.limit);
@@ -201,7 +203,7 @@ TEST(Archiver, RefusesWhatWouldPassTheSizeLimit) {
     for (const std::string &name : c.unpacked) EXPECT_TRUE(fs::exists(out / name)) << name;
     for (const std::string &name : c.refused) EXPECT_FALSE(fs::exists(out / name)) << name;
     std::size_t files = 0;
-    for (auto &e : fs::recursive_directory_iterator(out)) files += e.is_regular_file();
+    for (auto &e : fs::recursive_directory_iterator(out, fs::directory_options::none, ec)) files += e.is_regular_file();
     EXPECT_EQ(files, c.unpacked.size()) << "nothing half-written";
     if (!c.refused.empty()) {
       EXPECT_NE(output.find(cp932::FromUtf8(c.refused[0] + ": 展開すると上限の " + std::to_string(c.limit))),
@@ -209,6 +211,63 @@ TEST(Archiver, RefusesWhatWouldPassTheSizeLimit) {
           << cp932::ToUtf8(output);
     }
   }
+}
+
+// An archive that is refused part-way leaves the folder as it found it: the entries it had
+// unpacked before the refusal and the folders it made go again, a file it would have
+// replaced keeps its old contents, and what was there besides stays untouched.
+TEST(Archiver, RefusedArchiveLeavesTheFolderAsItWas) {
+  TempDir work;
+  const std::uint64_t kSmall = 1 << 20;
+  // Entries written in order: a replacement for a file already there, an entry in a new
+  // folder, then the fault.
+  const auto archive = [&](const char *name, const std::string &fault) {
+    Shell("python3 - <<'EOF'\n"
+        "import os, zipfile\n"
+        "z = zipfile.ZipFile(" + Quoted(work / name) + ", 'w', zipfile.ZIP_DEFLATED)\n"
+        "z.writestr('kihon.csv', 'new contents')\n"
+        "z.writestr('sub/deeper/a.bin', bytes(600 << 10))\n" + fault +
+        "z.close()\n"
+        "EOF");
+    return work / name;
+  };
+  fs::path cut = archive("cut.zip", "z.writestr('noise.bin', os.urandom(200000))\n");
+  std::string bytes = ReadFile(cut);
+  bytes.resize(bytes.size() - 100000);  // into the last entry's data
+  WriteFile(cut, bytes);
+  const struct {
+    const char *what;
+    fs::path archive;
+  } cases[] = {
+      {"together past the limit", archive("sum.zip", "z.writestr('b.bin', bytes(600 << 10))\n")},
+      {"one entry past the limit", archive("big.zip", "z.writestr('b.bin', bytes((1 << 20) + 1))\n")},
+      {"damaged in its last entry", cut},
+      {"an entry outside the folder", archive("evil.zip", "z.writestr('../up.txt', 'x')\n")},
+  };
+  const std::uint64_t saved = sevenzip::SetUnpackLimit(kSmall);
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.what);
+    const fs::path folder = work / (std::string("out-") + c.what);
+    const fs::path out = folder / "Download";
+    WriteFile(out / "kihon.csv", "old contents");
+    WriteFile(out / "notes.txt", "mine");
+    fs::create_directories(out / "empty");
+    TplArchiever7ZIP arc;
+    std::string output;
+    EXPECT_FALSE(arc.Extract(P(c.archive), P(out) + "/", output));
+    EXPECT_NE(output.find("ERROR: "), std::string::npos) << cp932::ToUtf8(output);
+    std::vector<std::string> left;
+    for (auto &e : fs::recursive_directory_iterator(folder)) left.push_back(e.path().lexically_relative(folder));
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{"Download", "Download/empty", "Download/kihon.csv", "Download/notes.txt"}));
+    EXPECT_EQ(ReadFile(out / "kihon.csv"), "old contents");
+    EXPECT_EQ(ReadFile(out / "notes.txt"), "mine");
+    // Into a folder that was not there, nothing is left at all.
+    const fs::path fresh = folder / "new" / "Download";
+    EXPECT_FALSE(arc.Extract(P(c.archive), P(fresh), output));
+    EXPECT_FALSE(fs::exists(folder / "new"));
+  }
+  sevenzip::SetUnpackLimit(saved);
 }
 
 TEST(Archiver, VersionTextAndQuote) {

@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLockFile>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -639,6 +640,47 @@ TEST(SingleInstance, StartsMeetTheRunningInstanceWhateverTheirTemporaryFolder) {
   ASSERT_TRUE(running.Acquire());
   TSingleInstance start(QString::fromStdString(elsewhere.path().string()));
   EXPECT_TRUE(start.Acquire());
+}
+
+// The first start on a program folder that is not there yet makes it and holds its guard,
+// so that a second start on it meets the first.
+TEST(SingleInstance, FirstStartOnANewFolderIsGuarded) {
+  TempDir parent;
+  const QString folder = QString::fromStdString((parent / "new" / "Quillmar").string());
+  TSingleInstance first(folder, true);
+  ASSERT_TRUE(first.Acquire());
+  EXPECT_TRUE(first.Held());
+  EXPECT_TRUE(fs::exists(first.LockPath().toStdString()));
+  TSingleInstance second(folder, true);
+  EXPECT_FALSE(second.Acquire());
+  EXPECT_EQ(second.Running(), TSingleInstance::RunningUnattended);
+}
+
+// A start that finds the guard held and gets no answer to its knock (the holder hangs, or
+// cannot be reached from here): a window start says so in a box, an unattended one ends
+// with its own code. Once the holder lets go, a start runs without a word.
+TEST(SingleInstance, StartThatGetsNoAnswerSaysSo) {
+  TempDir home;
+  const QString folder = QString::fromStdString(home.path().string());
+  auto silent = std::make_unique<QLockFile>(TSingleInstance(folder).LockPath());  // holds, never listens
+  ASSERT_TRUE(silent->tryLock(0));
+  for (const bool unattended : {false, true}) {
+    SCOPED_TRACE(unattended);
+    TSingleInstance start(folder, unattended);
+    ASSERT_FALSE(start.Acquire());
+    EXPECT_EQ(start.Running(), TSingleInstance::RunningUnknown);
+    TScopedRecordingUi boxes;
+    EXPECT_EQ(OtherInstanceRuns(start.Running(), unattended), unattended ? 4 : 0);
+    ASSERT_EQ(boxes.boxes.size(), unattended ? 0u : 1u);
+    if (!unattended) {
+      EXPECT_EQ(cp932::ToUtf8(boxes.boxes[0].text),
+                "Quillmar は実行中ですが、応答がありません。\r\n実行中の Quillmar を終了してからもう一度起動してください。");
+    }
+  }
+  silent.reset();
+  TSingleInstance after(folder);
+  EXPECT_TRUE(after.Acquire());
+  EXPECT_TRUE(after.Held());
 }
 
 // ---------------------------------------------------------------- first-run dialogs

@@ -868,6 +868,25 @@ TEST_F(UnattendedTest, TwoRunsWithDifferentTemporaryFoldersMeet) {
   EXPECT_TRUE(p.BuildFiles().empty());
 }
 
+// Two updates on a program folder that is not there yet: the first to start makes it and
+// holds its guard, so the other ends at once with its code. The makers' mirror holds its
+// answer back, so that the run that goes on is still at work when the other starts.
+TEST_F(UnattendedTest, TwoRunsOnANewProgramFolderMeet) {
+  TestServer server;
+  server.Put("/torv/data/acis.zip", std::string(4096, 'x'));
+  server.SetFaults("/torv/data/acis.zip stall 3\n");
+  const std::string mirror = server.Url("/torv/data/");
+  p.env["QUILLMAR_TORV_MIRRORS"] = mirror + " " + mirror + " " + mirror + " " + mirror;
+  const fs::path fresh = p.home / "new" / "Quillmar";
+  p.env["QUILLMAR_HOME"] = fresh.string();
+  const ProgramHome::Process first = p.Start({"/u"});
+  const ProgramHome::Process second = p.Start({"/u"});
+  const int codes[2] = {ProgramHome::Wait(first).code, ProgramHome::Wait(second).code};
+  EXPECT_EQ(std::max(codes[0], codes[1]), 4) << codes[0] << " " << codes[1];
+  EXPECT_EQ(std::min(codes[0], codes[1]), 3) << p.Log("new/Quillmar/DB/autoupdate.log");
+  EXPECT_TRUE(fs::is_directory(fresh / "DB"));
+}
+
 // A scheduler mails whatever "/u" and "/r" write to the error output: runs that succeed
 // write none of the browser engine's start-up complaints there, and their logs end each
 // line, the last one too.
