@@ -609,7 +609,8 @@ std::vector<std::string> HiddenFiles(const fs::path &folder) {
 // An update whose source fails it in any way ends with 3 and leaves everything as it was:
 // an archive that cannot be fetched or copied (gone, a folder of its name, 404, a server
 // that stalls), an archive without a file of the form or with it in a folder, a data-as-of
-// page that is empty or tells no date. Whatever the data folder holds from the last run is
+// page that is empty or tells no date, an application line without its registration number,
+// an archive stopped at the unpack limit. Whatever the data folder holds from the last run is
 // never taken in its place. Each row: the exit code, acis.db byte for byte, the log line and
 // the error output naming the file and the cause, nothing half-done left in Download/ or
 // DB/, and the next run on the sound offer brings the new data. The publisher's CSV set and
@@ -658,6 +659,37 @@ TEST_F(UnattendedTest, FailedSourcesNeverPassAsAnUpdate) {
        "ファイルが空です", true},
       {"publisher's archive 404", 0, nullptr, "/ddata/datacsv/" + part_one + ".zip status 404", part_one + ".zip",
        "404", false},
+      {"an application line without its number", 0,
+       [](const fs::path &s) {
+         RewritePartCsv(s, "登録適用部一",
+                        "b''.join((l[l.find(b','):] if n == 2 else l) + b'\\r\\n' for n, l in enumerate(lines))");
+       },
+       "", part_one + ".csv 3行目", "登録番号がありません", false},
+      {"a makers' application line numbered NULL", 2,
+       [](const fs::path &s) {
+         RewriteArchive(s / "toroku.zip",
+                        "def unnumbered(data):\n"
+                        "    lines = data.split(b'\\r\\n')\n"
+                        "    lines[1] = b'NULL' + lines[1][lines[1].find(b','):]\n"
+                        "    return b'\\r\\n'.join(lines)\n"
+                        "entries = [(n, unnumbered(d) if n == 'tekiyo.csv' else d) for n, d in entries]\n");
+       },
+       "", "tekiyo.csv 2行目", "登録番号がありません", false},
+      // The files of the form come whole, then entries past the unpack limit: 512 MiB are
+      // written before the limit stops the second one.
+      {"an archive stopped at the unpack limit", 2,
+       [](const fs::path &s) {
+         Shell("python3 - '" + (s / "toroku.zip").string() + "' <<'EOF'\n"
+               "import sys, zipfile\n"
+               "with zipfile.ZipFile(sys.argv[1], 'a') as z:\n"
+               "    for name in ('a.bin', 'b.bin'):\n"
+               "        info = zipfile.ZipInfo(name, (2026, 11, 30, 0, 0, 0))\n"
+               "        info.compress_type = zipfile.ZIP_DEFLATED\n"
+               "        with z.open(info, 'w', force_zip64=True) as f:\n"
+               "            for _ in range(512): f.write(bytes(1 << 20))\n"
+               "EOF");
+       },
+       "", "toroku.zip", "展開すると上限の 805306368 バイトを超えます", false},
   };
   TestServer server;
   const long long later = std::time(nullptr) + 86400;  // newer than any file here
