@@ -36,6 +36,12 @@ bool Contains(std::string_view text, std::string_view sub) {
 
 std::string DataFolder() { return OptionData->DownloadFolder; }
 
+// The data-as-of page of source kind 0, 1 or 2 as the data folder keeps it.
+const char *PageName(int kind) {
+  static const char *const kPages[] = {"update2.htm", "update.htm", "update.txt"};
+  return kPages[kind < 0 || kind > 2 ? 2 : kind];
+}
+
 std::vector<std::string> SplitOn(const std::string &text, char sep) {
   std::vector<std::string> parts;
   std::size_t p = 0;
@@ -138,7 +144,7 @@ void TAcisSvr::OnProgress(std::uint32_t progress, std::uint32_t max, std::uint32
   cancel = Cancel;
 }
 
-bool TAcisSvr::Download(const std::string &url, const std::string &file) {
+bool TAcisSvr::Download(const std::string &url, const std::string &file, const std::string &since) {
   THttpDownload d;
   if (ProxyManual) {
     d.ProxyName = ProxyName;
@@ -164,6 +170,7 @@ bool TAcisSvr::Download(const std::string &url, const std::string &file) {
   d.ProgressInterval = 10;
   d.SetUrl(url);
   d.SetFileName(file);
+  if (!since.empty()) d.IfModifiedSince = FileTimeToHttpDate(since);
   bool result = d.Execute();
   LastError = d.LastError;
   ErrorText = d.ErrorText;
@@ -177,18 +184,33 @@ bool TAcisSvr::CheckUpdate() {
   CheckFailed = false;
   int kind = OptionData->DownSite;
   if (kind > 2) return false;
-  static const char *const kPages[] = {"update2.htm", "update.htm", "update.txt"};
-  std::string page = kPages[kind];
-  std::string local = JoinPath(DataFolder(), page);
+  const std::string page = PageName(kind);
+  const std::string saved = SavedPagePath(kind), pending = PendingPagePath(kind);
+  // A page an earlier check fetched and no update took in is asked for again.
+  DiscardPendingPage(kind);
+
+  // A page that arrived but tells no date is no answer either; a saved page of that kind
+  // goes, so that the next check fetches the page again.
+  auto damaged = [&](const std::string &source) {
+    const std::string current = CurrentPagePath(kind);
+    const std::string why = PageDamage(current, kind);
+    if (why.empty()) return false;
+    CheckFailed = true;
+    ErrorText = source + ": " + why;
+    std::error_code ec;
+    fs::remove(FsPath(current), ec);
+    return true;
+  };
 
   if (OptionData->UseLAN) {
     std::string source = JoinPath(OptionData->dirLAN, page);
     if (fs::exists(FsPath(source))) {
       std::string message;
-      bool newer = IsNewerFile(source, local, message);
-      bool result = newer && CopyFileToFolder(source, local);
+      bool newer = IsNewerFile(source, saved, message);
+      bool result = newer && CopyFileToFolder(source, pending);
       CheckFailed = newer && !result;
       Log("共有フォルダ "_sj + source + " 更新確認 "_sj + message);
+      if (!CheckFailed && damaged("共有フォルダ "_sj + source)) return false;
       return result;
     }
     CheckFailed = true;
@@ -219,18 +241,21 @@ bool TAcisSvr::CheckUpdate() {
 
   if (kind == 2) {
     std::string mirror = GetTorvSiteUrl(OptionData->DownSiteTorvDB);
-    bool result = Download(mirror + "update.txt", local);
+    bool result = Download(mirror + "update.txt", pending, saved);
     CheckFailed = !result && StatusCode != "304";
+    if (!CheckFailed && damaged(mirror + "update.txt")) return false;
     PageResult keep(*this);
     std::string toroku = JoinPath(DataFolder(), "toroku.zip");
     if (!result && !fs::exists(FsPath(toroku))) Download(mirror + "toroku.zip", toroku);
     return result;
   }
 
-  std::time_t old_time = GetFileWriteTime(local);
-  bool fetched = Download(GetPublisherUrl(kind == 0 ? "/ddata/index2.htm" : "/ddata/index.htm"), local);
+  std::time_t old_time = GetFileWriteTime(saved);
+  const std::string address = GetPublisherUrl(kind == 0 ? "/ddata/index2.htm" : "/ddata/index.htm");
+  bool fetched = Download(address, pending, saved);
   bool result = fetched && HttpDateToDateTime(LastModified) > old_time;
   CheckFailed = !fetched && StatusCode != "304";
+  if (!CheckFailed && damaged(address)) return false;
   PageResult keep(*this);
 
   if (kind == 0) {
@@ -450,7 +475,7 @@ bool IsPlainFileName(const std::string &name) {
 }
 
 void ReadCsvFileNames(TCsvFileNames &names) {
-  std::string path = JoinPath(DataFolder(), "update2.htm");
+  std::string path = CurrentPagePath(0);
   if (!fs::exists(FsPath(path))) return;
   const std::string link = "\" target =\"_blank\">";
   struct Target {
@@ -490,6 +515,49 @@ std::string PageDataAsOf(const std::string &page, int kind) {
     }
   }
   return result;
+}
+
+std::string SavedPagePath(int kind) { return JoinPath(DataFolder(), PageName(kind)); }
+
+std::string PendingPagePath(int kind) { return JoinPath(DataFolder(), "." + std::string(PageName(kind)) + ".new"); }
+
+std::string CurrentPagePath(int kind) {
+  const std::string pending = PendingPagePath(kind);
+  std::error_code ec;
+  return fs::is_regular_file(FsPath(pending), ec) ? pending : SavedPagePath(kind);
+}
+
+void CommitPendingPage(int kind) {
+  const std::string pending = PendingPagePath(kind);
+  std::error_code ec;
+  if (fs::is_regular_file(FsPath(pending), ec)) fs::rename(FsPath(pending), FsPath(SavedPagePath(kind)), ec);
+}
+
+void DiscardPendingPage(int kind) {
+  std::error_code ec;
+  fs::remove(FsPath(PendingPagePath(kind)), ec);
+}
+
+std::string PageDamage(const std::string &page, int kind) {
+  std::error_code ec;
+  if (!fs::is_regular_file(FsPath(page), ec)) return {};
+  std::string head;
+  {
+    std::ifstream f(FsPath(page), std::ios::binary);
+    head.resize(4096);
+    f.read(head.data(), static_cast<std::streamsize>(head.size()));
+    head.resize(static_cast<std::size_t>(f.gcount()));
+  }
+  const bool whole = fs::file_size(FsPath(page), ec) <= head.size();
+  if (head.rfind("\xEF\xBB\xBF", 0) == 0) head.erase(0, 3);
+  if (whole && head.find_first_not_of(" \t\r\n") == std::string::npos)
+    return "ファイルが空です。ダウンロード元のファイルを確かめ、しばらくしてから再実行してください"_sj;
+  if (kind == 0 || kind == 2) {
+    const std::string date = PageDataAsOf(page, kind);
+    if (date.empty() || date == "更新日不明"_sj)
+      return "データの日付が書かれていません。ページが別物か壊れています。ダウンロード元のファイルを確かめ、しばらくしてから再実行してください"_sj;
+  }
+  return {};
 }
 
 bool CopyFileToFolder(const std::string &source, const std::string &target) {

@@ -55,13 +55,16 @@ class TAcisSvr {
   // Why it failed, where the status line does not say (the download's ErrorText).
   std::string ErrorText;
 
-  // One conditional download of url into file: True only when a new copy was stored.
-  bool Download(const std::string &url, const std::string &file);
+  // One conditional download of url into file: True only when a new copy was stored. The
+  // copy asked for is one newer than since (a file; file itself when empty).
+  bool Download(const std::string &url, const std::string &file, const std::string &since = {});
   // Update check of the DownSite source (kinds 0 to 2), fetching missing files. True when
-  // a newer page arrived. LastError and the status line are those of the page's request.
+  // a page newer than the saved one arrived; it waits as the pending page (below). LastError
+  // and the status line are those of the page's request.
   bool CheckUpdate();
   // Set by CheckUpdate: the page could be neither fetched nor found unchanged (an error
-  // status, a broken or empty answer, no connection, a shared folder without the page).
+  // status, a broken or empty answer, no connection, a shared folder without the page), or
+  // the page holds no data date; ErrorText then says why.
   bool CheckFailed = false;
 
   void Log(const std::string &line);
@@ -100,6 +103,25 @@ void ReadCsvFileNames(TCsvFileNames &names);
 // empty for the other kinds, whose build takes its date from elsewhere, and for a page
 // without one.
 std::string PageDataAsOf(const std::string &page, int kind);
+// The data-as-of page of source kind 0, 1 or 2 in the data folder ("update2.htm",
+// "update.htm", "update.txt"). The saved page tells of the data last taken in: the check
+// asks the source for a page newer than it. A page fetched since waits beside it as the pending
+// page (".update2.htm.new" ...) until the data it tells of are in place (a build from them,
+// or, for the download check, the source's files in the data folder); only then does it
+// become the saved page. So a run that fails leaves the update due, and a peer reading the
+// data folder as its shared folder never sees a page newer than the files beside it.
+std::string SavedPagePath(int kind);
+std::string PendingPagePath(int kind);
+// The page the update goes by: the pending page when there is one, else the saved page.
+std::string CurrentPagePath(int kind);
+// The pending page becomes the saved page; nothing happens without one.
+void CommitPendingPage(int kind);
+void DiscardPendingPage(int kind);
+// Why a data-as-of page cannot tell the data date (program text, without the file's name):
+// an empty file, or (kinds 0 and 2) one without the date line. Empty for a sound page and
+// for a missing file.
+std::string PageDamage(const std::string &page, int kind);
+
 // True for a name that can only mean a file in the folder it is joined to: not empty,
 // no folder separators, no "." or "..", no characters that paths or addresses treat
 // specially. Names read from downloaded pages must pass before they are used.

@@ -82,7 +82,9 @@ int RemoveStaleDataFiles(const std::string &data_folder, ILogTarget *log) {
       data_folder,
       [](const fs::directory_entry &e) {
         std::error_code ec;
-        return e.is_regular_file(ec) && !e.is_symlink(ec) && IsStaleDataName(e.path().filename().string());
+        const std::string name = e.path().filename().string();
+        if (e.is_symlink(ec) || !IsStaleDataName(name)) return false;
+        return e.is_regular_file(ec) || (e.is_directory(ec) && name.rfind(".unpack.", 0) == 0);
       },
       log);
 }
@@ -232,6 +234,7 @@ bool TUpdateRun::RunAutoUpdate() {
     FView->EnableControls(true);
     AutoStart = false;
     result = false;
+    EndPage(false);
   } else {
     result = true;
     Rebuilt = true;
@@ -254,7 +257,11 @@ bool TUpdateRun::RunDownloadCheck() {
   AutoRunning = false;
   FView->EnableControls(false);
   if (DownloadCheckSwitch) AddLog("ダウンロード更新確認開始:"_sj + Stamp());
+  FDownloadCheck = true;
   Fetch();
+  FDownloadCheck = false;
+  // The page the check fetched tells of files that are now in the data folder.
+  EndPage(!FFetchFailed);
   FView->EnableControls(true);
   if (!DownloadCheckSwitch) return false;
   AddLog("ダウンロード更新確認終了:"_sj + Stamp());
@@ -283,7 +290,7 @@ void TUpdateRun::UpdateFromLocalFiles() {
       if (!Aborted) UnpackAcisXls();
       break;
     case 2:
-      if (!(Exists(DataFile("kihon.csv")) && Exists(DataFile("toroku.csv")) && Exists(DataFile("update.txt"))) &&
+      if (!(Exists(DataFile("kihon.csv")) && Exists(DataFile("toroku.csv")) && Exists(CurrentPagePath(2))) &&
           !Exists(DataFile("toroku.zip"))) {
         Fetch();
         if (!Aborted) UnpackTorvCsv();
@@ -294,6 +301,14 @@ void TUpdateRun::UpdateFromLocalFiles() {
   }
   if (!Aborted) RebuildDatabase();
   FView->CloseWindow();
+}
+
+void TUpdateRun::EndPage(bool taken_in) {
+  if (SourceKind > 2) return;
+  if (taken_in)
+    CommitPendingPage(SourceKind);
+  else
+    DiscardPendingPage(SourceKind);
 }
 
 int RunUnattendedUpdate(TUpdateRun &run) {

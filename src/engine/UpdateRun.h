@@ -36,8 +36,9 @@ int RemoveStaleBuildFiles(const std::string &db_folder, ILogTarget *log);
 bool IsStaleBuildName(const std::string &name);
 
 // Removes from the data folder the files that a killed download, copy or unpack was
-// writing: "." + the file's name + "." + a number + ".part", plain files only, nothing else.
-// Logged and counted as above.
+// writing: "." + the file's name + "." + a number + ".part", plain files only, and the
+// folders an unpack works in (".unpack." + a number + ".part"); nothing else. Logged and
+// counted as above.
 int RemoveStaleDataFiles(const std::string &data_folder, ILogTarget *log);
 
 // True for a name of that pattern.
@@ -106,7 +107,9 @@ class TUpdateRun {
 
   // ---- set before a run
   bool AutoStart = false;        // an automatic run: the window closes after success
-  bool ForceUpdate = false;      // a failed shared-folder copy does not stop an automatic run
+  // Set by callers that must rebuild whatever the source says. It no longer lets a failed
+  // copy pass: a run never goes on with files an earlier run left behind.
+  bool ForceUpdate = false;
   bool OldDatabase = false;      // the database open before had schema version 120412 or lower
   std::uint8_t SourceKind = 0;   // 0 publisher CSV, 1 publisher Excel, 2 Torv CSV, 3 Torv DB, 4 user site
   std::uint8_t MirrorIndex = 0;  // the makers' mirror that serves kind 3
@@ -165,6 +168,13 @@ class TUpdateRun {
     void AddLine(const std::string &line) override;
   };
   class TWorkbook;
+  // An archive of the source and the files of the form it must hold at its top level (an
+  // entry of the publisher's basic part goes by either of two names).
+  struct TUnpackItem {
+    std::string archive;
+    int index;
+    std::vector<std::pair<std::string, std::string>> entries;  // name, other name (or empty)
+  };
 
   std::string DataFile(const std::string &name) const;
   std::string DbFile(const std::string &name) const;
@@ -174,9 +184,10 @@ class TUpdateRun {
   bool ReplaceDatabase(const std::string &fresh);
   void DiscardBuild();
   void FetchStep(bool shared);
-  bool FetchPublisherPage(bool shared, TAcisSvr &svr, std::string &target, bool &stop);
-  void UnpackStep(const std::vector<std::pair<std::string, int>> &archives, int page, bool stop_at_missing,
-                  const char *unpack_utf8);
+  bool FetchPage(bool shared, TAcisSvr &svr, std::string &target, bool &stop);
+  void UnpackStep(const std::vector<TUnpackItem> &archives, int page, bool stop_at_missing, const char *unpack_utf8);
+  // The data-as-of page fetched for this update becomes the saved one, or goes.
+  void EndPage(bool taken_in);
   void ExtractFailed(const std::string &archive, const std::string &output);
   void ConvertAcisCsv();
   void ConvertAcisXls();
@@ -195,6 +206,7 @@ class TUpdateRun {
   std::unique_ptr<TAcisDB> FBuildDB;
   std::string FBuildPath;
   bool FFetchFailed = false;  // a fetch of the last fetch step failed (not done, not unchanged)
+  bool FDownloadCheck = false;  // a download check runs: a failed fetch ends it
   std::vector<std::string> FFailures;
 };
 

@@ -317,6 +317,8 @@ void TUpdateRun::RebuildDatabase() {
       return;
     }
     FBuildPath.clear();
+    // The data the page tells of are in place now.
+    EndPage(true);
     OpenDatabase();
     AddLog("更新日設定 > "_sj + DataAsOf);
     AddLog("データ更新完了"_sj);
@@ -389,7 +391,12 @@ void TUpdateRun::ConvertAcisXls() {
 void TUpdateRun::ConvertTorvCsv() {
   if (Aborted || !FBuildDB) return;
   const auto start = Clock::now();
-  DataAsOf = ExtractDataAsOfText(FirstLine(DataFile("update.txt")));
+  // The database would take "更新日不明" for its data date, and the next check would find
+  // it out of date for ever.
+  const std::string page = CurrentPagePath(2);
+  DataAsOf = ExtractDataAsOfText(FirstLine(page));
+  const std::string damage = PageDamage(page, 2);
+  if (!damage.empty()) throw EInOutError(page + ": " + damage);
   {
     TMarkFile mark(FView, 2, 1);
     AddLog("kihon.csv データベース変換中"_sj);

@@ -1,7 +1,9 @@
 // The update run's fetch and unpack steps: which files each source offers, the download or
-// shared-folder copy of them, the publisher's page that names the CSV archives, and the
-// unpacking of the archives into the data folder.
+// shared-folder copy of them, the data-as-of pages (the publisher's page that names the CSV
+// archives, the makers' update text), and the unpacking of the archives into the data folder.
+#include <filesystem>
 #include <fstream>
+#include <system_error>
 #include <vector>
 
 #include "engine/AcisSvr.h"
@@ -15,6 +17,7 @@
 
 using namespace cp932::literals;
 using namespace update_run;
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -28,7 +31,11 @@ bool IsShareAddress(const std::string &address) { return address.rfind("\\\\", 0
 
 // What failed in a fetch that was not done, and what the user can do.
 std::string FetchFailure(const std::string &source, const TAcisSvr &svr) {
-  if (!svr.ErrorText.empty()) return source + ": " + svr.ErrorText;
+  if (!svr.ErrorText.empty())
+    return source + ": " + svr.ErrorText +
+           (Contains(svr.ErrorText, "再実行してください"_sj)
+                ? std::string()
+                : "。ネットワーク接続とダウンロード元を確かめてから再実行してください"_sj);
   if (!svr.StatusCode.empty())
     return source + ": サーバの応答が "_sj + svr.StatusCode + " " + svr.StatusText +
            " でした。ダウンロード元を確かめ、しばらくしてから再実行してください"_sj;
@@ -113,28 +120,43 @@ std::vector<TFetchItem> TUpdateRun::FetchItems(bool shared) {
   return items;
 }
 
-// The publisher's page (kind 0), which names the CSV archives; false when it named none.
-bool TUpdateRun::FetchPublisherPage(bool shared, TAcisSvr &svr, std::string &target, bool &stop) {
-  target = DataFile("update2.htm");
+// The data-as-of page of kinds 0 and 2, fetched with the data it tells of: the publisher's
+// page names the CSV archives, and the makers' text gives the date the build records. It
+// comes as the pending page and becomes the saved page once its data are in place. False
+// when it tells nothing usable (and the run stops).
+bool TUpdateRun::FetchPage(bool shared, TAcisSvr &svr, std::string &target, bool &stop) {
+  const int kind = SourceKind;
+  const std::string name = kind == 0 ? "update2.htm" : "update.txt";
+  target = PendingPagePath(kind);
+  std::string source;
   if (shared) {
-    const std::string source = JoinPath(OptionData->dirLAN, "update2.htm");
+    source = JoinPath(OptionData->dirLAN, name);
     if (!CopyFileToFolder(source, target)) {
-      FFetchFailed = true;
-      if (!ForceUpdate) stop = true;
+      FFetchFailed = stop = true;
       AddFailure(CopyFailure(source, target));
     }
-    AddLog("update2.htm 更新確認"_sj);
+    AddLog(name + " 更新確認"_sj);
   } else {
-    const std::string page = GetPublisherUrl("/ddata/index2.htm");
-    const bool ok = svr.Download(page, target);
+    source = kind == 0 ? GetPublisherUrl("/ddata/index2.htm") : GetTorvSiteUrl(OptionData->DownSiteTorvDB) + name;
+    // Unchanged since the page at hand (the one the check fetched, else the saved one):
+    // that page holds.
+    const bool ok = svr.Download(source, target, CurrentPagePath(kind));
     AddLog(svr.StatusCode + " " + svr.StatusText);
     if (!ok && svr.StatusCode != "304") {
       FFetchFailed = stop = true;
-      AddFailure(FetchFailure(page, svr));
+      AddFailure(FetchFailure(source, svr));
     }
-    AddLog(page + " 更新確認"_sj);
+    AddLog(source + " 更新確認"_sj);
   }
-  if (ReadAcisCsvInfo()) {
+  if (kind == 2) {
+    if (stop) return false;
+    const std::string damage = PageDamage(CurrentPagePath(2), 2);
+    if (damage.empty() && Exists(CurrentPagePath(2))) return true;
+    FFetchFailed = stop = true;
+    AddFailure(source + ": " + (damage.empty() ? "ファイルがありません"_sj : damage));
+    return false;
+  }
+  if (!stop && ReadAcisCsvInfo()) {
     if (DebugMode) AddLog("AcisCsvInfoSet > ok");
     return true;
   }
@@ -142,15 +164,18 @@ bool TUpdateRun::FetchPublisherPage(bool shared, TAcisSvr &svr, std::string &tar
   if (DebugMode)
     for (int i = 0; i < 3; ++i) AddLog("AcisCsv" + std::to_string(i) + " > " + CsvNames[i]);
   // Without the archives' names there is nothing to fetch, unpack or build.
-  if (Exists(target)) AddFailure(PageFailure(target));
+  if (!stop && Exists(CurrentPagePath(0))) AddFailure(PageFailure(CurrentPagePath(0)));
   FFetchFailed = stop = true;
   return false;
 }
 
 // The frame shared by the download and the shared-folder copy: each file of the source is
 // a line before, the fetch or copy, and a line after. A fetch is done when it stored a
-// file, or (kinds 0 to 2) when the server had nothing newer; a file of the publisher that
-// is not done stops an automatic run (a copy only when the run is not forced on).
+// file, or (kinds 0 to 2) when the server had nothing newer. A file that is neither stored
+// nor unchanged on the server fails the fetch: an automatic run or a download check stops
+// there, whatever the source, so that nothing an earlier run left takes its place. (Under
+// kinds 3 and 4 an unchanged archive is logged as not fetched but holds: the server says the
+// copy at hand is its own.)
 void TUpdateRun::FetchStep(bool shared) {
   TBusyCursor busy;
   Controls(false);
@@ -163,43 +188,49 @@ void TUpdateRun::FetchStep(bool shared) {
   const auto start = Clock::now();
   std::string target;
   bool stop = false;
-  const bool publisher = SourceKind <= 1;
+  const bool stop_at_failure = AutoRunning || FDownloadCheck;
   try {
-    bool names_known = true;
-    if (SourceKind == 0)
-      names_known = FetchPublisherPage(shared, svr, target, stop);
-    else if (SourceKind == 2 && !shared)
-      AddLog("TorvCsv 取得: "_sj + GetTorvSiteUrl(OptionData->DownSiteTorvDB));
-    else if (SourceKind == 3 && !shared)
+    bool page_sound = true;
+    if (SourceKind == 0) {
+      page_sound = FetchPage(shared, svr, target, stop);
+    } else if (SourceKind == 2) {
+      if (!shared) AddLog("TorvCsv 取得: "_sj + GetTorvSiteUrl(OptionData->DownSiteTorvDB));
+      page_sound = FetchPage(shared, svr, target, stop);
+    } else if (SourceKind == 3 && !shared) {
       AddLog("SQLiteDB取得: "_sj + GetTorvSiteUrl(MirrorIndex));
-    const std::vector<TFetchItem> items = names_known ? FetchItems(shared) : std::vector<TFetchItem>();
+    }
+    const std::vector<TFetchItem> items = page_sound ? FetchItems(shared) : std::vector<TFetchItem>();
+    if (page_sound && items.empty()) {
+      // A user-given address that is neither a web address nor a shared folder: nothing can
+      // be fetched, and what lies in the data folder is an earlier run's.
+      std::string address = FView->DownloadAddress();
+      if (address.empty()) address = OptionData->UserSite;
+      FFetchFailed = stop = true;
+      AddFailure(address + ": このアドレスからはデータを取得できません。"_sj +
+                 "http:// で始まるアドレスか \\\\ で始まる共有フォルダを設定してから再実行してください"_sj);
+    }
     for (const TFetchItem &item : items) {
       TMarkFile mark(FView, item.page, item.index);
       if (item.start_utf8) AddLog(item.label + cp932::FromUtf8(item.start_utf8));
       if (SourceKind == 0 && !shared && DebugMode) AddLog("AcisCsv: " + item.label);
       target = item.file;
-      bool ok = false;
+      bool ok = false, failed = false;
       std::string failure;
       if (SourceKind == 0 && !IsPlainFileName(item.label)) {
         // Archive names read from the page stand for files of the data folder only.
-        FFetchFailed = true;
-        if (!shared || !ForceUpdate) stop = true;
-        AddFailure(PageFailure(DataFile("update2.htm")));
+        failed = true;
+        failure = PageFailure(CurrentPagePath(0));
       } else if (item.way == TFetchItem::Http) {
         ok = svr.Download(item.source, item.file);
         AddLog(svr.StatusCode + " " + svr.StatusText);
-        const bool failed = !ok && svr.StatusCode != "304";
-        if (failed) FFetchFailed = true;
-        ok = ok || (SourceKind <= 2 && svr.StatusCode == "304");
-        if (!ok && publisher) stop = true;
+        const bool unchanged = !ok && svr.StatusCode == "304";
+        failed = !ok && !unchanged;
+        ok = ok || (SourceKind <= 2 && unchanged);
         if (failed) failure = FetchFailure(item.source, svr);
       } else if (item.way == TFetchItem::Copy) {
         ok = CopyFileToFolder(item.source, item.file);
-        if (!ok) {
-          FFetchFailed = true;
-          if (publisher && !ForceUpdate) stop = true;
-          failure = CopyFailure(item.source, item.file);
-        }
+        failed = !ok;
+        if (failed) failure = CopyFailure(item.source, item.file);
       } else {
         TShfOperation op;
         op.OperationF = foCOPY;
@@ -209,11 +240,10 @@ void TUpdateRun::FetchStep(bool shared) {
         op.ToFolder = item.file;
         op.ProgressTitle = item.label + " をコピーしています"_sj;
         ok = op.Execute() == 0;
-        if (!ok) {
-          FFetchFailed = true;
-          failure = CopyFailure(item.source, item.file);
-        }
+        failed = !ok;
+        if (failed) failure = CopyFailure(item.source, item.file);
       }
+      if (failed) FFetchFailed = stop = true;
       const bool copied = item.way != TFetchItem::Http;
       AddLog(item.label + (ok ? (copied ? " コピー完了"_sj : " ダウンロード完了"_sj)
                               : (copied ? " コピー中止"_sj : " ダウンロード中止"_sj)));
@@ -225,7 +255,7 @@ void TUpdateRun::FetchStep(bool shared) {
         if (!address.empty()) OptionData->UserSite = address;
       }
       // The publisher's workbooks come whole or not at all.
-      if (!ok && SourceKind == 1 && !shared) break;
+      if (failed && (stop_at_failure || (SourceKind == 1 && !shared))) break;
     }
     AddLog(shared ? Timing("コピー時間 %5.1f秒", Seconds(start)) : Timing("ダウンロード時間 %5.1f秒", Seconds(start)));
     if (stop && AutoRunning) Abort();
@@ -233,6 +263,7 @@ void TUpdateRun::FetchStep(bool shared) {
     FFetchFailed = true;
     AddLog(target + (shared ? " コピー失敗"_sj : " ダウンロード失敗"_sj));
     AddFailure(target + ": " + e.what());
+    if (AutoRunning) Abort();
   }
   FView->ShowProgress(false);
   Controls(true);
@@ -241,7 +272,7 @@ void TUpdateRun::FetchStep(bool shared) {
 // ---- the publisher's CSV page
 
 bool TUpdateRun::ReadAcisCsvInfo() {
-  const std::string path = DataFile("update2.htm");
+  const std::string path = CurrentPagePath(0);
   if (DebugMode) AddLog(path);
   if (!Exists(path)) {
     AddLog(path + " LoadFromFile Failed!");
@@ -308,32 +339,76 @@ void TUpdateRun::ExtractFailed(const std::string &archive, const std::string &ou
   if (!any) AddFailure(archive + " を展開できません。取り直してから再実行してください"_sj);
 }
 
-void TUpdateRun::UnpackStep(const std::vector<std::pair<std::string, int>> &archives, int page,
-                            bool stop_at_missing, const char *unpack_utf8) {
+// The archives unpack into a folder of their own in the data folder. Each must hold the
+// files of the form at its top level; only when all do, those files take their places in
+// the data folder (where the build, the start-up road and the user find them) and the rest
+// goes with the folder. So the build never reads a file that an earlier run left there.
+void TUpdateRun::UnpackStep(const std::vector<TUnpackItem> &archives, int page, bool stop_at_missing,
+                            const char *unpack_utf8) {
   TBusyCursor busy;
   Controls(false);
+  struct TStaging {
+    fs::path dir;
+    ~TStaging() {
+      std::error_code ec;
+      fs::remove_all(dir, ec);
+    }
+  } staging{TempBeside(FsPath(DataFile("unpack")))};
+  std::error_code ec;
+  fs::create_directories(staging.dir, ec);
+  // Each unpacked file of the form, with the names it replaces in the data folder.
+  std::vector<std::pair<std::string, std::vector<std::string>>> unpacked;
   bool bad = false;
-  for (const auto &[name, index] : archives) {
-    TMarkFile mark(FView, page, index);
-    const std::string path = DataFile(name);
+  for (const TUnpackItem &item : archives) {
+    TMarkFile mark(FView, page, item.index);
+    const std::string path = DataFile(item.archive);
     if (!Exists(path)) {
       AddLog(path + "> なし"_sj);
       bad = true;
       if (stop_at_missing) break;
       continue;
     }
-    AddLog(name + cp932::FromUtf8(unpack_utf8));
+    AddLog(item.archive + cp932::FromUtf8(unpack_utf8));
     std::string output;
-    const bool ok = ExtractArchive(path, OptionData->DownloadFolder, output);
+    const bool ok = ExtractArchive(path, FromFsPath(staging.dir), output);
     AddLog(path + ": " + output);
     if (!ok) {
       ExtractFailed(path, output);
-      Abort();
       AddLog("解凍作業中止"_sj);
       bad = true;
       break;
     }
+    for (const auto &[name, other] : item.entries) {
+      std::string found;
+      for (const std::string &n : {name, other})
+        if (found.empty() && !n.empty() && fs::is_regular_file(staging.dir / FsPath(n), ec) &&
+            !fs::is_symlink(staging.dir / FsPath(n), ec))
+          found = n;
+      if (found.empty()) {
+        AddFailure(path + ": " + name + " が書庫に入っていません。書庫が別物か壊れています。取り直してから再実行してください"_sj);
+        bad = true;
+        break;
+      }
+      std::vector<std::string> replaces{name};
+      if (!other.empty()) replaces.push_back(other);
+      unpacked.emplace_back(found, replaces);
+    }
+    if (bad) break;
   }
+  if (!bad) {
+    for (const auto &[name, replaces] : unpacked) {
+      for (const std::string &r : replaces) fs::remove(FsPath(DataFile(r)), ec);
+      fs::rename(staging.dir / FsPath(name), FsPath(DataFile(name)), ec);
+      if (ec) {
+        AddFailure(DataFile(name) + " を置けません: "_sj + cp932::FromUtf8(ec.message()) +
+                   "。フォルダの書き込み権を確かめてから再実行してください"_sj);
+        bad = true;
+        break;
+      }
+    }
+  }
+  // A failed unpack ends the run: the build would read what an earlier run left.
+  if (bad) Abort();
   AddLog(bad ? "解凍作業中止"_sj : "解凍作業完了"_sj);
   Controls(true);
 }
@@ -349,16 +424,24 @@ void TUpdateRun::Unpack() {
 
 void TUpdateRun::UnpackAcisCsv() {
   if (CsvNames[0].empty()) ReadAcisCsvInfo();
-  std::vector<std::pair<std::string, int>> archives;
-  // A name that is no plain file name stands for no file here.
-  for (int i = 0; i < 3; ++i) archives.emplace_back(IsPlainFileName(CsvNames[i]) ? CsvNames[i] : std::string("?"), i);
+  std::vector<TUnpackItem> archives;
+  for (int i = 0; i < 3; ++i) {
+    // A name that is no plain file name stands for no file here.
+    const bool plain = IsPlainFileName(CsvNames[i]);
+    const std::string csv = plain ? ChangeFileExt(CsvNames[i], ".csv") : std::string("?");
+    // The basic part's file may drop the "csv" of its archive's name.
+    const std::string other = i == 0 ? ReplaceAllText(csv, "登録基本部csv"_sj, "登録基本部"_sj) : std::string();
+    archives.push_back({plain ? CsvNames[i] : std::string("?"), i, {{csv, other == csv ? std::string() : other}}});
+  }
   UnpackStep(archives, 0, false, "を解凍");
 }
 
 void TUpdateRun::UnpackAcisXls() {
-  std::vector<std::pair<std::string, int>> archives;
-  for (int i = 0; i < 3; ++i) archives.emplace_back(Part(i) + ".zip", i);
+  std::vector<TUnpackItem> archives;
+  for (int i = 0; i < 3; ++i) archives.push_back({Part(i) + ".zip", i, {{Part(i) + ".xls", ""}}});
   UnpackStep(archives, 1, true, " を解凍");
 }
 
-void TUpdateRun::UnpackTorvCsv() { UnpackStep({{"toroku.zip", 0}}, 2, true, " を解凍"); }
+void TUpdateRun::UnpackTorvCsv() {
+  UnpackStep({{"toroku.zip", 0, {{"kihon.csv", ""}, {"tekiyo.csv", ""}}}}, 2, true, " を解凍");
+}

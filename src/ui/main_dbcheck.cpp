@@ -107,7 +107,7 @@ bool TfrmMain::CheckDataUpdate() {
   bool result = false;
   const bool arrived = svr.CheckUpdate();
   UpdateCheckFailed = svr.CheckFailed;
-  const std::string saved = JoinPath(OptionData->DownloadFolder, site.saved);
+  const std::string saved = CurrentPagePath(kind);  // the page just fetched, else the saved one
   if (!UpdateCheckFailed && fs::exists(FsPath(saved))) {
     ServerDataDate = ReadServerDataDate(saved);
     const std::string db_date = AcisDB ? AcisDB->LastUpdate() : std::string();

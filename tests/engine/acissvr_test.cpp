@@ -120,13 +120,22 @@ TEST_F(AcisSvrTest, PublisherCsvSourceDetectsNewerPageAndFetchesNamedArchives) {
 
   TAcisSvr svr;
   EXPECT_TRUE(svr.CheckUpdate());
-  EXPECT_EQ(MTime(Data("update2.htm")), kT0);
+  // The page waits beside the saved one until its data are in place.
+  EXPECT_FALSE(fs::exists(Data("update2.htm")));
+  EXPECT_EQ(MTime(Data(".update2.htm.new")), kT0);
+  EXPECT_EQ(P(Data(".update2.htm.new")), CurrentPagePath(0));
   TCsvFileNames names;
   ReadCsvFileNames(names);
   EXPECT_EQ(cp932::ToUtf8(names.Kihon), "登録基本部csv20241201.zip");
   EXPECT_EQ(cp932::ToUtf8(names.Tekiyo2), "登録適用部二csv20241201.zip");
   for (const char *n : {"登録基本部csv20241201.zip", "登録適用部一csv20241201.zip", "登録適用部二csv20241201.zip"})
     EXPECT_TRUE(fs::exists(Data(n))) << n;
+
+  // Not taken in yet: the next check still finds the page new.
+  EXPECT_TRUE(svr.CheckUpdate());
+  CommitPendingPage(0);
+  EXPECT_EQ(MTime(Data("update2.htm")), kT0);
+  EXPECT_FALSE(fs::exists(Data(".update2.htm.new")));
 
   // Unchanged page: 304, nothing new, archives already there are not fetched again.
   server.ClearRequests();
@@ -187,11 +196,12 @@ TEST_F(AcisSvrTest, PublisherExcelSourceFetchesPartsWithLzhUnderZipNames) {
 
 TEST_F(AcisSvrTest, MakersCsvSetFetchesUpdateTextAndMissingArchive) {
   OptionData->DownSite = 2;
-  server.Put("/torv1/data/update.txt", "2024.12.01\r\n", kT0);
+  server.Put("/torv1/data/update.txt", cp932::FromUtf8("本ファイルは、「令和6年12月1日」分を反映した農薬登録情報です。\r\n"), kT0);
   server.Put("/torv1/data/toroku.zip", MakeZip(home.path(), {{"kihon.csv", "k"}, {"tekiyo.csv", "t"}}), kT0);
   TAcisSvr svr;
   EXPECT_TRUE(svr.CheckUpdate());
   EXPECT_FALSE(fs::exists(Data("toroku.zip"))) << "a new update text leaves the archive to the update";
+  CommitPendingPage(2);
 
   // Unchanged update text, archive missing: it is fetched now.
   EXPECT_FALSE(svr.CheckUpdate());
@@ -291,7 +301,60 @@ TEST_F(AcisSvrTest, SharedFolderCopiesNewerArchivesAndChecksPages) {
   EXPECT_TRUE(svr.CheckUpdate());
   EXPECT_EQ(log.lines.at(0), "共有フォルダ " + cp932::ToUtf8(P(share)) + "/update2.htm 更新確認 コピー先:" +
                                  cp932::ToUtf8(P(Data("update2.htm"))) + " なし");
+  EXPECT_TRUE(svr.CheckUpdate()) << "not taken in yet";
+  CommitPendingPage(0);
   EXPECT_FALSE(svr.CheckUpdate());
+  EXPECT_FALSE(fs::exists(Data(".update2.htm.new")));
+}
+
+// A page that tells no data date is no answer to the check, from the shared folder as from
+// the server: the check fails with the source and the cause, and keeps nothing of it. A
+// saved page of that kind goes, so that the next check asks for the page again.
+TEST_F(AcisSvrTest, PagesWithoutADateFailTheCheck) {
+  const std::string good = "本ファイルは、「令和8年11月30日」分を反映した農薬登録情報です。\r\n";
+  const std::string html = "<html><body><h1>メンテナンス中</h1></body></html>\r\n";
+  struct Case {
+    const char *what;
+    int kind;
+    bool shared;
+    std::string offered;  // UTF-8; the page the source offers
+    std::string saved;    // the saved page before ("" none)
+    const char *why;
+  } cases[] = {
+      {"empty text, shared", 2, true, "", good, "ファイルが空です"},
+      {"blank lines, shared", 2, true, "\r\n\r\n", good, "ファイルが空です"},
+      {"a web page, shared", 2, true, html, good, "データの日付が書かれていません"},
+      {"no date, online", 2, false, "2026/11/30\r\n", good, "データの日付が書かれていません"},
+      {"the publisher's page without its date line", 0, true, "<html><body><p>登録基本部</p></body></html>", "",
+       "データの日付が書かれていません"},
+      {"the publisher's page blank, online", 0, false, "\r\n", "", "ファイルが空です"},
+      {"a damaged saved page, nothing newer", 2, false, good, html, "データの日付が書かれていません"},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.what);
+    OptionData->DownSite = static_cast<std::uint8_t>(c.kind);
+    OptionData->UseLAN = c.shared;
+    const std::string name = c.kind == 0 ? "update2.htm" : "update.txt";
+    const std::string source = c.shared ? cp932::ToUtf8(P(home / "share" / name))
+                                         : server.Url(c.kind == 0 ? "/ddata/index2.htm" : "/torv1/data/update.txt");
+    fs::remove(Data(name));
+    if (!c.saved.empty()) {
+      WriteFile(Data(name), cp932::FromUtf8(c.saved));
+      SetMTime(Data(name), c.saved == good ? kT0 : kT1);
+    }
+    WriteFile(home / "share" / name, cp932::FromUtf8(c.offered));
+    SetMTime(home / "share" / name, kT1);
+    server.Put(c.kind == 0 ? "/ddata/index2.htm" : "/torv1/data/update.txt", cp932::FromUtf8(c.offered), kT1);
+    TAcisSvr svr;
+    EXPECT_FALSE(svr.CheckUpdate());
+    EXPECT_TRUE(svr.CheckFailed);
+    EXPECT_EQ(cp932::ToUtf8(svr.ErrorText).rfind((c.shared ? "共有フォルダ " : "") + source + ": " + c.why, 0), 0u)
+        << cp932::ToUtf8(svr.ErrorText);
+    EXPECT_NE(cp932::ToUtf8(svr.ErrorText).find("再実行してください"), std::string::npos);
+    EXPECT_FALSE(fs::exists(Data("." + name + ".new")));
+    // A sound saved page stays; a damaged one goes.
+    EXPECT_EQ(fs::exists(Data(name)), c.saved == good);
+  }
 }
 
 TEST_F(AcisSvrTest, DownloadTakesProxyAndTimeoutsFromTheSettings) {

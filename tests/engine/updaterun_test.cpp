@@ -1,10 +1,14 @@
 // The update run without a window: which files each source offers, a fetch that fails
-// midway and a cancel between build steps (both leave acis.db as it was), and what an
-// interrupted update leaves in the database folder for the next start to remove.
+// (whatever the source: it never lets an earlier run's archive in) and a cancel between build
+// steps (both leave acis.db as it was), and what an interrupted update leaves in the
+// database folder for the next start to remove.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <ctime>
 #include <filesystem>
+#include <functional>
 
 #include "engine/AcisSvr.h"
 #include "engine/SQLite.h"
@@ -87,6 +91,7 @@ TEST(UpdateRun, StaleDataFilesAndNothingElseAreRemoved) {
       {".x.csv.12.part.bak", false, false},
       {".x.csv.12.part-journal", false, false},
       {".unpacked.12.part", true, false},    // only files are ours here
+      {".unpack.12.part", true, true},       // the folder of a killed unpack
   };
   for (const Case &c : cases) {
     if (!c.folder) {
@@ -233,6 +238,98 @@ TEST_F(UpdateRunTest, FetchFailingMidwayStopsTheRunAndKeepsTheDatabase) {
   ExpectOldDatabaseKept();
 }
 
+// A fetch or copy that is not done stops an automatic run under every source kind, with the
+// file and the cause among its failures, although the data folder holds a sound set of files
+// from an earlier run that the unpack and build would take.
+TEST_F(UpdateRunTest, AnyFailedFetchStopsTheRunBeforeEarlierFilesAreUsed) {
+  const std::string kihon = "bango,shurui,meisho,ryakusho,ippanmei,seibun,nodo,kongo,yoto,zaikei,torokubi\r\n"
+                            "1,'殺虫剤','A乳剤','社','A','A','10%',1,'殺虫剤','乳剤','2020/01/01'\r\n";
+  const std::string tekiyo =
+      "bango,a,b,c,d,sakumotsu,h6,h7,h8,h9,h10,h11,h12,h13,h14,h15,h16,h17,h18,h19,h20,h21,h22,h23,h24\r\n"
+      "1,'','','','','稲',NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL\r\n";
+  const std::string page = "本ファイルは、「令和8年11月30日」分を反映した農薬登録情報です。\r\n";
+  // The earlier run's archives: the makers' set, and ready-made databases that would open.
+  qmtest::TempDir made;
+  qmtest::WriteFile(made / "kihon.csv", Sj(kihon));
+  qmtest::WriteFile(made / "tekiyo.csv", Sj(tekiyo));
+  {
+    TSQLiteDb a((made / "acis.db").string());
+    a.ExecSQL("CREATE TABLE new_marker (x);");
+    TSQLiteDb b((made / "spec.db").string());
+    b.ExecSQL("CREATE TABLE spec_marker (x);");
+  }
+  const std::string zip = "cd '" + made.str() + "' && python3 -c \"import zipfile\n"
+                          "for n, files in (('toroku', ('kihon.csv', 'tekiyo.csv')), ('acis', ('acis.db',)), "
+                          "('spec', ('spec.db',))):\n"
+                          "  with zipfile.ZipFile(n + '.zip', 'w') as z:\n"
+                          "    for f in files: z.write(f)\"";
+  ASSERT_EQ(std::system(zip.c_str()), 0);
+  // Newer on the server than the copies at hand: the server answers with the files.
+  const long long later = std::time(nullptr) + 86400;
+  for (const char *f : {"toroku.zip", "acis.zip", "spec.zip"})
+    server.Put(std::string("/torv/data/") + f, qmtest::ReadFile(made / f), later);
+  server.Put("/torv/data/update.txt", Sj(page), later);
+  for (int i = 0; i < 4; ++i) DataSites().TorvMirror[i] = server.Url("/torv/data/");
+  qmtest::TempDir share;
+  std::string unc = "\\";  // the share as an address of the form \\server\share
+  for (char ch : share.path().string()) unc += ch == '/' ? '\\' : ch;
+  struct Case {
+    const char *what;
+    int kind;
+    bool shared;           // from the shared folder
+    std::string user_site;
+    std::function<void()> fault;
+    const char *file;      // named among the failures
+  } cases[] = {
+      {"makers' set, server answers 404", 2, false, "", [&] { server.SetFaults("/torv/data/toroku.zip status 404"); },
+       "toroku.zip"},
+      {"makers' set, shared folder without it", 2, true, "", [&] { fs::remove(share / "toroku.zip"); }, "toroku.zip"},
+      {"makers' set, a folder of its name", 2, true, "",
+       [&] {
+         fs::remove(share / "toroku.zip");
+         fs::create_directories(share / "toroku.zip");
+       },
+       "toroku.zip"},
+      {"ready-made databases, spec.zip answers 500", 3, false, "",
+       [&] { server.SetFaults("/torv/data/spec.zip status 500"); }, "spec.zip"},
+      {"user's address, acis.zip cut short", 4, false, server.Url("/torv/data/"),
+       [&] { server.SetFaults("/torv/data/acis.zip truncate"); }, "acis.zip"},
+      {"user's share without spec.zip", 4, false, unc, [&] { fs::remove(share / "spec.zip"); }, "spec.zip"},
+      {"user's address of no kind fetched from", 4, false, "ftp://127.0.0.1:1/data/", [] {}, "ftp://127.0.0.1:1/data/"},
+  };
+  for (const Case &c : cases) {
+    for (bool force : {false, true}) {
+      SCOPED_TRACE(std::string(c.what) + (force ? ", forced" : ""));
+      qmtest::WriteFile(share / "update.txt", Sj(page));
+      for (const char *f : {"toroku.zip", "acis.zip", "spec.zip"}) {
+        fs::remove_all(share / f);
+        fs::copy_file(made / f, share / f);
+        fs::copy_file(made / f, home / "Download" / f, fs::copy_options::overwrite_existing);
+      }
+      qmtest::WriteFile(home / "Download" / "update.txt", Sj(page));
+      server.SetFaults("");
+      c.fault();
+      OptionData->DownSite = static_cast<std::uint8_t>(c.kind);
+      OptionData->UseLAN = c.shared;
+      OptionData->dirLAN = share.str();
+      OptionData->UserSite = Sj(c.user_site);
+      TUpdateRun run(nullptr, nullptr, nullptr);
+      run.ForceUpdate = force;
+      EXPECT_FALSE(run.RunAutoUpdate());
+      EXPECT_FALSE(run.Rebuilt);
+      for (const std::string &l : run.Lines()) {
+        EXPECT_EQ(l.find(Sj("解凍")), std::string::npos) << Joined(run);
+        EXPECT_NE(l, Sj("テーブル作成")) << Joined(run);
+      }
+      bool named = false;
+      for (const std::string &f : run.Failures()) named = named || f.find(Sj(c.file)) != std::string::npos;
+      EXPECT_TRUE(named) << Joined(run);
+      EXPECT_TRUE(Has(run, "データ更新中止!")) << Joined(run);
+      ExpectOldDatabaseKept();
+    }
+  }
+}
+
 TEST_F(UpdateRunTest, CancelBetweenBuildStepsStopsThere) {
   struct Case {
     const char *cancel_at;  // the cancel comes while the step of this line works
@@ -246,7 +343,7 @@ TEST_F(UpdateRunTest, CancelBetweenBuildStepsStopsThere) {
                        "1,'殺虫剤','A乳剤','社','A','A','10%',1,'殺虫剤','乳剤','2020/01/01'\r\n"));
   qmtest::WriteFile(home / "Download" / "tekiyo.csv", Sj("bango,a,b,c,d,sakumotsu,h6,h7,h8,h9,h10,h11,h12,h13,h14,h15,h16,h17,h18,h19,h20,h21,h22,h23,h24\r\n"
                        "1,'','','','','稲',NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL\r\n"));
-  qmtest::WriteFile(home / "Download" / "update.txt", Sj("2026/11/30 現在の登録内容を反映\r\n"));
+  qmtest::WriteFile(home / "Download" / "update.txt", Sj("本ファイルは、「令和8年11月30日」分を反映した農薬登録情報です。\r\n"));
   for (const Case &c : cases) {
     SCOPED_TRACE(c.cancel_at);
     TUpdateRun run(nullptr, nullptr, nullptr);

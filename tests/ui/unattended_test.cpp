@@ -95,15 +95,25 @@ std::string OldPage() {
 const long long kOldPageTime = 1795000000;  // the old page's modification time (UTC seconds)
 const long long kNewPageTime = kOldPageTime + 86400;
 
-// A shared folder holding the kit's publisher files and reference scripts; its page is the
-// new one unless old is asked for.
-void FillShare(const fs::path &share, bool old) {
+// The makers' update text of the kit, dated one month earlier.
+std::string OldMakersPage() {
+  std::string page = ReadFile(qmtest::SmallKit() / "makers" / "update.txt");
+  const std::string from = cp932::FromUtf8("11月30日"), to = cp932::FromUtf8("10月31日");
+  const std::size_t at = page.find(from);
+  if (at == std::string::npos) throw std::runtime_error("the kit's update text has no date");
+  return page.replace(at, from.size(), to);
+}
+
+// A shared folder holding the kit's publisher files (kind 2: the makers' set) and reference
+// scripts; its page is the new one unless old is asked for.
+void FillShare(const fs::path &share, bool old, int kind = 0) {
   fs::create_directories(share);
-  for (const char *dir : {"publisher", "scripts"})
+  for (const char *dir : {kind == 2 ? "makers" : "publisher", "scripts"})
     for (const auto &e : fs::directory_iterator(qmtest::SmallKit() / dir))
       fs::copy_file(e.path(), share / e.path().filename(), fs::copy_options::overwrite_existing);
-  if (old) WriteFile(share / "update2.htm", OldPage());
-  qmtest::SetMTime(share / "update2.htm", old ? kOldPageTime : kNewPageTime);
+  const fs::path page = share / (kind == 2 ? "update.txt" : "update2.htm");
+  if (old) WriteFile(page, kind == 2 ? OldMakersPage() : OldPage());
+  qmtest::SetMTime(page, old ? kOldPageTime : kNewPageTime);
 }
 
 // Rewrites the shared folder's archive of the second application part: its CSV becomes
@@ -148,9 +158,12 @@ class ProgramHome {
   std::string Log(const char *rel) const {
     return fs::exists(home / rel) ? ReadFile(home / rel) : std::string("<no log>");
   }
-  // Settings: the publisher's CSV source, from the shared folder or (without one) online.
-  void Settings(const fs::path &share) {
-    std::string ini = "[NET]\r\nDownSite=0\r\nDownSiteTorvDB=0\r\nUseLAN=" + std::string(share.empty() ? "0" : "1") +
+  // Settings: the publisher's CSV source (or another kind), from the shared folder or
+  // (without one) online.
+  // kind: the source kind (2 the makers' CSV set).
+  void Settings(const fs::path &share, int kind = 0) {
+    std::string ini = "[NET]\r\nDownSite=" + std::to_string(kind) + "\r\nDownSiteTorvDB=0\r\nUseLAN=" +
+                      std::string(share.empty() ? "0" : "1") +
                       "\r\nOffLine=0\r\nReadTimeout=3000\r\nReceiveTimeout=1000\r\n[PATH]\r\ndirLAN=" +
                       share.string() + "\r\n";
     WriteFile(home / "quillmar.ini", ini);
@@ -267,29 +280,36 @@ void CopyTree(const fs::path &from, const fs::path &to) {
     if (e.is_regular_file()) fs::last_write_time(to / fs::relative(e.path(), from), e.last_write_time());
 }
 
-// The program folder with the database built from the old page, made once: it is copied
-// into the home of each test that starts from it.
-const fs::path &OldState() {
-  static const struct State {
-    TempDir dir, share;
-    State() {
-      FillShare(share.path(), true);
-      ProgramHome p;
-      p.Settings(share.path());
-      const RunResult r = p.Run({"/u"});
-      if (r.code != 1 || p.Data() != "old")
-        throw std::runtime_error("the old database could not be built: " + std::to_string(r.code) + " " + p.Data() +
-                                 "\n" + p.Log("DB/autoupdate.log"));
-      CopyTree(p.home.path(), dir.path());
-    }
-  } state;
-  return state.dir.path();
+// The program folder with the database built from the old page (of the publisher's CSV set,
+// or kind 2 the makers' set), made once: it is copied into the home of each test that starts
+// from it.
+struct OldStateOf {
+  TempDir dir, share;
+  explicit OldStateOf(int kind) {
+    FillShare(share.path(), true, kind);
+    ProgramHome p;
+    p.Settings(share.path(), kind);
+    const RunResult r = p.Run({"/u"});
+    if (r.code != 1 || p.Data() != "old")
+      throw std::runtime_error("the old database could not be built: " + std::to_string(r.code) + " " + p.Data() +
+                               "\n" + p.Log("DB/autoupdate.log"));
+    CopyTree(p.home.path(), dir.path());
+  }
+};
+
+const fs::path &OldState(int kind = 0) {
+  if (kind == 2) {
+    static const OldStateOf makers(2);
+    return makers.dir.path();
+  }
+  static const OldStateOf publisher(0);
+  return publisher.dir.path();
 }
 
-void StartFromOldState(ProgramHome &p) {
+void StartFromOldState(ProgramHome &p, int kind = 0) {
   for (const char *sub : {"DB", "Download"}) {
     fs::remove_all(p.home / sub);
-    CopyTree(OldState() / sub, p.home / sub);
+    CopyTree(OldState(kind) / sub, p.home / sub);
   }
 }
 
@@ -431,6 +451,34 @@ TEST_F(UnattendedTest, CutApplicationFileFailsTheUpdate) {
   EXPECT_TRUE(p.BuildFiles().empty());
 }
 
+namespace {
+
+// An "/u" that failed as it should: 3, acis.db byte for byte as before, one line of the log
+// naming the file and saying what was wrong (UTF-8), the error output saying it too with
+// what to do, and a log that ends with the abort and never says the update was done.
+// Returns the log (UTF-8).
+std::string ExpectFailedUpdate(const ProgramHome &p, const RunResult &r, const std::string &db_before,
+                               const std::string &file, const std::string &why) {
+  EXPECT_FALSE(r.hung);
+  const std::string log = cp932::ToUtf8(p.Log("DB/autoupdate.log"));
+  EXPECT_EQ(r.code, 3) << log;
+  EXPECT_TRUE(ReadFile(p.Db()) == db_before) << "acis.db changed";
+  bool named = false;
+  std::istringstream lines(log);
+  for (std::string line; std::getline(lines, line);)
+    named = named || (line.find(file) != std::string::npos && line.find(why) != std::string::npos);
+  EXPECT_TRUE(named) << log;
+  EXPECT_NE(p.Stderr().find(why), std::string::npos) << p.Stderr();
+  EXPECT_NE(p.Stderr().find("再実行してください"), std::string::npos) << p.Stderr();
+  EXPECT_EQ(log.find("データ更新完了"), std::string::npos) << log;
+  const std::string abort_line = "データ更新中止:";
+  const std::size_t last = log.size() < 3 ? std::string::npos : log.rfind("\r\n", log.size() - 3);
+  EXPECT_EQ(log.compare(last == std::string::npos ? 0 : last + 2, abort_line.size(), abort_line), 0) << log;
+  return log;
+}
+
+}  // namespace
+
 // Damaged input never replaces the data: whatever the shared folder or the server hands
 // over (a CSV file empty, with its header only, a column short on every line, a field too
 // many on one record; an entry far larger than any published file; a web page in place of
@@ -471,7 +519,7 @@ TEST_F(UnattendedTest, DamagedInputsLeaveTheDatabaseAsItWas) {
          WriteFile(s / "update2.htm", "<html><body><h1>メンテナンス中</h1><p>しばらくお待ちください</p></body></html>\r\n");
          qmtest::SetMTime(s / "update2.htm", kNewPageTime);
        },
-       "update2.htm", "更新ページにデータの日付(反映分)とCSVファイル名が見つかりません"},
+       "update2.htm", "データの日付が書かれていません"},
       {"a disk too full for a download", nullptr, "登録適用部一_20261130.zip", "を保存できません: File too large"},
   };
   TestServer server;
@@ -518,28 +566,210 @@ TEST_F(UnattendedTest, DamagedInputsLeaveTheDatabaseAsItWas) {
     const Case &c = cases[i];
     SCOPED_TRACE(c.what);
     const ProgramHome &p = *homes[i];
-    const RunResult r = ProgramHome::Wait(running[i], 60);
-    EXPECT_FALSE(r.hung);
-    const std::string log = cp932::ToUtf8(p.Log("DB/autoupdate.log"));
-    EXPECT_EQ(r.code, 3) << log;
-    EXPECT_TRUE(ReadFile(p.Db()) == before[i]) << "acis.db changed";
-    // One line of the log names the file and says what was wrong; so does the error output.
-    bool named = false;
-    std::istringstream lines(log);
-    for (std::string line; std::getline(lines, line);)
-      named = named || (line.find(c.file) != std::string::npos && line.find(c.why) != std::string::npos);
-    EXPECT_TRUE(named) << log;
-    EXPECT_NE(p.Stderr().find(c.why), std::string::npos) << p.Stderr();
-    EXPECT_NE(p.Stderr().find("再実行してください"), std::string::npos) << p.Stderr();
-    // The log ends with the abort, and never says the update was done.
-    EXPECT_EQ(log.find("データ更新完了"), std::string::npos) << log;
-    const std::string abort_line = "データ更新中止:";
-    const std::size_t last = log.size() < 3 ? std::string::npos : log.rfind("\r\n", log.size() - 3);
-    EXPECT_EQ(log.compare(last == std::string::npos ? 0 : last + 2, abort_line.size(), abort_line), 0) << log;
+    ExpectFailedUpdate(p, ProgramHome::Wait(running[i], 60), before[i], c.file, c.why);
     // Nothing half-written or oversized is left in the data folder.
     for (const auto &e : fs::directory_iterator(p.home / "Download")) {
       EXPECT_EQ(e.path().filename().string().find(".part"), std::string::npos) << e.path();
       EXPECT_LT(fs::file_size(e.path()), 1u << 20) << e.path();
+    }
+  }
+}
+
+namespace {
+
+// Rewrites an archive: the Python statements change "entries", a list of (name, bytes)
+// pairs, which then make up the archive again (names stored as CP932, as published).
+void RewriteArchive(const fs::path &zip, const std::string &python) {
+  Shell("python3 - '" + zip.string() + "' '" + (qmtest::SourceDir() / "scripts/samplekit").string() +
+        "' <<'EOF'\n"
+        "import sys, zipfile\n"
+        "sys.path.insert(0, sys.argv[2])\n"
+        "from make import Cp932ZipInfo\n"
+        "with zipfile.ZipFile(sys.argv[1]) as z:\n"
+        "    entries = [(i.filename if i.flag_bits & 0x800 else i.filename.encode('cp437').decode('cp932'), z.read(i))\n"
+        "               for i in z.infolist()]\n" +
+        python +
+        "with zipfile.ZipFile(sys.argv[1], 'w', compression=zipfile.ZIP_DEFLATED) as z:\n"
+        "    for name, data in entries:\n"
+        "        z.writestr(Cp932ZipInfo(name, (2026, 11, 30, 0, 0, 0)), data)\n"
+        "EOF");
+}
+
+// The names in a folder that begin with ".": what a fetch, copy, unpack or build writes
+// before it is whole, and the page that waits for its data.
+std::vector<std::string> HiddenFiles(const fs::path &folder) {
+  std::vector<std::string> found;
+  for (const auto &e : fs::directory_iterator(folder))
+    if (e.path().filename().string().front() == '.') found.push_back(e.path().filename().string());
+  return found;
+}
+
+}  // namespace
+
+// An update whose source fails it in any way ends with 3 and leaves everything as it was:
+// an archive that cannot be fetched or copied (gone, a folder of its name, 404, a server
+// that stalls), an archive without a file of the form or with it in a folder, a data-as-of
+// page that is empty or tells no date, an application line without its registration number,
+// an archive stopped at the unpack limit. Whatever the data folder holds from the last run is
+// never taken in its place. Each row: the exit code, acis.db byte for byte, the log line and
+// the error output naming the file and the cause, nothing half-done left in Download/ or
+// DB/, and the next run on the sound offer brings the new data. The publisher's CSV set and
+// the makers' set, from the shared folder and online; the rows run side by side.
+TEST_F(UnattendedTest, FailedSourcesNeverPassAsAnUpdate) {
+  const std::string part_one = "登録適用部一_20261130";
+  struct Row {
+    const char *what;
+    int kind;                                     // 0 the publisher's CSV set, 2 the makers' set
+    std::function<void(const fs::path &)> damage;  // to the shared folder; none: online
+    std::string fault;                            // online: the fault of the row's site, "<path> <switch>"
+    std::string file, why;                        // UTF-8: on one line of the log
+    bool page;                                    // the data-as-of page: the check fails
+  } rows[] = {
+      {"makers' archive gone", 2, [](const fs::path &s) { fs::remove(s / "toroku.zip"); }, "", "toroku.zip",
+       "コピーできません", false},
+      {"a folder in the makers' archive's place", 2,
+       [](const fs::path &s) {
+         fs::remove(s / "toroku.zip");
+         fs::create_directories(s / "toroku.zip" / "x");
+       },
+       "", "toroku.zip", "コピーできません", false},
+      {"makers' archive without tekiyo.csv", 2,
+       [](const fs::path &s) {
+         RewriteArchive(s / "toroku.zip", "entries = [e for e in entries if e[0] != 'tekiyo.csv']\n");
+       },
+       "", "toroku.zip", "tekiyo.csv が書庫に入っていません", false},
+      {"makers' files in a folder of the archive", 2,
+       [](const fs::path &s) { RewriteArchive(s / "toroku.zip", "entries = [('data/' + n, d) for n, d in entries]\n"); },
+       "", "toroku.zip", "kihon.csv が書庫に入っていません", false},
+      {"empty update text", 2, [](const fs::path &s) { WriteFile(s / "update.txt", ""); }, "", "update.txt",
+       "ファイルが空です", true},
+      {"a web page for the update text", 2,
+       [](const fs::path &s) { WriteFile(s / "update.txt", "<html><body>メンテナンス中</body></html>\r\n"); }, "",
+       "update.txt", "データの日付が書かれていません", true},
+      {"makers' archive 404", 2, nullptr, "/torv/toroku.zip status 404", "toroku.zip", "404", false},
+      {"makers' archive times out", 2, nullptr, "/torv/toroku.zip stall 5", "toroku.zip", "受信が途中で止まりました", false},
+      {"publisher's archive gone", 0, [&](const fs::path &s) { fs::remove(PartArchive(s, "登録適用部一")); }, "",
+       part_one + ".zip", "コピーできません", false},
+      {"publisher's CSV in a folder of its archive", 0,
+       [&](const fs::path &s) {
+         RewriteArchive(PartArchive(s, "登録適用部一"), "entries = [('csv/' + n, d) for n, d in entries]\n");
+       },
+       "", part_one + ".zip", part_one + ".csv が書庫に入っていません", false},
+      {"empty publisher's page", 0, [](const fs::path &s) { WriteFile(s / "update2.htm", ""); }, "", "update2.htm",
+       "ファイルが空です", true},
+      {"publisher's archive 404", 0, nullptr, "/ddata/datacsv/" + part_one + ".zip status 404", part_one + ".zip",
+       "404", false},
+      {"an application line without its number", 0,
+       [](const fs::path &s) {
+         RewritePartCsv(s, "登録適用部一",
+                        "b''.join((l[l.find(b','):] if n == 2 else l) + b'\\r\\n' for n, l in enumerate(lines))");
+       },
+       "", part_one + ".csv 3行目", "登録番号がありません", false},
+      {"a makers' application line numbered NULL", 2,
+       [](const fs::path &s) {
+         RewriteArchive(s / "toroku.zip",
+                        "def unnumbered(data):\n"
+                        "    lines = data.split(b'\\r\\n')\n"
+                        "    lines[1] = b'NULL' + lines[1][lines[1].find(b','):]\n"
+                        "    return b'\\r\\n'.join(lines)\n"
+                        "entries = [(n, unnumbered(d) if n == 'tekiyo.csv' else d) for n, d in entries]\n");
+       },
+       "", "tekiyo.csv 2行目", "登録番号がありません", false},
+      // The files of the form come whole, then entries past the unpack limit: 512 MiB are
+      // written before the limit stops the second one.
+      {"an archive stopped at the unpack limit", 2,
+       [](const fs::path &s) {
+         Shell("python3 - '" + (s / "toroku.zip").string() + "' <<'EOF'\n"
+               "import sys, zipfile\n"
+               "with zipfile.ZipFile(sys.argv[1], 'a') as z:\n"
+               "    for name in ('a.bin', 'b.bin'):\n"
+               "        info = zipfile.ZipInfo(name, (2026, 11, 30, 0, 0, 0))\n"
+               "        info.compress_type = zipfile.ZIP_DEFLATED\n"
+               "        with z.open(info, 'w', force_zip64=True) as f:\n"
+               "            for _ in range(512): f.write(bytes(1 << 20))\n"
+               "EOF");
+       },
+       "", "toroku.zip", "展開すると上限の 805306368 バイトを超えます", false},
+  };
+  TestServer server;
+  const long long later = std::time(nullptr) + 86400;  // newer than any file here
+  std::vector<std::unique_ptr<ProgramHome>> homes;
+  std::vector<std::unique_ptr<TempDir>> shares;
+  std::vector<std::string> before;
+  std::string faults;
+  // The shared folder of a row with the sound offer: the reference scripts are no newer than
+  // the program folder's copies, so their refresh leaves acis.db alone.
+  auto sound_share = [](const fs::path &share, int kind) {
+    for (const auto &e : fs::directory_iterator(share)) fs::remove_all(e.path());
+    FillShare(share, false, kind);
+    for (const auto &e : fs::directory_iterator(qmtest::SmallKit() / "scripts"))
+      qmtest::SetMTime(share / e.path().filename(), kOldPageTime);
+  };
+  for (std::size_t i = 0; i < std::size(rows); ++i) {
+    const Row &r = rows[i];
+    auto home = std::make_unique<ProgramHome>();
+    auto dir = std::make_unique<TempDir>();
+    if (r.damage) {
+      sound_share(dir->path(), r.kind);
+      r.damage(dir->path());
+      home->Settings(dir->path(), r.kind);
+    } else {
+      // The row's own site: the publisher's pages below it, and a mirror with the makers' set
+      // and the reference scripts.
+      const std::string site = "/row" + std::to_string(i);
+      for (const auto &e : fs::directory_iterator(qmtest::SmallKit() / "publisher")) {
+        const std::string name = e.path().filename().string();
+        server.Put(site + (name == "update2.htm" ? "/ddata/index2.htm" : "/ddata/datacsv/" + name), ReadFile(e.path()),
+                   name == "update2.htm" ? kNewPageTime : later);
+      }
+      for (const auto &e : fs::directory_iterator(qmtest::SmallKit() / "makers")) {
+        const std::string name = e.path().filename().string();
+        server.Put(site + "/torv/" + name, ReadFile(e.path()), name == "update.txt" ? kNewPageTime : later);
+      }
+      for (const auto &e : fs::directory_iterator(qmtest::SmallKit() / "scripts"))
+        server.Put(site + "/torv/" + e.path().filename().string(), ReadFile(e.path()), kOldPageTime);
+      faults += site + r.fault + "\n";
+      home->env["QUILLMAR_PUBLISHER_HOST"] = server.Url(site);
+      home->env["QUILLMAR_TORV_MIRRORS"] = server.Url(site + "/torv/");
+      home->Settings({}, r.kind);
+    }
+    StartFromOldState(*home, r.kind);
+    before.push_back(ReadFile(home->Db()));
+    homes.push_back(std::move(home));
+    shares.push_back(std::move(dir));
+  }
+  server.SetFaults(faults);
+  std::vector<ProgramHome::Process> running;
+  for (auto &home : homes) running.push_back(home->Start({"/u"}));
+  for (std::size_t i = 0; i < std::size(rows); ++i) {
+    const Row &r = rows[i];
+    SCOPED_TRACE(r.what);
+    const ProgramHome &p = *homes[i];
+    const std::string log = ExpectFailedUpdate(p, ProgramHome::Wait(running[i], 60), before[i], r.file, r.why);
+    if (r.page) {
+      EXPECT_NE(log.find("データ更新の確認ができません"), std::string::npos) << log;
+    }
+    for (const char *sub : {"Download", "DB"}) {
+      const std::vector<std::string> left = HiddenFiles(p.home / sub);
+      EXPECT_TRUE(left.empty()) << sub << "/" << left.front();
+    }
+  }
+  // The sound offer afterwards: the update is still due, and comes.
+  server.SetFaults("");
+  running.clear();
+  for (std::size_t i = 0; i < std::size(rows); ++i) {
+    if (rows[i].damage) sound_share(shares[i]->path(), rows[i].kind);
+    running.push_back(homes[i]->Start({"/u"}));
+  }
+  for (std::size_t i = 0; i < std::size(rows); ++i) {
+    SCOPED_TRACE(std::string(rows[i].what) + ", then sound");
+    const ProgramHome &p = *homes[i];
+    const RunResult result = ProgramHome::Wait(running[i], 60);
+    EXPECT_EQ(result.code, 1) << p.Log("DB/autoupdate.log") << p.Stderr();
+    EXPECT_EQ(p.Data(), "new");
+    for (const char *sub : {"Download", "DB"}) {
+      const std::vector<std::string> left = HiddenFiles(p.home / sub);
+      EXPECT_TRUE(left.empty()) << sub << "/" << left.front();
     }
   }
 }
@@ -593,11 +823,12 @@ TEST_F(UnattendedTest, OtherInstanceAndStaleBuildFiles) {
 
 namespace {
 
-// The files of the pattern a killed fetch, copy or unpack leaves in the data folder.
+// The files of the pattern a killed fetch, copy or unpack leaves in the data folder, and in
+// the folder an unpack works in.
 std::vector<std::string> PartFiles(const fs::path &folder) {
   std::vector<std::string> found;
   std::error_code ec;
-  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+  for (fs::recursive_directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
     const std::string name = it->path().filename().string();
     if (name.front() == '.' && name.size() > 5 && name.compare(name.size() - 5, 5, ".part") == 0)
       found.push_back(name);
