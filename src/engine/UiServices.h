@@ -91,7 +91,8 @@ class TEventPump {
  private:
   using Clock = std::chrono::steady_clock;
   static constexpr std::chrono::milliseconds kInterval{50};
-  Clock::time_point last_ = Clock::now();
+  // The first tick lets the events through at once: a short fill answers them too.
+  Clock::time_point last_{};
 };
 
 // Records every call as a line and answers message boxes from a queue (IDOK, or the
