@@ -499,6 +499,49 @@ void ReadCsvFileNames(TCsvFileNames &names) {
   }
 }
 
+namespace {
+
+// The number of ASCII digits from at on, at most max.
+std::size_t DigitsAt(std::string_view text, std::size_t at, std::size_t max) {
+  std::size_t n = 0;
+  while (at + n < text.size() && n < max && text[at + n] >= '0' && text[at + n] <= '9') ++n;
+  return n;
+}
+
+// True when the text names a day: a year (four digits, or 令和 or 平成 with 元 or a number),
+// then the month and the day in digits: "2026年11月30日", "令和8年11月30日".
+bool HoldsDate(const std::string &text) {
+  const std::string year = "年"_sj, month = "月"_sj, day = "日"_sj, first = "元"_sj;
+  for (std::size_t y = FindSjis(text, year); y != std::string::npos; y = FindSjis(text, year, y + year.size())) {
+    std::size_t digits = 0;
+    while (digits < y && text[y - digits - 1] >= '0' && text[y - digits - 1] <= '9') ++digits;
+    bool named = digits == 4;
+    if (!named && digits <= 2) {
+      std::size_t era = y - digits;
+      bool number = digits > 0;
+      if (!number && era >= first.size() && cp932::IsCharBoundary(text, era - first.size()) &&
+          text.compare(era - first.size(), first.size(), first) == 0) {
+        era -= first.size();
+        number = true;
+      }
+      named = number && era >= 4 && cp932::IsCharBoundary(text, era - 4) &&
+              (text.compare(era - 4, 4, "令和"_sj) == 0 || text.compare(era - 4, 4, "平成"_sj) == 0);
+    }
+    if (!named) continue;
+    std::size_t at = y + year.size();
+    const std::size_t m = DigitsAt(text, at, 2);
+    if (m == 0 || text.compare(at + m, month.size(), month) != 0) continue;
+    at += m + month.size();
+    const std::size_t d = DigitsAt(text, at, 2);
+    if (d > 0 && text.compare(at + d, day.size(), day) == 0) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+std::string StoredText(const std::string &text) { return cp932::FromUtf8(cp932::ToUtf8(text)); }
+
 std::string PageDataAsOf(const std::string &page, int kind) {
   std::string result;
   if (kind == 0) {
@@ -514,7 +557,7 @@ std::string PageDataAsOf(const std::string &page, int kind) {
       result = ExtractDataAsOfText(line);
     }
   }
-  return result;
+  return StoredText(result);
 }
 
 std::string SavedPagePath(int kind) { return JoinPath(DataFolder(), PageName(kind)); }
@@ -556,6 +599,10 @@ std::string PageDamage(const std::string &page, int kind) {
     const std::string date = PageDataAsOf(page, kind);
     if (date.empty() || date == "更新日不明"_sj)
       return "データの日付が書かれていません。ページが別物か壊れています。ダウンロード元のファイルを確かめ、しばらくしてから再実行してください"_sj;
+    // A date damaged on its way would be stored as the data date and shown as one.
+    if (!HoldsDate(date))
+      return "データの日付が読めません("_sj + date +
+             ")。ページが壊れています。ダウンロード元のファイルを確かめ、しばらくしてから再実行してください"_sj;
   }
   return {};
 }

@@ -99,10 +99,14 @@ std::time_t HttpDateToDateTime(const std::string &text);
 std::string ExtractDataAsOfText(const std::string &text);
 void ReadCsvFileNames(TCsvFileNames &names);
 // The data-as-of text that a build from the saved update page of source kind 0 (the
-// publisher's CSV page) or 2 (the makers' update.txt) records as the database's LastUpdate;
-// empty for the other kinds, whose build takes its date from elsewhere, and for a page
-// without one.
+// publisher's CSV page) or 2 (the makers' update.txt) records as the database's LastUpdate,
+// in the form the database gives it back (StoredText), so that the two compare; empty for
+// the other kinds, whose build takes its date from elsewhere, and for a page without one.
 std::string PageDataAsOf(const std::string &page, int kind);
+// A text as the database gives it back once stored: through UTF-8 and back. A character
+// that CP932 writes two ways (the NEC-selected rows, EE E0 and FB FC) comes back in one of
+// them, and a byte that is no character as "?".
+std::string StoredText(const std::string &text);
 // The data-as-of page of source kind 0, 1 or 2 in the data folder ("update2.htm",
 // "update.htm", "update.txt"). The saved page tells of the data last taken in: the check
 // asks the source for a page newer than it. A page fetched since waits beside it as the pending
@@ -118,8 +122,8 @@ std::string CurrentPagePath(int kind);
 void CommitPendingPage(int kind);
 void DiscardPendingPage(int kind);
 // Why a data-as-of page cannot tell the data date (program text, without the file's name):
-// an empty file, or (kinds 0 and 2) one without the date line. Empty for a sound page and
-// for a missing file.
+// an empty file, or (kinds 0 and 2) one without the date line or with a date that cannot be
+// read as a year, month and day. Empty for a sound page and for a missing file.
 std::string PageDamage(const std::string &page, int kind);
 
 // True for a name that can only mean a file in the folder it is joined to: not empty,

@@ -180,11 +180,9 @@ std::string TfrmMain::ReadServerDataDate(const std::string &FileName) {
     }
     return result;
   }
-  if (std::getline(f, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    result = ExtractDataAsOfText(line);
-  }
-  return result;
+  // The makers' first line, in the form the database keeps the date it records.
+  const std::string date = PageDataAsOf(FileName, 2);
+  return date.empty() ? result : date;
 }
 
 void TfrmMain::GUIStart(int State) {
@@ -224,9 +222,9 @@ void TfrmMain::GUIStart(int State) {
       if (MsgBox(text, "確認"_sj, MB_OKCANCEL | MB_ICONQUESTION) == IDOK) {
         ShowUpdateDialog(true, false);
       } else if (db_date != ServerDataDate) {
-        const char *page = OptionData->DownSite == 1 ? "update.htm" : OptionData->DownSite == 0 ? "update2.htm" : "update.txt";
-        std::error_code ec;
-        fs::remove(FsPath(JoinPath(OptionData->DownloadFolder, page)), ec);
+        // The page that offered the data goes, so that the next check fetches it again; the
+        // saved page still tells of the data in place.
+        DiscardPendingPage(OptionData->DownSite);
       }
       break;
     }

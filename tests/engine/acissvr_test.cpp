@@ -329,6 +329,8 @@ TEST_F(AcisSvrTest, PagesWithoutADateFailTheCheck) {
        "データの日付が書かれていません"},
       {"the publisher's page blank, online", 0, false, "\r\n", "", "ファイルが空です"},
       {"a damaged saved page, nothing newer", 2, false, good, html, "データの日付が書かれていません"},
+      {"a date damaged on its way, shared", 2, true, "本ファイルは、「令遭a8年11月30日」分を反映した農薬登録情報です。\r\n",
+       good, "データの日付が読めません(令遭a8年11月30日反映)"},
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.what);
@@ -402,6 +404,35 @@ TEST(AcisSvrTexts, ExtractDataAsOfText) {
   };
   for (auto &c : cases)
     EXPECT_EQ(cp932::ToUtf8(ExtractDataAsOfText(cp932::FromUtf8(c.in))), c.out) << c.in;
+}
+
+// The date a page tells compares with the one the database gives back: a character CP932
+// writes two ways, and a lead byte without its second byte, read as they are stored. Every
+// era and form the sources write reads as a date; a year the era lost does not.
+TEST(AcisSvrTexts, PageDatesReadAsTheDatabaseKeepsThem) {
+  TempDir d;
+  // The line in program text; the publisher's page is UTF-8.
+  auto date = [&](int kind, const std::string &line) {
+    WriteFile(d / "page", (kind == 0 ? cp932::ToUtf8(line) : line) + "\r\n");
+    return std::make_pair(PageDataAsOf(P(d / "page"), kind), PageDamage(P(d / "page"), kind));
+  };
+  const std::string head = cp932::FromUtf8("本ファイルは、「令和8年11月30日」分を反映した農薬登録情報です。");
+  const auto nec = date(2, head + "\xEE\xE0"), ibm = date(2, head + "\xFB\xFC");
+  EXPECT_EQ(nec.first, ibm.first);
+  EXPECT_EQ(nec.first, StoredText(ExtractDataAsOfText(head + "\xEE\xE0")));
+  EXPECT_EQ(date(2, head + "\xED\x95").first, date(2, head + "\xFA\xB1").first);
+  EXPECT_EQ(cp932::ToUtf8(date(2, head + "\x81").first), "2026年11月30日反映?");
+  for (const auto &[kind, line] : std::vector<std::pair<int, std::string>>{
+           {2, "本ファイルは、「令和元年5月1日」分を反映した農薬登録情報です。"},
+           {2, "'平成31年4月30日'分を反映した農薬登録情報です。"},
+           {0, "<p>サンプルデータ　令和8年11月30日反映分（11月30日付け失効も反映しています）</p>"},
+           {0, "<p>令和元年5月1日反映分</p>"},
+           {0, "<p>2026年1月5日反映分</p>"}})
+    EXPECT_EQ(date(kind, cp932::FromUtf8(line)).second, "") << line;
+  for (const char *line : {"<p>令遭a8年11月30日反映分</p>", "<p>8年11月30日反映分</p>", "<p>令和8年11月反映分</p>",
+                           "<p>令和年11月30日反映分</p>"})
+    EXPECT_NE(cp932::ToUtf8(date(0, cp932::FromUtf8(line)).second).find("データの日付が読めません"), std::string::npos)
+        << line;
 }
 
 TEST(AcisSvrTexts, IsNewerFileAndSites) {
