@@ -34,6 +34,31 @@ std::string FirstLine(const std::string &path) {
   return line;
 }
 
+// What the user can do about a failed build.
+const std::string kBuildAdvice =
+    "データベースは更新前のままです。データベースのフォルダの空き容量を確かめてから再実行してください"_sj;
+const std::string kScriptAdvice =
+    "データベースは更新前のままです。共有フォルダまたはダウンロード元の参照表スクリプトを確かめてから再実行してください"_sj;
+
+// SQLite's own words at the end of a failure ('... "<SQL>" : <words>').
+std::string SqliteCause(const ESQLiteException &e) {
+  const std::string &text = e.Message();
+  const std::size_t at = text.rfind("\" : ");
+  return at == std::string::npos ? text : text.substr(at + 4);
+}
+
+// The rows of the reference tables in the database file at path (none when there is no
+// file or it cannot be read: then there is nothing to keep).
+TRowCounts PreviousRowCounts(const std::string &path) {
+  if (!Exists(path)) return {};
+  try {
+    TSQLiteDb old(path);
+    return ReferenceRowCounts(old);
+  } catch (const ESQLiteException &) {
+    return {};
+  }
+}
+
 }  // namespace
 
 // One part of the publisher's workbooks as the build's imports read it: the cells of the
@@ -236,6 +261,9 @@ void TUpdateRun::RebuildDatabase() {
     OldDatabase = AcisDB->GetVersion() <= 120412;
     was_open = ReleaseDatabase();
   }
+  // The reference tables of the database in place: the new one must not come out with one
+  // of them emptied.
+  const TRowCounts previous_rows = PreviousRowCounts(DbFile("acis.db"));
   TBusyCursor busy;
   Controls(false);
   // Gives up the build: the fresh file goes, the user's acis.db stays and opens again.
@@ -251,9 +279,15 @@ void TUpdateRun::RebuildDatabase() {
     RemoveStaleBuildFiles(OptionData->DbFolder, &FLog);
     OptionData->BuiltFromSite = SourceKind;
     FBuildPath = FromFsPath(TempBeside(FsPath(DbFile("acis.db"))));
-    FBuildDB = std::make_unique<TAcisDB>(FBuildPath, &FLog);
+    FBuildDB = std::make_unique<TAcisDB>(FBuildPath, &FLog, &previous_rows);
     FBuildDB->SetProgressBar(FProgress);
     TAcisDB &db = *FBuildDB;
+    // A reference script that failed leaves its table out of the new database, or empty.
+    auto refreshed_whole = [&db] {
+      if (!db.RefreshFailures().empty())
+        throw EInOutError(db.RefreshFailures().front() + "。"_sj + kScriptAdvice);
+    };
+    refreshed_whole();
 
     AddLog("テーブル作成"_sj);
     db.CreateTables();
@@ -273,10 +307,12 @@ void TUpdateRun::RebuildDatabase() {
     SetPosition(1);
     // The build operations in their order: the line before each, the operation, the bar
     // after it. A cancel is taken between them.
+    // A phase that fails is named by its line (or its own name) in the failure.
     struct TPhase {
       const char *line_utf8;
       std::function<void()> step;
       int position;
+      const char *name_utf8 = nullptr;
     };
     const TPhase phases[] = {
         {"登録基本部マスターテーブル(m_kihon)作成", [&] { db.FillTmKihon(); }, 10},
@@ -296,13 +332,21 @@ void TUpdateRun::RebuildDatabase() {
            db.SetLastUpdate(DataAsOf);
            // The search schema keeps its application table in the new file under the new
            // date, so the first start after the update finds it ready.
-           db.CreateViews();
-         }, 100},
+           db.CreateViews(true);
+         }, 100, "検索用テーブル(t_tekiyo)作成"},
     };
     for (const TPhase &p : phases) {
       if (Aborted) break;
       if (p.line_utf8) AddLog(cp932::FromUtf8(p.line_utf8));
-      p.step();
+      try {
+        p.step();
+      } catch (const ESQLiteException &e) {
+        // The statement's text says little to whoever reads the error output: the phase
+        // and SQLite's own words do.
+        throw ESQLiteException(cp932::FromUtf8(p.name_utf8 ? p.name_utf8 : p.line_utf8) + ": " + SqliteCause(e) +
+                               "。"_sj + kBuildAdvice);
+      }
+      refreshed_whole();
       SetPosition(p.position);
     }
     if (Aborted) {

@@ -246,7 +246,8 @@ void ShowSqlErrorReport(const std::string &title, const Exception &e) {
 
 // ---------------------------------------------------------------- construction
 
-TAcisDB::TAcisDB(const std::string &Path, ILogTarget *LogTo) : FLog(LogTo) {
+TAcisDB::TAcisDB(const std::string &Path, ILogTarget *LogTo, const TRowCounts *Previous) : FLog(LogTo) {
+  if (Previous) FPrevious = *Previous;
   FDb = std::make_unique<TSQLiteDb>(Path);
   // The searches read their rows at random places of a file of a few hundred megabytes; a
   // page cache of 64 MB keeps the pages a search touched for the next one.

@@ -10,8 +10,10 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "engine/FillTargets.h"
 #include "engine/SQLite.h"
@@ -21,12 +23,17 @@ std::string SqlErrorText(const Exception &e);
 // Shows an SQL failure in the report dialog ("SQL エラー") under the given title line.
 void ShowSqlErrorReport(const std::string &title, const Exception &e);
 
+// The rows of the reference tables a database holds, by table name (see ReferenceRowCounts).
+using TRowCounts = std::map<std::string, long long>;
+
 class TAcisDB {
  public:
   // Opens (or creates) acis.db at Path, attaches spec.db (refreshing its reference tables
   // unless the database came ready-made) and jpp.db when present. Log may be null.
-  // A failure to open raises ESQLiteException.
-  TAcisDB(const std::string &Path, ILogTarget *Log);
+  // A failure to open raises ESQLiteException. Previous, when given, holds the rows the
+  // database this one replaces had in its reference tables: a refresh that leaves one of
+  // them empty fails as it would on a table that had rows here.
+  TAcisDB(const std::string &Path, ILogTarget *Log, const TRowCounts *Previous = nullptr);
   // Forgets the log and closes the connection (rolling back an open transaction).
   ~TAcisDB();
   TAcisDB(const TAcisDB &) = delete;
@@ -149,8 +156,10 @@ class TAcisDB {
   // ---- search schema
   // The connection's temporary search tables and views; run once per connection. The
   // denormalised application table is kept in acis.db under the data date and rebuilt only
-  // when that key changes.
-  void CreateViews();
+  // when that key changes. A failing script is shown in the report and the next one runs.
+  // When acis.db cannot take the application table, the connection keeps its own copy; with
+  // RaiseFailures (the build, whose file must come out whole) that failure raises instead.
+  void CreateViews(bool RaiseFailures = false);
   // Runs a search script as one unit with the step that shows its result: at the first
   // failing statement the failure is shown in the SQL error report, and when a statement
   // fails or Show gives False, the whole script is undone (the previous work tables stay).
@@ -175,13 +184,17 @@ class TAcisDB {
 
   // ---- reference refresh
   // Runs a script file as one multi-statement text (Utf8: the file is UTF-8). False when
-  // the file is missing or a statement failed (shown in the SQL error report).
-  bool ExecSQLFile(const std::string &Path, bool Utf8);
+  // the file is missing or a statement failed (shown in the SQL error report; Failure, when
+  // given, receives its message).
+  bool ExecSQLFile(const std::string &Path, bool Utf8, std::string *Failure = nullptr);
   // Conditional download of one script from the makers' data service into LocalPath;
   // True when a new copy was stored.
   bool FetchDataFile(const std::string &FileName, const std::string &LocalPath);
-  // Each refreshes one reference table from its script: True when the script ran without
-  // an SQL failure. A script that failed runs again at the next open.
+  // Each refreshes one reference table from its script, as one transaction: True when the
+  // script ran without an SQL failure and left its tables in place, with rows where they had
+  // rows before (here, or in the database this one replaces). Otherwise everything the script
+  // did is rolled back, the failure is logged and kept (RefreshFailures), and the script runs
+  // again at the next open.
   bool UpdateBunrui();
   bool UpdateRyutsu();
   bool UpdateIdshurui();
@@ -206,6 +219,13 @@ class TAcisDB {
   // The whole family in its fixed order; the crop and pest masters only when acis.db
   // already holds m_tekiyo (the build refreshes them itself).
   void RefreshReferenceTables();
+  // The log lines of the refreshes of this object that failed, in order: the script and
+  // the cause.
+  const std::vector<std::string> &RefreshFailures() const { return FRefreshFailures; }
+  // The rows each refreshed table had before its script ran, or that the replaced database
+  // had (the larger): a script must not leave a table empty that had rows.
+  long long RowsBefore(const std::string &Table, long long Here) const;
+  void AddRefreshFailure(const std::string &Line);
 
   // ---- JPP import
   // Attaches jpp.db (creating it) as jpp.
@@ -227,7 +247,7 @@ class TAcisDB {
   void FillGrid(IGridSink &Grid, TSQLiteTbl &Table, bool CaptionRule);
   class TImport;
   void LogTekiyoWithoutProduct();
-  void KeepTekiyoTable();
+  void KeepTekiyoTable(bool RaiseFailures);
   // Runs a script of several statements; when it fails, an open transaction is rolled back.
   void RunScript(const std::string &Script);
   // RunScript with a failure shown in the report instead of raised.
@@ -239,7 +259,13 @@ class TAcisDB {
   std::string FLastUpdate;
   IProgressTarget *FProgressBar = nullptr;
   ILogTarget *FLog = nullptr;
+  TRowCounts FPrevious;
+  std::vector<std::string> FRefreshFailures;
 };
+
+// The rows of the reference refresh's tables that the connection holds (a table missing is
+// left out), looked up in every attached database as the refresh does.
+TRowCounts ReferenceRowCounts(TSQLiteDb &Db);
 
 // Value helpers of the data imports (program text in, SQL literal text out; quotes inside a
 // value are doubled so that every value stays one literal).

@@ -4,10 +4,13 @@
 // missing.
 
 #include <fcntl.h>
+#include <sqlite3.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <vector>
 
 #include "engine/AcisSvr.h"
 #include "engine/UiServices.h"
@@ -23,13 +26,69 @@ namespace {
 
 // A table of that name in any attached database (the lookup "PRAGMA table_info" makes
 // without a schema), so that "bunrui" is found in spec.db.
-bool TableAnywhere(TAcisDB &db, const std::string &name) {
+bool TableAnywhere(TSQLiteDb &db, const std::string &name) {
   try {
-    return db.Db().GetTable("PRAGMA table_info(" + name + ")")->Count() > 0;
+    return db.GetTable("PRAGMA table_info(" + name + ")")->Count() > 0;
   } catch (const ESQLiteException &) {
     return false;
   }
 }
+bool TableAnywhere(TAcisDB &db, const std::string &name) { return TableAnywhere(db.Db(), name); }
+
+// The rows of a table found as above; -1 when there is none.
+long long TableRows(TSQLiteDb &db, const std::string &name) {
+  if (!TableAnywhere(db, name)) return -1;
+  try {
+    const auto t = db.GetTable("SELECT count(*) FROM " + name);
+    return t->Eof() ? 0 : t->FieldAsInteger(0);
+  } catch (const ESQLiteException &) {
+    return -1;
+  }
+}
+
+// One refresh script as one transaction: what the script did stays only when it is
+// committed; otherwise it is rolled back, and the tables are as they were (the file too, byte
+// for byte, when no transaction was open before). A script that brings its own BEGIN, COMMIT
+// or savepoints runs them as nothing, so that it can neither end the transaction early nor
+// fail for starting one inside it.
+class TScriptTransaction {
+ public:
+  explicit TScriptTransaction(TSQLiteDb &db) : db_(db), outer_(sqlite3_get_autocommit(db.Handle()) != 0) {
+    db_.ExecSQL(outer_ ? "BEGIN TRANSACTION;" : "SAVEPOINT refresh_script;");
+    sqlite3_set_authorizer(db_.Handle(), &TScriptTransaction::Authorize, nullptr);
+  }
+  ~TScriptTransaction() {
+    sqlite3_set_authorizer(db_.Handle(), nullptr, nullptr);
+    if (committed_) return;
+    try {
+      // A failure of the disk may have rolled the transaction back already.
+      if (!outer_) {
+        db_.ExecSQL("ROLLBACK TO refresh_script;");
+        db_.ExecSQL("RELEASE refresh_script;");
+      } else if (sqlite3_get_autocommit(db_.Handle()) == 0) {
+        db_.ExecSQL("ROLLBACK TRANSACTION;");
+      }
+    } catch (const ESQLiteException &) {
+      // The failure that ended the script is the one reported.
+    }
+  }
+  TScriptTransaction(const TScriptTransaction &) = delete;
+  TScriptTransaction &operator=(const TScriptTransaction &) = delete;
+  // Raises when the commit fails; the script is then rolled back.
+  void Commit() {
+    sqlite3_set_authorizer(db_.Handle(), nullptr, nullptr);
+    db_.ExecSQL(outer_ ? "COMMIT TRANSACTION;" : "RELEASE refresh_script;");
+    committed_ = true;
+  }
+
+ private:
+  static int Authorize(void *, int action, const char *, const char *, const char *, const char *) {
+    return action == SQLITE_TRANSACTION || action == SQLITE_SAVEPOINT ? SQLITE_IGNORE : SQLITE_OK;
+  }
+  TSQLiteDb &db_;
+  const bool outer_;
+  bool committed_ = false;
+};
 
 // Marks a local copy whose script failed as older than any copy the source holds, so that
 // the next open fetches it again and runs it once more.
@@ -64,11 +123,42 @@ bool RefreshTable(TAcisDB &db, const TRefreshRow &row, bool extra_run = false,
   bool missing = extra_run;
   for (const char *t : row.tables) missing = missing || !TableAnywhere(db, t);
   if (!changed && !missing) return false;
-  bool result = db.ExecSQLFile(local, row.utf8);
-  if (result)
-    db.Log(cp932::FromUtf8(row.done));
-  else if (fs::exists(FsPath(local)))
-    MarkForRetry(local);
+  // A missing copy runs nothing and changes nothing.
+  bool result = fs::exists(FsPath(local));
+  if (result) {
+    std::vector<long long> before;
+    for (const char *t : row.tables) before.push_back(db.RowsBefore(t, TableRows(db.Db(), t)));
+    TScriptTransaction transaction(db.Db());
+    std::string failure;
+    result = db.ExecSQLFile(local, row.utf8, &failure);
+    if (!result) failure = local + " SQL実行失敗: "_sj + failure;
+    // A script cut short at a statement's end, or emptied, fails no statement: what it left
+    // is what tells.
+    std::size_t i = 0;
+    for (const char *t : row.tables) {
+      if (!result) break;
+      const long long rows = TableRows(db.Db(), t);
+      if (rows < 0)
+        failure = local + ": 実行後に "_sj + t + " がありません"_sj;
+      else if (rows == 0 && before[i] > 0)
+        failure = local + ": 実行後の "_sj + t + " が空です(実行前 "_sj + std::to_string(before[i]) + " 行)"_sj;
+      result = failure.empty();
+      ++i;
+    }
+    if (result) {
+      try {
+        transaction.Commit();
+      } catch (const ESQLiteException &e) {
+        failure = local + " SQL実行失敗: "_sj + e.Message();
+        result = false;
+      }
+    }
+    if (!result) {
+      db.AddRefreshFailure(failure);
+      MarkForRetry(local);
+    }
+  }
+  if (result) db.Log(cp932::FromUtf8(row.done));
   if (after_run) after_run();
   return result;
 }
@@ -93,9 +183,13 @@ const TRefreshRow kOjas{"spec.ojas.txt", {"ojas"}, "spec.ojas 更新"};
 const TRefreshRow kMSakumotsu{"sakumotsu.txt", {"m_sakumotsu"}, "m_sakumotsu 更新"};
 const TRefreshRow kMByochu{"byochu.txt", {"m_byochu"}, "m_byochu 更新"};
 
+const TRefreshRow *const kFamily[] = {&kBunrui, &kRyutsu, &kIdshurui, &kIso, &kFrac, &kIrac, &kHrac,
+                                      &kKwlists, &kBeppyo1, &kFeedrice, &kTsushoruby, &kCvo, &kRakuyokaju,
+                                      &kSeizai, &kDokusei, &kSuisan, &kOjas, &kMSakumotsu, &kMByochu};
+
 }  // namespace
 
-bool TAcisDB::ExecSQLFile(const std::string &Path, bool Utf8) {
+bool TAcisDB::ExecSQLFile(const std::string &Path, bool Utf8, std::string *Failure) {
   std::ifstream f(FsPath(Path), std::ios::binary);
   if (!f) return false;
   std::string text, line;
@@ -114,8 +208,19 @@ bool TAcisDB::ExecSQLFile(const std::string &Path, bool Utf8) {
     return true;
   } catch (const ESQLiteException &e) {
     ShowSqlErrorReport(Path + " SQL実行"_sj, e);
+    if (Failure) *Failure = e.Message();
     return false;
   }
+}
+
+long long TAcisDB::RowsBefore(const std::string &Table, long long Here) const {
+  const auto previous = FPrevious.find(Table);
+  return previous == FPrevious.end() ? Here : std::max(Here, previous->second);
+}
+
+void TAcisDB::AddRefreshFailure(const std::string &Line) {
+  Log(Line);
+  FRefreshFailures.push_back(Line);
 }
 
 bool TAcisDB::FetchDataFile(const std::string &FileName, const std::string &LocalPath) {
@@ -237,6 +342,14 @@ void TAcisDB::RefreshReferenceTables() {
     UpdateMSakumotsu();
     UpdateMByochu();
   }
+}
+
+TRowCounts ReferenceRowCounts(TSQLiteDb &Db) {
+  TRowCounts counts;
+  for (const TRefreshRow *row : kFamily)
+    for (const char *t : row->tables)
+      if (const long long rows = TableRows(Db, t); rows >= 0) counts[t] = rows;
+  return counts;
 }
 
 void InstallReferenceRefresh() {

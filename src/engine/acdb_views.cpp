@@ -403,16 +403,17 @@ const char *const kIndexedCopies =
 
 }  // namespace
 
-void TAcisDB::CreateViews() {
+void TAcisDB::CreateViews(bool RaiseFailures) {
   // Each script runs on its own; a failure is shown in the report, its transaction is rolled
-  // back, and the next script still runs.
+  // back, and the next script still runs. They make the connection's own tables; only the
+  // kept application table goes into the file.
   for (const std::string &script : {ScriptA(), ScriptB()}) ExecScriptReported(script);
   try {
     FDb->ExecSQL("CREATE INDEX IF NOT EXISTS temp.tSeibunIdx ON tSeibun (ippanmei);");
   } catch (const ESQLiteException &) {
     // without script A's table there is nothing to index
   }
-  KeepTekiyoTable();
+  KeepTekiyoTable(RaiseFailures);
   ExecScriptReported(TekiyoViewsScript());
   try {
     RunScript(kIndexedCopies);
@@ -427,10 +428,11 @@ void TAcisDB::CreateViews() {
   ExecScriptReported(ScriptC(jpp));
 }
 
-void TAcisDB::KeepTekiyoTable() {
+void TAcisDB::KeepTekiyoTable(bool RaiseFailures) {
   // The table is built once per data update and kept in acis.db; a start then only checks
   // its key. When acis.db cannot take it (read only, locked, full), the connection builds
-  // its own copy as before.
+  // its own copy as before; a build that cannot store it has failed, since the database
+  // would go out without it.
   std::string key;
   try {
     key = TekiyoTableKey(*FDb, FLastUpdate);
@@ -443,6 +445,7 @@ void TAcisDB::KeepTekiyoTable() {
     return;
   } catch (const ESQLiteException &e) {
     Log("t_tekiyo: " + e.Message());
+    if (RaiseFailures) throw;
   }
   ExecScriptReported("BEGIN TRANSACTION;" + std::string(kCrLf) + TekiyoTableScript("temp") + "COMMIT TRANSACTION;");
 }

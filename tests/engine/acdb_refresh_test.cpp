@@ -164,3 +164,66 @@ TEST_F(RefreshTest, BunruiRefreshRecomputesProductEffects) {
   EXPECT_NE(k1.find("殺虫"), std::string::npos) << k1;
   EXPECT_NE(k1.find("殺菌"), std::string::npos) << k1;
 }
+
+// A newer copy that is damaged never costs a table its rows: the script runs as one
+// transaction, and a statement that fails, a table it leaves missing, or one it leaves empty
+// where it had rows rolls back everything it did (its own BEGIN and COMMIT included), in
+// acis.db and in spec.db alike. The failure is logged with the script and the cause, and the
+// next open fetches and runs the script again; the sound copy then goes through.
+TEST_F(RefreshTest, AFailedRefreshKeepsItsTableAndRows) {
+  struct Case {
+    const char *what, *file, *table, *damaged, *cause;
+  } cases[] = {
+      {"cut inside a statement", "sakumotsu.txt", "m_sakumotsu",
+       "drop table if exists m_sakumotsu;\r\ncreate table m_sakumotsu (a);\r\ninsert into m_sakumotsu values (1),(",
+       "SQL実行失敗"},
+      {"cut at a statement's end", "acis.seizai.txt", "seizai",
+       "drop table if exists seizai;\r\ncreate table seizai (a);\r\n", "実行後の seizai が空です(実行前 3 行)"},
+      {"the table dropped and not made again", "kwlists.txt", "kwlists", "drop table if exists kwlists;\r\n",
+       "実行後に kwlists がありません"},
+      {"not SQL at all", "kwlists.txt", "kwlists", "this is not sql;\r\n", "SQL実行失敗"},
+      {"its own transaction committed before the failure", "acis.seizai.txt", "seizai",
+       "begin transaction;\r\ndrop table if exists seizai;\r\ncommit;\r\ncreate table seizai (a);\r\n"
+       "insert into nowhere values (1);\r\n",
+       "SQL実行失敗"},
+      {"a table of spec.db cut", "spec.iso.txt", "iso",
+       "drop table if exists spec.iso;\r\ncreate table spec.iso (a);\r\ninsert into spec.iso values (1),(", "SQL実行失敗"},
+  };
+  // m_sakumotsu and m_byochu are refreshed at the open only where the applications are.
+  {
+    TSQLiteDb raw(cp932::FromUtf8((home / "DB" / "acis.db").string()));
+    raw.ExecSQL("create table m_tekiyo (bango);");
+  }
+  long long t = kT0;  // each copy newer than the one before
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string table = std::string(c.file).rfind("spec.", 0) == 0 ? std::string("spec.") + c.table : c.table;
+    const std::string sound = "drop table if exists " + table + ";\r\ncreate table " + table + " (a);\r\ninsert into " +
+                              table + " values (1),(2),(3);\r\n";
+    Script(c.file, sound, t += 60);
+    Open().reset();
+    Script(c.file, c.damaged, t += 60);
+    ui.reports.clear();
+    auto db = Open();
+    EXPECT_EQ(Value(*db, "select count(*) from " + table), "3");
+    EXPECT_EQ(Value(*db, "select group_concat(a) from " + table), "1,2,3");
+    ASSERT_EQ(db->RefreshFailures().size(), 1u);
+    const std::string failure = cp932::ToUtf8(db->RefreshFailures()[0]);
+    EXPECT_NE(failure.find(c.file), std::string::npos) << failure;
+    EXPECT_NE(failure.find(c.cause), std::string::npos) << failure;
+    EXPECT_TRUE(log.Has(failure));
+    EXPECT_FALSE(db->Db().InTransaction());
+    db.reset();
+
+    // Tried again at the next open, and taken once the copy is sound.
+    server.ClearRequests();
+    Open().reset();
+    EXPECT_EQ(Requests(std::string("/m2/") + c.file), 1);
+    Script(c.file, "drop table if exists " + table + ";\r\ncreate table " + table + " (a);\r\ninsert into " + table +
+                       " values (4);\r\n",
+           t += 60);
+    db = Open();
+    EXPECT_TRUE(db->RefreshFailures().empty());
+    EXPECT_EQ(Value(*db, "select group_concat(a) from " + table), "4");
+  }
+}

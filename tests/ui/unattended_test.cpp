@@ -595,6 +595,15 @@ void RewriteArchive(const fs::path &zip, const std::string &python) {
         "EOF");
 }
 
+// A shared folder with the sound offer of the kind: the reference scripts are no newer than
+// the program folder's copies, so their refresh leaves acis.db alone.
+void SoundShare(const fs::path &share, int kind) {
+  for (const auto &e : fs::directory_iterator(share)) fs::remove_all(e.path());
+  FillShare(share, false, kind);
+  for (const auto &e : fs::directory_iterator(qmtest::SmallKit() / "scripts"))
+    qmtest::SetMTime(share / e.path().filename(), kOldPageTime);
+}
+
 // The names in a folder that begin with ".": what a fetch, copy, unpack or build writes
 // before it is whole, and the page that waits for its data.
 std::vector<std::string> HiddenFiles(const fs::path &folder) {
@@ -697,20 +706,12 @@ TEST_F(UnattendedTest, FailedSourcesNeverPassAsAnUpdate) {
   std::vector<std::unique_ptr<TempDir>> shares;
   std::vector<std::string> before;
   std::string faults;
-  // The shared folder of a row with the sound offer: the reference scripts are no newer than
-  // the program folder's copies, so their refresh leaves acis.db alone.
-  auto sound_share = [](const fs::path &share, int kind) {
-    for (const auto &e : fs::directory_iterator(share)) fs::remove_all(e.path());
-    FillShare(share, false, kind);
-    for (const auto &e : fs::directory_iterator(qmtest::SmallKit() / "scripts"))
-      qmtest::SetMTime(share / e.path().filename(), kOldPageTime);
-  };
   for (std::size_t i = 0; i < std::size(rows); ++i) {
     const Row &r = rows[i];
     auto home = std::make_unique<ProgramHome>();
     auto dir = std::make_unique<TempDir>();
     if (r.damage) {
-      sound_share(dir->path(), r.kind);
+      SoundShare(dir->path(), r.kind);
       r.damage(dir->path());
       home->Settings(dir->path(), r.kind);
     } else {
@@ -758,7 +759,7 @@ TEST_F(UnattendedTest, FailedSourcesNeverPassAsAnUpdate) {
   server.SetFaults("");
   running.clear();
   for (std::size_t i = 0; i < std::size(rows); ++i) {
-    if (rows[i].damage) sound_share(shares[i]->path(), rows[i].kind);
+    if (rows[i].damage) SoundShare(shares[i]->path(), rows[i].kind);
     running.push_back(homes[i]->Start({"/u"}));
   }
   for (std::size_t i = 0; i < std::size(rows); ++i) {
@@ -771,6 +772,143 @@ TEST_F(UnattendedTest, FailedSourcesNeverPassAsAnUpdate) {
       const std::vector<std::string> left = HiddenFiles(p.home / sub);
       EXPECT_TRUE(left.empty()) << sub << "/" << left.front();
     }
+  }
+}
+
+namespace {
+
+// The size of the database file without the tables, packed: what a build writes before it
+// makes them.
+std::uintmax_t SizeWithout(const fs::path &db, const std::vector<std::string> &tables) {
+  TempDir dir;
+  fs::copy_file(db, dir / "copy.db");
+  std::string sql;
+  for (const std::string &t : tables) sql += "DROP TABLE " + t + ";";
+  sqlite3 *h = nullptr;
+  sqlite3_open((dir / "copy.db").c_str(), &h);
+  const bool ok = sqlite3_exec(h, (sql + "VACUUM;").c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
+  sqlite3_close(h);
+  if (!ok) throw std::runtime_error("cannot drop " + sql);
+  return fs::file_size(dir / "copy.db");
+}
+
+// The update text of the makers' set with its first line changed by a Python expression over
+// its bytes ("line").
+void RewriteMakersFirstLine(const fs::path &share, const std::string &expression) {
+  Shell("python3 - '" + (share / "update.txt").string() + "' <<'EOF'\n"
+        "import sys\n"
+        "data = open(sys.argv[1], 'rb').read()\n"
+        "line, rest = data.split(b'\\r\\n', 1)\n"
+        "line = " + expression + "\n"
+        "open(sys.argv[1], 'wb').write(line + b'\\r\\n' + rest)\n"
+        "EOF");
+  qmtest::SetMTime(share / "update.txt", kNewPageTime);
+}
+
+}  // namespace
+
+// A build that does not come out whole never takes the database's place, and a data date
+// compares as the database keeps it. "/u" on the small sample, the shared folder's offer a
+// day on: a reference script emptied, cut in half or not SQL at all, and a disk that fills
+// while the build writes its last table, each end with 3, acis.db byte for byte as it was,
+// the log and the error output naming the script or step and the cause; a data date that
+// cannot be read fails the check alike. A date with a character CP932 writes two ways, or
+// with a lone lead byte at its end, brings the data once and then nothing. After each
+// failure the sound offer still updates. The rows run side by side.
+TEST_F(UnattendedTest, IncompleteBuildsAndDataDatesNeverPassAsAnUpdate) {
+  // The build file holds everything but the kept application table at this size.
+  const fs::path old_db = OldState() / "DB" / "acis.db";
+  const std::uintmax_t whole = fs::file_size(old_db), before_last = SizeWithout(old_db, {"t_tekiyo", "t_tekiyoKey"});
+  ASSERT_LT(before_last + 16384, whole);
+  const std::string full_disk = "--fsize=" + std::to_string((before_last + whole) / 2);
+  // A script of the shared folder replaced by one newer than any copy here.
+  auto damage = [later = std::time(nullptr) + 86400](const fs::path &script, const std::string &text) {
+    WriteFile(script, text);
+    qmtest::SetMTime(script, later);
+  };
+  auto cut_in_half = [&](const fs::path &script) {
+    const std::string text = ReadFile(script);
+    damage(script, text.substr(0, text.size() / 2));
+  };
+  struct Row {
+    const char *what;
+    int kind;
+    std::function<void(const fs::path &)> damage;  // to the shared folder
+    std::string file, why;                        // UTF-8: on one line of the log; empty: no failure
+    bool disk_full = false;
+  } rows[] = {
+      {"byochu.txt emptied", 0, [&](const fs::path &s) { damage(s / "byochu.txt", ""); }, "byochu.txt",
+       "実行後に m_byochu がありません"},
+      {"sakumotsu.txt cut in half", 0, [&](const fs::path &s) { cut_in_half(s / "sakumotsu.txt"); }, "sakumotsu.txt",
+       "SQL実行失敗"},
+      {"kwlists.txt not SQL", 0, [&](const fs::path &s) { damage(s / "kwlists.txt", "this is not sql;\r\n"); },
+       "kwlists.txt", "SQL実行失敗"},
+      {"acis.seizai.txt cut in half", 0, [&](const fs::path &s) { cut_in_half(s / "acis.seizai.txt"); },
+       "acis.seizai.txt", "SQL実行失敗"},
+      {"the disk full at the last table", 0, [](const fs::path &) {}, "検索用テーブル(t_tekiyo)作成", "disk I/O error",
+       true},
+      {"a date damaged on its way", 2,
+       [](const fs::path &s) { RewriteMakersFirstLine(s, "line.replace('令和'.encode('cp932'), '令遭a'.encode('cp932'))"); },
+       "update.txt", "データの日付が読めません"},
+      {"an NEC-selected character", 2,
+       [](const fs::path &s) { RewriteMakersFirstLine(s, "line + b'\\xee\\xe0'"); }, "", ""},
+      {"an NEC-selected character of another row", 2,
+       [](const fs::path &s) { RewriteMakersFirstLine(s, "line + b'\\xed\\x95'"); }, "", ""},
+      {"a lone lead byte before the line's end", 2,
+       [](const fs::path &s) { RewriteMakersFirstLine(s, "line + b'\\x81'"); }, "", ""},
+  };
+  std::vector<std::unique_ptr<ProgramHome>> homes;
+  std::vector<std::unique_ptr<TempDir>> shares;
+  std::vector<std::string> before;
+  std::vector<ProgramHome::Process> running;
+  for (const Row &r : rows) {
+    auto home = std::make_unique<ProgramHome>();
+    auto dir = std::make_unique<TempDir>();
+    SoundShare(dir->path(), r.kind);
+    r.damage(dir->path());
+    home->Settings(dir->path(), r.kind);
+    if (r.disk_full) {
+      signal(SIGXFSZ, SIG_IGN);
+      home->wrapper = {"/usr/bin/prlimit", full_disk, "--"};
+    }
+    StartFromOldState(*home, r.kind);
+    before.push_back(ReadFile(home->Db()));
+    running.push_back(home->Start({"/u"}));
+    homes.push_back(std::move(home));
+    shares.push_back(std::move(dir));
+  }
+  for (std::size_t i = 0; i < std::size(rows); ++i) {
+    const Row &r = rows[i];
+    SCOPED_TRACE(r.what);
+    ProgramHome &p = *homes[i];
+    const RunResult result = ProgramHome::Wait(running[i], 60);
+    p.wrapper.clear();
+    if (r.why.empty()) {
+      // The data come once; the date then compares equal, and nothing is left to do.
+      EXPECT_EQ(result.code, 1) << p.Log("DB/autoupdate.log");
+      EXPECT_EQ(p.Data(), "new");
+      EXPECT_EQ(p.Run({"/u"}).code, 0) << p.Log("DB/autoupdate.log");
+      continue;
+    }
+    ExpectFailedUpdate(p, result, before[i], r.file, r.why);
+    EXPECT_EQ(p.Data(), "old");
+    EXPECT_TRUE(p.BuildFiles().empty());
+  }
+  // The sound offer afterwards: the update is still due, and comes.
+  running.clear();
+  for (std::size_t i = 0; i < std::size(rows); ++i) {
+    if (rows[i].why.empty()) continue;
+    SoundShare(shares[i]->path(), rows[i].kind);
+    running.push_back(homes[i]->Start({"/u"}));
+  }
+  for (std::size_t i = 0, n = 0; i < std::size(rows); ++i) {
+    if (rows[i].why.empty()) continue;
+    SCOPED_TRACE(std::string(rows[i].what) + ", then sound");
+    const ProgramHome &p = *homes[i];
+    EXPECT_EQ(ProgramHome::Wait(running[n++], 60).code, 1) << p.Log("DB/autoupdate.log") << p.Stderr();
+    EXPECT_EQ(p.Data(), "new");
+    for (const char *t : {"m_byochu", "m_sakumotsu", "kwlists", "seizai", "t_tekiyo"})
+      EXPECT_NE(One(p.Db(), std::string("SELECT count(*) FROM ") + t), "0") << t;
   }
 }
 
