@@ -34,6 +34,7 @@
 #include "platform/cp932.h"
 #include "support/enginefixture.h"
 #include "support/sample_acisdb.h"
+#include "support/testserver.h"
 #include "support/testutil.h"
 #include "ui/LogMemo.h"
 #include "ui/Mutex.h"
@@ -302,11 +303,15 @@ TEST_F(MainWindowTest, UserSiteOfEitherWebSchemeIsChecked) {
 }
 
 // Newer data in the shared folder: the dates are logged and compared; declining the update
-// deletes the saved page so that the next check fetches it again.
+// removes the page that offered it, so that the next check fetches it again, and keeps the
+// saved page, which tells of the data in place.
 TEST_F(MainWindowTest, NewerDataAtTheSharedFolder) {
   PlaceSampleDb();
   TempDir share;
   fs::copy_file(qmtest::SmallKit() / "makers" / "update.txt", share / "update.txt");
+  const std::string saved = cp932::FromUtf8("本ファイルは、「令和8年10月31日」分を反映した農薬登録情報です。\r\n");
+  WriteFile(home / "Download" / "update.txt", saved);
+  qmtest::SetMTime(home / "Download" / "update.txt", 1780000000);
   Ini().WriteBool("NET", "OffLine", false);
   Ini().WriteBool("NET", "UseLAN", true);
   Ini().WriteString("PATH", "dirLAN", share.path().string());
@@ -322,7 +327,8 @@ TEST_F(MainWindowTest, NewerDataAtTheSharedFolder) {
   EXPECT_EQ(U8(boxes.boxes[0].text),
             "新しいデータがあります。\r\n\r\n現在データ: 2026.11.30\r\n更新データ: 2026年11月30日反映(サンプルデータ)"
             "\r\n\r\nデータを更新します\r\nよろしいですか");
-  EXPECT_FALSE(fs::exists(home / "Download" / "update.txt"));
+  EXPECT_FALSE(fs::exists(home / "Download" / ".update.txt.new"));
+  EXPECT_EQ(ReadFile(home / "Download" / "update.txt"), saved);
   EXPECT_TRUE(modal.empty());
   EXPECT_EQ(U8(w->StatusText(0)), "DB:2026.11.30");
 }
