@@ -40,13 +40,6 @@ const std::string kBuildAdvice =
 const std::string kScriptAdvice =
     "データベースは更新前のままです。共有フォルダまたはダウンロード元の参照表スクリプトを確かめてから再実行してください"_sj;
 
-// SQLite's own words at the end of a failure ('... "<SQL>" : <words>').
-std::string SqliteCause(const ESQLiteException &e) {
-  const std::string &text = e.Message();
-  const std::size_t at = text.rfind("\" : ");
-  return at == std::string::npos ? text : text.substr(at + 4);
-}
-
 // The rows of the reference tables in the database file at path (none when there is no
 // file or it cannot be read: then there is nothing to keep).
 TRowCounts PreviousRowCounts(const std::string &path) {

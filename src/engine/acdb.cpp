@@ -244,6 +244,12 @@ void ShowSqlErrorReport(const std::string &title, const Exception &e) {
   UiServices().ShowReport("SQL エラー"_sj, title, SqlErrorText(e));
 }
 
+std::string SqliteCause(const Exception &e) {
+  const std::string text = e.Message();
+  const std::size_t at = text.rfind("\" : ");
+  return at == std::string::npos ? text : text.substr(at + 4);
+}
+
 // ---------------------------------------------------------------- construction
 
 TAcisDB::TAcisDB(const std::string &Path, ILogTarget *LogTo, const TRowCounts *Previous) : FLog(LogTo) {

@@ -22,6 +22,9 @@
 std::string SqlErrorText(const Exception &e);
 // Shows an SQL failure in the report dialog ("SQL エラー") under the given title line.
 void ShowSqlErrorReport(const std::string &title, const Exception &e);
+// SQLite's own words at the end of a failure's message ('... "<SQL>" : <words>'), for a line
+// that a statement's whole text would drown.
+std::string SqliteCause(const Exception &e);
 
 // The rows of the reference tables a database holds, by table name (see ReferenceRowCounts).
 using TRowCounts = std::map<std::string, long long>;

@@ -149,7 +149,7 @@ bool RefreshTable(TAcisDB &db, const TRefreshRow &row, bool extra_run = false,
       try {
         transaction.Commit();
       } catch (const ESQLiteException &e) {
-        failure = local + " SQL実行失敗: "_sj + e.Message();
+        failure = local + " SQL実行失敗: "_sj + SqliteCause(e);
         result = false;
       }
     }
@@ -208,7 +208,7 @@ bool TAcisDB::ExecSQLFile(const std::string &Path, bool Utf8, std::string *Failu
     return true;
   } catch (const ESQLiteException &e) {
     ShowSqlErrorReport(Path + " SQL実行"_sj, e);
-    if (Failure) *Failure = e.Message();
+    if (Failure) *Failure = SqliteCause(e);
     return false;
   }
 }
