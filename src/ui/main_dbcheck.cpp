@@ -13,6 +13,7 @@
 #include "components/ListBoxEx.h"
 #include "components/QtServices.h"
 #include "engine/AcisSvr.h"
+#include "engine/DbCheck.h"
 #include "engine/InetUtil.h"
 #include "engine/TextHelpers.h"
 #include "engine/UiServices.h"
@@ -66,7 +67,7 @@ int TfrmMain::CheckDatabaseState() {
   }
   const bool newer = CheckDataUpdate();
   if (!AcisDB->TableExists("info")) return 0;
-  for (const char *t : {"m_sakumotsu", "m_byochu", "seibun", "m_kihon", "m_tekiyo"})
+  for (const char *t : AcisDbTables())
     if (!AcisDB->TableExists(t)) return 4;
   if (newer) return 1;
   if (AcisDB->GetVersion() < kSchemaVersion) return 2;

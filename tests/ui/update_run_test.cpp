@@ -22,6 +22,7 @@
 #include "engine/acdb.h"
 #include "engine/options.h"
 #include "platform/cp932.h"
+#include "support/sample_acisdb.h"
 #include "support/testserver.h"
 #include "support/testutil.h"
 #include "ui/UUpdate.h"
@@ -505,8 +506,9 @@ TEST_F(UpdateTest, WorkbooksOfThePublisherBuildTheDatabase) {
 }
 
 TEST_F(UpdateTest, ReadyMadeDatabasesReplaceTheOldOnesWhole) {
-  // The makers' archives, made from two small databases.
+  // The makers' archives, made from whole ready-made databases with a mark in each.
   TempDir made;
+  for (const char *f : {"acis.db", "spec.db"}) fs::copy_file(qmtest::ReadyMadeDbFolder() / f, made / f);
   {
     TSQLiteDb a(Sj((made / "acis.db").string()));
     a.ExecSQL("CREATE TABLE new_marker (x);");
