@@ -333,7 +333,7 @@ void TfrmMain::SharedFolderStart() {
            "確認"_sj, MB_OK | MB_ICONQUESTION);
 }
 
-bool TfrmMain::ShowUpdateDialog(bool AutoStart, bool ForceUpdate) {
+bool TfrmMain::ShowUpdateDialog(bool AutoStart, bool) {
   if (!AcisDB) {
     // Yes starts the update at once, No opens the window to start by hand, 中止 (Escape
     // and the close box too) leaves without the window.
@@ -347,7 +347,6 @@ bool TfrmMain::ShowUpdateDialog(bool AutoStart, bool ForceUpdate) {
   try {
     TfrmUpdate update(this);
     update.AutoStart = AutoStart;
-    update.ForceUpdate = ForceUpdate;
     ShowModal(&update);
     rebuilt = update.Rebuilt;
   } catch (...) {

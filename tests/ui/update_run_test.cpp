@@ -676,23 +676,20 @@ TEST_F(UpdateTest, SharedFolderTakesThePlaceOfTheDownload) {
   server.SetFaults("* status 500");  // nothing comes from the network
   struct Case {
     int kind;
-    bool force;
     bool result;
     std::vector<std::string> lines;
   } cases[] = {
-      {0, false, true, {"共有フォルダからコピー開始", "update2\\.htm 更新確認", ".* コピー完了", "コピー時間 +[0-9]+\\.[0-9]秒",
-                        ".*を解凍", "データ更新完了"}},
-      // The workbook archives are not in the folder: the run stops after the copies, forced
-      // on or not; it never goes on to unpack what an earlier run may have left.
-      {1, false, false, {"登録基本部\\.zip コピー開始", "登録基本部\\.zip コピー中止", "データ更新中止!"}},
-      {1, true, false, {"登録基本部\\.zip コピー開始", "登録基本部\\.zip コピー中止", "データ更新中止!"}},
+      {0, true, {"共有フォルダからコピー開始", "update2\\.htm 更新確認", ".* コピー完了", "コピー時間 +[0-9]+\\.[0-9]秒",
+                 ".*を解凍", "データ更新完了"}},
+      // The workbook archives are not in the folder: the run stops after the copies; it never
+      // goes on to unpack what an earlier run may have left.
+      {1, false, {"登録基本部\\.zip コピー開始", "登録基本部\\.zip コピー中止", "データ更新中止!"}},
   };
   for (const Case &c : cases) {
-    SCOPED_TRACE(c.kind * 10 + c.force);
+    SCOPED_TRACE(c.kind);
     TfrmUpdate w;
     EXPECT_EQ(w.windowTitle().toStdString(), "データ更新 - 共有フォルダからの更新");
     w.SourceKind = static_cast<std::uint8_t>(c.kind);
-    w.ForceUpdate = c.force;
     EXPECT_EQ(w.RunAutoUpdate(), c.result);
     const auto lines = Utf8Lines(w);
     EXPECT_EQ(Missing(lines, c.lines), "") << Joined(lines);
