@@ -624,6 +624,7 @@ TEST_F(UnattendedTest, FailedSourcesNeverPassAsAnUpdate) {
     std::string fault;                            // online: the fault of the row's site, "<path> <switch>"
     std::string file, why;                        // UTF-8: on one line of the log
     bool page;                                    // the data-as-of page: the check fails
+    const char *unpack_limit = nullptr;           // the program's, lowered (bytes)
   } rows[] = {
       {"makers' archive gone", 2, [](const fs::path &s) { fs::remove(s / "toroku.zip"); }, "", "toroku.zip",
        "コピーできません", false},
@@ -675,8 +676,9 @@ TEST_F(UnattendedTest, FailedSourcesNeverPassAsAnUpdate) {
                         "entries = [(n, unnumbered(d) if n == 'tekiyo.csv' else d) for n, d in entries]\n");
        },
        "", "tekiyo.csv 2行目", "登録番号がありません", false},
-      // The files of the form come whole, then entries past the unpack limit: 512 MiB are
-      // written before the limit stops the second one.
+      // The files of the form come whole, then entries past the unpack limit (lowered to
+      // 4 MiB, which the kit's files stay far below): 3 MiB are written before the limit
+      // stops the second one.
       {"an archive stopped at the unpack limit", 2,
        [](const fs::path &s) {
          Shell("python3 - '" + (s / "toroku.zip").string() + "' <<'EOF'\n"
@@ -685,11 +687,11 @@ TEST_F(UnattendedTest, FailedSourcesNeverPassAsAnUpdate) {
                "    for name in ('a.bin', 'b.bin'):\n"
                "        info = zipfile.ZipInfo(name, (2026, 11, 30, 0, 0, 0))\n"
                "        info.compress_type = zipfile.ZIP_DEFLATED\n"
-               "        with z.open(info, 'w', force_zip64=True) as f:\n"
-               "            for _ in range(512): f.write(bytes(1 << 20))\n"
+               "        with z.open(info, 'w') as f:\n"
+               "            for _ in range(3): f.write(bytes(1 << 20))\n"
                "EOF");
        },
-       "", "toroku.zip", "展開すると上限の 805306368 バイトを超えます", false},
+       "", "toroku.zip", "展開すると上限の 4194304 バイトを超えます", false, "4194304"},
   };
   TestServer server;
   const long long later = std::time(nullptr) + 86400;  // newer than any file here
@@ -709,6 +711,7 @@ TEST_F(UnattendedTest, FailedSourcesNeverPassAsAnUpdate) {
     const Row &r = rows[i];
     auto home = std::make_unique<ProgramHome>();
     auto dir = std::make_unique<TempDir>();
+    if (r.unpack_limit) home->env["QUILLMAR_UNPACK_LIMIT"] = r.unpack_limit;
     if (r.damage) {
       sound_share(dir->path(), r.kind);
       r.damage(dir->path());
