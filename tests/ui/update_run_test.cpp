@@ -516,16 +516,26 @@ TEST_F(UpdateTest, ReadyMadeDatabasesReplaceTheOldOnesWhole) {
     TSQLiteDb s(Sj((made / "spec.db").string()));
     s.ExecSQL("CREATE TABLE spec_marker (x);");
   }
-  Shell("cd '" + made.str() + "' && python3 -c \"import zipfile\nfor n in ('acis', 'spec'):\n"
-        "  with zipfile.ZipFile(n + '.zip', 'w') as z: z.write(n + '.db')\"");
+  // And an acis.db that opens as a database but holds nothing the program reads.
+  fs::create_directories(made / "x");
+  {
+    TSQLiteDb x(Sj((made / "x" / "acis.db").string()));
+    x.ExecSQL("CREATE TABLE x (a);");
+  }
+  Shell("cd '" + made.str() + "' && python3 -c \"import zipfile\nfor n in ('acis', 'spec', 'x/acis'):\n"
+        "  with zipfile.ZipFile(n + '.zip', 'w') as z: z.write(n + '.db', n[-4:] + '.db')\"");
   server.Put("/torv/data/acis.zip", ReadFile(made / "acis.zip"));
   server.Put("/torv/data/spec.zip", ReadFile(made / "spec.zip"));
   server.Put("/torv/data/broken.zip", "not an archive");
+  server.Put("/torv/data/x.zip", ReadFile(made / "x" / "acis.zip"));
   struct Case {
     std::string faults;  // the mirror's state
     bool replaced;
+    std::string failure = {};  // what the failure line says after the archive (UTF-8)
   } cases[] = {
       {"/torv/data/spec.zip redirect /torv/data/broken.zip", false},  // spec.zip does not unpack
+      {"/torv/data/acis.zip redirect /torv/data/x.zip", false,
+       "acis.db にテーブル info がありません。取り直してから再実行してください"},
       {"", true},
   };
   for (const Case &c : cases) {
@@ -549,6 +559,10 @@ TEST_F(UpdateTest, ReadyMadeDatabasesReplaceTheOldOnesWhole) {
       ExpectNoLeftovers();
     } else {
       EXPECT_TRUE(Has(lines, "データ更新中止!")) << Joined(lines);
+      if (!c.failure.empty()) {
+        EXPECT_TRUE(Has(lines, (home / "Download" / "acis.zip").string() + ": " + c.failure))
+            << Joined(lines);
+      }
       ExpectOldDatabaseKept();
     }
   }
