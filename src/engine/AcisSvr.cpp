@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "engine/DbCheck.h"
 #include "engine/ShfOperation.h"
 #include "engine/TextHelpers.h"
 #include "engine/UiServices.h"
@@ -289,13 +290,23 @@ bool TAcisSvr::CheckUpdate() {
 
 namespace {
 
-// Unpacks a fetched archive into the database folder. A failed extraction is logged and
-// the archive removed, so that the next check fetches it again instead of finding the
-// local copy current.
-void UnpackDatabase(TAcisSvr &svr, const std::string &archive) {
-  std::string output;
-  if (ExtractArchive(archive, OptionData->DbFolder, output)) return;
-  svr.Log(archive + ": " + output);
+// Puts the database of a fetched archive in place: unpacked beside the database folder, it
+// takes the old one's place only when it is whole. A failed extraction or a database that
+// is not whole is logged and the archive removed, so that the next check fetches it again
+// instead of finding the local copy current; the database in place stays as it was.
+void UnpackDatabase(TAcisSvr &svr, const std::string &archive, const char *database) {
+  std::string failure;
+  {
+    TDatabaseStaging staging(OptionData->DbFolder);
+    std::string output;
+    if (!staging.Extract(archive, output))
+      failure = archive + ": " + output;
+    else if (const std::string defect = staging.Defect(database); !defect.empty())
+      failure = archive + ": " + defect;
+    else if (staging.Place(failure))
+      return;
+  }
+  svr.Log(failure);
   svr.Log(archive + " 解凍失敗"_sj);
   std::error_code ec;
   fs::remove(FsPath(archive), ec);
@@ -341,7 +352,7 @@ void CheckDbUpdate(ILogTarget *log) {
     if (svr.Download(address, local)) {
       svr.Log(svr.StatusCode + " " + svr.StatusText);
       svr.Log("acis.db 更新"_sj);
-      UnpackDatabase(svr, local);
+      UnpackDatabase(svr, local, "acis.db");
     } else if (!svr.StatusCode.empty()) {
       svr.Log(svr.StatusCode + " " + svr.StatusText);
     } else {
@@ -356,7 +367,7 @@ void CheckDbUpdate(ILogTarget *log) {
   if (svr.Download(spec_address, spec_local)) {
     svr.Log(svr.StatusCode + " " + svr.StatusText);
     svr.Log("spec.db 更新"_sj);
-    UnpackDatabase(svr, spec_local);
+    UnpackDatabase(svr, spec_local, "spec.db");
   } else if (!svr.StatusCode.empty()) {
     svr.Log(svr.StatusCode + " " + svr.StatusText);
   } else {
@@ -368,7 +379,7 @@ void UpdateFromSharedFolder(ILogTarget *log) {
   TBusyCursor busy;
   TAcisSvr svr;
   svr.LogMemo = log;
-  for (const char *file : {"acis.zip", "spec.zip"}) {
+  for (const auto &[file, database] : {std::pair{"acis.zip", "acis.db"}, std::pair{"spec.zip", "spec.db"}}) {
     std::string source = JoinPath(OptionData->dirLAN, file);
     std::string target = JoinPath(DataFolder(), file);
     std::string message;
@@ -376,7 +387,7 @@ void UpdateFromSharedFolder(ILogTarget *log) {
                  (!fs::exists(FsPath(target)) || IsNewerFile(source, target, message));
     if (newer) {
       svr.Log(std::string(file) + " 更新あり"_sj);
-      if (CopyFileToFolder(source, target)) UnpackDatabase(svr, target);
+      if (CopyFileToFolder(source, target)) UnpackDatabase(svr, target, database);
     } else {
       svr.Log(std::string(file) + " 更新なし"_sj);
     }

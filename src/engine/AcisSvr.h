@@ -79,7 +79,10 @@ struct TCsvFileNames {
   std::string Kihon, Tekiyo1, Tekiyo2;
 };
 
-// Start-up check and refresh of the ready-made databases from the configured site.
+// Start-up check and refresh of the ready-made databases from the configured site. The
+// database of a fetched archive takes the old one's place only when it is whole
+// (DatabaseDefect); otherwise the cause is logged, the archive goes (the next check fetches
+// it again) and the old database stays.
 void CheckDbUpdate(ILogTarget *log);
 // The same from the shared folder.
 void UpdateFromSharedFolder(ILogTarget *log);

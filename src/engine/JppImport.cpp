@@ -146,37 +146,46 @@ class TRowInsert {
   sqlite3_stmt *st_ = nullptr;
 };
 
-// Runs the import inside a savepoint: released when it went through, rolled back when
-// anything failed, so that the previous table stays.
-template <typename F>
-void InSavepoint(TSQLiteDb &db, F body) {
-  db.ExecSQL("SAVEPOINT jpp_import;");
-  try {
-    body();
-  } catch (...) {
+// The import's savepoint: released when the import went through, rolled back otherwise
+// (a release that fails too), so that the previous table stays.
+class TSavepoint {
+ public:
+  explicit TSavepoint(TSQLiteDb &db) : db_(db) { db_.ExecSQL("SAVEPOINT jpp_import;"); }
+  ~TSavepoint() {
+    if (!open_) return;
     try {
-      db.ExecSQL("ROLLBACK TO jpp_import;");
-      db.ExecSQL("RELEASE jpp_import;");
+      db_.ExecSQL("ROLLBACK TO jpp_import;");
+      db_.ExecSQL("RELEASE jpp_import;");
     } catch (const Exception &) {
       // The original failure is the one to report.
     }
-    throw;
   }
-  db.ExecSQL("RELEASE jpp_import;");
-}
+  TSavepoint(const TSavepoint &) = delete;
+  TSavepoint &operator=(const TSavepoint &) = delete;
+  void Release() {
+    db_.ExecSQL("RELEASE jpp_import;");
+    open_ = false;
+  }
+
+ private:
+  TSQLiteDb &db_;
+  bool open_ = true;
+};
 
 bool FileExists(const std::string &path) {
   std::error_code ec;
   return std::filesystem::exists(FsPath(path), ec);
 }
 
-}  // namespace
-
-void TAcisDB::AttachJppDb() {
+std::string JppDbPath() {
   std::string folder = OptionData ? OptionData->DbFolder : std::string();
   if (!folder.empty() && folder.back() != '/') folder.push_back('/');
-  Attach(folder + "jpp.db", "jpp");
+  return folder + "jpp.db";
 }
+
+}  // namespace
+
+void TAcisDB::AttachJppDb() { Attach(JppDbPath(), "jpp"); }
 
 void TAcisDB::CreateJppSeizaiTable() {
   SetMultiStatement(true);
@@ -209,13 +218,39 @@ bool HasHeader(const std::vector<std::string> &lines, const std::string &header,
   return false;
 }
 
+bool JppAttached(TSQLiteDb &db) {
+  auto t = db.GetTable("PRAGMA database_list;");
+  for (; !t->Eof(); t->Next())
+    if (t->FieldAsString(1) == "jpp") return true;
+  return false;
+}
+
 // The frame both imports share: the table is made again and every line gives a row;
 // lines whose first field is the header mark are skipped, and so are empty lines.
 void ImportJppLines(TAcisDB &db, const std::vector<std::string> &lines, const std::function<void()> &create,
                     const std::string &table, int columns,
                     const std::function<void(std::vector<std::string> &)> &convert) {
   TSQLiteDb &conn = db.Db();
-  InSavepoint(conn, [&] {
+  // jpp.db is attached (made) for the import that needs it; when the import that made it
+  // fails, the file goes again, as it was before.
+  const bool made = !JppAttached(conn) && !FileExists(JppDbPath());
+  if (!JppAttached(conn)) db.AttachJppDb();
+  struct TMade {
+    TSQLiteDb &conn;
+    bool remove;
+    ~TMade() {
+      if (!remove) return;
+      try {
+        conn.ExecSQL("DETACH jpp;");
+      } catch (const Exception &) {
+        return;  // still attached: the file stays
+      }
+      std::error_code ec;
+      std::filesystem::remove(FsPath(JppDbPath()), ec);
+    }
+  } made_here{conn, made};
+  {
+    TSavepoint savepoint(conn);
     create();
     TRowInsert insert(conn, table, columns);
     const int count = static_cast<int>(lines.size());
@@ -235,14 +270,9 @@ void ImportJppLines(TAcisDB &db, const std::vector<std::string> &lines, const st
         if (IProgressTarget *bar = db.ProgressBar()) bar->SetPosition(i);
       UiServices().ProcessMessages();
     }
-  });
-}
-
-bool JppAttached(TSQLiteDb &db) {
-  auto t = db.GetTable("PRAGMA database_list;");
-  for (; !t->Eof(); t->Next())
-    if (t->FieldAsString(1) == "jpp") return true;
-  return false;
+    savepoint.Release();
+  }
+  made_here.remove = false;
 }
 
 }  // namespace
@@ -251,17 +281,14 @@ bool TAcisDB::ImportJppSeizai(const std::string &Path) {
   std::vector<std::string> lines;
   if (!FileExists(Path) || !ReadLines(Path, lines)) return false;
   if (!HasHeader(lines, SeizaiHeader(), "剤の概要CSVファイルではありません"_sj)) return false;
-  if (!JppAttached(*FDb)) AttachJppDb();
   ImportJppLines(*this, lines, [this] { CreateJppSeizaiTable(); }, "jpp.jppSeizai", 27,
                  [](std::vector<std::string> &) {});
   return true;
 }
 
 bool TAcisDB::ImportJppSeibun(const std::string &Path) {
-  if (!FileExists(Path)) return false;
-  if (!JppAttached(*FDb)) AttachJppDb();
   std::vector<std::string> lines;
-  if (!ReadLines(Path, lines)) return false;
+  if (!FileExists(Path) || !ReadLines(Path, lines)) return false;
   if (!HasHeader(lines, SeibunHeader(), "JPP-NET 有効成分CSVファイルではありません"_sj)) return false;
   ImportJppLines(*this, lines, [this] { CreateJppSeibunTable(); }, "jpp.jppSeibun", 20,
                  [](std::vector<std::string> &f) {

@@ -107,9 +107,6 @@ class TUpdateRun {
 
   // ---- set before a run
   bool AutoStart = false;        // an automatic run: the window closes after success
-  // Set by callers that must rebuild whatever the source says. It no longer lets a failed
-  // copy pass: a run never goes on with files an earlier run left behind.
-  bool ForceUpdate = false;
   bool OldDatabase = false;      // the database open before had schema version 120412 or lower
   std::uint8_t SourceKind = 0;   // 0 publisher CSV, 1 publisher Excel, 2 Torv CSV, 3 Torv DB, 4 user site
   std::uint8_t MirrorIndex = 0;  // the makers' mirror that serves kind 3

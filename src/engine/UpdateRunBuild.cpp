@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/AcisSvr.h"
+#include "engine/DbCheck.h"
 #include "engine/Exception.h"
 #include "engine/SakuUtil.h"
 #include "engine/UiServices.h"
@@ -134,47 +135,45 @@ class TUpdateRun::TWorkbook : public ICellSource {
 
 // ---- the ready-made databases
 
-// Both archives are unpacked into a folder of their own beside acis.db, and their files
-// take their places only when both were unpacked whole.
+// Both archives are unpacked into a folder of their own beside acis.db. Their files take
+// their places only when both were unpacked whole and each database holds what the program
+// reads from it: a file that is no database, or one without the data, never replaces the
+// user's.
 void TUpdateRun::UnpackDatabases() {
   TBusyCursor busy;
   Controls(false);
   const bool was_open = ReleaseDatabase();
   RemoveStaleBuildFiles(OptionData->DbFolder, &FLog);
-  const fs::path staging = TempBeside(FsPath(DbFile("acis.db")));
-  std::error_code ec;
-  fs::create_directories(staging, ec);
-  int unpacked = 0;
-  for (int i = 0; i < 2; ++i) {
-    TMarkFile mark(FView, 3, i);
-    const std::string archive = DataFile(i == 0 ? "acis.zip" : "spec.zip");
-    if (!Exists(archive)) continue;
-    std::string output;
-    const bool ok = ExtractArchive(archive, FromFsPath(staging), output);
-    AddLog(archive + ": " + output);
-    if (ok)
-      ++unpacked;
-    else
-      ExtractFailed(archive, output);
-  }
   bool placed = false;
-  if (unpacked == 2 && fs::exists(staging / "acis.db", ec)) {
-    // acis.db goes last, so that the old one stays when anything before it fails.
-    std::vector<fs::path> files;
-    for (const auto &entry : fs::directory_iterator(staging, ec))
-      if (entry.path().filename() != "acis.db") files.push_back(entry.path());
-    files.push_back(staging / "acis.db");
-    placed = true;
-    for (const fs::path &file : files) {
-      std::error_code move_error;
-      fs::rename(file, FsPath(DbFile(FromFsPath(file.filename()))), move_error);
-      if (move_error) {
-        placed = false;
-        break;
-      }
+  {
+    TDatabaseStaging staging(OptionData->DbFolder);
+    static const char *const kFiles[2][2] = {{"acis.zip", "acis.db"}, {"spec.zip", "spec.db"}};
+    int unpacked = 0;
+    for (int i = 0; i < 2; ++i) {
+      TMarkFile mark(FView, 3, i);
+      const std::string archive = DataFile(kFiles[i][0]);
+      if (!Exists(archive)) continue;
+      std::string output;
+      const bool ok = staging.Extract(archive, output);
+      AddLog(archive + ": " + output);
+      if (ok)
+        ++unpacked;
+      else
+        ExtractFailed(archive, output);
+    }
+    placed = unpacked == 2;
+    for (int i = 0; i < 2 && placed; ++i) {
+      const std::string defect = staging.Defect(kFiles[i][1]);
+      if (defect.empty()) continue;
+      AddFailure(DataFile(kFiles[i][0]) + ": " + defect + "。取り直してから再実行してください"_sj);
+      placed = false;
+    }
+    std::string why;
+    if (placed && !staging.Place(why)) {
+      AddFailure(why + "。フォルダの書き込み権を確かめてから再実行してください"_sj);
+      placed = false;
     }
   }
-  fs::remove_all(staging, ec);
   if (placed) {
     OptionData->BuiltFromSite = SourceKind;
     OpenDatabase();

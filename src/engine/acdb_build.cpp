@@ -247,6 +247,45 @@ class TCsvShape {
   std::size_t last_ = 0;
 };
 
+// The lines of the basic part that belong to one product: a product of several ingredients
+// has a line for each, and they must agree on all the product table takes from them (the
+// columns of the insert into kihon below that are no ingredient's). Lines that disagree
+// would stop the build at the product table with SQLite's words and no line named.
+class TProductLines {
+ public:
+  explicit TProductLines(const std::string &path) : path_(path) {}
+  // The values of the line (in the order of the insert into kihon), from 1.
+  void Check(std::size_t line_no, const std::vector<Value> &values) {
+    static const struct {
+      std::size_t index;
+      const char *column;
+    } kProductColumns[] = {{1, "shurui"}, {2, "meisho"}, {4, "ryakusho"}, {8, "kongo"},
+                           {9, "yoto"},   {10, "zaikei"}, {11, "torokubi"}};
+    auto [it, first] = seen_.try_emplace(Number(values[0]), line_no, values);
+    if (first) return;
+    for (const auto &c : kProductColumns) {
+      const auto &was = it->second.second[c.index], &is = values[c.index];
+      // The ingredient count is an integer column: "02" is the product's 2.
+      const bool same = c.index == 8 ? Number(was) == Number(is) : was == is;
+      if (!same)
+        Damaged(path_, line_no,
+                "登録番号 "_sj + *values[0] + " の「"_sj + TAcisDB::FieldCaption(c.column) + "」が "_sj +
+                    std::to_string(it->second.first) + " 行目と食い違っています"_sj);
+    }
+  }
+
+ private:
+  // A number as the integer column keeps it (leading zeros dropped); other texts as they are.
+  static std::string Number(const Value &v) {
+    if (!v) return "NULL";
+    const std::size_t first = v->find_first_not_of('0');
+    const bool digits = !v->empty() && v->find_first_not_of("0123456789") == std::string::npos;
+    return digits ? (first == std::string::npos ? "0" : v->substr(first)) : *v;
+  }
+  const std::string &path_;
+  std::unordered_map<std::string, std::pair<std::size_t, std::vector<Value>>> seen_;
+};
+
 std::string Item(const std::vector<std::string> &items, std::size_t i) {
   return i < items.size() ? items[i] : std::string();
 }
@@ -501,6 +540,7 @@ struct TCsvFile {
   TCsvShape shape;
   char quote;
   std::size_t columns;
+  std::size_t line_no = 0;  // the line (from 1) of the record that take works on
   TCsvFile(const std::string &path, char quote_char, std::size_t column_count)
       : lines(path), shape(path, lines, column_count), quote(quote_char), columns(column_count) {
     std::string header;
@@ -523,6 +563,7 @@ struct TCsvFile {
       shape.Check(l + 1, record.count, cut_at_end && l == shape.Last() && OddQuotes(line));
       shape.CheckText(l + 1, line);
       const std::string &bango = shape.Number(l + 1, record.items[0]);
+      line_no = l + 1;
       shape.Record(l + 1, [&] { take(record.items, bango); });
       imp.Row(l);
     }
@@ -537,11 +578,15 @@ void Unchanged(std::string &) {}
 void TAcisDB::ImportKihonRawCsv(const std::string &Path) {
   TCsvFile file(Path, '"', kKihonColumns);
   TImport imp(*this, kKihonInsert, file.lines.Count(), false);
+  TProductLines products(Path);
   file.Records(imp, true, Unchanged, [&](const std::vector<std::string> &i, const std::string &bango) {
     std::string meisho = ToHankakuAscii(Item(i, 2));
-    imp.Insert({bango, ToHankakuAscii(Item(i, 1)), meisho, CommonName(meisho), ToHankakuAscii(Item(i, 3)),
-                ToHankakuAscii(Item(i, 4)), OrNull(ToHankakuAscii(Item(i, 5))), Item(i, 6), RawValue(Item(i, 7)),
-                Item(i, 8), ToHankakuAscii(Item(i, 9)), DateTextNormalize(Item(i, 10))});
+    const std::vector<Value> values{bango, ToHankakuAscii(Item(i, 1)), meisho, CommonName(meisho),
+                                    ToHankakuAscii(Item(i, 3)), ToHankakuAscii(Item(i, 4)),
+                                    OrNull(ToHankakuAscii(Item(i, 5))), Item(i, 6), RawValue(Item(i, 7)), Item(i, 8),
+                                    ToHankakuAscii(Item(i, 9)), DateTextNormalize(Item(i, 10))};
+    products.Check(file.line_no, values);
+    imp.Insert(values);
   });
 }
 
@@ -596,11 +641,14 @@ void TAcisDB::ImportTekiyoRawCsv(const std::string &Path) {
 void TAcisDB::ImportKihonCsv(const std::string &Path) {
   TCsvFile file(Path, '\'', kKihonColumns);
   TImport imp(*this, kKihonInsert, file.lines.Count(), false);
+  TProductLines products(Path);
   file.Records(imp, false, Unchanged, [&](const std::vector<std::string> &i, const std::string &bango) {
+    const std::vector<Value> values{bango,      Item(i, 1), Item(i, 2), CommonName(Item(i, 2)), Item(i, 3), Item(i, 4),
+                                    UnlessNull(Item(i, 5)), Item(i, 6), RawValue(Item(i, 7)), Item(i, 8), Item(i, 9),
+                                    DateTextNormalize(Item(i, 10))};
+    products.Check(file.line_no, values);
     try {
-      imp.Insert({bango, Item(i, 1), Item(i, 2), CommonName(Item(i, 2)), Item(i, 3), Item(i, 4),
-                  UnlessNull(Item(i, 5)), Item(i, 6), RawValue(Item(i, 7)), Item(i, 8), Item(i, 9),
-                  DateTextNormalize(Item(i, 10))});
+      imp.Insert(values);
     } catch (const ESQLiteException &e) {
       // No row is dropped silently: the failure is shown and ends the import.
       UiServices().ShowReport("SQL エラー"_sj, Path + " SQL実行"_sj, SqlErrorText(e));

@@ -12,6 +12,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -24,7 +25,18 @@ namespace fs = std::filesystem;
 namespace sevenzip {
 namespace {
 
-std::atomic<std::uint64_t> g_unpack_limit{kMaxUnpackBytes};
+// The environment variable QUILLMAR_UNPACK_LIMIT (bytes) lowers the limit, for the tests
+// of the program that would otherwise write hundreds of megabytes to reach it; it never
+// raises it.
+std::uint64_t InitialUnpackLimit() {
+  const char *env = std::getenv("QUILLMAR_UNPACK_LIMIT");
+  if (!env || !*env) return kMaxUnpackBytes;
+  char *end = nullptr;
+  const unsigned long long bytes = std::strtoull(env, &end, 10);
+  return *end == '\0' && bytes > 0 && bytes < kMaxUnpackBytes ? bytes : kMaxUnpackBytes;
+}
+
+std::atomic<std::uint64_t> g_unpack_limit{InitialUnpackLimit()};
 
 struct Command {
   std::string archive, folder;  // UTF-8

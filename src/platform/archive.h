@@ -42,7 +42,8 @@ enum : int {
 inline constexpr std::uint64_t kMaxUnpackBytes = std::uint64_t{768} << 20;
 
 // The limit extraction applies: kMaxUnpackBytes unless set otherwise (a test sets a small
-// one). Returns the limit before.
+// one, here or, for the program it starts, through QUILLMAR_UNPACK_LIMIT, which can only
+// lower it). Returns the limit before.
 std::uint64_t SetUnpackLimit(std::uint64_t bytes);
 
 // Runs one command; output receives at most size-1 bytes of text and a NUL.

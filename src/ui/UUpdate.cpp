@@ -87,7 +87,6 @@ TfrmUpdate::TfrmUpdate(QWidget *parent)
       view_(std::make_unique<TView>(*this)),
       run_(std::make_unique<TUpdateRun>(log_.get(), bar_.get(), view_.get())),
       AutoStart(run_->AutoStart),
-      ForceUpdate(run_->ForceUpdate),
       OldDatabase(run_->OldDatabase),
       Rebuilt(run_->Rebuilt),
       SourceKind(run_->SourceKind),

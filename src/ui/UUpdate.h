@@ -45,7 +45,6 @@ class TfrmUpdate : public QDialog {
 
   // ---- set by the caller before the window is shown or run (the run's own fields)
   bool &AutoStart;               // run RunAutoUpdate on activation, close after success
-  bool &ForceUpdate;             // a failed shared-folder copy does not stop an automatic run
   bool LocalFilesStart = false;  // run UpdateFromLocalFiles on activation
   bool &OldDatabase;             // the database open before had schema version 120412 or lower
   // ---- read by the caller afterwards

@@ -54,8 +54,9 @@ void WriteFailures(const std::vector<std::string> &lines, const std::string &log
 }
 
 std::string WriteFailure(const std::string &folder) {
-  // The name is one that the next start removes, should this process die before it does.
-  const std::filesystem::path probe = TempBeside(FsPath(folder) / ".write");
+  // The name of a killed build's file, which the next start removes from the database
+  // folder and the data folder alike, should this process die before it does.
+  const std::filesystem::path probe = TempBeside(FsPath(folder) / "acis.db");
   const int fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600);
   if (fd >= 0) {
     ::close(fd);

@@ -136,7 +136,9 @@ class TfrmMain : public QMainWindow {
   void SharedFolderStart();
   bool CheckDataUpdate();
   std::string ReadServerDataDate(const std::string &FileName);
-  bool ShowUpdateDialog(bool AutoStart, bool ForceUpdate);
+  // The second flag asks for a rebuild even when the source is unchanged: every update the
+  // window runs rebuilds, so it asks nothing more of the window.
+  bool ShowUpdateDialog(bool AutoStart, bool RebuildAlways);
   void LoadInitialLists();
   void actCheckUpdateExecute();
   // The status-bar panel texts (program text).

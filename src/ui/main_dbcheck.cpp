@@ -13,6 +13,7 @@
 #include "components/ListBoxEx.h"
 #include "components/QtServices.h"
 #include "engine/AcisSvr.h"
+#include "engine/DbCheck.h"
 #include "engine/InetUtil.h"
 #include "engine/TextHelpers.h"
 #include "engine/UiServices.h"
@@ -66,7 +67,7 @@ int TfrmMain::CheckDatabaseState() {
   }
   const bool newer = CheckDataUpdate();
   if (!AcisDB->TableExists("info")) return 0;
-  for (const char *t : {"m_sakumotsu", "m_byochu", "seibun", "m_kihon", "m_tekiyo"})
+  for (const char *t : AcisDbTables())
     if (!AcisDB->TableExists(t)) return 4;
   if (newer) return 1;
   if (AcisDB->GetVersion() < kSchemaVersion) return 2;
@@ -330,7 +331,7 @@ void TfrmMain::SharedFolderStart() {
            "確認"_sj, MB_OK | MB_ICONQUESTION);
 }
 
-bool TfrmMain::ShowUpdateDialog(bool AutoStart, bool ForceUpdate) {
+bool TfrmMain::ShowUpdateDialog(bool AutoStart, bool) {
   if (!AcisDB) {
     // Yes starts the update at once, No opens the window to start by hand, 中止 (Escape
     // and the close box too) leaves without the window.
@@ -344,7 +345,6 @@ bool TfrmMain::ShowUpdateDialog(bool AutoStart, bool ForceUpdate) {
   try {
     TfrmUpdate update(this);
     update.AutoStart = AutoStart;
-    update.ForceUpdate = ForceUpdate;
     ShowModal(&update);
     rebuilt = update.Rebuilt;
   } catch (...) {

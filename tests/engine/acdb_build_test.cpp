@@ -394,7 +394,8 @@ namespace {
 // and the line (or the file alone when it holds no record at all), before a row of the
 // damaged line is taken: a file cut short, without records, with a column missing or one
 // too many on any line (the header first), with bytes no CP932 text holds, with a value
-// that does not convert, or with a registration number that is no positive integer. A
+// that does not convert, with a registration number that is no positive integer, or with
+// lines of one product that disagree on what the product table takes from them. A
 // quoted field over two lines still joins, and an application line may leave out the
 // trailing counts of ingredient slots its product does not have, as the publisher's files
 // do. Blank lines are passed over but counted, and a stray CR before a line's CR LF is
@@ -413,6 +414,10 @@ TEST_F(BuildTest, ADamagedPublishedFileFailsItsImport) {
   };
   // The same line with another registration number.
   auto renumber = [](const std::string &row, const std::string &bango) { return bango + row.substr(row.find(',')); };
+  // The same line with one text in it changed.
+  auto change = [](std::string row, const std::string &from, const std::string &to) {
+    return row.replace(row.find(from), from.size(), to);
+  };
   const std::string kihon_header = "a,b,c,d,e,f,g,h,i,j,k";
   const std::string kihon_row = "1,\"DEP乳剤\",\"A乳剤\",\"社\",\"DEP\",\"DEP\",\"10%\",1,\"殺虫剤\",\"乳剤\",\"2020/01/01\"";
   const std::string makers_kihon_row = "1,'DEP乳剤','A乳剤','社','DEP','DEP','10%',1,'殺虫剤','乳剤','2020/01/01'";
@@ -490,6 +495,16 @@ TEST_F(BuildTest, ADamagedPublishedFileFailsItsImport) {
       {"numbers with leading zeros", RawKihon, renumber(kihon_row, "0042") + "\r\n", 0, 1, {}, "bango = 42"},
       {"a line of nothing but commas", MakersKihon, makers_kihon_row + "\r\n" + std::string(100000, ',') + "\r\n", 3, 0,
        {}, "項目数が 100001 です"},
+      // A product's lines (one per ingredient) agree on all that the product table takes.
+      {"makers' lines of one product, one per ingredient", MakersKihon,
+       makers_kihon_row + "\r\n" + change(makers_kihon_row, "'DEP','DEP','10%',1", "'MEP','MEP','5%',01") + "\r\n", 0,
+       2},
+      {"makers' lines of one product that disagree on its name", MakersKihon,
+       makers_kihon_row + "\r\n" + change(makers_kihon_row, "'A乳剤'", "'B乳剤'") + "\r\n", 3, 0, {},
+       "登録番号 1 の「農薬の名称」が 2 行目と食い違っています"},
+      {"publisher's lines of one product that disagree on its date", RawKihon,
+       kihon_row + "\r\n\r\n" + change(kihon_row, "2020/01/01", "2020/01/02") + "\r\n", 4, 0, {},
+       "登録番号 1 の「登録年月日」が 2 行目と食い違っています"},
       // Blank lines and line ends.
       {"blank lines between records still count", MakersKihon,
        makers_kihon_row + "\r\n\r\n\n\r\r\n" + renumber(makers_kihon_row, "x") + "\r\n", 6, 0, {}, "'x'"},

@@ -5,15 +5,19 @@
 #include <cstdlib>
 #include <vector>
 
+#include "engine/SQLite.h"
 #include "engine/UiServices.h"
 #include "engine/options.h"
 #include "platform/cp932.h"
 #include "platform/inet.h"
+#include "support/sample_acisdb.h"
 #include "support/testserver.h"
 #include "support/testutil.h"
 
 namespace fs = std::filesystem;
 using namespace cp932::literals;
+using qmtest::DbMark;
+using qmtest::MarkedReadyMadeDb;
 using qmtest::MTime;
 using qmtest::ReadFile;
 using qmtest::SetMTime;
@@ -213,12 +217,12 @@ TEST_F(AcisSvrTest, MakersCsvSetFetchesUpdateTextAndMissingArchive) {
 
 TEST_F(AcisSvrTest, ReadyMadeDatabasesAreFetchedCheckedAndUnpacked) {
   OptionData->DownSite = 3;
-  server.Put("/torv1/data/acis.zip", MakeZip(home.path(), {{"acis.db", "acis 1"}}), kT0);
-  server.Put("/torv1/data/spec.zip", MakeZip(home.path(), {{"spec.db", "spec 1"}}), kT0);
+  server.Put("/torv1/data/acis.zip", MakeZip(home.path(), {{"acis.db", MarkedReadyMadeDb("acis.db", "acis 1")}}), kT0);
+  server.Put("/torv1/data/spec.zip", MakeZip(home.path(), {{"spec.db", MarkedReadyMadeDb("spec.db", "spec 1")}}), kT0);
 
   CheckDbUpdate(&log);
-  EXPECT_EQ(ReadFile(Db("acis.db")), "acis 1");
-  EXPECT_EQ(ReadFile(Db("spec.db")), "spec 1");
+  EXPECT_EQ(DbMark(Db("acis.db")), "acis 1");
+  EXPECT_EQ(DbMark(Db("spec.db")), "spec 1");
   EXPECT_TRUE(log.Has("SQLiteDB データ更新確認...")) << log.All();
   EXPECT_TRUE(log.Has(server.Url("/torv1/data/acis.zip")));
   EXPECT_TRUE(log.Has("200 OK"));
@@ -234,15 +238,15 @@ TEST_F(AcisSvrTest, ReadyMadeDatabasesAreFetchedCheckedAndUnpacked) {
   EXPECT_FALSE(log.Has("acis.db 更新"));
 
   // Newer acis.zip: the user is asked; Cancel fetches nothing, OK fetches and unpacks.
-  server.Put("/torv1/data/acis.zip", MakeZip(home.path(), {{"acis.db", "acis 2"}}), kT1);
+  server.Put("/torv1/data/acis.zip", MakeZip(home.path(), {{"acis.db", MarkedReadyMadeDb("acis.db", "acis 2")}}), kT1);
   ui.answers = {IDCANCEL};
   CheckDbUpdate(&log);
   ASSERT_EQ(ui.boxes.size(), 1u);
   EXPECT_EQ(cp932::ToUtf8(ui.boxes[0].text), "新しい acis.db があります。\r\nデータを更新します");
-  EXPECT_EQ(ReadFile(Db("acis.db")), "acis 1");
+  EXPECT_EQ(DbMark(Db("acis.db")), "acis 1");
   ui.answers = {IDOK};
   CheckDbUpdate(&log);
-  EXPECT_EQ(ReadFile(Db("acis.db")), "acis 2");
+  EXPECT_EQ(DbMark(Db("acis.db")), "acis 2");
 }
 
 TEST_F(AcisSvrTest, ReadyMadeDatabaseFailuresKeepTheOldDatabase) {
@@ -276,13 +280,65 @@ TEST_F(AcisSvrTest, ReadyMadeDatabaseFailuresKeepTheOldDatabase) {
   EXPECT_EQ(log.lines.back(), "インターネット接続なし。更新確認省略...");
 }
 
+// A fetched or copied archive whose database is not whole never takes the old one's place:
+// the log names the archive, the database and the cause, the archive goes (so that the next
+// check fetches or copies it again), and the database in place stays as it was. The other
+// archive, whole, is put in place all the same.
+TEST_F(AcisSvrTest, ReadyMadeDatabasesThatAreNotWholeKeepTheOldOnes) {
+  OptionData->DownSite = 3;
+  OptionData->NoUpdateCheck = true;
+  TempDir made;
+  {
+    TSQLiteDb x(P(made / "x.db"));
+    x.ExecSQL("CREATE TABLE x (a);");
+  }
+  struct Case {
+    const char *what;
+    bool shared;           // from the shared folder, else from the mirror
+    std::string acis, spec;  // the databases in the archives
+    const char *acis_mark, *spec_mark;
+    std::string failed, why;  // the archive that failed, what the log says of it (UTF-8)
+  } cases[] = {
+      {"fetched acis.db of junk text", false, "not a database at all", MarkedReadyMadeDb("spec.db", "new"), "old",
+       "new", "acis.zip", "acis.db はデータベースとして開けません (file is not a database)"},
+      {"copied spec.db holding a table x alone", true, MarkedReadyMadeDb("acis.db", "new"), ReadFile(made / "x.db"),
+       "new", "old", "spec.zip", "spec.db にテーブル bunrui がありません"},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.what);
+    for (const char *f : {"acis.zip", "spec.zip"}) fs::remove(Data(f));
+    WriteFile(Db("acis.db"), MarkedReadyMadeDb("acis.db", "old"));
+    WriteFile(Db("spec.db"), MarkedReadyMadeDb("spec.db", "old"));
+    log.lines.clear();
+    OptionData->UseLAN = c.shared;
+    const std::string acis = MakeZip(home.path(), {{"acis.db", c.acis}}), spec = MakeZip(home.path(), {{"spec.db", c.spec}});
+    if (c.shared) {
+      WriteFile(home / "share" / "acis.zip", acis);
+      WriteFile(home / "share" / "spec.zip", spec);
+      UpdateFromSharedFolder(&log);
+    } else {
+      server.Put("/torv1/data/acis.zip", acis, kT0);
+      server.Put("/torv1/data/spec.zip", spec, kT0);
+      CheckDbUpdate(&log);
+    }
+    EXPECT_EQ(DbMark(Db("acis.db")), c.acis_mark);
+    EXPECT_EQ(DbMark(Db("spec.db")), c.spec_mark);
+    const std::string archive = cp932::ToUtf8(P(Data(c.failed)));
+    EXPECT_TRUE(log.Has(archive + ": " + c.why)) << log.All();
+    EXPECT_TRUE(log.Has(archive + " 解凍失敗")) << log.All();
+    EXPECT_FALSE(fs::exists(Data(c.failed)));
+    for (const auto &e : fs::directory_iterator(home / "DB"))
+      EXPECT_NE(e.path().filename().string().front(), '.') << e.path();
+  }
+}
+
 TEST_F(AcisSvrTest, SharedFolderCopiesNewerArchivesAndChecksPages) {
   OptionData->UseLAN = true;
   fs::path share = home / "share";
-  WriteFile(share / "acis.zip", MakeZip(home.path(), {{"acis.db", "lan acis"}}));
+  WriteFile(share / "acis.zip", MakeZip(home.path(), {{"acis.db", MarkedReadyMadeDb("acis.db", "lan acis")}}));
   SetMTime(share / "acis.zip", kT0);
   UpdateFromSharedFolder(&log);
-  EXPECT_EQ(ReadFile(Db("acis.db")), "lan acis");
+  EXPECT_EQ(DbMark(Db("acis.db")), "lan acis");
   EXPECT_EQ(MTime(Data("acis.zip")), kT0);
   EXPECT_EQ(log.lines, (std::vector<std::string>{"acis.zip 更新あり", "spec.zip 更新なし"}));
   log.lines.clear();

@@ -122,6 +122,13 @@ TEST_F(JppImportTest, IngredientFileConvertsItsNameColumns) {
 }
 
 TEST_F(JppImportTest, WrongOrMissingFileTouchesNothing) {
+  // Neither makes jpp.db where there was none.
+  for (bool seibun : {false, true}) {
+    const std::string path = Write("wrong0.csv", {seibun ? kSeizaiHeader : kSeibunHeader, Line({"90", "2"}, 27)});
+    EXPECT_FALSE(seibun ? db_->ImportJppSeibun(S(path)) : db_->ImportJppSeizai(S(path)));
+    EXPECT_FALSE(std::filesystem::exists(dir_ / "jpp.db")) << seibun;
+  }
+  ui_.boxes.clear();
   ASSERT_TRUE(db_->ImportJppSeizai(S(Write("good.csv", {kSeizaiHeader, Line({"52", "1"}, 27)}))));
   struct Case {
     bool seibun;
@@ -148,11 +155,11 @@ TEST_F(JppImportTest, WrongOrMissingFileTouchesNothing) {
 }
 
 // A file that fails part way raises and leaves the previous table as it was; when there
-// was none, none is left behind.
+// was no jpp.db, none is left behind.
 TEST_F(JppImportTest, FailedImportKeepsThePreviousTable) {
   EXPECT_THROW(db_->ImportJppSeizai(S(Write("dup0.csv", {kSeizaiHeader, Line({"7"}, 27), Line({"7"}, 27)}))),
                ESQLiteException);
-  EXPECT_TRUE(Rows("SELECT name FROM jpp.sqlite_master WHERE name = 'jppSeizai'").empty());
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "jpp.db"));
 
   ASSERT_TRUE(db_->ImportJppSeizai(S(Write("good.csv", {kSeizaiHeader, Line({"52", "1", "旧"}, 27)}))));
   ASSERT_TRUE(db_->ImportJppSeibun(S(Write("good2.csv", {kSeibunHeader, Line({"52", "1", "旧"}, 20)}))));

@@ -298,35 +298,32 @@ TEST_F(UpdateRunTest, AnyFailedFetchStopsTheRunBeforeEarlierFilesAreUsed) {
       {"user's address of no kind fetched from", 4, false, "ftp://127.0.0.1:1/data/", [] {}, "ftp://127.0.0.1:1/data/"},
   };
   for (const Case &c : cases) {
-    for (bool force : {false, true}) {
-      SCOPED_TRACE(std::string(c.what) + (force ? ", forced" : ""));
-      qmtest::WriteFile(share / "update.txt", Sj(page));
-      for (const char *f : {"toroku.zip", "acis.zip", "spec.zip"}) {
-        fs::remove_all(share / f);
-        fs::copy_file(made / f, share / f);
-        fs::copy_file(made / f, home / "Download" / f, fs::copy_options::overwrite_existing);
-      }
-      qmtest::WriteFile(home / "Download" / "update.txt", Sj(page));
-      server.SetFaults("");
-      c.fault();
-      OptionData->DownSite = static_cast<std::uint8_t>(c.kind);
-      OptionData->UseLAN = c.shared;
-      OptionData->dirLAN = share.str();
-      OptionData->UserSite = Sj(c.user_site);
-      TUpdateRun run(nullptr, nullptr, nullptr);
-      run.ForceUpdate = force;
-      EXPECT_FALSE(run.RunAutoUpdate());
-      EXPECT_FALSE(run.Rebuilt);
-      for (const std::string &l : run.Lines()) {
-        EXPECT_EQ(l.find(Sj("解凍")), std::string::npos) << Joined(run);
-        EXPECT_NE(l, Sj("テーブル作成")) << Joined(run);
-      }
-      bool named = false;
-      for (const std::string &f : run.Failures()) named = named || f.find(Sj(c.file)) != std::string::npos;
-      EXPECT_TRUE(named) << Joined(run);
-      EXPECT_TRUE(Has(run, "データ更新中止!")) << Joined(run);
-      ExpectOldDatabaseKept();
+    SCOPED_TRACE(c.what);
+    qmtest::WriteFile(share / "update.txt", Sj(page));
+    for (const char *f : {"toroku.zip", "acis.zip", "spec.zip"}) {
+      fs::remove_all(share / f);
+      fs::copy_file(made / f, share / f);
+      fs::copy_file(made / f, home / "Download" / f, fs::copy_options::overwrite_existing);
     }
+    qmtest::WriteFile(home / "Download" / "update.txt", Sj(page));
+    server.SetFaults("");
+    c.fault();
+    OptionData->DownSite = static_cast<std::uint8_t>(c.kind);
+    OptionData->UseLAN = c.shared;
+    OptionData->dirLAN = share.str();
+    OptionData->UserSite = Sj(c.user_site);
+    TUpdateRun run(nullptr, nullptr, nullptr);
+    EXPECT_FALSE(run.RunAutoUpdate());
+    EXPECT_FALSE(run.Rebuilt);
+    for (const std::string &l : run.Lines()) {
+      EXPECT_EQ(l.find(Sj("解凍")), std::string::npos) << Joined(run);
+      EXPECT_NE(l, Sj("テーブル作成")) << Joined(run);
+    }
+    bool named = false;
+    for (const std::string &f : run.Failures()) named = named || f.find(Sj(c.file)) != std::string::npos;
+    EXPECT_TRUE(named) << Joined(run);
+    EXPECT_TRUE(Has(run, "データ更新中止!")) << Joined(run);
+    ExpectOldDatabaseKept();
   }
 }
 

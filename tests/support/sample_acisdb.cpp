@@ -63,6 +63,43 @@ const fs::path &SampleDbFolder() {
   return dir.path();
 }
 
+const fs::path &ReadyMadeDbFolder() {
+  static const struct Made {
+    TempDir dir;
+    Made() {
+      for (const char *f : {"acis.db", "spec.db"}) fs::copy_file(SampleDbFolder() / f, dir / f);
+      TSQLiteDb db((dir / "acis.db").string());
+      db.MultiStatement = true;
+      db.ExecSQL("ATTACH '" + (dir / "spec.db").string() + "' AS spec;");
+      db.ExecSQL(ReadFile(SmallKit() / "scripts" / "spec.beppyo1.txt"));
+      db.ExecSQL(cp932::FromUtf8(ReadFile(SmallKit() / "scripts" / "spec.cvo.utf8.txt")));
+    }
+  } made;
+  return made.dir.path();
+}
+
+std::string MarkedReadyMadeDb(const std::string &name, const std::string &mark) {
+  TempDir dir;
+  fs::copy_file(ReadyMadeDbFolder() / name, dir / name);
+  {
+    TSQLiteDb db((dir / name).string());
+    db.MultiStatement = true;
+    db.ExecSQL("CREATE TABLE mark (v); INSERT INTO mark VALUES (" + SqlQuoted(mark) + ");");
+  }
+  return ReadFile(dir / name);
+}
+
+std::string DbMark(const fs::path &db) {
+  if (!fs::exists(db)) return "<no file>";
+  try {
+    TSQLiteDb d(db.string());
+    auto t = d.GetTable("SELECT v FROM mark");
+    return t->Eof() ? "<none>" : t->FieldAsString(0);
+  } catch (const std::exception &) {
+    return "<none>";
+  }
+}
+
 TSampleAcisDb::TSampleAcisDb() : state_(std::make_unique<ScopedEngineState>()) {
   const fs::path &folder = SampleDbFolder();
   OptionData->DbFolder = folder.string();

@@ -633,6 +633,7 @@ TEST_F(UnattendedTest, FailedSourcesNeverPassAsAnUpdate) {
     std::string fault;                            // online: the fault of the row's site, "<path> <switch>"
     std::string file, why;                        // UTF-8: on one line of the log
     bool page;                                    // the data-as-of page: the check fails
+    const char *unpack_limit = nullptr;           // the program's, lowered (bytes)
   } rows[] = {
       {"makers' archive gone", 2, [](const fs::path &s) { fs::remove(s / "toroku.zip"); }, "", "toroku.zip",
        "コピーできません", false},
@@ -684,8 +685,9 @@ TEST_F(UnattendedTest, FailedSourcesNeverPassAsAnUpdate) {
                         "entries = [(n, unnumbered(d) if n == 'tekiyo.csv' else d) for n, d in entries]\n");
        },
        "", "tekiyo.csv 2行目", "登録番号がありません", false},
-      // The files of the form come whole, then entries past the unpack limit: 512 MiB are
-      // written before the limit stops the second one.
+      // The files of the form come whole, then entries past the unpack limit (lowered to
+      // 4 MiB, which the kit's files stay far below): 3 MiB are written before the limit
+      // stops the second one.
       {"an archive stopped at the unpack limit", 2,
        [](const fs::path &s) {
          Shell("python3 - '" + (s / "toroku.zip").string() + "' <<'EOF'\n"
@@ -694,11 +696,11 @@ TEST_F(UnattendedTest, FailedSourcesNeverPassAsAnUpdate) {
                "    for name in ('a.bin', 'b.bin'):\n"
                "        info = zipfile.ZipInfo(name, (2026, 11, 30, 0, 0, 0))\n"
                "        info.compress_type = zipfile.ZIP_DEFLATED\n"
-               "        with z.open(info, 'w', force_zip64=True) as f:\n"
-               "            for _ in range(512): f.write(bytes(1 << 20))\n"
+               "        with z.open(info, 'w') as f:\n"
+               "            for _ in range(3): f.write(bytes(1 << 20))\n"
                "EOF");
        },
-       "", "toroku.zip", "展開すると上限の 805306368 バイトを超えます", false},
+       "", "toroku.zip", "展開すると上限の 4194304 バイトを超えます", false, "4194304"},
   };
   TestServer server;
   const long long later = std::time(nullptr) + 86400;  // newer than any file here
@@ -710,6 +712,7 @@ TEST_F(UnattendedTest, FailedSourcesNeverPassAsAnUpdate) {
     const Row &r = rows[i];
     auto home = std::make_unique<ProgramHome>();
     auto dir = std::make_unique<TempDir>();
+    if (r.unpack_limit) home->env["QUILLMAR_UNPACK_LIMIT"] = r.unpack_limit;
     if (r.damage) {
       SoundShare(dir->path(), r.kind);
       r.damage(dir->path());
@@ -909,6 +912,117 @@ TEST_F(UnattendedTest, IncompleteBuildsAndDataDatesNeverPassAsAnUpdate) {
     EXPECT_EQ(p.Data(), "new");
     for (const char *t : {"m_byochu", "m_sakumotsu", "kwlists", "seizai", "t_tekiyo"})
       EXPECT_NE(One(p.Db(), std::string("SELECT count(*) FROM ") + t), "0") << t;
+  }
+}
+
+namespace {
+
+// acis.db and spec.db of the new data as the makers' service offers them ready-made: the
+// program folder's old databases with the new data date. Made once.
+const fs::path &NewReadyMadeDatabases() {
+  static const struct Made {
+    TempDir dir;
+    Made() {
+      for (const char *f : {"acis.db", "spec.db"}) fs::copy_file(OldState() / "DB" / f, dir / f);
+      One(dir / "acis.db", "UPDATE info SET Value = replace(Value, '10月31日', '11月30日') WHERE Item = 'LastUpdate'");
+    }
+  } made;
+  return made.dir.path();
+}
+
+// A shared folder offering the ready-made databases: acis.zip and spec.zip, each holding
+// its database as the statements of Python (over "acis" and "spec", the files' paths, with
+// sqlite3 imported) leave it.
+void FillReadyMadeShare(const fs::path &share, const std::string &python) {
+  TempDir work;
+  for (const char *f : {"acis.db", "spec.db"}) fs::copy_file(NewReadyMadeDatabases() / f, work / f);
+  Shell("cd '" + work.path().string() + "' && python3 - <<'EOF'\n"
+        "import sqlite3, zipfile\n"
+        "acis, spec = 'acis.db', 'spec.db'\n" +
+        python +
+        "for n in ('acis', 'spec'):\n"
+        "    with zipfile.ZipFile(n + '.zip', 'w', compression=zipfile.ZIP_DEFLATED) as z: z.write(n + '.db')\n"
+        "EOF");
+  for (const char *f : {"acis.zip", "spec.zip"})
+    fs::copy_file(work / f, share / f, fs::copy_options::overwrite_existing);
+}
+
+}  // namespace
+
+// Ready-made databases (from the shared folder) take the old ones' places only when each
+// opens as a database, passes SQLite's quick check and holds what the program reads from
+// it. Otherwise "/u" ends with 3, acis.db and spec.db stay byte for byte as they were (and
+// with them the data date), the log and the error output name the archive, the database
+// and the cause; the next run on a sound offer replaces them (1). The rows run side by side.
+TEST_F(UnattendedTest, ReadyMadeDatabasesAreCheckedBeforeTheyReplaceTheOldOnes) {
+  struct Row {
+    const char *what;
+    std::string python;      // leaves acis.db or spec.db damaged
+    std::string file, why;   // UTF-8: on one line of the log
+  } rows[] = {
+      {"acis.db of junk text", "open(acis, 'w').write('not a database at all')\n", "acis.zip",
+       "acis.db はデータベースとして開けません (file is not a database)"},
+      {"acis.db holding a table x alone",
+       "import os\nos.remove(acis)\nc = sqlite3.connect(acis)\nc.execute('CREATE TABLE x (a)')\nc.commit()\n", "acis.zip",
+       "acis.db にテーブル info がありません"},
+      {"acis.db with a damaged page",
+       "c = sqlite3.connect(acis)\n"
+       "size = c.execute('PRAGMA page_size').fetchone()[0]\n"
+       "root = c.execute(\"SELECT rootpage FROM sqlite_master WHERE name = 'm_tekiyo'\").fetchone()[0]\n"
+       "c.close()\n"
+       "with open(acis, 'r+b') as f:\n"
+       "    f.seek((root - 1) * size)\n"
+       "    f.write(b'\\xff' * 16)\n",
+       "acis.zip", "acis.db は壊れています ("},
+      {"acis.db without applications",
+       "c = sqlite3.connect(acis)\nc.execute('DELETE FROM m_tekiyo')\nc.commit()\nc.execute('VACUUM')\n", "acis.zip",
+       "acis.db のテーブル m_tekiyo にレコードがありません"},
+      {"acis.db whose version is no number",
+       "c = sqlite3.connect(acis)\nc.execute(\"UPDATE info SET Value = 'x' WHERE Item = 'Version'\")\nc.commit()\n",
+       "acis.zip", "acis.db の info に読める Version がありません"},
+      {"spec.db of junk text", "open(spec, 'w').write('not a database at all')\n", "spec.zip",
+       "spec.db はデータベースとして開けません (file is not a database)"},
+      {"spec.db without the crop vocabulary",
+       "c = sqlite3.connect(spec)\nc.execute('DROP TABLE cvo')\nc.commit()\n", "spec.zip",
+       "spec.db にテーブル cvo がありません"},
+  };
+  std::vector<std::unique_ptr<ProgramHome>> homes;
+  std::vector<std::unique_ptr<TempDir>> shares;
+  std::vector<std::string> acis_before, spec_before;
+  std::vector<ProgramHome::Process> running;
+  for (const Row &r : rows) {
+    auto home = std::make_unique<ProgramHome>();
+    auto dir = std::make_unique<TempDir>();
+    FillReadyMadeShare(dir->path(), r.python);
+    home->Settings(dir->path(), 3);
+    StartFromOldState(*home);
+    acis_before.push_back(ReadFile(home->Db()));
+    spec_before.push_back(ReadFile(home->home / "DB" / "spec.db"));
+    running.push_back(home->Start({"/u"}));
+    homes.push_back(std::move(home));
+    shares.push_back(std::move(dir));
+  }
+  for (std::size_t i = 0; i < std::size(rows); ++i) {
+    SCOPED_TRACE(rows[i].what);
+    const ProgramHome &p = *homes[i];
+    ExpectFailedUpdate(p, ProgramHome::Wait(running[i], 60), acis_before[i], rows[i].file, rows[i].why);
+    EXPECT_EQ(p.Data(), "old");
+    EXPECT_TRUE(ReadFile(p.home / "DB" / "spec.db") == spec_before[i]) << "spec.db changed";
+    const std::vector<std::string> left = HiddenFiles(p.home / "DB");
+    EXPECT_TRUE(left.empty()) << left.front();
+  }
+  // The sound offer afterwards replaces both.
+  running.clear();
+  for (std::size_t i = 0; i < std::size(rows); ++i) {
+    FillReadyMadeShare(shares[i]->path(), "");
+    running.push_back(homes[i]->Start({"/u"}));
+  }
+  for (std::size_t i = 0; i < std::size(rows); ++i) {
+    SCOPED_TRACE(std::string(rows[i].what) + ", then sound");
+    const ProgramHome &p = *homes[i];
+    EXPECT_EQ(ProgramHome::Wait(running[i], 60).code, 1) << p.Log("DB/autoupdate.log") << p.Stderr();
+    EXPECT_EQ(p.Data(), "new");
+    EXPECT_TRUE(ReadFile(p.home / "DB" / "spec.db") == ReadFile(NewReadyMadeDatabases() / "spec.db"));
   }
 }
 

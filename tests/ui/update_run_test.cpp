@@ -22,6 +22,7 @@
 #include "engine/acdb.h"
 #include "engine/options.h"
 #include "platform/cp932.h"
+#include "support/sample_acisdb.h"
 #include "support/testserver.h"
 #include "support/testutil.h"
 #include "ui/UUpdate.h"
@@ -505,8 +506,9 @@ TEST_F(UpdateTest, WorkbooksOfThePublisherBuildTheDatabase) {
 }
 
 TEST_F(UpdateTest, ReadyMadeDatabasesReplaceTheOldOnesWhole) {
-  // The makers' archives, made from two small databases.
+  // The makers' archives, made from whole ready-made databases with a mark in each.
   TempDir made;
+  for (const char *f : {"acis.db", "spec.db"}) fs::copy_file(qmtest::ReadyMadeDbFolder() / f, made / f);
   {
     TSQLiteDb a(Sj((made / "acis.db").string()));
     a.ExecSQL("CREATE TABLE new_marker (x);");
@@ -514,16 +516,26 @@ TEST_F(UpdateTest, ReadyMadeDatabasesReplaceTheOldOnesWhole) {
     TSQLiteDb s(Sj((made / "spec.db").string()));
     s.ExecSQL("CREATE TABLE spec_marker (x);");
   }
-  Shell("cd '" + made.str() + "' && python3 -c \"import zipfile\nfor n in ('acis', 'spec'):\n"
-        "  with zipfile.ZipFile(n + '.zip', 'w') as z: z.write(n + '.db')\"");
+  // And an acis.db that opens as a database but holds nothing the program reads.
+  fs::create_directories(made / "x");
+  {
+    TSQLiteDb x(Sj((made / "x" / "acis.db").string()));
+    x.ExecSQL("CREATE TABLE x (a);");
+  }
+  Shell("cd '" + made.str() + "' && python3 -c \"import zipfile\nfor n in ('acis', 'spec', 'x/acis'):\n"
+        "  with zipfile.ZipFile(n + '.zip', 'w') as z: z.write(n + '.db', n[-4:] + '.db')\"");
   server.Put("/torv/data/acis.zip", ReadFile(made / "acis.zip"));
   server.Put("/torv/data/spec.zip", ReadFile(made / "spec.zip"));
   server.Put("/torv/data/broken.zip", "not an archive");
+  server.Put("/torv/data/x.zip", ReadFile(made / "x" / "acis.zip"));
   struct Case {
     std::string faults;  // the mirror's state
     bool replaced;
+    std::string failure = {};  // what the failure line says after the archive (UTF-8)
   } cases[] = {
       {"/torv/data/spec.zip redirect /torv/data/broken.zip", false},  // spec.zip does not unpack
+      {"/torv/data/acis.zip redirect /torv/data/x.zip", false,
+       "acis.db にテーブル info がありません。取り直してから再実行してください"},
       {"", true},
   };
   for (const Case &c : cases) {
@@ -547,6 +559,10 @@ TEST_F(UpdateTest, ReadyMadeDatabasesReplaceTheOldOnesWhole) {
       ExpectNoLeftovers();
     } else {
       EXPECT_TRUE(Has(lines, "データ更新中止!")) << Joined(lines);
+      if (!c.failure.empty()) {
+        EXPECT_TRUE(Has(lines, (home / "Download" / "acis.zip").string() + ": " + c.failure))
+            << Joined(lines);
+      }
       ExpectOldDatabaseKept();
     }
   }
@@ -674,23 +690,20 @@ TEST_F(UpdateTest, SharedFolderTakesThePlaceOfTheDownload) {
   server.SetFaults("* status 500");  // nothing comes from the network
   struct Case {
     int kind;
-    bool force;
     bool result;
     std::vector<std::string> lines;
   } cases[] = {
-      {0, false, true, {"共有フォルダからコピー開始", "update2\\.htm 更新確認", ".* コピー完了", "コピー時間 +[0-9]+\\.[0-9]秒",
-                        ".*を解凍", "データ更新完了"}},
-      // The workbook archives are not in the folder: the run stops after the copies, forced
-      // on or not; it never goes on to unpack what an earlier run may have left.
-      {1, false, false, {"登録基本部\\.zip コピー開始", "登録基本部\\.zip コピー中止", "データ更新中止!"}},
-      {1, true, false, {"登録基本部\\.zip コピー開始", "登録基本部\\.zip コピー中止", "データ更新中止!"}},
+      {0, true, {"共有フォルダからコピー開始", "update2\\.htm 更新確認", ".* コピー完了", "コピー時間 +[0-9]+\\.[0-9]秒",
+                 ".*を解凍", "データ更新完了"}},
+      // The workbook archives are not in the folder: the run stops after the copies; it never
+      // goes on to unpack what an earlier run may have left.
+      {1, false, {"登録基本部\\.zip コピー開始", "登録基本部\\.zip コピー中止", "データ更新中止!"}},
   };
   for (const Case &c : cases) {
-    SCOPED_TRACE(c.kind * 10 + c.force);
+    SCOPED_TRACE(c.kind);
     TfrmUpdate w;
     EXPECT_EQ(w.windowTitle().toStdString(), "データ更新 - 共有フォルダからの更新");
     w.SourceKind = static_cast<std::uint8_t>(c.kind);
-    w.ForceUpdate = c.force;
     EXPECT_EQ(w.RunAutoUpdate(), c.result);
     const auto lines = Utf8Lines(w);
     EXPECT_EQ(Missing(lines, c.lines), "") << Joined(lines);
