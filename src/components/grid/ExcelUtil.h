@@ -111,7 +111,7 @@ class TXlsStringGrid : public QAbstractScrollArea, public IGridSink {
   int CopyExcel();
   int CopyJustCalc();
   int CopyKingsoft();
-  int SetCommaText();
+  int SetCommaText();  // 0 written, -1 no file name, -2 cancelled (the file as it was)
   int GetCommaText();
   int SetHTML();
   int MoveUp();
