@@ -90,7 +90,7 @@ class TXlsStringGrid : public QAbstractScrollArea, public IGridSink {
   bool CSVEndComma = false;
   std::string ExcelFileName;
   std::string HTMLFileName;
-  int SortCol = 0;
+  int SortCol = 0;  // follows its column when columns are removed; -1 once it is removed
   TXlSortOrder SortOrder = xlSortAsc;
   int FreezePanesRow = 0, FreezePanesCol = 0;
   int VerticalRangeRow = 0, VerticalRangeCol = 0;
