@@ -3,11 +3,15 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QTimer>
 #include <QTabWidget>
 #include <QToolButton>
 #include <filesystem>
 #include <fstream>
 
+#include "components/QtServices.h"
 #include "components/grid/ExcelUtil.h"
 #include "engine/OutputFile.h"
 #include "platform/cp932.h"
@@ -336,6 +340,57 @@ TEST_F(OutputTest, LargeOutputsAreWrittenUnderTheProgressWindowAndCancelLeavesTh
     EXPECT_TRUE(files().empty());
   }
   EXPECT_EQ(cp932::ToUtf8(ui_.boxes.back().text).find("cannot create file"), 0u);
+}
+
+// The program's own progress window over a page being saved: it is up and modal from the
+// start, the window's run holds meanwhile, and its キャンセル (pressed by the user while the
+// rows are written) leaves the earlier file.
+TEST_F(OutputTest, TheProgressWindowOfASavedPageHoldsTheWindowAndCancels) {
+  w->ui->pgSearch->setCurrentWidget(w->ui->tabSQL);
+  SetSQLEditorText(w->SQLEditor, "WITH RECURSIVE k(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM k WHERE i < 3000) "
+                                 "SELECT i AS bango FROM k");
+  w->ui->btnQueryExec->click();
+  const TShownPageLimit saved_limit = ShownPageLimit;
+  const std::chrono::milliseconds saved_interval = TOutputFile::Interval;
+  struct Restore {
+    TShownPageLimit limit;
+    std::chrono::milliseconds interval;
+    ~Restore() {
+      ShownPageLimit = limit;
+      TOutputFile::Interval = interval;
+    }
+  } restore{saved_limit, saved_interval};
+  ShownPageLimit = {100, 1000};
+  TOutputFile::Interval = std::chrono::milliseconds(0);
+  // The boxes and dialogs still answer from the tests' queues; the progress window is real.
+  struct TRealProgressUi : TScopedRecordingUi {
+    TQtUiServices qt;
+    std::unique_ptr<IProgressWindow> OpenProgress(const std::string &title) override {
+      return qt.OpenProgress(title);
+    }
+  } ui;
+  const fs::path file = folders_ / "page.html";
+  qmtest::WriteFile(file, "earlier");
+  ui.answers = {IDYES};
+  dialogs_.answers.push_back({true, file.string(), ""});
+  bool held = false, pressed = false;
+  QTimer user;
+  QObject::connect(&user, &QTimer::timeout, [&] {
+    auto *dialog = qobject_cast<QProgressDialog *>(QApplication::activeModalWidget());
+    if (!dialog || pressed) return;
+    held = dialog->isVisible() && w->Running() && dialog->windowTitle() == QString::fromUtf8("page.htmlを保存しています");
+    dialog->findChild<QPushButton *>()->click();
+    pressed = true;
+  });
+  user.start(0);
+  w->actHtmlSave->trigger();
+  user.stop();
+  EXPECT_TRUE(pressed);
+  EXPECT_TRUE(held);
+  EXPECT_EQ(qmtest::ReadFile(file), "earlier");
+  EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+  EXPECT_EQ(ui.boxes.size(), 1u);  // the question alone
+  EXPECT_FALSE(w->Running());
 }
 
 }  // namespace
