@@ -22,10 +22,11 @@ TOutputFile::TOutputFile(const std::string &FileName, std::uint64_t Total)
   buffer_.reserve(kBlock);
   item_ = FromFsPath(target_.filename());
   window_ = UiServices().OpenProgress(item_ + cp932::FromUtf8("を保存しています"));
-  if (window_) {
-    window_->Show();
-    cancelled_ = !window_->Progress(0, total_, item_);
-  }
+  if (window_) cancelled_ = !window_->Progress(0, total_, item_);
+}
+
+void TOutputFile::ShowProgressNow() {
+  if (window_) window_->Show();
 }
 
 TOutputFile::~TOutputFile() {

@@ -18,8 +18,7 @@
 class TOutputFile {
  public:
   // FileName: the target (program text); Total: the units the writer counts to (rows). The
-  // progress window ("<name>を保存しています") shows at once and holds the program's other
-  // windows still until the file is done, so that nothing changes what is being written.
+  // progress window ("<name>を保存しています") shows once the writing proves long.
   TOutputFile(const std::string &FileName, std::uint64_t Total);
   // A file not given its name by Commit is removed.
   ~TOutputFile();
@@ -28,6 +27,9 @@ class TOutputFile {
 
   // False when the part file could not be made (a missing or read-only folder).
   bool IsOpen() const { return open_; }
+  // Shows the progress window now: it holds the program's other windows still until the file
+  // is done, for a writer whose rows nothing else keeps from changing.
+  void ShowProgressNow();
   // Appends bytes; they go to the file in large blocks.
   void Write(std::string_view Bytes);
   // Done of Total units so far. The window is told and the events run only by interval, so a

@@ -202,6 +202,8 @@ bool SaveResultPage(const TResultPageParts &parts, const std::string &file_name)
     return false;
   };
   if (!file.IsOpen()) return failed();
+  // The separate window's grid is held by nothing else while the events run.
+  file.ShowProgressNow();
   const TResultPage frame = PageWithoutTable(parts);
   file.Write(frame.Html);
   file.Write(frame.Body);

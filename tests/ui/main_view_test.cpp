@@ -308,8 +308,8 @@ TEST(ProgressWindow, ShowsTheTitleAndItemAndCancels) {
   for (QWidget *w : QApplication::topLevelWidgets()) EXPECT_EQ(qobject_cast<QProgressDialog *>(w), nullptr);
 }
 
-// A file written from a result shows the window at once: from the first row on it is the
-// modal window, so that the other windows take no input and do not close meanwhile.
+// A page saved from a result shows the window at once: from the first row on it is the modal
+// window, so that the other windows take no input and do not close meanwhile.
 TEST(ProgressWindow, ShownAtOnceItIsModalFromTheStart) {
   TQtUiServices services;
   QWidget other;
