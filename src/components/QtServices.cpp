@@ -130,6 +130,7 @@ class TQtProgressWindow : public IProgressWindow {
     QCoreApplication::processEvents();
     return !dialog_.wasCanceled();
   }
+  void Show() override { dialog_.show(); }
   QProgressDialog &Dialog() { return dialog_; }
 
  private:

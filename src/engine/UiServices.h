@@ -36,6 +36,9 @@ class IProgressWindow {
   // Done of Total units so far and the item being worked on (program text); false once the
   // user has cancelled.
   virtual bool Progress(std::uint64_t Done, std::uint64_t Total, const std::string &Item) = 0;
+  // Shows the window now rather than once the work proves long. From then on it holds the
+  // program's other windows still: their input waits and they do not close.
+  virtual void Show() {}
 };
 
 class IUiServices {

@@ -23,6 +23,7 @@
 #include "components/QtServices.h"
 #include "components/qtext.h"
 #include "engine/Exception.h"
+#include "engine/OutputFile.h"
 #include "engine/SakuUtil.h"
 #include "engine/UiServices.h"
 #include "engine/acdb.h"
@@ -71,28 +72,42 @@ bool ReadLines(const std::string &file_name, std::string &out) {
   return true;
 }
 
-// The rows of a grid as table lines; every_data_row_odd for the ingredient table.
-void TableRows(std::string &out, const TXlsStringGrid &grid, bool every_data_row_odd, bool mark_neighbors) {
-  for (int r = 0; r < grid.RowCount(); ++r) {
-    const bool fixed = r < grid.FixedRows();
-    if (fixed) out += "<tr class=\"header\">";
-    else if (mark_neighbors && grid.RowObject(r) == 1) out += "<tr class=\"neighbors\">";
-    else if (every_data_row_odd || r % 2 == 1) out += "<tr class=\"odd\">";
-    else out += "<tr class=\"even\">";
-    out += kCrLf;
-    const char *open = fixed ? "<th>" : "<td>";
-    const char *close = fixed ? "</th>" : "</td>";
-    for (int c = 0; c < grid.ColCount(); ++c) {
-      if (grid.ColWidths(c) <= 0) continue;
-      out += '\t';
-      out += open;
-      out += HtmlEscape(TrimText(grid.CellView(c, r)));
-      out += close;
-      out += kCrLf;
-    }
-    out += "</tr>" + kCrLf;
-  }
+// The columns a page shows: those wider than 0.
+std::vector<int> ShownColumns(const TXlsStringGrid &grid) {
+  std::vector<int> shown;
+  for (int c = 0; c < grid.ColCount(); ++c)
+    if (grid.ColWidths(c) > 0) shown.push_back(c);
+  return shown;
 }
+
+// Row r of a grid as table lines; every_data_row_odd for the ingredient table.
+void TableRow(std::string &out, const TXlsStringGrid &grid, int r, const std::vector<int> &shown,
+              bool every_data_row_odd, bool mark_neighbors) {
+  const bool fixed = r < grid.FixedRows();
+  if (fixed) out += "<tr class=\"header\">";
+  else if (mark_neighbors && grid.RowObject(r) == 1) out += "<tr class=\"neighbors\">";
+  else if (every_data_row_odd || r % 2 == 1) out += "<tr class=\"odd\">";
+  else out += "<tr class=\"even\">";
+  out += kCrLf;
+  const char *open = fixed ? "<th>" : "<td>";
+  const char *close = fixed ? "</th>" : "</td>";
+  for (int c : shown) {
+    out += '\t';
+    out += open;
+    out += HtmlEscape(TrimText(grid.CellView(c, r)));
+    out += close;
+    out += kCrLf;
+  }
+  out += "</tr>" + kCrLf;
+}
+
+void TableRows(std::string &out, const TXlsStringGrid &grid, bool every_data_row_odd, bool mark_neighbors) {
+  const std::vector<int> shown = ShownColumns(grid);
+  for (int r = 0; r < grid.RowCount(); ++r) TableRow(out, grid, r, shown, every_data_row_odd, mark_neighbors);
+}
+
+// What closes the result table and the body.
+const std::string kPageTableEnd = "</table>" + kCrLf + "</body>" + kCrLf;
 
 }  // namespace
 
@@ -103,16 +118,16 @@ void ResultTableSize(const TXlsStringGrid *grid, int &rows, long long &cells) {
   cells = 0;
   if (!grid) return;
   rows = std::max(0, grid->RowCount() - grid->FixedRows());
-  int shown = 0;
-  for (int c = 0; c < grid->ColCount(); ++c)
-    if (grid->ColWidths(c) > 0) ++shown;
-  cells = static_cast<long long>(rows) * shown;
+  cells = static_cast<long long>(rows) * static_cast<long long>(ShownColumns(*grid).size());
 }
 
-TResultPage BuildResultPage(const TResultPageParts &parts) {
-  ++ResultPagesBuilt;
+namespace {
+
+// The page without the rows of its result table: Html holds the head, Body the body up to
+// the table's opening line.
+TResultPage PageWithoutTable(const TResultPageParts &parts) {
   TResultPage page;
-  std::string head;
+  std::string &head = page.Html;
   if (parts.Doctype) head += "<!DOCTYPE HTML>" + kCrLf + "<html lang=\"ja\">" + kCrLf;
   else head += "<html>" + kCrLf;
   head += "<head>" + kCrLf;
@@ -160,15 +175,53 @@ TResultPage BuildResultPage(const TResultPageParts &parts) {
   }
 
   body += "<table border=\"1\">" + kCrLf;
+  return page;
+}
+
+}  // namespace
+
+TResultPage BuildResultPage(const TResultPageParts &parts) {
+  ++ResultPagesBuilt;
+  TResultPage page = PageWithoutTable(parts);
   if (parts.Grid) {
-    TableRows(body, *parts.Grid, false, parts.MarkNeighbors);
+    TableRows(page.Body, *parts.Grid, false, parts.MarkNeighbors);
     ResultTableSize(parts.Grid, page.Rows, page.Cells);
   }
-  body += "</table>" + kCrLf;
-  body += "</body>" + kCrLf;
-
-  page.Html = head + body + "</html>";
+  page.Body += kPageTableEnd;
+  page.Html += page.Body;
+  page.Html += "</html>";
   return page;
+}
+
+bool SaveResultPage(const TResultPageParts &parts, const std::string &file_name) {
+  ++ResultPagesBuilt;
+  const TXlsStringGrid *grid = parts.Grid;
+  TOutputFile file(file_name, grid ? static_cast<std::uint64_t>(grid->RowCount()) : 0);
+  auto failed = [&] {
+    ErrorBox("ファイル \""_sj + file_name + "\" に保存できませんでした"_sj);
+    return false;
+  };
+  if (!file.IsOpen()) return failed();
+  // The separate window's grid is held by nothing else while the events run.
+  file.ShowProgressNow();
+  const TResultPage frame = PageWithoutTable(parts);
+  file.Write(frame.Html);
+  file.Write(frame.Body);
+  if (grid) {
+    // The rows are written one at a time: the page is never held whole.
+    const std::vector<int> shown = ShownColumns(*grid);
+    std::string row;
+    for (int r = 0; r < grid->RowCount(); ++r) {
+      row.clear();
+      TableRow(row, *grid, r, shown, false, parts.MarkNeighbors);
+      file.Write(row);
+      if (!file.Step(static_cast<std::uint64_t>(r) + 1)) return false;
+    }
+  }
+  file.Write(kPageTableEnd);
+  file.Write("</html>");
+  if (file.Commit()) return true;
+  return file.Cancelled() ? false : failed();
 }
 
 // ---------------------------------------------------------------- the window
@@ -954,11 +1007,7 @@ bool OfferLargePageAsFile(QWidget *owner, const TResultPageParts &parts, bool fo
   r.OverwritePrompt = true;
   const TDialogAnswer a = DialogServices().FileDialog(r);
   if (!a.Ok || a.Path.empty()) return true;
-  const TResultPage page = BuildResultPage(parts);
-  std::ofstream out(FsPath(a.Path), std::ios::binary | std::ios::trunc);
-  out.write(page.Html.data(), static_cast<std::streamsize>(page.Html.size()));
-  out.close();
-  if (!out) ErrorBox("ファイル \""_sj + a.Path + "\" に保存できませんでした"_sj);
+  SaveResultPage(parts, a.Path);
   return true;
 }
 

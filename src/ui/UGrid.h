@@ -63,6 +63,10 @@ extern TShownPageLimit ShownPageLimit;
 // Every line ends with CR LF except the closing "</html>". The script comes from
 // "results.js" in the template folder when it is there.
 TResultPage BuildResultPage(const TResultPageParts &parts);
+// The page written to the file, one row at a time under the progress window (TOutputFile):
+// false when it was cancelled or could not be written (then reported), and the file is then
+// as it was before.
+bool SaveResultPage(const TResultPageParts &parts, const std::string &file_name);
 // The data rows and the cells in shown columns of the grid's table, as its page would hold
 // them: judged from the grid, without building the page.
 void ResultTableSize(const TXlsStringGrid *grid, int &rows, long long &cells);

@@ -66,6 +66,17 @@ int ColumnHeaded(const TXlsStringGrid &g, const char *header_utf8) {
   return -1;
 }
 
+// The sort text names the column a grid was sorted by. The grid lets its sort column go when
+// that column is removed (by 列削除, Ctrl+Shift+X or the width pass), and the text goes then too.
+void DropSortTextOfRemovedColumn(TfrmMain &w, const TXlsStringGrid &g) {
+  const int tab = w.TabIndexOfGrid(&g);
+  if (tab < 0 || g.SortCol >= 0) return;
+  TfrmMain::TTabState &t = w.TabState[static_cast<std::size_t>(tab)];
+  if (t.StatusText.empty()) return;
+  t.StatusText.clear();
+  if (tab == w.ui->pgSearch->currentIndex()) w.SetStatusText(2, t.StatusText);
+}
+
 // The data rows a grid's widths are judged from. A result of up to kWidthSampleCells cells
 // is measured whole; a larger one by its first rows and by rows spread evenly over the rest,
 // so that a result of millions of rows costs no more than a large ordinary one.
@@ -359,6 +370,7 @@ void TfrmMain::AdjustGridColumnWidths(TXlsStringGrid *Grid) {
   }
   for (auto it = removals.rbegin(); it != removals.rend(); ++it) Grid->RemoveColumn(*it);
   Grid->EndUpdate();
+  DropSortTextOfRemovedColumn(*this, *Grid);
 }
 
 void TfrmMain::seGridCellLineChange() {
@@ -423,6 +435,7 @@ void TfrmMain::gdTekiyoKeyDown(TXlsStringGrid &Grid, int &Key, unsigned Shift) {
     ClickedRow = Grid.Row();
   } else if (Key == Qt::Key_X && mods == (ssShift | ssCtrl)) {
     if (!(Grid.Options() & goRowSelect)) Grid.RemoveColumn(Grid.Col());
+    DropSortTextOfRemovedColumn(*this, Grid);
     Key = 0;
   } else if (Key == Qt::Key_Insert && mods == ssShift) {
     Grid.SetColWidths(Grid.Col(), Grid.ColWidths(Grid.Col()) + 5);
@@ -572,7 +585,9 @@ void TfrmMain::pmnFixedClmOffClick() {
 }
 
 void TfrmMain::pmnRemoveClmClick() {
-  if (CurrentGrid && ClickedCol >= 0 && ClickedCol < CurrentGrid->ColCount()) CurrentGrid->RemoveColumn(ClickedCol);
+  if (!CurrentGrid || ClickedCol < 0 || ClickedCol >= CurrentGrid->ColCount()) return;
+  CurrentGrid->RemoveColumn(ClickedCol);
+  DropSortTextOfRemovedColumn(*this, *CurrentGrid);
 }
 
 void TfrmMain::pmnRemoveRowClick() {

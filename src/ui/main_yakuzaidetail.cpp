@@ -248,7 +248,11 @@ void TfrmMain::YakuzaiSelect(const std::string &Bango) {
     // The grid would still show the previous product's applications as this one's.
     f.gdYakuzai->hide();
     TabState[2].CountText.clear();
-    if (ui->pgSearch->currentWidget() == ui->tabYakuzai) SetStatusText(3, "");
+    TabState[2].StatusText.clear();  // the sort text goes with the rows it named
+    if (ui->pgSearch->currentWidget() == ui->tabYakuzai) {
+      SetStatusText(3, "");
+      SetStatusText(2, "");
+    }
     return;
   }
   // The grid's own rows: the query object's last result may be another statement's.

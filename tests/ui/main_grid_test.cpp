@@ -238,6 +238,93 @@ TEST_F(ResultGridTest, NumberHeaderSortsNumericallyUpThenDown) {
   EXPECT_EQ(U8(w->StatusText(3)), std::to_string(up.size()) + "件");
 }
 
+// The sort text names its column. Another column removed, it stays, and the sorted column
+// still turns its order round on the next click; the sorted column removed, whichever way it
+// goes, the text goes too and the next sort starts ascending.
+TEST_F(ResultGridTest, TheSortTextGoesWithItsColumn) {
+  TXlsStringGrid *g = w->ui->gdSQL;
+  auto click_header = [&](int c) {
+    QTest::mouseMove(g->viewport(), CellCentre(g, c, 0));
+    QTest::mouseClick(g->viewport(), Qt::LeftButton, {}, CellCentre(g, c, 0));
+  };
+  auto column = [&](int c) {
+    std::vector<std::string> v;
+    for (int r = 1; r < g->RowCount(); ++r) v.push_back(g->Cells(c, r));
+    return v;
+  };
+  RunSql("SELECT bango, meisho, jiki FROM tekiyo ORDER BY bango LIMIT 30");
+  ASSERT_EQ(U8(g->Cells(2, 0)), "使用時期");
+  click_header(2);
+  EXPECT_EQ(U8(w->StatusText(2)), "ｿｰﾄ:使用時期△");
+  const std::vector<std::string> up = column(2);
+  w->ClickedCol = 0;
+  w->pmnRemoveClm->trigger();
+  EXPECT_EQ(U8(w->StatusText(2)), "ｿｰﾄ:使用時期△");
+  click_header(1);
+  EXPECT_EQ(U8(w->StatusText(2)), "ｿｰﾄ:使用時期▽");
+  EXPECT_EQ(column(1), std::vector<std::string>(up.rbegin(), up.rend()));
+
+  const struct {
+    const char *name;
+    const char *sql;
+    int col;  // the sorted column
+    std::function<void()> remove;
+  } cases[] = {
+      {"列削除", "SELECT bango, jiki FROM tekiyo ORDER BY bango LIMIT 30", 1,
+       [&] {
+         w->ClickedCol = 1;
+         w->pmnRemoveClm->trigger();
+       }},
+      {"Ctrl+Shift+X", "SELECT bango, jiki FROM tekiyo ORDER BY bango LIMIT 30", 1,
+       [&] {
+         g->setFocus();
+         g->FocusCell(1, 1, true);
+         QTest::keyClick(g, Qt::Key_X, Qt::ShiftModifier | Qt::ControlModifier);
+       }},
+      // The one filled cell's row removed, the width pass finds the column empty.
+      {"列幅自動設定", "SELECT 1 AS a, '' AS e UNION ALL SELECT 2, 'x'", 1,
+       [&] {
+         g->FocusCell(0, column(1)[0] == "x" ? 1 : 2, true);
+         w->pmnRemoveRowClick();
+         ASSERT_EQ(column(1), std::vector<std::string>{""});
+         w->actGridAdjustWidth->trigger();
+       }},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.name);
+    RunSql(c.sql);
+    const int cols = g->ColCount();
+    click_header(c.col);
+    ASSERT_EQ(w->StatusText(2).rfind("ｿｰﾄ:"_sj, 0), 0u);
+    c.remove();
+    EXPECT_EQ(g->ColCount(), cols - 1);
+    EXPECT_EQ(w->StatusText(2), "");
+    // Another tab and back: the text stays gone.
+    w->ui->pgSearch->setCurrentWidget(w->ui->tabDefault);
+    w->ui->pgSearch->setCurrentWidget(w->ui->tabSQL);
+    EXPECT_EQ(w->StatusText(2), "");
+    click_header(0);
+    EXPECT_EQ(w->StatusText(2).back(), "△"_sj.back());
+  }
+
+  // A new result goes with the text too: the chemical tab's next product without the asked
+  // applications hides the grid, and the sort text of the last one with it.
+  w->ui->pgSearch->setCurrentWidget(w->ui->tabYakuzai);
+  const std::string bango = QueryRows("SELECT bango FROM m_tekiyo ORDER BY bango LIMIT 1")[0][0];
+  w->YakuzaiSakumotsuNames.clear();
+  w->YakuzaiSelect(bango);
+  TXlsStringGrid *y = w->ui->gdYakuzai;
+  ASSERT_TRUE(y->isVisible());
+  const QPoint at = CellCentre(y, 0, 0);
+  y->OnMouseDown(*y, mbLeft, 0, at.x(), at.y());
+  ASSERT_EQ(U8(w->StatusText(2)), "ｿｰﾄ:作物名△");
+  w->YakuzaiSakumotsuNames = "存在しない作物"_sj;
+  w->YakuzaiSelect(bango);
+  EXPECT_FALSE(y->isVisible());
+  EXPECT_EQ(w->StatusText(2), "");
+  EXPECT_EQ(w->TabState[2].StatusText, "");
+}
+
 TEST_F(ResultGridTest, CopiesAndRightClicks) {
   RunSql("SELECT 'ＡＢ' AS a, 'x1' AS b, 'z' AS c UNION ALL SELECT 'ｶﾅ', 'y2', 'w'");
   TXlsStringGrid *g = w->ui->gdSQL;

@@ -3,12 +3,17 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QTimer>
 #include <QTabWidget>
 #include <QToolButton>
 #include <filesystem>
 #include <fstream>
 
+#include "components/QtServices.h"
 #include "components/grid/ExcelUtil.h"
+#include "engine/OutputFile.h"
 #include "platform/cp932.h"
 #include "support/testutil.h"
 #include "ui/UGrid.h"
@@ -255,6 +260,137 @@ TEST_F(OutputTest, ALargePageIsOfferedAsAFileAndNothingWaitsForTheBrowser) {
   EXPECT_TRUE(viewers[0]->WaitForPage());
   EXPECT_NE(viewers[0]->InnerHtml().find("<th>"), std::string::npos);
   delete viewers[0];
+}
+
+// A large page saved as a file, and the CSV file, are written a row at a time under the
+// progress window. Its キャンセル leaves no part of the file, and a file of that name as it
+// was; so does a file that cannot be written, which is reported.
+TEST_F(OutputTest, LargeOutputsAreWrittenUnderTheProgressWindowAndCancelLeavesTheFile) {
+  constexpr int kRows = 2000;
+  w->ui->pgSearch->setCurrentWidget(w->ui->tabSQL);
+  SetSQLEditorText(w->SQLEditor, "WITH RECURSIVE k(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM k WHERE i < " +
+                                     std::to_string(kRows) + ") SELECT i AS bango, 'r' || i AS t FROM k");
+  w->ui->btnQueryExec->click();
+  TXlsStringGrid *g = w->ui->gdSQL;
+  ASSERT_EQ(g->RowCount(), kRows + 1);
+  const TShownPageLimit saved_limit = ShownPageLimit;
+  const std::chrono::milliseconds saved_interval = TOutputFile::Interval;
+  struct Restore {
+    TShownPageLimit limit;
+    std::chrono::milliseconds interval;
+    ~Restore() {
+      ShownPageLimit = limit;
+      TOutputFile::Interval = interval;
+    }
+  } restore{saved_limit, saved_interval};
+  ShownPageLimit = {100, 1000};
+  TOutputFile::Interval = std::chrono::milliseconds(0);  // every row is reported
+
+  std::string csv = cp932::ToUtf8(g->Cells(0, 0) + "," + g->Cells(1, 0)) + "\r\n";
+  for (int i = 1; i <= kRows; ++i) csv += std::to_string(i) + ",r" + std::to_string(i) + "\r\n";
+  const struct {
+    const char *name;
+    QAction *action;
+    std::vector<int> answers;  // the large-page question
+    std::string expected;
+  } cases[] = {
+      {"page.html", w->actHtmlSave, {IDYES}, Build(0, StyleSheetPath(OptionData->CssFile)).html},
+      {"rows.csv", w->actCsvSave, {}, cp932::FromUtf8(csv)},
+  };
+  auto files = [&] {
+    std::vector<std::string> names;
+    for (const auto &e : fs::directory_iterator(folders_.path()))
+      if (e.is_regular_file()) names.push_back(e.path().filename().string());
+    return names;
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.name);
+    const fs::path file = folders_ / c.name;
+    auto save = [&](const fs::path &to) {
+      ui_.boxes.clear();
+      ui_.progress.clear();
+      ui_.answers = c.answers;
+      dialogs_.answers.push_back({true, to.string(), ""});
+      c.action->trigger();
+    };
+    save(file);
+    EXPECT_EQ(qmtest::ReadFile(file), c.expected);
+    ASSERT_EQ(ui_.progress.size(), 1u);
+    EXPECT_EQ(cp932::ToUtf8(ui_.progress[0].title), std::string(c.name) + "を保存しています");
+    EXPECT_EQ(ui_.progress[0].done, static_cast<std::uint64_t>(kRows + 1));
+    EXPECT_EQ(ui_.progress[0].total, static_cast<std::uint64_t>(kRows + 1));
+    EXPECT_FALSE(ui_.progress[0].open);
+    EXPECT_EQ(ui_.boxes.size(), c.answers.size());  // the question only
+
+    // キャンセル half-way: the earlier file stays, and nothing is left beside it.
+    qmtest::WriteFile(file, "earlier");
+    ui_.cancel_progress_at = kRows / 2;
+    save(file);
+    ui_.cancel_progress_at = 0;
+    EXPECT_EQ(qmtest::ReadFile(file), "earlier");
+    EXPECT_EQ(files(), std::vector<std::string>{c.name});
+    ASSERT_EQ(ui_.progress.size(), 1u);
+    EXPECT_EQ(ui_.progress[0].done, static_cast<std::uint64_t>(kRows / 2));
+    EXPECT_EQ(ui_.boxes.size(), c.answers.size());
+    fs::remove(file);
+
+    // A folder that is not there.
+    save(folders_ / "missing" / c.name);
+    ASSERT_EQ(ui_.boxes.size(), c.answers.size() + 1);
+    EXPECT_TRUE(files().empty());
+  }
+  EXPECT_EQ(cp932::ToUtf8(ui_.boxes.back().text).find("cannot create file"), 0u);
+}
+
+// The program's own progress window over a page being saved: it is up and modal from the
+// start, the window's run holds meanwhile, and its キャンセル (pressed by the user while the
+// rows are written) leaves the earlier file.
+TEST_F(OutputTest, TheProgressWindowOfASavedPageHoldsTheWindowAndCancels) {
+  w->ui->pgSearch->setCurrentWidget(w->ui->tabSQL);
+  SetSQLEditorText(w->SQLEditor, "WITH RECURSIVE k(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM k WHERE i < 3000) "
+                                 "SELECT i AS bango FROM k");
+  w->ui->btnQueryExec->click();
+  const TShownPageLimit saved_limit = ShownPageLimit;
+  const std::chrono::milliseconds saved_interval = TOutputFile::Interval;
+  struct Restore {
+    TShownPageLimit limit;
+    std::chrono::milliseconds interval;
+    ~Restore() {
+      ShownPageLimit = limit;
+      TOutputFile::Interval = interval;
+    }
+  } restore{saved_limit, saved_interval};
+  ShownPageLimit = {100, 1000};
+  TOutputFile::Interval = std::chrono::milliseconds(0);
+  // The boxes and dialogs still answer from the tests' queues; the progress window is real.
+  struct TRealProgressUi : TScopedRecordingUi {
+    TQtUiServices qt;
+    std::unique_ptr<IProgressWindow> OpenProgress(const std::string &title) override {
+      return qt.OpenProgress(title);
+    }
+  } ui;
+  const fs::path file = folders_ / "page.html";
+  qmtest::WriteFile(file, "earlier");
+  ui.answers = {IDYES};
+  dialogs_.answers.push_back({true, file.string(), ""});
+  bool held = false, pressed = false;
+  QTimer user;
+  QObject::connect(&user, &QTimer::timeout, [&] {
+    auto *dialog = qobject_cast<QProgressDialog *>(QApplication::activeModalWidget());
+    if (!dialog || pressed) return;
+    held = dialog->isVisible() && w->Running() && dialog->windowTitle() == QString::fromUtf8("page.htmlを保存しています");
+    dialog->findChild<QPushButton *>()->click();
+    pressed = true;
+  });
+  user.start(0);
+  w->actHtmlSave->trigger();
+  user.stop();
+  EXPECT_TRUE(pressed);
+  EXPECT_TRUE(held);
+  EXPECT_EQ(qmtest::ReadFile(file), "earlier");
+  EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+  EXPECT_EQ(ui.boxes.size(), 1u);  // the question alone
+  EXPECT_FALSE(w->Running());
 }
 
 }  // namespace

@@ -308,6 +308,25 @@ TEST(ProgressWindow, ShowsTheTitleAndItemAndCancels) {
   for (QWidget *w : QApplication::topLevelWidgets()) EXPECT_EQ(qobject_cast<QProgressDialog *>(w), nullptr);
 }
 
+// A page saved from a result shows the window at once: from the first row on it is the modal
+// window, so that the other windows take no input and do not close meanwhile.
+TEST(ProgressWindow, ShownAtOnceItIsModalFromTheStart) {
+  TQtUiServices services;
+  QWidget other;
+  other.show();
+  std::unique_ptr<IProgressWindow> window = services.OpenProgress("x");
+  QProgressDialog *dialog = nullptr;
+  for (QWidget *w : QApplication::topLevelWidgets())
+    if (auto *d = qobject_cast<QProgressDialog *>(w)) dialog = d;
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_FALSE(dialog->isVisible());  // a short copy ends before it shows
+  window->Show();
+  EXPECT_TRUE(dialog->isVisible());
+  EXPECT_EQ(QApplication::activeModalWidget(), dialog);
+  window.reset();
+  EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+}
+
 }  // namespace
 
 namespace {

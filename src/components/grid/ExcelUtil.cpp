@@ -250,6 +250,9 @@ void TXlsStringGrid::RemoveColumn(int index) {
   const int col = col_, left = left_col_;
   cells_.DeleteCol(index);
   col_widths_.erase(col_widths_.begin() + index);
+  // The sort column goes with its column; once it is removed the grid has none (-1).
+  if (SortCol == index) SortCol = -1;
+  else if (SortCol > index) --SortCol;
   if (fixed_cols_ > ColCount()) fixed_cols_ = ColCount();
   col_ = anchor_col_ = std::min(col, ColCount() - 1);
   anchor_row_ = row_;

@@ -90,7 +90,7 @@ class TXlsStringGrid : public QAbstractScrollArea, public IGridSink {
   bool CSVEndComma = false;
   std::string ExcelFileName;
   std::string HTMLFileName;
-  int SortCol = 0;
+  int SortCol = 0;  // follows its column when columns are removed; -1 once it is removed
   TXlSortOrder SortOrder = xlSortAsc;
   int FreezePanesRow = 0, FreezePanesCol = 0;
   int VerticalRangeRow = 0, VerticalRangeCol = 0;
@@ -111,7 +111,7 @@ class TXlsStringGrid : public QAbstractScrollArea, public IGridSink {
   int CopyExcel();
   int CopyJustCalc();
   int CopyKingsoft();
-  int SetCommaText();
+  int SetCommaText();  // 0 written, -1 no file name, -2 cancelled (the file as it was)
   int GetCommaText();
   int SetHTML();
   int MoveUp();

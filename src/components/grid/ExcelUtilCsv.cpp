@@ -8,6 +8,7 @@
 #include "components/QtServices.h"
 #include "components/grid/ExcelUtil.h"
 #include "components/grid/ExcelUtilText.h"
+#include "engine/OutputFile.h"
 #include "platform/cp932.h"
 
 using xlsgrid::Text;
@@ -80,9 +81,14 @@ int TXlsStringGrid::SetCommaText() {
     if (ShowErrDlg) ErrorBox(Text(kNoCsv));
     return -1;
   }
+  // A large grid takes a while: the file is written a row at a time under the progress
+  // window, and replaces an earlier file of its name only once whole.
+  TOutputFile file(CSVFileName, static_cast<std::uint64_t>(RowCount()));
+  if (!file.IsOpen()) throw std::runtime_error("cannot create file " + cp932::ToUtf8(CSVFileName));
   std::string out;
   const int last = ColCount() - 1;
   for (int r = 0; r < RowCount(); ++r) {
+    out.clear();
     for (int c = 0; c <= last; ++c) {
       if (col_widths_[static_cast<std::size_t>(c)] > 0) {
         std::string_view cell = Trim(CellView(c, r));
@@ -102,9 +108,12 @@ int TXlsStringGrid::SetCommaText() {
       }
       if (c == last) out += CSVEndComma ? ",\r\n" : "\r\n";
     }
+    file.Write(out);
+    if (!file.Step(static_cast<std::uint64_t>(r) + 1)) return -2;
   }
-  WriteBytes(CSVFileName, out);
-  return 0;
+  if (file.Commit()) return 0;
+  if (file.Cancelled()) return -2;
+  throw std::runtime_error("cannot write file " + cp932::ToUtf8(CSVFileName));
 }
 
 int TXlsStringGrid::GetCommaText() {
