@@ -15,6 +15,7 @@
 #include "engine/UiServices.h"
 #include "engine/acdb.h"
 #include "engine/options.h"
+#include "platform/IniFile.h"
 #include "platform/cp932.h"
 #include "support/sample_acisdb.h"
 #include "support/testutil.h"
@@ -181,6 +182,27 @@ TEST_F(SqlPaneTest, StopDuringTheFillOrTheWidthsEndsThem) {
   EXPECT_EQ(GridRows(*g), (Rows{{"1"}, {"2"}}));
   EXPECT_TRUE(g->isVisible());
   EXPECT_TRUE(w->AdjustGridColumnWidths(g));
+}
+
+// The editor fills the SQL tab's splitter until the first result: a window closed then keeps
+// the split it was given, and the next window's result grid has its share.
+TEST_F(SqlPaneTest, TheSplitOfAWindowClosedBeforeAnyResultIsKept) {
+  const int given = OptionData->SQLEditHeight;
+  ASSERT_TRUE(w->ui->gdSQL->isHidden());
+  ASSERT_TRUE(w->ui->pnlSQL->isVisible());
+  w->close();
+  EXPECT_EQ(TIniFile(OptionData->IniFileName).ReadInteger("WINDOW", "SQLEditHeight", -1), given);
+  // The next start of the program on the same folder.
+  w.reset();
+  AcisDB = &db_.db();
+  SetUp();
+  Run("SELECT bango, meisho FROM m_kihon");
+  QCoreApplication::processEvents();
+  ASSERT_TRUE(w->ui->gdSQL->isVisible());
+  // The editor keeps no more than its given height (or the least it needs): the rest is the grid's.
+  const int editor = w->ui->pnlSQL->height();
+  EXPECT_LE(editor, std::max(given, w->ui->pnlSQL->minimumSizeHint().height()));
+  EXPECT_GT(w->ui->gdSQL->height(), 2 * editor);
 }
 
 // A script stopped by 中止 or ended by a failure inside the events its statement lets through
