@@ -451,7 +451,7 @@ std::string TAcisDB::FieldCaption(const std::string &ColumnName) {
   return it == m.end() ? ColumnName : it->second;
 }
 
-void TAcisDB::FillGrid(IGridSink &Grid, TSQLiteTbl &Table, bool CaptionRule) {
+void TAcisDB::FillGrid(IGridSink &Grid, TSQLiteTbl &Table, bool CaptionRule, const std::function<bool()> &Stopped) {
   Grid.SetGridVisible(false);
   const int cols = Table.ColCount();
   Grid.SetShape(cols, Table.Count() + 1, 1, 0);
@@ -469,7 +469,7 @@ void TAcisDB::FillGrid(IGridSink &Grid, TSQLiteTbl &Table, bool CaptionRule) {
   TEventPump pump;
   int row = 1;
   // A stop leaves the rows not reached empty.
-  while (!Table.Eof() && !RunStopRequested()) {
+  while (!Table.Eof() && !RunStopRequested() && !(Stopped && Stopped())) {
     for (int c = 0; c < cols; ++c) views[c] = Table.FieldView(c, numbers[c]);
     Grid.SetRowCells(row, views.data(), cols);
     ++row;
@@ -509,11 +509,12 @@ bool TAcisDB::SetGrid(IGridSink &Grid, const std::string &SQL) {
   return !RunStopRequested();
 }
 
-void TAcisDB::SetGridFromTable(IGridSink &Grid, TSQLiteTbl &Table) {
-  if (Table.Count() == 0) return;
+bool TAcisDB::SetGridFromTable(IGridSink &Grid, TSQLiteTbl &Table, const std::function<bool()> &Stopped) {
+  if (Table.Count() == 0) return false;
   // A query started while the events run replaces the current result; the fill keeps it.
   const std::shared_ptr<TSQLiteTbl> keep = &Table == FQuery.get() ? FQuery : nullptr;
-  FillGrid(Grid, Table, false);
+  FillGrid(Grid, Table, false, Stopped);
+  return Table.Eof();
 }
 
 // ---------------------------------------------------------------- look-ups

@@ -74,7 +74,9 @@ class TAcisDB {
   // True when the grid took the rows: false after a failure (reported), an empty result
   // (with its box) or a fill stopped before its end (RunStopRequested).
   bool SetGrid(IGridSink &Grid, const std::string &SQL);
-  void SetGridFromTable(IGridSink &Grid, TSQLiteTbl &Table);
+  // The same from a result already read; Stopped (when given) ends the fill as a stop of
+  // the run does. True when the grid took every row.
+  bool SetGridFromTable(IGridSink &Grid, TSQLiteTbl &Table, const std::function<bool()> &Stopped = {});
   static std::string FieldCaption(const std::string &ColumnName);
 
   // ---- look-ups (each in a table of its own: the current result stays as it is)
@@ -247,7 +249,7 @@ class TAcisDB {
   void Attach(const std::string &FileName, const std::string &Schema);
   void FillStrings(IStringsTarget &Target, const std::function<void(TSQLiteTbl &)> &Row,
                    bool UseUpdate);
-  void FillGrid(IGridSink &Grid, TSQLiteTbl &Table, bool CaptionRule);
+  void FillGrid(IGridSink &Grid, TSQLiteTbl &Table, bool CaptionRule, const std::function<bool()> &Stopped = {});
   class TImport;
   void LogTekiyoWithoutProduct();
   void KeepTekiyoTable(bool RaiseFailures);

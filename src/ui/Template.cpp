@@ -242,7 +242,7 @@ void TfrmTemplate::btnTplExecClick() {
     // The result page is shown first: the widths are judged against the grid's size on it.
     ui->pagTemplate->setTabEnabled(ui->pagTemplate->indexOf(ui->tshTplResult), true);
     ui->pagTemplate->setCurrentWidget(ui->tshTplResult);
-    if (Host.AdjustGridColumnWidths) Host.AdjustGridColumnWidths(*gd);
+    if (Host.AdjustGridColumnWidths && !Host.AdjustGridColumnWidths(*gd)) return;
     gd->show();
     if (Host.ShowResultCount) Host.ShowResultCount(std::to_string(rows) + "件"_sj);
   } catch (const Exception &e) {

@@ -36,8 +36,9 @@ class TfrmTemplate : public QWidget {
 
   // What the pane asks of the main window (set by it; each may be empty).
   struct THost {
-    // Sizes the result grid's columns.
-    std::function<void(TXlsStringGrid &grid)> AdjustGridColumnWidths;
+    // Sizes the result grid's columns; false when a stop of the run (the window closes)
+    // ended it, and the grid is not to be shown.
+    std::function<bool(TXlsStringGrid &grid)> AdjustGridColumnWidths;
     // A run filled the grid: the count text ("12件") of the current tab, status panels 2
     // and 3, the output commands enabled.
     std::function<void(const std::string &countText)> ShowResultCount;

@@ -528,7 +528,12 @@ void TfrmMain::WMShowWaitEvent() {
 int TfrmMain::PaneSize(QSplitter *Splitter, QWidget *Pane) {
   const int i = Splitter->indexOf(Pane);
   const QVariant kept = Pane->property(kPaneSizeProperty);
-  const bool laid_out = Pane->isVisible() && Splitter->isVisible();
+  // A pane that is the only one shown fills its splitter (the SQL editor before the first
+  // result): that is not a size the user left it at.
+  bool beside = false;
+  for (int k = 0; k < Splitter->count(); ++k)
+    if (k != i && !Splitter->widget(k)->isHidden()) beside = true;
+  const bool laid_out = Pane->isVisible() && Splitter->isVisible() && beside;
   if (i < 0 || (!laid_out && kept.isValid())) return kept.toInt();
   const QList<int> sizes = Splitter->sizes();
   const int size = sizes.value(i);

@@ -200,7 +200,8 @@ class TfrmMain : public QMainWindow {
                                     const std::string &Current = std::string());
   // True when the grid took the rows (the query ran and found some).
   bool ShowQueryInGrid(TXlsStringGrid *Grid, const std::string &Sql);
-  void AdjustGridColumnWidths(TXlsStringGrid *Grid);
+  // False when a stop of the run (a close, 中止) ended it: the grid is then hidden.
+  bool AdjustGridColumnWidths(TXlsStringGrid *Grid);
   // Marks gdTekiyo's rows whose crop-name cell is one of AdjacentCropNames (row object 1).
   void MarkAdjacentCropRows(TXlsStringGrid *Grid);
   // The shared handlers of the result grids; the template pane calls it for its grid.

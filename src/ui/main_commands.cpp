@@ -162,7 +162,7 @@ void TfrmMain::ConnectTemplatePane() {
     SetOutputEnabled(Enabled && CurrentGrid && CurrentGrid->isVisible());
   };
   ConnectResultGrid(gd);
-  TemplateForm->Host.AdjustGridColumnWidths = [this](TXlsStringGrid &Grid) { AdjustGridColumnWidths(&Grid); };
+  TemplateForm->Host.AdjustGridColumnWidths = [this](TXlsStringGrid &Grid) { return AdjustGridColumnWidths(&Grid); };
   TemplateForm->Host.ShowResultCount = [this](const std::string &Count) {
     TabState[3].CountText = Count;
     TabState[3].StatusText.clear();

@@ -16,7 +16,9 @@
 #include <QToolTip>
 #include <algorithm>
 #include <cstdint>
+#include <functional>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "components/grid/ExcelUtil.h"
@@ -103,6 +105,23 @@ std::vector<int> WidthSampleRows(const TXlsStringGrid &g) {
   return rows;
 }
 
+// The event pump of a width pass, which also tells whether the run has been told to stop
+// meanwhile (the window closes, or 中止): the stop can only have come through the events.
+class TWidthPump {
+ public:
+  explicit TWidthPump(std::function<bool()> stopped) : stopped_(std::move(stopped)) {}
+  // Lets the events through when due; true once the pass is to end.
+  bool Tick() {
+    pump_.Tick();
+    return stopped_();
+  }
+  bool Stopped() const { return stopped_(); }
+
+ private:
+  TEventPump pump_;
+  std::function<bool()> stopped_;
+};
+
 // Text widths of one font. A text's width is first estimated as the sum of its characters'
 // advances (each character measured once); only the texts that may be the widest of their
 // column are then measured whole, each distinct text once.
@@ -132,12 +151,12 @@ class TTextWidths {
     return w;
   }
   // The width of the widest text of a column over the given rows, measured whole; -1 when
-  // all are empty.
-  int WidestOfColumn(const TXlsStringGrid &g, int col, const std::vector<int> &rows, TEventPump &pump) {
+  // all are empty. A stop ends the measuring at once (what it gives then is not used).
+  int WidestOfColumn(const TXlsStringGrid &g, int col, const std::vector<int> &rows, TWidthPump &pump) {
     estimates_.assign(rows.size(), -1);
     int most = -1;
     for (std::size_t i = 0; i < rows.size(); ++i) {
-      if (i % 64 == 0) pump.Tick();
+      if (i % 64 == 0 && pump.Tick()) return -1;
       const std::string_view cell = g.CellView(col, rows[i]);
       if (cell.empty()) continue;
       const int e = Estimate(cell);
@@ -150,7 +169,7 @@ class TTextWidths {
       if (static_cast<long long>(rows.size()) >= g.RowCount() - 1) return -1;
       std::vector<int> filled;
       for (int r = 1; r < g.RowCount() && filled.size() < rows.size(); ++r) {
-        if (r % 64 == 0) pump.Tick();
+        if (r % 64 == 0 && pump.Tick()) return -1;
         if (!g.CellView(col, r).empty()) filled.push_back(r);
       }
       return filled.empty() ? -1 : WidestOfColumn(g, col, filled, pump);
@@ -160,7 +179,7 @@ class TTextWidths {
     int widest = 0;
     for (std::size_t i = 0; i < rows.size(); ++i) {
       if (estimates_[i] < floor) continue;
-      pump.Tick();
+      if (pump.Tick()) return -1;
       widest = std::max(widest, Exact(g.CellView(col, rows[i])));
     }
     return widest;
@@ -280,8 +299,7 @@ bool TfrmMain::ShowQueryInGrid(TXlsStringGrid *Grid, const std::string &Sql) {
       w->SetSearchPanelsEnabled(true);
     }
   } restore{this};
-  if (!AcisDB || !AcisDB->SetGrid(*Grid, Sql)) return false;
-  AdjustGridColumnWidths(Grid);
+  if (!AcisDB || !AcisDB->SetGrid(*Grid, Sql) || !AdjustGridColumnWidths(Grid)) return false;
   Grid->show();
   const int tab = TabIndexOfGrid(Grid);
   if (tab < 0) return true;
@@ -308,8 +326,8 @@ void TfrmMain::MarkAdjacentCropRows(TXlsStringGrid *Grid) {
   }
 }
 
-void TfrmMain::AdjustGridColumnWidths(TXlsStringGrid *Grid) {
-  if (!Grid) return;
+bool TfrmMain::AdjustGridColumnWidths(TXlsStringGrid *Grid) {
+  if (!Grid) return false;
   TBusyCursor busy;
   // The events run while the widths are measured: no command may change a grid meanwhile.
   TRunScope run(*this);
@@ -328,9 +346,15 @@ void TfrmMain::AdjustGridColumnWidths(TXlsStringGrid *Grid) {
   const int scroll_bar = Grid->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, Grid);
   std::vector<int> removals;
   const std::vector<int> sample = WidthSampleRows(*Grid);
-  TEventPump pump;  // a large result never holds the window still
+  // A large result never holds the window still; a close or 中止 that comes meanwhile ends
+  // the pass.
+  TWidthPump pump([this] { return RunStopRequested() || FSqlStopRequested; });
 
   Grid->BeginUpdate();
+  struct UpdateEnd {
+    TXlsStringGrid *g;
+    ~UpdateEnd() { g->EndUpdate(); }
+  } update_end{Grid};
   for (int c = 0; c < Grid->ColCount(); ++c) {
     const std::string_view h = Grid->RowCount() > 0 ? Grid->CellView(c, 0) : std::string_view();
     int a = 0;
@@ -339,6 +363,11 @@ void TfrmMain::AdjustGridColumnWidths(TXlsStringGrid *Grid) {
     } else {
       // Each non-empty cell asks (its width / n) + W; the widest text asks the most.
       const int widest = widths.WidestOfColumn(*Grid, c, sample, pump);
+      if (pump.Stopped()) {
+        // A result measured in part is not shown as the result.
+        Grid->hide();
+        return false;
+      }
       if (widest >= 0) a = widest / n + W;
     }
     if (max_width > 0 && a > max_width && Grid != ui->gdSeizai) a = max_width;
@@ -369,8 +398,8 @@ void TfrmMain::AdjustGridColumnWidths(TXlsStringGrid *Grid) {
     if (Grid->RowCount() > 0) Grid->SetRowHeights(0, std::abs(font_height) + 4);
   }
   for (auto it = removals.rbegin(); it != removals.rend(); ++it) Grid->RemoveColumn(*it);
-  Grid->EndUpdate();
   DropSortTextOfRemovedColumn(*this, *Grid);
+  return true;
 }
 
 void TfrmMain::seGridCellLineChange() {

@@ -22,5 +22,6 @@ void RunCommand(TfrmMain *w, const std::function<void()> &step);
 // values; a query without rows warns and keeps the previous items.
 void FillFilterCombo(TfrmMain *w, QComboBox *combo, QWidget *button, const std::string &sql);
 // After a search filled the tab's grid: the column widths, the grid shown, the row count
-// ("N件") and the cleared sort text of the tab in the status bar.
-void ShowFilledGrid(TfrmMain *w, int tab, TXlsStringGrid *grid);
+// ("N件") and the cleared sort text of the tab in the status bar. False when a stop of the
+// run ended the widths: nothing of the result is shown then.
+bool ShowFilledGrid(TfrmMain *w, int tab, TXlsStringGrid *grid);

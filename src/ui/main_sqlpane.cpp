@@ -95,6 +95,7 @@ void TfrmMain::ExecuteSQLEditor() {
     TfrmMain *w;
     ~Restore() {
       w->actStop->setEnabled(false);
+      w->FSqlStopRequested = false;  // a 中止 of this run stops no later width pass
       w->SetSearchPanelsEnabled(true);
       w->SetOutputEnabled(true);
     }
@@ -129,17 +130,30 @@ void TfrmMain::ExecuteSQLEditor() {
   if (rows) {
     done = clock::now();
     TXlsStringGrid *g = ui->gdSQL;
+    // A 中止 during the read has had its effect (the rows read are shown); one from here on
+    // ends the fill and the widths, as a close does.
+    FSqlStopRequested = false;
     g->BeginUpdate();
-    AcisDB->SetGridFromTable(*g, *AcisDB->Query());
+    bool whole = AcisDB->SetGridFromTable(*g, *AcisDB->Query(), [this] { return FSqlStopRequested; });
     g->EndUpdate();
-    AdjustGridColumnWidths(g);
-    g->show();
+    whole = whole && AdjustGridColumnWidths(g);
+    // The window is closing: nothing more is measured or shown, and no box holds it open.
+    if (RunStopRequested()) return;
     TTabState &t = TabState[4];
-    t.CountText = std::to_string(AcisDB->Query()->Count()) + "件"_sj;
     t.StatusText.clear();
-    SetStatusText(3, t.CountText);
     SetStatusText(2, std::string());
-    if (end == TReadEnd::CellBound)
+    if (!whole) {
+      // 中止: a result filled or measured in part is not shown as the result.
+      g->hide();
+      AddLog("SQL>中止しました"_sj);
+      t.CountText.clear();
+      SetStatusText(3, t.CountText);
+    } else {
+      g->show();
+      t.CountText = std::to_string(AcisDB->Query()->Count()) + "件"_sj;
+      SetStatusText(3, t.CountText);
+    }
+    if (whole && end == TReadEnd::CellBound)
       MsgBox("結果が大きすぎるため、"_sj + std::to_string(AcisDB->Query()->Count()) +
                  "件で読み込みを打ち切りました"_sj,
              "Quillmar", MB_OK | MB_ICONWARNING);

@@ -53,8 +53,7 @@ void TfrmMain::SearchByochu() {
     const std::string sql = ByochuResultSQL(ViewName);
     AddLog("SQL>" + sql);
     ui->btnTabByochuSaku->setEnabled(true);
-    if (AcisDB->SetGrid(*ui->gdByochu, sql)) {
-      ShowFilledGrid(this, 1, ui->gdByochu);
+    if (AcisDB->SetGrid(*ui->gdByochu, sql) && ShowFilledGrid(this, 1, ui->gdByochu)) {
       SetOutputEnabled(true);
       ByochuFilterShown = false;
     }

@@ -81,14 +81,15 @@ void RunCommand(TfrmMain *w, const std::function<void()> &step) {
   w->RunExclusive([&] { RunGuarded(w, step); });
 }
 
-void ShowFilledGrid(TfrmMain *w, int tab, TXlsStringGrid *grid) {
-  w->AdjustGridColumnWidths(grid);
+bool ShowFilledGrid(TfrmMain *w, int tab, TXlsStringGrid *grid) {
+  if (!w->AdjustGridColumnWidths(grid)) return false;
   grid->show();
   TfrmMain::TTabState &t = w->TabState[static_cast<std::size_t>(tab)];
   t.CountText = std::to_string(AcisDB->Query()->Count()) + "件"_sj;
   t.StatusText.clear();
   w->SetStatusText(3, t.CountText);
   w->SetStatusText(2, t.StatusText);
+  return true;
 }
 
 // ---------------------------------------------------------------- the crop search
@@ -169,8 +170,7 @@ void TfrmMain::SearchSakumotsu() {
     if (!KinsetsuNames.empty() && AcisDB->ExecQuery("SELECT DISTINCT sakumotsu FROM t_sub"))
       for (TSQLiteTbl *t = AcisDB->Query(); !t->Eof(); t->Next()) AdjacentCropNames.push_back(t->FieldAsString(0));
     AddLog("SQL>" + sql);
-    if (!AcisDB->SetGrid(*ui->gdTekiyo, sql)) return false;
-    ShowFilledGrid(this, 0, ui->gdTekiyo);
+    if (!AcisDB->SetGrid(*ui->gdTekiyo, sql) || !ShowFilledGrid(this, 0, ui->gdTekiyo)) return false;
     seGridCellLine->setEnabled(true);
     FillByochuFilter();
     FillMokutekiFilter();

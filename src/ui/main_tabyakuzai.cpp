@@ -401,6 +401,7 @@ void TfrmMain::YakuzaiPickup() {
     TListBoxTarget target(*f.lstTsusho);
     AcisDB->SetListBox(target, 0);
   }
+  if (RunStopRequested()) return;  // the window closes: nothing more is read or shown
   AddLog("SQL>" + YakuBangoListSQL());
   if (AcisDB->ExecQuery(YakuBangoListSQL(), true)) {
     QSignalBlocker block(f.lstBango);
@@ -501,6 +502,7 @@ void TfrmMain::lstTsushoClick() {
   const std::string sql = TsushoProductsSQL(name);
   AddLog("SQL>" + sql);
   if (AcisDB->ExecQuery(sql, true)) FillProductCombo(true);
+  if (RunStopRequested()) return;  // the window closes: nothing more is read or shown
   LayoutYakuzaiTop(true);
   LoadSideLists(name, false, true);
   LastSideSelection = name;
@@ -521,6 +523,7 @@ void TfrmMain::lstBangoClick() {
   LayoutYakuzaiTop(true);
   const std::string bango = ComboItemCode(item);
   YakuzaiSelect(bango);
+  if (RunStopRequested()) return;  // the window closes: nothing more is read or shown
   LoadSideLists(bango, true, false);
   LastSideSelection = item;
 }

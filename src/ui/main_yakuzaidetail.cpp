@@ -223,11 +223,12 @@ void TfrmMain::YakuzaiSelect(const std::string &Bango) {
   // The product's ingredients fill the ingredient grid.
   const std::string seibun_sql = SeibunGridSQL(Bango);
   if (DebugMode) AddLog("SQL>" + seibun_sql);
-  if (AcisDB->SetGrid(*f.gdSeibun, seibun_sql)) {
-    AdjustGridColumnWidths(f.gdSeibun);
+  if (AcisDB->SetGrid(*f.gdSeibun, seibun_sql) && AdjustGridColumnWidths(f.gdSeibun)) {
     f.gdSeibun->show();
     SaveSelection(f.gdSeibun, FSeibunSel);
   }
+  // The window closes: nothing more is read or shown.
+  if (RunStopRequested()) return;
 
   // Read the names of the five ingredient slots, as the application table names them.
   std::array<std::string, 5> names;
@@ -259,7 +260,7 @@ void TfrmMain::YakuzaiSelect(const std::string &Bango) {
   const int rows = f.gdYakuzai->RowCount() - f.gdYakuzai->FixedRows();
   for (int i = 0; i < 5 && 14 + i < f.gdYakuzai->ColCount(); ++i)
     f.gdYakuzai->SetCells(14 + i, 0, KaisuCaption(names[i]));
-  AdjustGridColumnWidths(f.gdYakuzai);
+  if (!AdjustGridColumnWidths(f.gdYakuzai)) return;
   f.gdYakuzai->show();
   TabState[2].CountText = std::to_string(rows) + "件"_sj;
   TabState[2].StatusText.clear();

@@ -288,6 +288,33 @@ TEST_F(TemplatePaneTest, ARunHoldsTheSearchPanelsOffWhileItsGridFills) {
   EXPECT_TRUE(w->actSearchStrClear->isEnabled());
 }
 
+// A close while the widths of the result are measured ends them: the result measured in
+// part is neither shown nor counted, and the window closes once the run has ended.
+TEST_F(TemplatePaneTest, ACloseDuringTheWidthsShowsNothingOfTheResult) {
+  w->show();
+  w->ui->pgSearch->setCurrentWidget(w->ui->tabTemplate);
+  const int rows = 250000;  // distinct texts: each is measured, long enough for the events
+  Load(Own("WITH RECURSIVE c(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM c WHERE i < " + std::to_string(rows) +
+           ") SELECT i, 'row ' || i FROM c WHERE <yoto> IS NOT NULL"));
+  pane->SetInputText(2, S("殺虫剤"));
+  bool closed = false;
+  boxes.on_pump = [&] {
+    TXlsStringGrid *g = pane->gdTemplate();
+    if (closed || g->RowCount() != rows + 1 || g->CellView(0, rows).empty()) return;  // not in the widths
+    closed = true;
+    w->close();
+  };
+  f().btnTplExec->click();
+  boxes.on_pump = nullptr;
+  ASSERT_TRUE(closed) << "no events ran during the widths";
+  EXPECT_TRUE(pane->gdTemplate()->isHidden());
+  EXPECT_TRUE(w->TabState[3].CountText.empty());
+  EXPECT_TRUE(boxes.boxes.empty());
+  QCoreApplication::processEvents();  // the close that waited for the run
+  EXPECT_TRUE(w->isHidden());
+  EXPECT_FALSE(RunStopRequested());
+}
+
 TEST_F(TemplatePaneTest, RacAndCropTableTemplatesMatchTheirOwnQueries) {
   Load(Shipped("rac_keito.tpl"));
   qmtest::TypeJapanese(f().edtTplSakumotsu, "キャベツ");

@@ -21,6 +21,7 @@
 #include "platform/cp932.h"
 #include "ui/main.h"
 #include "ui/main_sqledit.h"
+#include "ui/main_sqlpane.h"
 #include "ui/main_window_test_util.h"
 #include "ui_main.h"
 
@@ -75,6 +76,15 @@ class CloseDuringRunTest : public MainWindowFixture {
     return out;
   }
 
+  // The next window on the sample database, as the next start of the program opens it (the
+  // window that was taken down closed the program's query object).
+  void NextWindow() {
+    w.reset();
+    AcisDB = &db_.db();
+    ui_.boxes.clear();
+    MainWindowFixture::SetUp();
+  }
+
   // The window's close went through: hidden, its placement written, its run over and no
   // statement left open on the connection.
   void ExpectClosedAndIdle() {
@@ -124,6 +134,67 @@ TEST_F(CloseDuringRunTest, ALargeGridFillEndsWhereItWas) {
   EXPECT_TRUE(g->CellView(0, kRows).empty());
   EXPECT_TRUE(g->isHidden());  // a part is not shown as the result
   EXPECT_TRUE(ui_.boxes.empty());
+}
+
+// The grids of the search tabs: a close while the widths of a filled result are measured
+// ends the measuring, and the result measured in part is not shown.
+TEST_F(CloseDuringRunTest, ACloseDuringTheWidthsShowsNothingOfTheResult) {
+  constexpr int kRows = 250'000;  // distinct texts: each is measured, long enough for the events
+  const std::string sql = "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c LIMIT " +
+                          std::to_string(kRows) + ") SELECT x, 'r' || x AS y FROM c";
+  TXlsStringGrid *g = w->ui->gdTekiyo;
+  bool shown = true;
+  const Outcome out = RunAndClose([&] { shown = w->ShowQueryInGrid(g, sql); },
+                                  // every row is in the grid: its widths are being measured
+                                  [&] { return g->RowCount() == kRows + 1 && !g->CellView(0, kRows).empty(); });
+  EXPECT_TRUE(out.closed_during_run);
+  EXPECT_FALSE(out.watchdog);
+  EXPECT_EQ(out.exit_code, 0);
+  ExpectClosedAndIdle();
+  EXPECT_FALSE(shown);
+  EXPECT_TRUE(g->isHidden());
+  EXPECT_TRUE(w->TabState[0].CountText.empty());
+  EXPECT_TRUE(ui_.boxes.empty());
+}
+
+// A result cut at the cell bound, closed while its rows go into the grid or while their
+// widths are measured: the run ends there, and no box ("結果が大きすぎるため…") holds the
+// closing program open.
+TEST_F(CloseDuringRunTest, ACloseDuringTheFillOfACutResultEndsTheWindowWithoutABox) {
+  constexpr int kRows = 250'000;  // long enough a fill and width pass for the events to run in
+  struct Bound {
+    std::size_t saved = SqlResultCellBound;
+    ~Bound() { SqlResultCellBound = saved; }
+  } bound;
+  SqlResultCellBound = 16 * kRows + 1;  // sixteen columns
+  const struct {
+    const char *name;
+    bool filled;  // the close comes once every row is in the grid: during the widths
+  } cases[] = {{"fill", false}, {"widths", true}};
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.name);
+    NextWindow();
+    w->ui->pgSearch->setCurrentWidget(w->ui->tabSQL);
+    // Without an end of its own: the bound ends the read.
+    SetSQLEditorText(w->SQLEditor,
+                     "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c) SELECT x, 'r' || x AS y, x AS c3, x AS c4, x AS c5, x AS c6, x AS c7, x AS c8, x AS c9, x AS c10, x AS c11, x AS c12, x AS c13, x AS c14, x AS c15, x AS c16 FROM c");
+    TXlsStringGrid *g = w->ui->gdSQL;
+    const Outcome out = RunAndClose([&] { w->ui->btnQueryExec->click(); },
+                                    [&] {
+                                      return g->RowCount() == kRows + 1 &&
+                                             g->CellView(0, kRows).empty() != c.filled;
+                                    });
+    EXPECT_TRUE(out.closed_during_run);
+    EXPECT_FALSE(out.watchdog);
+    EXPECT_EQ(out.exit_code, 0);
+    ExpectClosedAndIdle();
+    EXPECT_TRUE(ui_.boxes.empty());
+    EXPECT_TRUE(g->isHidden());  // a part is not shown as the result
+    ASSERT_EQ(g->RowCount(), kRows + 1);
+    EXPECT_EQ(cp932::ToUtf8(g->CellView(1, 1)), "r1");
+    // The fill was cut where the close came, or had ended before it.
+    EXPECT_EQ(g->CellView(0, kRows).empty(), !c.filled);
+  }
 }
 
 }  // namespace

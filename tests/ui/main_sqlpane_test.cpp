@@ -15,6 +15,7 @@
 #include "engine/UiServices.h"
 #include "engine/acdb.h"
 #include "engine/options.h"
+#include "platform/IniFile.h"
 #include "platform/cp932.h"
 #include "support/sample_acisdb.h"
 #include "support/testutil.h"
@@ -140,6 +141,68 @@ TEST_F(SqlPaneTest, StopEndsARunningQueryAndKeepsWhatWasRead) {
   // The next run is not stopped by the last one's 中止.
   Run("SELECT 1 AS a UNION ALL SELECT 2");
   EXPECT_EQ(g->RowCount(), 3);
+}
+
+// Once every row is read, 中止 ends the grid's fill or the measuring of its widths as a
+// close does: nothing of the result is shown, no box, and the stop is logged.
+TEST_F(SqlPaneTest, StopDuringTheFillOrTheWidthsEndsThem) {
+  constexpr int kRows = 250'000;  // long enough a fill and width pass for the events to run in
+  const std::string sql = "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c LIMIT " +
+                          std::to_string(kRows) + ") SELECT x, 'r' || x AS y, x AS c3, x AS c4, x AS c5, x AS c6, x AS c7, x AS c8, x AS c9, x AS c10, x AS c11, x AS c12, x AS c13, x AS c14, x AS c15, x AS c16 FROM c";
+  TXlsStringGrid *g = w->ui->gdSQL;
+  const struct {
+    const char *name;
+    bool filled;  // 中止 comes once every row is in the grid: during the widths
+  } cases[] = {{"fill", false}, {"widths", true}};
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.name);
+    Run("SELECT 1 AS a");  // a result shown before
+    ASSERT_TRUE(g->isVisible());
+    w->mLog->Clear();
+    bool stopped = false;
+    ui_.on_pump = [&] {
+      if (stopped || g->RowCount() != kRows + 1 || g->CellView(0, kRows).empty() == c.filled) return;
+      stopped = w->actStop->isEnabled();
+      w->actStop->trigger();
+    };
+    Run(sql);
+    ui_.on_pump = nullptr;
+    ASSERT_TRUE(stopped);
+    EXPECT_EQ(g->CellView(0, kRows).empty(), !c.filled);
+    EXPECT_TRUE(g->isHidden());
+    EXPECT_EQ(w->StatusText(3), "");
+    EXPECT_FALSE(w->actStop->isEnabled());
+    EXPECT_TRUE(ui_.boxes.empty());
+    const auto log = LogUtf8();
+    EXPECT_NE(std::find(log.begin(), log.end(), "SQL>中止しました"), log.end());
+    EXPECT_EQ(log.back().rfind("SQL>実行時間 ", 0), 0u);
+  }
+  // The next run is not stopped by the last one's 中止, nor are the widths of another grid.
+  Run("SELECT 1 AS a UNION ALL SELECT 2");
+  EXPECT_EQ(GridRows(*g), (Rows{{"1"}, {"2"}}));
+  EXPECT_TRUE(g->isVisible());
+  EXPECT_TRUE(w->AdjustGridColumnWidths(g));
+}
+
+// The editor fills the SQL tab's splitter until the first result: a window closed then keeps
+// the split it was given, and the next window's result grid has its share.
+TEST_F(SqlPaneTest, TheSplitOfAWindowClosedBeforeAnyResultIsKept) {
+  const int given = OptionData->SQLEditHeight;
+  ASSERT_TRUE(w->ui->gdSQL->isHidden());
+  ASSERT_TRUE(w->ui->pnlSQL->isVisible());
+  w->close();
+  EXPECT_EQ(TIniFile(OptionData->IniFileName).ReadInteger("WINDOW", "SQLEditHeight", -1), given);
+  // The next start of the program on the same folder.
+  w.reset();
+  AcisDB = &db_.db();
+  SetUp();
+  Run("SELECT bango, meisho FROM m_kihon");
+  QCoreApplication::processEvents();
+  ASSERT_TRUE(w->ui->gdSQL->isVisible());
+  // The editor keeps no more than its given height (or the least it needs): the rest is the grid's.
+  const int editor = w->ui->pnlSQL->height();
+  EXPECT_LE(editor, std::max(given, w->ui->pnlSQL->minimumSizeHint().height()));
+  EXPECT_GT(w->ui->gdSQL->height(), 2 * editor);
 }
 
 // A script stopped by 中止 or ended by a failure inside the events its statement lets through
