@@ -81,11 +81,11 @@ std::string Numbers(const std::string &bound) {
   return "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c" + bound +
          ") SELECT x, 'v' || x AS t, x * 7 AS m FROM c";
 }
-// The same rows, never ending, one for every 50 steps of the statement: a read stopped
+// The same rows, never ending, one for every 20 steps of the statement: a read stopped
 // early holds a result the fill and the width pass take little time over.
 std::string SlowNumbers() {
   return "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c) "
-         "SELECT x / 50 AS x, 'v' || (x / 50) AS t, x / 50 * 7 AS m FROM c WHERE x % 50 = 0";
+         "SELECT x / 20 AS x, 'v' || (x / 20) AS t, x / 20 * 7 AS m FROM c WHERE x % 20 = 0";
 }
 
 TEST_F(HeartbeatTest, NoLongStretchWithoutEventsOnALargeResult) {
