@@ -117,7 +117,10 @@ void TfrmMain::BuildMenus() {
   connect(mnAbout, &QAction::triggered, this, &TfrmMain::mnAboutClick);
   connect(actCheckUpdate, &QAction::triggered, this, [this] { RunExclusive([this] { actCheckUpdateExecute(); }); });
   actOption = action("actOption", "設定(&O)...");
-  connect(actOption, &QAction::triggered, this, &TfrmMain::actOptionExecute);
+  // The dialog re-measures the grids and changes what a run reads: it is a run of its own,
+  // and requests made while it is open wait for it.
+  connect(actOption, &QAction::triggered, this,
+          [this] { RunExclusive([this] { RunGuarded([this] { actOptionExecute(); }); }); });
 
   QMenu *file = menuBar()->addMenu(ToQ("ファイル(&F)"_sj));
   file->setObjectName("mnFile");

@@ -322,6 +322,11 @@ class TfrmMain : public QMainWindow {
   bool FOutputOnAtEnd = false, FPanelsOnAtEnd = false, FSearchOnAtEnd = false;
   // 条件消去 and データ更新 are off for the length of a run too; whether each is on at its end.
   bool FClearOnAtEnd = false, FUpdateOnAtEnd = false;
+  // So are the commands that change the settings or how the grids select (設定, オフライン作業,
+  // 行選択モード): the run measures and fills its grid by the settings it began with.
+  bool FOptionOnAtEnd = false, FOfflineOnAtEnd = false, FRowSelectOnAtEnd = false;
+  // The commands above that a run turns off, each with whether it is on at the run's end.
+  std::array<std::pair<QAction *, bool *>, 6> HeldDuringRuns();
   std::vector<std::pair<std::string, std::function<void()>>> FDeferredRuns;
   bool FDeferredPosted = false;
   void PostDeferredRuns();

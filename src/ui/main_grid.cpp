@@ -267,7 +267,12 @@ void TfrmMain::ConnectResultGrids() {
 
   connect(actSearchTekiyou, &QAction::triggered, this,
           [this] { RunExclusive([this] { RunGuarded([this] { actSearchTekiyouExecute(); }); }); });
-  connect(seGridCellLine, &QLineEdit::textChanged, this, [this] { RunExclusive([this] { seGridCellLineChange(); }); });
+  // A count typed while a run is under way is put back: the grid keeps the lines it shows.
+  connect(seGridCellLine, &QLineEdit::textChanged, this, [this] {
+    if (RunExclusive([this] { seGridCellLineChange(); })) return;
+    const int tab = ui->pgSearch->currentIndex();
+    if (tab >= 0 && tab < 5) seGridCellLine->SetValue(TabState[static_cast<std::size_t>(tab)].CellLine);
+  });
   connect(mnRowSelect, &QAction::triggered, this, [this] { mnRowSelectClick(); });
   connect(ui->pgSearch, &QTabWidget::currentChanged, this, [this] { pgSearchChange(); });
   SetRowSelect(OptionData->GridRowSelect);

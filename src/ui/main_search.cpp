@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QTabWidget>
 #include <QToolButton>
+#include <array>
 #include <utility>
 #include <vector>
 
@@ -29,28 +30,34 @@ std::string TfrmMain::ResultViewName(int Tab, bool Tsusho, int SeibunMode, int R
   return name;
 }
 
+std::array<std::pair<QAction *, bool *>, 6> TfrmMain::HeldDuringRuns() {
+  // The tool bar's search starts a run from any tab, 条件消去 empties the conditions the
+  // result was found by, データ更新 replaces the database under it, 設定 re-measures the grids
+  // and opens its dialog inside the run, オフライン作業 and 行選択モード change a setting
+  // and the grids' selection: they wait for this run's end.
+  return {{{actSearchTekiyou, &FSearchOnAtEnd},
+           {actSearchStrClear, &FClearOnAtEnd},
+           {actCheckUpdate, &FUpdateOnAtEnd},
+           {actOption, &FOptionOnAtEnd},
+           {mnOffline, &FOfflineOnAtEnd},
+           {mnRowSelect, &FRowSelectOnAtEnd}}};
+}
+
 TfrmMain::TRunScope::TRunScope(TfrmMain &Window) : FWindow(Window) {
   if (FWindow.FRunDepth++ > 0) return;
   FWindow.FOutputOnAtEnd = FWindow.FPanelsOnAtEnd = false;
-  // The tool bar's search starts a run from any tab, 条件消去 empties the conditions the
-  // result was found by, データ更新 replaces the database under it: they wait for this run's end.
-  const struct {
-    QAction *action;
-    bool &on_at_end;
-  } held[] = {{FWindow.actSearchTekiyou, FWindow.FSearchOnAtEnd},
-              {FWindow.actSearchStrClear, FWindow.FClearOnAtEnd},
-              {FWindow.actCheckUpdate, FWindow.FUpdateOnAtEnd}};
-  for (const auto &h : held) {
-    h.on_at_end = h.action && h.action->isEnabled();
-    if (h.action) h.action->setEnabled(false);
+  for (const auto &[action, on_at_end] : FWindow.HeldDuringRuns()) {
+    *on_at_end = action && action->isEnabled();
+    if (action) action->setEnabled(false);
   }
 }
 
 TfrmMain::TRunScope::~TRunScope() {
   if (--FWindow.FRunDepth > 0) return;
+  // The search goes on through its own switch, which knows the tab's conditions.
+  for (const auto &[action, on_at_end] : FWindow.HeldDuringRuns())
+    if (action && *on_at_end && action != FWindow.actSearchTekiyou) action->setEnabled(true);
   if (FWindow.FSearchOnAtEnd) FWindow.SetSearchEnabled(true);
-  if (FWindow.FClearOnAtEnd && FWindow.actSearchStrClear) FWindow.actSearchStrClear->setEnabled(true);
-  if (FWindow.FUpdateOnAtEnd && FWindow.actCheckUpdate) FWindow.actCheckUpdate->setEnabled(true);
   if (FWindow.FPanelsOnAtEnd) FWindow.SetSearchPanelsEnabled(true);
   if (FWindow.FOutputOnAtEnd) FWindow.SetOutputEnabled(true);
   FWindow.RunsEnded();

@@ -252,7 +252,8 @@ void TfrmMain::ConnectSearchTabs() {
   mnSakumotsuCheck->setObjectName("mnSakumotsuCheck");
   mnSakumotsuCheck->setVisible(false);
   if (QMenu *file = findChild<QMenu *>("mnFile")) file->addAction(mnSakumotsuCheck);
-  connect(mnSakumotsuCheck, &QAction::triggered, this, &TfrmMain::mnSakumotsuCheckClick);
+  // Its query takes the place of the result a run reads.
+  connect(mnSakumotsuCheck, &QAction::triggered, this, [this] { RunCommand(this, [this] { mnSakumotsuCheckClick(); }); });
 
   // pest/disease tab
   connect(ui->edtByochu, &QLineEdit::textChanged, this, &TfrmMain::edtByochuChange);
@@ -273,7 +274,10 @@ void TfrmMain::ConnectSearchTabs() {
     a->setCheckable(true);
     a->setData(i % 5 + 1);
     (i < 5 ? dmSeibun : mnSearchSeibunView->menu())->addAction(a);
-    connect(a, &QAction::triggered, this, [this, tag = i % 5 + 1] { RunExclusive([&] { dmnSeibunViewClick(tag); }); });
+    // An item chosen while a run is under way leaves the marks on the mode the grid shows.
+    connect(a, &QAction::triggered, this, [this, tag = i % 5 + 1] {
+      if (!RunExclusive([&] { dmnSeibunViewClick(tag); })) SetSeibunViewMode(SeibunViewMode);
+    });
     SeibunViewItems[i] = a;
   }
   actTsusho->setText(U("通称モード"));

@@ -102,9 +102,11 @@ void TfrmMain::ConnectYakuzaiDetail() {
   pmnNihsGridSeibun = item(pmnGridSeibun, "pmnNihsGridSeibun", "国立医薬品食品衛生研究所で検索");
   pmnGoogleFfcrGridSeibun = item(pmnGridSeibun, "pmnGoogleFfcrGridSeibun", "Google(食品化学研究振興財団サイト内)で検索");
   connect(actGridSeibunCopyALL, &QAction::triggered, this, [this] { ui->gdSeibun->CopyClipboard(); });
+  // The grid's columns are not fixed while a product's lists fill it.
   connect(pmnSeibunFixedClm, &QAction::triggered, this,
-          [this] { ui->gdSeibun->SetFixedCols(ui->gdSeibun->Col() + 1); });
-  connect(NpmnSeibunFixedClmOff, &QAction::triggered, this, [this] { ui->gdSeibun->SetFixedCols(0); });
+          [this] { RunExclusive([this] { ui->gdSeibun->SetFixedCols(ui->gdSeibun->Col() + 1); }); });
+  connect(NpmnSeibunFixedClmOff, &QAction::triggered, this,
+          [this] { RunExclusive([this] { ui->gdSeibun->SetFixedCols(0); }); });
   connect(pmnGoogleGridSeibun, &QAction::triggered, this, [this] { pmnGoogleGridSeibunClick(); });
   connect(pmnWeblioGridSeibun, &QAction::triggered, this, [this] { OpenOnlineDictionary(this, PopupCellText); });
   connect(pmnPrdbGridSeibun, &QAction::triggered, this, [this] { OpenPesticideDatabasePage(this, PopupCellText); });
