@@ -192,8 +192,10 @@ void TfrmMain::ConnectSqlPane() {
   if (ui->cbDB->count() == 0) ui->cbDB->addItems({QStringLiteral("acis.db"), QStringLiteral("spec.db")});
   ui->cbDB->setCurrentIndex(0);
   connect(ui->cbDB, &QComboBox::activated, this, [this] { RunExclusive([this] { RunGuarded([this] { cbDBSelect(); }); }); });
+  // The field list is read through the query object, whose result a run may be reading:
+  // a table chosen during a run shows its fields once the run has ended.
   connect(ui->cbTableName, &QComboBox::currentIndexChanged, this,
-          [this] { RunGuarded([this] { cbTableNameSelect(); }); });
+          [this] { RunLatest("cbTableName", [this] { cbTableNameSelect(); }); });
   BuildSqlPopups();
   SetSQLEditorEvents(
       SQLEditor, [this] { SQLEditorChange(); }, [this] { SQLEditorStatusChange(); });

@@ -295,7 +295,8 @@ TEST_F(TemplatePaneTest, ARunHoldsTheSearchPanelsOffWhileItsGridFills) {
 TEST_F(TemplatePaneTest, ACloseDuringTheWidthsShowsNothingOfTheResult) {
   w->show();
   w->ui->pgSearch->setCurrentWidget(w->ui->tabTemplate);
-  const int rows = 250000;  // distinct texts: each is measured, long enough for the events
+  const int rows = 20000;  // distinct texts: each is measured
+  const TEventPump::TByTicks pump(1000);  // the events run during the widths
   Load(Own("WITH RECURSIVE c(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM c WHERE i < " + std::to_string(rows) +
            ") SELECT i, 'row ' || i FROM c WHERE <yoto> IS NOT NULL"));
   pane->SetInputText(2, S("殺虫剤"));

@@ -139,7 +139,8 @@ TEST_F(CloseDuringRunTest, ALargeGridFillEndsWhereItWas) {
 // The grids of the search tabs: a close while the widths of a filled result are measured
 // ends the measuring, and the result measured in part is not shown.
 TEST_F(CloseDuringRunTest, ACloseDuringTheWidthsShowsNothingOfTheResult) {
-  constexpr int kRows = 250'000;  // distinct texts: each is measured, long enough for the events
+  constexpr int kRows = 20'000;  // distinct texts: each is measured
+  const TEventPump::TByTicks pump(500);  // the events run during the fill and the widths
   const std::string sql = "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c LIMIT " +
                           std::to_string(kRows) + ") SELECT x, 'r' || x AS y FROM c";
   TXlsStringGrid *g = w->ui->gdTekiyo;
@@ -161,7 +162,8 @@ TEST_F(CloseDuringRunTest, ACloseDuringTheWidthsShowsNothingOfTheResult) {
 // widths are measured: the run ends there, and no box ("結果が大きすぎるため…") holds the
 // closing program open.
 TEST_F(CloseDuringRunTest, ACloseDuringTheFillOfACutResultEndsTheWindowWithoutABox) {
-  constexpr int kRows = 250'000;  // long enough a fill and width pass for the events to run in
+  constexpr int kRows = 20'000;
+  const TEventPump::TByTicks pump(500);  // the events run during the fill and the widths
   struct Bound {
     std::size_t saved = SqlResultCellBound;
     ~Bound() { SqlResultCellBound = saved; }

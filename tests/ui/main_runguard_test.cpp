@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QTabWidget>
 #include <algorithm>
@@ -117,6 +118,31 @@ TEST_F(RunGuardTest, CommandsThatChangeWhatARunReadsWaitForItsEnd) {
     modal_.clear();
   }
   EXPECT_TRUE(ui_.boxes.empty());
+  EXPECT_TRUE(ui_.reports.empty());
+}
+
+// A table chosen in the SQL pane during a run: its field list is read through the query
+// object, whose result the run is reading, so it comes once the run has ended.
+TEST_F(RunGuardTest, ATableChosenDuringARunShowsItsFieldsAfterIt) {
+  w->LoadSqlTableLists();
+  QComboBox *tables = w->ui->cbTableName;
+  const int target = tables->findText(QStringLiteral("m_kihon"));
+  ASSERT_GE(target, 0);
+  ASSERT_NE(tables->currentIndex(), target);
+  auto fields = [&] {
+    std::string s;
+    for (int i = 0; i < w->ui->lstSqlField->Count(); ++i) s += cp932::ToUtf8(w->ui->lstSqlField->Item(i)) + ",";
+    return s;
+  };
+  const std::string before = fields();
+  std::string during;
+  ASSERT_TRUE(FillWith([&] {
+    tables->setCurrentIndex(target);
+    during = fields();
+  })) << "no events ran during the fill";
+  EXPECT_EQ(during, before);
+  EXPECT_EQ(tables->currentIndex(), target);
+  EXPECT_NE(fields().find("bango,"), std::string::npos) << fields();
   EXPECT_TRUE(ui_.reports.empty());
 }
 
