@@ -341,8 +341,10 @@ const char *const kTekiyoSources[] = {
 
 // Indexes of acis.db that the searches' sub-selects use: the pest search looks rows up by
 // pest and by purpose. (No index may lead with the number besides the number's own: the crop
-// search reads its rows along that one to get the rows of a number in their stored order.)
+// search reads its rows along that one to get the rows of a number in their stored order. A
+// database built by an earlier version may still carry one on number and crop: it goes.)
 const char *const kSearchIndexes =
+    "DROP INDEX IF EXISTS main.idxTekiyoBangoSakumotsu;\r\n"
     "CREATE INDEX IF NOT EXISTS main.idxTekiyoByochu ON m_tekiyo (byochu);\r\n"
     "CREATE INDEX IF NOT EXISTS main.idxTekiyoMokuteki ON m_tekiyo (mokuteki);\r\n";
 

@@ -264,6 +264,19 @@ TEST_F(KeptTableTest, AnEffectClassRefreshUnderTheSameDateBuildsAgain) {
   EXPECT_TRUE(ui.reports.empty());
 }
 
+// An index on number and crop, which a database built by an earlier version may carry, would
+// lead the crop search's reads away from the rows' stored order: the next open drops it.
+TEST_F(KeptTableTest, AnEarlierVersionsIndexOnNumberAndCropGoes) {
+  {
+    TSQLiteDb raw((dir / "acis.db").string());
+    raw.ExecSQL("CREATE INDEX idxTekiyoBangoSakumotsu ON m_tekiyo (bango, sakumotsu);");
+  }
+  auto db = Open();
+  EXPECT_EQ(One(*db, "SELECT count(*) FROM main.sqlite_master WHERE name = 'idxTekiyoBangoSakumotsu'"), "0");
+  EXPECT_EQ(One(*db, "SELECT count(*) FROM main.sqlite_master WHERE name = 'idxTekiyoByochu'"), "1");
+  EXPECT_TRUE(ui.reports.empty());
+}
+
 TEST_F(KeptTableTest, ADatabaseThatCannotBeWrittenGetsTheConnectionsOwnTable) {
   // Another connection holds the write lock, so acis.db takes no table now.
   TSQLiteDb other((dir / "acis.db").string());
