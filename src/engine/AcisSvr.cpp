@@ -657,3 +657,27 @@ bool ExtractArchive(const std::string &archive, const std::string &folder, std::
   TplArchiever7ZIP arc(nullptr);
   return arc.Extract(archive, folder, output);
 }
+
+TUnpackFolder::TUnpackFolder(const std::string &beside) : FPath(TempBeside(FsPath(beside))) {
+  std::error_code ec;
+  fs::create_directories(FPath, ec);
+}
+
+TUnpackFolder::~TUnpackFolder() {
+  std::error_code ec;
+  fs::remove_all(FPath, ec);
+}
+
+bool TUnpackFolder::Extract(const std::string &archive, std::string &output) {
+  return ExtractArchive(archive, FromFsPath(FPath), output);
+}
+
+bool TUnpackFolder::Holds(const std::string &name) const {
+  std::error_code ec;
+  const fs::path file = FPath / FsPath(name);
+  return fs::is_regular_file(file, ec) && !fs::is_symlink(file, ec);
+}
+
+std::string MissingEntryText(const std::string &name) {
+  return name + " が書庫に入っていません。書庫が別物か壊れています"_sj;
+}

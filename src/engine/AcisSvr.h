@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <ctime>
+#include <filesystem>
 #include <string>
 
 #include "engine/FillTargets.h"
@@ -139,6 +140,30 @@ bool IsNewerFile(const std::string &source, const std::string &target, std::stri
 // Last-write time in UTC seconds; 0 when the file cannot be read.
 std::time_t GetFileWriteTime(const std::string &path);
 bool ExtractArchive(const std::string &archive, const std::string &folder, std::string &output);
+
+// A folder of its own beside a file, that archives unpack into: nothing they hold reaches
+// the folder they are meant for until the caller moves it there. It is named as the files of
+// a killed run are (TempBeside), so the next start removes what a killed unpack left, and it
+// goes with whatever is still in it when the object does.
+class TUnpackFolder {
+ public:
+  explicit TUnpackFolder(const std::string &beside);
+  ~TUnpackFolder();
+  TUnpackFolder(const TUnpackFolder &) = delete;
+  TUnpackFolder &operator=(const TUnpackFolder &) = delete;
+
+  // Unpacks the archive into the folder (ExtractArchive, with its output).
+  bool Extract(const std::string &archive, std::string &output);
+  // True when the archives put a plain file of that name at the folder's top level.
+  bool Holds(const std::string &name) const;
+  const std::filesystem::path &Path() const { return FPath; }
+
+ private:
+  std::filesystem::path FPath;
+};
+
+// Why a file the form requires is not there: "<name> が書庫に入っていません。書庫が別物か壊れています".
+std::string MissingEntryText(const std::string &name);
 
 // folder + "/" + name (no second separator when the folder already ends in one).
 std::string JoinPath(const std::string &folder, const std::string &name);

@@ -125,32 +125,17 @@ std::string DatabaseDefect(const std::string &path, const std::string &name) {
 // ---------------------------------------------------------------- staging
 
 TDatabaseStaging::TDatabaseStaging(const std::string &db_folder)
-    : db_folder_(db_folder), dir_(TempBeside(FsPath(JoinPath(db_folder, "acis.db")))) {
-  std::error_code ec;
-  fs::create_directories(dir_, ec);
-}
-
-TDatabaseStaging::~TDatabaseStaging() {
-  std::error_code ec;
-  fs::remove_all(dir_, ec);
-}
-
-bool TDatabaseStaging::Extract(const std::string &archive, std::string &output) {
-  return ExtractArchive(archive, FromFsPath(dir_), output);
-}
+    : db_folder_(db_folder), folder_(JoinPath(db_folder, "acis.db")) {}
 
 std::string TDatabaseStaging::Defect(const std::string &name) const {
-  std::error_code ec;
-  const fs::path file = dir_ / FsPath(name);
-  if (!fs::is_regular_file(file, ec) || fs::is_symlink(file, ec))
-    return name + " が書庫に入っていません。書庫が別物か壊れています"_sj;
-  return DatabaseDefect(FromFsPath(file), name);
+  if (!folder_.Holds(name)) return MissingEntryText(name);
+  return DatabaseDefect(FromFsPath(folder_.Path() / FsPath(name)), name);
 }
 
 bool TDatabaseStaging::Place(std::string &why) {
   std::error_code ec;
   std::vector<fs::path> files;
-  for (const auto &entry : fs::directory_iterator(dir_, ec)) files.push_back(entry.path());
+  for (const auto &entry : fs::directory_iterator(folder_.Path(), ec)) files.push_back(entry.path());
   std::stable_partition(files.begin(), files.end(), [](const fs::path &f) { return f.filename() != "acis.db"; });
   for (const fs::path &file : files) {
     const std::string target = JoinPath(db_folder_, FromFsPath(file.filename()));

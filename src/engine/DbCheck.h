@@ -3,9 +3,10 @@
 // check asks the database in place for the same tables of acis.db.
 #pragma once
 
-#include <filesystem>
 #include <string>
 #include <vector>
+
+#include "engine/AcisSvr.h"
 
 // The tables the program reads from acis.db by that file's own name, and those it reads
 // from spec.db as "spec.<table>". Every data set fills each of them. acis.db also holds
@@ -20,18 +21,13 @@ const std::vector<const char *> &SpecDbTables();
 std::string DatabaseDefect(const std::string &path, const std::string &name);
 
 // The ready-made databases' archives unpacked into a folder of their own beside acis.db
-// (named as a killed build's files are, so that the next start removes what a killed
-// unpack left). Nothing in the database folder changes until Place; the folder goes with
-// whatever is still in it when the object does.
+// (a TUnpackFolder). Nothing in the database folder changes until Place.
 class TDatabaseStaging {
  public:
   explicit TDatabaseStaging(const std::string &db_folder);
-  ~TDatabaseStaging();
-  TDatabaseStaging(const TDatabaseStaging &) = delete;
-  TDatabaseStaging &operator=(const TDatabaseStaging &) = delete;
 
   // Unpacks the archive into the folder (ExtractArchive, with its output).
-  bool Extract(const std::string &archive, std::string &output);
+  bool Extract(const std::string &archive, std::string &output) { return folder_.Extract(archive, output); }
   // Why the database of that name unpacked here cannot take its place (one sentence that
   // names it: missing from the archive, or DatabaseDefect); empty when it can.
   std::string Defect(const std::string &name) const;
@@ -41,5 +37,5 @@ class TDatabaseStaging {
 
  private:
   std::string db_folder_;
-  std::filesystem::path dir_;
+  TUnpackFolder folder_;
 };

@@ -347,15 +347,8 @@ void TUpdateRun::UnpackStep(const std::vector<TUnpackItem> &archives, int page, 
                             const char *unpack_utf8) {
   TBusyCursor busy;
   Controls(false);
-  struct TStaging {
-    fs::path dir;
-    ~TStaging() {
-      std::error_code ec;
-      fs::remove_all(dir, ec);
-    }
-  } staging{TempBeside(FsPath(DataFile("unpack")))};
+  TUnpackFolder staging(DataFile("unpack"));
   std::error_code ec;
-  fs::create_directories(staging.dir, ec);
   // Each unpacked file of the form, with the names it replaces in the data folder.
   std::vector<std::pair<std::string, std::vector<std::string>>> unpacked;
   bool bad = false;
@@ -370,7 +363,7 @@ void TUpdateRun::UnpackStep(const std::vector<TUnpackItem> &archives, int page, 
     }
     AddLog(item.archive + cp932::FromUtf8(unpack_utf8));
     std::string output;
-    const bool ok = ExtractArchive(path, FromFsPath(staging.dir), output);
+    const bool ok = staging.Extract(path, output);
     AddLog(path + ": " + output);
     if (!ok) {
       ExtractFailed(path, output);
@@ -381,11 +374,9 @@ void TUpdateRun::UnpackStep(const std::vector<TUnpackItem> &archives, int page, 
     for (const auto &[name, other] : item.entries) {
       std::string found;
       for (const std::string &n : {name, other})
-        if (found.empty() && !n.empty() && fs::is_regular_file(staging.dir / FsPath(n), ec) &&
-            !fs::is_symlink(staging.dir / FsPath(n), ec))
-          found = n;
+        if (found.empty() && !n.empty() && staging.Holds(n)) found = n;
       if (found.empty()) {
-        AddFailure(path + ": " + name + " が書庫に入っていません。書庫が別物か壊れています。取り直してから再実行してください"_sj);
+        AddFailure(path + ": " + MissingEntryText(name) + "。取り直してから再実行してください"_sj);
         bad = true;
         break;
       }
@@ -398,7 +389,7 @@ void TUpdateRun::UnpackStep(const std::vector<TUnpackItem> &archives, int page, 
   if (!bad) {
     for (const auto &[name, replaces] : unpacked) {
       for (const std::string &r : replaces) fs::remove(FsPath(DataFile(r)), ec);
-      fs::rename(staging.dir / FsPath(name), FsPath(DataFile(name)), ec);
+      fs::rename(staging.Path() / FsPath(name), FsPath(DataFile(name)), ec);
       if (ec) {
         AddFailure(DataFile(name) + " を置けません: "_sj + cp932::FromUtf8(ec.message()) +
                    "。フォルダの書き込み権を確かめてから再実行してください"_sj);

@@ -37,6 +37,21 @@ void Fill(TXlsStringGrid *g, const Rows &rows) {
   g->show();
 }
 
+// For its lifetime a page of over 100 rows (or 1000 cells) is too large to be shown in the
+// browser, and the progress window hears of every row written.
+struct TSmallOutputLimits {
+  const TShownPageLimit limit = ShownPageLimit;
+  const std::chrono::milliseconds interval = TOutputFile::Interval;
+  TSmallOutputLimits() {
+    ShownPageLimit = {100, 1000};
+    TOutputFile::Interval = std::chrono::milliseconds(0);
+  }
+  ~TSmallOutputLimits() {
+    ShownPageLimit = limit;
+    TOutputFile::Interval = interval;
+  }
+};
+
 class OutputTest : public MainWindowFixture {
  protected:
   TempDir folders_;
@@ -273,18 +288,7 @@ TEST_F(OutputTest, LargeOutputsAreWrittenUnderTheProgressWindowAndCancelLeavesTh
   w->ui->btnQueryExec->click();
   TXlsStringGrid *g = w->ui->gdSQL;
   ASSERT_EQ(g->RowCount(), kRows + 1);
-  const TShownPageLimit saved_limit = ShownPageLimit;
-  const std::chrono::milliseconds saved_interval = TOutputFile::Interval;
-  struct Restore {
-    TShownPageLimit limit;
-    std::chrono::milliseconds interval;
-    ~Restore() {
-      ShownPageLimit = limit;
-      TOutputFile::Interval = interval;
-    }
-  } restore{saved_limit, saved_interval};
-  ShownPageLimit = {100, 1000};
-  TOutputFile::Interval = std::chrono::milliseconds(0);  // every row is reported
+  const TSmallOutputLimits limits;
 
   std::string csv = cp932::ToUtf8(g->Cells(0, 0) + "," + g->Cells(1, 0)) + "\r\n";
   for (int i = 1; i <= kRows; ++i) csv += std::to_string(i) + ",r" + std::to_string(i) + "\r\n";
@@ -350,18 +354,7 @@ TEST_F(OutputTest, TheProgressWindowOfASavedPageHoldsTheWindowAndCancels) {
   SetSQLEditorText(w->SQLEditor, "WITH RECURSIVE k(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM k WHERE i < 3000) "
                                  "SELECT i AS bango FROM k");
   w->ui->btnQueryExec->click();
-  const TShownPageLimit saved_limit = ShownPageLimit;
-  const std::chrono::milliseconds saved_interval = TOutputFile::Interval;
-  struct Restore {
-    TShownPageLimit limit;
-    std::chrono::milliseconds interval;
-    ~Restore() {
-      ShownPageLimit = limit;
-      TOutputFile::Interval = interval;
-    }
-  } restore{saved_limit, saved_interval};
-  ShownPageLimit = {100, 1000};
-  TOutputFile::Interval = std::chrono::milliseconds(0);
+  const TSmallOutputLimits limits;
   // The boxes and dialogs still answer from the tests' queues; the progress window is real.
   struct TRealProgressUi : TScopedRecordingUi {
     TQtUiServices qt;
