@@ -291,17 +291,20 @@ bool TAcisSvr::CheckUpdate() {
 namespace {
 
 // Puts the database of a fetched archive in place: unpacked beside the database folder, it
-// takes the old one's place only when it is whole. A failed extraction or a database that
-// is not whole is logged and the archive removed, so that the next check fetches it again
-// instead of finding the local copy current; the database in place stays as it was.
+// takes the old one's place only when it is whole; whatever else the archive holds stays
+// unplaced. A failed extraction or a database that is not whole is logged and the archive
+// removed, so that the next check fetches it again instead of finding the local copy
+// current; the database in place stays as it was.
 void UnpackDatabase(TAcisSvr &svr, const std::string &archive, const char *database) {
   std::string failure;
   {
-    TDatabaseStaging staging(OptionData->DbFolder);
+    TDatabaseStaging staging(OptionData->DbFolder, database);
     std::string output;
-    if (!staging.Extract(archive, output))
+    const bool extracted = staging.Extract(archive, output);
+    for (const std::string &line : staging.Unplaced(archive)) svr.Log(line);
+    if (!extracted)
       failure = archive + ": " + output;
-    else if (const std::string defect = staging.Defect(database); !defect.empty())
+    else if (const std::string defect = staging.Defect(); !defect.empty())
       failure = archive + ": " + defect;
     else if (staging.Place(failure))
       return;
@@ -519,32 +522,70 @@ std::size_t DigitsAt(std::string_view text, std::size_t at, std::size_t max) {
   return n;
 }
 
+// The text as the date check reads it: full-width digits and blanks as their ASCII forms,
+// and a blank dropped unless it parts two digits ("令和 8年" reads as "令和8年").
+std::string DateReading(const std::string &text) {
+  const std::string wide_blank = "　"_sj, wide_zero = "０"_sj;
+  std::string read;
+  for (std::size_t i = 0; i < text.size(); i = cp932::NextChar(text, i)) {
+    if (cp932::CharLen(text, i) == 2) {
+      const std::string c = text.substr(i, 2);
+      if (c == wide_blank) {
+        read += ' ';
+        continue;
+      }
+      // ０ to ９ are one run of second bytes after the same lead byte.
+      if (c[0] == wide_zero[0] && c[1] >= wide_zero[1] && c[1] <= wide_zero[1] + 9) {
+        read += static_cast<char>('0' + (c[1] - wide_zero[1]));
+        continue;
+      }
+      read += c;
+      continue;
+    }
+    read += text[i];
+  }
+  auto digit = [](char c) { return c >= '0' && c <= '9'; };
+  std::string kept;
+  for (std::size_t i = 0; i < read.size(); ++i) {
+    if (read[i] == ' ' && !(i > 0 && digit(read[i - 1]) && i + 1 < read.size() && digit(read[i + 1]))) continue;
+    kept += read[i];
+  }
+  return kept;
+}
+
 // True when the text names a day: a year (four digits, or 令和 or 平成 with 元 or a number),
-// then the month and the day in digits: "2026年11月30日", "令和8年11月30日".
-bool HoldsDate(const std::string &text) {
+// then a month of 1 to 12 and a day of 1 to 31 in digits of either width: "2026年11月30日",
+// "令和8年11月30日", "令和８年１１月３０日".
+bool HoldsDate(const std::string &written) {
+  const std::string text = DateReading(written);
   const std::string year = "年"_sj, month = "月"_sj, day = "日"_sj, first = "元"_sj;
+  auto number = [&](std::size_t at, std::size_t digits) { return std::stoi(text.substr(at, digits)); };
   for (std::size_t y = FindSjis(text, year); y != std::string::npos; y = FindSjis(text, year, y + year.size())) {
     std::size_t digits = 0;
     while (digits < y && text[y - digits - 1] >= '0' && text[y - digits - 1] <= '9') ++digits;
     bool named = digits == 4;
     if (!named && digits <= 2) {
       std::size_t era = y - digits;
-      bool number = digits > 0;
-      if (!number && era >= first.size() && cp932::IsCharBoundary(text, era - first.size()) &&
+      bool number_given = digits > 0;
+      if (!number_given && era >= first.size() && cp932::IsCharBoundary(text, era - first.size()) &&
           text.compare(era - first.size(), first.size(), first) == 0) {
         era -= first.size();
-        number = true;
+        number_given = true;
       }
-      named = number && era >= 4 && cp932::IsCharBoundary(text, era - 4) &&
+      named = number_given && era >= 4 && cp932::IsCharBoundary(text, era - 4) &&
               (text.compare(era - 4, 4, "令和"_sj) == 0 || text.compare(era - 4, 4, "平成"_sj) == 0);
     }
     if (!named) continue;
     std::size_t at = y + year.size();
     const std::size_t m = DigitsAt(text, at, 2);
     if (m == 0 || text.compare(at + m, month.size(), month) != 0) continue;
+    const int month_number = number(at, m);
+    if (month_number < 1 || month_number > 12) continue;
     at += m + month.size();
     const std::size_t d = DigitsAt(text, at, 2);
-    if (d > 0 && text.compare(at + d, day.size(), day) == 0) return true;
+    if (d == 0 || text.compare(at + d, day.size(), day) != 0) continue;
+    const int day_number = number(at, d);
+    if (day_number >= 1 && day_number <= 31) return true;
   }
   return false;
 }

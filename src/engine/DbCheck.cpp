@@ -3,10 +3,12 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <cctype>
 #include <functional>
 #include <system_error>
 
 #include "engine/AcisSvr.h"
+#include "engine/SQLite.h"
 #include "platform/cp932.h"
 #include "platform/fspath.h"
 
@@ -78,18 +80,37 @@ class TReader {
   sqlite3 *db_ = nullptr;
 };
 
+// Table names are ASCII, and SQLite matches them without case.
+bool SameName(const std::string &a, const std::string &b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+         });
+}
+
 bool IsInteger(const std::string &text) {
   return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos && text.size() <= 9;
 }
 
 }  // namespace
 
-std::string DatabaseDefect(const std::string &path, const std::string &name) {
+TRowCounts PreviousRowCounts(const std::string &path) {
+  std::error_code ec;
+  if (!fs::exists(FsPath(path), ec)) return {};
+  try {
+    TSQLiteDb old(path);
+    return ReferenceRowCounts(old);
+  } catch (const ESQLiteException &) {
+    return {};
+  }
+}
+
+std::string DatabaseDefect(const std::string &path, const std::string &name, const std::string &replaces) {
   TReader db(path);
-  // The quick check reads every page of the file; a file that is no database fails at its
-  // first page.
+  // The integrity check reads every page of the file and also compares each index with its
+  // table: an index that disagrees passes the quick check, and a search through it then
+  // returns another column's values. A file that is no database fails at its first page.
   std::vector<std::string> problems;
-  db.Rows("PRAGMA quick_check(3)", [&](const std::string &line) {
+  db.Rows("PRAGMA integrity_check(3)", [&](const std::string &line) {
     problems.push_back(line);
     return true;
   });
@@ -99,19 +120,28 @@ std::string DatabaseDefect(const std::string &path, const std::string &name) {
   if (problems.size() != 1 || problems[0] != "ok") {
     std::string text;
     for (const std::string &p : problems) text += (text.empty() ? "" : " / ") + p;
-    return name + " は壊れています (quick_check: "_sj + text + ")";
+    return name + " は壊れています (integrity_check: "_sj + text + ")";
   }
+  // The tables every database of the name holds, then those the old one held with rows:
+  // nothing restores a reference table that the new one lacks.
   const std::vector<const char *> none;
   const std::vector<const char *> &tables = name == "acis.db" ? AcisDbTables() : name == "spec.db" ? SpecDbTables() : none;
-  std::vector<std::string> required(tables.begin(), tables.end());
-  if (name == "acis.db") required.insert(required.begin(), "info");
-  for (const std::string &table : required) {
+  std::vector<std::pair<std::string, long long>> required;
+  if (name == "acis.db") required.emplace_back("info", 0);
+  for (const char *t : tables) required.emplace_back(t, 0);
+  if (!replaces.empty())
+    for (const auto &[table, rows] : PreviousRowCounts(replaces)) {
+      const auto same = [&](const auto &r) { return SameName(r.first, table); };
+      if (rows > 0 && std::none_of(required.begin(), required.end(), same)) required.emplace_back(table, rows);
+    }
+  for (const auto &[table, rows_before] : required) {
+    const std::string before = rows_before > 0 ? "(更新前は "_sj + std::to_string(rows_before) + " 行)"_sj : "";
     const std::string found = db.One("SELECT name FROM sqlite_master WHERE type IN ('table','view') AND name = '" +
                                      table + "' COLLATE NOCASE");
-    if (found.empty()) return name + " にテーブル "_sj + table + " がありません"_sj;
+    if (found.empty()) return name + " にテーブル "_sj + table + " がありません"_sj + before;
     const std::string any = db.One("SELECT 1 FROM \"" + found + "\" LIMIT 1");
     if (!db.Error.empty()) return name + " のテーブル "_sj + table + " が読めません ("_sj + db.Error + ")";
-    if (any.empty()) return name + " のテーブル "_sj + table + " にレコードがありません"_sj;
+    if (any.empty()) return name + " のテーブル "_sj + table + " にレコードがありません"_sj + before;
   }
   if (name == "acis.db") {
     // The schema version decides at start-up whether the database must be built again.
@@ -124,26 +154,31 @@ std::string DatabaseDefect(const std::string &path, const std::string &name) {
 
 // ---------------------------------------------------------------- staging
 
-TDatabaseStaging::TDatabaseStaging(const std::string &db_folder)
-    : db_folder_(db_folder), folder_(JoinPath(db_folder, "acis.db")) {}
+TDatabaseStaging::TDatabaseStaging(const std::string &db_folder, const std::string &name)
+    : db_folder_(db_folder), name_(name), folder_(JoinPath(db_folder, "acis.db")) {}
 
-std::string TDatabaseStaging::Defect(const std::string &name) const {
-  if (!folder_.Holds(name)) return MissingEntryText(name);
-  return DatabaseDefect(FromFsPath(folder_.Path() / FsPath(name)), name);
+std::string TDatabaseStaging::Defect() const {
+  if (!folder_.Holds(name_)) return MissingEntryText(name_);
+  return DatabaseDefect(FromFsPath(folder_.Path() / FsPath(name_)), name_, JoinPath(db_folder_, name_));
+}
+
+std::vector<std::string> TDatabaseStaging::Unplaced(const std::string &archive) const {
+  std::vector<std::string> lines;
+  std::error_code ec;
+  for (fs::directory_iterator it(folder_.Path(), ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string entry = FromFsPath(it->path().filename());
+    if (entry != name_)
+      lines.push_back(archive + ": " + entry + " は置きません(この書庫から置くのは "_sj + name_ + " だけです)"_sj);
+  }
+  std::sort(lines.begin(), lines.end());
+  return lines;
 }
 
 bool TDatabaseStaging::Place(std::string &why) {
+  const std::string target = JoinPath(db_folder_, name_);
   std::error_code ec;
-  std::vector<fs::path> files;
-  for (const auto &entry : fs::directory_iterator(folder_.Path(), ec)) files.push_back(entry.path());
-  std::stable_partition(files.begin(), files.end(), [](const fs::path &f) { return f.filename() != "acis.db"; });
-  for (const fs::path &file : files) {
-    const std::string target = JoinPath(db_folder_, FromFsPath(file.filename()));
-    fs::rename(file, FsPath(target), ec);
-    if (ec) {
-      why = target + " を置けません: "_sj + cp932::FromUtf8(ec.message());
-      return false;
-    }
-  }
-  return true;
+  fs::rename(folder_.Path() / FsPath(name_), FsPath(target), ec);
+  if (!ec) return true;
+  why = target + " を置けません: "_sj + cp932::FromUtf8(ec.message());
+  return false;
 }

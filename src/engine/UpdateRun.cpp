@@ -63,7 +63,11 @@ bool IsStaleBuildName(const std::string &name) {
   const std::string tail = rest.substr(digits);
   for (const char *t : {".part", ".part-journal", ".part-wal", ".part-shm"})
     if (tail == t) return true;
-  return false;
+  // The super-journal SQLite writes beside the build file while a transaction spans it and
+  // spec.db: "-mj" and a hexadecimal number.
+  const std::string super = ".part-mj";
+  return tail.size() > super.size() && tail.compare(0, super.size(), super) == 0 &&
+         tail.find_first_not_of("0123456789ABCDEFabcdef", super.size()) == std::string::npos;
 }
 
 int RemoveStaleBuildFiles(const std::string &db_folder, ILogTarget *log) {

@@ -27,8 +27,9 @@ class TAcisSvr;
 extern bool HoldsInstanceGuard;
 
 // Removes the files and folders of killed builds and unpacks from the database folder:
-// ".acis.db.<number>.part" and ".spec.db.<number>.part" with their "-journal", "-wal" and
-// "-shm" companions, and nothing else. Each removal is logged (when there is a log); the
+// ".acis.db.<number>.part" and ".spec.db.<number>.part" with their "-journal", "-wal",
+// "-shm" and super-journal ("-mj<hex>") companions, and nothing else (a companion of the
+// working acis.db stays). Each removal is logged (when there is a log); the
 // number removed is returned.
 int RemoveStaleBuildFiles(const std::string &db_folder, ILogTarget *log);
 

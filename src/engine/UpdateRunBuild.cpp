@@ -38,20 +38,10 @@ std::string FirstLine(const std::string &path) {
 // What the user can do about a failed build.
 const std::string kBuildAdvice =
     "データベースは更新前のままです。データベースのフォルダの空き容量を確かめてから再実行してください"_sj;
+const std::string kDataAdvice =
+    "データベースは更新前のままです。共有フォルダまたはダウンロード元のデータを確かめてから再実行してください"_sj;
 const std::string kScriptAdvice =
     "データベースは更新前のままです。共有フォルダまたはダウンロード元の参照表スクリプトを確かめてから再実行してください"_sj;
-
-// The rows of the reference tables in the database file at path (none when there is no
-// file or it cannot be read: then there is nothing to keep).
-TRowCounts PreviousRowCounts(const std::string &path) {
-  if (!Exists(path)) return {};
-  try {
-    TSQLiteDb old(path);
-    return ReferenceRowCounts(old);
-  } catch (const ESQLiteException &) {
-    return {};
-  }
-}
 
 }  // namespace
 
@@ -135,10 +125,11 @@ class TUpdateRun::TWorkbook : public ICellSource {
 
 // ---- the ready-made databases
 
-// Both archives are unpacked into a folder of their own beside acis.db. Their files take
-// their places only when both were unpacked whole and each database holds what the program
-// reads from it: a file that is no database, or one without the data, never replaces the
-// user's.
+// Each archive is unpacked into a folder of its own beside acis.db, and only the database
+// it is named for leaves it: acis.db from acis.zip, spec.db from spec.zip. They take their
+// places only when both were unpacked whole and each database is whole and holds what the
+// program reads from it and what the old one held: a file that is no database, one without
+// the data, or an entry an archive holds besides its database never replaces the user's.
 void TUpdateRun::UnpackDatabases() {
   TBusyCursor busy;
   Controls(false);
@@ -146,16 +137,18 @@ void TUpdateRun::UnpackDatabases() {
   RemoveStaleBuildFiles(OptionData->DbFolder, &FLog);
   bool placed = false;
   {
-    TDatabaseStaging staging(OptionData->DbFolder);
     static const char *const kFiles[2][2] = {{"acis.zip", "acis.db"}, {"spec.zip", "spec.db"}};
+    TDatabaseStaging staging[2] = {TDatabaseStaging(OptionData->DbFolder, kFiles[0][1]),
+                                   TDatabaseStaging(OptionData->DbFolder, kFiles[1][1])};
     int unpacked = 0;
     for (int i = 0; i < 2; ++i) {
       TMarkFile mark(FView, 3, i);
       const std::string archive = DataFile(kFiles[i][0]);
       if (!Exists(archive)) continue;
       std::string output;
-      const bool ok = staging.Extract(archive, output);
+      const bool ok = staging[i].Extract(archive, output);
       AddLog(archive + ": " + output);
+      for (const std::string &line : staging[i].Unplaced(archive)) AddLog(line);
       if (ok)
         ++unpacked;
       else
@@ -163,13 +156,15 @@ void TUpdateRun::UnpackDatabases() {
     }
     placed = unpacked == 2;
     for (int i = 0; i < 2 && placed; ++i) {
-      const std::string defect = staging.Defect(kFiles[i][1]);
+      const std::string defect = staging[i].Defect();
       if (defect.empty()) continue;
       AddFailure(DataFile(kFiles[i][0]) + ": " + defect + "。取り直してから再実行してください"_sj);
       placed = false;
     }
+    // acis.db last, so that the old one stays when spec.db cannot be placed.
     std::string why;
-    if (placed && !staging.Place(why)) {
+    for (int i = 1; i >= 0 && placed; --i) {
+      if (staging[i].Place(why)) continue;
       AddFailure(why + "。フォルダの書き込み権を確かめてから再実行してください"_sj);
       placed = false;
     }
@@ -345,8 +340,11 @@ void TUpdateRun::RebuildDatabase() {
       give_up();
       return;
     }
-    // The build is complete: it takes the place of acis.db.
+    // The build is complete. It takes the place of acis.db only when it passes the check of a
+    // ready-made database against the one it replaces.
     FBuildDB.reset();
+    if (const std::string defect = DatabaseDefect(FBuildPath, "acis.db", DbFile("acis.db")); !defect.empty())
+      throw EInOutError("作成した "_sj + defect + "。"_sj + kDataAdvice);
     if (!ReplaceDatabase(FBuildPath)) {
       give_up();
       Abort();

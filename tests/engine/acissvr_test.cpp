@@ -2,14 +2,19 @@
 
 #include <gtest/gtest.h>
 
+#include <sqlite3.h>
+
 #include <cstdlib>
 #include <vector>
 
 #include "engine/SQLite.h"
 #include "engine/UiServices.h"
+#include "engine/UpdateRun.h"
+#include "engine/acdb.h"
 #include "engine/options.h"
 #include "platform/cp932.h"
 #include "platform/inet.h"
+#include "support/enginefixture.h"
 #include "support/sample_acisdb.h"
 #include "support/testserver.h"
 #include "support/testutil.h"
@@ -60,6 +65,31 @@ std::string MakeZip(const fs::path &work, const std::vector<std::pair<std::strin
   std::string cmd = "cd '" + dir.string() + "' && zip -q ../z" + std::to_string(n) + ".zip" + names;
   if (std::system(cmd.c_str()) != 0) throw std::runtime_error(cmd);
   return ReadFile(work / ("z" + std::to_string(n) + ".zip"));
+}
+
+// The SQL run on a raw connection, and its first value (SQLite's own checks included).
+std::string RawSql(const fs::path &db, const std::string &sql) {
+  sqlite3 *h = nullptr;
+  std::string value;
+  sqlite3_open(db.c_str(), &h);
+  sqlite3_exec(
+      h, sql.c_str(),
+      [](void *out, int, char **values, char **) {
+        if (static_cast<std::string *>(out)->empty() && values[0]) *static_cast<std::string *>(out) = values[0];
+        return 0;
+      },
+      &value, nullptr);
+  sqlite3_close(h);
+  return value;
+}
+
+// The bytes of a marked ready-made database after the SQL (on a raw connection, where the
+// schema may be written).
+std::string ChangedReadyMadeDb(const std::string &name, const std::string &mark, const std::string &sql) {
+  TempDir dir;
+  WriteFile(dir / name, MarkedReadyMadeDb(name, mark));
+  RawSql(dir / name, sql);
+  return ReadFile(dir / name);
 }
 
 class AcisSvrTest : public ::testing::Test {
@@ -292,6 +322,14 @@ TEST_F(AcisSvrTest, ReadyMadeDatabasesThatAreNotWholeKeepTheOldOnes) {
     TSQLiteDb x(P(made / "x.db"));
     x.ExecSQL("CREATE TABLE x (a);");
   }
+  const std::string bad_index = ChangedReadyMadeDb(
+      "acis.db", "new",
+      "DROP INDEX IF EXISTS idxTekiyoSakumotsu; CREATE INDEX idxTekiyoSakumotsu ON m_tekiyo (bango);"
+      "PRAGMA writable_schema = ON; UPDATE sqlite_master SET sql = 'CREATE INDEX idxTekiyoSakumotsu ON m_tekiyo "
+      "(sakumotsu)' WHERE name = 'idxTekiyoSakumotsu';");
+  WriteFile(made / "bad_index.db", bad_index);
+  ASSERT_EQ(RawSql(made / "bad_index.db", "PRAGMA quick_check"), "ok");
+  ASSERT_NE(RawSql(made / "bad_index.db", "PRAGMA integrity_check"), "ok");
   struct Case {
     const char *what;
     bool shared;           // from the shared folder, else from the mirror
@@ -303,6 +341,15 @@ TEST_F(AcisSvrTest, ReadyMadeDatabasesThatAreNotWholeKeepTheOldOnes) {
        "new", "acis.zip", "acis.db はデータベースとして開けません (file is not a database)"},
       {"copied spec.db holding a table x alone", true, MarkedReadyMadeDb("acis.db", "new"), ReadFile(made / "x.db"),
        "new", "old", "spec.zip", "spec.db にテーブル bunrui がありません"},
+      // The crop index holds the registration numbers: the quick check finds nothing wrong,
+      // and the crop search would list numbers as crops.
+      {"fetched acis.db whose index disagrees with its table", false, bad_index, MarkedReadyMadeDb("spec.db", "new"),
+       "old", "new", "acis.zip", "acis.db は壊れています (integrity_check: "},
+      {"copied acis.db without a reference table the old one held", true,
+       ChangedReadyMadeDb("acis.db", "new", "DROP TABLE seizai;"), MarkedReadyMadeDb("spec.db", "new"), "old", "new",
+       "acis.zip", "acis.db にテーブル seizai がありません(更新前は "},
+      {"fetched acis.db with that table emptied", false, ChangedReadyMadeDb("acis.db", "new", "DELETE FROM seizai;"),
+       MarkedReadyMadeDb("spec.db", "new"), "old", "new", "acis.zip", "acis.db のテーブル seizai にレコードがありません(更新前は "},
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.what);
@@ -324,12 +371,84 @@ TEST_F(AcisSvrTest, ReadyMadeDatabasesThatAreNotWholeKeepTheOldOnes) {
     EXPECT_EQ(DbMark(Db("acis.db")), c.acis_mark);
     EXPECT_EQ(DbMark(Db("spec.db")), c.spec_mark);
     const std::string archive = cp932::ToUtf8(P(Data(c.failed)));
-    EXPECT_TRUE(log.Has(archive + ": " + c.why)) << log.All();
+    EXPECT_TRUE(std::any_of(log.lines.begin(), log.lines.end(),
+                            [&](const std::string &l) { return l.rfind(archive + ": " + c.why, 0) == 0; }))
+        << log.All();
     EXPECT_TRUE(log.Has(archive + " 解凍失敗")) << log.All();
     EXPECT_FALSE(fs::exists(Data(c.failed)));
     for (const auto &e : fs::directory_iterator(home / "DB"))
       EXPECT_NE(e.path().filename().string().front(), '.') << e.path();
   }
+}
+
+// An archive places only the database it is named for, after its check: from acis.zip only
+// acis.db, from spec.zip only spec.db. Anything else it holds (the other database, another
+// program's database, junk) is logged and never placed, at the start-up refresh and in the
+// update alike. The update places both databases or neither.
+TEST_F(AcisSvrTest, ArchivesPlaceOnlyTheirOwnDatabase) {
+  qmtest::ScopedEngineState state;
+  TAcisDB::ReferenceRefresh = nullptr;
+  OptionData->DownSite = 3;
+  OptionData->NoUpdateCheck = true;
+  const std::string junk = "not a database at all";
+  using Entries = std::vector<std::pair<std::string, std::string>>;
+  struct Case {
+    const char *what;
+    Entries acis_zip, spec_zip;
+    const char *open_acis, *open_spec;      // the marks after the start-up refresh
+    const char *update_acis, *update_spec;  // and after the update
+    std::vector<std::string> unplaced;      // "<archive>: <entry>" of the log (UTF-8)
+  } cases[] = {
+      {"spec.zip holding junk as acis.db",
+       {{"acis.db", MarkedReadyMadeDb("acis.db", "new")}},
+       {{"spec.db", MarkedReadyMadeDb("spec.db", "new")}, {"acis.db", junk}},
+       "new", "new", "new", "new", {"spec.zip: acis.db"}},
+      {"acis.zip holding junk as spec.db, spec.zip refused",
+       {{"acis.db", MarkedReadyMadeDb("acis.db", "new")}, {"spec.db", junk}},
+       {{"spec.db", ChangedReadyMadeDb("spec.db", "new", "DROP TABLE cvo;")}},
+       "new", "old", "old", "old", {"acis.zip: spec.db"}},
+      {"acis.zip holding a jpp.db and a folder",
+       {{"acis.db", MarkedReadyMadeDb("acis.db", "new")}, {"jpp.db", junk}, {"sub/acis.db", junk}},
+       {{"spec.db", MarkedReadyMadeDb("spec.db", "new")}},
+       "new", "new", "new", "new", {"acis.zip: jpp.db", "acis.zip: sub"}},
+  };
+  for (const Case &c : cases) {
+    server.Put("/torv1/data/acis.zip", MakeZip(home.path(), c.acis_zip), kT0);
+    server.Put("/torv1/data/spec.zip", MakeZip(home.path(), c.spec_zip), kT0);
+    for (const bool update : {false, true}) {
+      SCOPED_TRACE(std::string(c.what) + (update ? ", in the update" : ", at the open"));
+      AcisDBOwner().Close();
+      for (const char *f : {"acis.zip", "spec.zip"}) fs::remove(Data(f));
+      WriteFile(Db("acis.db"), MarkedReadyMadeDb("acis.db", "old"));
+      WriteFile(Db("spec.db"), MarkedReadyMadeDb("spec.db", "old"));
+      std::vector<std::string> lines;
+      if (update) {
+        AcisDBOwner().Reopen(P(Db("acis.db")), nullptr);
+        TUpdateRun run(nullptr, nullptr, nullptr);
+        run.MirrorIndex = 1;
+        run.RunAutoUpdate();
+        for (const std::string &l : run.Lines()) lines.push_back(cp932::ToUtf8(l));
+      } else {
+        log.lines.clear();
+        CheckDbUpdate(&log);
+        lines = log.lines;
+      }
+      std::string all;
+      for (const std::string &l : lines) all += l + "\n";
+      EXPECT_EQ(DbMark(Db("acis.db")), update ? c.update_acis : c.open_acis) << all;
+      EXPECT_EQ(DbMark(Db("spec.db")), update ? c.update_spec : c.open_spec) << all;
+      EXPECT_FALSE(fs::exists(Db("jpp.db")));
+      EXPECT_FALSE(fs::exists(Db("sub")));
+      for (const std::string &entry : c.unplaced) {
+        const std::string start = cp932::ToUtf8(P(home / "Download")) + "/" + entry + " は置きません";
+        EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [&](const std::string &l) { return l.rfind(start, 0) == 0; }))
+            << start << "\n" << all;
+      }
+      for (const auto &e : fs::directory_iterator(home / "DB"))
+        EXPECT_NE(e.path().filename().string().front(), '.') << e.path();
+    }
+  }
+  AcisDBOwner().Close();
 }
 
 TEST_F(AcisSvrTest, SharedFolderCopiesNewerArchivesAndChecksPages) {
@@ -483,10 +602,16 @@ TEST(AcisSvrTexts, PageDatesReadAsTheDatabaseKeepsThem) {
            {2, "'平成31年4月30日'分を反映した農薬登録情報です。"},
            {0, "<p>サンプルデータ　令和8年11月30日反映分（11月30日付け失効も反映しています）</p>"},
            {0, "<p>令和元年5月1日反映分</p>"},
-           {0, "<p>2026年1月5日反映分</p>"}})
+           {0, "<p>2026年1月5日反映分</p>"},
+           // Digits and blanks of either width.
+           {0, "<p>令和８年１１月３０日反映分</p>"},
+           {0, "<p>２０２６年１１月３０日反映分</p>"},
+           {0, "<p>令和 8年11月30日反映分</p>"},
+           {2, "本ファイルは、「令和　８年１２月 １日」分を反映した農薬登録情報です。"}})
     EXPECT_EQ(date(kind, cp932::FromUtf8(line)).second, "") << line;
   for (const char *line : {"<p>令遭a8年11月30日反映分</p>", "<p>8年11月30日反映分</p>", "<p>令和8年11月反映分</p>",
-                           "<p>令和年11月30日反映分</p>"})
+                           "<p>令和年11月30日反映分</p>", "<p>令和8年13月30日反映分</p>", "<p>令和8年0月30日反映分</p>",
+                           "<p>令和８年１１月３２日反映分</p>", "<p>令和8年1 1月30日反映分</p>"})
     EXPECT_NE(cp932::ToUtf8(date(0, cp932::FromUtf8(line)).second).find("データの日付が読めません"), std::string::npos)
         << line;
 }

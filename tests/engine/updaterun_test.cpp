@@ -18,6 +18,7 @@
 #include "engine/acdb.h"
 #include "engine/options.h"
 #include "platform/cp932.h"
+#include "platform/inet.h"
 #include "support/enginefixture.h"
 #include "support/testserver.h"
 #include "support/testutil.h"
@@ -46,6 +47,10 @@ TEST(UpdateRun, StaleBuildFilesAndNothingElseAreRemoved) {
       {"x.acis.db.12.part", false, false},
       {".jpp.db.12.part", false, false},       // not a build of this update
       {".acis.db.12.part.bak", false, false},
+      {".acis.db.27.part-mj1A2B3C9D4", false, true},  // the super-journal of a killed build
+      {"acis.db-mj1A2B3C9D4", false, false},          // of the working database: never
+      {".acis.db.27.part-mj", false, false},
+      {".acis.db.27.part-mjXYZ", false, false},
   };
   for (const Case &c : cases) {
     EXPECT_EQ(IsStaleBuildName(c.name), c.stale) << c.name;
@@ -122,6 +127,14 @@ TEST(UpdateRun, StaleDataFilesAndNothingElseAreRemoved) {
 namespace {
 
 std::string Sj(const std::string &utf8) { return cp932::FromUtf8(utf8); }
+
+// The makers' CSV set at its smallest (UTF-8): one product, one application, and the page.
+const std::string kTinyKihon = "bango,shurui,meisho,ryakusho,ippanmei,seibun,nodo,kongo,yoto,zaikei,torokubi\r\n"
+                               "1,'殺虫剤','A乳剤','社','A','A','10%',1,'殺虫剤','乳剤','2020/01/01'\r\n";
+const std::string kTinyTekiyo =
+    "bango,a,b,c,d,sakumotsu,h6,h7,h8,h9,h10,h11,h12,h13,h14,h15,h16,h17,h18,h19,h20,h21,h22,h23,h24\r\n"
+    "1,'','','','','稲',NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL\r\n";
+const std::string kTinyPage = "本ファイルは、「令和8年11月30日」分を反映した農薬登録情報です。\r\n";
 
 // A program folder with an old acis.db open as the program keeps it, and a run of the
 // update on it that has no window.
@@ -242,12 +255,7 @@ TEST_F(UpdateRunTest, FetchFailingMidwayStopsTheRunAndKeepsTheDatabase) {
 // file and the cause among its failures, although the data folder holds a sound set of files
 // from an earlier run that the unpack and build would take.
 TEST_F(UpdateRunTest, AnyFailedFetchStopsTheRunBeforeEarlierFilesAreUsed) {
-  const std::string kihon = "bango,shurui,meisho,ryakusho,ippanmei,seibun,nodo,kongo,yoto,zaikei,torokubi\r\n"
-                            "1,'殺虫剤','A乳剤','社','A','A','10%',1,'殺虫剤','乳剤','2020/01/01'\r\n";
-  const std::string tekiyo =
-      "bango,a,b,c,d,sakumotsu,h6,h7,h8,h9,h10,h11,h12,h13,h14,h15,h16,h17,h18,h19,h20,h21,h22,h23,h24\r\n"
-      "1,'','','','','稲',NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL\r\n";
-  const std::string page = "本ファイルは、「令和8年11月30日」分を反映した農薬登録情報です。\r\n";
+  const std::string &kihon = kTinyKihon, &tekiyo = kTinyTekiyo, &page = kTinyPage;
   // The earlier run's archives: the makers' set, and ready-made databases that would open.
   qmtest::TempDir made;
   qmtest::WriteFile(made / "kihon.csv", Sj(kihon));
@@ -335,12 +343,9 @@ TEST_F(UpdateRunTest, CancelBetweenBuildStepsStopsThere) {
       {"tekiyo.csv データベース変換中", "登録基本部マスターテーブル(m_kihon)作成"},
       {"登録基本部マスターテーブル(m_kihon)作成", "m_kihon > 有効成分１～５フィールド作成"},
   };
-  qmtest::WriteFile(home / "Download" / "kihon.csv",
-                    Sj("bango,shurui,meisho,ryakusho,ippanmei,seibun,nodo,kongo,yoto,zaikei,torokubi\r\n"
-                       "1,'殺虫剤','A乳剤','社','A','A','10%',1,'殺虫剤','乳剤','2020/01/01'\r\n"));
-  qmtest::WriteFile(home / "Download" / "tekiyo.csv", Sj("bango,a,b,c,d,sakumotsu,h6,h7,h8,h9,h10,h11,h12,h13,h14,h15,h16,h17,h18,h19,h20,h21,h22,h23,h24\r\n"
-                       "1,'','','','','稲',NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL\r\n"));
-  qmtest::WriteFile(home / "Download" / "update.txt", Sj("本ファイルは、「令和8年11月30日」分を反映した農薬登録情報です。\r\n"));
+  qmtest::WriteFile(home / "Download" / "kihon.csv", Sj(kTinyKihon));
+  qmtest::WriteFile(home / "Download" / "tekiyo.csv", Sj(kTinyTekiyo));
+  qmtest::WriteFile(home / "Download" / "update.txt", Sj(kTinyPage));
   for (const Case &c : cases) {
     SCOPED_TRACE(c.cancel_at);
     TUpdateRun run(nullptr, nullptr, nullptr);
@@ -357,5 +362,61 @@ TEST_F(UpdateRunTest, CancelBetweenBuildStepsStopsThere) {
     EXPECT_FALSE(Has(run, "データ更新完了")) << Joined(run);
     EXPECT_EQ(OptionData->BuiltFromSite, 0);
     ExpectOldDatabaseKept();
+  }
+}
+
+// What a build makes takes the place of acis.db only when it passes the check of a ready-made
+// database against the old one: a reference table that the old database held with rows and
+// the build did not make (its script nowhere at hand) fails the build, and acis.db stays as
+// it was. The same files with the script build.
+TEST_F(UpdateRunTest, BuildsThatLostATablesRowsKeepTheDatabase) {
+  AcisDB->Db().ExecSQL("CREATE TABLE kwlists (bango, kws);");
+  AcisDB->Db().ExecSQL("INSERT INTO kwlists VALUES (1, 'x');");
+  // Only the copies in the data folder: the scripts' refresh fetches nothing.
+  for (const auto &e : fs::directory_iterator(qmtest::SmallKit() / "scripts"))
+    fs::copy_file(e.path(), home / "Download" / e.path().filename());
+  InstallReferenceRefresh();
+  struct TOffline {
+    TOffline() { inet::OverrideConnectedState(0); }
+    ~TOffline() { inet::OverrideConnectedState(-1); }
+  } offline;
+  qmtest::WriteFile(home / "Download" / "kihon.csv", Sj(kTinyKihon));
+  qmtest::WriteFile(home / "Download" / "tekiyo.csv", Sj(kTinyTekiyo));
+  qmtest::WriteFile(home / "Download" / "update.txt", Sj(kTinyPage));
+  struct Case {
+    const char *what;
+    bool script;           // kwlists.txt at hand
+    const char *why;       // in the failure (UTF-8); empty: the build takes the place
+  } cases[] = {
+      {"the keywords' script nowhere", false, "作成した acis.db にテーブル kwlists がありません(更新前は 1 行)"},
+      {"sound", true, ""},
+  };
+  const fs::path script = home / "Download" / "kwlists.txt", aside = home / "kwlists.txt";
+  fs::rename(script, aside);
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.what);
+    if (c.script && fs::exists(aside)) fs::rename(aside, script);
+    TUpdateRun run(nullptr, nullptr, nullptr);
+    run.SourceKind = 2;
+    std::string failure;
+    try {
+      run.RebuildDatabase();
+    } catch (const std::exception &e) {
+      failure = cp932::ToUtf8(e.what());
+    }
+    if (*c.why == 0) {
+      EXPECT_EQ(failure, "") << Joined(run);
+      EXPECT_TRUE(run.Rebuilt);
+      ASSERT_NE(AcisDB, nullptr);
+      EXPECT_FALSE(AcisDB->TableExists("old_marker"));
+      EXPECT_TRUE(AcisDB->TableExists("kwlists"));
+      continue;
+    }
+    EXPECT_NE(failure.find(c.why), std::string::npos) << failure << "\n" << Joined(run);
+    EXPECT_NE(failure.find("データベースは更新前のままです"), std::string::npos) << failure;
+    EXPECT_FALSE(run.Rebuilt);
+    EXPECT_FALSE(Has(run, "データ更新完了")) << Joined(run);
+    ExpectOldDatabaseKept();
+    EXPECT_EQ(AcisDB->Db().GetTable("SELECT count(*) FROM kwlists")->FieldAsString(0), "1");
   }
 }
