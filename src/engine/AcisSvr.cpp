@@ -612,6 +612,21 @@ std::string PageDataAsOf(const std::string &page, int kind) {
   return StoredText(result);
 }
 
+std::string OfferedDataDate(const std::string &page, int kind) {
+  std::string result;
+  if (kind == 0 || kind == 1) {
+    // The publisher's date line as the page shows it: the first one outside a comment.
+    for (const std::string &line : ReadUtf8Lines(page))
+      if (Contains(line, "反映分"_sj) && !Contains(line, "<!--")) {
+        result = Replace(StripTags(line), "反映分"_sj, "反映"_sj);
+        break;
+      }
+  } else {
+    result = PageDataAsOf(page, 2);
+  }
+  return result.empty() ? "不明"_sj : result;
+}
+
 std::string SavedPagePath(int kind) { return JoinPath(DataFolder(), PageName(kind)); }
 
 std::string PendingPagePath(int kind) { return JoinPath(DataFolder(), "." + std::string(PageName(kind)) + ".new"); }

@@ -107,6 +107,11 @@ void ReadCsvFileNames(TCsvFileNames &names);
 // in the form the database gives it back (StoredText), so that the two compare; empty for
 // the other kinds, whose build takes its date from elsewhere, and for a page without one.
 std::string PageDataAsOf(const std::string &page, int kind);
+// The data date the update check reads from the update page of source kind 0 or 1 (the
+// publisher's date line, tags stripped and "反映分" read as "反映") or 2 (PageDataAsOf); "不明"
+// when the page tells none. For kind 1 it is the only date the page and the database share:
+// the workbooks write theirs otherwise, so a build records the page's beside its own.
+std::string OfferedDataDate(const std::string &page, int kind);
 // A text as the database gives it back once stored: through UTF-8 and back. A character
 // that CP932 writes two ways (the NEC-selected rows, EE E0 and FB FC) comes back in one of
 // them, and a byte that is no character as "?".

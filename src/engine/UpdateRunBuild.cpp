@@ -317,6 +317,9 @@ void TUpdateRun::RebuildDatabase() {
         {nullptr, [&] {
            AddLog("ビュー作成終了"_sj);
            db.SetLastUpdate(DataAsOf);
+           // The workbooks date themselves unlike the page: the page's date says which offer
+           // the database holds, so that the next check finds it built.
+           if (SourceKind == 1 && Exists(CurrentPagePath(1))) db.SetPageDate(OfferedDataDate(CurrentPagePath(1), 1));
            // The search schema keeps its application table in the new file under the new
            // date, so the first start after the update finds it ready.
            db.CreateViews(true);

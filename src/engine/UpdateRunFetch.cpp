@@ -120,13 +120,16 @@ std::vector<TFetchItem> TUpdateRun::FetchItems(bool shared) {
   return items;
 }
 
-// The data-as-of page of kinds 0 and 2, fetched with the data it tells of: the publisher's
-// page names the CSV archives, and the makers' text gives the date the build records. It
-// comes as the pending page and becomes the saved page once its data are in place. False
-// when it tells nothing usable (and the run stops).
+// The data-as-of page of kinds 0 to 2, fetched with the data it tells of: the publisher's
+// CSV page names the CSV archives, the makers' text gives the date the build records, and
+// the publisher's workbook page the date of the offer, which a build from the workbooks
+// records beside theirs. It comes as the pending page and becomes the saved page once its
+// data are in place. False when it tells nothing usable (and the run stops).
 bool TUpdateRun::FetchPage(bool shared, TAcisSvr &svr, std::string &target, bool &stop) {
   const int kind = SourceKind;
-  const std::string name = kind == 0 ? "update2.htm" : "update.txt";
+  static const char *const kNames[] = {"update2.htm", "update.htm", "update.txt"};
+  static const char *const kPublisherPages[] = {"/ddata/index2.htm", "/ddata/index.htm"};
+  const std::string name = kNames[kind];
   target = PendingPagePath(kind);
   std::string source;
   if (shared) {
@@ -137,7 +140,7 @@ bool TUpdateRun::FetchPage(bool shared, TAcisSvr &svr, std::string &target, bool
     }
     AddLog(name + " 更新確認"_sj);
   } else {
-    source = kind == 0 ? GetPublisherUrl("/ddata/index2.htm") : GetTorvSiteUrl(OptionData->DownSiteTorvDB) + name;
+    source = kind == 2 ? GetTorvSiteUrl(OptionData->DownSiteTorvDB) + name : GetPublisherUrl(kPublisherPages[kind]);
     // Unchanged since the page at hand (the one the check fetched, else the saved one):
     // that page holds.
     const bool ok = svr.Download(source, target, CurrentPagePath(kind));
@@ -148,10 +151,10 @@ bool TUpdateRun::FetchPage(bool shared, TAcisSvr &svr, std::string &target, bool
     }
     AddLog(source + " 更新確認"_sj);
   }
-  if (kind == 2) {
+  if (kind != 0) {
     if (stop) return false;
-    const std::string damage = PageDamage(CurrentPagePath(2), 2);
-    if (damage.empty() && Exists(CurrentPagePath(2))) return true;
+    const std::string damage = PageDamage(CurrentPagePath(kind), kind);
+    if (damage.empty() && Exists(CurrentPagePath(kind))) return true;
     FFetchFailed = stop = true;
     AddFailure(source + ": " + (damage.empty() ? "ファイルがありません"_sj : damage));
     return false;
@@ -191,7 +194,7 @@ void TUpdateRun::FetchStep(bool shared) {
   const bool stop_at_failure = AutoRunning || FDownloadCheck;
   try {
     bool page_sound = true;
-    if (SourceKind == 0) {
+    if (SourceKind <= 1) {
       page_sound = FetchPage(shared, svr, target, stop);
     } else if (SourceKind == 2) {
       if (!shared) AddLog("TorvCsv 取得: "_sj + GetTorvSiteUrl(OptionData->DownSiteTorvDB));

@@ -326,6 +326,20 @@ void TAcisDB::SetLastUpdate(const std::string &DateText) {
   update.Exec();
 }
 
+std::string TAcisDB::PageDate() {
+  if (!TableExists("info")) return {};
+  const auto t = FDb->GetTable("SELECT Value FROM info WHERE Item = 'PageDate'");
+  return t->Eof() ? std::string() : t->FieldAsString(0);
+}
+
+void TAcisDB::SetPageDate(const std::string &DateText) {
+  if (!TableExists("info")) return;
+  FDb->ExecSQL("DELETE FROM info WHERE Item = 'PageDate'");
+  TSQLiteStmt insert(*FDb, "INSERT INTO info (Item, Value) VALUES ('PageDate', ?)");
+  insert.BindText(1, DateText);
+  insert.Exec();
+}
+
 int TAcisDB::GetVersion() {
   if (!TableExists("info")) return 0;
   const auto t = FDb->GetTable("SELECT Value FROM info WHERE Item = 'Version'");

@@ -47,6 +47,11 @@ class TAcisDB {
   std::string SQLiteVersion() const;
   void ReadLastUpdate();
   void SetLastUpdate(const std::string &DateText);
+  // The data date of the source's update page that the data were built from, where the
+  // data write their own date otherwise (the publisher's workbooks); empty when none was
+  // recorded. Kept in the info table beside LastUpdate.
+  std::string PageDate();
+  void SetPageDate(const std::string &DateText);
   int GetVersion();
   // True when acis.db (or the connection's temporary schema) holds the table or view.
   // A name qualified with a schema ("spec.m_sakumotsu") is looked up in that schema.

@@ -114,14 +114,17 @@ bool TfrmMain::CheckDataUpdate() {
     const std::string db_date = AcisDB ? AcisDB->LastUpdate() : std::string();
     AddLog("DB更新日付    :"_sj + db_date);
     AddLog("サーバ更新日付:"_sj + ServerDataDate);
-    // The saved page decides, whether it came just now or with an earlier run that was
-    // interrupted: whenever the date a build from it records is not the database's, the
-    // update is due. The workbooks carry their own date, written unlike the page's, so
-    // there only a page that has just arrived can tell.
-    if (kind == 1)
-      result = arrived && db_date != ServerDataDate;
-    else
+    // What was built decides, not whether the page came just now: a page that "/r" or an
+    // interrupted run already took stays due until a build records its date. The workbooks
+    // carry their own date, written unlike the page's, so a build from them records the
+    // page's beside it; a database built before that knows none, and there only a page
+    // that has just arrived can tell.
+    if (kind == 1) {
+      const std::string built = AcisDB ? AcisDB->PageDate() : std::string();
+      result = built.empty() ? arrived && db_date != ServerDataDate : built != StoredText(ServerDataDate);
+    } else {
       result = db_date != PageDataAsOf(saved, kind);
+    }
   } else {
     UpdateCheckFailed = true;
     CheckFailure = "データ更新の確認ができません"_sj + "\r\n" + cp932::FromUtf8(site.failure) + "\r\n" +
@@ -153,37 +156,7 @@ bool TfrmMain::CheckDataUpdate() {
 }
 
 std::string TfrmMain::ReadServerDataDate(const std::string &FileName) {
-  std::string result = "不明"_sj;
-  std::ifstream f(FsPath(FileName), std::ios::binary);
-  if (!f) return result;
-  std::string line;
-  if (OptionData->DownSite == 0 || OptionData->DownSite == 1) {
-    const std::string mark = "反映分"_sj, shown = "反映"_sj;
-    while (std::getline(f, line)) {
-      if (!line.empty() && line.back() == '\r') line.pop_back();
-      if (line.compare(0, 3, "\xEF\xBB\xBF") == 0) line.erase(0, 3);
-      std::string text = cp932::FromUtf8(line);
-      if (text.find(mark) == std::string::npos || text.find("<!--") != std::string::npos) continue;
-      text = StripTags(text);
-      // Every "反映分" becomes "反映", stepping over whole characters.
-      std::string out;
-      for (std::size_t i = 0; i < text.size();) {
-        if (text.compare(i, mark.size(), mark) == 0) {
-          out += shown;
-          i += mark.size();
-        } else {
-          const std::size_t n = cp932::IsLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size() ? 2 : 1;
-          out.append(text, i, n);
-          i += n;
-        }
-      }
-      return out;
-    }
-    return result;
-  }
-  // The makers' first line, in the form the database keeps the date it records.
-  const std::string date = PageDataAsOf(FileName, 2);
-  return date.empty() ? result : date;
+  return OfferedDataDate(FileName, OptionData->DownSite <= 2 ? OptionData->DownSite : 2);
 }
 
 void TfrmMain::GUIStart(int State) {

@@ -233,6 +233,7 @@ TEST_F(UpdateRunTest, EachSourceOffersItsFiles) {
 }
 
 TEST_F(UpdateRunTest, FetchFailingMidwayStopsTheRunAndKeepsTheDatabase) {
+  server.Put("/ddata/index.htm", "<p>令和8年11月30日反映分</p>");
   server.Put("/ddata/data/登録基本部.zip", "basic");
   server.Put("/ddata/data/登録適用部二.zip", "part two");
   server.SetFaults("/ddata/data/登録適用部一.zip status 404");
