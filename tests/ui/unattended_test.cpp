@@ -27,6 +27,7 @@
 #include "support/enginefixture.h"
 #include "support/testserver.h"
 #include "support/testutil.h"
+#include "support/workbook.h"
 #include "ui/Mutex.h"
 
 extern char **environ;
@@ -1041,6 +1042,116 @@ TEST_F(UnattendedTest, DownloadCheckThenUpdateBuilds) {
   EXPECT_EQ(r.code, 1) << p.Log("DB/autoupdate.log") << p.Stderr();
   EXPECT_EQ(p.Data(), "new");
   EXPECT_EQ(p.Run({"/u"}).code, 0) << p.Stderr();
+}
+
+namespace {
+
+// The publisher's workbooks (kind 1), each in its archive, as the test server offers them:
+// the basic part dated by its first sheet's cell A1 (the kit's date, or one month earlier),
+// one product with one use in each application part.
+void PutWorkbooks(TestServer &server, const std::string &site, bool old, long long mtime) {
+  const std::string month = old ? "10月31日" : "11月30日";
+  const std::vector<std::string> kihon_header = {"登録番号", "農薬の種類", "農薬の名称", "登録を有する者の名称",
+                                                 "有効成分", "総使用回数における有効成分", "濃度", "混合数",
+                                                 "用途", "剤型名", "登録年月日"};
+  std::vector<std::string> tekiyo_header(25, "項目"), tekiyo(25, "-");
+  tekiyo_header[0] = "登録番号";
+  tekiyo[0] = "101";
+  tekiyo[5] = "稲";
+  tekiyo[7] = "ウンカ類";
+  const std::map<std::string, std::vector<qmtest::Sheet>> parts = {
+      {"登録基本部",
+       {{"更新日付", {{"本ファイルは、「令和8年" + month + "」分を反映した農薬登録情報です。(サンプルデータ)"}}},
+        {"登録基本部",
+         {kihon_header, {"101", "ＤＥＰ乳剤", "ＤＥＰ乳剤", "試験社", "ＤＥＰ", "ＤＥＰ", "10%", "1", "殺虫剤", "乳剤", "44000"}}}}},
+      {"登録適用部一", {{"登録適用部一", {tekiyo_header, tekiyo}}}},
+      {"登録適用部二", {{"登録適用部二", {tekiyo_header, tekiyo}}}},
+  };
+  TempDir dir;
+  for (const auto &[part, sheets] : parts) {
+    WriteFile(dir / (part + ".xls"), qmtest::Workbook(sheets));
+    const fs::path zip = dir / (part + ".zip");
+    WriteFile(zip, std::string("PK\x05\x06", 4) + std::string(18, '\0'));  // an empty archive
+    RewriteArchive(zip, "entries = [('" + part + ".xls', open('" + (dir / (part + ".xls")).string() + "', 'rb').read())]\n");
+    server.Put(site + "/ddata/data/" + part + ".zip", ReadFile(zip), mtime);
+  }
+}
+
+// The offer of source kind 0, 1 or 2 below site on the test server, old (a month earlier) or
+// new, with the page and the files all dated alike; the reference scripts on the site's
+// mirror.
+void PutOffer(TestServer &server, const std::string &site, int kind, bool old) {
+  const long long mtime = old ? kOldPageTime : kNewPageTime;
+  const fs::path kit = qmtest::SmallKit();
+  if (kind == 2) {
+    server.Put(site + "/torv/data/update.txt", old ? OldMakersPage() : ReadFile(kit / "makers" / "update.txt"), mtime);
+    server.Put(site + "/torv/data/toroku.zip", ReadFile(kit / "makers" / "toroku.zip"), mtime);
+  } else {
+    const std::string page = old ? OldPage() : ReadFile(kit / "publisher" / "update2.htm");
+    server.Put(site + (kind == 0 ? "/ddata/index2.htm" : "/ddata/index.htm"), page, mtime);
+    if (kind == 1) PutWorkbooks(server, site, old, mtime);
+    if (kind == 0)
+      for (const auto &e : fs::directory_iterator(kit / "publisher"))
+        if (e.path().extension() == ".zip")
+          server.Put(site + "/ddata/datacsv/" + e.path().filename().string(), ReadFile(e.path()), mtime);
+  }
+  for (const auto &e : fs::directory_iterator(kit / "scripts"))
+    server.Put(site + "/torv/data/" + e.path().filename().string(), ReadFile(e.path()), kOldPageTime);
+}
+
+}  // namespace
+
+// What "/r" fetched is built by the next "/u", whatever the source, and a database that holds
+// the offer is up to date: a new program folder's "/u" builds once and then has nothing to do;
+// after a newer offer "/r" fetches it, the next "/u" builds it and the one after has nothing
+// to do. The publisher's CSV set, its workbooks (whose own date is written unlike the page's)
+// and the makers' set, over HTTP; the kinds run side by side.
+TEST_F(UnattendedTest, WhatTheDownloadCheckFetchedIsBuiltOnce) {
+  TestServer server;
+  const int kinds[] = {0, 1, 2};
+  struct Step {
+    const char *sw;
+    bool newer_offer_first;  // the source offers the new data from this step on
+    int code;
+    const char *data;        // the data date acis.db records: "old" or "new"
+  } steps[] = {
+      {"/u", false, 1, "old"},  // a new program folder
+      {"/u", false, 0, "old"},
+      {"/r", true, 2, "old"},
+      {"/u", false, 1, "new"},
+      {"/u", false, 0, "new"},
+  };
+  std::vector<std::unique_ptr<ProgramHome>> homes;
+  for (int kind : kinds) {
+    const std::string site = "/kind" + std::to_string(kind);
+    PutOffer(server, site, kind, true);
+    auto home = std::make_unique<ProgramHome>();
+    home->env["QUILLMAR_PUBLISHER_HOST"] = server.Url(site);
+    home->env["QUILLMAR_TORV_MIRRORS"] = server.Url(site + "/torv/data/");
+    home->Settings({}, kind);
+    homes.push_back(std::move(home));
+  }
+  auto recorded = [](const ProgramHome &p) {
+    const std::string date = One(p.Db(), "SELECT Value FROM info WHERE Item = 'LastUpdate'");
+    if (date.find("10月31日") != std::string::npos) return std::string("old");
+    if (date.find("11月30日") != std::string::npos) return std::string("new");
+    return date;
+  };
+  for (std::size_t s = 0; s < std::size(steps); ++s) {
+    const Step &step = steps[s];
+    std::vector<ProgramHome::Process> running;
+    for (std::size_t k = 0; k < std::size(kinds); ++k) {
+      if (step.newer_offer_first) PutOffer(server, "/kind" + std::to_string(kinds[k]), kinds[k], false);
+      running.push_back(homes[k]->Start({step.sw}));
+    }
+    for (std::size_t k = 0; k < std::size(kinds); ++k) {
+      SCOPED_TRACE("kind " + std::to_string(kinds[k]) + ", step " + std::to_string(s + 1) + " " + step.sw);
+      const ProgramHome &p = *homes[k];
+      const RunResult r = ProgramHome::Wait(running[k], 60);
+      EXPECT_EQ(r.code, step.code) << p.Log("DB/autoupdate.log") << p.Log("Download/autodown.log") << p.Stderr();
+      EXPECT_EQ(recorded(p), step.data);
+    }
+  }
 }
 
 // Stale build files of a killed update go at the next start; another running instance
