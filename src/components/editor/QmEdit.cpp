@@ -168,7 +168,7 @@ void TCustomQmEdit::UndoRedoAdded(TObject *Sender) {
   UpdateModifiedStatus();
   if (Sender == FUndoList.get() && !FUndoList->Redoing() && FUndoList->LastReason() != urGroupBreak)
     FRedoList->Clear();
-  if (static_cast<TQmEditUndoList *>(Sender)->BlockCount() == 0) OnChange(this);
+  if (!FReplaying && static_cast<TQmEditUndoList *>(Sender)->BlockCount() == 0) OnChange(this);
 }
 
 // ---- paint lock and status -------------------------------------------------------------
@@ -759,6 +759,7 @@ void TCustomQmEdit::LinesChanging(TObject *) { FLinesChangingFlag = true; }
 
 void TCustomQmEdit::LinesChanged(TObject *) {
   FLinesChangingFlag = false;
+  ++FTextChanges;
   UpdateScrollBars();
   const TQmSelectionMode mode = FActiveSelectionMode;
   SetBlockBegin(CaretXY());

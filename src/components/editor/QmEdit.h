@@ -641,6 +641,8 @@ class TCustomQmEdit : public QAbstractScrollArea, public TObject, public IQmWord
   void WordWrapGlyphChanged(TObject *Sender);
   void HighlighterAttrChanged(TObject *Sender);
   void UndoRedoAdded(TObject *Sender);
+  template <class F>
+  bool ReplayStep(F &&Step);
   void WireLines(TQmEditStringList *Store, bool Attach);
   void PutClipboardText(const std::string &Text);
   void ClampPosition(TBufferPos &P) const;
@@ -783,6 +785,10 @@ class TCustomQmEdit : public QAbstractScrollArea, public TObject, public IQmWord
   std::vector<THookedHandler> FHookedCommandHandlers;
   bool FModified = false;
   std::int32_t FUndoSequence = 0;  // the sequence number redo items take during an undo
+  // While an undo or a redo replays its items, the items it moves between the lists say
+  // nothing; the step itself signals a change of the text once (ReplayStep).
+  bool FReplaying = false;
+  std::uint64_t FTextChanges = 0;  // finished changes of the line store
   std::array<TQmEditMark *, 10> FBookMarks{};
   std::vector<QWidget *> FFocusList;
   bool FDragOwnText = false;
