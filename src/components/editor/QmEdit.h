@@ -18,6 +18,7 @@
 #pragma once
 
 #include <QAbstractScrollArea>
+#include <QByteArray>
 #include <QFont>
 #include <QString>
 #include <QPoint>
@@ -136,6 +137,15 @@ class TCustomQmEdit;
 // the text and a NUL), and its identifier for Qt's clipboard.
 extern const char *const QmEditClipboardFormatName;
 QString QmEditClipboardFormat();
+
+// The block of the own format for a text copied in a selection mode. After the NUL that
+// ends the text come four bytes with the text's length (least significant first): a
+// reader that takes the text up to its NUL finds what it always found, and the editor
+// takes the whole text back, NULs and all.
+QByteArray QmEditClipboardBlock(TQmSelectionMode Mode, const std::string &Text);
+// Mode and text of a block; false when the block is empty or its mode unknown. A block
+// without a length that matches (one of an older build) gives the text up to its first NUL.
+bool ReadQmEditClipboardBlock(const QByteArray &Block, TQmSelectionMode &Mode, std::string &Text);
 
 // ---- marks ---------------------------------------------------------------------------
 

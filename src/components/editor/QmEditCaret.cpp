@@ -718,12 +718,8 @@ void TCustomQmEdit::PasteFromClipboard() {
     TQmSelectionMode mode = FActiveSelectionMode;
     std::string text;
     if (own) {
-      const QByteArray data = m->data(QmEditClipboardFormat());
-      if (data.isEmpty() || static_cast<unsigned char>(data[0]) > smColumn)
+      if (!ReadQmEditClipboardBlock(m->data(QmEditClipboardFormat()), mode, text))
         throw EQmEditError("Clipboard paste operation failed.");
-      mode = static_cast<TQmSelectionMode>(static_cast<unsigned char>(data[0]));
-      text.assign(data.constData() + 1, static_cast<std::size_t>(data.size() - 1));
-      if (const auto nul = text.find('\0'); nul != std::string::npos) text.resize(nul);
     } else {
       text = FromQ(m->text());
     }
