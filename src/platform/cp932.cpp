@@ -167,6 +167,30 @@ bool IsCharBoundary(std::string_view s, std::size_t i) {
   return p == i;
 }
 
+BoundaryIndex::BoundaryIndex(std::string_view s) {
+  const std::size_t checkpoints = s.size() / Stride + 1;
+  starts_.assign((checkpoints + 63) / 64, 0);
+  std::size_t next = 0;  // the next checkpoint's offset
+  for (std::size_t p = 0, k = 0; k < checkpoints; p += CharLen(s, p)) {
+    // p passes each checkpoint either on it or one byte beyond it (on its trail byte).
+    while (k < checkpoints && next <= p) {
+      if (next == p) starts_[k / 64] |= std::uint64_t{1} << (k % 64);
+      ++k;
+      next += Stride;
+    }
+    if (p >= s.size()) break;
+  }
+}
+
+bool BoundaryIndex::IsCharBoundary(std::string_view s, std::size_t i) const {
+  if (i >= s.size()) return i == s.size();
+  const std::size_t k = i / Stride;
+  if (k / 64 >= starts_.size()) return cp932::IsCharBoundary(s, i);
+  std::size_t p = k * Stride + ((starts_[k / 64] >> (k % 64)) & 1 ? 0 : 1);
+  while (p < i) p += CharLen(s, p);
+  return p == i;
+}
+
 std::size_t CharStart(std::string_view s, std::size_t i) {
   std::size_t p = 0;
   while (p < s.size()) {

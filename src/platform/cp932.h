@@ -7,8 +7,10 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace cp932 {
 
@@ -34,6 +36,24 @@ inline std::size_t NextChar(std::string_view s, std::size_t i) {
 
 // True when offset i starts a character (or is the end), walking from the start of s.
 bool IsCharBoundary(std::string_view s, std::size_t i);
+
+// The character boundaries of one long text, remembered at every Stride-th byte by one
+// walk from its start, so that IsCharBoundary far into the text walks from the nearest
+// checkpoint instead of from the start, with the same answer. Valid for the text it was
+// made from only: whoever changes the text makes a new one.
+class BoundaryIndex {
+ public:
+  static constexpr std::size_t Stride = 64;
+  BoundaryIndex() = default;
+  explicit BoundaryIndex(std::string_view s);
+  // IsCharBoundary(s, i), for the s the index was made from.
+  bool IsCharBoundary(std::string_view s, std::size_t i) const;
+
+ private:
+  // Bit k: offset k * Stride starts a character (else it is a trail byte, and the next
+  // offset starts one).
+  std::vector<std::uint64_t> starts_;
+};
 
 // Start of the character that holds byte i (i itself, or i-1 when i is a trail byte).
 std::size_t CharStart(std::string_view s, std::size_t i);

@@ -29,6 +29,39 @@ QString QmEditClipboardFormat() {
   return format;
 }
 
+namespace {
+constexpr qsizetype kBlockLengthBytes = 4;
+}
+
+QByteArray QmEditClipboardBlock(TQmSelectionMode Mode, const std::string &Text) {
+  QByteArray block;
+  block.reserve(static_cast<qsizetype>(Text.size()) + 2 + kBlockLengthBytes);
+  block.append(static_cast<char>(Mode));
+  block.append(Text.data(), static_cast<qsizetype>(Text.size()));
+  block.append('\0');
+  const auto length = static_cast<std::uint32_t>(Text.size());
+  for (int i = 0; i < kBlockLengthBytes; ++i) block.append(static_cast<char>((length >> (8 * i)) & 0xFF));
+  return block;
+}
+
+bool ReadQmEditClipboardBlock(const QByteArray &Block, TQmSelectionMode &Mode, std::string &Text) {
+  if (Block.isEmpty() || static_cast<unsigned char>(Block[0]) > smColumn) return false;
+  Mode = static_cast<TQmSelectionMode>(static_cast<unsigned char>(Block[0]));
+  const qsizetype size = Block.size();
+  if (size >= 2 + kBlockLengthBytes) {
+    std::uint32_t length = 0;
+    for (int i = 0; i < kBlockLengthBytes; ++i)
+      length |= static_cast<std::uint32_t>(static_cast<unsigned char>(Block[size - kBlockLengthBytes + i])) << (8 * i);
+    if (static_cast<qsizetype>(length) == size - 2 - kBlockLengthBytes && Block[1 + static_cast<qsizetype>(length)] == '\0') {
+      Text.assign(Block.constData() + 1, length);
+      return true;
+    }
+  }
+  Text.assign(Block.constData() + 1, static_cast<std::size_t>(size - 1));
+  if (const auto nul = Text.find('\0'); nul != std::string::npos) Text.resize(nul);
+  return true;
+}
+
 // ---- marks -----------------------------------------------------------------------------
 
 void TQmEditMarkList::Add(std::unique_ptr<TQmEditMark> Mark) {
@@ -168,7 +201,7 @@ void TCustomQmEdit::UndoRedoAdded(TObject *Sender) {
   UpdateModifiedStatus();
   if (Sender == FUndoList.get() && !FUndoList->Redoing() && FUndoList->LastReason() != urGroupBreak)
     FRedoList->Clear();
-  if (static_cast<TQmEditUndoList *>(Sender)->BlockCount() == 0) OnChange(this);
+  if (!FReplaying && static_cast<TQmEditUndoList *>(Sender)->BlockCount() == 0) OnChange(this);
 }
 
 // ---- paint lock and status -------------------------------------------------------------
@@ -324,12 +357,7 @@ void TCustomQmEdit::PutClipboardText(const std::string &Text) {
   if (!cb) throw EQmEditError("Clipboard copy operation failed");
   auto *data = new QMimeData;
   data->setText(ToQ(Text));
-  QByteArray block;
-  block.reserve(static_cast<qsizetype>(Text.size() + 2));
-  block.append(static_cast<char>(FActiveSelectionMode));
-  block.append(Text.data(), static_cast<qsizetype>(Text.size()));
-  block.append('\0');
-  data->setData(QmEditClipboardFormat(), block);
+  data->setData(QmEditClipboardFormat(), QmEditClipboardBlock(FActiveSelectionMode, Text));
   cb->setMimeData(data);
 }
 
@@ -759,6 +787,7 @@ void TCustomQmEdit::LinesChanging(TObject *) { FLinesChangingFlag = true; }
 
 void TCustomQmEdit::LinesChanged(TObject *) {
   FLinesChangingFlag = false;
+  ++FTextChanges;
   UpdateScrollBars();
   const TQmSelectionMode mode = FActiveSelectionMode;
   SetBlockBegin(CaretXY());

@@ -18,6 +18,7 @@
 #pragma once
 
 #include <QAbstractScrollArea>
+#include <QByteArray>
 #include <QFont>
 #include <QString>
 #include <QPoint>
@@ -136,6 +137,15 @@ class TCustomQmEdit;
 // the text and a NUL), and its identifier for Qt's clipboard.
 extern const char *const QmEditClipboardFormatName;
 QString QmEditClipboardFormat();
+
+// The block of the own format for a text copied in a selection mode. After the NUL that
+// ends the text come four bytes with the text's length (least significant first): a
+// reader that takes the text up to its NUL finds what it always found, and the editor
+// takes the whole text back, NULs and all.
+QByteArray QmEditClipboardBlock(TQmSelectionMode Mode, const std::string &Text);
+// Mode and text of a block; false when the block is empty or its mode unknown. A block
+// without a length that matches (one of an older build) gives the text up to its first NUL.
+bool ReadQmEditClipboardBlock(const QByteArray &Block, TQmSelectionMode &Mode, std::string &Text);
 
 // ---- marks ---------------------------------------------------------------------------
 
@@ -641,6 +651,8 @@ class TCustomQmEdit : public QAbstractScrollArea, public TObject, public IQmWord
   void WordWrapGlyphChanged(TObject *Sender);
   void HighlighterAttrChanged(TObject *Sender);
   void UndoRedoAdded(TObject *Sender);
+  template <class F>
+  bool ReplayStep(F &&Step);
   void WireLines(TQmEditStringList *Store, bool Attach);
   void PutClipboardText(const std::string &Text);
   void ClampPosition(TBufferPos &P) const;
@@ -783,6 +795,10 @@ class TCustomQmEdit : public QAbstractScrollArea, public TObject, public IQmWord
   std::vector<THookedHandler> FHookedCommandHandlers;
   bool FModified = false;
   std::int32_t FUndoSequence = 0;  // the sequence number redo items take during an undo
+  // While an undo or a redo replays its items, the items it moves between the lists say
+  // nothing; the step itself signals a change of the text once (ReplayStep).
+  bool FReplaying = false;
+  std::uint64_t FTextChanges = 0;  // finished changes of the line store
   std::array<TQmEditMark *, 10> FBookMarks{};
   std::vector<QWidget *> FFocusList;
   bool FDragOwnText = false;

@@ -15,7 +15,11 @@ int Len(const std::string &s) { return static_cast<int>(s.size()); }
 // The byte index (1-based) that display column Column of Line falls on: a column inside
 // a tab gives the tab, a column past the end one byte per missing column.
 int ColumnToCharRaw(std::string_view Line, int Column, int TabWidth) {
-  int x = 0, i = 0;
+  // Up to the first tab each byte is one column, so only the part from there is walked:
+  // a column far into a long line without tabs costs no walk at all.
+  int first = 0;
+  if (TabWidth <= 1 || !ScanForTab(Line, &first) || first >= Column) return std::max(Column, 1);
+  int x = first, i = first;
   const int len = static_cast<int>(Line.size());
   while (x < Column) {
     ++i;
@@ -27,34 +31,33 @@ int ColumnToCharRaw(std::string_view Line, int Column, int TabWidth) {
   return std::max(i, 1);
 }
 
-// The same, moved right off a trail byte.
-int ColumnToChar(std::string_view Line, int Column, int TabWidth) {
-  int c = ColumnToCharRaw(Line, Column, TabWidth);
-  if (IsTrailByteAt(Line, c)) ++c;
-  return c;
-}
-
 }  // namespace
 
 // ---- coordinates -----------------------------------------------------------------------
 
+// Both conversions read the line in place: painting converts once per visible row, and
+// a copy of a long line each time would cost more than the row.
 TDisplayPos TCustomQmEdit::BufferToDisplayPos(const TBufferPos &P) const {
-  const int column = CharIndexToColumn(P.Char, FTabWidth, FLines->Get(P.Line - 1));
+  const int column = CharIndexToColumn(P.Char, FTabWidth, (*FLines)[P.Line - 1]);
   if (FWordWrap) return FWordWrap->BufferToDisplayPos({column, P.Line});
   return {column, P.Line};
 }
 
 TBufferPos TCustomQmEdit::DisplayToBufferPos(const TDisplayPos &P) const {
   TBufferPos b = FWordWrap ? FWordWrap->DisplayToBufferPos(P) : TBufferPos{P.Column, P.Row};
-  return {ColumnToChar(FLines->Get(b.Line - 1), b.Char, FTabWidth), b.Line};
+  // Moved right off a trail byte.
+  int c = ColumnToCharRaw((*FLines)[b.Line - 1], b.Char, FTabWidth);
+  if (FLines->IsTrailByte(b.Line - 1, c)) ++c;
+  return {c, b.Line};
 }
 
+// Rows and lines map through their first columns, which need no look at the text.
 int TCustomQmEdit::LineToRow(int Line) const {
-  return FWordWrap ? BufferToDisplayPos({1, Line}).Row : Line;
+  return FWordWrap ? FWordWrap->BufferToDisplayPos({1, Line}).Row : Line;
 }
 
 int TCustomQmEdit::RowToLine(int Row) const {
-  return FWordWrap ? DisplayToBufferPos({1, Row}).Line : Row;
+  return FWordWrap ? FWordWrap->DisplayToBufferPos({1, Row}).Line : Row;
 }
 
 int TCustomQmEdit::DisplayLineCount() const {
@@ -185,8 +188,7 @@ void TCustomQmEdit::SetBlockEnd(TBufferPos Value) {
   FActiveSelectionMode = FSelectionMode;
   ClampPosition(Value);
   if (!(Value == FBlockEnd) && Value.Line >= 1 && Value.Line <= FLines->Count()) {
-    const std::string line = FLines->Get(Value.Line - 1);
-    if (Value.Char <= Len(line) && IsTrailByteAt(line, Value.Char)) --Value.Char;
+    if (Value.Char <= Len((*FLines)[Value.Line - 1]) && FLines->IsTrailByte(Value.Line - 1, Value.Char)) --Value.Char;
   }
   if (!(Value == FBlockEnd)) {
     if (FActiveSelectionMode == smColumn && Value.Char != FBlockEnd.Char) {
@@ -294,7 +296,7 @@ void TCustomQmEdit::MoveCaretHorz(int DX, bool SelectionCommand) {
   } else {
     int x = std::max(1, FCaretX + DX);
     if (DX > 0 && !HasOption(eoScrollPastEol)) x = std::min(x, len + 1);
-    if (x > 1 && x <= len && IsTrailByteAt(line, x)) x += DX < 0 ? -1 : 1;
+    if (x > 1 && x <= len && FLines->IsTrailByte(FCaretY - 1, x)) x += DX < 0 ? -1 : 1;
     dst.Char = x;
   }
   MoveCaretAndSelection(FBlockBegin, dst, SelectionCommand);
@@ -322,12 +324,11 @@ void TCustomQmEdit::MoveCaretVert(int DY, bool SelectionCommand) {
   p.Row = row;
   // The raw position: a column on a trail byte is handled below, by stepping left.
   TBufferPos b = FWordWrap ? FWordWrap->DisplayToBufferPos(p) : TBufferPos{p.Column, p.Row};
-  const std::string line = FLines->Get(b.Line - 1);
-  TBufferPos dst{ColumnToCharRaw(line, b.Char, FTabWidth), b.Line};
+  TBufferPos dst{ColumnToCharRaw((*FLines)[b.Line - 1], b.Char, FTabWidth), b.Line};
   bool shifted = FCaretShiftedOffTrail;
   if (row != oldRow) {
     if (FCaretShiftedOffTrail && !HasOption(eoKeepCaretX)) ++dst.Char;
-    if (IsTrailByteAt(line, dst.Char)) {
+    if (FLines->IsTrailByte(b.Line - 1, dst.Char)) {
       --dst.Char;
       shifted = true;
     } else {
@@ -718,12 +719,8 @@ void TCustomQmEdit::PasteFromClipboard() {
     TQmSelectionMode mode = FActiveSelectionMode;
     std::string text;
     if (own) {
-      const QByteArray data = m->data(QmEditClipboardFormat());
-      if (data.isEmpty() || static_cast<unsigned char>(data[0]) > smColumn)
+      if (!ReadQmEditClipboardBlock(m->data(QmEditClipboardFormat()), mode, text))
         throw EQmEditError("Clipboard paste operation failed.");
-      mode = static_cast<TQmSelectionMode>(static_cast<unsigned char>(data[0]));
-      text.assign(data.constData() + 1, static_cast<std::size_t>(data.size() - 1));
-      if (const auto nul = text.find('\0'); nul != std::string::npos) text.resize(nul);
     } else {
       text = FromQ(m->text());
     }

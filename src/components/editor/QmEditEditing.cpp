@@ -430,7 +430,7 @@ void TCustomQmEdit::DeleteLastChar() {
       const unsigned char before = static_cast<unsigned char>(line[static_cast<std::size_t>(FCaretX - 2)]);
       if (before > ' ' || FCaretX - 1 != indent) {
         // One character before the caret; a double-byte one goes whole.
-        const int n = IsTrailByteAt(line, FCaretX - 1) ? 2 : 1;
+        const int n = FLines->IsTrailByte(FCaretY - 1, FCaretX - 1) ? 2 : 1;
         const int at = FCaretX - n;
         deleted = line.substr(static_cast<std::size_t>(at - 1), static_cast<std::size_t>(n));
         std::string next = line;

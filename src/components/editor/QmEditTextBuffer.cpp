@@ -186,6 +186,17 @@ const std::string &TQmEditStringList::operator[](int Index) const {
   return FList[static_cast<std::size_t>(Index)].Text;
 }
 
+bool TQmEditStringList::IsTrailByte(int Index, int Char) const {
+  // Below this length a walk from the start costs less than keeping checkpoints.
+  constexpr std::size_t kCheckpointedLength = 4096;
+  if (Index < 0 || Index >= Count()) return false;
+  const TQmLineEntry &e = FList[static_cast<std::size_t>(Index)];
+  if (e.Text.size() < kCheckpointedLength) return IsTrailByteAt(e.Text, Char);
+  if (Char < 1 || static_cast<std::size_t>(Char) > e.Text.size()) return false;
+  if (!e.Boundaries) e.Boundaries = std::make_shared<const cp932::BoundaryIndex>(e.Text);
+  return !e.Boundaries->IsCharBoundary(e.Text, static_cast<std::size_t>(Char) - 1);
+}
+
 void TQmEditStringList::Put(int Index, std::string_view Text) {
   if (Index == Count()) {
     Add(Text);
@@ -196,6 +207,7 @@ void TQmEditStringList::Put(int Index, std::string_view Text) {
   TQmLineEntry &e = FList[static_cast<std::size_t>(Index)];
   e.Text.assign(Text);
   e.Flags = qlfExpandedUnknown;
+  e.Boundaries.reset();
   FIndexOfLongestLine = -1;
   OnLinesChanged(this, Index, 1);
 }

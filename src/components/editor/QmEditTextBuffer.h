@@ -18,6 +18,7 @@
 #include "components/editor/QmEditMiscProcs.h"
 #include "components/editor/QmEditTypes.h"
 #include "engine/Exception.h"
+#include "platform/cp932.h"
 
 // Raised for a line index outside the permitted range.
 class EQmEditStringList : public Exception {
@@ -70,6 +71,9 @@ struct TQmLineEntry {
   int RangeState = -1;  // as the highlighter reports it; -1 while not known
   mutable std::int32_t ExpandedLength = -1;
   mutable std::uint8_t Flags = qlfExpandedUnknown;
+  // Checkpoints of the walk over a long line's characters, made on first need and dropped
+  // whenever the text changes.
+  mutable std::shared_ptr<const cp932::BoundaryIndex> Boundaries;
 };
 
 using TQmLinesEvent = TQmMethod<TObject *, int, int>;  // (Sender, Index, Count)
@@ -99,6 +103,11 @@ class TQmEditStringList : public TPersistent {
 
   // The text of a line; empty outside the list.
   std::string Get(int Index) const;
+  // True when the byte at 1-based Char of line Index is the trail byte of a double-byte
+  // character (IsTrailByteAt), decided as a walk from the line's start decides it; on a
+  // long line the walk starts from the nearest of the line's checkpoints, so that the
+  // cost does not grow with Char.
+  bool IsTrailByte(int Index, int Char) const;
   const std::string &operator[](int Index) const;
   // Index Count (or 0 in an empty list) adds a line.
   void Put(int Index, std::string_view Text);

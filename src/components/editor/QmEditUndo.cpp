@@ -212,6 +212,21 @@ void TCustomQmEdit::SelectRaw(TBufferPos Begin, TBufferPos End, TQmSelectionMode
   StatusChanged(scSelection);
 }
 
+// Runs one undo or redo step. The items it moves between the lists would each signal a
+// change, and those it records inside the redo's block none at all (a replayed paste ends
+// with a group marker that keeps its old sequence number, so the block's close finds
+// nothing of its own); instead the step signals once, when it changed the text, and
+// ReplayStep tells whether it did.
+template <class F>
+bool TCustomQmEdit::ReplayStep(F &&Step) {
+  const std::uint64_t changes = FTextChanges;
+  const bool outer = FReplaying;
+  FReplaying = true;
+  const TQmScopeExit restore([this, outer] { FReplaying = outer; });
+  Step();
+  return FTextChanges != changes;
+}
+
 void TCustomQmEdit::Undo() {
   if (FReadOnly) return;
   if (FUndoList->LastReason() == urGroupBreak) FRedoList->PushItem(FUndoList->TakeLastItem());
@@ -222,8 +237,9 @@ void TCustomQmEdit::Undo() {
   const std::int32_t savedSeq = FUndoSequence;
   FUndoSequence = seq;
   const TQmScopeExit restore([&] { FUndoSequence = savedSeq; });
-  WithPaintLock([&] { ReplayGroup(*FUndoList, r, seq, true); });
+  const bool changed = ReplayStep([&] { WithPaintLock([&] { ReplayGroup(*FUndoList, r, seq, true); }); });
   UpdateModifiedStatus();
+  if (changed) OnChange(this);
 }
 
 // Replays the items of one undo (or redo) step from List. A group opened by its end item
@@ -391,15 +407,16 @@ void TCustomQmEdit::Redo() {
   if (!first) return;
   const TQmUndoReason r = first->Reason;
   const std::int32_t seq = first->SequenceNo;
-  FUndoList->SetRedoing(true);
-  {
+  const bool changed = ReplayStep([&] {
+    FUndoList->SetRedoing(true);
     const TQmScopeExit redoing([this] { FUndoList->SetRedoing(false); });
     // The changes of one redo form one block on the undo list, so that they undo together.
     const TQmUndoBlock block(*this);
     WithPaintLock([&] { ReplayGroup(*FRedoList, r, seq, false); });
-  }
+  });
   if (FRedoList->LastReason() == urGroupBreak) FUndoList->PushItem(FRedoList->TakeLastItem());
   UpdateModifiedStatus();
+  if (changed) OnChange(this);
 }
 
 void TCustomQmEdit::RedoItem() {

@@ -78,6 +78,7 @@ void TQmWordWrapPlugin::ReserveRows(std::size_t Needed) {
 // Wraps line Index again and moves the rows of the lines after it; returns the change in
 // the number of rows.
 int TQmWordWrapPlugin::RewrapLine(int Index) {
+  FNear = {};
   std::vector<std::uint8_t> rows;
   WrapLine(Index, rows);
   const int first = RowStart(Index);
@@ -107,6 +108,7 @@ void TQmWordWrapPlugin::Reset() {
 
   FLineOffsets.clear();
   FRowLengths.clear();
+  FNear = {};
   const TQmEditStringList &lines = FEditor->Lines();
   if (lines.Count() == 0 || FMaxRowLength == 0) {
     FLineOffsets.shrink_to_fit();
@@ -134,6 +136,7 @@ int TQmWordWrapPlugin::LinesInserted(int Index, int Count) {
   if (FMaxRowLength == 0) return 0;
   Check(Index >= 0 && Index <= LineCount(), "0 <= Index <= LineCount");
   if (Count <= 0) return 0;
+  FNear = {};
   ReserveLines(FLineOffsets.size() + static_cast<std::size_t>(Count));
   const std::int32_t before = RowStart(Index);
   FLineOffsets.insert(FLineOffsets.begin() + Index, static_cast<std::size_t>(Count), before);
@@ -147,6 +150,7 @@ int TQmWordWrapPlugin::LinesDeleted(int Index, int Count) {
   Check(Index >= 0 && Count >= 0 && Index + Count <= LineCount(),
         "0 <= Index and Index + Count <= LineCount");
   if (Count == 0) return 0;
+  FNear = {};
   const int firstRow = RowStart(Index);
   const int endRow = FLineOffsets[Index + Count - 1];
   const int removed = endRow - firstRow;
@@ -183,17 +187,28 @@ int TQmWordWrapPlugin::LineRowCount(int Line) const {
   return FLineOffsets[Line - 1] - RowStart(Line - 1);
 }
 
+TQmWordWrapPlugin::TNearRow TQmWordWrapPlugin::StartRow(int Index) const {
+  if (FNear.Line == Index) return FNear;
+  return {Index, RowStart(Index), 0};
+}
+
 TDisplayPos TQmWordWrapPlugin::BufferToDisplayPos(const TBufferPos &Pos) const {
   Check(Pos.Char >= 1 && Pos.Line >= 1, "Pos.Char >= 1 and Pos.Line >= 1");
   if (Pos.Line > LineCount()) return {Pos.Char, RowCount() + Pos.Line - LineCount()};
   const int first = RowStart(Pos.Line - 1), last = FLineOffsets[Pos.Line - 1] - 1;
-  int sum = 0;
-  for (int r = first; r <= last; ++r) {
-    sum += FRowLengths[static_cast<std::size_t>(r)];
-    if (sum >= Pos.Char) return {FRowLengths[static_cast<std::size_t>(r)] + Pos.Char - sum, r + 1};
+  auto len = [this](int r) { return static_cast<int>(FRowLengths[static_cast<std::size_t>(r)]); };
+  // The row is the first whose end reaches the column.
+  TNearRow n = StartRow(Pos.Line - 1);
+  while (n.Row > first && n.Before >= Pos.Char) n.Before -= len(--n.Row);
+  while (n.Row <= last && n.Before + len(n.Row) < Pos.Char) n.Before += len(n.Row++);
+  if (n.Row > last) {
+    // Beyond the whole line: on its last row, past that row's end.
+    n.Before -= len(--n.Row);
+    FNear = n;
+    return {Pos.Char - n.Before, last + 1};
   }
-  // Beyond the whole line: on its last row, past that row's end.
-  return {FRowLengths[static_cast<std::size_t>(last)] + Pos.Char - sum, last + 1};
+  FNear = n;
+  return {Pos.Char - n.Before, n.Row + 1};
 }
 
 TBufferPos TQmWordWrapPlugin::DisplayToBufferPos(const TDisplayPos &Pos) const {
@@ -202,10 +217,12 @@ TBufferPos TQmWordWrapPlugin::DisplayToBufferPos(const TDisplayPos &Pos) const {
   // The line is the first whose offset reaches the row.
   const int lineIndex = static_cast<int>(
       std::lower_bound(FLineOffsets.begin(), FLineOffsets.end(), Pos.Row) - FLineOffsets.begin());
-  const int first = RowStart(lineIndex), row = Pos.Row - 1;
+  const int row = Pos.Row - 1;
   const bool lastRow = row == FLineOffsets[lineIndex] - 1;
   const int limit = lastRow ? FMaxRowLength + 1 : FRowLengths[static_cast<std::size_t>(row)] + 1;
-  int column = std::min(Pos.Column, limit);
-  for (int r = first; r < row; ++r) column += FRowLengths[static_cast<std::size_t>(r)];
-  return {column, lineIndex + 1};
+  TNearRow n = StartRow(lineIndex);
+  while (n.Row < row) n.Before += FRowLengths[static_cast<std::size_t>(n.Row++)];
+  while (n.Row > row) n.Before -= FRowLengths[static_cast<std::size_t>(--n.Row)];
+  FNear = n;
+  return {std::min(Pos.Column, limit) + n.Before, lineIndex + 1};
 }

@@ -82,4 +82,15 @@ class TQmWordWrapPlugin : public TObject, public IQmEditBufferPlugin {
   TQmCharSet FBreakChars;
   std::vector<std::int32_t> FLineOffsets;  // rows of each line and all lines before it
   std::vector<std::uint8_t> FRowLengths;   // bytes of the expanded line per row
+  // Where the last conversion ended: a line, one of its rows (0-based, over all rows) and
+  // the bytes of that line before the row. The next conversion on the same line walks the
+  // rows from there, as painting converts row after row and a walk from the line's first
+  // row would cost more the further down a long line the window is. Any rewrap forgets it.
+  struct TNearRow {
+    int Line = -1, Row = 0, Before = 0;
+  };
+  mutable TNearRow FNear;
+  // The first row of line Index and the bytes before it, or the remembered row of that
+  // line when there is one.
+  TNearRow StartRow(int Index) const;
 };

@@ -201,6 +201,35 @@ TEST(QmEditStringList, TabCacheFollowsChanges) {
   EXPECT_EQ(list.LongestLineLength(), 0);
 }
 
+// On a long line the trail bytes are found from checkpoints of the walk over the line; the
+// answers are those of the walk from the start, also after the line changes under them.
+TEST(QmEditStringList, TrailBytesOfALongLineFollowItsChanges) {
+  // 日 = 93 FA: its trail byte is a lead byte too, so runs of it are decided only by where
+  // they start; ソ = 83 5C ends in "\"; a half-width ｱ (B1) is one byte.
+  const std::string run = cp932::FromUtf8("日日日日日ソa") + "\xB1" + cp932::FromUtf8("日日日");
+  std::string line;
+  while (line.size() < 20000) line += run;
+  line += "\x93";  // a lead byte that ends the line stands alone
+  TQmEditStringList l;
+  l.Add("x");
+  l.Add(line);
+  auto sameAsTheWalk = [&](const std::string &text) {
+    std::vector<bool> trail(text.size() + 2);
+    for (std::size_t p = 0; p < text.size(); p += cp932::CharLen(text, p))
+      if (cp932::CharLen(text, p) == 2) trail[p + 2] = true;  // 1-based index of the second byte
+    for (int i = 0; i <= static_cast<int>(text.size()) + 1; ++i)
+      if (l.IsTrailByte(1, i) != trail[static_cast<std::size_t>(i)]) return testing::AssertionFailure() << "byte " << i;
+    return testing::AssertionSuccess();
+  };
+  EXPECT_TRUE(sameAsTheWalk(line));
+  // One byte more at the start turns every pair after it around.
+  l.Put(1, "a" + line);
+  EXPECT_TRUE(sameAsTheWalk("a" + line));
+  l.Put(1, line.substr(1));
+  EXPECT_TRUE(sameAsTheWalk(line.substr(1)));
+  EXPECT_FALSE(l.IsTrailByte(2, 1));  // no such line
+}
+
 TEST(QmEditStringList, SetTextAndAssign) {
   TQmEditStringList list;
   list.SetText("select *\r\nfrom t\n");

@@ -144,6 +144,47 @@ TEST(QmWordWrap, PositionsBetweenTextAndScreen) {
   EXPECT_THROW(TQmWordWrapPlugin(nullptr), Exception);
 }
 
+// Conversions walk from the row the one before ended on: in whatever order they come, and
+// after the line under them changes, they give what a walk from the line's first row gives.
+TEST(QmWordWrap, PositionsInAnyOrderOnALongLine) {
+  FakeEditor ed;
+  std::string line;
+  for (int i = 0; i < 40; ++i) line += "select a" + std::to_string(i) + " from t; ";
+  ed.lines.AddStrings({"x", line, "y"});
+  TQmWordWrapPlugin w(&ed);
+  auto check = [&](const char *when) {
+    SCOPED_TRACE(when);
+    const int first = w.LineFirstRow(2), count = w.LineRowCount(2);
+    ASSERT_GT(count, 20);
+    std::vector<int> before(static_cast<std::size_t>(count) + 1, 0);  // bytes before each row
+    for (int r = 0; r < count; ++r) before[static_cast<std::size_t>(r) + 1] = before[static_cast<std::size_t>(r)] + w.RowLength(first + r);
+    std::mt19937 rnd(7);
+    for (int n = 0; n < 300; ++n) {
+      const int r = static_cast<int>(rnd() % static_cast<unsigned>(count));
+      const int col = 1 + static_cast<int>(rnd() % static_cast<unsigned>(w.RowLength(first + r)));
+      const int at = before[static_cast<std::size_t>(r)] + col;
+      ASSERT_EQ(w.DisplayToBufferPos({col, first + r}), (TBufferPos{at, 2})) << n;
+      ASSERT_EQ(w.BufferToDisplayPos({at, 2}), (TDisplayPos{col, first + r})) << n;
+    }
+    // Past the end: on the last row, beyond its end.
+    const int total = before.back();
+    EXPECT_EQ(w.BufferToDisplayPos({total + 5, 2}),
+              (TDisplayPos{total + 5 - before[static_cast<std::size_t>(count) - 1], first + count - 1}));
+  };
+  check("as loaded");
+  ed.lines.Put(1, "the start moved; " + line);
+  w.LinesChanged(1, 1);
+  check("after a change");
+  ed.lines.Delete(0);
+  w.LinesDeleted(0, 1);
+  ed.lines.Insert(0, "a");
+  ed.lines.Insert(0, "b");
+  w.LinesInserted(0, 2);
+  ed.lines.Delete(1);
+  w.LinesDeleted(1, 1);
+  check("after lines above came and went");
+}
+
 TEST(QmWordWrap, FollowsLineChangesAndWidth) {
   FakeEditor ed;
   TQmWordWrapPlugin w(&ed);

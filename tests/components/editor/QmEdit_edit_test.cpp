@@ -139,10 +139,12 @@ TEST(QmEditClipboard, CopyPutsPlainTextAndTheOwnBlock) {
     const QMimeData *m = QGuiApplication::clipboard()->mimeData();
     ASSERT_TRUE(m->hasFormat(QmEditClipboardFormat()));
     const QByteArray block = m->data(QmEditClipboardFormat());
-    ASSERT_EQ(block.size(), static_cast<qsizetype>(c.text.size() + 2));
+    // The mode, the text and its NUL, then the text's length in four bytes.
+    ASSERT_EQ(block.size(), static_cast<qsizetype>(c.text.size() + 2 + 4));
     EXPECT_EQ(block[0], static_cast<char>(c.mode));
     EXPECT_EQ(std::string(block.constData() + 1, c.text.size()), c.text);
-    EXPECT_EQ(block.back(), '\0');
+    EXPECT_EQ(block[static_cast<qsizetype>(c.text.size() + 1)], '\0');
+    EXPECT_EQ(block.right(4), QByteArray(3, '\0').prepend(static_cast<char>(c.text.size())));
     EXPECT_EQ(FromQ(m->text()), c.text);
   }
   // Nothing selected: the clipboard keeps what it had.
@@ -150,6 +152,36 @@ TEST(QmEditClipboard, CopyPutsPlainTextAndTheOwnBlock) {
   t.e.SetCaretXY({1, 1});
   t.e.CopyToClipboard();
   EXPECT_EQ(QGuiApplication::clipboard()->text(), "keep");
+}
+
+// Text with a NUL (a loaded file or a paste keeps it) comes back whole from a copy or a cut
+// and its paste; a reader that stops at the NUL still finds the text before it.
+TEST(QmEditClipboard, TextWithANulComesBackWhole) {
+  const std::string text = std::string("select 'a\0b', 2;\r\n\0x", 21);
+  struct Case {
+    const char *what;
+    std::vector<TQmEditorCommand> keys;
+    std::string result;
+  } cases[] = {
+      {"select all, copy, paste", {ecSelectAll, ecCopy, ecPaste}, text},
+      {"select all, cut, paste", {ecSelectAll, ecCut, ecPaste}, text},
+      {"select all, copy, paste at the end", {ecSelectAll, ecCopy, ecEditorBottom, ecPaste}, text + text},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.what);
+    TQmEdit e;
+    e.resize(400, 200);
+    e.SetText(text);
+    for (TQmEditorCommand k : c.keys) e.CommandProcessor(k, 0, nullptr);
+    EXPECT_EQ(e.GetText(), c.result);
+    const QByteArray block = QGuiApplication::clipboard()->mimeData()->data(QmEditClipboardFormat());
+    EXPECT_STREQ(block.constData() + 1, "select 'a");
+  }
+  // A block of an older build, without the length, still pastes up to its NUL.
+  Editor t({""});
+  PutOwnBlock(smNormal, text);
+  t.e.PasteFromClipboard();
+  EXPECT_EQ(t.Text(), "select 'a");
 }
 
 TEST(QmEditClipboard, ColumnCopyKeepsPaddingWhenTrimming) {

@@ -3,6 +3,7 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QMimeData>
+#include <functional>
 #include <gtest/gtest.h>
 
 #include "components/editor/QmEdit.h"
@@ -26,6 +27,79 @@ TEST(QmEditUndoGroups, PasteOverASelectionUndoesInOneStep) {
   EXPECT_EQ(ed.e.GetSelText(), "a");
   ed.e.Redo();
   EXPECT_EQ(ed.Text(), Join({"select b, c from t"}));
+}
+
+// The SQL pane enables 保存 and 実行 from the change signal: an undo or a redo that changes
+// the text signals it exactly once, whatever kind of step it replays.
+TEST(QmEditUndoGroups, EveryStepThatChangesTheTextSignalsOnce) {
+  struct Case {
+    const char *what;
+    std::initializer_list<const char *> lines;
+    std::function<void(Editor &)> step;
+  } cases[] = {
+      {"plain text pasted into an empty editor", {""},
+       [](Editor &ed) {
+         QGuiApplication::clipboard()->setText("select 1;");
+         ed.Cmd(ecPaste);
+       }},
+      {"the editor's own copy pasted over a selection", {"select a, b from t"},
+       [](Editor &ed) {
+         ed.e.SetCaretAndSelection({11, 1}, {8, 1}, {11, 1});
+         ed.Cmd(ecCopy);
+         ed.e.SetCaretAndSelection({19, 1}, {17, 1}, {19, 1});
+         ed.Cmd(ecPaste);
+       }},
+      {"a column block pasted", {"ab", "cd"},
+       [](Editor &ed) {
+         ed.e.SetSelectionMode(smColumn);
+         ed.e.SetCaretAndSelection({2, 2}, {1, 1}, {2, 2});
+         ed.Cmd(ecCopy);
+         ed.e.SetCaretXY({3, 1});
+         ed.Cmd(ecPaste);
+       }},
+      {"a character typed", {"select"}, [](Editor &ed) { ed.At(7, 1), ed.Type("x"); }},
+      {"a selection cut", {"select a from t"},
+       [](Editor &ed) {
+         ed.e.SetCaretAndSelection({9, 1}, {7, 1}, {9, 1});
+         ed.Cmd(ecCut);
+       }},
+      {"a line broken", {"select a from t"}, [](Editor &ed) { ed.At(10, 1), ed.Cmd(ecLineBreak); }},
+      {"a block indented", {"a", "b"},
+       [](Editor &ed) {
+         ed.e.SetCaretAndSelection({2, 2}, {1, 1}, {2, 2});
+         ed.Cmd(ecBlockIndent);
+       }},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.what);
+    Editor ed(c.lines);
+    const std::string before = ed.Text();
+    int changes = 0;
+    ed.e.OnChange = [&](TObject *) { ++changes; };
+    c.step(ed);
+    const std::string after = ed.Text();
+    ASSERT_NE(after, before);
+    EXPECT_EQ(changes, 1) << "the step itself";
+    for (int round = 0; round < 2; ++round) {
+      changes = 0;
+      ed.e.Undo();
+      EXPECT_EQ(ed.Text(), before);
+      EXPECT_EQ(changes, 1) << "undo " << round;
+      changes = 0;
+      ed.e.Redo();
+      EXPECT_EQ(ed.Text(), after);
+      EXPECT_EQ(changes, 1) << "redo " << round;
+    }
+  }
+  // A step that only moves the caret back changes no text and signals nothing.
+  Editor ed({"select"});
+  ed.At(3, 1);
+  ed.e.UndoList().RecordChange(urCaret, {6, 1}, {6, 1}, "", smNormal);
+  int changes = 0;
+  ed.e.OnChange = [&](TObject *) { ++changes; };
+  ed.e.Undo();
+  EXPECT_EQ(ed.e.CaretXY(), (TBufferPos{6, 1}));
+  EXPECT_EQ(changes, 0);
 }
 
 TEST(QmEditUndoGroups, TypedRunsGroupAndACaretMoveSeparatesThem) {
