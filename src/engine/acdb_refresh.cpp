@@ -101,9 +101,10 @@ struct TRefreshRow {
 
 // Keeps a script to its own row while it runs: SQLite asks before each statement is
 // prepared, and a statement that would reach another table, another database file, a
-// setting of the connection or the transaction the script runs in (its own BEGIN, COMMIT,
-// ROLLBACK or savepoints) does not prepare, which fails the script. Reading any table stays
-// free.
+// setting of the connection or the transaction the script runs in (a ROLLBACK or RELEASE of
+// its own) does not prepare, which fails the script. A script's own BEGIN, COMMIT or
+// SAVEPOINT does nothing, as it always did: the script already runs in a transaction of
+// ours. Reading any table stays free.
 class TScriptBounds {
  public:
   TScriptBounds(TSQLiteDb &db, const TRefreshRow &row) : db_(db), row_(row) {
@@ -120,9 +121,17 @@ class TScriptBounds {
   static int Authorize(void *self, int action, const char *a1, const char *a2, const char *schema,
                        const char *) {
     auto &bounds = *static_cast<TScriptBounds *>(self);
+    if (OpensOrEndsOurTransaction(action, a1)) return SQLITE_IGNORE;
     if (bounds.Allowed(action, a1, a2, schema)) return SQLITE_OK;
     if (bounds.refused_.empty()) bounds.refused_ = Describe(action, a1, a2, schema);
     return SQLITE_DENY;
+  }
+  // BEGIN, COMMIT (END) and SAVEPOINT of the script become no-ops inside our transaction;
+  // only ROLLBACK and RELEASE would undo or end it.
+  static bool OpensOrEndsOurTransaction(int action, const char *a1) {
+    if (!a1) return false;
+    if (action == SQLITE_TRANSACTION) return strcasecmp(a1, "BEGIN") == 0 || strcasecmp(a1, "COMMIT") == 0;
+    return action == SQLITE_SAVEPOINT && strcasecmp(a1, "BEGIN") == 0;
   }
   bool Allowed(int action, const char *a1, const char *a2, const char *schema) {
     switch (action) {
