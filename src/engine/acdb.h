@@ -193,18 +193,20 @@ class TAcisDB {
   void CreateTekiyoViews();
 
   // ---- reference refresh
-  // Runs a script file as one multi-statement text (Utf8: the file is UTF-8). False when
-  // the file is missing or a statement failed (shown in the SQL error report; Failure, when
-  // given, receives its message).
+  // Runs a script file as one multi-statement text (Utf8: the file is UTF-8, else CP932).
+  // False when the file is missing, is not text of its encoding, or a statement failed
+  // (shown in the SQL error report); Failure, when given, receives the cause.
   bool ExecSQLFile(const std::string &Path, bool Utf8, std::string *Failure = nullptr);
   // Conditional download of one script from the makers' data service into LocalPath;
   // True when a new copy was stored.
   bool FetchDataFile(const std::string &FileName, const std::string &LocalPath);
   // Each refreshes one reference table from its script, as one transaction: True when the
-  // script ran without an SQL failure and left its tables in place, with rows where they had
-  // rows before (here, or in the database this one replaces). Otherwise everything the script
-  // did is rolled back, the failure is logged and kept (RefreshFailures), and the script runs
-  // again at the next open.
+  // script ran without an SQL failure, reached only the tables and views of its own row, and
+  // left its tables in place, with rows where they had rows before (here, or in the database
+  // this one replaces). Otherwise everything the script did is rolled back (before a failed
+  // statement is shown), the failure is logged and kept (RefreshFailures), and the script runs
+  // again at the next open. Offline (the setting or "/f", outside "/u") nothing is fetched or
+  // copied: only a missing table runs its script, from the copy in the download folder.
   bool UpdateBunrui();
   bool UpdateRyutsu();
   bool UpdateIdshurui();

@@ -227,3 +227,81 @@ TEST_F(RefreshTest, AFailedRefreshKeepsItsTableAndRows) {
     EXPECT_EQ(Value(*db, "select group_concat(a) from " + table), "4");
   }
 }
+
+// Offline (the setting or "/f") the open reaches no network: nothing is asked of the data
+// service, and only a missing table runs its script, from the copy at hand. An update run
+// ("/u") fetches all the same, as its download step does.
+TEST_F(RefreshTest, OfflineOpensAskNothingOfTheNetwork) {
+  Script("acis.seizai.txt", "drop table if exists seizai;\r\ncreate table seizai (a);\r\ninsert into seizai values (1);\r\n");
+  Script("kwlists.txt", "drop table if exists kwlists;\r\ncreate table kwlists (a);\r\ninsert into kwlists values (1);\r\n");
+  Open().reset();
+  const struct {
+    const char *what;
+    bool setting, f_switch, u_switch;
+    bool asks;
+  } cases[] = {
+      {"the setting", true, false, false, false},
+      {"/f", false, true, false, false},
+      {"/u with the setting", true, false, true, true},
+  };
+  long long t = kT0;
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.what);
+    // Newer copies at the service, and one table gone.
+    Script("acis.seizai.txt", "drop table if exists seizai;\r\ncreate table seizai (a);\r\ninsert into seizai values (2);\r\n",
+           t += 60);
+    Script("kwlists.txt", "drop table if exists kwlists;\r\ncreate table kwlists (a);\r\ninsert into kwlists values (2);\r\n",
+           t);
+    TSQLiteDb(cp932::FromUtf8((home / "DB" / "acis.db").string())).ExecSQL("drop table kwlists;");
+    OptionData->OffLine = c.setting;
+    OfflineSwitch = c.f_switch;
+    AutoUpdateSwitch = c.u_switch;
+    server.ClearRequests();
+    auto db = Open();
+    OptionData->OffLine = OfflineSwitch = AutoUpdateSwitch = false;
+    EXPECT_EQ(!server.Requests().empty(), c.asks);
+    EXPECT_EQ(Value(*db, "select a from kwlists"), c.asks ? "2" : "1");
+    EXPECT_EQ(Value(*db, "select a from seizai"), c.asks ? "2" : "1");
+    db.reset();
+    // Back online: the newer copies come (and the next case starts from the old ones).
+    Open().reset();
+    Script("acis.seizai.txt", "drop table if exists seizai;\r\ncreate table seizai (a);\r\ninsert into seizai values (1);\r\n",
+           t += 60);
+    Script("kwlists.txt", "drop table if exists kwlists;\r\ncreate table kwlists (a);\r\ninsert into kwlists values (1);\r\n",
+           t);
+    Open().reset();
+  }
+}
+
+// A download that fails after its status line (cut short, empty, stalled) or never gets one
+// (redirected in a loop) is logged with the service's reason, never as "200 OK" or a blank
+// line; the copy at hand stays and nothing runs.
+TEST_F(RefreshTest, AFailedDownloadSaysWhy) {
+  const std::string sound = "drop table if exists seizai;\r\ncreate table seizai (a);\r\ninsert into seizai values (1);\r\n";
+  Script("acis.seizai.txt", sound);
+  Open().reset();
+  OptionData->ReceiveTimeout = 1000;
+  const struct {
+    const char *fault, *why;
+  } cases[] = {
+      {"truncate", "受信が途中で止まりました"},
+      {"empty", "応答の本体が空です"},
+      {"stall 4", "受信が途中で止まりました"},
+      {"redirect /m2/acis.seizai.txt", "応答がありません"},
+  };
+  long long t = kT0;
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.fault);
+    Script("acis.seizai.txt", sound + "insert into seizai values (2);\r\n", t += 60);
+    server.SetFaults(std::string("/m2/acis.seizai.txt ") + c.fault + "\n");
+    auto db = Open();
+    server.SetFaults("");
+    const auto url = std::find(log.lines.begin(), log.lines.end(), server.Url("/m2/acis.seizai.txt"));
+    ASSERT_NE(url, log.lines.end());
+    ASSERT_NE(url + 1, log.lines.end());
+    EXPECT_NE(url[1].find(c.why), std::string::npos) << url[1];
+    EXPECT_FALSE(log.Has("acis.seizai 更新"));
+    EXPECT_EQ(Value(*db, "select count(*) from seizai"), "1");
+    EXPECT_EQ(MTime(home / "Download" / "acis.seizai.txt"), kT0);
+  }
+}
