@@ -145,6 +145,11 @@ void TAcisSvr::OnProgress(std::uint32_t progress, std::uint32_t max, std::uint32
   cancel = Cancel;
 }
 
+std::string TAcisSvr::DownloadOutcome(bool ok) const {
+  if (ok || (ErrorText.empty() && !StatusCode.empty())) return StatusCode + " " + StatusText;
+  return ErrorText;
+}
+
 bool TAcisSvr::Download(const std::string &url, const std::string &file, const std::string &since) {
   THttpDownload d;
   if (ProxyManual) {
@@ -352,14 +357,14 @@ void CheckDbUpdate(ILogTarget *log) {
     }
   }
   if (go) {
-    if (svr.Download(address, local)) {
-      svr.Log(svr.StatusCode + " " + svr.StatusText);
+    const bool fetched = svr.Download(address, local);
+    if (const std::string outcome = svr.DownloadOutcome(fetched); !outcome.empty())
+      svr.Log(outcome);
+    else
+      svr.Log("Status -> " + InetErrorName(svr.LastError) + " サーバー接続失敗!"_sj);
+    if (fetched) {
       svr.Log("acis.db 更新"_sj);
       UnpackDatabase(svr, local, "acis.db");
-    } else if (!svr.StatusCode.empty()) {
-      svr.Log(svr.StatusCode + " " + svr.StatusText);
-    } else {
-      svr.Log("Status -> " + InetErrorName(svr.LastError) + " サーバー接続失敗!"_sj);
     }
   }
   if (message == "StatusCode なし サーバ接続失敗!"_sj) return;
@@ -367,14 +372,14 @@ void CheckDbUpdate(ILogTarget *log) {
   std::string spec_local = JoinPath(DataFolder(), "spec.zip");
   std::string spec_address = GetDataSiteUrl() + "spec.zip";
   svr.Log(spec_address);
-  if (svr.Download(spec_address, spec_local)) {
-    svr.Log(svr.StatusCode + " " + svr.StatusText);
+  const bool fetched = svr.Download(spec_address, spec_local);
+  if (const std::string outcome = svr.DownloadOutcome(fetched); !outcome.empty())
+    svr.Log(outcome);
+  else
+    svr.Log("Status" + InetErrorName(svr.LastError) + " サーバー接続失敗!"_sj);
+  if (fetched) {
     svr.Log("spec.db 更新"_sj);
     UnpackDatabase(svr, spec_local, "spec.db");
-  } else if (!svr.StatusCode.empty()) {
-    svr.Log(svr.StatusCode + " " + svr.StatusText);
-  } else {
-    svr.Log("Status" + InetErrorName(svr.LastError) + " サーバー接続失敗!"_sj);
   }
 }
 

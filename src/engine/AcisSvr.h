@@ -59,6 +59,10 @@ class TAcisSvr {
   // One conditional download of url into file: True only when a new copy was stored. The
   // copy asked for is one newer than since (a file; file itself when empty).
   bool Download(const std::string &url, const std::string &file, const std::string &since = {});
+  // The log's line for the last Download, stored (ok) or not: its status line, or the
+  // download's own reason where the transfer failed after its status line (a body cut short
+  // still reads "200 OK") or without one. Empty when nothing answered and nothing says why.
+  std::string DownloadOutcome(bool ok) const;
   // Update check of the DownSite source (kinds 0 to 2), fetching missing files. True when
   // a page newer than the saved one arrived; it waits as the pending page (below). LastError
   // and the status line are those of the page's request.

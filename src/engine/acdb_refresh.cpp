@@ -425,12 +425,8 @@ bool TAcisDB::FetchDataFile(const std::string &FileName, const std::string &Loca
     return false;
   }
   bool result = svr.Download(url, LocalPath);
-  // A transfer that broke off after its status line reads "200 OK", one that never got an
-  // answer has no status line: a failure says why in the service's own words.
-  if (result || (svr.ErrorText.empty() && !svr.StatusCode.empty()))
-    Log(svr.StatusCode + " " + svr.StatusText);
-  else if (!svr.ErrorText.empty())
-    Log(svr.ErrorText);
+  if (const std::string outcome = svr.DownloadOutcome(result); !outcome.empty())
+    Log(outcome);
   else
     Log("Status -> " + InetErrorName(svr.LastError) + " サーバー接続失敗!"_sj);
   return result;

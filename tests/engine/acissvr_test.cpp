@@ -295,6 +295,11 @@ TEST_F(AcisSvrTest, ReadyMadeDatabaseFailuresKeepTheOldDatabase) {
   EXPECT_TRUE(log.Has(cp932::ToUtf8(P(Data("acis.zip"))) + " 解凍失敗")) << log.All();
   EXPECT_FALSE(fs::exists(Db("spec.db")));
   EXPECT_FALSE(fs::exists(Data("spec.zip"))) << "a body cut short is not stored";
+  // The log says why, never "200 OK" for a body cut short.
+  const auto spec_url = std::find(log.lines.begin(), log.lines.end(), server.Url("/mine/spec.zip"));
+  ASSERT_NE(spec_url, log.lines.end());
+  ASSERT_NE(spec_url + 1, log.lines.end());
+  EXPECT_EQ(spec_url[1].rfind("受信が途中で止まりました", 0), 0u) << log.All();
 
   // Nothing answers at all: the first check says so and spec.zip is not tried.
   log.lines.clear();
