@@ -94,6 +94,8 @@ std::string FloatToStr(double Value) {
 // ---------------------------------------------------------------------------------------------
 // TSQLiteDb
 
+bool ESQLiteException::Busy() const { return ErrorCode == SQLITE_BUSY || ErrorCode == SQLITE_LOCKED; }
+
 // Every connection gets the program's SQL functions, and every SQL text the preconv expansion.
 TSQLiteDb::TFunctionRegistrar TSQLiteDb::FunctionRegistrar = &RegisterSqlFunctions;
 TSQLiteDb::TSqlTextFilter TSQLiteDb::SqlTextFilter = &ToSqliteText;
@@ -103,14 +105,15 @@ TSQLiteDb::TSQLiteDb(const std::string &FileName) {
   sqlite3 *handle = nullptr;
   // A connection serves one thread only (the program has no other), so SQLite need not
   // lock it on every call; reading a large result calls it for every cell.
-  if (sqlite3_open_v2(name_utf8.c_str(), &handle, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
-                      nullptr) != SQLITE_OK) {
+  const int rc = sqlite3_open_v2(name_utf8.c_str(), &handle,
+                                 SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+  if (rc != SQLITE_OK) {
     std::string reason = "unknown error";
     if (handle) {
       reason = FromSqlite(sqlite3_errmsg(handle));
       sqlite3_close(handle);
     }
-    throw ESQLiteException("Failed to open database \"" + FileName + "\" : " + reason);
+    throw ESQLiteException("Failed to open database \"" + FileName + "\" : " + reason, rc & 0xFF);
   }
   FHandle = handle;
   // Double-quoted words that name no column are string literals, in statements and schema.
@@ -145,7 +148,7 @@ std::string TSQLiteDb::ErrorText(const std::string &Msg, const std::string &SQL)
 }
 
 void TSQLiteDb::RaiseError(const std::string &Msg, const std::string &SQL) {
-  throw ESQLiteException(ErrorText(Msg, SQL));
+  throw ESQLiteException(ErrorText(Msg, SQL), sqlite3_errcode(FHandle) & 0xFF);
 }
 
 // Prepares the statements of the text one after the other and hands each to Step; the loop
@@ -245,7 +248,7 @@ std::unique_ptr<TSQLiteTbl> TSQLiteDb::GetTable(const std::string &SQL, const TR
         table->FEnd = TReadEnd::Stopped;
         break;
       } else if (rc == SQLITE_BUSY) {
-        throw ESQLiteException("Could not prepare SQL statement \"" + SQL + "\" : SQLite is Busy");
+        throw ESQLiteException("Could not prepare SQL statement \"" + SQL + "\" : SQLite is Busy", SQLITE_BUSY);
       } else {
         RaiseError("Could not retrieve data", SQL);
       }
@@ -552,9 +555,10 @@ void TSQLiteStmt::Exec() {
   }
   if (rc != SQLITE_DONE) {
     std::string message = FDb.ErrorText("Error executing SQL statement", FSQL);
+    const int code = sqlite3_errcode(FDb.FHandle) & 0xFF;
     sqlite3_reset(FStmt);
     sqlite3_clear_bindings(FStmt);
-    throw ESQLiteException(message);
+    throw ESQLiteException(message, code);
   }
   sqlite3_reset(FStmt);
   sqlite3_clear_bindings(FStmt);

@@ -30,8 +30,12 @@ class TSQLiteTbl;
 
 class ESQLiteException : public Exception {
  public:
-  using Exception::Exception;
+  // Code: SQLite's primary result code for the failure; 0 when it was not SQLite's own.
+  explicit ESQLiteException(const std::string &message, int Code = 0) : Exception(message), ErrorCode(Code) {}
   const char *ClassName() const override { return "ESQLiteException"; }
+  // Another connection held a lock that the statement needed: the file is in use, not broken.
+  bool Busy() const;
+  int ErrorCode = 0;
 };
 
 // How far one read may go. Poll, when set, is called every few thousand steps of a running

@@ -320,6 +320,11 @@ std::string CropRegexLiteral(const std::string &list, char mode, bool sw) {
   s = RegexReplaceText(s, "(果樹|野菜|麦|雑穀|花き)類"_sj, "g", "$1(類)?"_sj);
   s = RegexReplaceText(s, "豆類(?!\\\\)"_sj, "g", "豆類(?!\\()"_sj);
   s = ReplaceAllText(s, "・観葉植物"_sj, "(・観葉植物)?"_sj);
+  // The guards split the text as a list once more. Once quoted crops are joined by "|", a
+  // closing quote followed by "|" would start an item of its own, and the comma of the join
+  // would become an empty alternative that matches a crop text naming none of the crops.
+  // The quotes go before that split; the alternation drops them in any case.
+  if (FindSjis(s, "|") != std::string::npos) s = ReplaceAllText(s, "'", "");
   s = KanaWordGuards(s);
   if (mode == '!') {
     s = ReplaceAllText(s, "\\(?", "(\\(");

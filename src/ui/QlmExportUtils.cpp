@@ -69,6 +69,7 @@ const char *FailureText(int kind) {
   switch (kind) {
     case ssWPS: return "WPS Spreadsheets の起動もしくは処理に失敗しました";
     case ssJustCalc: return "JustCalc の起動もしくは処理に失敗しました";
+    case ssCalc: return "OpenOffice Calc の起動もしくは処理に失敗しました";
     default: return "Excel の起動もしくは処理に失敗しました";
   }
 }
@@ -205,23 +206,30 @@ void OpenFileInSpreadsheet(int kind, const std::string &file_name) {
 
 void ExportHtmlToOfficeCalc(const std::string &html, const std::string &title) {
   TBusyCursor busy;
-  TOleObjectPtr manager = Automation().CreateOleObject("com.sun.star.ServiceManager");
-  auto property = [&](const std::string &name, TOleValue value) -> TOleValue {
-    TOleObjectPtr p = manager->Obj("Bridge_GetStruct", {std::string("com.sun.star.beans.PropertyValue")});
-    p->Set("Name", name);
-    p->Set("Value", value);
-    return p;
-  };
-  TOleObjectPtr temp = manager->Obj("createInstance", {std::string("com.sun.star.io.TempFile")});
-  TOleValue properties = OleArray({property("FilterName", std::string("calc_HTML_WebQuery")),
-                                   property("DocumentTitle", title), property("InputStream", temp)});
-  TOleObjectPtr out = manager->Obj("createInstance", {std::string("com.sun.star.io.TextOutputStream")});
-  out->Call("setOutputStream", {temp});
-  out->Call("setEncoding", {std::string("Shift_JIS")});
-  out->Call("writeString", {html});
-  out->Call("closeOutput");
-  temp->Call("seek", {std::int64_t{0}});
-  TOleObjectPtr desktop = manager->Obj("createInstance", {std::string("com.sun.star.frame.Desktop")});
-  desktop->Call("loadComponentFromURL",
-                {std::string("private:stream"), std::string("_blank"), std::int64_t{0}, properties});
+  try {
+    TOleObjectPtr manager = Automation().CreateOleObject("com.sun.star.ServiceManager");
+    auto property = [&](const std::string &name, TOleValue value) -> TOleValue {
+      TOleObjectPtr p = manager->Obj("Bridge_GetStruct", {std::string("com.sun.star.beans.PropertyValue")});
+      p->Set("Name", name);
+      p->Set("Value", value);
+      return p;
+    };
+    TOleObjectPtr temp = manager->Obj("createInstance", {std::string("com.sun.star.io.TempFile")});
+    TOleValue properties = OleArray({property("FilterName", std::string("calc_HTML_WebQuery")),
+                                     property("DocumentTitle", title), property("InputStream", temp)});
+    TOleObjectPtr out = manager->Obj("createInstance", {std::string("com.sun.star.io.TextOutputStream")});
+    out->Call("setOutputStream", {temp});
+    out->Call("setEncoding", {std::string("Shift_JIS")});
+    out->Call("writeString", {html});
+    out->Call("closeOutput");
+    temp->Call("seek", {std::int64_t{0}});
+    TOleObjectPtr desktop = manager->Obj("createInstance", {std::string("com.sun.star.frame.Desktop")});
+    desktop->Call("loadComponentFromURL",
+                  {std::string("private:stream"), std::string("_blank"), std::int64_t{0}, properties});
+  } catch (const EOleSysError &) {
+    // The suite is missing or its program did not start. The system's own text names a class
+    // string or a path; the user is told which program could not be started, as for the
+    // other spreadsheets, and the failure still goes to the caller.
+    throw EOleSysError(cp932::FromUtf8(FailureText(ssCalc)));
+  }
 }

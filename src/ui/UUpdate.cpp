@@ -197,7 +197,10 @@ void TfrmUpdate::FormActivate() {
   if (LocalFilesStart) UpdateFromLocalFiles();
 }
 
-bool TfrmUpdate::FormCloseQuery() { return !AutoRunning || AutoUpdateSwitch; }
+bool TfrmUpdate::FormCloseQuery() {
+  if (FImporting) return false;
+  return !AutoRunning || AutoUpdateSwitch;
+}
 
 void TfrmUpdate::closeEvent(QCloseEvent *e) {
   if (!FormCloseQuery()) {
@@ -339,10 +342,26 @@ void TfrmUpdate::bAutoClick() { RunAutoUpdate(); }
 // ---------------------------------------------------------------- JPP-NET imports
 
 void TfrmUpdate::ImportJppFile(const char *title_utf8, const char *pattern, bool ingredients) {
-  if (!AcisDB) return;
+  if (!AcisDB || FImporting) return;
   const std::string file =
       ChooseFile(this, cp932::FromUtf8(title_utf8), "ﾃｷｽﾄﾌｧｲﾙ"_sj + " (" + pattern + ")", OptionData->ProgramFolder);
-  if (!file.empty()) run_->ImportJpp(file, ingredients);
+  if (file.empty()) return;
+  // The import lets events through on every line while it writes through the program's
+  // query object, which an update would free under it: the window's commands and its
+  // closing wait for the import's end, as they do for an update run.
+  struct THold {
+    TfrmUpdate &w;
+    explicit THold(TfrmUpdate &w) : w(w) { w.HoldCommands(true); }
+    ~THold() { w.HoldCommands(false); }
+  } hold(*this);
+  run_->ImportJpp(file, ingredients);
+}
+
+void TfrmUpdate::HoldCommands(bool on) {
+  FImporting = on;
+  EnableControls(!on);
+  bAbort->setEnabled(false);  // the import has no stop between steps
+  for (QAction *a : pmnExt->actions()) a->setEnabled(!on);
 }
 
 void TfrmUpdate::btnDokuseiClick() {

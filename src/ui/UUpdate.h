@@ -114,8 +114,10 @@ class TfrmUpdate : public QDialog {
   QLabel *FileLabel(int page, int index) const;
   void Guard(const char *name, const std::function<void()> &step);
   void ImportJppFile(const char *title_utf8, const char *pattern, bool ingredients);
+  void HoldCommands(bool on);
 
   QToolButton *bAuto = nullptr, *ckManual = nullptr, *bExt = nullptr, *bAbort = nullptr, *bClose = nullptr;
   QMenu *pmnExt = nullptr;
   bool FActivated = false;
+  bool FImporting = false;  // a JPP-NET import runs: commands and closing wait for its end
 };

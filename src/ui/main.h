@@ -131,6 +131,9 @@ class TfrmMain : public QMainWindow {
   void AddLog(const std::string &Text);
 
   // ---- the database at start-up
+  // The state of acis.db (0..6), or DatabaseInUse: another program holds a lock on it, so it
+  // was not opened; it is neither checked nor offered for a rebuild.
+  static constexpr int DatabaseInUse = 7;
   int CheckDatabaseState();
   void GUIStart(int State);
   void SharedFolderStart();

@@ -15,6 +15,7 @@
 #include "engine/AcisSvr.h"
 #include "engine/DbCheck.h"
 #include "engine/InetUtil.h"
+#include "engine/SQLite.h"
 #include "engine/TextHelpers.h"
 #include "engine/UiServices.h"
 #include "engine/UpdateRun.h"
@@ -48,6 +49,18 @@ std::string ErrorLine(const std::string &operation, const std::exception &e) {
   return operation + " Error " + ExceptionClassName(e) + "\r\n" + e.what();
 }
 
+// A lock held by another program (one writing to acis.db) makes the open fail, though the
+// file is whole.
+bool InUse(const std::exception &e) {
+  const auto *sql = dynamic_cast<const ESQLiteException *>(&e);
+  return sql && sql->Busy();
+}
+
+std::string InUseText() {
+  return "データベースは他のプログラムが使用中です。"_sj + "\r\n" + DbFile("acis.db") + "\r\n" +
+         "しばらくしてからもう一度お試しください。"_sj;
+}
+
 }  // namespace
 
 int TfrmMain::CheckDatabaseState() {
@@ -60,9 +73,10 @@ int TfrmMain::CheckDatabaseState() {
     try {
       AcisDBOwner().Reopen(DbFile("acis.db"), mLog);
     } catch (const std::exception &e) {
-      // A file that does not open as a database is one to rebuild, like one without "info".
+      // A file that does not open as a database is one to rebuild, like one without "info";
+      // one that another program holds is left to it.
       AddLog(ErrorLine("AcisDB.Create", e));
-      return 0;
+      return InUse(e) ? DatabaseInUse : 0;
     }
   }
   const bool newer = CheckDataUpdate();
@@ -262,9 +276,13 @@ void TfrmMain::GUIStart(int State) {
         AcisDBOwner().Reopen(DbFile("acis.db"), mLog);
       } catch (const std::exception &e) {
         AddLog(ErrorLine("AcisDB.Create", e));
+        if (InUse(e)) MsgBox(InUseText(), "Quillmar", MB_OK | MB_ICONWARNING);
       }
       break;
     }
+    case DatabaseInUse:
+      MsgBox(InUseText(), "Quillmar", MB_OK | MB_ICONWARNING);
+      break;
     default:
       break;
   }
@@ -404,6 +422,13 @@ int TfrmMain::UnattendedRun(bool Update) {
     // A check that could not read the source's page is a failure, never "up to date".
     save_failed_run();
     WriteFailures({CheckFailure}, JoinPath(log_folder, Update ? "autoupdate.log" : "autodown.log"));
+    return kExitFailed;
+  }
+  if (state == DatabaseInUse) {
+    // The run would rebuild the file under the program that holds it: it fails instead.
+    AddLog(InUseText());
+    save_failed_run();
+    WriteFailures({InUseText()}, JoinPath(log_folder, Update ? "autoupdate.log" : "autodown.log"));
     return kExitFailed;
   }
   if (state == 3) return kExitUpToDate;

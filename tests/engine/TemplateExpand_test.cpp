@@ -181,27 +181,58 @@ TEST(TemplateExpand, MissingBlockOrArgumentShowsOneBoxAndGivesNothing) {
   }
 }
 
+// A table t(id, sakumotsu) of the rows given, and the ids that a template selects from it
+// with the crop argument given.
+class CropTable {
+ public:
+  explicit CropTable(const char *rows_utf8) : db_((dir_ / "t.db").string()) {
+    db_.MultiStatement = true;
+    db_.ExecSQL(S((std::string("CREATE TABLE t(id INTEGER, sakumotsu TEXT); INSERT INTO t VALUES ") + rows_utf8 + ";").c_str()));
+  }
+  std::set<int> Ids(const char *sql_utf8, const char *crops_utf8) {
+    TScopedRecordingUi ui;
+    const std::string sql = ExpandTemplate(Doc(sql_utf8), Args({crops_utf8}));
+    std::set<int> out;
+    for (auto t = db_.GetTable(sql); !t->Eof(); t->Next()) out.insert(static_cast<int>(t->FieldAsInteger(0)));
+    return out;
+  }
+
+ private:
+  const qmtest::TempDir dir_;
+  TSQLiteDb db_;
+};
+
 // The crop patterns the sigils make select what they should from a crop field.
 TEST(TemplateExpand, CropPatternsSelectTheirRowsThroughRegexp) {
-  const qmtest::TempDir dir;
-  TSQLiteDb db((dir / "t.db").string());
-  db.MultiStatement = true;
-  db.ExecSQL(S("CREATE TABLE t(id INTEGER, sakumotsu TEXT);"
-               "INSERT INTO t VALUES (1,'トマト'),(2,'ミニトマト'),(3,'野菜類(トマトを除く)'),"
-               "(4,'なす、トマト'),(5,'きゅうり');"));
-  auto ids = [&](const char *sql_utf8, const char *crop_utf8) {
-    TScopedRecordingUi ui;
-    const std::string sql = ExpandTemplate(Doc(sql_utf8), Args({crop_utf8}));
-    std::set<int> out;
-    for (auto t = db.GetTable(sql); !t->Eof(); t->Next()) out.insert(static_cast<int>(t->FieldAsInteger(0)));
-    return out;
-  };
-  EXPECT_EQ(ids("SELECT id FROM t WHERE sakumotsu regexp <%sakumotsu>", "トマト"), (std::set<int>{1, 4}));
-  EXPECT_EQ(ids("SELECT id FROM t WHERE sakumotsu regexp <!sakumotsu>", "トマト"), (std::set<int>{3}));
-  EXPECT_EQ(ids("SELECT id FROM t WHERE sakumotsu regexp <=sakumotsu>", "なす"), (std::set<int>{4}));
+  CropTable t("(1,'トマト'),(2,'ミニトマト'),(3,'野菜類(トマトを除く)'),(4,'なす、トマト'),(5,'きゅうり')");
+  EXPECT_EQ(t.Ids("SELECT id FROM t WHERE sakumotsu regexp <%sakumotsu>", "トマト"), (std::set<int>{1, 4}));
+  EXPECT_EQ(t.Ids("SELECT id FROM t WHERE sakumotsu regexp <!sakumotsu>", "トマト"), (std::set<int>{3}));
+  EXPECT_EQ(t.Ids("SELECT id FROM t WHERE sakumotsu regexp <=sakumotsu>", "なす"), (std::set<int>{4}));
   // One repeated condition line per crop, joined by the template's own OR.
-  EXPECT_EQ(ids("SELECT id FROM t WHERE 0\r\n  OR sakumotsu regexp [%sakumotsu]", "'きゅうり','ミニトマト'"),
+  EXPECT_EQ(t.Ids("SELECT id FROM t WHERE 0\r\n  OR sakumotsu regexp [%sakumotsu]", "'きゅうり','ミニトマト'"),
             (std::set<int>{2, 5}));
+}
+
+// A list of several crops gives one alternative per crop and no empty one, which would match
+// crop texts that name none of them (a text ending in "、", two "、" in a row, an empty text).
+TEST(TemplateExpand, CropPatternsForSeveralCropsSelectOnlyThoseCrops) {
+  CropTable t("(1,'トマト'),(2,'なす'),(3,'きゅうり'),(4,'ねぎ、'),(5,'野菜類(トマト、、なすを除く)'),(6,''),"
+              "(7,'ねぎ、なす'),(8,'野菜類(きゅうりを除く)')");
+  // Row 5 names トマト in its bracket: the inclusion finds it there, and the exclusion tells.
+  const struct {
+    const char *crops;
+    std::set<int> named, excluded;
+  } cases[] = {
+      {"'トマト'", {1, 5}, {5}},
+      {"'トマト','なす'", {1, 2, 5, 7}, {5}},
+      {"トマト,なす", {1, 2, 5, 7}, {5}},
+      {"'トマト', 'なす'", {1, 2, 5, 7}, {5}},
+      {"'トマト','なす','きゅうり'", {1, 2, 3, 5, 7}, {5, 8}},
+  };
+  for (const auto &c : cases) {
+    EXPECT_EQ(t.Ids("SELECT id FROM t WHERE sakumotsu REGEXP <%sakumotsu>", c.crops), c.named) << c.crops;
+    EXPECT_EQ(t.Ids("SELECT id FROM t WHERE sakumotsu REGEXP <!sakumotsu>", c.crops), c.excluded) << c.crops;
+  }
 }
 
 }  // namespace

@@ -373,6 +373,10 @@ TEST_F(CropQueries, CropConditionsOverNamesAndOtherNames) {
       {"トマト", {"トマト"}},
       {"とまと", {"トマト"}},  // readings fold onto the names; ミニトマト stays out
       {"トマト,なす", {"トマト", "なす"}},
+      // Quoted, as a template's list comes: every crop once, and no empty alternative that
+      // would take every text (each begins with "、").
+      {"'トマト','なす'", {"トマト", "なす"}},
+      {"'トマト','なす','かんきつ'", {"トマト", "なす", "かんきつ", "かんきつ(なつみかんを除く)"}},
       {"柑橘", {"かんきつ"}},  // by other name
       // A crop with a qualifier that names it, but not one that excludes another crop by it.
       {"かんきつ", {"かんきつ", "かんきつ(なつみかんを除く)"}},

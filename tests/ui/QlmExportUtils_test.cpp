@@ -315,9 +315,27 @@ TEST(OfficeSuite, CalcHandOffStartsTheSuiteOnThePage) {
   if (saved_tmp) setenv("TMPDIR", saved_tmp_value.c_str(), 1);
   else unsetenv("TMPDIR");
 
-  // No suite installed: the start fails as for any other program.
+  // No suite installed, or its program does not start: the start fails as for any other
+  // program, and says which program it was.
+  const auto failure = [&] {
+    try {
+      ExportHtmlToOfficeCalc(html, "Quillmar");
+    } catch (const EOleSysError &e) {
+      return std::string(e.what());
+    }
+    return std::string("no failure");
+  };
   setenv("QUILLMAR_OFFICE", "", 1);
-  EXPECT_THROW(ExportHtmlToOfficeCalc(html, "Quillmar"), EOleSysError);
+  EXPECT_EQ(failure(), "OpenOffice Calc の起動もしくは処理に失敗しました"_sj);
+  setenv("QUILLMAR_OFFICE", "/bin/true", 1);
+  std::string page;
+  SetOfficeLauncher([&](const std::vector<std::string> &argv) {
+    page = argv.back();
+    return false;
+  });
+  EXPECT_EQ(failure(), "OpenOffice Calc の起動もしくは処理に失敗しました"_sj);
+  SetOfficeLauncher(nullptr);
+  if (!page.empty()) std::filesystem::remove(page);
   EXPECT_EQ(ui.busy_depth, 0);
   if (saved) setenv("QUILLMAR_OFFICE", saved_value.c_str(), 1);
   else unsetenv("QUILLMAR_OFFICE");

@@ -335,7 +335,9 @@ TEST_F(ViewerTest, ExportsWithoutAPageFileOrProgram) {
   // The office suite cannot be reached: the failure is shown, not passed on.
   emit Part<QAction>(v, "actExportCalc")->triggered();
   EXPECT_EQ(ole.lines, (std::vector<std::string>{"CreateOleObject(\"com.sun.star.ServiceManager\") -> EOleSysError"}));
-  EXPECT_EQ(ui_.boxes.size(), 1u);
+  ASSERT_EQ(ui_.boxes.size(), 1u);
+  // It says which program did not start, not the system's text about a class string.
+  EXPECT_EQ(ui_.boxes[0].text, "OpenOffice Calc の起動もしくは処理に失敗しました"_sj);
   EXPECT_EQ(ui_.busy_depth, 0);
   delete v;
 }

@@ -196,6 +196,59 @@ TEST_F(MainWindowTest, StartUpOnEachDatabaseState) {
   }
 }
 
+// Another program writing to acis.db holds a lock on it. The start says the database is in
+// use and leaves it alone: no offer to create it anew, no update window, no rebuild, and the
+// unattended update fails instead of rebuilding it.
+TEST_F(MainWindowTest, DatabaseInUseByAnotherProgramIsLeftAlone) {
+  PlaceSampleDb();
+  const fs::path file = home / "DB" / "acis.db";
+  const std::string before = ReadFile(file);
+  struct Case {
+    const char *name, *begin;
+    QStringList args;
+  } cases[] = {
+      {"exclusive", "BEGIN EXCLUSIVE;", {}},
+      {"write under way", "BEGIN IMMEDIATE; CREATE TABLE held (x); INSERT INTO held VALUES (1);", {}},
+      {"exclusive, unattended update", "BEGIN EXCLUSIVE;", {"/u"}},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.name);
+    boxes.boxes.clear();
+    boxes.answers = {IDYES, IDOK, IDOK};  // any question would be answered yes
+    modal.clear();
+    ProcessExitCode = 0;
+    {
+      TSQLiteDb other(file.string());
+      other.MultiStatement = true;
+      other.ExecSQL(c.begin);
+      auto w = Start(c.args);
+      EXPECT_TRUE(modal.empty());
+      if (c.args.isEmpty()) {
+        // Either the reads went through and the database is open, or it says it is in use.
+        if (!AcisDB) {
+          ASSERT_EQ(boxes.boxes.size(), 1u);
+          EXPECT_TRUE(BoxSaid("データベースは他のプログラムが使用中です。")) << U8(boxes.boxes[0].text);
+          EXPECT_EQ(U8(w->StatusText(0)), "DB:なし");
+        }
+        for (const auto &b : boxes.boxes) EXPECT_FALSE(U8(b.text).find("作成します") != std::string::npos);
+        if (std::string(c.name) == "exclusive") {
+          EXPECT_EQ(AcisDB, nullptr);
+        }
+      } else {
+        EXPECT_EQ(ProcessExitCode, kExitFailed);
+        EXPECT_TRUE(boxes.boxes.empty());
+        EXPECT_NE(ReadFile(home / "DB" / "autoupdate.log").find("使用中"_sj), std::string::npos);
+      }
+      other.ExecSQL("ROLLBACK;");
+    }
+    EXPECT_EQ(ReadFile(file), before);
+    for (const auto &e : fs::directory_iterator(home / "DB"))
+      EXPECT_TRUE(e.path().filename() == "acis.db" || e.path().filename() == "spec.db" ||
+                  e.path().filename() == "autoupdate.log")
+          << e.path();
+  }
+}
+
 TEST_F(MainWindowTest, GoodDatabaseFillsTheInitialLists) {
   PlaceSampleDb();
   auto w = Start();

@@ -644,6 +644,60 @@ TEST_F(UpdateTest, JppFilesBecomeTablesOfJppDb) {
   TfrmUpdate::ChooseFile = saved_choose;
 }
 
+// The import lets events through on every line. What the user does then waits for its end: an
+// update would free the query object the import writes through, a second import would write
+// into its transaction, and the window would close under it.
+TEST_F(UpdateTest, CommandsWaitForAJppImport) {
+  auto saved_choose = TfrmUpdate::ChooseFile;
+  const std::string seizai = Sj((Kit::Get() / "jpp/jpp_seizai.csv").string());
+  TfrmUpdate::ChooseFile = [&](QWidget *, const std::string &t, const std::string &, const std::string &) {
+    return cp932::ToUtf8(t).find("有効成分") != std::string::npos ? Sj((Kit::Get() / "jpp/jpp_seibun.csv").string())
+                                                                    : seizai;
+  };
+  TfrmUpdate w;
+  w.show();
+  QAction *products = w.findChild<QAction *>("btnDokusei");
+  QAction *ingredients = w.findChild<QAction *>("pmnJppSeibun");
+  QToolButton *bAuto = w.findChild<QToolButton *>("bAuto");
+  ASSERT_TRUE(products && ingredients && bAuto);
+  products->trigger();  // the jpp.db the user has
+  const std::string rows = [&] {
+    TSQLiteDb jpp((home / "DB" / "jpp.db").string());
+    return jpp.GetTable("SELECT count(*) FROM jppSeizai")->FieldAsString(0);
+  }();
+  ASSERT_NE(rows, "0");
+  const TAcisDB *db = AcisDB;
+  server.ClearRequests();
+
+  int pumps = 0;
+  ui.on_pump = [&] {
+    if (++pumps != 3) return;
+    bAuto->click();
+    ingredients->trigger();
+    w.close();
+  };
+  products->trigger();
+  ui.on_pump = nullptr;
+  EXPECT_GE(pumps, 3);
+
+  EXPECT_TRUE(server.Requests().empty());  // no update started
+  EXPECT_EQ(AcisDB, db);
+  EXPECT_TRUE(w.isVisible());
+  const auto lines = Utf8Lines(w);
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), "テーブル作成 jpp.tJppSeizai"), 2) << Joined(lines);
+  EXPECT_FALSE(Has(lines, "テーブル作成 jpp.tJppSeibun")) << Joined(lines);
+  {
+    TSQLiteDb jpp((home / "DB" / "jpp.db").string());
+    EXPECT_EQ(jpp.GetTable("PRAGMA integrity_check")->FieldAsString(0), "ok");
+    EXPECT_EQ(jpp.GetTable("SELECT count(*) FROM jppSeizai")->FieldAsString(0), rows);
+    EXPECT_EQ(jpp.GetTable("SELECT count(*) FROM sqlite_master WHERE name = 'jppSeibun'")->FieldAsString(0), "0");
+  }
+  // Once it has ended, the commands are there again.
+  EXPECT_TRUE(bAuto->isEnabled());
+  EXPECT_TRUE(ingredients->isEnabled());
+  TfrmUpdate::ChooseFile = saved_choose;
+}
+
 TEST_F(UpdateTest, SharedFolderTakesThePlaceOfTheDownload) {
   TempDir lan;
   for (const char *dir : {"publisher", "scripts"})  // the reference scripts come from there too
