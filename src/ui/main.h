@@ -263,7 +263,7 @@ class TfrmMain : public QMainWindow {
 
   // ---- searches
   // Output commands, search panels and the tool bar's search on or off; during a run, "on"
-  // waits for its end.
+  // waits for its end. The output commands come on only while the current grid is shown.
   void SetOutputEnabled(bool Enabled);
   void SetSearchEnabled(bool Enabled);
   void SetSearchPanelsEnabled(bool Enabled);

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QMenu>
+#include <QMenuBar>
 #include <QApplication>
 #include <QProgressDialog>
 #include <QPushButton>
@@ -12,6 +14,7 @@
 #include <fstream>
 
 #include "components/QtServices.h"
+#include "components/WinSpinEdit.h"
 #include "components/grid/ExcelUtil.h"
 #include "engine/OutputFile.h"
 #include "platform/cp932.h"
@@ -167,6 +170,68 @@ TEST_F(OutputTest, OutputsActOnlyOnAShownGridWithRows) {
   w->actCopyJustCalc->trigger();
   EXPECT_EQ(w->btnExcel->defaultAction(), w->actCopyJustCalc);
   EXPECT_EQ(OptionData->SpreadSheet, 3);
+}
+
+// The output commands follow what the grid shows, however the run ended: on with a result,
+// off after a failed statement and after a 中止 that shows nothing of the result, through
+// 実行 and through the tool bar's 検索 alike.
+TEST_F(OutputTest, TheOutputsFollowWhatTheGridShows) {
+  w->ui->pgSearch->setCurrentWidget(w->ui->tabSQL);
+  TXlsStringGrid *g = w->ui->gdSQL;
+  QMenu *output = w->menuBar()->findChild<QMenu *>("mnOutput");
+  ASSERT_NE(output, nullptr);
+  // What the user finds on: the 出力 menu's items, the spreadsheet button, the lines per cell.
+  auto outputs = [&] {
+    int on = 0, all = 0;
+    for (QAction *a : output->actions()) {
+      if (a->isSeparator()) continue;
+      ++all;
+      on += a->isEnabled();
+    }
+    all += 2;
+    on += w->btnExcel->isEnabled() + w->seGridCellLine->isEnabled();
+    return on == all ? "on" : on == 0 ? "off" : "partly";
+  };
+  constexpr int kRows = 20'000;
+  const std::string large = "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c LIMIT " +
+                            std::to_string(kRows) + ") SELECT x, 'r' || x AS y FROM c";
+  // Steps in turn on one window, which shows no result at first.
+  struct Step {
+    const char *name;
+    std::string sql;
+    bool toolbar;  // through the tool bar's 検索 rather than 実行
+    bool stop;     // 中止 once every row is in the grid
+    const char *outputs;
+  } steps[] = {
+      {"a failed statement", "SELECT * FROM no_such_table", false, false, "off"},
+      {"a failed statement through 検索", "SELECT * FROM no_such_table", true, false, "off"},
+      {"a result", "SELECT 1 AS a", false, false, "on"},
+      {"中止", large, false, true, "off"},
+      {"a result through 検索", "SELECT 1 AS a", true, false, "on"},
+      {"中止 through 検索", large, true, true, "off"},
+  };
+  const TEventPump::TByTicks pump(500);  // the events run during the fill and the widths
+  for (const Step &c : steps) {
+    SCOPED_TRACE(c.name);
+    bool stopped = false;
+    ui_.on_pump = [&] {
+      if (!c.stop || stopped || g->RowCount() != kRows + 1) return;
+      stopped = true;
+      w->actStop->trigger();
+    };
+    SetSQLEditorText(w->SQLEditor, cp932::FromUtf8(c.sql));
+    if (c.toolbar) {
+      w->actSearchTekiyou->trigger();
+    } else {
+      w->ui->btnQueryExec->click();
+    }
+    ui_.on_pump = nullptr;
+    EXPECT_EQ(stopped, c.stop);
+    EXPECT_EQ(g->isVisible(), std::string(c.outputs) == "on");
+    EXPECT_STREQ(outputs(), c.outputs);
+    ui_.boxes.clear();
+    ui_.reports.clear();
+  }
 }
 
 TEST_F(OutputTest, CsvFileHoldsTheGrid) {
