@@ -55,6 +55,12 @@ struct TSmallOutputLimits {
   }
 };
 
+// The boxes and dialogs still answer from the tests' queues; the progress window is real.
+struct TRealProgressUi : TScopedRecordingUi {
+  TQtUiServices qt;
+  std::unique_ptr<IProgressWindow> OpenProgress(const std::string &title) override { return qt.OpenProgress(title); }
+};
+
 class OutputTest : public MainWindowFixture {
  protected:
   TempDir folders_;
@@ -72,6 +78,19 @@ class OutputTest : public MainWindowFixture {
     Page p;
     w->BuildResultHtml(target, css, p.html, p.body, p.script);
     return p;
+  }
+  // A result of 3000 rows on the SQL tab, and the answers that save its page over an earlier
+  // file: "はい" to the large page's question and that file's name. Gives the file.
+  fs::path LargeResultToSaveOver(TScopedRecordingUi &ui) {
+    w->ui->pgSearch->setCurrentWidget(w->ui->tabSQL);
+    SetSQLEditorText(w->SQLEditor, "WITH RECURSIVE k(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM k WHERE i < 3000) "
+                                   "SELECT i AS bango FROM k");
+    w->ui->btnQueryExec->click();
+    const fs::path file = folders_ / "page.html";
+    qmtest::WriteFile(file, "earlier");
+    ui.answers = {IDYES};
+    dialogs_.answers.push_back({true, file.string(), ""});
+    return file;
   }
   // The viewers are top-level windows of their own.
   QList<TfrmWebBrowser *> Viewers() {
@@ -326,7 +345,8 @@ TEST_F(OutputTest, ALargePageIsOfferedAsAFileAndNothingWaitsForTheBrowser) {
   ASSERT_EQ(ui_.boxes.size(), 1u);
   EXPECT_EQ(cp932::ToUtf8(ui_.boxes[0].text),
             "検索結果が5件と多いため、表計算ソフトへ出力すると長い時間応答しなくなるおそれがあります。\r\n"
-            "出力せずにHTMLファイルとして保存しますか？");
+            "出力せずにHTMLファイルとして保存しますか？\r\n"
+            "「いいえ」を選ぶと出力を取りやめます。");
   EXPECT_TRUE(Viewers().empty());
 
   // Within the limit the viewer opens at once; the page loads while the program goes on.
@@ -415,22 +435,9 @@ TEST_F(OutputTest, LargeOutputsAreWrittenUnderTheProgressWindowAndCancelLeavesTh
 // start, the window's run holds meanwhile, and its キャンセル (pressed by the user while the
 // rows are written) leaves the earlier file.
 TEST_F(OutputTest, TheProgressWindowOfASavedPageHoldsTheWindowAndCancels) {
-  w->ui->pgSearch->setCurrentWidget(w->ui->tabSQL);
-  SetSQLEditorText(w->SQLEditor, "WITH RECURSIVE k(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM k WHERE i < 3000) "
-                                 "SELECT i AS bango FROM k");
-  w->ui->btnQueryExec->click();
   const TSmallOutputLimits limits;
-  // The boxes and dialogs still answer from the tests' queues; the progress window is real.
-  struct TRealProgressUi : TScopedRecordingUi {
-    TQtUiServices qt;
-    std::unique_ptr<IProgressWindow> OpenProgress(const std::string &title) override {
-      return qt.OpenProgress(title);
-    }
-  } ui;
-  const fs::path file = folders_ / "page.html";
-  qmtest::WriteFile(file, "earlier");
-  ui.answers = {IDYES};
-  dialogs_.answers.push_back({true, file.string(), ""});
+  TRealProgressUi ui;
+  const fs::path file = LargeResultToSaveOver(ui);
   bool held = false, pressed = false;
   QTimer user;
   QObject::connect(&user, &QTimer::timeout, [&] {
@@ -449,6 +456,41 @@ TEST_F(OutputTest, TheProgressWindowOfASavedPageHoldsTheWindowAndCancels) {
   EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
   EXPECT_EQ(ui.boxes.size(), 1u);  // the question alone
   EXPECT_FALSE(w->Running());
+}
+
+
+// A close of the main window that comes while the separate window's page is saved under its
+// progress window is not lost: the save ends as a close of the program ends it (the file as it
+// was), and the window then closes.
+TEST_F(OutputTest, ACloseDuringTheSeparateWindowsSaveClosesWhenTheSaveEnds) {
+  const TSmallOutputLimits limits;
+  TRealProgressUi ui;
+  const fs::path file = LargeResultToSaveOver(ui);
+  w->actExportGrid->trigger();
+  TfrmGrid *grid = nullptr;
+  for (QWidget *t : QApplication::topLevelWidgets())
+    if (auto *g = qobject_cast<TfrmGrid *>(t)) grid = g;
+  ASSERT_NE(grid, nullptr);
+  bool sent = false, closed_during_save = false;
+  QTimer user;
+  QObject::connect(&user, &QTimer::timeout, [&] {
+    if (sent || !qobject_cast<QProgressDialog *>(QApplication::activeModalWidget())) return;
+    sent = true;
+    w->close();
+    closed_during_save = w->isHidden();
+  });
+  user.start(0);
+  grid->Action("actExportHTML")->trigger();
+  user.stop();
+  ASSERT_TRUE(sent);
+  EXPECT_FALSE(closed_during_save);
+  EXPECT_EQ(qmtest::ReadFile(file), "earlier");
+  EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(w->isHidden());
+  EXPECT_FALSE(RunStopRequested());
+  EXPECT_EQ(ui.boxes.size(), 1u);  // the question alone
+  delete grid;
 }
 
 }  // namespace
