@@ -1,5 +1,10 @@
 #include "engine/OutputFile.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <random>
 #include <system_error>
 
 #include "platform/cp932.h"
@@ -10,15 +15,43 @@ namespace {
 // Bytes gathered before they go to the file.
 constexpr std::size_t kBlock = std::size_t{1} << 20;
 
+// The file the bytes are for: a link is followed, so that the file it points to is the one
+// replaced, as a write straight into the link would do.
+std::filesystem::path Followed(const std::filesystem::path &target) {
+  std::error_code ec;
+  std::filesystem::path real = std::filesystem::canonical(target, ec);
+  return ec ? target : real;
+}
+
+// The part's name is short and of a fixed length: any name the folder takes for the target
+// leaves room for it, up to the longest.
+std::filesystem::path PartBeside(const std::filesystem::path &target) {
+  static thread_local std::random_device rd;
+  const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : ".";
+  char name[32];
+  std::snprintf(name, sizeof name, ".qm%08x.part", static_cast<unsigned>(rd()));
+  return folder / name;
+}
+
 }  // namespace
 
 std::chrono::milliseconds TOutputFile::Interval{50};
 
 TOutputFile::TOutputFile(const std::string &FileName, std::uint64_t Total)
-    : target_(FsPath(FileName)), part_(TempBeside(target_)), total_(Total) {
+    : target_(Followed(FsPath(FileName))), part_(PartBeside(target_)), total_(Total) {
+  // A file that is there is replaced only where it could be written into: a read-only file
+  // refuses the save, as it would refuse the write, also for the administrator; the new file
+  // keeps the old one's permissions.
+  struct stat st{};
+  const bool existed = ::stat(target_.c_str(), &st) == 0;
+  if (existed && (!S_ISREG(st.st_mode) || (st.st_mode & 0222) == 0 || ::access(target_.c_str(), W_OK) != 0)) return;
   out_.open(part_, std::ios::binary | std::ios::trunc);
   open_ = static_cast<bool>(out_);
   if (!open_) return;
+  if (existed) {
+    std::error_code ec;
+    std::filesystem::permissions(part_, static_cast<std::filesystem::perms>(st.st_mode & 07777), ec);
+  }
   buffer_.reserve(kBlock);
   item_ = FromFsPath(target_.filename());
   window_ = UiServices().OpenProgress(item_ + cp932::FromUtf8("を保存しています"));

@@ -2,7 +2,8 @@
 // in pieces under a progress window with キャンセル while the events run. The bytes go to a
 // part file beside the target, which takes the target's name only once it is whole: a write
 // that is cancelled, that fails or that a close of the program ends leaves no part of it
-// behind, and a file that had the name stays as it was.
+// behind, and a file that had the name stays as it was. A file that is replaced keeps its
+// permissions; one that could not be written into is not replaced.
 #pragma once
 
 #include <chrono>
@@ -25,7 +26,8 @@ class TOutputFile {
   TOutputFile(const TOutputFile &) = delete;
   TOutputFile &operator=(const TOutputFile &) = delete;
 
-  // False when the part file could not be made (a missing or read-only folder).
+  // False when the part file could not be made (a missing or read-only folder), or when the
+  // file of the name may not be written (a read-only file): it is then left as it is.
   bool IsOpen() const { return open_; }
   // Shows the progress window now: it holds the program's other windows still until the file
   // is done, for a writer whose rows nothing else keeps from changing.

@@ -341,8 +341,9 @@ const char *const kTekiyoSources[] = {
 
 // Indexes of acis.db that the searches' sub-selects use: the pest search looks rows up by
 // pest and by purpose. (No index may lead with the number besides the number's own: the crop
-// search reads its rows along that one to get the rows of a number in their stored order. A
-// database built by an earlier version may still carry one on number and crop: it goes.)
+// search reads its rows along that one to get the rows of a number in their stored order. The
+// one on number and crop that an earlier version made goes at every open before the kept
+// table's key is read; its drop stays here since the key is made from this text.)
 const char *const kSearchIndexes =
     "DROP INDEX IF EXISTS main.idxTekiyoBangoSakumotsu;\r\n"
     "CREATE INDEX IF NOT EXISTS main.idxTekiyoByochu ON m_tekiyo (byochu);\r\n"
@@ -435,6 +436,16 @@ void TAcisDB::KeepTekiyoTable(bool RaiseFailures) {
   // its key. When acis.db cannot take it (read only, locked, full), the connection builds
   // its own copy as before; a build that cannot store it has failed, since the database
   // would go out without it.
+  // The index on number and crop that an earlier version made would lead the crop search's
+  // reads away from the rows' stored order. It goes at every open, also where the kept table
+  // is current and its build does not run; a database that takes no writes keeps it.
+  try {
+    if (FDb->GetTable("SELECT 1 FROM main.sqlite_master WHERE type = 'index' AND name = 'idxTekiyoBangoSakumotsu'")
+            ->Count() > 0)
+      FDb->ExecSQL("DROP INDEX main.idxTekiyoBangoSakumotsu;");
+  } catch (const ESQLiteException &e) {
+    Log("idxTekiyoBangoSakumotsu: " + e.Message());
+  }
   std::string key;
   try {
     key = TekiyoTableKey(*FDb, FLastUpdate);

@@ -992,7 +992,8 @@ bool OfferLargePageAsFile(QWidget *owner, const TResultPageParts &parts, bool fo
   if (rows <= ShownPageLimit.Rows && cells <= ShownPageLimit.Cells) return false;
   const std::string risk = for_spreadsheet
                                ? "件と多いため、表計算ソフトへ出力すると長い時間応答しなくなるおそれがあります。"_sj +
-                                     "\r\n" + "出力せずにHTMLファイルとして保存しますか？"_sj
+                                     "\r\n" + "出力せずにHTMLファイルとして保存しますか？"_sj + "\r\n" +
+                                     "「いいえ」を選ぶと出力を取りやめます。"_sj
                                : "件と多いため、HTMLページとして開くと長い時間応答しなくなるおそれがあります。"_sj +
                                      "\r\n" + "開かずにHTMLファイルとして保存しますか？"_sj;
   const int answer =

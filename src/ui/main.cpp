@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDialog>
 #include <QFontMetrics>
 #include <QMenuBar>
 #include <QScreen>
@@ -669,13 +670,21 @@ void TfrmMain::TidyDataFolders() {
 // ---------------------------------------------------------------- shut-down
 
 void TfrmMain::closeEvent(QCloseEvent *e) {
-  if (Running()) {
+  // Outside a run a window may still hold the program (the progress window of a page the
+  // separate window saves): what it waits on is on the stack as well.
+  QWidget *holding = Running() ? nullptr : QApplication::activeModalWidget();
+  if (Running() || holding) {
     // The close arrived through the events a run lets through, and the run is still on the
     // stack: it is stopped as 中止 stops it, and the window closes once it has ended.
     FClosePending = true;
     FSqlStopRequested = true;
     SetRunStopRequested(true);
     e->ignore();
+    if (holding) {
+      connect(holding, &QObject::destroyed, this, [this] { RunsEnded(); }, Qt::SingleShotConnection);
+      if (auto *dialog = qobject_cast<QDialog *>(holding))
+        connect(dialog, &QDialog::finished, this, [this] { RunsEnded(); }, Qt::SingleShotConnection);
+    }
     return;
   }
   FClosePending = false;

@@ -266,7 +266,7 @@ class TfrmMain : public QMainWindow {
 
   // ---- searches
   // Output commands, search panels and the tool bar's search on or off; during a run, "on"
-  // waits for its end.
+  // waits for its end. The output commands come on only while the current grid is shown.
   void SetOutputEnabled(bool Enabled);
   void SetSearchEnabled(bool Enabled);
   void SetSearchPanelsEnabled(bool Enabled);
@@ -523,10 +523,10 @@ class TfrmMain : public QMainWindow {
   int FFraSakumotsuWidth = 249;
   bool FClosed = false;
   bool FShown = false;
-  // A close came during a run: the run was told to stop, and the window closes once the
-  // outermost run has ended.
+  // A close came during a run, or while a window held the program: the run (or what the
+  // holding window waits on) was told to stop, and the window closes once it has ended.
   bool FClosePending = false;
-  // The outermost run has ended (TRunScope): a close that waited for it goes ahead.
+  // The outermost run, or the holding window, has ended: a close that waited goes ahead.
   void RunsEnded();
 };
 

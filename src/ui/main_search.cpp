@@ -110,6 +110,9 @@ void TfrmMain::SetOutputEnabled(bool Enabled) {
     FOutputOnAtEnd = Enabled;
     if (Enabled) return;
   }
+  // "On" follows what the grid shows: after 中止, or a search that ended without a result,
+  // no grid is shown and the outputs would have nothing to act on.
+  Enabled = Enabled && CurrentGrid && CurrentGrid->isVisibleTo(this);
   for (QAction *a : {actCopyExcel, actCopyExcelByHTML, actCopyOOoCalc, actCopyWPS, actCopyJustCalc,
                      actCopyJustCalcByHTML, actCsvSave, actHtmlSave, actExportGrid, actGridCopy, actGridAllCopy,
                      mnPortaBase, pmnGridAdjustWidth, pmnFixedClm, pmnFixedClmOff, pmnGoogleTekiyo})

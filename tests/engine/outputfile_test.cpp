@@ -112,6 +112,58 @@ TEST_F(OutputFileTest, AWriteEndedEarlyLeavesNoPartAndTheEarlierFile) {
   }
 }
 
+// What was there before the save decides whether it may be replaced and what the new file
+// is like: a read-only file refuses the save and stays; a replaced file keeps its mode; a link
+// stays a link to the file that takes the bytes; the longest name a folder takes saves.
+TEST_F(OutputFileTest, TheFileThereDecidesWhetherAndHowItIsReplaced) {
+  const std::string longest(251, 'n');  // with ".csv" the 255 bytes a name may have
+  struct Case {
+    const char *name;
+    std::string file;  // the name saved to
+    fs::perms before;  // the mode of an earlier file; none: no earlier file
+    bool saves;
+    fs::perms after;  // the mode of the file afterwards; none: not judged
+  } cases[] = {
+      {"read-only file", "ro.csv", fs::perms(0444), false, fs::perms(0444)},
+      {"file of the owner only", "own.csv", fs::perms(0600), true, fs::perms(0600)},
+      {"writable by all", "all.csv", fs::perms(0666), true, fs::perms(0666)},
+      {"the longest name", longest + ".csv", fs::perms::none, true, fs::perms::none},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir d;
+    const fs::path target = d / c.file;
+    if (c.before != fs::perms::none) {
+      WriteFile(target, "earlier");
+      fs::permissions(target, c.before);
+    }
+    {
+      TOutputFile f(P(target), 1);
+      EXPECT_EQ(f.IsOpen(), c.saves);
+      f.Write("new");
+      EXPECT_EQ(f.Commit(), c.saves);
+      EXPECT_FALSE(f.Cancelled());
+    }
+    EXPECT_EQ(FolderNames(d.path()), std::vector<std::string>{c.file});
+    EXPECT_EQ(ReadFile(target), c.saves ? "new" : "earlier");
+    if (c.after != fs::perms::none) {
+      EXPECT_EQ(fs::status(target).permissions(), c.after);
+    }
+  }
+
+  // Through a link the file it points to is replaced, and the link stays.
+  const fs::path real = d_ / "real.html", link = d_ / "link.html";
+  WriteFile(real, "earlier");
+  fs::create_symlink(real, link);
+  {
+    TOutputFile f(P(link), 1);
+    f.Write("new");
+    EXPECT_TRUE(f.Commit());
+  }
+  EXPECT_TRUE(fs::is_symlink(link));
+  EXPECT_EQ(ReadFile(real), "new");
+}
+
 // A folder that is not there: nothing is made, and the writer says so without a cancel.
 TEST_F(OutputFileTest, AFileThatCannotBeMadeIsNotOpen) {
   TOutputFile f(P(d_ / "missing" / "out.csv"), 1);

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QMenu>
+#include <QMenuBar>
 #include <QApplication>
 #include <QProgressDialog>
 #include <QPushButton>
@@ -12,6 +14,7 @@
 #include <fstream>
 
 #include "components/QtServices.h"
+#include "components/WinSpinEdit.h"
 #include "components/grid/ExcelUtil.h"
 #include "engine/OutputFile.h"
 #include "platform/cp932.h"
@@ -52,6 +55,12 @@ struct TSmallOutputLimits {
   }
 };
 
+// The boxes and dialogs still answer from the tests' queues; the progress window is real.
+struct TRealProgressUi : TScopedRecordingUi {
+  TQtUiServices qt;
+  std::unique_ptr<IProgressWindow> OpenProgress(const std::string &title) override { return qt.OpenProgress(title); }
+};
+
 class OutputTest : public MainWindowFixture {
  protected:
   TempDir folders_;
@@ -69,6 +78,19 @@ class OutputTest : public MainWindowFixture {
     Page p;
     w->BuildResultHtml(target, css, p.html, p.body, p.script);
     return p;
+  }
+  // A result of 3000 rows on the SQL tab, and the answers that save its page over an earlier
+  // file: "はい" to the large page's question and that file's name. Gives the file.
+  fs::path LargeResultToSaveOver(TScopedRecordingUi &ui) {
+    w->ui->pgSearch->setCurrentWidget(w->ui->tabSQL);
+    SetSQLEditorText(w->SQLEditor, "WITH RECURSIVE k(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM k WHERE i < 3000) "
+                                   "SELECT i AS bango FROM k");
+    w->ui->btnQueryExec->click();
+    const fs::path file = folders_ / "page.html";
+    qmtest::WriteFile(file, "earlier");
+    ui.answers = {IDYES};
+    dialogs_.answers.push_back({true, file.string(), ""});
+    return file;
   }
   // The viewers are top-level windows of their own.
   QList<TfrmWebBrowser *> Viewers() {
@@ -169,6 +191,68 @@ TEST_F(OutputTest, OutputsActOnlyOnAShownGridWithRows) {
   EXPECT_EQ(OptionData->SpreadSheet, 3);
 }
 
+// The output commands follow what the grid shows, however the run ended: on with a result,
+// off after a failed statement and after a 中止 that shows nothing of the result, through
+// 実行 and through the tool bar's 検索 alike.
+TEST_F(OutputTest, TheOutputsFollowWhatTheGridShows) {
+  w->ui->pgSearch->setCurrentWidget(w->ui->tabSQL);
+  TXlsStringGrid *g = w->ui->gdSQL;
+  QMenu *output = w->menuBar()->findChild<QMenu *>("mnOutput");
+  ASSERT_NE(output, nullptr);
+  // What the user finds on: the 出力 menu's items, the spreadsheet button, the lines per cell.
+  auto outputs = [&] {
+    int on = 0, all = 0;
+    for (QAction *a : output->actions()) {
+      if (a->isSeparator()) continue;
+      ++all;
+      on += a->isEnabled();
+    }
+    all += 2;
+    on += w->btnExcel->isEnabled() + w->seGridCellLine->isEnabled();
+    return on == all ? "on" : on == 0 ? "off" : "partly";
+  };
+  constexpr int kRows = 20'000;
+  const std::string large = "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c LIMIT " +
+                            std::to_string(kRows) + ") SELECT x, 'r' || x AS y FROM c";
+  // Steps in turn on one window, which shows no result at first.
+  struct Step {
+    const char *name;
+    std::string sql;
+    bool toolbar;  // through the tool bar's 検索 rather than 実行
+    bool stop;     // 中止 once every row is in the grid
+    const char *outputs;
+  } steps[] = {
+      {"a failed statement", "SELECT * FROM no_such_table", false, false, "off"},
+      {"a failed statement through 検索", "SELECT * FROM no_such_table", true, false, "off"},
+      {"a result", "SELECT 1 AS a", false, false, "on"},
+      {"中止", large, false, true, "off"},
+      {"a result through 検索", "SELECT 1 AS a", true, false, "on"},
+      {"中止 through 検索", large, true, true, "off"},
+  };
+  const TEventPump::TByTicks pump(500);  // the events run during the fill and the widths
+  for (const Step &c : steps) {
+    SCOPED_TRACE(c.name);
+    bool stopped = false;
+    ui_.on_pump = [&] {
+      if (!c.stop || stopped || g->RowCount() != kRows + 1) return;
+      stopped = true;
+      w->actStop->trigger();
+    };
+    SetSQLEditorText(w->SQLEditor, cp932::FromUtf8(c.sql));
+    if (c.toolbar) {
+      w->actSearchTekiyou->trigger();
+    } else {
+      w->ui->btnQueryExec->click();
+    }
+    ui_.on_pump = nullptr;
+    EXPECT_EQ(stopped, c.stop);
+    EXPECT_EQ(g->isVisible(), std::string(c.outputs) == "on");
+    EXPECT_STREQ(outputs(), c.outputs);
+    ui_.boxes.clear();
+    ui_.reports.clear();
+  }
+}
+
 TEST_F(OutputTest, CsvFileHoldsTheGrid) {
   w->ui->pgSearch->setCurrentWidget(w->ui->tabSQL);
   const std::string sql = "SELECT bango, sakumotsu FROM tekiyo WHERE sakumotsu = 'ねぎ' ORDER BY bango";
@@ -261,7 +345,8 @@ TEST_F(OutputTest, ALargePageIsOfferedAsAFileAndNothingWaitsForTheBrowser) {
   ASSERT_EQ(ui_.boxes.size(), 1u);
   EXPECT_EQ(cp932::ToUtf8(ui_.boxes[0].text),
             "検索結果が5件と多いため、表計算ソフトへ出力すると長い時間応答しなくなるおそれがあります。\r\n"
-            "出力せずにHTMLファイルとして保存しますか？");
+            "出力せずにHTMLファイルとして保存しますか？\r\n"
+            "「いいえ」を選ぶと出力を取りやめます。");
   EXPECT_TRUE(Viewers().empty());
 
   // Within the limit the viewer opens at once; the page loads while the program goes on.
@@ -350,22 +435,9 @@ TEST_F(OutputTest, LargeOutputsAreWrittenUnderTheProgressWindowAndCancelLeavesTh
 // start, the window's run holds meanwhile, and its キャンセル (pressed by the user while the
 // rows are written) leaves the earlier file.
 TEST_F(OutputTest, TheProgressWindowOfASavedPageHoldsTheWindowAndCancels) {
-  w->ui->pgSearch->setCurrentWidget(w->ui->tabSQL);
-  SetSQLEditorText(w->SQLEditor, "WITH RECURSIVE k(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM k WHERE i < 3000) "
-                                 "SELECT i AS bango FROM k");
-  w->ui->btnQueryExec->click();
   const TSmallOutputLimits limits;
-  // The boxes and dialogs still answer from the tests' queues; the progress window is real.
-  struct TRealProgressUi : TScopedRecordingUi {
-    TQtUiServices qt;
-    std::unique_ptr<IProgressWindow> OpenProgress(const std::string &title) override {
-      return qt.OpenProgress(title);
-    }
-  } ui;
-  const fs::path file = folders_ / "page.html";
-  qmtest::WriteFile(file, "earlier");
-  ui.answers = {IDYES};
-  dialogs_.answers.push_back({true, file.string(), ""});
+  TRealProgressUi ui;
+  const fs::path file = LargeResultToSaveOver(ui);
   bool held = false, pressed = false;
   QTimer user;
   QObject::connect(&user, &QTimer::timeout, [&] {
@@ -384,6 +456,41 @@ TEST_F(OutputTest, TheProgressWindowOfASavedPageHoldsTheWindowAndCancels) {
   EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
   EXPECT_EQ(ui.boxes.size(), 1u);  // the question alone
   EXPECT_FALSE(w->Running());
+}
+
+
+// A close of the main window that comes while the separate window's page is saved under its
+// progress window is not lost: the save ends as a close of the program ends it (the file as it
+// was), and the window then closes.
+TEST_F(OutputTest, ACloseDuringTheSeparateWindowsSaveClosesWhenTheSaveEnds) {
+  const TSmallOutputLimits limits;
+  TRealProgressUi ui;
+  const fs::path file = LargeResultToSaveOver(ui);
+  w->actExportGrid->trigger();
+  TfrmGrid *grid = nullptr;
+  for (QWidget *t : QApplication::topLevelWidgets())
+    if (auto *g = qobject_cast<TfrmGrid *>(t)) grid = g;
+  ASSERT_NE(grid, nullptr);
+  bool sent = false, closed_during_save = false;
+  QTimer user;
+  QObject::connect(&user, &QTimer::timeout, [&] {
+    if (sent || !qobject_cast<QProgressDialog *>(QApplication::activeModalWidget())) return;
+    sent = true;
+    w->close();
+    closed_during_save = w->isHidden();
+  });
+  user.start(0);
+  grid->Action("actExportHTML")->trigger();
+  user.stop();
+  ASSERT_TRUE(sent);
+  EXPECT_FALSE(closed_during_save);
+  EXPECT_EQ(qmtest::ReadFile(file), "earlier");
+  EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(w->isHidden());
+  EXPECT_FALSE(RunStopRequested());
+  EXPECT_EQ(ui.boxes.size(), 1u);  // the question alone
+  delete grid;
 }
 
 }  // namespace
