@@ -526,6 +526,24 @@ TEST_F(MainWindowTest, WindowBeyondTheVirtualScreenComesBack) {
   EXPECT_EQ(w.geometry().left(), 50);
 }
 
+// A folder in the settings file's place: the start goes on with the defaults, says once
+// that the settings are not saved, logs it, and the close writes nothing.
+TEST_F(MainWindowTest, SettingsFileThatCannotBeReadIsReportedOnceAndLeftAlone) {
+  fs::remove(home / "quillmar.ini");
+  fs::create_directory(home / "quillmar.ini");
+  {
+    TfrmMain w(QStringList{}, nullptr);
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    const std::string said = U8(boxes.boxes[0].text);
+    EXPECT_EQ(said, (home / "quillmar.ini").string() + " を読み込めません(フォルダです)。既定の設定で起動し、設定は保存しません。");
+    EXPECT_TRUE(HasLine(Utf8Lines(w.mLog), said));
+    w.close();
+  }
+  EXPECT_EQ(boxes.boxes.size(), 1u) << "the close does not say it again";
+  EXPECT_TRUE(fs::is_directory(home / "quillmar.ini"));
+  EXPECT_TRUE(fs::is_empty(home / "quillmar.ini"));
+}
+
 // Whatever place is stored, the window opens with its top edge on the screen; a place on
 // the screen is kept. (The test platform's one screen is 800 x 800, all of it available.)
 TEST_F(MainWindowTest, StoredPlacesOpenTheWindowOnTheScreen) {
