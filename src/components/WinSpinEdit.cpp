@@ -134,7 +134,9 @@ void TWinSpinEdit::keyPressEvent(QKeyEvent *e) {
     return;
   }
   if (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) {
-    // Enter types nothing; it goes on to the dialog's default button.
+    // Enter types nothing; it goes on to the dialog's default button, which reads the
+    // value as leaving the field leaves it.
+    KeepValueInRange();
     QLineEdit::keyPressEvent(e);
     return;
   }
@@ -167,6 +169,10 @@ void TWinSpinEdit::focusInEvent(QFocusEvent *e) {
 void TWinSpinEdit::focusOutEvent(QFocusEvent *e) {
   QLineEdit::focusOutEvent(e);
   if (e->reason() == Qt::PopupFocusReason) return;
+  KeepValueInRange();
+}
+
+void TWinSpinEdit::KeepValueInRange() {
   const qint64 v = Value();
   if (CheckValue(v) != v) SetValue(CheckValue(v));
 }

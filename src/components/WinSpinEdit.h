@@ -87,6 +87,8 @@ class TWinSpinEdit : public QLineEdit {
 
  private:
   bool CanChangeText() const { return editor_enabled_ && !isReadOnly(); }
+  // Text that is no number becomes MinValue, a number outside the range its nearer end.
+  void KeepValueInRange();
   void PlaceButton();
 
   qint64 min_ = 0;

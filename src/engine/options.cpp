@@ -2,10 +2,14 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <limits>
 #include <stdexcept>
 #include <vector>
 
@@ -198,6 +202,11 @@ struct Key {
   const char *def = "";  // the default as it would stand in the file
   bool read_only = false;
   bool default_in_object = false;  // the value already in the object is the default
+  // The values the setting allows, as the settings dialog offers them. A number stored
+  // outside is pulled to the nearer end, or, for a choice among items, read as the default
+  // of the table. A byte holds 0 to 255 whatever else it allows.
+  int lo = std::numeric_limits<int>::min(), hi = std::numeric_limits<int>::max();
+  bool out_of_range_is_default = false;
 };
 
 using T = TOptionData;
@@ -209,6 +218,8 @@ Key C(const char *sec, const char *name, std::int32_t T::*m, const char *def) { 
 Key F(const char *sec, const char *name, TFontInfo T::*m) { return {sec, name, Kind::Font, {}, {}, {}, {}, {}, m, ""}; }
 Key ReadOnly(Key k) { k.read_only = true; return k; }
 Key FromObject(Key k) { k.default_in_object = true; return k; }
+Key Range(Key k, int lo, int hi) { k.lo = lo; k.hi = hi; return k; }
+Key Choice(Key k, int lo, int hi) { k = Range(k, lo, hi); k.out_of_range_is_default = true; return k; }
 
 const char *W = SEC_WINDOW, *N = SEC_NET, *P = SEC_PATH, *V = SEC_VIEW, *K = SEC_COLOR, *O = SEC_OPTIONS;
 
@@ -232,14 +243,14 @@ const std::vector<Key> kWindowKeys = {
 };
 
 const std::vector<Key> kNetKeys = {
-    I(N, "ReadTimeout", &T::ReadTimeout, "0"),
-    FromObject(I(N, "RecvBufferSize", &T::RecvBufferSize, "1")),
-    I(N, "ReceiveTimeout", &T::ReceiveTimeout, "0"),
+    Range(I(N, "ReadTimeout", &T::ReadTimeout, "0"), 0, 30000),
+    Choice(FromObject(I(N, "RecvBufferSize", &T::RecvBufferSize, "1")), 0, 2),
+    Range(I(N, "ReceiveTimeout", &T::ReceiveTimeout, "0"), 0, 30000),
     B(N, "UseLAN", &T::UseLAN, "0"),
     B(N, "OffLine", &T::OffLine, "0"),
     B(N, "OoConnect", &T::OoConnect, "1"),
-    Y(N, "DownSite", &T::DownSite, "3"),
-    Y(N, "DownSiteTorvDB", &T::DownSiteTorvDB, "3"),
+    Choice(Y(N, "DownSite", &T::DownSite, "3"), 0, 4),
+    Choice(Y(N, "DownSiteTorvDB", &T::DownSiteTorvDB, "3"), 0, 3),
     S(N, "UserSite", &T::UserSite, "https://"),
     B(N, "UseProxyAuth", &T::UseProxyAuth, "0"),
     S(N, "ProxyUsername", &T::ProxyUsername, ""),
@@ -285,7 +296,7 @@ const std::vector<Key> kViewKeys = {
     ReadOnly(B(V, "SQLPragmasBold", &T::SQLPragmasBold, "1")),
     Y(V, "MenuImageSize", &T::MenuImageSize, "0"),
     Y(V, "BtnImageSize", &T::BtnImageSize, "0"),
-    I(V, "SakumotsuTreeIndent", &T::SakumotsuTreeIndent, "19"),
+    Range(I(V, "SakumotsuTreeIndent", &T::SakumotsuTreeIndent, "19"), 19, 48),
 };
 
 const std::vector<Key> kSqlColourKeys = {
@@ -303,14 +314,14 @@ const std::vector<Key> kSqlColourKeys = {
 };
 
 const std::vector<Key> kOptionKeys = {
-    I(O, "GridMaxWidth", &T::GridMaxWidth, "300"),
-    I(O, "GridLineSpace", &T::GridLineSpace, "6"),
-    I(O, "GridLineAddSpace", &T::GridLineAddSpace, "0"),
-    I(O, "GridCellLine0", &T::GridCellLine0, "1"),
-    I(O, "GridCellLine1", &T::GridCellLine1, "1"),
-    I(O, "GridCellLine2", &T::GridCellLine2, "1"),
-    I(O, "GridCellLine3", &T::GridCellLine3, "1"),
-    I(O, "GridCellLine4", &T::GridCellLine4, "1"),
+    Range(I(O, "GridMaxWidth", &T::GridMaxWidth, "300"), 0, 640),
+    Range(I(O, "GridLineSpace", &T::GridLineSpace, "6"), 0, 12),
+    Range(I(O, "GridLineAddSpace", &T::GridLineAddSpace, "0"), 0, 6),
+    Range(I(O, "GridCellLine0", &T::GridCellLine0, "1"), 1, 9),
+    Range(I(O, "GridCellLine1", &T::GridCellLine1, "1"), 1, 9),
+    Range(I(O, "GridCellLine2", &T::GridCellLine2, "1"), 1, 9),
+    Range(I(O, "GridCellLine3", &T::GridCellLine3, "1"), 1, 9),
+    Range(I(O, "GridCellLine4", &T::GridCellLine4, "1"), 1, 9),
     I(O, "GridFixedCol", &T::GridFixedCol, "0"),
     I(O, "GridSeibunFixedCol", &T::GridSeibunFixedCol, "0"),
     B(O, "GridRowSelect", &T::GridRowSelect, "0"),
@@ -320,17 +331,17 @@ const std::vector<Key> kOptionKeys = {
     B(O, "DlgSakuBunruiCheckUpper", &T::DlgSakuBunruiCheckUpper, "0"),
     B(O, "DlgSakuSearchCheckUpper", &T::DlgSakuSearchCheckUpper, "0"),
     B(O, "UpperGroup", &T::UpperGroup, "0"),
-    Y(O, "SpreadSheet", &T::SpreadSheet, "0"),
+    Choice(Y(O, "SpreadSheet", &T::SpreadSheet, "0"), 0, 3),
     B(O, "NoUpdateCheck", &T::NoUpdateCheck, "0"),
-    I(O, "SQLEditorLineSpace", &T::SQLEditorLineSpace, "0"),
+    Range(I(O, "SQLEditorLineSpace", &T::SQLEditorLineSpace, "0"), 0, 20),
     B(O, "SQLEditorLineNumber", &T::SQLEditorLineNumber, "1"),
-    I(O, "SQLEditorRightEdge", &T::SQLEditorRightEdge, "80"),
+    Range(I(O, "SQLEditorRightEdge", &T::SQLEditorRightEdge, "80"), 0, 1024),
     B(O, "SQLEditorWordwrap", &T::SQLEditorWordwrap, "0"),
     Y(O, "SeibunViewMode", &T::SeibunViewMode, "0"),
     Y(O, "KeitoViewMode", &T::KeitoViewMode, "0"),
     ReadOnly(B(O, "TabletMode", &T::TabletMode, "0")),
-    ReadOnly(I(O, "TabletSplitterWidth", &T::TabletSplitterWidth, "10")),
-    ReadOnly(I(O, "TabletTabHeight", &T::TabletTabHeight, "25")),
+    Range(ReadOnly(I(O, "TabletSplitterWidth", &T::TabletSplitterWidth, "10")), 2, 20),
+    Range(ReadOnly(I(O, "TabletTabHeight", &T::TabletTabHeight, "25")), 0, 60),
 };
 
 int DefaultInt(const Key &k, const T &o) {
@@ -338,11 +349,21 @@ int DefaultInt(const Key &k, const T &o) {
   return std::atoi(k.def);
 }
 
+// A stored number within the values its key allows.
+int ReadNumber(const TIniFile &ini, const Key &k, const T &o) {
+  const int lo = k.kind == Kind::Byte ? std::max(k.lo, 0) : k.lo;
+  const int hi = k.kind == Kind::Byte ? std::min(k.hi, 255) : k.hi;
+  const int v = ini.ReadInteger(k.section, k.name, DefaultInt(k, o));
+  if (v >= lo && v <= hi) return v;
+  if (k.out_of_range_is_default || k.kind == Kind::Byte) return std::atoi(k.def);
+  return std::clamp(v, lo, hi);
+}
+
 void ReadKey(const TIniFile &ini, const Key &k, T &o) {
   switch (k.kind) {
-    case Kind::Int: o.*k.i = ini.ReadInteger(k.section, k.name, DefaultInt(k, o)); break;
+    case Kind::Int: o.*k.i = ReadNumber(ini, k, o); break;
     case Kind::Bool: o.*k.b = ini.ReadBool(k.section, k.name, DefaultInt(k, o) != 0); break;
-    case Kind::Byte: o.*k.y = static_cast<std::uint8_t>(ini.ReadInteger(k.section, k.name, DefaultInt(k, o))); break;
+    case Kind::Byte: o.*k.y = static_cast<std::uint8_t>(ReadNumber(ini, k, o)); break;
     case Kind::Text: o.*k.s = ini.ReadString(k.section, k.name, k.def); break;
     case Kind::Colour: o.*k.c = HexToInt(ini.ReadString(k.section, k.name, k.def)); break;
     case Kind::Password:
@@ -407,6 +428,16 @@ void EnsureFolder(const std::string &folder) {
   UiServices().MessageBox(folder + cp932::FromUtf8("を作成できません"), cp932::FromUtf8("エラー"), MB_OK | MB_ICONERROR);
 }
 
+// Why an existing settings file cannot be read, as the user reads it.
+std::string ReadFailureReason(int error) {
+  switch (error) {
+    case EACCES:
+    case EPERM: return cp932::FromUtf8("読み取り権限がありません");
+    case EISDIR: return cp932::FromUtf8("フォルダです");
+    default: return cp932::FromUtf8(std::strerror(error));
+  }
+}
+
 }  // namespace
 
 TOptionData::TOptionData() : TOptionData(ExecutableFolder()) {}
@@ -433,17 +464,22 @@ void TOptionData::SetDefaults() {
 
 void TOptionData::Load() {
   TIniFile ini(IniFileName);
+  // A file that is there but cannot be read is left alone: the program runs on the
+  // defaults and says so, since a save would put the defaults in the place of the user's
+  // settings.
+  IniReadFailure.clear();
+  if (const int error = ini.ReadError())
+    IniReadFailure = IniFileName + cp932::FromUtf8(" を読み込めません(") + ReadFailureReason(error) +
+                     cp932::FromUtf8(")。既定の設定で起動し、設定は保存しません。");
+  if (!IniReadFailure.empty()) UiServices().MessageBox(IniReadFailure, cp932::FromUtf8("エラー"), MB_OK | MB_ICONERROR);
   ReadKeys(ini, kWindowKeys, *this);
   ReadKeys(ini, kNetKeys, *this);
-  if (RecvBufferSize > 2) RecvBufferSize = 1;
   BuiltFromSite = DownSite;
   ReadKeys(ini, kFontKeys, *this);
   ReadKeys(ini, kColourKeys, *this);
   ReadKeys(ini, kSqlColourKeys, *this);
   ReadKeys(ini, kViewKeys, *this);
   ReadKeys(ini, kOptionKeys, *this);
-  for (int *line : {&GridCellLine0, &GridCellLine1, &GridCellLine2, &GridCellLine3, &GridCellLine4})
-    if (*line <= 0) *line = 1;
 
   DbFolder = ProgramFolder + "DB";
   EnsureFolder(DbFolder);
@@ -459,6 +495,7 @@ void TOptionData::Load() {
 
 bool TOptionData::Save() {
   TIniFile ini(IniFileName);
+  if (ini.ReadError() != 0) return false;  // each write would refuse it anyway
   bool ok = WriteKeys(ini, kWindowKeys, *this);
   ok = WriteKeys(ini, kNetKeys, *this) && ok;
   ok = WriteKeys(ini, kPathKeys, *this) && ok;

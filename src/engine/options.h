@@ -44,13 +44,17 @@ class TOptionData {
   explicit TOptionData(std::string program_folder);
 
   void SetDefaults();
-  // Reads every key (missing keys and unreadable values give the defaults) and creates
-  // the database and download folders, reporting a folder that cannot be made in an
-  // error box.
+  // Reads every key (missing keys and unreadable values give the defaults; a number is
+  // read within the values its setting allows) and creates the database and download
+  // folders, reporting a folder that cannot be made in an error box. A file that exists
+  // but cannot be read is reported in an error box too (IniReadFailure holds the text).
   void Load();
   // Writes every key except the five that can only be set by editing the file. False
-  // when the file could not be written.
+  // when the file could not be written, or exists and cannot be read (nothing is written).
   bool Save();
+
+  // Set by Load: why the settings file that is there could not be read, or empty.
+  std::string IniReadFailure;
 
   // With DownloadRelativePath set, an absolute folder expressed relative to ProgramFolder
   // ("../" for each level to climb); otherwise, or for a relative folder, the folder as is.

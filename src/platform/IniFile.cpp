@@ -1,5 +1,6 @@
 #include "platform/IniFile.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -7,19 +8,34 @@
 #include <charconv>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <vector>
 
 #include "platform/cp932.h"
 
 namespace {
 
-bool ReadAll(const std::string &path_utf8, std::string &out) {
-  std::ifstream in(path_utf8, std::ios::binary);
-  if (!in) return false;
-  out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return true;
+// Reads the whole file. 0 when it was read or does not exist (out is then empty); else the
+// error that kept an existing file (or a folder of that name) from being read. Never throws.
+int ReadAll(const std::string &path_utf8, std::string &out) {
+  out.clear();
+  const int fd = ::open(path_utf8.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return errno == ENOENT || errno == ENOTDIR ? 0 : errno;
+  int error = 0;
+  char buf[65536];
+  for (;;) {
+    const ssize_t n = ::read(fd, buf, sizeof buf);
+    if (n > 0) {
+      out.append(buf, static_cast<std::size_t>(n));
+    } else if (n == 0) {
+      break;
+    } else if (errno != EINTR) {
+      error = errno;
+      break;
+    }
+  }
+  ::close(fd);
+  if (error) out.clear();
+  return error;
 }
 
 // Spaces and tabs around names and values are not part of them; other control bytes are.
@@ -55,9 +71,11 @@ struct Line {
   std::size_t begin, end, next;
 };
 
+// A byte-order mark that an editor put before the first line belongs to no line; it stays
+// where it is when the file is written.
 std::vector<Line> SplitLines(const std::string &text) {
   std::vector<Line> lines;
-  std::size_t p = 0;
+  std::size_t p = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
   while (p < text.size()) {
     std::size_t e = text.find_first_of("\r\n", p);
     if (e == std::string::npos) {
@@ -122,7 +140,8 @@ Place Locate(const std::string &text, const std::vector<Line> &lines, std::strin
 }
 
 // Writes the new text beside the file and puts it in the file's place in one step. A link
-// is followed, so the file it points to is the one replaced; the file keeps its mode.
+// is followed, so the file it points to is the one replaced; the file keeps its mode. A new
+// file is readable by its owner only: it holds the proxy password.
 bool ReplaceFile(const std::string &name_utf8, const std::string &text) {
   std::error_code ec;
   std::filesystem::path target = std::filesystem::canonical(name_utf8, ec);
@@ -130,10 +149,16 @@ bool ReplaceFile(const std::string &name_utf8, const std::string &text) {
   struct stat st{};
   const bool existed = ::stat(path_utf8.c_str(), &st) == 0;
   std::string tmp = path_utf8 + ".~" + std::to_string(getpid());
-  FILE *f = std::fopen(tmp.c_str(), "wb");
-  if (!f) return false;
+  const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  if (fd < 0) return false;
+  FILE *f = ::fdopen(fd, "wb");
+  if (!f) {
+    ::close(fd);
+    std::remove(tmp.c_str());
+    return false;
+  }
   bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-  if (existed) ::fchmod(fileno(f), st.st_mode & 07777);
+  ::fchmod(fd, existed ? st.st_mode & 07777 : 0600);
   ok = (std::fclose(f) == 0) && ok;
   if (ok) ok = std::rename(tmp.c_str(), path_utf8.c_str()) == 0;
   if (!ok) std::remove(tmp.c_str());
@@ -142,9 +167,14 @@ bool ReplaceFile(const std::string &name_utf8, const std::string &text) {
 
 }  // namespace
 
+int TIniFile::ReadError() const {
+  std::string text;
+  return ReadAll(cp932::ToUtf8(file_name_), text);
+}
+
 std::string TIniFile::ReadString(std::string_view section, std::string_view key, std::string_view def) const {
   std::string text;
-  if (!ReadAll(cp932::ToUtf8(file_name_), text)) return std::string(def);
+  if (ReadAll(cp932::ToUtf8(file_name_), text) != 0) return std::string(def);
   std::vector<Line> lines = SplitLines(text);
   Place place = Locate(text, lines, section, key);
   if (place.key < 0) return std::string(def);
@@ -174,7 +204,8 @@ bool TIniFile::ReadBool(std::string_view section, std::string_view key, bool def
 bool TIniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
   const std::string path = cp932::ToUtf8(file_name_);
   std::string text;
-  ReadAll(path, text);
+  // A file that is there but cannot be read would be replaced by this one key alone.
+  if (ReadAll(path, text) != 0) return false;
   std::vector<Line> lines = SplitLines(text);
   Place place = Locate(text, lines, section, key);
   std::string out;

@@ -10,6 +10,7 @@
 #include <algorithm>
 
 #include "components/CheckListBoxEx.h"
+#include "components/PosDlgs.h"
 #include "components/FillAdapters.h"
 #include "engine/acdb.h"
 #include "engine/SakuUtil.h"
@@ -22,15 +23,12 @@ void PlaceBelowControl(QWidget *window, const QWidget *control) {
 void MoveInsideWorkArea(QWidget *window, QPoint at, const QWidget *near) {
   QScreen *screen = QGuiApplication::screenAt(at);
   if (!screen) screen = near->screen();
-  if (screen) {
-    const QRect area = screen->availableGeometry();
-    const QSize size = window->frameGeometry().size();
-    if (at.y() + size.height() > area.bottom() + 1) at.setY(area.bottom() + 1 - size.height());
-    if (at.x() + size.width() > area.right() + 1) at.setX(area.right() + 1 - size.width());
-    at.setY(std::max(at.y(), area.top()));
-    at.setX(std::max(at.x(), area.left()));
+  if (!screen) {
+    window->move(at);
+    return;
   }
-  window->move(at);
+  const QRect area = screen->availableGeometry();
+  PlaceWithFinalFrame(window, near, [area, at](const QSize &frame) { return KeepInsideArea(area, at, frame); });
 }
 
 void TakeMainFormFont(QWidget *window) {

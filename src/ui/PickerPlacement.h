@@ -19,10 +19,12 @@ class TCheckListBoxEx;
 // Places the window with its top-left corner at the control's bottom-left corner, then
 // moves it up as far as needed to keep its bottom inside the work area of the control's
 // screen, and left as far as needed to keep its right edge inside (never past the work
-// area's top or left edge).
+// area's top or left edge). The window's final size and frame count: a window not shown
+// yet is placed again as it shows.
 void PlaceBelowControl(QWidget *window, const QWidget *control);
 // Moves the window's top-left corner to the global point at, moved back inside the work
-// area of the screen there (or of the screen of near).
+// area of the screen there (or of the screen of near), by the window's final size and
+// frame as PlaceBelowControl does.
 void MoveInsideWorkArea(QWidget *window, QPoint at, const QWidget *near);
 
 // The main window's font: the font of the owner's top-level window.

@@ -20,6 +20,7 @@
 #include <system_error>
 
 #include "components/DialogServices.h"
+#include "components/PosDlgs.h"
 #include "components/QtServices.h"
 #include "components/qtext.h"
 #include "engine/Exception.h"
@@ -189,8 +190,10 @@ void TfrmWebBrowser::FormCreate() {
   int left = ini.ReadInteger(SEC_WINDOW, "WebBrowserLeft", g.left());
   int width = ini.ReadInteger(SEC_WINDOW, "WebBrowserWidth", g.width());
   int height = ini.ReadInteger(SEC_WINDOW, "WebBrowserHeight", g.height());
-  move(left, top);
-  resize(std::max(width, 200), std::max(height, 120));
+  // A place on a monitor that is gone comes back onto a screen there is.
+  const QRect placed = SavedWindowRect(left, top, std::max(width, 200), std::max(height, 120));
+  move(placed.topLeft());
+  resize(placed.size());
 
   switch (OptionData->SpreadSheet) {
     case 1: SetExcelAction(ui->actExportCalc); break;

@@ -17,6 +17,7 @@
 #include <limits>
 
 #include "components/ComCtrlsXP.h"
+#include "components/PosDlgs.h"
 #include "components/grid/ExcelUtil.h"
 #include "components/QtServices.h"
 #include "components/WinSpinEdit.h"
@@ -210,19 +211,16 @@ void TfrmMain::FormCreate() {
   } catch (const std::exception &e) {
     MsgBox(ExceptionClassName(e) + "\r\n" + e.what(), "Quillmar", MB_OK | MB_ICONERROR);
   }
+  // The box has said it already; the log keeps it (an unattended run's box goes to the error output).
+  if (!OptionData->IniReadFailure.empty()) AddLog(OptionData->IniReadFailure);
   TIniFile ini(OptionData->IniFileName);
   const char *W = SEC_WINDOW;
 
-  // Restore the window placement. A window left on a monitor that is gone (beyond the right edge of
-  // the virtual screen) comes back by the width of that screen.
-  QRect r = geometry();
-  r.setRect(ini.ReadInteger(W, "Left", r.left()), ini.ReadInteger(W, "Top", r.top()),
-            ini.ReadInteger(W, "Width", r.width()), ini.ReadInteger(W, "Height", r.height()));
-  if (QScreen *s = QGuiApplication::primaryScreen()) {
-    const int vw = s->virtualGeometry().width();
-    if (r.left() > vw) r.moveLeft(r.left() - vw);
-  }
-  setGeometry(r);
+  // Restore the window placement. A window left on a monitor that is gone comes back onto a
+  // screen there is (beyond the right edge of the virtual screen: by the width of that screen).
+  const QRect r = geometry();
+  setGeometry(SavedWindowRect(ini.ReadInteger(W, "Left", r.left()), ini.ReadInteger(W, "Top", r.top()),
+                              ini.ReadInteger(W, "Width", r.width()), ini.ReadInteger(W, "Height", r.height())));
   FWindowState = ini.ReadInteger(W, "WindowState", 0);
   if (FWindowState == 2)
     setWindowState(Qt::WindowMaximized);
@@ -753,7 +751,9 @@ void TfrmMain::FormClose() {
   o.GridCellLine2 = TabState[2].CellLine;
   o.GridCellLine3 = TabState[3].CellLine;
   o.GridCellLine4 = TabState[4].CellLine;
-  if (!o.Save()) MsgBox(o.IniFileName + " に書き込めません"_sj, "Quillmar", MB_OK | MB_ICONERROR);
+  // A file that could not be read at the start was said then not to be written.
+  if (!o.Save() && o.IniReadFailure.empty())
+    MsgBox(o.IniFileName + " に書き込めません"_sj, "Quillmar", MB_OK | MB_ICONERROR);
 }
 
 void TfrmMain::FormDestroy() {

@@ -9,6 +9,7 @@
 #include <QScreen>
 #include <QTimer>
 #include <QTreeView>
+#include <limits>
 
 #include "components/BrwsFldr.h"
 #include "components/DialogServices.h"
@@ -72,6 +73,43 @@ TEST(PlaceDialog, PositionsStayInsideTheWorkArea) {
   };
   for (const Case &c : cases)
     EXPECT_EQ(DialogPlacement(c.work, c.size, c.pos, c.owner), c.expected) << c.what;
+}
+
+// A window placed from a stored place, against two screens of known size: a 1280 x 1024
+// primary screen whose bottom 40 pixels are a task bar, and a 1920 x 1080 screen to its right.
+TEST(SavedWindowRect, StoredPlacesOpenOnAScreen) {
+  const QRect primary(0, 0, 1280, 984), second(1280, 0, 1920, 1080);
+  const QList<QRect> two = {primary, second}, one = {primary}, none;
+  const QRect two_virtual(0, 0, 3200, 1080), one_virtual(0, 0, 1280, 1024), no_virtual;
+  constexpr qint64 kMax = std::numeric_limits<int>::max(), kMin = std::numeric_limits<int>::min();
+  struct Case {
+    const char *what;
+    qint64 left, top, width, height;
+    const QList<QRect> &areas;
+    const QRect &virtual_screen;
+    QRect expected;
+  };
+  const Case cases[] = {
+      {"on the primary screen", 40, 30, 800, 600, one, one_virtual, {40, 30, 800, 600}},
+      {"on the second screen", 1500, 100, 800, 600, two, two_virtual, {1500, 100, 800, 600}},
+      {"across both screens", 1000, 100, 800, 600, two, two_virtual, {1000, 100, 800, 600}},
+      {"partly below the task bar", 40, 900, 800, 600, one, one_virtual, {40, 900, 800, 600}},
+      {"the second screen unplugged", 1500, 100, 800, 600, one, one_virtual, {220, 100, 800, 600}},
+      {"beyond the virtual screen", 1300, 100, 800, 600, one, one_virtual, {20, 100, 800, 600}},
+      {"far beyond it", 100000, 100, 800, 600, one, one_virtual, {480, 100, 800, 600}},
+      {"far below", 40, 90000, 800, 600, one, one_virtual, {40, 384, 800, 600}},
+      {"above and left", -5000, -5000, 800, 600, one, one_virtual, {0, 0, 800, 600}},
+      {"title bar above the screen", 40, -100, 800, 600, one, one_virtual, {40, 0, 800, 600}},
+      {"below the second screen", 2000, 1500, 800, 600, two, two_virtual, {2000, 480, 800, 600}},
+      {"larger than the screen, off it", -5000, 50, 2000, 1500, one, one_virtual, {0, 0, 2000, 1500}},
+      {"the largest values", kMax, kMax, kMax, kMax, one, one_virtual, {0, 0, QWIDGETSIZE_MAX, QWIDGETSIZE_MAX}},
+      {"the smallest values", kMin, kMin, kMin, kMin, one, one_virtual, {0, 0, 1, 1}},
+      {"no screen", 40, 30, 800, 600, none, no_virtual, {0, 0, 800, 600}},
+  };
+  for (const Case &c : cases) {
+    const QRect r = SavedWindowRect(c.left, c.top, c.width, c.height, c.areas, c.virtual_screen);
+    EXPECT_EQ(r, c.expected) << c.what << ": " << r.x() << "," << r.y() << " " << r.width() << "x" << r.height();
+  }
 }
 
 TEST(PlacedFileDialogs, AskTheServicesAndTakeTheirAnswer) {

@@ -2,8 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <grp.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 
 #include "engine/UiServices.h"
 #include "platform/IniFile.h"
@@ -87,6 +92,127 @@ TEST(Options, StoredValuesAreClampedAndReadAsStored) {
   EXPECT_EQ(o.GridCellLine1, 5);
   EXPECT_EQ(o.LogColor, 0xABCDEF);
   EXPECT_FALSE(o.ToolBarFlat);
+}
+
+// Settings files as editors, other programs and users leave them. Each loads without a
+// throw and a save keeps the key the program does not know.
+TEST(Options, OddSettingsFilesLoadAndKeepUnknownKeysAcrossASave) {
+  const std::string keep = "[LOGS]\r\nOther=keep\r\n";
+  struct Case {
+    const char *what;
+    std::string bytes;
+    std::function<void(const TOptionData &)> check;  // after the load and after a reload
+  };
+  const Case cases[] = {
+      {"byte-order mark", "\xEF\xBB\xBF[NET]\r\nUseLAN=1\r\nDownSite=1\r\n" + keep,
+       [](const TOptionData &o) {
+         EXPECT_TRUE(o.UseLAN);
+         EXPECT_EQ(o.DownSite, 1);
+       }},
+      {"LF line ends", "[NET]\nDownSite=2\n[LOGS]\nOther=keep\n",
+       [](const TOptionData &o) { EXPECT_EQ(o.DownSite, 2); }},
+      {"CR line ends", "[NET]\rDownSite=2\r[LOGS]\rOther=keep", [](const TOptionData &o) { EXPECT_EQ(o.DownSite, 2); }},
+      {"mixed line ends, none at the end", "[NET]\r\nDownSite=0\n[LOGS]\rOther=keep",
+       [](const TOptionData &o) { EXPECT_EQ(o.DownSite, 0); }},
+      {"numbers outside their settings' values",
+       "[NET]\r\nDownSite=-99999\r\nDownSiteTorvDB=259\r\nRecvBufferSize=-1\r\nReadTimeout=-5\r\n"
+       "ReceiveTimeout=2147483648\r\n[VIEW]\r\nSakumotsuTreeIndent=-3\r\nMenuImageSize=-1\r\n"
+       "[OPTIONS]\r\nGridMaxWidth=99999\r\nGridCellLine0=12\r\nSpreadSheet=4\r\n" + keep,
+       [](const TOptionData &o) {
+         EXPECT_EQ(o.DownSite, 3) << "a choice outside its items takes the default, never a wrapped byte";
+         EXPECT_EQ(o.BuiltFromSite, 3);
+         EXPECT_EQ(o.DownSiteTorvDB, 3);
+         EXPECT_EQ(o.RecvBufferSize, 1);
+         EXPECT_EQ(o.ReadTimeout, 0) << "a number is pulled to the nearer end";
+         EXPECT_EQ(o.ReceiveTimeout, 0) << "beyond 32 bits: unreadable";
+         EXPECT_EQ(o.SakumotsuTreeIndent, 19);
+         EXPECT_EQ(o.MenuImageSize, 0);
+         EXPECT_EQ(o.GridMaxWidth, 640);
+         EXPECT_EQ(o.GridCellLine0, 9);
+         EXPECT_EQ(o.SpreadSheet, 0);
+       }},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir dir;
+    WriteFile(dir / "quillmar.ini", c.bytes);
+    TScopedRecordingUi ui;
+    TOptionData o(dir.str());
+    ASSERT_NO_THROW(o.Load());
+    EXPECT_TRUE(ui.boxes.empty());
+    c.check(o);
+    ASSERT_TRUE(o.Save());
+    const std::string saved = ReadFile(dir / "quillmar.ini");
+    EXPECT_NE(saved.find("Other=keep"), std::string::npos);
+    EXPECT_EQ(saved.find("[NET]"), saved.rfind("[NET]")) << "one [NET] section";
+    EXPECT_EQ(saved.compare(0, 3, "\xEF\xBB\xBF") == 0, c.bytes.compare(0, 3, "\xEF\xBB\xBF") == 0);
+    TOptionData back(dir.str());
+    back.Load();
+    c.check(back);
+  }
+}
+
+// Runs f where a file of mode 000 cannot be read: in this process, or, for root (who reads
+// any file), in a child process that has become the user nobody. Gives f's result.
+int WhereMode000IsUnreadable(const std::function<int()> &f) {
+  if (::geteuid() != 0) return f();
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    const uid_t nobody = 65534;
+    if (::setgroups(0, nullptr) != 0 || ::setresgid(nobody, nobody, nobody) != 0 ||
+        ::setresuid(nobody, nobody, nobody) != 0)
+      ::_exit(100);
+    ::_exit(f());
+  }
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 101;
+}
+
+// A settings file that is there but cannot be read is read as missing, reported, and never
+// written: a write would replace the user's settings with the program's defaults.
+TEST(Options, SettingsFileThatCannotBeReadIsReportedAndLeftAlone) {
+  const std::string original = "[NET]\r\nDownSite=1\r\n[LOGS]\r\nOther=keep\r\n";
+  enum : int { kOneBox = 1, kDefaults = 2, kSaveRefused = 4, kWriteRefused = 8, kAll = 15 };
+  // What one process sees of the file: each outcome a bit of the result.
+  auto load_and_save = [](const std::string &home, const char *reason) {
+    TScopedRecordingUi ui;
+    TOptionData o(home);
+    int seen = 0;
+    try {
+      o.Load();
+    } catch (...) {
+      return 0;
+    }
+    if (ui.boxes.size() == 1 && ui.boxes[0].text == o.IniReadFailure &&
+        o.IniReadFailure == o.IniFileName + S(" を読み込めません(") + S(reason) + S(")。既定の設定で起動し、設定は保存しません。"))
+      seen |= kOneBox;
+    if (o.DownSite == 3) seen |= kDefaults;
+    if (!o.Save()) seen |= kSaveRefused;
+    TIniFile ini(o.IniFileName);
+    if (!ini.WriteInteger(SEC_WINDOW, "Left", 5)) seen |= kWriteRefused;
+    return seen;
+  };
+
+  // A folder of that name.
+  {
+    TempDir dir;
+    fs::create_directory(dir / "quillmar.ini");
+    WriteFile(dir / "quillmar.ini" / "inside", original);
+    EXPECT_EQ(load_and_save(dir.str(), "フォルダです"), kAll);
+    EXPECT_TRUE(fs::is_directory(dir / "quillmar.ini"));
+    EXPECT_EQ(ReadFile(dir / "quillmar.ini" / "inside"), original);
+  }
+  // A file of mode 000, read by a user who may write in its folder.
+  {
+    TempDir dir;
+    WriteFile(dir / "quillmar.ini", original);
+    fs::permissions(dir.path(), fs::perms::all);
+    fs::permissions(dir / "quillmar.ini", fs::perms::none);
+    EXPECT_EQ(WhereMode000IsUnreadable([&] { return load_and_save(dir.str(), "読み取り権限がありません"); }), kAll);
+    fs::permissions(dir / "quillmar.ini", fs::perms::owner_read);
+    EXPECT_EQ(ReadFile(dir / "quillmar.ini"), original);
+  }
 }
 
 TEST(Options, FontCommaText) {

@@ -91,6 +91,9 @@ TEST(IniFile, WritesKeepEveryOtherByte) {
 TEST(IniFile, FilesWithoutFinalLineEndAndNewFiles) {
   TempDir dir;
   WriteFile(dir / "a.ini", "[A]\nx=1");
+  namespace fs = std::filesystem;
+  const fs::perms shared = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::others_read;
+  fs::permissions(dir / "a.ini", shared);
   TIniFile ini(dir.str() + "a.ini");
   ASSERT_TRUE(ini.WriteString("A", "y", "2"));
   EXPECT_EQ(ReadFile(dir / "a.ini"), "[A]\nx=1\r\ny=2\r\n");
@@ -100,6 +103,10 @@ TEST(IniFile, FilesWithoutFinalLineEndAndNewFiles) {
   TIniFile fresh(dir.str() + "new.ini");
   ASSERT_TRUE(fresh.WriteString("S", "k", "v"));
   EXPECT_EQ(ReadFile(dir / "new.ini"), "[S]\r\nk=v\r\n");
+  // A new file may come to hold the proxy password: its owner alone reads it. A file that
+  // was there keeps the mode it had.
+  EXPECT_EQ(fs::status(dir / "new.ini").permissions(), fs::perms::owner_read | fs::perms::owner_write);
+  EXPECT_EQ(fs::status(dir / "a.ini").permissions(), shared);
 
   // A folder that does not exist: the write fails and leaves nothing behind.
   TIniFile lost(dir.str() + "no/such.ini");

@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
+#include <QVBoxLayout>
 
 #include "components/CheckListBoxEx.h"
 #include "ui/DlgYoto.h"
@@ -84,32 +85,41 @@ TEST(TickListTest, ItemsWithBlanksSurviveTheCommaText) {
   EXPECT_EQ(dlg.GetSelection(), "\"a b\"");
 }
 
-// The picker opens below the control, moved back onto the work area.
+// The picker opens below the control, moved back onto the work area by the size and frame
+// it has once shown: here its layout makes it larger than it was when it was placed.
 TEST(PlacementTest, BelowTheControlAndInsideTheWorkArea) {
   const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
   QWidget host;
   host.setGeometry(area);
   QPushButton button(&host);
   host.show();
-  QWidget picker(nullptr, Qt::Tool);
-  picker.resize(300, 200);
-  const int right = area.right() + 1 - 300, bottom = area.bottom() + 1 - 200;
-  // -1 for a coordinate that stays at the button's bottom-left corner.
   struct Case {
+    const char *where;
     QPoint at;
-    int x, y;
+    bool at_right, at_bottom;
   } cases[] = {
-      {QPoint(40, 50), -1, -1},
-      {QPoint(area.width() - 100, 60), right, -1},
-      {QPoint(40, area.height() - 30), -1, bottom},
-      {QPoint(area.width() - 50, area.height() - 25), right, bottom},
+      {"room below and to the right", QPoint(40, 50), false, false},
+      {"right edge", QPoint(area.width() - 100, 60), true, false},
+      {"bottom edge", QPoint(40, area.height() - 30), false, true},
+      {"both edges", QPoint(area.width() - 50, area.height() - 25), true, true},
   };
   for (const Case &c : cases) {
+    SCOPED_TRACE(c.where);
+    QWidget picker(nullptr, Qt::Tool);
+    picker.resize(100, 50);
+    auto *layout = new QVBoxLayout(&picker);
+    auto *body = new QWidget(&picker);
+    body->setMinimumSize(300, 200);
+    layout->addWidget(body);
     button.setGeometry(QRect(c.at, QSize(80, 20)));
     const QPoint corner = button.mapToGlobal(QPoint(0, 20));
     PlaceBelowControl(&picker, &button);
-    EXPECT_EQ(picker.pos(), QPoint(c.x < 0 ? corner.x() : c.x, c.y < 0 ? corner.y() : c.y))
-        << c.at.x() << "," << c.at.y();
+    picker.show();
+    QCoreApplication::processEvents();
+    const QRect frame = picker.frameGeometry();
+    EXPECT_TRUE(area.contains(frame)) << frame.x() << "," << frame.y() << " " << frame.width() << "x" << frame.height();
+    EXPECT_EQ(frame.left(), c.at_right ? area.right() + 1 - frame.width() : corner.x());
+    EXPECT_EQ(frame.top(), c.at_bottom ? area.bottom() + 1 - frame.height() : corner.y());
   }
 }
 

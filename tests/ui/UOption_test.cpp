@@ -194,6 +194,30 @@ TEST_F(OptionDialogTest, ApplyThenCancelKeepsTheAppliedSettings) {
   EXPECT_EQ(OptionData->GridLineSpace, 10);
 }
 
+// A value typed and confirmed with Enter is kept in range as leaving the field keeps it.
+TEST_F(OptionDialogTest, EnterInASpinEditStoresTheValueInItsRange) {
+  const struct {
+    const char *edit, *typed;
+    int TOptionData::*field;
+    int stored;
+  } cases[] = {
+      {"eTimeOut", "-5", &TOptionData::ReadTimeout, 0},
+      {"eReceiveTimeOut", "99999", &TOptionData::ReceiveTimeout, 30000},
+      {"seTreeIndent", "3", &TOptionData::SakumotsuTreeIndent, 19},
+      {"seGridLineSpace", "13", &TOptionData::GridLineSpace, 12},
+  };
+  for (const auto &c : cases) {
+    Open();
+    auto *edit = W<TWinSpinEdit>(c.edit);
+    edit->setFocus();
+    edit->clear();
+    QTest::keyClicks(edit, c.typed);
+    QTest::keyClick(edit, Qt::Key_Return);
+    EXPECT_EQ(dlg_->result(), QDialog::Accepted) << c.edit << ": Enter goes on to OK";
+    EXPECT_EQ(OptionData->*c.field, c.stored) << c.edit << " " << c.typed;
+  }
+}
+
 TEST_F(OptionDialogTest, ProxyPasswordIsStoredScrambledAndReadsBack) {
   Open();
   const std::string password = "秘密 pass\"1"_sj;

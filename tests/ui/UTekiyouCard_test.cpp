@@ -1,6 +1,8 @@
 #include "ui/UTekiyouCard.h"
 
+#include <QGuiApplication>
 #include <QPointer>
+#include <QScreen>
 #include <QPushButton>
 #include <QTest>
 #include <QTextBlock>
@@ -11,6 +13,7 @@
 #include <functional>
 
 #include "components/grid/ExcelUtil.h"
+#include "ui/UGrid.h"
 #include "components/QtServices.h"
 #include "components/qtext.h"
 #include "engine/options.h"
@@ -163,6 +166,45 @@ TEST_F(CardTest, KeepsItsSizeHoweverItCloses) {
     TIniFile ini(OptionData->IniFileName);
     EXPECT_EQ(ini.ReadInteger("WINDOW", "DlgTekiyouCardWidth", 0), width);
   }
+}
+
+// The card opens below the chosen cell; near the bottom or right edge of the screen it is
+// moved up or left so that all of it, frame included, lies inside the work area. (The test
+// screen is 800 x 800; its windows have a frame.)
+TEST_F(CardTest, OpensBelowTheCellAndInsideTheWorkArea) {
+  const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+  TIniFile ini(OptionData->IniFileName);
+  ini.WriteInteger("WINDOW", "DlgTekiyouCardWidth", 300);
+  ini.WriteInteger("WINDOW", "DlgTekiyouCardHeight", 250);
+  const struct {
+    const char *where;
+    QPoint grid;
+    bool at_bottom, at_right;
+  } cases[] = {
+      {"room below and to the right", {50, 40}, false, false},
+      {"bottom edge", {50, 700}, true, false},
+      {"right edge", {640, 40}, false, true},
+      {"both edges", {640, 700}, true, true},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.where);
+    grid_.setGeometry(QRect(c.grid, QSize(150, 90)));
+    grid_.show();
+    grid_.SetRow(1);
+    const QRect cell = grid_.CellRect(grid_.Col(), 1);
+    const QPoint below = grid_.viewport()->mapToGlobal(cell.bottomLeft() + QPoint(0, 1));
+    QRect frame;
+    OpenTekiyouCard(&grid_, grid_, [&frame](QDialog *card) {
+      card->show();
+      QCoreApplication::processEvents();
+      frame = card->frameGeometry();
+      card->close();
+    });
+    EXPECT_TRUE(area.contains(frame)) << frame.x() << "," << frame.y() << " " << frame.width() << "x" << frame.height();
+    EXPECT_EQ(frame.top(), c.at_bottom ? area.bottom() - frame.height() + 1 : below.y());
+    EXPECT_EQ(frame.left(), c.at_right ? area.right() - frame.width() + 1 : below.x());
+  }
+  grid_.hide();
 }
 
 TEST_F(CardTest, OneDataRowDisablesBothSteps) {

@@ -361,6 +361,18 @@ TEST_F(ViewerTest, APageProcessThatEndsIsReportedAndTheViewerCloses) {
   EXPECT_FALSE(std::filesystem::exists(cp932::ToUtf8(temp)));
 }
 
+// A place stored on a monitor that is gone opens the viewer on the screen (800 x 800 here).
+TEST_F(ViewerTest, AStoredPlaceOffTheScreenOpensOnIt) {
+  TIniFile ini(OptionData->IniFileName);
+  ini.WriteInteger("WINDOW", "WebBrowserLeft", -5000);
+  ini.WriteInteger("WINDOW", "WebBrowserTop", 90000);
+  ini.WriteInteger("WINDOW", "WebBrowserWidth", 640);
+  ini.WriteInteger("WINDOW", "WebBrowserHeight", 420);
+  auto *v = new TfrmWebBrowser(nullptr);
+  EXPECT_EQ(QRect(v->pos(), v->size()), QRect(0, 380, 640, 420));
+  delete v;
+}
+
 TEST_F(ViewerTest, IsATopLevelWindowFreedWithItsOwner) {
   auto *owner = new QWidget;
   QPointer<TfrmWebBrowser> v = new TfrmWebBrowser(owner);

@@ -18,6 +18,7 @@
 #include <QTest>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <optional>
 #include <unistd.h>
 #include <utime.h>
@@ -576,6 +577,61 @@ TEST_F(MainWindowTest, WindowBeyondTheVirtualScreenComesBack) {
   Ini().WriteInteger("WINDOW", "Width", 500);
   TfrmMain w(QStringList{}, nullptr);
   EXPECT_EQ(w.geometry().left(), 50);
+}
+
+// A folder in the settings file's place: the start goes on with the defaults, says once
+// that the settings are not saved, logs it, and the close writes nothing.
+TEST_F(MainWindowTest, SettingsFileThatCannotBeReadIsReportedOnceAndLeftAlone) {
+  fs::remove(home / "quillmar.ini");
+  fs::create_directory(home / "quillmar.ini");
+  {
+    TfrmMain w(QStringList{}, nullptr);
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    const std::string said = U8(boxes.boxes[0].text);
+    EXPECT_EQ(said, (home / "quillmar.ini").string() + " を読み込めません(フォルダです)。既定の設定で起動し、設定は保存しません。");
+    EXPECT_TRUE(HasLine(Utf8Lines(w.mLog), said));
+    w.close();
+  }
+  EXPECT_EQ(boxes.boxes.size(), 1u) << "the close does not say it again";
+  EXPECT_TRUE(fs::is_directory(home / "quillmar.ini"));
+  EXPECT_TRUE(fs::is_empty(home / "quillmar.ini"));
+}
+
+// Whatever place is stored, the window opens with its top edge on the screen; a place on
+// the screen is kept. (The test platform's one screen is 800 x 800, all of it available.)
+TEST_F(MainWindowTest, StoredPlacesOpenTheWindowOnTheScreen) {
+  const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+  ASSERT_EQ(area, QRect(0, 0, 800, 800));
+  constexpr int kMax = std::numeric_limits<int>::max(), kMin = std::numeric_limits<int>::min();
+  const struct {
+    int left, top, width, height;
+    QPoint expected;  // (-1, -1): anywhere with the top edge on the screen
+  } cases[] = {
+      {40, 30, 500, 400, {40, 30}},           // on the screen: as stored
+      {700, 750, 500, 400, {700, 750}},       // partly off, the title bar on: as stored
+      {-5000, -5000, 500, 400, {0, 0}},
+      {40, 90000, 500, 400, {40, 400}},
+      {100000, 30, 500, 400, {300, 30}},
+      {-5000, 30, 500, 400, {0, 30}},
+      {kMax, 30, kMax, 400, {-1, -1}},        // sizes and places at the ends of 32 bits
+      {kMin, kMin, kMax, kMax, {-1, -1}},
+      {kMax, kMax, 1, 1, {-1, -1}},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(testing::Message() << c.left << "," << c.top << " " << c.width << "x" << c.height);
+    for (const char *key : {"Left", "Top", "Width", "Height"}) Ini().WriteInteger("WINDOW", key, 0);
+    Ini().WriteInteger("WINDOW", "Left", c.left);
+    Ini().WriteInteger("WINDOW", "Top", c.top);
+    Ini().WriteInteger("WINDOW", "Width", c.width);
+    Ini().WriteInteger("WINDOW", "Height", c.height);
+    TfrmMain w(QStringList{}, nullptr);
+    const QRect g = w.geometry();
+    EXPECT_TRUE(g.intersects(area)) << g.x() << "," << g.y() << " " << g.width() << "x" << g.height();
+    EXPECT_TRUE(g.top() >= area.top() && g.top() <= area.bottom()) << g.y();
+    if (c.expected != QPoint(-1, -1)) {
+      EXPECT_EQ(g.topLeft(), c.expected);
+    }
+  }
 }
 
 TEST_F(MainWindowTest, HiddenLogPaneKeepsItsHeightAndViewToggles) {
