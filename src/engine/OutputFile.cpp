@@ -35,23 +35,30 @@ std::filesystem::path PartBeside(const std::filesystem::path &target) {
 
 }  // namespace
 
-std::chrono::milliseconds TOutputFile::Interval{50};
-
-TOutputFile::TOutputFile(const std::string &FileName, std::uint64_t Total)
-    : target_(Followed(FsPath(FileName))), part_(PartBeside(target_)), total_(Total) {
-  // A file that is there is replaced only where it could be written into: a read-only file
-  // refuses the save, as it would refuse the write, also for the administrator; the new file
-  // keeps the old one's permissions.
+bool OpenReplacement(const std::string &FileName, std::filesystem::path &target, std::filesystem::path &part,
+                     std::ofstream &out) {
+  target = Followed(FsPath(FileName));
+  part = PartBeside(target);
+  // A file that is there is replaced only where it could be written into, as a write into it
+  // would be refused.
   struct stat st{};
-  const bool existed = ::stat(target_.c_str(), &st) == 0;
-  if (existed && (!S_ISREG(st.st_mode) || (st.st_mode & 0222) == 0 || ::access(target_.c_str(), W_OK) != 0)) return;
-  out_.open(part_, std::ios::binary | std::ios::trunc);
-  open_ = static_cast<bool>(out_);
-  if (!open_) return;
+  const bool existed = ::stat(target.c_str(), &st) == 0;
+  if (existed && (!S_ISREG(st.st_mode) || (st.st_mode & 0222) == 0 || ::access(target.c_str(), W_OK) != 0))
+    return false;
+  out.open(part, std::ios::binary | std::ios::trunc);
+  if (!out) return false;
   if (existed) {
     std::error_code ec;
-    std::filesystem::permissions(part_, static_cast<std::filesystem::perms>(st.st_mode & 07777), ec);
+    std::filesystem::permissions(part, static_cast<std::filesystem::perms>(st.st_mode & 07777), ec);
   }
+  return true;
+}
+
+std::chrono::milliseconds TOutputFile::Interval{50};
+
+TOutputFile::TOutputFile(const std::string &FileName, std::uint64_t Total) : total_(Total) {
+  open_ = OpenReplacement(FileName, target_, part_, out_);
+  if (!open_) return;
   buffer_.reserve(kBlock);
   item_ = FromFsPath(target_.filename());
   window_ = UiServices().OpenProgress(item_ + cp932::FromUtf8("を保存しています"));

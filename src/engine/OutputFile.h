@@ -16,6 +16,14 @@
 
 #include "engine/UiServices.h"
 
+// Opens the part file of a whole-file replacement of FileName (program text): target is the
+// file a link points to, part a short name beside it that leaves room under any name the
+// folder takes. False, and the file there left as it is, where that file may not be written
+// into (a read-only file refuses the save, also for the administrator) or the part cannot be
+// made. The part has the permissions of the file it is to replace.
+bool OpenReplacement(const std::string &FileName, std::filesystem::path &target, std::filesystem::path &part,
+                     std::ofstream &out);
+
 class TOutputFile {
  public:
   // FileName: the target (program text); Total: the units the writer counts to (rows). The

@@ -7,6 +7,7 @@
 #include "components/DialogServices.h"
 #include "components/QtServices.h"
 #include "components/qtext.h"
+#include "engine/OutputFile.h"
 #include "engine/UiServices.h"
 #include "engine/options.h"
 #include "platform/cp932.h"
@@ -23,13 +24,14 @@ const char *const kHeightKey = "DlgArgSaveHeight";
 }  // namespace
 
 bool WriteArgFile(const std::string &path, const std::vector<std::string> &lines) {
-  // Written beside the file and renamed over it, so that a failed write leaves the old file.
-  const std::filesystem::path target = FsPath(path);
-  const std::filesystem::path part = TempBeside(target);
+  // Written beside the file and renamed over it, so that a failed write leaves the old file;
+  // a read-only file is not replaced, and a replaced one keeps its permissions.
+  std::filesystem::path target, part;
   {
-    std::ofstream f(part, std::ios::binary | std::ios::trunc);
+    std::ofstream f;
+    if (!OpenReplacement(path, target, part, f)) return false;
     for (const std::string &line : lines) f << line << "\r\n";
-    f.flush();
+    f.close();
     if (!f) {
       std::error_code ec;
       std::filesystem::remove(part, ec);

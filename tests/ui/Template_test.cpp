@@ -414,6 +414,39 @@ TEST_F(TemplatePaneTest, ArgumentFilesRoundTripJapaneseAndQuotes) {
   EXPECT_EQ(U(pane->InputText(4)), "say \"はい\", it's");
 }
 
+// An argument file saved over another is replaced as a saved page is: a read-only file
+// refuses the save and stays, a replaced one keeps its mode, the longest name a folder takes
+// saves, and nothing else is left in the folder.
+TEST(ArgumentFileSave, TheFileThereDecidesWhetherAndHowItIsReplaced) {
+  const std::string longest(251, 'n');  // with ".arg" the 255 bytes a name may have
+  const struct {
+    const char *name;
+    std::string file;
+    fs::perms before;  // none: no earlier file
+    bool saves;
+  } cases[] = {
+      {"read-only file", "ro.arg", fs::perms(0444), false},
+      {"file of the owner only", "own.arg", fs::perms(0600), true},
+      {"writable by all", "all.arg", fs::perms(0666), true},
+      {"the longest name", longest + ".arg", fs::perms::none, true},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir d;
+    const fs::path target = d / c.file;
+    if (c.before != fs::perms::none) {
+      qmtest::WriteFile(target, "earlier");
+      fs::permissions(target, c.before);
+    }
+    EXPECT_EQ(WriteArgFile(cp932::FromUtf8(target.string()), {"yoto = \"1\""}), c.saves);
+    EXPECT_EQ(qmtest::ReadFile(target), c.saves ? "yoto = \"1\"\r\n" : "earlier");
+    if (c.before != fs::perms::none) {
+      EXPECT_EQ(fs::status(target).permissions(), c.before);
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(d.path()), fs::directory_iterator()), 1);
+  }
+}
+
 // ---------------------------------------------------------------- pickers
 
 TEST_F(TemplatePaneTest, PickersWriteIntoTheirArguments) {
