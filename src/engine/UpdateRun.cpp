@@ -221,6 +221,8 @@ bool TUpdateRun::RunAutoUpdate() {
   AutoRunning = true;
   FView->EnableControls(false);
   if (AutoUpdateSwitch) AddLog("データ更新開始:"_sj + Stamp());
+  // A run on the defaults because the settings file could not be read says so in its log.
+  if (!OptionData->IniReadFailure.empty()) AddLog(OptionData->IniReadFailure);
   try {
     Fetch();
     if (!Aborted) Unpack();
@@ -261,6 +263,7 @@ bool TUpdateRun::RunDownloadCheck() {
   AutoRunning = false;
   FView->EnableControls(false);
   if (DownloadCheckSwitch) AddLog("ダウンロード更新確認開始:"_sj + Stamp());
+  if (!OptionData->IniReadFailure.empty()) AddLog(OptionData->IniReadFailure);
   FDownloadCheck = true;
   Fetch();
   FDownloadCheck = false;

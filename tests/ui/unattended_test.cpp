@@ -1470,6 +1470,26 @@ TEST_F(UnattendedTest, UnattendedRunsKeepTheErrorOutputForFailures) {
   EXPECT_EQ(p.Data(), "new");
 }
 
+// A settings file that cannot be read (here a folder in its place): "/u" runs on the
+// defaults, says so on the error output and in its log, and writes nothing in its place.
+TEST_F(UnattendedTest, SettingsFileThatCannotBeReadIsSaidInTheLog) {
+  OldDataNewShare();
+  fs::remove(p.home / "quillmar.ini");
+  fs::create_directory(p.home / "quillmar.ini");
+  const std::string db_before = ReadFile(p.Db());
+  const RunResult r = p.Run({"/u"});
+  const std::string said = (p.home / "quillmar.ini").string() + " を読み込めません(フォルダです)。";
+  EXPECT_NE(p.Stderr().find(said), std::string::npos) << p.Stderr();
+  EXPECT_NE(cp932::ToUtf8(p.Log("DB/autoupdate.log")).find(said), std::string::npos)
+      << cp932::ToUtf8(p.Log("DB/autoupdate.log"));
+  EXPECT_TRUE(fs::is_directory(p.home / "quillmar.ini"));
+  EXPECT_TRUE(fs::is_empty(p.home / "quillmar.ini"));
+  // The defaults name a data source that nothing answers here: the run fails and keeps the
+  // database.
+  EXPECT_EQ(r.code, 3);
+  EXPECT_EQ(ReadFile(p.Db()), db_before);
+}
+
 // A program folder this user cannot write: "/u" fails at once, saying which folder and what
 // to do about it on the error output; the database stays as it was. (Run as an unprivileged
 // user when the tests run as the superuser, who may write anywhere.)
