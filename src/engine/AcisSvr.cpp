@@ -320,6 +320,21 @@ void UnpackDatabase(TAcisSvr &svr, const std::string &archive, const char *datab
   fs::remove(FsPath(archive), ec);
 }
 
+// Fetches one ready-made archive and puts its database in place; the log says how the fetch
+// ended. no_answer leads the line for a fetch that got no answer at all.
+void FetchDatabase(TAcisSvr &svr, const std::string &address, const std::string &local, const char *database,
+                   const std::string &no_answer) {
+  const bool fetched = svr.Download(address, local);
+  if (const std::string outcome = svr.DownloadOutcome(fetched); !outcome.empty())
+    svr.Log(outcome);
+  else
+    svr.Log(no_answer + InetErrorName(svr.LastError) + " サーバー接続失敗!"_sj);
+  if (fetched) {
+    svr.Log(std::string(database) + " 更新"_sj);
+    UnpackDatabase(svr, local, database);
+  }
+}
+
 }  // namespace
 
 void CheckDbUpdate(ILogTarget *log) {
@@ -356,31 +371,13 @@ void CheckDbUpdate(ILogTarget *log) {
       go = false;
     }
   }
-  if (go) {
-    const bool fetched = svr.Download(address, local);
-    if (const std::string outcome = svr.DownloadOutcome(fetched); !outcome.empty())
-      svr.Log(outcome);
-    else
-      svr.Log("Status -> " + InetErrorName(svr.LastError) + " サーバー接続失敗!"_sj);
-    if (fetched) {
-      svr.Log("acis.db 更新"_sj);
-      UnpackDatabase(svr, local, "acis.db");
-    }
-  }
+  if (go) FetchDatabase(svr, address, local, "acis.db", "Status -> ");
   if (message == "StatusCode なし サーバ接続失敗!"_sj) return;
 
   std::string spec_local = JoinPath(DataFolder(), "spec.zip");
   std::string spec_address = GetDataSiteUrl() + "spec.zip";
   svr.Log(spec_address);
-  const bool fetched = svr.Download(spec_address, spec_local);
-  if (const std::string outcome = svr.DownloadOutcome(fetched); !outcome.empty())
-    svr.Log(outcome);
-  else
-    svr.Log("Status" + InetErrorName(svr.LastError) + " サーバー接続失敗!"_sj);
-  if (fetched) {
-    svr.Log("spec.db 更新"_sj);
-    UnpackDatabase(svr, spec_local, "spec.db");
-  }
+  FetchDatabase(svr, spec_address, spec_local, "spec.db", "Status");
 }
 
 void UpdateFromSharedFolder(ILogTarget *log) {
